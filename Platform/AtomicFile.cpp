@@ -1,0 +1,56 @@
+#include "AtomicFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace ondrake::AtomicFile {
+
+FileResult write(const QString &path, const QByteArray &data, bool createParents) {
+    if (createParents) {
+        const QString parent = QFileInfo(path).absolutePath();
+        if (!QDir().mkpath(parent)) return FileResult::failure(QStringLiteral("could not create folder %1").arg(parent));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return FileResult::failure(file.errorString());
+    if (file.write(data) != data.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return FileResult::failure(why);
+    }
+    if (!file.commit()) return FileResult::failure(file.errorString());
+    return FileResult::success();
+}
+
+FileResult moveNoReplace(const QString &from, const QString &to) {
+    const QByteArray src = QFile::encodeName(from);
+    const QByteArray dst = QFile::encodeName(to);
+#ifdef SYS_renameat2
+    if (syscall(SYS_renameat2, AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+        return FileResult::success();
+    if (errno != EINVAL && errno != ENOSYS)
+        return FileResult::failure(QString::fromLocal8Bit(std::strerror(errno)));
+#endif
+    // File systems without renameat2: a hard link fails when the target exists.
+    if (::link(src.constData(), dst.constData()) != 0)
+        return FileResult::failure(QString::fromLocal8Bit(std::strerror(errno)));
+    if (::unlink(src.constData()) != 0) {
+        const int saved = errno;
+        ::unlink(dst.constData());
+        return FileResult::failure(QString::fromLocal8Bit(std::strerror(saved)));
+    }
+    return FileResult::success();
+}
+
+}  // namespace ondrake::AtomicFile

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace ondrake {
+
+// The folders the system reads and writes. A value: tests build one under a temporary folder.
+struct Paths {
+    QString applicationSupport;  // per-user data, not the bundle folder
+    QString caches;
+    QString preferences;  // where user-defaults domains are kept
+    QString temporary;
+    QString home;  // the user's real home, from the password database
+
+    // The user's folders from Qt's standard locations.
+    static Paths system();
+    // Every folder under one root, for tests.
+    static Paths under(const QString &root);
+
+    bool operator==(const Paths &) const = default;
+};
+
+// The home folder of the current user as the password database has it (not $HOME).
+QString realHomeFolder();
+
+}  // namespace ondrake

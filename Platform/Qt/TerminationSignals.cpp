@@ -1,0 +1,55 @@
+#include "Qt/TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace ondrake {
+
+namespace {
+// A signal handler may only write to a descriptor, so these are the one piece of global state.
+int pipeEnds[2] = {-1, -1};
+struct sigaction previousInt {};
+struct sigaction previousTerm {};
+
+void onSignal(int number) {
+    const unsigned char byte = static_cast<unsigned char>(number);
+    [[maybe_unused]] const auto written = ::write(pipeEnds[1], &byte, 1);
+}
+}  // namespace
+
+TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {
+    if (pipeEnds[0] != -1) throw std::logic_error("TerminationSignals already installed");
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeEnds) != 0)
+        throw std::runtime_error("socketpair failed");
+    ::fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
+    notifier_ = std::make_unique<QSocketNotifier>(pipeEnds[0], QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &TerminationSignals::drain);
+
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, &previousInt);
+    ::sigaction(SIGTERM, &action, &previousTerm);
+}
+
+TerminationSignals::~TerminationSignals() {
+    ::sigaction(SIGINT, &previousInt, nullptr);
+    ::sigaction(SIGTERM, &previousTerm, nullptr);
+    notifier_.reset();
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    pipeEnds[0] = pipeEnds[1] = -1;
+}
+
+void TerminationSignals::drain() {
+    unsigned char byte = 0;
+    if (::read(pipeEnds[0], &byte, 1) == 1) emit received(int(byte));
+}
+
+}  // namespace ondrake

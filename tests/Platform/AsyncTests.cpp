@@ -1,0 +1,96 @@
+#include "Async.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+using namespace ondrake;
+using namespace std::chrono_literals;
+
+namespace {
+
+QCoro::Task<int> addAfter(Scheduler &s, Deferred<int> first, int second) {
+    const int a = co_await first;
+    co_await s.sleep(2s);
+    co_return a + second;
+}
+
+TEST(Async, DeferredHoldsATaskUntilResolved) {
+    ManualScheduler s;
+    Deferred<int> first;
+    auto result = observe(addAfter(s, first, 2));
+    s.advance(10s);
+    EXPECT_FALSE(result->done);
+    first.resolve(40);
+    s.advance(1.9s);
+    EXPECT_FALSE(result->done);
+    s.advance(0.1s);
+    ASSERT_TRUE(result->done);
+    EXPECT_EQ(*result->value, 42);
+}
+
+TEST(Async, DeferredFailureReachesTheAwaiter) {
+    ManualScheduler s;
+    Deferred<int> first;
+    auto result = observe(addAfter(s, first, 2));
+    first.fail(std::runtime_error("boom"));
+    ASSERT_TRUE(result->done);
+    EXPECT_THROW(std::rethrow_exception(result->error), std::runtime_error);
+}
+
+TEST(Async, RunToCompletionAdvancesVirtualTime) {
+    ManualScheduler s;
+    Deferred<int> first;
+    first.resolve(1);
+    EXPECT_EQ(runToCompletion(s, addAfter(s, first, 1)), 2);
+    EXPECT_DOUBLE_EQ(s.now(), 2.0);
+}
+
+TEST(Async, RunToCompletionReportsATaskThatCanNeverFinish) {
+    ManualScheduler s;
+    Deferred<int> never;
+    EXPECT_THROW(runToCompletion(s, addAfter(s, never, 1)), std::logic_error);
+    never.resolve(0);  // lets the abandoned frame finish, so nothing leaks
+    s.advance(5s);
+}
+
+QCoro::Task<int> fromWorker(ManualScheduler &s) {
+    Deferred<int> answer;
+    std::thread worker([work = s.beginExternalWork(), answer]() mutable {
+        work.complete([answer]() mutable { answer.resolve(7); });
+    });
+    worker.detach();
+    co_return co_await answer;
+}
+
+TEST(Async, RunToCompletionWaitsForAnotherThread) {
+    ManualScheduler s;
+    EXPECT_EQ(runToCompletion(s, fromWorker(s)), 7);
+}
+
+QCoro::Task<> failing() {
+    throw std::runtime_error("disk full");
+    co_return;
+}
+
+TEST(Async, DetachedFailuresAreLogged) {
+    LogCapture capture;
+    startDetached(failing(), Logger(QStringLiteral("TabStore")), QStringLiteral("Saving"));
+    EXPECT_TRUE(capture.contains(QStringLiteral("Saving failed: disk full")));
+}
+
+TEST(Async, SleepCancelledWithItsFrameNeverResumes) {
+    ManualScheduler s;
+    int resumed = 0;
+    {
+        Scheduler::SleepAwaiter awaiter = s.sleep(1s);
+        awaiter.await_suspend(std::noop_coroutine());
+        EXPECT_EQ(s.pendingCount(), 1u);
+    }
+    s.advance(5s);
+    EXPECT_EQ(resumed, 0);
+    EXPECT_EQ(s.pendingCount(), 0u);
+}
+
+}  // namespace
