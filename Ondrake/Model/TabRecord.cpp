@@ -1,0 +1,97 @@
+#include "Ondrake/Model/TabRecord.h"
+
+#include "Ondrake/Model/Hashing.h"
+
+namespace ondrake {
+
+bool TabRecord::hasUserState() const {
+    return pinned || locked || important || readLater || readAt || snoozeUntil || reminderAt || groupID
+           || !metadata.empty();
+}
+
+QJsonObject TabRecord::toJson() const {
+    QJsonObject object;
+    object.insert(QStringLiteral("id"), id.toJson());
+    if (index) object.insert(QStringLiteral("index"), *index);
+    json::putString(object, QStringLiteral("url"), url);
+    object.insert(QStringLiteral("title"), title);
+    json::putString(object, QStringLiteral("faviconHost"), faviconHost);
+    json::putIdentity(object, QStringLiteral("parentID"), parentID);
+    json::putIdentity(object, QStringLiteral("groupID"), groupID);
+    object.insert(QStringLiteral("createdAt"), json::formatDate(createdAt));
+    json::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
+    json::putDate(object, QStringLiteral("closedAt"), closedAt);
+    object.insert(QStringLiteral("pinned"), pinned);
+    object.insert(QStringLiteral("locked"), locked);
+    object.insert(QStringLiteral("muted"), muted);
+    object.insert(QStringLiteral("important"), important);
+    object.insert(QStringLiteral("readLater"), readLater);
+    json::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
+    json::putDate(object, QStringLiteral("readAt"), readAt);
+    json::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
+    json::putDate(object, QStringLiteral("reminderAt"), reminderAt);
+    object.insert(QStringLiteral("metadata"), metadataToJson(metadata));
+    return object;
+}
+
+TabRecord TabRecord::fromJson(const QJsonValue &value, const QDateTime &now, const QString &path) {
+    const auto reader = json::Reader::of(value, path);
+    // Members are read in key order so that the first bad key is the one reported.
+    TabRecord record{
+        .id = json::requiredIdentity<OndrakeID>(reader, QStringLiteral("id")),
+        .sessionTabID = std::nullopt,
+        .windowID = std::nullopt,
+        .index = reader.optionalInteger(QStringLiteral("index")),
+        .url = reader.optionalString(QStringLiteral("url")),
+        .title = reader.string(QStringLiteral("title")),
+        .faviconHost = reader.optionalString(QStringLiteral("faviconHost")),
+        .parentID = json::optionalIdentity<OndrakeID>(reader, QStringLiteral("parentID")),
+        .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
+        .createdAt = reader.date(QStringLiteral("createdAt"), now),
+        .lastActivatedAt = reader.optionalDate(QStringLiteral("lastActivatedAt")),
+        .closedAt = reader.optionalDate(QStringLiteral("closedAt")),
+        .pinned = reader.boolean(QStringLiteral("pinned")),
+        .locked = reader.boolean(QStringLiteral("locked")),
+        .muted = reader.boolean(QStringLiteral("muted")),
+        .important = reader.boolean(QStringLiteral("important")),
+        .readLater = reader.boolean(QStringLiteral("readLater")),
+        .addedToReadLaterAt = reader.optionalDate(QStringLiteral("addedToReadLaterAt")),
+        .readAt = reader.optionalDate(QStringLiteral("readAt")),
+        .snoozeUntil = reader.optionalDate(QStringLiteral("snoozeUntil")),
+        .reminderAt = reader.optionalDate(QStringLiteral("reminderAt")),
+        .metadata = {},
+    };
+    if (!record.addedToReadLaterAt && record.readLater) record.addedToReadLaterAt = record.createdAt;
+    if (const auto metadata = reader.optionalObject(QStringLiteral("metadata")))
+        record.metadata = metadataFromJson(*metadata, reader.pathOf(QStringLiteral("metadata")));
+    return record;
+}
+
+std::size_t qHash(const TabRecord &record, std::size_t seed) noexcept {
+    return Hasher(seed)
+        .add(record.id)
+        .add(record.sessionTabID)
+        .add(record.windowID)
+        .add(record.index)
+        .add(record.url)
+        .add(record.title)
+        .add(record.faviconHost)
+        .add(record.parentID)
+        .add(record.groupID)
+        .add(record.createdAt)
+        .add(record.lastActivatedAt)
+        .add(record.closedAt)
+        .add(record.pinned)
+        .add(record.locked)
+        .add(record.muted)
+        .add(record.important)
+        .add(record.readLater)
+        .add(record.addedToReadLaterAt)
+        .add(record.readAt)
+        .add(record.snoozeUntil)
+        .add(record.reminderAt)
+        .mix(qHash(record.metadata))
+        .value();
+}
+
+}  // namespace ondrake
