@@ -1,7 +1,7 @@
 #include "Ondrake/Model/ClosedTabStack.h"
-#include "Ondrake/Model/WireFormat.h"
 
 #include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/WireFormat.h"
 
 #include <algorithm>
 

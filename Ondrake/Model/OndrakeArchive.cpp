@@ -1,8 +1,8 @@
 #include "Ondrake/Model/OndrakeArchive.h"
-#include "Ondrake/Model/WireFormat.h"
 
 #include "FoundationJson.h"
 #include "Ondrake/Model/FaviconHost.h"
+#include "Ondrake/Model/WireFormat.h"
 
 #include <QJsonArray>
 #include <QUrl>

@@ -1,8 +1,8 @@
 #include "Ondrake/Model/TabRecord.h"
-#include "Ondrake/Model/WireFormat.h"
 
 #include "Ondrake/Model/Hashing.h"
 #include "Ondrake/Model/JsonOutput.h"
+#include "Ondrake/Model/WireFormat.h"
 
 namespace ondrake {
 
