@@ -17,6 +17,7 @@ namespace ondrake {
 namespace {
 
 const QString kDataTag = QStringLiteral("$data");
+const QString kDateTag = QStringLiteral("$date");
 
 const Logger &defaultsLog() {
     static const Logger log(QStringLiteral("Defaults"));
@@ -34,6 +35,8 @@ QJsonValue toJson(const QVariant &value) {
     case QMetaType::Float: return value.toDouble();
     case QMetaType::QString: return value.toString();
     case QMetaType::QByteArray: return QJsonObject{{kDataTag, QString::fromLatin1(value.toByteArray().toBase64())}};
+    case QMetaType::QDateTime:
+        return QJsonObject{{kDateTag, value.toDateTime().toUTC().toString(Qt::ISODateWithMs)}};
     case QMetaType::QVariantList: {
         QJsonArray array;
         for (const QVariant &item : value.toList()) array.append(toJson(item));
@@ -65,6 +68,10 @@ QVariant fromJson(const QJsonValue &value) {
         const QJsonObject object = value.toObject();
         if (object.size() == 1 && object.value(kDataTag).isString())
             return QByteArray::fromBase64(object.value(kDataTag).toString().toLatin1());
+        if (object.size() == 1 && object.value(kDateTag).isString()) {
+            QDateTime date = QDateTime::fromString(object.value(kDateTag).toString(), Qt::ISODateWithMs);
+            if (date.isValid()) return date.toUTC();
+        }
         QVariantMap map;
         for (auto it = object.begin(); it != object.end(); ++it) map.insert(it.key(), fromJson(it.value()));
         return map;

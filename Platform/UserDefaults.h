@@ -44,7 +44,7 @@ public:
     std::optional<QVariantMap> dictionaryForKey(const QString &key) const;
     QVariantMap dictionaryRepresentation() const;
 
-    // `value` must be a bool, integer, double, string, byte array, list or map of those.
+    // `value` must be a bool, integer, double, string, byte array, date, list or map of those.
     void setObject(const QString &key, const QVariant &value);
     void setBool(const QString &key, bool value) { setObject(key, value); }
     void setInteger(const QString &key, qint64 value) { setObject(key, value); }

@@ -85,6 +85,7 @@ TEST(UserDefaults, PersistsEveryTypeAcrossInstances) {
         d.setData("d", QByteArray("\x00\x01\xff", 3));
         d.setObject("l", QVariantList{1, "two"});
         d.setObject("m", QVariantMap{{"k", 1.5}});
+        d.setObject("t", QDateTime(QDate(2025, 5, 6), QTime(7, 8, 9, 250), Qt::UTC));
     }
     UserDefaults d(tmp.paths(), "com.ondrake.Ondrake");
     EXPECT_TRUE(d.boolForKey("b"));
@@ -94,7 +95,9 @@ TEST(UserDefaults, PersistsEveryTypeAcrossInstances) {
     EXPECT_EQ(d.dataForKey("d"), QByteArray("\x00\x01\xff", 3));
     EXPECT_EQ(d.arrayForKey("l"), (QVariantList{qint64(1), "two"}));
     EXPECT_EQ(d.dictionaryForKey("m"), (QVariantMap{{"k", 1.5}}));
-    EXPECT_EQ(d.dictionaryRepresentation().size(), 7);
+    EXPECT_EQ(d.objectForKey("t"), QVariant(QDateTime(QDate(2025, 5, 6), QTime(7, 8, 9, 250), Qt::UTC)));
+    EXPECT_EQ(d.stringForKey("t"), std::nullopt);
+    EXPECT_EQ(d.dictionaryRepresentation().size(), 8);
 }
 
 TEST(UserDefaults, UnreadableFileIsMovedAsideNotOverwritten) {
