@@ -1,118 +1,17 @@
 #include "FoundationJson.h"
 
-#include <QRegularExpression>
-#include <QTimeZone>
+#include "JsonOutput.h"
 
-#include <algorithm>
-#include <charconv>
+
+#include <array>
 #include <cmath>
-#include <vector>
 
 namespace ondrake::json {
 
-namespace {
-
-void writeString(QByteArray &out, const QString &text) {
-    static const char hex[] = "0123456789abcdef";
-    out += '"';
-    for (const char c : text.toUtf8()) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '/': out += "\\/"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                out += "\\u00";
-                out += hex[(c >> 4) & 0xF];
-                out += hex[c & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-}
-
-void writeDouble(QByteArray &out, double d) {
-    if (!std::isfinite(d)) {
-        out += "null";
-        return;
-    }
-    constexpr double kInt64Limit = 9223372036854775808.0;  // 2^63
-    if (d == std::trunc(d) && std::fabs(d) < kInt64Limit) {
-        out += QByteArray::number(static_cast<qint64>(d));
-        return;
-    }
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
-    out.append(buffer, result.ptr - buffer);
-}
-
-void writeNumber(QByteArray &out, const QJsonValue &value) {
-    // Qt keeps integers that fit in 64 bits exact; only true doubles go through the double path.
-    const QVariant variant = value.toVariant();
-    if (variant.typeId() == QMetaType::LongLong || variant.typeId() == QMetaType::Int) {
-        out += QByteArray::number(variant.toLongLong());
-        return;
-    }
-    writeDouble(out, value.toDouble());
-}
-
-void indent(QByteArray &out, int depth) { out.append(QByteArray(depth * 2, ' ')); }
-
-void writeValue(QByteArray &out, const QJsonValue &value, int depth) {
-    switch (value.type()) {
-    case QJsonValue::Null:
-    case QJsonValue::Undefined: out += "null"; break;
-    case QJsonValue::Bool: out += value.toBool() ? "true" : "false"; break;
-    case QJsonValue::Double: writeNumber(out, value); break;
-    case QJsonValue::String: writeString(out, value.toString()); break;
-    case QJsonValue::Array: {
-        const QJsonArray array = value.toArray();
-        out += "[\n";
-        if (array.isEmpty()) out += '\n';
-        for (qsizetype i = 0; i < array.size(); ++i) {
-            indent(out, depth + 1);
-            writeValue(out, array.at(i), depth + 1);
-            out += i + 1 < array.size() ? ",\n" : "\n";
-        }
-        indent(out, depth);
-        out += ']';
-        break;
-    }
-    case QJsonValue::Object: {
-        const QJsonObject object = value.toObject();
-        std::vector<std::pair<QByteArray, QString>> keys;
-        keys.reserve(std::size_t(object.size()));
-        for (auto it = object.begin(); it != object.end(); ++it) keys.emplace_back(it.key().toUtf8(), it.key());
-        std::sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-        out += "{\n";
-        if (keys.empty()) out += '\n';
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            indent(out, depth + 1);
-            writeString(out, keys[i].second);
-            out += " : ";
-            writeValue(out, object.value(keys[i].second), depth + 1);
-            out += i + 1 < keys.size() ? ",\n" : "\n";
-        }
-        indent(out, depth);
-        out += '}';
-        break;
-    }
-    }
-}
-
-}  // namespace
-
 QByteArray write(const QJsonValue &value) {
-    QByteArray out;
-    writeValue(out, value, 0);
-    return out;
+    JsonOutput out;
+    out.value(value);
+    return out.take();
 }
 
 DecodingError::DecodingError(const QString &path, const QString &message)
@@ -139,38 +38,142 @@ std::optional<qint64> integerValue(const QJsonValue &value) {
     return static_cast<qint64>(d);
 }
 
+namespace {
+
+constexpr qint64 kSecondsPerDay = 86400;
+
+// Days since 1970-01-01 to a proleptic Gregorian date and back, without a time-zone database:
+// a record file holds tens of thousands of dates.
+void civilFromDays(qint64 days, qint64 &year, int &month, int &day) {
+    days += 719468;
+    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
+    const qint64 dayOfEra = days - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 mp = (5 * dayOfYear + 2) / 153;
+    day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
+    month = int(mp < 10 ? mp + 3 : mp - 9);
+    year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+qint64 daysFromCivil(qint64 year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const qint64 era = (year >= 0 ? year : year - 399) / 400;
+    const qint64 yearOfEra = year - era * 400;
+    const qint64 dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const qint64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+// A fixed-width run of ASCII digits, or -1.
+int digits(QStringView text, qsizetype at, int width) {
+    int value = 0;
+    for (int i = 0; i < width; ++i) {
+        const char16_t c = text[at + i].unicode();
+        if (c < u'0' || c > u'9') return -1;
+        value = value * 10 + int(c - u'0');
+    }
+    return value;
+}
+
+int hexValue(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
 QString formatDate(const QDateTime &date) {
     const qint64 ms = date.toMSecsSinceEpoch();
     const qint64 seconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-    return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+    const qint64 days = seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
+    const qint64 secondOfDay = seconds - days * kSecondsPerDay;
+    qint64 year = 0;
+    int month = 0;
+    int day = 0;
+    civilFromDays(days, year, month, day);
+    if (!date.isValid() || year < 1 || year > 9999)  // beyond four digits: Qt's own form
+        return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
+    std::array<char16_t, 20> text{};
+    const auto put = [&](std::size_t at, int value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10) text[at + std::size_t(i)] = char16_t(u'0' + value % 10);
+    };
+    put(0, int(year), 4);
+    text[4] = u'-';
+    put(5, month, 2);
+    text[7] = u'-';
+    put(8, day, 2);
+    text[10] = u'T';
+    put(11, int(secondOfDay / 3600), 2);
+    text[13] = u':';
+    put(14, int(secondOfDay / 60 % 60), 2);
+    text[16] = u':';
+    put(17, int(secondOfDay % 60), 2);
+    text[19] = u'Z';
+    return QString(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
 }
 
 std::optional<QDateTime> parseDate(QStringView text) {
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(Z|([+-])(\d{2}):?(\d{2}))$)"));
-    const auto match = pattern.match(text);
-    if (!match.hasMatch()) return std::nullopt;
-    const QDate day(match.capturedView(1).toInt(), match.capturedView(2).toInt(), match.capturedView(3).toInt());
-    const QTime time(match.capturedView(4).toInt(), match.capturedView(5).toInt(), match.capturedView(6).toInt());
-    if (!day.isValid() || !time.isValid()) return std::nullopt;
-    QDateTime result(day, time, Qt::UTC);
-    if (match.capturedView(7) != u"Z") {
-        const int hours = match.capturedView(9).toInt();
-        const int minutes = match.capturedView(10).toInt();
-        if (hours > 23 || minutes > 59) return std::nullopt;
-        const int offset = (hours * 3600 + minutes * 60) * (match.capturedView(8) == u"-" ? -1 : 1);
-        result = result.addSecs(-offset);
+    // "YYYY-MM-DDTHH:MM:SS" followed by "Z", "+HH:MM", "-HH:MM", "+HHMM" or "-HHMM".
+    if (text.size() < 20 || text[4] != u'-' || text[7] != u'-' || text[10] != u'T' || text[13] != u':'
+        || text[16] != u':')
+        return std::nullopt;
+    const int year = digits(text, 0, 4);
+    const int month = digits(text, 5, 2);
+    const int day = digits(text, 8, 2);
+    const int hour = digits(text, 11, 2);
+    const int minute = digits(text, 14, 2);
+    const int second = digits(text, 17, 2);
+    if (year < 0 || month < 1 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0
+        || second > 59 || !QDate::isValid(year, month, day))
+        return std::nullopt;
+    qint64 offset = 0;
+    const QStringView zone = text.sliced(19);
+    if (zone != u"Z") {
+        const bool colon = zone.size() == 6 && zone[3] == u':';
+        if ((zone.size() != 5 && !colon) || (zone[0] != u'+' && zone[0] != u'-')) return std::nullopt;
+        const int hours = digits(zone, 1, 2);
+        const int minutes = digits(zone, colon ? 4 : 3, 2);
+        if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59) return std::nullopt;
+        offset = (hours * 3600 + minutes * 60) * (zone[0] == u'-' ? -1 : 1);
     }
-    return result;
+    const qint64 seconds = daysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second - offset;
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
 }
 
-QString uuidString(const QUuid &uuid) { return uuid.toString(QUuid::WithoutBraces).toUpper(); }
+QString uuidString(const QUuid &uuid) {
+    static const char16_t hex[] = u"0123456789ABCDEF";
+    const QByteArray bytes = uuid.toRfc4122();
+    std::array<char16_t, 36> text{};
+    std::size_t at = 0;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) text[at++] = u'-';
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        text[at++] = hex[byte >> 4];
+        text[at++] = hex[byte & 0xF];
+    }
+    return QString(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
+}
 
 std::optional<QUuid> parseUuid(QStringView text) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
-    if (!pattern.match(text).hasMatch()) return std::nullopt;
-    return QUuid::fromString(text);
+    if (text.size() != 36) return std::nullopt;
+    QByteArray bytes(16, '\0');
+    int byte = 0;
+    for (qsizetype i = 0; i < 36;) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (text[i] != u'-') return std::nullopt;
+            ++i;
+            continue;
+        }
+        const int high = hexValue(text[i].unicode());
+        const int low = hexValue(text[i + 1].unicode());
+        if (high < 0 || low < 0) return std::nullopt;
+        bytes[byte++] = char(high << 4 | low);
+        i += 2;
+    }
+    return QUuid::fromRfc4122(bytes);
 }
 
 QString typeName(const QJsonValue &value) {

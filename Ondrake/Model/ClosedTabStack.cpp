@@ -1,7 +1,6 @@
 #include "Ondrake/Model/ClosedTabStack.h"
 
 #include "Ondrake/Model/Hashing.h"
-#include "Ondrake/Model/WireFormat.h"
 
 #include <algorithm>
 
@@ -31,7 +30,7 @@ QJsonObject ClosedTab::toJson() const {
     json::putIdentity(object, QStringLiteral("groupID"), groupID);
     if (windowID) object.insert(QStringLiteral("windowID"), *windowID);
     if (index) object.insert(QStringLiteral("index"), *index);
-    object.insert(QStringLiteral("closedAt"), wire::dateText(closedAt));
+    object.insert(QStringLiteral("closedAt"), json::formatDate(closedAt));
     return object;
 }
 
@@ -46,7 +45,7 @@ ClosedTab ClosedTab::fromJson(const QJsonValue &value, const QDateTime &now, con
         .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
         .windowID = reader.optionalInteger(QStringLiteral("windowID")),
         .index = reader.optionalInteger(QStringLiteral("index")),
-        .closedAt = wire::date(reader, QStringLiteral("closedAt"), now),
+        .closedAt = reader.date(QStringLiteral("closedAt"), now),
     };
 }
 
@@ -62,9 +61,9 @@ QJsonObject ClosedTabBatch::toJson() const {
     QJsonArray tabArray;
     for (const ClosedTab &tab : tabs) tabArray.append(tab.toJson());
     return QJsonObject{
-        {QStringLiteral("id"), wire::uuidText(id)},
+        {QStringLiteral("id"), json::uuidString(id)},
         {QStringLiteral("tabs"), tabArray},
-        {QStringLiteral("closedAt"), wire::dateText(closedAt)},
+        {QStringLiteral("closedAt"), json::formatDate(closedAt)},
     };
 }
 
@@ -72,7 +71,7 @@ ClosedTabBatch ClosedTabBatch::fromJson(const QJsonValue &value, const QDateTime
     const auto reader = json::Reader::of(value, path);
     ClosedTabBatch batch;
     if (const auto text = reader.optionalString(QStringLiteral("id"))) {
-        const auto id = wire::uuidFromText(*text);
+        const auto id = json::parseUuid(*text);
         if (!id) reader.fail(QStringLiteral("id"), QStringLiteral("Attempted to decode UUID from invalid UUID string."));
         batch.id = *id;
     }
@@ -81,7 +80,7 @@ ClosedTabBatch ClosedTabBatch::fromJson(const QJsonValue &value, const QDateTime
     const QString tabsPath = reader.pathOf(QStringLiteral("tabs"));
     for (qsizetype i = 0; i < tabArray.size(); ++i)
         batch.tabs.push_back(ClosedTab::fromJson(tabArray.at(i), now, tabsPath + QStringLiteral("[%1]").arg(i)));
-    batch.closedAt = wire::date(reader, QStringLiteral("closedAt"), now);
+    batch.closedAt = reader.date(QStringLiteral("closedAt"), now);
     return batch;
 }
 

@@ -1,8 +1,7 @@
 #include "Ondrake/Model/PersistedState.h"
 
 #include "Ondrake/Model/Hashing.h"
-#include "Ondrake/Model/JsonOutput.h"
-#include "Ondrake/Model/WireFormat.h"
+#include "JsonOutput.h"
 
 #include <QJsonArray>
 
@@ -64,7 +63,7 @@ QJsonObject PersistedState::toJson() const {
         {kFeatureOverrides, overrides},
         {kSettings, settings.toJson()},
         {kRecentlyClosed, recentlyClosed.toJson()},
-        {kSavedAt, wire::dateText(savedAt)},
+        {kSavedAt, json::formatDate(savedAt)},
     };
 }
 
@@ -86,7 +85,7 @@ QByteArray PersistedState::encode() const {
     for (const TabRecord &record : records) record.write(out);
     out.endArray();
     out.key(kSavedAt);
-    out.string(wire::dateText(savedAt));
+    out.string(json::formatDate(savedAt));
     out.key(kSchemaVersion);
     out.integer(schemaVersion);
     out.key(kSettings);
@@ -123,7 +122,7 @@ PersistedState PersistedState::fromJson(const QJsonValue &value, const QDateTime
 
     if (reader.has(kSettings)) state.settings = AppSettings::fromJson(reader.value(kSettings), kSettings);
     state.recentlyClosed = ClosedTabStack::fromJson(reader.value(kRecentlyClosed), now);
-    state.savedAt = wire::date(reader, kSavedAt, now);
+    state.savedAt = reader.date(kSavedAt, now);
     return state;
 }
 

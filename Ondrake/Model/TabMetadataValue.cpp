@@ -2,7 +2,7 @@
 
 #include "FoundationJson.h"
 #include "Ondrake/Model/Hashing.h"
-#include "Ondrake/Model/JsonOutput.h"
+#include "JsonOutput.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,8 +1,7 @@
 #include "Ondrake/Model/TabRecord.h"
 
 #include "Ondrake/Model/Hashing.h"
-#include "Ondrake/Model/JsonOutput.h"
-#include "Ondrake/Model/WireFormat.h"
+#include "JsonOutput.h"
 
 namespace ondrake {
 
@@ -20,18 +19,18 @@ QJsonObject TabRecord::toJson() const {
     json::putString(object, QStringLiteral("faviconHost"), faviconHost);
     json::putIdentity(object, QStringLiteral("parentID"), parentID);
     json::putIdentity(object, QStringLiteral("groupID"), groupID);
-    object.insert(QStringLiteral("createdAt"), wire::dateText(createdAt));
-    wire::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
-    wire::putDate(object, QStringLiteral("closedAt"), closedAt);
+    object.insert(QStringLiteral("createdAt"), json::formatDate(createdAt));
+    json::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
+    json::putDate(object, QStringLiteral("closedAt"), closedAt);
     object.insert(QStringLiteral("pinned"), pinned);
     object.insert(QStringLiteral("locked"), locked);
     object.insert(QStringLiteral("muted"), muted);
     object.insert(QStringLiteral("important"), important);
     object.insert(QStringLiteral("readLater"), readLater);
-    wire::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
-    wire::putDate(object, QStringLiteral("readAt"), readAt);
-    wire::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
-    wire::putDate(object, QStringLiteral("reminderAt"), reminderAt);
+    json::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
+    json::putDate(object, QStringLiteral("readAt"), readAt);
+    json::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
+    json::putDate(object, QStringLiteral("reminderAt"), reminderAt);
     object.insert(QStringLiteral("metadata"), metadataToJson(metadata));
     return object;
 }
@@ -40,7 +39,7 @@ void TabRecord::write(JsonOutput &out) const {
     const auto date = [&](QLatin1StringView key, const std::optional<QDateTime> &value) {
         if (!value) return;
         out.key(key);
-        out.string(wire::dateText(*value));
+        out.string(json::formatDate(*value));
     };
     const auto text = [&](QLatin1StringView key, const std::optional<QString> &value) {
         if (!value) return;
@@ -93,18 +92,18 @@ TabRecord TabRecord::fromJson(const QJsonValue &value, const QDateTime &now, con
         .faviconHost = reader.optionalString(QStringLiteral("faviconHost")),
         .parentID = json::optionalIdentity<OndrakeID>(reader, QStringLiteral("parentID")),
         .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
-        .createdAt = wire::date(reader, QStringLiteral("createdAt"), now),
-        .lastActivatedAt = wire::optionalDate(reader, QStringLiteral("lastActivatedAt")),
-        .closedAt = wire::optionalDate(reader, QStringLiteral("closedAt")),
+        .createdAt = reader.date(QStringLiteral("createdAt"), now),
+        .lastActivatedAt = reader.optionalDate(QStringLiteral("lastActivatedAt")),
+        .closedAt = reader.optionalDate(QStringLiteral("closedAt")),
         .pinned = reader.boolean(QStringLiteral("pinned")),
         .locked = reader.boolean(QStringLiteral("locked")),
         .muted = reader.boolean(QStringLiteral("muted")),
         .important = reader.boolean(QStringLiteral("important")),
         .readLater = reader.boolean(QStringLiteral("readLater")),
-        .addedToReadLaterAt = wire::optionalDate(reader, QStringLiteral("addedToReadLaterAt")),
-        .readAt = wire::optionalDate(reader, QStringLiteral("readAt")),
-        .snoozeUntil = wire::optionalDate(reader, QStringLiteral("snoozeUntil")),
-        .reminderAt = wire::optionalDate(reader, QStringLiteral("reminderAt")),
+        .addedToReadLaterAt = reader.optionalDate(QStringLiteral("addedToReadLaterAt")),
+        .readAt = reader.optionalDate(QStringLiteral("readAt")),
+        .snoozeUntil = reader.optionalDate(QStringLiteral("snoozeUntil")),
+        .reminderAt = reader.optionalDate(QStringLiteral("reminderAt")),
         .metadata = {},
     };
     if (!record.addedToReadLaterAt && record.readLater) record.addedToReadLaterAt = record.createdAt;

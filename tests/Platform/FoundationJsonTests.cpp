@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 using namespace ondrake;
 
@@ -103,9 +104,32 @@ TEST(FoundationJsonDates, Reading) {
         {"2026-03-04T04:06:07", std::nullopt},
         {"2026-02-30T04:06:07Z", std::nullopt},
         {"2026-03-04 04:06:07Z", std::nullopt},
+        {"2026-03-04T04:06:07z", std::nullopt},
+        {"2026-03-04T04:06:07+01", std::nullopt},
+        {"2024-02-29T12:00:00Z", QDateTime(QDate(2024, 2, 29), QTime(12, 0), Qt::UTC)},
+        {"2023-02-29T12:00:00Z", std::nullopt},
+        {"0001-01-01T00:00:00Z", QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC)},
+        {"0000-01-01T00:00:00Z", std::nullopt},
+        {"2025-03-01T24:00:00Z", std::nullopt},
+        {"2025-03-01T23:59:60Z", std::nullopt},
+        {"2025-3-01T09:30:00Z", std::nullopt},
+        {"\u0661\u0662\u0663\u0664-03-01T09:30:00Z", std::nullopt},
         {"", std::nullopt},
     };
     for (const auto &c : cases) EXPECT_EQ(json::parseDate(QString::fromLatin1(c.text)), c.expected) << c.text;
+}
+
+TEST(FoundationJsonDates, RoundTripAcrossTheCalendar) {
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 5000; ++i) {
+        // Whole seconds between the years 1 and 9999.
+        const qint64 seconds = qint64(random() % 315'000'000'000ULL) - 62'135'000'000LL;
+        const QDateTime date = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+        const QString text = json::formatDate(date);
+        ASSERT_EQ(text, date.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"))) << seconds;
+        ASSERT_EQ(json::parseDate(text), date) << text.toStdString();
+    }
+    EXPECT_EQ(json::formatDate(QDateTime::fromMSecsSinceEpoch(-1, Qt::UTC)), QStringLiteral("1969-12-31T23:59:59Z"));
 }
 
 TEST(FoundationJsonUuids, UpperCaseOutReadEitherCase) {
@@ -115,6 +139,17 @@ TEST(FoundationJsonUuids, UpperCaseOutReadEitherCase) {
     EXPECT_EQ(json::parseUuid(u"0F8FAD5B-D9CB-469F-A165-70867728950E"), uuid);
     EXPECT_EQ(json::parseUuid(u"{0F8FAD5B-D9CB-469F-A165-70867728950E}"), std::nullopt);
     EXPECT_EQ(json::parseUuid(u"0F8FAD5B"), std::nullopt);
+    const char16_t *rejected[] = {
+        u"0F8FAD5B-D9CB-469F-A165-70867728950", u"0F8FAD5B-D9CB-469F-A165-70867728950EE",
+        u"0F8FAD5BD9CB-469F-A165-70867728950E-", u"0F8FAD5G-D9CB-469F-A165-70867728950E",
+        u"0F8FAD5B-D9CB-469F-A165-70867728950\n",
+    };
+    for (const char16_t *text : rejected) EXPECT_EQ(json::parseUuid(QStringView(text)), std::nullopt);
+    for (int i = 0; i < 100; ++i) {
+        const QUuid random = QUuid::createUuid();
+        ASSERT_EQ(json::uuidString(random), random.toString(QUuid::WithoutBraces).toUpper());
+        ASSERT_EQ(json::parseUuid(json::uuidString(random).toLower()), random);
+    }
 }
 
 TEST(FoundationJsonReader, LenientDefaultsStrictTypes) {

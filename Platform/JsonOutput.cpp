@@ -1,4 +1,4 @@
-#include "Ondrake/Model/JsonOutput.h"
+#include "JsonOutput.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
