@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Browser/SafariSnapshot.h"
+#include "Browser/SafariTab.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace ondrake {
+
+// Gives every tab of a poll a per-session id ("tab-" and a serial) and keeps it from poll to poll
+// while the tab stays recognisable: moved within its window, with tabs opening or closing around
+// it, dragged into another window, or reloaded. Serials only grow, so an id is never reused.
+class TabIdentityRegistry {
+public:
+    struct Entry {
+        QString id;
+        QString url;    // as the browser reported it
+        QString title;  // raw, untrimmed
+        std::int64_t index = 0;
+        bool operator==(const Entry &) const = default;
+    };
+
+    std::vector<SafariWindow> assign(const std::vector<SafariSnapshot::RawWindow> &windows);
+    // What the last poll saw in that window; nothing when the window was not in it.
+    std::optional<std::vector<Entry>> previousEntries(std::int64_t windowID) const;
+    // Forgets the last poll (the browser quit); serials go on.
+    void reset() { previous_.clear(); }
+
+    std::uint64_t nextSerial() const { return nextSerial_; }
+
+    // Trimmed title, else the URL's host, else the URL text, else "Untitled".
+    static QString displayTitle(const QString &rawTitle, const QString &urlText);
+
+private:
+    std::unordered_map<std::int64_t, std::vector<Entry>> previous_;
+    std::uint64_t nextSerial_ = 0;
+};
+
+}  // namespace ondrake

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace ondrake {
+
+// One running application as the workspace lists it at the moment of asking.
+struct RunningApplication {
+    QString bundleIdentifier;
+    std::int64_t processIdentifier = 0;
+    bool isActive = false;
+    bool isTerminated = false;
+
+    bool operator==(const RunningApplication &) const = default;
+};
+
+// The running applications and the frontmost one. Queries may come from any thread; the
+// notifications are emitted on the main thread.
+class Workspace : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Workspace() override = default;
+
+    std::vector<RunningApplication> runningApplications() const { return listRunningApplications(); }
+    std::vector<RunningApplication> runningApplications(const QString &bundleIdentifier) const;
+    std::optional<RunningApplication> frontmostApplication() const;
+
+Q_SIGNALS:
+    void applicationLaunched(const ondrake::RunningApplication &application);
+    void applicationActivated(const ondrake::RunningApplication &application);
+    void applicationTerminated(const ondrake::RunningApplication &application);  // isTerminated set
+
+protected:
+    virtual std::vector<RunningApplication> listRunningApplications() const = 0;
+};
+
+}  // namespace ondrake
