@@ -1,0 +1,105 @@
+#include "TabEventDiffer.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+namespace ondrake {
+
+bool canonicallyEqual(const QString &a, const QString &b) {
+    if (a == b) return true;
+    return a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
+}
+
+bool canonicallyEqual(const std::optional<QString> &a, const std::optional<QString> &b) {
+    if (a.has_value() != b.has_value()) return false;
+    return !a || canonicallyEqual(*a, *b);
+}
+
+namespace {
+
+constexpr std::ptrdiff_t kAbsent = -1;
+constexpr std::ptrdiff_t kRepeated = -2;  // a later tab with an identity seen before in the same list
+
+// Position of each identity's first tab in `tabs`.
+std::unordered_map<OndrakeID, std::size_t> indexByIdentity(const std::vector<ResolvedTab> &tabs) {
+    std::unordered_map<OndrakeID, std::size_t> index;
+    index.reserve(tabs.size());
+    for (std::size_t i = 0; i < tabs.size(); ++i) index.try_emplace(tabs[i].ondrakeID, i);
+    return index;
+}
+
+}  // namespace
+
+std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previousTabs,
+                                           const std::vector<std::int64_t> &previousWindowIDs,
+                                           const std::vector<ResolvedTab> &currentTabs,
+                                           const std::vector<std::int64_t> &currentWindowIDs,
+                                           bool browserWasRunning) const {
+    std::vector<TabEvent> events;
+    if (!browserWasRunning) return events;
+
+    const auto previousIndex = indexByIdentity(previousTabs);
+    const auto currentIndex = indexByIdentity(currentTabs);
+    const std::unordered_set<std::int64_t> previousWindows(previousWindowIDs.begin(), previousWindowIDs.end());
+    const std::unordered_set<std::int64_t> currentWindows(currentWindowIDs.begin(), currentWindowIDs.end());
+
+    // For each current tab: where it stood before, kAbsent when new, kRepeated when it is to be ignored.
+    std::vector<std::ptrdiff_t> before(currentTabs.size(), kAbsent);
+    for (std::size_t i = 0; i < currentTabs.size(); ++i) {
+        const auto &tab = currentTabs[i];
+        if (currentIndex.at(tab.ondrakeID) != i) {
+            before[i] = kRepeated;
+            continue;
+        }
+        const auto found = previousIndex.find(tab.ondrakeID);
+        if (found != previousIndex.end()) before[i] = std::ptrdiff_t(found->second);
+    }
+
+    std::unordered_set<std::int64_t> told;  // a window listed twice is told of once
+    for (const auto id : currentWindowIDs)
+        if (!previousWindows.contains(id) && told.insert(id).second) events.push_back(TabEvent::windowOpened(id));
+
+    for (std::size_t i = 0; i < currentTabs.size(); ++i)
+        if (before[i] == kAbsent) events.push_back(TabEvent::tabCreated(currentTabs[i].ondrakeID));
+
+    for (std::size_t i = 0; i < currentTabs.size(); ++i) {
+        if (before[i] < 0) continue;
+        const auto &p = previousTabs[std::size_t(before[i])];
+        const auto &c = currentTabs[i];
+        const auto &id = c.ondrakeID;
+        if (!canonicallyEqual(p.url, c.url)) events.push_back(TabEvent::urlChanged(id, p.url, c.url));
+        if (!canonicallyEqual(p.title, c.title)) events.push_back(TabEvent::titleChanged(id, p.title, c.title));
+        if (p.windowID != c.windowID)
+            events.push_back(TabEvent::tabMovedToWindow(id, p.windowID, c.windowID));
+        else if (p.index != c.index)
+            events.push_back(TabEvent::tabReordered(id, p.index, c.index));
+        if (p.parentOndrakeID != c.parentOndrakeID)
+            events.push_back(TabEvent::parentChanged(id, p.parentOndrakeID, c.parentOndrakeID));
+    }
+
+    for (std::size_t i = 0; i < currentTabs.size(); ++i) {
+        if (before[i] < 0) continue;
+        if (previousTabs[std::size_t(before[i])].isActive && !currentTabs[i].isActive)
+            events.push_back(TabEvent::tabDeactivated(currentTabs[i].ondrakeID));
+    }
+
+    for (std::size_t i = 0; i < currentTabs.size(); ++i) {
+        if (before[i] == kRepeated || !currentTabs[i].isActive) continue;
+        if (before[i] == kAbsent || !previousTabs[std::size_t(before[i])].isActive)
+            events.push_back(TabEvent::tabActivated(currentTabs[i].ondrakeID));
+    }
+
+    for (std::size_t i = 0; i < previousTabs.size(); ++i) {
+        const auto &id = previousTabs[i].ondrakeID;
+        if (previousIndex.at(id) != i) continue;
+        if (!currentIndex.contains(id)) events.push_back(TabEvent::tabClosed(id));
+    }
+
+    told.clear();
+    for (const auto id : previousWindowIDs)
+        if (!currentWindows.contains(id) && told.insert(id).second) events.push_back(TabEvent::windowClosed(id));
+
+    return events;
+}
+
+}  // namespace ondrake
