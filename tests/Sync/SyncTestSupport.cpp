@@ -35,4 +35,10 @@ std::string describe(const TabEvent &event) {
         event.payload);
 }
 
+std::string describe(const ResolvedTab &tab) {
+    return show(tab.ondrakeID) + " " + show(tab.sessionTabID) + " window " + show(tab.windowID) + " index " +
+           show(tab.index) + " " + show(tab.title) + " " + show(tab.url) + (tab.isActive ? " active" : "") +
+           " parent " + show(tab.parentOndrakeID);
+}
+
 }  // namespace ondrake::test

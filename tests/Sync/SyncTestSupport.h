@@ -59,11 +59,13 @@ inline SafariWindow safariWindow(std::int64_t id, std::vector<SafariTab> tabs, s
 }
 
 std::string describe(const TabEvent &event);
+std::string describe(const ResolvedTab &tab);
 
 }  // namespace ondrake::test
 
 namespace ondrake {
 inline void PrintTo(const TabEvent &event, std::ostream *os) { *os << test::describe(event); }
+inline void PrintTo(const ResolvedTab &tab, std::ostream *os) { *os << test::describe(tab); }
 inline void PrintTo(const OndrakeID &id, std::ostream *os) { *os << id.toString().right(4).toStdString(); }
 }  // namespace ondrake
 

@@ -116,3 +116,30 @@ TEST(TabEventDiffer, ARepeatedIdentityCountsOnlyAtItsFirstTab) {
 
 }  // namespace
 }  // namespace ondrake
+
+namespace ondrake {
+namespace {
+
+TEST(ResolvedSnapshot, BuildsFromTheWindowsAndTheMapping) {
+    using test::safariTab;
+    using test::safariWindow;
+    const std::vector<SafariWindow> windows{
+        safariWindow(7, {safariTab("tab-0", 7, 1, "A", "HTTPS://A.example/p", true),
+                         safariTab("tab-1", 7, 2, "B", "", false, QStringLiteral("tab-0")),
+                         safariTab("tab-2", 7, 3, "Unmapped", "https://u.example/"),
+                         safariTab("tab-3", 7, 4, "C", "https://c.example/", false, QStringLiteral("tab-2"))}),
+        safariWindow(8, {}, 2)};
+    const TabIdentityMapping mapping{{"tab-0", rid(1)}, {"tab-1", rid(2)}, {"tab-3", rid(3)}};
+    const auto snapshot = makeResolvedSnapshot(windows, mapping);
+    EXPECT_EQ(snapshot.windowIDs, (std::vector<std::int64_t>{7, 8}));
+    EXPECT_TRUE(snapshot.browserWasRunning);
+    const std::vector<ResolvedTab> expected{
+        {rid(1), "tab-0", 7, 1, "A", QStringLiteral("https://a.example/p"), true, std::nullopt},
+        {rid(2), "tab-1", 7, 2, "B", std::nullopt, false, rid(1)},
+        {rid(3), "tab-3", 7, 4, "C", QStringLiteral("https://c.example/"), false, std::nullopt},
+    };
+    EXPECT_EQ(snapshot.tabs, expected);
+}
+
+}  // namespace
+}  // namespace ondrake
