@@ -1,0 +1,378 @@
+#include "Ondrake/Model/OndrakeArchive.h"
+
+#include "FoundationJson.h"
+#include "Ondrake/Model/FaviconHost.h"
+
+#include <QJsonArray>
+#include <QUrl>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace ondrake {
+
+namespace {
+
+QString elementPath(const QString &key, qsizetype index) { return key + QStringLiteral("[%1]").arg(index); }
+
+}  // namespace
+
+// MARK: Tab
+
+OndrakeArchive::Tab OndrakeArchive::Tab::fromRecord(const TabRecord &record, qint64 order) {
+    return Tab{
+        .id = record.id,
+        .url = record.url,
+        .title = record.title,
+        .faviconHost = record.faviconHost,
+        .parentID = record.parentID,
+        .groupID = record.groupID,
+        .createdAt = record.createdAt,
+        .lastActivatedAt = record.lastActivatedAt,
+        .closedAt = record.closedAt,
+        .order = order,
+        .wasOpen = !record.closedAt,
+        .pinned = record.pinned,
+        .locked = record.locked,
+        .muted = record.muted,
+        .important = record.important,
+        .readLater = record.readLater,
+        .addedToReadLaterAt = record.addedToReadLaterAt,
+        .readAt = record.readAt,
+        .snoozeUntil = record.snoozeUntil,
+        .reminderAt = record.reminderAt,
+        .metadata = record.metadata,
+    };
+}
+
+QJsonObject OndrakeArchive::Tab::toJson() const {
+    QJsonObject object;
+    object.insert(QStringLiteral("id"), id.toJson());
+    json::putString(object, QStringLiteral("url"), url);
+    object.insert(QStringLiteral("title"), title);
+    json::putString(object, QStringLiteral("faviconHost"), faviconHost);
+    json::putIdentity(object, QStringLiteral("parentID"), parentID);
+    json::putIdentity(object, QStringLiteral("groupID"), groupID);
+    object.insert(QStringLiteral("createdAt"), json::formatDate(createdAt));
+    json::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
+    json::putDate(object, QStringLiteral("closedAt"), closedAt);
+    object.insert(QStringLiteral("order"), order);
+    object.insert(QStringLiteral("wasOpen"), wasOpen);
+    object.insert(QStringLiteral("pinned"), pinned);
+    object.insert(QStringLiteral("locked"), locked);
+    object.insert(QStringLiteral("muted"), muted);
+    object.insert(QStringLiteral("important"), important);
+    object.insert(QStringLiteral("readLater"), readLater);
+    json::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
+    json::putDate(object, QStringLiteral("readAt"), readAt);
+    json::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
+    json::putDate(object, QStringLiteral("reminderAt"), reminderAt);
+    object.insert(QStringLiteral("metadata"), metadataToJson(metadata));
+    return object;
+}
+
+OndrakeArchive::Tab OndrakeArchive::Tab::fromJson(const QJsonValue &value, const QDateTime &now, const QString &path) {
+    const auto reader = json::Reader::of(value, path);
+    Tab tab{
+        .id = json::requiredIdentity<OndrakeID>(reader, QStringLiteral("id")),
+        .url = reader.optionalString(QStringLiteral("url")),
+        .title = reader.string(QStringLiteral("title")),
+        .faviconHost = reader.optionalString(QStringLiteral("faviconHost")),
+        .parentID = json::optionalIdentity<OndrakeID>(reader, QStringLiteral("parentID")),
+        .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
+        .createdAt = reader.date(QStringLiteral("createdAt"), now),
+        .lastActivatedAt = reader.optionalDate(QStringLiteral("lastActivatedAt")),
+        .closedAt = reader.optionalDate(QStringLiteral("closedAt")),
+        .order = reader.integer(QStringLiteral("order")),
+        .wasOpen = true,
+        .pinned = false,
+        .locked = false,
+        .muted = false,
+        .important = false,
+        .readLater = false,
+        .addedToReadLaterAt = std::nullopt,
+        .readAt = std::nullopt,
+        .snoozeUntil = std::nullopt,
+        .reminderAt = std::nullopt,
+        .metadata = {},
+    };
+    tab.wasOpen = reader.boolean(QStringLiteral("wasOpen"), !tab.closedAt);
+    tab.pinned = reader.boolean(QStringLiteral("pinned"));
+    tab.locked = reader.boolean(QStringLiteral("locked"));
+    tab.muted = reader.boolean(QStringLiteral("muted"));
+    tab.important = reader.boolean(QStringLiteral("important"));
+    tab.readLater = reader.boolean(QStringLiteral("readLater"));
+    tab.addedToReadLaterAt = reader.optionalDate(QStringLiteral("addedToReadLaterAt"));
+    tab.readAt = reader.optionalDate(QStringLiteral("readAt"));
+    tab.snoozeUntil = reader.optionalDate(QStringLiteral("snoozeUntil"));
+    tab.reminderAt = reader.optionalDate(QStringLiteral("reminderAt"));
+    if (const auto metadata = reader.optionalObject(QStringLiteral("metadata")))
+        tab.metadata = metadataFromJson(*metadata, reader.pathOf(QStringLiteral("metadata")));
+    return tab;
+}
+
+// MARK: Errors
+
+OndrakeArchive::ArchiveError::ArchiveError(Kind kind, qint64 version)
+    : kind_(kind), version_(version), what_(description().toStdString()) {}
+
+QString OndrakeArchive::ArchiveError::description() const {
+    switch (kind_) {
+    case Kind::unsupportedVersion: return QStringLiteral("unsupportedVersion(%1)").arg(version_);
+    case Kind::malformed: return QStringLiteral("malformed");
+    case Kind::unsupportedFormat: return QStringLiteral("unsupportedFormat");
+    case Kind::duplicateTabID: return QStringLiteral("duplicateTabID");
+    case Kind::duplicateGroupID: return QStringLiteral("duplicateGroupID");
+    }
+    return {};
+}
+
+// MARK: Coding
+
+QJsonObject OndrakeArchive::toJson() const {
+    QJsonArray tabArray;
+    for (const Tab &tab : tabs) tabArray.append(tab.toJson());
+    QJsonArray groupArray;
+    for (const TabGroup &group : groups) groupArray.append(group.toJson());
+    QJsonObject object{
+        {QStringLiteral("format"), format},
+        {QStringLiteral("version"), version},
+        {QStringLiteral("exportedAt"), json::formatDate(exportedAt)},
+        {QStringLiteral("tabs"), tabArray},
+        {QStringLiteral("groups"), groupArray},
+        {QStringLiteral("settings"), settings.toJson()},
+    };
+    if (featureOverrides) {
+        QJsonObject overrides;
+        for (const auto &[key, value] : *featureOverrides) overrides.insert(key, value);
+        object.insert(QStringLiteral("featureOverrides"), overrides);
+    }
+    return object;
+}
+
+QByteArray OndrakeArchive::encode() const { return json::write(toJson()); }
+
+OndrakeArchive OndrakeArchive::fromJson(const QJsonValue &value, const QDateTime &now) {
+    const auto reader = json::Reader::of(value, {});
+    const auto required = [&](const QString &key) {
+        if (!reader.has(key)) reader.fail(key, QStringLiteral("No value associated with key \"%1\".").arg(key));
+    };
+    OndrakeArchive archive;
+    archive.format = reader.requiredString(QStringLiteral("format"));
+    required(QStringLiteral("version"));
+    archive.version = reader.integer(QStringLiteral("version"));
+    archive.exportedAt = reader.requiredDate(QStringLiteral("exportedAt"));
+
+    required(QStringLiteral("tabs"));
+    const QJsonArray tabArray = reader.array(QStringLiteral("tabs"));
+    archive.tabs.reserve(std::size_t(tabArray.size()));
+    for (qsizetype i = 0; i < tabArray.size(); ++i)
+        archive.tabs.push_back(Tab::fromJson(tabArray.at(i), now, elementPath(QStringLiteral("tabs"), i)));
+
+    required(QStringLiteral("groups"));
+    const QJsonArray groupArray = reader.array(QStringLiteral("groups"));
+    archive.groups.reserve(std::size_t(groupArray.size()));
+    for (qsizetype i = 0; i < groupArray.size(); ++i)
+        archive.groups.push_back(TabGroup::fromJson(groupArray.at(i), now, elementPath(QStringLiteral("groups"), i)));
+
+    required(QStringLiteral("settings"));
+    archive.settings = AppSettings::fromJson(reader.value(QStringLiteral("settings")), QStringLiteral("settings"));
+
+    if (const auto overrides = reader.optionalObject(QStringLiteral("featureOverrides"))) {
+        const json::Reader members(*overrides, QStringLiteral("featureOverrides"));
+        FeatureOverrides map;
+        for (auto it = overrides->begin(); it != overrides->end(); ++it) {
+            if (!it.value().isBool())
+                members.fail(it.key(), QStringLiteral("Expected to decode bool but found %1 instead.")
+                                           .arg(json::typeName(it.value())));
+            map.emplace(it.key(), it.value().toBool());
+        }
+        archive.featureOverrides = std::move(map);
+    }
+    return archive;
+}
+
+OndrakeArchive OndrakeArchive::read(const QByteArray &bytes, const QDateTime &now) {
+    const auto document = json::parse(bytes);
+    if (!document || !document->isObject()) throw ArchiveError::malformed();
+    const QJsonObject object = document->object();
+
+    const QJsonValue format = object.value(QStringLiteral("format"));
+    if (!format.isString() || format.toString() != formatWord()) throw ArchiveError::unsupportedFormat();
+
+    const auto version = json::integerValue(object.value(QStringLiteral("version")));
+    if (!version) throw ArchiveError::malformed();
+    if (*version != kVersion) throw ArchiveError::unsupportedVersion(*version);
+
+    OndrakeArchive archive;
+    try {
+        archive = fromJson(object, now);
+    } catch (const json::DecodingError &) {
+        throw ArchiveError::malformed();
+    }
+    archive.validate();
+    return archive;
+}
+
+void OndrakeArchive::validate() const {
+    std::unordered_set<OndrakeID> tabIDs;
+    for (const Tab &tab : tabs)
+        if (!tabIDs.insert(tab.id).second) throw ArchiveError::duplicateTabID();
+    std::unordered_set<TabGroupID> groupIDs;
+    for (const TabGroup &group : groups)
+        if (!groupIDs.insert(group.id).second) throw ArchiveError::duplicateGroupID();
+}
+
+OndrakeArchive OndrakeArchive::restricted(const std::unordered_set<OndrakeID> &tabIDs) const {
+    OndrakeArchive copy = *this;
+    std::unordered_set<TabGroupID> groupIDs;
+    for (const TabGroup &group : copy.groups) groupIDs.insert(group.id);
+    for (Tab &tab : copy.tabs) {
+        if (tab.parentID && !tabIDs.contains(*tab.parentID)) tab.parentID.reset();
+        if (tab.groupID && !groupIDs.contains(*tab.groupID)) tab.groupID.reset();
+    }
+    return copy;
+}
+
+// MARK: Import
+
+OndrakeArchive::ImportResult OndrakeArchive::importedRecords(const ImportMode &mode, qint64 firstSortIndex,
+                                                             const QDateTime &importDate, const QDateTime &now) const {
+    const bool keepsStructure = mode.kind != ImportMode::Kind::openAsNewGroup;
+
+    std::vector<const Tab *> ordered;
+    ordered.reserve(tabs.size());
+    for (const Tab &tab : tabs) ordered.push_back(&tab);
+    std::sort(ordered.begin(), ordered.end(), [](const Tab *a, const Tab *b) {
+        if (a->order != b->order) return a->order < b->order;
+        return a->id < b->id;  // the same order as their upper-case text
+    });
+
+    std::unordered_map<OndrakeID, OndrakeID> newTabIDs;
+    for (const Tab *tab : ordered) newTabIDs.emplace(tab->id, OndrakeID());
+
+    ImportResult result;
+    std::unordered_map<TabGroupID, TabGroupID> newGroupIDs;
+    if (keepsStructure) {
+        std::vector<const TabGroup *> sortedGroups;
+        for (const TabGroup &group : groups) sortedGroups.push_back(&group);
+        std::stable_sort(sortedGroups.begin(), sortedGroups.end(),
+                         [](const TabGroup *a, const TabGroup *b) { return a->sortIndex < b->sortIndex; });
+        for (std::size_t p = 0; p < sortedGroups.size(); ++p) {
+            const TabGroup &old = *sortedGroups[p];
+            TabGroup group{
+                .id = TabGroupID(),
+                .name = old.name,
+                .colorName = old.colorName,
+                .createdAt = old.createdAt,
+                .sortIndex = firstSortIndex + qint64(p),
+                .isCollapsed = old.isCollapsed,
+            };
+            newGroupIDs.emplace(old.id, group.id);
+            result.groups.push_back(std::move(group));
+        }
+    } else {
+        result.groups.push_back(TabGroup{
+            .id = TabGroupID(),
+            .name = mode.name,
+            .colorName = std::nullopt,
+            .createdAt = now,
+            .sortIndex = firstSortIndex,
+            .isCollapsed = false,
+        });
+    }
+
+    std::vector<TabRecord> records;
+    records.reserve(ordered.size());
+    std::unordered_set<OndrakeID> toOpen;
+    for (std::size_t p = 0; p < ordered.size(); ++p) {
+        const Tab &tab = *ordered[p];
+        std::optional<QString> host = tab.faviconHost;
+        if (!host && tab.url && !tab.url->isEmpty()) {
+            const QUrl url(*tab.url, QUrl::StrictMode);
+            if (url.isValid()) host = faviconHost(url);
+        }
+        std::optional<OndrakeID> parent;
+        std::optional<TabGroupID> group;
+        if (keepsStructure) {
+            if (tab.parentID)
+                if (const auto it = newTabIDs.find(*tab.parentID); it != newTabIDs.end()) parent = it->second;
+            if (tab.groupID)
+                if (const auto it = newGroupIDs.find(*tab.groupID); it != newGroupIDs.end()) group = it->second;
+        } else {
+            group = result.groups.front().id;
+        }
+        const OndrakeID id = newTabIDs.at(tab.id);
+        if (tab.wasOpen) toOpen.insert(id);
+        records.push_back(TabRecord{
+            .id = id,
+            .sessionTabID = std::nullopt,
+            .windowID = std::nullopt,
+            .index = qint64(p) + 1,
+            .url = tab.url,
+            .title = tab.title,
+            .faviconHost = host,
+            .parentID = parent,
+            .groupID = group,
+            .createdAt = tab.createdAt,
+            .lastActivatedAt = tab.lastActivatedAt,
+            .closedAt = tab.wasOpen ? importDate : tab.closedAt.value_or(importDate),
+            .pinned = tab.pinned,
+            .locked = tab.locked,
+            .muted = tab.muted,
+            .important = tab.important,
+            .readLater = tab.readLater,
+            .addedToReadLaterAt = tab.addedToReadLaterAt ? tab.addedToReadLaterAt
+                                                         : (tab.readLater ? std::optional(tab.createdAt) : std::nullopt),
+            .readAt = tab.readAt,
+            .snoozeUntil = tab.snoozeUntil,
+            .reminderAt = tab.reminderAt,
+            .metadata = tab.metadata,
+        });
+    }
+
+    result.records = breakParentCycles(std::move(records));
+    if (mode.kind != ImportMode::Kind::merge) {
+        for (const TabRecord &record : result.records)
+            if (toOpen.contains(record.id)) result.recordsToOpen.push_back(record);
+    }
+    if (mode.kind == ImportMode::Kind::restoreCompleteStructure) {
+        result.settings = settings;
+        result.featureOverrides = featureOverrides;
+    }
+    return result;
+}
+
+std::vector<TabRecord> OndrakeArchive::breakParentCycles(std::vector<TabRecord> records) {
+    std::unordered_map<OndrakeID, std::size_t> positionOf;
+    positionOf.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) positionOf.emplace(records[i].id, i);
+
+    // Each record is walked once: a walk stops at a record already known to lead nowhere circular.
+    enum class Mark { unvisited, onPath, settled };
+    std::vector<Mark> marks(records.size(), Mark::unvisited);
+    std::vector<std::size_t> path;
+    for (std::size_t start = 0; start < records.size(); ++start) {
+        path.clear();
+        std::size_t cursor = start;
+        while (true) {
+            if (marks[cursor] == Mark::settled) break;
+            if (marks[cursor] == Mark::onPath) {
+                // The first record of the loop this walk reached; its link closes the loop.
+                records[cursor].parentID.reset();
+                break;
+            }
+            marks[cursor] = Mark::onPath;
+            path.push_back(cursor);
+            const auto &parent = records[cursor].parentID;
+            if (!parent) break;
+            const auto it = positionOf.find(*parent);
+            if (it == positionOf.end()) break;
+            cursor = it->second;
+        }
+        for (const std::size_t visited : path) marks[visited] = Mark::settled;
+    }
+    return records;
+}
+
+}  // namespace ondrake
