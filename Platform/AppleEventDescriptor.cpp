@@ -98,9 +98,14 @@ bool AppleEventDescriptor::booleanValue() const {
 std::int64_t AppleEventDescriptor::numberOfItems() const { return std::int64_t(items().size()); }
 
 std::optional<AppleEventDescriptor> AppleEventDescriptor::atIndex(std::int64_t index) const {
+    if (const auto *item = itemAt(index)) return *item;
+    return std::nullopt;
+}
+
+const AppleEventDescriptor *AppleEventDescriptor::itemAt(std::int64_t index) const {
     const auto &all = items();
-    if (index < 1 || index > std::int64_t(all.size())) return std::nullopt;
-    return all[std::size_t(index - 1)];
+    if (index < 1 || index > std::int64_t(all.size())) return nullptr;
+    return &all[std::size_t(index - 1)];
 }
 
 const std::vector<AppleEventDescriptor> &AppleEventDescriptor::items() const {

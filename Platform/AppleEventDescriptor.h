@@ -34,6 +34,7 @@ public:
 
     std::int64_t numberOfItems() const;  // 0 for anything but a list
     std::optional<AppleEventDescriptor> atIndex(std::int64_t index) const;  // 1-based
+    const AppleEventDescriptor *itemAt(std::int64_t index) const;  // 1-based, without a copy; null when out of range
     const std::vector<AppleEventDescriptor> &items() const;  // empty for anything but a list
     void appendItem(AppleEventDescriptor item);  // turns a null descriptor into a list
 

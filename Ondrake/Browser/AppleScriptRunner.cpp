@@ -26,7 +26,7 @@ public:
     void await_suspend(std::coroutine_handle<> h) { state_->waiter = h; }
     AppleEventDescriptor await_resume() const {
         if (state_->error) std::rethrow_exception(state_->error);
-        return *state_->reply;
+        return std::move(*state_->reply);
     }
 
 private:

@@ -29,7 +29,8 @@ QCoro::Task<std::vector<SafariWindow>> MockSafariController::snapshot() {
     case Behaviour::safariNotRunning: throw SafariControllerError::safariNotRunning();
     case Behaviour::permissionDenied: throw SafariControllerError::permissionDenied();
     }
-    co_return windows_;
+    std::vector<SafariWindow> copy = windows_;  // g++ 12 would move a member named in co_return
+    co_return copy;
 }
 
 QCoro::Task<> MockSafariController::activateTab(SafariTab tab) {

@@ -19,14 +19,19 @@ AppleEventDescriptor text(const QString &value) { return AppleEventDescriptor::f
 AppleEventDescriptor real(double value) { return AppleEventDescriptor::fromDouble(value); }
 
 QString textItem(const AppleEventDescriptor &list, std::int64_t index) {
-    const auto item = list.atIndex(index);
+    const auto *item = list.itemAt(index);
     if (!item || item->type() != AppleEventDescriptor::Type::text) return {};
     return *item->stringValue();
 }
 
 std::int64_t integerItem(const AppleEventDescriptor &list, std::int64_t index) {
-    const auto item = list.atIndex(index);
+    const auto *item = list.itemAt(index);
     return item ? item->int32Value() : 0;
+}
+
+double doubleItem(const AppleEventDescriptor &list, std::int64_t index) {
+    const auto *item = list.itemAt(index);
+    return item ? item->doubleValue() : 0;
 }
 }  // namespace
 
@@ -77,10 +82,10 @@ std::vector<SafariSnapshot::RawWindow> SafariController::parseSnapshot(const App
     QSet<std::int64_t> taken;
     const auto count = reply.numberOfItems();
     for (std::int64_t i = 1; i <= count; ++i) {
-        const auto item = reply.atIndex(i);
+        const auto *item = reply.itemAt(i);
         if (!item || item->numberOfItems() < 5) continue;
-        const auto titles = item->atIndex(4);
-        const auto urls = item->atIndex(5);
+        const auto *titles = item->itemAt(4);
+        const auto *urls = item->itemAt(5);
         if (!titles || !urls) continue;
         const auto id = integerItem(*item, 1);
         if (taken.contains(id)) {
@@ -107,8 +112,8 @@ std::optional<SafariWindowFrameChange> SafariController::parseFrameChange(const 
     change.windowID = integerItem(reply, 1);
     if (change.windowID == 0) return std::nullopt;
     for (std::size_t k = 0; k < 4; ++k) {
-        change.original[k] = reply.atIndex(std::int64_t(k) + 2).value_or(AppleEventDescriptor()).doubleValue();
-        change.applied[k] = reply.atIndex(std::int64_t(k) + 6).value_or(AppleEventDescriptor()).doubleValue();
+        change.original[k] = doubleItem(reply, std::int64_t(k) + 2);
+        change.applied[k] = doubleItem(reply, std::int64_t(k) + 6);
     }
     return change;
 }

@@ -12,14 +12,7 @@ namespace ondrake {
 
 namespace {
 
-struct UrlCount {
-    int count = 0;
-    std::int64_t windowID = 0;
-    QString id;  // of the last poll's entry
-};
-
-bool canFollowAcrossWindows(const QString &urlText) {
-    const auto url = parseURL(urlText);
+bool canFollowAcrossWindows(const std::optional<QUrl> &url) {
     if (!url) return false;
     const auto scheme = lowerScheme(*url);
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("file");
@@ -82,6 +75,11 @@ private:
 
 }  // namespace
 
+const std::optional<QUrl> &TabIdentityRegistry::parsedURL(UrlInfo &info, const QString &text) {
+    if (!info.parsed) info.parsed = parseURL(text);
+    return *info.parsed;
+}
+
 std::optional<std::vector<TabIdentityRegistry::Entry>> TabIdentityRegistry::previousEntries(std::int64_t windowID) const {
     if (previous_.empty()) return std::nullopt;
     const auto it = previous_.find(windowID);
@@ -106,17 +104,12 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     }
 
     // 2-4. A URL that one tab had before and one tab has now, in another window, is that tab
-    // dragged across; the old window's tabs may not claim its id.
-    QHash<QString, UrlCount> before;
-    for (const auto &[windowID, entries] : previous_) {
-        for (const auto &e : entries) {
-            auto &c = before[e.url];
-            ++c.count;
-            c.windowID = windowID;
-            c.id = e.id;
-        }
-    }
-    QHash<QString, UrlCount> now;
+    // dragged across; the old window's tabs may not claim its id. The last poll's index by URL is
+    // kept from that poll, with each URL already parsed.
+    std::size_t currentCount = 0;
+    for (const auto *w : selected) currentCount += w->tabs.size();
+    QHash<QString, UrlInfo> now;
+    now.reserve(qsizetype(currentCount));
     for (const auto *w : selected) {
         for (const auto &t : w->tabs) {
             auto &c = now[t.url];
@@ -126,16 +119,16 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     }
     QHash<QString, QString> moved;
     QSet<QString> claimed;
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (it->count != 1) continue;
-        const auto current = now.constFind(it.key());
-        if (current == now.cend() || current->count != 1 || current->windowID == it->windowID) continue;
-        if (!canFollowAcrossWindows(it.key())) continue;
-        moved.insert(it.key(), it->id);
-        claimed.insert(it->id);
+    for (auto it = now.begin(); it != now.end(); ++it) {
+        const auto last = lastURLs_.constFind(it.key());
+        if (last == lastURLs_.cend()) continue;
+        it->parsed = last->parsed;
+        if (it->count != 1 || last->count != 1 || it->windowID == last->windowID) continue;
+        if (!canFollowAcrossWindows(parsedURL(*it, it.key()))) continue;
+        moved.insert(it.key(), last->id);
+        claimed.insert(last->id);
     }
 
-    // 5. Window by window: same URL and title, then same URL, then same place, then fresh.
     std::vector<SafariWindow> result;
     std::unordered_map<std::int64_t, std::vector<Entry>> remembered;
     static const std::vector<Entry> none;
@@ -145,8 +138,10 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         Candidates candidates(prev, claimed);
 
         std::vector<std::optional<QString>> ids(w->tabs.size());
-        for (std::size_t i = 0; i < w->tabs.size(); ++i)
-            if (const auto m = moved.constFind(w->tabs[i].url); m != moved.cend()) ids[i] = *m;
+        if (!moved.isEmpty()) {
+            for (std::size_t i = 0; i < w->tabs.size(); ++i)
+                if (const auto m = moved.constFind(w->tabs[i].url); m != moved.cend()) ids[i] = *m;
+        }
         for (std::size_t i = 0; i < w->tabs.size(); ++i)
             if (!ids[i]) ids[i] = candidates.takeNearest(w->tabs[i], true);
         for (std::size_t i = 0; i < w->tabs.size(); ++i)
@@ -173,7 +168,9 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             tab.windowID = w->id;
             tab.index = raw.index;
             tab.title = displayTitle(raw.title, raw.url);
-            tab.url = parseURL(raw.url);
+            auto &info = now[raw.url];
+            if (info.count == 1) info.id = tab.id;
+            tab.url = parsedURL(info, raw.url);
             tab.isActive = raw.index == w->currentTabIndex;
             window.tabs.push_back(std::move(tab));
         }
@@ -182,6 +179,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
 
     // 6.
     previous_ = std::move(remembered);
+    lastURLs_ = std::move(now);
     return result;
 }
 

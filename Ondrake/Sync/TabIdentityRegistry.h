@@ -3,7 +3,9 @@
 #include "Browser/SafariSnapshot.h"
 #include "Browser/SafariTab.h"
 
+#include <QHash>
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 #include <optional>
@@ -29,7 +31,10 @@ public:
     // What the last poll saw in that window; nothing when the window was not in it.
     std::optional<std::vector<Entry>> previousEntries(std::int64_t windowID) const;
     // Forgets the last poll (the browser quit); serials go on.
-    void reset() { previous_.clear(); }
+    void reset() {
+        previous_.clear();
+        lastURLs_.clear();
+    }
 
     std::uint64_t nextSerial() const { return nextSerial_; }
 
@@ -37,8 +42,20 @@ public:
     static QString displayTitle(const QString &rawTitle, const QString &urlText);
 
 private:
+    // What one poll holds of one URL text.
+    struct UrlInfo {
+        int count = 0;
+        std::int64_t windowID = 0;  // of the last tab counted
+        QString id;  // given to the tab, when only one has the URL
+        std::optional<std::optional<QUrl>> parsed;  // outer: parsed yet
+    };
+    static const std::optional<QUrl> &parsedURL(UrlInfo &info, const QString &text);
+
     std::unordered_map<std::int64_t, std::vector<Entry>> previous_;
     std::uint64_t nextSerial_ = 0;
+    // The last poll's tabs by URL text, with the texts already parsed: most come back unchanged,
+    // and parsing is the dearest step of a poll.
+    QHash<QString, UrlInfo> lastURLs_;
 };
 
 }  // namespace ondrake

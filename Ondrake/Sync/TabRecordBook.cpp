@@ -1,8 +1,7 @@
 #include "TabRecordBook.h"
 
-#include "Sync/FaviconHost.h"
-
 #include "Browser/BrowserURL.h"
+#include "Ondrake/Model/FaviconHost.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -109,15 +109,22 @@ AppleEventDescriptor SimulatedSafari::getSnapshot() const {
     for (std::size_t i = 0; i < windows_.size(); ++i) {
         const auto &w = windows_[i];
         if (!w.isBrowserWindow) continue;  // the tab reads fail and the error trap leaves it out
-        auto titles = AppleEventDescriptor::list();
-        auto urls = AppleEventDescriptor::list();
+        std::vector<AppleEventDescriptor> titles, urls;
+        titles.reserve(w.tabs.size());
+        urls.reserve(w.tabs.size());
         for (const auto &t : w.tabs) {
-            titles.appendItem(AppleEventDescriptor::fromString(t.title));
-            urls.appendItem(t.url.isEmpty() ? AppleEventDescriptor() : AppleEventDescriptor::fromString(t.url));
+            titles.push_back(AppleEventDescriptor::fromString(t.title));
+            urls.push_back(t.url.isEmpty() ? AppleEventDescriptor() : AppleEventDescriptor::fromString(t.url));
         }
         const auto current = (w.currentTab >= 1 && w.currentTab <= std::int64_t(w.tabs.size())) ? w.currentTab : 0;
-        out.appendItem(AppleEventDescriptor::list({number(double(w.id)), number(double(i + 1)), number(double(current)),
-                                                   titles, urls}));
+        std::vector<AppleEventDescriptor> entry;
+        entry.reserve(5);
+        entry.push_back(number(double(w.id)));
+        entry.push_back(number(double(i + 1)));
+        entry.push_back(number(double(current)));
+        entry.push_back(AppleEventDescriptor::list(std::move(titles)));
+        entry.push_back(AppleEventDescriptor::list(std::move(urls)));
+        out.appendItem(AppleEventDescriptor::list(std::move(entry)));
     }
     return out;
 }
