@@ -4,7 +4,21 @@
 
 namespace ondrake {
 
-ResolvedSnapshot makeResolvedSnapshot(const std::vector<SafariWindow> &windows, const TabIdentityMapping &mapping) {
+QString URLTextCache::text(const QString &sessionTabID, const QUrl &url) {
+    auto &entry = entries_[sessionTabID];
+    if (entry.text.isNull() || entry.url != url) {
+        entry.url = url;
+        entry.text = absoluteText(url);
+    }
+    return entry.text;
+}
+
+void URLTextCache::trim(qsizetype tabCount) {
+    if (entries_.size() > 2 * tabCount + 64) entries_.clear();
+}
+
+ResolvedSnapshot makeResolvedSnapshot(const std::vector<SafariWindow> &windows, const TabIdentityMapping &mapping,
+                                      URLTextCache *cache) {
     ResolvedSnapshot snapshot;
     snapshot.windowIDs.reserve(windows.size());
     std::size_t tabCount = 0;
@@ -27,12 +41,15 @@ ResolvedSnapshot makeResolvedSnapshot(const std::vector<SafariWindow> &windows, 
                 .windowID = tab.windowID,
                 .index = tab.index,
                 .title = tab.title,
-                .url = tab.url ? std::optional<QString>(absoluteText(*tab.url)) : std::nullopt,
+                .url = !tab.url ? std::nullopt
+                       : cache  ? std::optional<QString>(cache->text(tab.id, *tab.url))
+                                : std::optional<QString>(absoluteText(*tab.url)),
                 .isActive = tab.isActive,
                 .parentOndrakeID = parent,
             });
         }
     }
+    if (cache) cache->trim(qsizetype(tabCount));
     snapshot.browserWasRunning = true;
     return snapshot;
 }

@@ -5,7 +5,9 @@
 #include "Browser/SafariTab.h"
 #include "Ondrake/Model/Identifiers.h"
 
+#include <QHash>
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 #include <optional>
@@ -36,7 +38,26 @@ struct ResolvedSnapshot {
     bool operator==(const ResolvedSnapshot &) const = default;
 };
 
+// The absolute text of each tab's address, kept from poll to poll: most addresses come back
+// unchanged, and writing one out costs more than all the rest of a tab's resolution.
+class URLTextCache {
+public:
+    QString text(const QString &sessionTabID, const QUrl &url);
+    // After a poll of that many tabs: forgets the tabs that are gone, once they outnumber them.
+    void trim(qsizetype tabCount);
+    qsizetype size() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        QUrl url;
+        QString text;
+    };
+    QHash<QString, Entry> entries_;
+};
+
 // Tabs without an entry in the mapping are left out; a parent without one counts as none.
-ResolvedSnapshot makeResolvedSnapshot(const std::vector<SafariWindow> &windows, const TabIdentityMapping &mapping);
+// A poller passes its cache.
+ResolvedSnapshot makeResolvedSnapshot(const std::vector<SafariWindow> &windows, const TabIdentityMapping &mapping,
+                                      URLTextCache *cache = nullptr);
 
 }  // namespace ondrake

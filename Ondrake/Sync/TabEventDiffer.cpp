@@ -1,6 +1,7 @@
 #include "TabEventDiffer.h"
 
-#include <unordered_map>
+#include <QHash>
+
 #include <unordered_set>
 
 namespace ondrake {
@@ -21,10 +22,13 @@ constexpr std::ptrdiff_t kAbsent = -1;
 constexpr std::ptrdiff_t kRepeated = -2;  // a later tab with an identity seen before in the same list
 
 // Position of each identity's first tab in `tabs`.
-std::unordered_map<OndrakeID, std::size_t> indexByIdentity(const std::vector<ResolvedTab> &tabs) {
-    std::unordered_map<OndrakeID, std::size_t> index;
-    index.reserve(tabs.size());
-    for (std::size_t i = 0; i < tabs.size(); ++i) index.try_emplace(tabs[i].ondrakeID, i);
+QHash<OndrakeID, std::size_t> indexByIdentity(const std::vector<ResolvedTab> &tabs) {
+    QHash<OndrakeID, std::size_t> index;
+    index.reserve(qsizetype(tabs.size()));
+    for (std::size_t i = 0; i < tabs.size(); ++i) {
+        auto &slot = index[tabs[i].ondrakeID];
+        if (slot == 0) slot = i + 1;  // 1-based here, so 0 marks a fresh slot
+    }
     return index;
 }
 
@@ -47,12 +51,12 @@ std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previ
     std::vector<std::ptrdiff_t> before(currentTabs.size(), kAbsent);
     for (std::size_t i = 0; i < currentTabs.size(); ++i) {
         const auto &tab = currentTabs[i];
-        if (currentIndex.at(tab.ondrakeID) != i) {
+        if (currentIndex.value(tab.ondrakeID) != i + 1) {
             before[i] = kRepeated;
             continue;
         }
-        const auto found = previousIndex.find(tab.ondrakeID);
-        if (found != previousIndex.end()) before[i] = std::ptrdiff_t(found->second);
+        const auto found = previousIndex.constFind(tab.ondrakeID);
+        if (found != previousIndex.cend()) before[i] = std::ptrdiff_t(*found) - 1;
     }
 
     std::unordered_set<std::int64_t> told;  // a window listed twice is told of once
@@ -91,7 +95,7 @@ std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previ
 
     for (std::size_t i = 0; i < previousTabs.size(); ++i) {
         const auto &id = previousTabs[i].ondrakeID;
-        if (previousIndex.at(id) != i) continue;
+        if (previousIndex.value(id) != i + 1) continue;
         if (!currentIndex.contains(id)) events.push_back(TabEvent::tabClosed(id));
     }
 

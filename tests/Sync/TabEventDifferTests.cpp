@@ -143,3 +143,32 @@ TEST(ResolvedSnapshot, BuildsFromTheWindowsAndTheMapping) {
 
 }  // namespace
 }  // namespace ondrake
+
+namespace ondrake {
+namespace {
+
+TEST(ResolvedSnapshot, TheAddressCacheFollowsANavigatingTab) {
+    using test::safariTab;
+    using test::safariWindow;
+    URLTextCache cache;
+    const TabIdentityMapping mapping{{"tab-0", rid(1)}};
+    const auto before = makeResolvedSnapshot({safariWindow(1, {safariTab("tab-0", 1, 1, "A", "https://a.example/")})},
+                                             mapping, &cache);
+    EXPECT_EQ(before.tabs.at(0).url, QStringLiteral("https://a.example/"));
+    const auto after = makeResolvedSnapshot({safariWindow(1, {safariTab("tab-0", 1, 1, "A", "https://b.example/")})},
+                                            mapping, &cache);
+    EXPECT_EQ(after.tabs.at(0).url, QStringLiteral("https://b.example/"));
+
+    // Tabs that are gone are forgotten once they outnumber the ones left.
+    std::vector<SafariTab> many;
+    for (int i = 0; i < 200; ++i) many.push_back(safariTab(QStringLiteral("tab-%1").arg(i), 1, i + 1, "x", "https://x.example/"));
+    TabIdentityMapping all;
+    for (const auto &t : many) all.insert(t.id, OndrakeID());
+    makeResolvedSnapshot({safariWindow(1, many)}, all, &cache);
+    EXPECT_EQ(cache.size(), 200);
+    makeResolvedSnapshot({safariWindow(1, {many.front()})}, all, &cache);
+    EXPECT_LE(cache.size(), 1);
+}
+
+}  // namespace
+}  // namespace ondrake
