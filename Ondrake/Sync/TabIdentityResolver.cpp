@@ -44,19 +44,12 @@ void TabIdentityResolver::unbindAll(const std::vector<TabRecord> &records) {
 }
 
 TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> &windows) {
-    TabIdentityMapping mapping;
     std::vector<Pending> pending;
     qsizetype tabCount = 0;
-    for (const auto &window : windows) tabCount += qsizetype(window.tabs.size());
-    mapping.reserve(tabCount);
-
     for (std::size_t w = 0; w < windows.size(); ++w) {
         for (const auto &tab : windows[w].tabs) {
-            const auto bound = bindings_.constFind(tab.id);
-            if (bound != bindings_.cend()) {
-                mapping.insert(tab.id, *bound);
-                continue;
-            }
+            ++tabCount;
+            if (bindings_.contains(tab.id)) continue;
             pending.push_back(Pending{
                 .sessionTabID = tab.id,
                 .url = tab.url ? std::optional<QString>(absoluteText(*tab.url)) : std::nullopt,
@@ -66,6 +59,17 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
             });
         }
     }
+    // The usual poll: the same tabs as last time, all bound. Session ids are unique within a
+    // poll, so the bindings are the mapping as they stand.
+    if (pending.empty() && tabCount == bindings_.size()) return bindings_;
+
+    TabIdentityMapping mapping;
+    mapping.reserve(tabCount);
+    for (const auto &window : windows)
+        for (const auto &tab : window.tabs) {
+            const auto bound = bindings_.constFind(tab.id);
+            if (bound != bindings_.cend()) mapping.insert(tab.id, *bound);
+        }
 
     std::size_t claimedCount = 0;
     std::size_t newCount = 0;
