@@ -1,6 +1,7 @@
 #include "Ondrake/Model/ClosedTabStack.h"
 
 #include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/WireFormat.h"
 
 #include <algorithm>
 
@@ -30,7 +31,7 @@ QJsonObject ClosedTab::toJson() const {
     json::putIdentity(object, QStringLiteral("groupID"), groupID);
     if (windowID) object.insert(QStringLiteral("windowID"), *windowID);
     if (index) object.insert(QStringLiteral("index"), *index);
-    object.insert(QStringLiteral("closedAt"), json::formatDate(closedAt));
+    object.insert(QStringLiteral("closedAt"), wire::dateText(closedAt));
     return object;
 }
 
@@ -45,7 +46,7 @@ ClosedTab ClosedTab::fromJson(const QJsonValue &value, const QDateTime &now, con
         .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
         .windowID = reader.optionalInteger(QStringLiteral("windowID")),
         .index = reader.optionalInteger(QStringLiteral("index")),
-        .closedAt = reader.date(QStringLiteral("closedAt"), now),
+        .closedAt = wire::date(reader, QStringLiteral("closedAt"), now),
     };
 }
 
@@ -61,22 +62,26 @@ QJsonObject ClosedTabBatch::toJson() const {
     QJsonArray tabArray;
     for (const ClosedTab &tab : tabs) tabArray.append(tab.toJson());
     return QJsonObject{
-        {QStringLiteral("id"), json::uuidString(id)},
+        {QStringLiteral("id"), wire::uuidText(id)},
         {QStringLiteral("tabs"), tabArray},
-        {QStringLiteral("closedAt"), json::formatDate(closedAt)},
+        {QStringLiteral("closedAt"), wire::dateText(closedAt)},
     };
 }
 
 ClosedTabBatch ClosedTabBatch::fromJson(const QJsonValue &value, const QDateTime &now, const QString &path) {
     const auto reader = json::Reader::of(value, path);
     ClosedTabBatch batch;
-    if (const auto id = reader.optionalUuid(QStringLiteral("id"))) batch.id = *id;
+    if (const auto text = reader.optionalString(QStringLiteral("id"))) {
+        const auto id = wire::uuidFromText(*text);
+        if (!id) reader.fail(QStringLiteral("id"), QStringLiteral("Attempted to decode UUID from invalid UUID string."));
+        batch.id = *id;
+    }
     const QJsonArray tabArray = reader.array(QStringLiteral("tabs"));
     batch.tabs.reserve(std::size_t(tabArray.size()));
     const QString tabsPath = reader.pathOf(QStringLiteral("tabs"));
     for (qsizetype i = 0; i < tabArray.size(); ++i)
         batch.tabs.push_back(ClosedTab::fromJson(tabArray.at(i), now, tabsPath + QStringLiteral("[%1]").arg(i)));
-    batch.closedAt = reader.date(QStringLiteral("closedAt"), now);
+    batch.closedAt = wire::date(reader, QStringLiteral("closedAt"), now);
     return batch;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FoundationJson.h"
+#include "Ondrake/Model/WireFormat.h"
 
 #include <QHashFunctions>
 #include <QJsonValue>
@@ -24,14 +25,14 @@ public:
 
     // Nothing when the text is not a hyphenated UUID (either letter case).
     static std::optional<Identity> fromString(QStringView text) {
-        const auto uuid = json::parseUuid(text);
+        const auto uuid = wire::uuidFromText(text);
         if (!uuid) return std::nullopt;
         return Identity(*uuid);
     }
 
     const QUuid &rawValue() const { return raw_; }
     // The canonical upper-case form, also the JSON form.
-    QString toString() const { return json::uuidString(raw_); }
+    QString toString() const { return wire::uuidText(raw_); }
     QJsonValue toJson() const { return toString(); }
 
     // Reads the bare UUID string; throws json::DecodingError otherwise.

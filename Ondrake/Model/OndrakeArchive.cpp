@@ -2,6 +2,7 @@
 
 #include "FoundationJson.h"
 #include "Ondrake/Model/FaviconHost.h"
+#include "Ondrake/Model/WireFormat.h"
 
 #include <QJsonArray>
 #include <QUrl>
@@ -53,9 +54,9 @@ QJsonObject OndrakeArchive::Tab::toJson() const {
     json::putString(object, QStringLiteral("faviconHost"), faviconHost);
     json::putIdentity(object, QStringLiteral("parentID"), parentID);
     json::putIdentity(object, QStringLiteral("groupID"), groupID);
-    object.insert(QStringLiteral("createdAt"), json::formatDate(createdAt));
-    json::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
-    json::putDate(object, QStringLiteral("closedAt"), closedAt);
+    object.insert(QStringLiteral("createdAt"), wire::dateText(createdAt));
+    wire::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
+    wire::putDate(object, QStringLiteral("closedAt"), closedAt);
     object.insert(QStringLiteral("order"), order);
     object.insert(QStringLiteral("wasOpen"), wasOpen);
     object.insert(QStringLiteral("pinned"), pinned);
@@ -63,10 +64,10 @@ QJsonObject OndrakeArchive::Tab::toJson() const {
     object.insert(QStringLiteral("muted"), muted);
     object.insert(QStringLiteral("important"), important);
     object.insert(QStringLiteral("readLater"), readLater);
-    json::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
-    json::putDate(object, QStringLiteral("readAt"), readAt);
-    json::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
-    json::putDate(object, QStringLiteral("reminderAt"), reminderAt);
+    wire::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
+    wire::putDate(object, QStringLiteral("readAt"), readAt);
+    wire::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
+    wire::putDate(object, QStringLiteral("reminderAt"), reminderAt);
     object.insert(QStringLiteral("metadata"), metadataToJson(metadata));
     return object;
 }
@@ -80,9 +81,9 @@ OndrakeArchive::Tab OndrakeArchive::Tab::fromJson(const QJsonValue &value, const
         .faviconHost = reader.optionalString(QStringLiteral("faviconHost")),
         .parentID = json::optionalIdentity<OndrakeID>(reader, QStringLiteral("parentID")),
         .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
-        .createdAt = reader.date(QStringLiteral("createdAt"), now),
-        .lastActivatedAt = reader.optionalDate(QStringLiteral("lastActivatedAt")),
-        .closedAt = reader.optionalDate(QStringLiteral("closedAt")),
+        .createdAt = wire::date(reader, QStringLiteral("createdAt"), now),
+        .lastActivatedAt = wire::optionalDate(reader, QStringLiteral("lastActivatedAt")),
+        .closedAt = wire::optionalDate(reader, QStringLiteral("closedAt")),
         .order = reader.integer(QStringLiteral("order")),
         .wasOpen = true,
         .pinned = false,
@@ -102,10 +103,10 @@ OndrakeArchive::Tab OndrakeArchive::Tab::fromJson(const QJsonValue &value, const
     tab.muted = reader.boolean(QStringLiteral("muted"));
     tab.important = reader.boolean(QStringLiteral("important"));
     tab.readLater = reader.boolean(QStringLiteral("readLater"));
-    tab.addedToReadLaterAt = reader.optionalDate(QStringLiteral("addedToReadLaterAt"));
-    tab.readAt = reader.optionalDate(QStringLiteral("readAt"));
-    tab.snoozeUntil = reader.optionalDate(QStringLiteral("snoozeUntil"));
-    tab.reminderAt = reader.optionalDate(QStringLiteral("reminderAt"));
+    tab.addedToReadLaterAt = wire::optionalDate(reader, QStringLiteral("addedToReadLaterAt"));
+    tab.readAt = wire::optionalDate(reader, QStringLiteral("readAt"));
+    tab.snoozeUntil = wire::optionalDate(reader, QStringLiteral("snoozeUntil"));
+    tab.reminderAt = wire::optionalDate(reader, QStringLiteral("reminderAt"));
     if (const auto metadata = reader.optionalObject(QStringLiteral("metadata")))
         tab.metadata = metadataFromJson(*metadata, reader.pathOf(QStringLiteral("metadata")));
     return tab;
@@ -137,7 +138,7 @@ QJsonObject OndrakeArchive::toJson() const {
     QJsonObject object{
         {QStringLiteral("format"), format},
         {QStringLiteral("version"), version},
-        {QStringLiteral("exportedAt"), json::formatDate(exportedAt)},
+        {QStringLiteral("exportedAt"), wire::dateText(exportedAt)},
         {QStringLiteral("tabs"), tabArray},
         {QStringLiteral("groups"), groupArray},
         {QStringLiteral("settings"), settings.toJson()},
@@ -161,7 +162,7 @@ OndrakeArchive OndrakeArchive::fromJson(const QJsonValue &value, const QDateTime
     archive.format = reader.requiredString(QStringLiteral("format"));
     required(QStringLiteral("version"));
     archive.version = reader.integer(QStringLiteral("version"));
-    archive.exportedAt = reader.requiredDate(QStringLiteral("exportedAt"));
+    archive.exportedAt = wire::requiredDate(reader, QStringLiteral("exportedAt"));
 
     required(QStringLiteral("tabs"));
     const QJsonArray tabArray = reader.array(QStringLiteral("tabs"));

@@ -1,6 +1,8 @@
 #include "Ondrake/Model/PersistedState.h"
 
 #include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/JsonOutput.h"
+#include "Ondrake/Model/WireFormat.h"
 
 #include <QJsonArray>
 
@@ -62,8 +64,35 @@ QJsonObject PersistedState::toJson() const {
         {kFeatureOverrides, overrides},
         {kSettings, settings.toJson()},
         {kRecentlyClosed, recentlyClosed.toJson()},
-        {kSavedAt, json::formatDate(savedAt)},
+        {kSavedAt, wire::dateText(savedAt)},
     };
+}
+
+QByteArray PersistedState::encode() const {
+    JsonOutput out(qsizetype(records.size()) * 800 + 4096);
+    out.beginObject();
+    QJsonObject overrides;
+    for (const auto &[key, value] : featureOverrides) overrides.insert(key, value);
+    out.key(kFeatureOverrides);
+    out.value(overrides);
+    out.key(kGroups);
+    out.beginArray();
+    for (const TabGroup &group : groups) out.value(group.toJson());
+    out.endArray();
+    out.key(kRecentlyClosed);
+    out.value(recentlyClosed.toJson());
+    out.key(kRecords);
+    out.beginArray();
+    for (const TabRecord &record : records) record.write(out);
+    out.endArray();
+    out.key(kSavedAt);
+    out.string(wire::dateText(savedAt));
+    out.key(kSchemaVersion);
+    out.integer(schemaVersion);
+    out.key(kSettings);
+    out.value(settings.toJson());
+    out.endObject();
+    return out.take();
 }
 
 PersistedState PersistedState::fromJson(const QJsonValue &value, const QDateTime &now) {
@@ -94,7 +123,7 @@ PersistedState PersistedState::fromJson(const QJsonValue &value, const QDateTime
 
     if (reader.has(kSettings)) state.settings = AppSettings::fromJson(reader.value(kSettings), kSettings);
     state.recentlyClosed = ClosedTabStack::fromJson(reader.value(kRecentlyClosed), now);
-    state.savedAt = reader.date(kSavedAt, now);
+    state.savedAt = wire::date(reader, kSavedAt, now);
     return state;
 }
 

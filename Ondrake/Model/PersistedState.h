@@ -38,6 +38,8 @@ struct PersistedState {
     PersistedState preparedForSave(const QDateTime &now) const;
 
     QJsonObject toJson() const;
+    // The record file's bytes: json::write(toJson()), without the intermediate DOM.
+    QByteArray encode() const;
     // Missing or null members take their defaults; a wrong type anywhere fails the whole document,
     // except in the closed-tab history, which then reads as empty. Throws json::DecodingError.
     static PersistedState fromJson(const QJsonValue &value, const QDateTime &now);

@@ -1,6 +1,7 @@
 #include "Ondrake/Model/TabGroup.h"
 
 #include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/WireFormat.h"
 
 namespace ondrake {
 
@@ -9,7 +10,7 @@ QJsonObject TabGroup::toJson() const {
     object.insert(QStringLiteral("id"), id.toJson());
     object.insert(QStringLiteral("name"), name);
     json::putString(object, QStringLiteral("colorName"), colorName);
-    object.insert(QStringLiteral("createdAt"), json::formatDate(createdAt));
+    object.insert(QStringLiteral("createdAt"), wire::dateText(createdAt));
     object.insert(QStringLiteral("sortIndex"), sortIndex);
     object.insert(QStringLiteral("isCollapsed"), isCollapsed);
     return object;
@@ -21,7 +22,7 @@ TabGroup TabGroup::fromJson(const QJsonValue &value, const QDateTime &now, const
         .id = json::requiredIdentity<TabGroupID>(reader, QStringLiteral("id")),
         .name = reader.string(QStringLiteral("name")),
         .colorName = reader.optionalString(QStringLiteral("colorName")),
-        .createdAt = reader.date(QStringLiteral("createdAt"), now),
+        .createdAt = wire::date(reader, QStringLiteral("createdAt"), now),
         .sortIndex = reader.integer(QStringLiteral("sortIndex")),
         .isCollapsed = reader.boolean(QStringLiteral("isCollapsed")),
     };

@@ -2,10 +2,12 @@
 
 #include "FoundationJson.h"
 #include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/JsonOutput.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ondrake {
@@ -65,6 +67,48 @@ TabMetadataValue TabMetadataValue::fromJson(const QJsonValue &value, const QStri
     case QJsonValue::Undefined: break;
     }
     throw json::DecodingError(path, QStringLiteral("Unrecognised metadata value"));
+}
+
+void TabMetadataValue::write(JsonOutput &out) const {
+    std::visit(Overloaded{
+                   [&](const QString &v) { out.string(v); },
+                   [&](qint64 v) { out.integer(v); },
+                   [&](double v) { out.number(v); },
+                   [&](bool v) { out.boolean(v); },
+                   [&](const QDateTime &v) { out.number(double(v.toMSecsSinceEpoch()) / 1000.0); },
+                   [&](const Array &v) {
+                       out.beginArray();
+                       for (const auto &element : v) element.write(out);
+                       out.endArray();
+                   },
+                   [&](const Object &v) { writeMetadata(out, v); },
+                   [&](Null) { out.null(); },
+               },
+               storage_);
+}
+
+void writeMetadata(JsonOutput &out, const TabMetadata &metadata) {
+    // The map orders keys by UTF-16 code units, the file by UTF-8 bytes; they differ only when a
+    // key holds a character beyond the basic plane.
+    const bool mapOrderIsFileOrder = std::none_of(metadata.begin(), metadata.end(), [](const auto &entry) {
+        return std::any_of(entry.first.begin(), entry.first.end(), [](QChar c) { return c.isSurrogate(); });
+    });
+    out.beginObject();
+    if (mapOrderIsFileOrder) {
+        for (const auto &[key, value] : metadata) {
+            out.key(key);
+            value.write(out);
+        }
+    } else {
+        std::vector<std::pair<QByteArray, const TabMetadata::value_type *>> entries;
+        for (const auto &entry : metadata) entries.emplace_back(entry.first.toUtf8(), &entry);
+        std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (const auto &[utf8, entry] : entries) {
+            out.key(entry->first);
+            entry->second.write(out);
+        }
+    }
+    out.endObject();
 }
 
 QJsonObject metadataToJson(const TabMetadata &metadata) {

@@ -12,6 +12,8 @@
 
 namespace ondrake {
 
+class JsonOutput;
+
 // A JSON-like value that features attach to a tab record without changing its schema.
 class TabMetadataValue {
 public:
@@ -58,6 +60,8 @@ public:
     // Tries null, bool, integer, double, string, array, object in that order; a date never comes
     // back. Throws json::DecodingError("Unrecognised metadata value") for anything else.
     static TabMetadataValue fromJson(const QJsonValue &value, const QString &path = {});
+    // The bytes toJson() would give, streamed.
+    void write(JsonOutput &out) const;
 
 private:
     Storage storage_;
@@ -70,6 +74,7 @@ std::size_t qHash(const TabMetadata &metadata, std::size_t seed = 0) noexcept;  
 
 QJsonObject metadataToJson(const TabMetadata &metadata);
 TabMetadata metadataFromJson(const QJsonObject &object, const QString &path);
+void writeMetadata(JsonOutput &out, const TabMetadata &metadata);
 
 }  // namespace ondrake
 

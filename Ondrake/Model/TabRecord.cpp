@@ -1,6 +1,8 @@
 #include "Ondrake/Model/TabRecord.h"
 
 #include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/JsonOutput.h"
+#include "Ondrake/Model/WireFormat.h"
 
 namespace ondrake {
 
@@ -18,20 +20,64 @@ QJsonObject TabRecord::toJson() const {
     json::putString(object, QStringLiteral("faviconHost"), faviconHost);
     json::putIdentity(object, QStringLiteral("parentID"), parentID);
     json::putIdentity(object, QStringLiteral("groupID"), groupID);
-    object.insert(QStringLiteral("createdAt"), json::formatDate(createdAt));
-    json::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
-    json::putDate(object, QStringLiteral("closedAt"), closedAt);
+    object.insert(QStringLiteral("createdAt"), wire::dateText(createdAt));
+    wire::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
+    wire::putDate(object, QStringLiteral("closedAt"), closedAt);
     object.insert(QStringLiteral("pinned"), pinned);
     object.insert(QStringLiteral("locked"), locked);
     object.insert(QStringLiteral("muted"), muted);
     object.insert(QStringLiteral("important"), important);
     object.insert(QStringLiteral("readLater"), readLater);
-    json::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
-    json::putDate(object, QStringLiteral("readAt"), readAt);
-    json::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
-    json::putDate(object, QStringLiteral("reminderAt"), reminderAt);
+    wire::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
+    wire::putDate(object, QStringLiteral("readAt"), readAt);
+    wire::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
+    wire::putDate(object, QStringLiteral("reminderAt"), reminderAt);
     object.insert(QStringLiteral("metadata"), metadataToJson(metadata));
     return object;
+}
+
+void TabRecord::write(JsonOutput &out) const {
+    const auto date = [&](QLatin1StringView key, const std::optional<QDateTime> &value) {
+        if (!value) return;
+        out.key(key);
+        out.string(wire::dateText(*value));
+    };
+    const auto text = [&](QLatin1StringView key, const std::optional<QString> &value) {
+        if (!value) return;
+        out.key(key);
+        out.string(*value);
+    };
+    const auto flag = [&](QLatin1StringView key, bool value) {
+        out.key(key);
+        out.boolean(value);
+    };
+    // Keys in the file's (sorted) order.
+    out.beginObject();
+    date(QLatin1StringView("addedToReadLaterAt"), addedToReadLaterAt);
+    date(QLatin1StringView("closedAt"), closedAt);
+    date(QLatin1StringView("createdAt"), createdAt);
+    text(QLatin1StringView("faviconHost"), faviconHost);
+    if (groupID) text(QLatin1StringView("groupID"), groupID->toString());
+    text(QLatin1StringView("id"), id.toString());
+    flag(QLatin1StringView("important"), important);
+    if (index) {
+        out.key(QLatin1StringView("index"));
+        out.integer(*index);
+    }
+    date(QLatin1StringView("lastActivatedAt"), lastActivatedAt);
+    flag(QLatin1StringView("locked"), locked);
+    out.key(QLatin1StringView("metadata"));
+    writeMetadata(out, metadata);
+    flag(QLatin1StringView("muted"), muted);
+    if (parentID) text(QLatin1StringView("parentID"), parentID->toString());
+    flag(QLatin1StringView("pinned"), pinned);
+    date(QLatin1StringView("readAt"), readAt);
+    flag(QLatin1StringView("readLater"), readLater);
+    date(QLatin1StringView("reminderAt"), reminderAt);
+    date(QLatin1StringView("snoozeUntil"), snoozeUntil);
+    text(QLatin1StringView("title"), title);
+    text(QLatin1StringView("url"), url);
+    out.endObject();
 }
 
 TabRecord TabRecord::fromJson(const QJsonValue &value, const QDateTime &now, const QString &path) {
@@ -47,18 +93,18 @@ TabRecord TabRecord::fromJson(const QJsonValue &value, const QDateTime &now, con
         .faviconHost = reader.optionalString(QStringLiteral("faviconHost")),
         .parentID = json::optionalIdentity<OndrakeID>(reader, QStringLiteral("parentID")),
         .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
-        .createdAt = reader.date(QStringLiteral("createdAt"), now),
-        .lastActivatedAt = reader.optionalDate(QStringLiteral("lastActivatedAt")),
-        .closedAt = reader.optionalDate(QStringLiteral("closedAt")),
+        .createdAt = wire::date(reader, QStringLiteral("createdAt"), now),
+        .lastActivatedAt = wire::optionalDate(reader, QStringLiteral("lastActivatedAt")),
+        .closedAt = wire::optionalDate(reader, QStringLiteral("closedAt")),
         .pinned = reader.boolean(QStringLiteral("pinned")),
         .locked = reader.boolean(QStringLiteral("locked")),
         .muted = reader.boolean(QStringLiteral("muted")),
         .important = reader.boolean(QStringLiteral("important")),
         .readLater = reader.boolean(QStringLiteral("readLater")),
-        .addedToReadLaterAt = reader.optionalDate(QStringLiteral("addedToReadLaterAt")),
-        .readAt = reader.optionalDate(QStringLiteral("readAt")),
-        .snoozeUntil = reader.optionalDate(QStringLiteral("snoozeUntil")),
-        .reminderAt = reader.optionalDate(QStringLiteral("reminderAt")),
+        .addedToReadLaterAt = wire::optionalDate(reader, QStringLiteral("addedToReadLaterAt")),
+        .readAt = wire::optionalDate(reader, QStringLiteral("readAt")),
+        .snoozeUntil = wire::optionalDate(reader, QStringLiteral("snoozeUntil")),
+        .reminderAt = wire::optionalDate(reader, QStringLiteral("reminderAt")),
         .metadata = {},
     };
     if (!record.addedToReadLaterAt && record.readLater) record.addedToReadLaterAt = record.createdAt;

@@ -11,6 +11,8 @@
 
 namespace ondrake {
 
+class JsonOutput;
+
 // Everything remembered about one tab, open or closed. `sessionTabID` and `windowID` describe
 // only the current browser session and are never written.
 struct TabRecord {
@@ -47,6 +49,8 @@ struct TabRecord {
     bool hasUserState() const;
 
     QJsonObject toJson() const;
+    // The bytes toJson() would give, streamed.
+    void write(JsonOutput &out) const;
     // Lenient about everything but "id"; every record read is unbound. A missing "createdAt"
     // becomes `now`.
     static TabRecord fromJson(const QJsonValue &value, const QDateTime &now, const QString &path = {});

@@ -157,7 +157,7 @@ void TabRecordFileStore::save(const PersistedState &state, const QDateTime &now)
     if (!QDir().mkpath(folder))
         throw RecordFileError(QStringLiteral("The folder “%1” couldn’t be created.").arg(folder));
 
-    const QByteArray bytes = json::write(state.preparedForSave(now).toJson());
+    const QByteArray bytes = state.preparedForSave(now).encode();
     if (const FileResult written = AtomicFile::write(fileURL_, bytes, false); !written)
         throw RecordFileError(QStringLiteral("The file “%1” couldn’t be saved: %2")
                                   .arg(QFileInfo(fileURL_).fileName(), written.error));

@@ -2,6 +2,8 @@
 
 #include "Ondrake/Model/PersistedState.h"
 
+#include <limits>
+
 using namespace ondrake;
 using namespace ondrake::test;
 
@@ -123,6 +125,54 @@ TEST(PersistedState, RoundTripsAFullDocumentThroughItsBytes) {
     const QByteArray bytes = json::write(state.toJson());
     EXPECT_EQ(PersistedState::fromJson(jsonValue(bytes.constData()), utc(2030)), state);
     EXPECT_EQ(qHash(PersistedState::fromJson(jsonValue(bytes.constData()), utc(2030))), qHash(state));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PersistedState, StreamedBytesEqualTheGeneralWriters) {
+    PersistedState state = PersistedState::fresh(utc());
+    EXPECT_EQ(state.encode(), json::write(state.toJson()));
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    TabRecord full{
+        .id = OndrakeID(),
+        .index = -4,
+        .url = QStringLiteral("https://a.example/p?q=\"x\"&r=\\y"),
+        .title = QString::fromUtf8("Tab\t\"one\"\n\x01/\xF0\x9F\x98\x80 caf\xC3\xA9"),
+        .faviconHost = QString(),
+        .parentID = OndrakeID(),
+        .groupID = TabGroupID(),
+        .createdAt = utc(2024),
+        .lastActivatedAt = utc(2024, 2),
+        .closedAt = utc(2024, 3),
+        .pinned = true,
+        .important = true,
+        .addedToReadLaterAt = utc(2024, 4),
+        .readAt = utc(2024, 5),
+        .snoozeUntil = utc(2024, 6),
+        .reminderAt = utc(2024, 7),
+        .metadata =
+            {
+                {QStringLiteral("numbers"),
+                 TabMetadataValue::Array{0.1, -0.0, 1e300, 5e-324, 9223372036854775807LL, qint64(-9223372036854775807LL - 1),
+                                         9223372036854775808.0, nan, 2.5, utc(2025).addMSecs(125)}},
+                {QStringLiteral("nested"),
+                 TabMetadataValue::Object{{QStringLiteral("empty"), TabMetadataValue::Object{}},
+                                          {QStringLiteral("list"), TabMetadataValue::Array{}},
+                                          {QStringLiteral("null"), TabMetadataValue::null()}}},
+                {QString::fromUtf8("\xEF\xBF\xBD private"), true},
+                {QString::fromUtf8("\xF0\x9F\x98\x80 emoji"), false},
+                {QStringLiteral("Upper"), "U"},
+            },
+    };
+    state.records = {full, TabRecord{.id = OndrakeID(), .createdAt = utc()}};
+    state.groups = {TabGroup{.id = TabGroupID(), .name = QStringLiteral("g/1"), .colorName = QStringLiteral("red"), .createdAt = utc()}};
+    state.featureOverrides = {{QStringLiteral("tabGroups"), true}, {QStringLiteral("zeta"), false}, {QStringLiteral("Alpha"), true}};
+    state.settings.parentCloseBehavior = ParentCloseBehavior::parentAndDescendants;
+    state.recentlyClosed.add(ClosedTabBatch{.tabs = {ClosedTab::fromRecord(full, utc())}, .closedAt = utc()});
+    EXPECT_EQ(QString::fromUtf8(state.encode()), QString::fromUtf8(json::write(state.toJson())));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <limits>
+
 using namespace ondrake;
 using namespace ondrake::test;
 
@@ -237,6 +239,35 @@ TEST_F(RecordFileStoreTest, DeepButValidMetadataLoadsAndSavesAgain) {
     ASSERT_EQ(state.records.size(), 1u);
     store.save(state, utc());
     EXPECT_EQ(makeStore().load(utc()).state.records, state.records);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecordFileStoreTest, ANonFiniteMetadataNumberIsSavedAsNull) {
+    PersistedState state = PersistedState::fresh(utc());
+    state.records.push_back(TabRecord{.id = OndrakeID(), .createdAt = utc(),
+                                      .metadata = {{QStringLiteral("ratio"), std::numeric_limits<double>::infinity()}}});
+    auto store = makeStore();
+    store.save(state, utc());
+    store.save(state, utc());
+    const auto reloaded = makeStore().load(utc());
+    EXPECT_EQ(reloaded.outcome, Outcome::loaded());
+    EXPECT_EQ(reloaded.state.records.at(0).metadata.at(QStringLiteral("ratio")), TabMetadataValue::null());
+}
+
+TEST_F(RecordFileStoreTest, EveryTruncationOfAFileLoadsOrIsQuarantined) {
+    PersistedState state = PersistedState::fresh(utc());
+    state.records.push_back(TabRecord{.id = OndrakeID(), .title = QStringLiteral("T"), .createdAt = utc(),
+                                      .metadata = {{QStringLiteral("k"), TabMetadataValue::Array{1.5, "x"}}}});
+    state.recentlyClosed.add(ClosedTabBatch{.tabs = {ClosedTab::fromRecord(state.records[0], utc())}, .closedAt = utc()});
+    const QByteArray whole = state.preparedForSave(utc()).encode();
+    for (qsizetype length = 0; length < whole.size(); length += 7) {
+        writeFile(fileURL(), whole.left(length));
+        const auto outcome = makeStore().load(utc().addSecs(length)).outcome;
+        EXPECT_EQ(outcome.kind, Outcome::Kind::recovered) << length;
+    }
 }
 
 }  // namespace
