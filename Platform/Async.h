@@ -141,6 +141,11 @@ T runToCompletion(ManualScheduler &scheduler, QCoro::Task<T> task, Seconds limit
             scheduler.waitForExternalWork();
             continue;
         }
+        // Another thread posts its completion just before its work ends, so what it posted may have
+        // arrived after the run above: run once more before deciding nothing is left.
+        scheduler.runUntilIdle();
+        if (result->done) break;
+        if (scheduler.externalWorkInFlight() > 0) continue;
         const auto next = scheduler.nextTimerTime();
         if (!next) throw std::logic_error("task cannot finish: nothing is queued and no work is in flight");
         if (*next > deadline) throw std::logic_error("task did not finish within its virtual time limit");

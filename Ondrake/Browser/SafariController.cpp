@@ -228,11 +228,15 @@ QCoro::Task<std::optional<bool>> SafariController::isWindowZoomed(std::int64_t w
     if (!isSafariRunning()) co_return std::nullopt;
     Args args{integer(windowID)};
     const auto reply = co_await runner_->call(QStringLiteral("isWindowZoomed"), std::move(args));
-    if (reply.isNull() || reply.type() == AppleEventDescriptor::Type::list) co_return std::nullopt;
+    co_return zoomAnswer(reply);
+}
+
+std::optional<bool> SafariController::zoomAnswer(const AppleEventDescriptor &reply) {
+    if (reply.isNull() || reply.type() == AppleEventDescriptor::Type::list) return std::nullopt;
     switch (reply.int32Value()) {
-    case 1: co_return true;
-    case 0: co_return false;
-    default: co_return std::nullopt;
+    case 1: return true;
+    case 0: return false;
+    default: return std::nullopt;
     }
 }
 

@@ -46,6 +46,8 @@ public:
     // A frame reply of exactly nine items with a window id; anything else is nothing.
     static std::optional<SafariWindowFrameChange> parseFrameChange(const AppleEventDescriptor &reply);
     static AppleEventDescriptor integer(std::int64_t value);  // clamped to 32 bits
+    // 1 zoomed, 0 not, anything else unknown.
+    static std::optional<bool> zoomAnswer(const AppleEventDescriptor &reply);
 
 private:
     bool isSafariRunning() const;

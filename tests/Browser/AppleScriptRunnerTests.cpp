@@ -182,3 +182,17 @@ TEST(AppleScriptRunner, DestroyingItFailsQueuedCallsExactlyOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AppleScriptRunner, ScriptEngineRefusesWhatTheScriptDoesNotServe) {
+    BrowserWorld world;
+    world.safari.launch();
+    AppleScriptRunner runner(safariScriptSource(), world.engine, world.scheduler);
+    const auto unknown = errorOf(world, runner.call("navigate", {AppleEventDescriptor::fromString("x")}));
+    EXPECT_TRUE(unknown.message().endsWith("(-1708)")) << unknown.message().toStdString();
+    const auto arity = errorOf(world, runner.call("getSnapshot", {AppleEventDescriptor::fromInt32(1)}));
+    EXPECT_TRUE(arity.message().endsWith("(-1721)")) << arity.message().toStdString();
+}
+
+}  // namespace
