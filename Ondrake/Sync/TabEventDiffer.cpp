@@ -1,6 +1,7 @@
 #include "TabEventDiffer.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <unordered_set>
 
@@ -21,17 +22,6 @@ namespace {
 constexpr std::ptrdiff_t kAbsent = -1;
 constexpr std::ptrdiff_t kRepeated = -2;  // a later tab with an identity seen before in the same list
 
-// Position of each identity's first tab in `tabs`.
-QHash<OndrakeID, std::size_t> indexByIdentity(const std::vector<ResolvedTab> &tabs) {
-    QHash<OndrakeID, std::size_t> index;
-    index.reserve(qsizetype(tabs.size()));
-    for (std::size_t i = 0; i < tabs.size(); ++i) {
-        auto &slot = index[tabs[i].ondrakeID];
-        if (slot == 0) slot = i + 1;  // 1-based here, so 0 marks a fresh slot
-    }
-    return index;
-}
-
 }  // namespace
 
 std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previousTabs,
@@ -42,21 +32,43 @@ std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previ
     std::vector<TabEvent> events;
     if (!browserWasRunning) return events;
 
-    const auto previousIndex = indexByIdentity(previousTabs);
-    const auto currentIndex = indexByIdentity(currentTabs);
+    // Each identity's first previous tab. A poll mostly repeats the last one, so a current tab is
+    // first looked for at its own position, and only then in the index.
+    QHash<OndrakeID, std::size_t> previousIndex;
+    previousIndex.reserve(qsizetype(previousTabs.size()));
+    std::vector<bool> firstOfItsIdentity(previousTabs.size(), false);
+    for (std::size_t p = 0; p < previousTabs.size(); ++p) {
+        auto &slot = previousIndex[previousTabs[p].ondrakeID];
+        if (slot != 0) continue;
+        slot = p + 1;  // 1-based, so 0 marks a fresh slot
+        firstOfItsIdentity[p] = true;
+    }
     const std::unordered_set<std::int64_t> previousWindows(previousWindowIDs.begin(), previousWindowIDs.end());
     const std::unordered_set<std::int64_t> currentWindows(currentWindowIDs.begin(), currentWindowIDs.end());
 
     // For each current tab: where it stood before, kAbsent when new, kRepeated when it is to be ignored.
     std::vector<std::ptrdiff_t> before(currentTabs.size(), kAbsent);
+    std::vector<bool> stillThere(previousTabs.size(), false);
+    QSet<OndrakeID> newIdentities;
     for (std::size_t i = 0; i < currentTabs.size(); ++i) {
-        const auto &tab = currentTabs[i];
-        if (currentIndex.value(tab.ondrakeID) != i + 1) {
+        const auto &id = currentTabs[i].ondrakeID;
+        std::ptrdiff_t p = kAbsent;
+        if (i < previousTabs.size() && firstOfItsIdentity[i] && previousTabs[i].ondrakeID == id) {
+            p = std::ptrdiff_t(i);
+        } else if (const auto found = previousIndex.constFind(id); found != previousIndex.cend()) {
+            p = std::ptrdiff_t(*found) - 1;
+        }
+        if (p == kAbsent) {
+            if (newIdentities.contains(id)) before[i] = kRepeated;
+            else newIdentities.insert(id);
+            continue;
+        }
+        if (stillThere[std::size_t(p)]) {
             before[i] = kRepeated;
             continue;
         }
-        const auto found = previousIndex.constFind(tab.ondrakeID);
-        if (found != previousIndex.cend()) before[i] = std::ptrdiff_t(*found) - 1;
+        stillThere[std::size_t(p)] = true;
+        before[i] = p;
     }
 
     std::unordered_set<std::int64_t> told;  // a window listed twice is told of once
@@ -93,11 +105,8 @@ std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previ
             events.push_back(TabEvent::tabActivated(currentTabs[i].ondrakeID));
     }
 
-    for (std::size_t i = 0; i < previousTabs.size(); ++i) {
-        const auto &id = previousTabs[i].ondrakeID;
-        if (previousIndex.value(id) != i + 1) continue;
-        if (!currentIndex.contains(id)) events.push_back(TabEvent::tabClosed(id));
-    }
+    for (std::size_t p = 0; p < previousTabs.size(); ++p)
+        if (firstOfItsIdentity[p] && !stillThere[p]) events.push_back(TabEvent::tabClosed(previousTabs[p].ondrakeID));
 
     told.clear();
     for (const auto id : previousWindowIDs)
