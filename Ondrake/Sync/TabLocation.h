@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Browser/SafariTab.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace ondrake {
+
+// Where a tab stands in a list of windows. Points into that list, so it lives no longer.
+struct TabLocation {
+    const SafariWindow *window = nullptr;
+    const SafariTab *tab = nullptr;
+};
+
+// The first window, in list order, holding a tab with that session id.
+std::optional<TabLocation> locateTab(const QString &sessionTabID, const std::vector<SafariWindow> &windows);
+
+// The ids of the window's tabs nested under the tab at any depth, in the window's tab order,
+// the tab itself never among them. Looks at most 64 levels down.
+std::vector<QString> subtreeTabIDs(const QString &sessionTabID, const SafariWindow &window);
+
+}  // namespace ondrake

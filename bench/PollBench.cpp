@@ -1,0 +1,101 @@
+#include "Async.h"
+#include "Browser/SafariController.h"
+#include "ManualScheduler.h"
+#include "SimulatedSafari.h"
+#include "SimulatedScriptEngine.h"
+#include "SimulatedWorkspace.h"
+#include "Sync/ResolvedSnapshot.h"
+#include "Sync/TabEventDiffer.h"
+#include "Sync/TabIdentityResolver.h"
+#include "Sync/TabRecordBook.h"
+
+#include <benchmark/benchmark.h>
+
+using namespace ondrake;
+
+namespace {
+
+constexpr std::int64_t kWindows = 50;
+
+// Two polls of a long session spread over 50 windows, taken by the controller from the simulated
+// browser as the app takes them; before the second, one tab in a hundred navigates when asked.
+std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing) {
+    ManualScheduler scheduler;
+    SimulatedWorkspace workspace(scheduler);
+    SimulatedSafari safari(workspace);
+    SimulatedScriptEngine engine(safari);
+    safari.launch();
+    for (std::int64_t w = 0; w < kWindows; ++w) {
+        SimulatedSafari::Window window;
+        window.id = 100 + w;
+        for (std::int64_t t = w; t < tabs; t += kWindows)
+            window.tabs.push_back({QStringLiteral("Page %1 of a long session").arg(t),
+                                   QStringLiteral("https://site%1.example/path/to/page?id=%2").arg(t % 97).arg(t)});
+        safari.addWindow(std::move(window));
+    }
+    SafariController controller(engine, scheduler, workspace);
+    std::vector<std::vector<SafariWindow>> polls;
+    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
+    if (changing)
+        safari.update([](auto &windows) {
+            std::int64_t n = 0;
+            for (auto &window : windows)
+                for (auto &tab : window.tabs)
+                    if (n++ % 100 == 7) {
+                        tab.title += QStringLiteral(" (updated)");
+                        tab.url += QStringLiteral("&next");
+                    }
+        });
+    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
+    return polls;
+}
+
+// The store's synchronisation steps for one poll the controller has returned.
+struct Pipeline {
+    TabIdentityResolver resolver;
+    TabEventDiffer differ;
+    TabRecordBook book;
+    ResolvedSnapshot last;
+    URLTextCache urlTexts;
+    QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+
+    std::size_t poll(const std::vector<SafariWindow> &windows) {
+        const auto mapping = resolver.resolve(windows);
+        auto current = makeResolvedSnapshot(windows, mapping, &urlTexts);
+        const auto events =
+            differ.diff(last.tabs, last.windowIDs, current.tabs, current.windowIDs, current.browserWasRunning);
+        if (!events.empty()) book.apply(events, current.tabs, now, true);
+        last = std::move(current);
+        return events.size();
+    }
+};
+
+void BM_Poll(benchmark::State &state) {
+    const auto tabs = state.range(0);
+    const bool changing = state.range(1) != 0;
+    // Going back and forth between the two polls changes nothing, or 1% of the tabs each time.
+    const auto polls = twoPolls(tabs, changing);
+    Pipeline pipeline;
+    pipeline.poll(polls[0]);  // every tab created once
+    pipeline.poll(polls[1]);
+
+    std::size_t events = 0;
+    std::size_t next = 1;
+    for (auto _ : state) {
+        next = 1 - next;
+        events += pipeline.poll(polls[next]);
+    }
+    state.counters["events"] = benchmark::Counter(double(events), benchmark::Counter::kAvgIterations);
+    state.counters["per_tab"] = benchmark::Counter(double(tabs), benchmark::Counter::kIsIterationInvariantRate |
+                                                                     benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Poll)
+    ->ArgNames({"tabs", "changed"})
+    ->Args({1000, 0})
+    ->Args({2000, 0})
+    ->Args({10000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace

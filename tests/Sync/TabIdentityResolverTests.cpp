@@ -1,0 +1,165 @@
+#include "SyncTestSupport.h"
+
+#include "Sync/TabIdentityResolver.h"
+
+#include "Log.h"
+
+namespace ondrake {
+namespace {
+
+using test::at;
+using test::record;
+using test::rid;
+using test::safariTab;
+using test::safariWindow;
+
+std::vector<OndrakeID> poolIDs(const TabIdentityResolver &resolver) {
+    std::vector<OndrakeID> out;
+    for (const auto &e : resolver.pool()) out.push_back(e.id);
+    return out;
+}
+
+TabRecord stored(int n, const QString &title, const QString &url, std::optional<qint64> index = std::nullopt) {
+    auto r = record(rid(n), title, url);
+    r.index = index;
+    return r;
+}
+
+const QString kNews = QStringLiteral("https://news.example/");
+
+TEST(TabIdentityResolver, LoadsOpenRecordsIntoThePoolAndReattachesThem) {
+    LogCapture log;
+    TabIdentityResolver resolver;
+    auto closed = stored(4, QStringLiteral("Gone"), QStringLiteral("https://gone.example/"));
+    closed.closedAt = at(1);
+    resolver.loadPool({stored(1, QStringLiteral("A"), QStringLiteral("https://a.example/")),
+                       stored(2, QStringLiteral("B"), QStringLiteral("https://b.example/")), closed,
+                       stored(3, QStringLiteral("C"), QStringLiteral("https://c.example/"))});
+    EXPECT_EQ(poolIDs(resolver), (std::vector<OndrakeID>{rid(1), rid(2), rid(3)}));
+    EXPECT_TRUE(log.contains(QStringLiteral("3 record(s) available for reattachment")));
+
+    const std::vector<SafariWindow> windows{
+        safariWindow(10, {safariTab("tab-0", 10, 1, "C", "https://c.example/"),
+                          safariTab("tab-1", 10, 2, "A", "https://a.example/", true)}),
+        safariWindow(11, {safariTab("tab-2", 11, 1, "B", "https://b.example/", true)}, 2)};
+    const auto mapping = resolver.resolve(windows);
+    EXPECT_EQ(mapping, (TabIdentityMapping{{"tab-0", rid(3)}, {"tab-1", rid(1)}, {"tab-2", rid(2)}}));
+    EXPECT_TRUE(resolver.pool().empty());
+    EXPECT_EQ(resolver.bindings(), mapping);
+    EXPECT_TRUE(log.contains(QStringLiteral("Resolved 3 tab(s): 3 reattached, 0 new")));
+
+    // Every tab bound: the same identities, the pool untouched, nothing logged.
+    log.clear();
+    resolver.release(stored(5, QStringLiteral("E"), QStringLiteral("https://e.example/")));
+    auto renamed = windows;
+    renamed[0].tabs[0].title = QStringLiteral("C, renamed");
+    renamed[0].tabs[0].url = QUrl(QStringLiteral("https://elsewhere.example/"));
+    renamed[1].tabs.clear();
+    EXPECT_EQ(resolver.resolve(renamed), (TabIdentityMapping{{"tab-0", rid(3)}, {"tab-1", rid(1)}}));
+    EXPECT_EQ(poolIDs(resolver), (std::vector<OndrakeID>{rid(5)}));
+    EXPECT_TRUE(log.messages(QStringLiteral("Identity")).empty());
+}
+
+TEST(TabIdentityResolver, TitleMatchesComeBeforeAddressMatches) {
+    TabIdentityResolver resolver;
+    resolver.loadPool({stored(1, QStringLiteral("A"), kNews, 1), stored(2, QStringLiteral("B"), kNews, 2)});
+    // Tab B stands nearer record A's position, but every tab tries the title first.
+    const auto mapping = resolver.resolve({safariWindow(
+        1, {safariTab("tab-0", 1, 1, "B", kNews), safariTab("tab-1", 1, 2, "A", kNews)})});
+    EXPECT_EQ(mapping.value("tab-0"), rid(2));
+    EXPECT_EQ(mapping.value("tab-1"), rid(1));
+}
+
+TEST(TabIdentityResolver, PicksTheNearestPositionAndTheEarliestOnATie) {
+    struct Case {
+        const char *name;
+        std::vector<TabRecord> pool;
+        std::int64_t tabIndex;
+        OndrakeID expected;
+    };
+    const Case cases[] = {
+        {"nearest", {stored(1, "T", kNews, 1), stored(2, "T", kNews, 4)}, 3, rid(2)},
+        {"tie goes to the earlier entry", {stored(1, "T", kNews, 2), stored(2, "T", kNews, 4)}, 3, rid(1)},
+        {"no position costs nothing", {stored(1, "T", kNews, 4), stored(2, "T", kNews)}, 3, rid(2)},
+        {"address alone when no title matches", {stored(1, "Other", kNews, 9), stored(2, "Else", kNews, 3)}, 3, rid(2)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TabIdentityResolver resolver;
+        resolver.loadPool(c.pool);
+        const auto mapping = resolver.resolve({safariWindow(1, {safariTab("tab-0", 1, c.tabIndex, "T", kNews)})});
+        EXPECT_EQ(mapping.value("tab-0"), c.expected);
+        EXPECT_EQ(resolver.pool().size(), 1u);
+    }
+}
+
+TEST(TabIdentityResolver, SamePageInTwoWindowsGoesByPosition) {
+    TabIdentityResolver resolver;
+    resolver.loadPool({stored(1, "Docs", kNews, 1), stored(2, "Docs", kNews, 3)});
+    const auto mapping = resolver.resolve({safariWindow(1, {safariTab("tab-0", 1, 3, "Docs", kNews)}),
+                                           safariWindow(2, {safariTab("tab-1", 2, 1, "Docs", kNews)}, 2)});
+    EXPECT_EQ(mapping.value("tab-0"), rid(2));
+    EXPECT_EQ(mapping.value("tab-1"), rid(1));
+}
+
+TEST(TabIdentityResolver, CostCountsDistanceAndAnotherWindow) {
+    const TabIdentityResolver::Pending tab{"tab-0", kNews, "T", 1, 5};
+    struct Case {
+        std::optional<std::int64_t> windowOrdinal;
+        std::optional<std::int64_t> index;
+        std::int64_t cost;
+    };
+    const Case cases[] = {{std::nullopt, std::nullopt, 0}, {std::nullopt, 2, 3}, {1, 8, 3}, {0, 5, 50}, {2, std::nullopt, 50}};
+    for (const auto &c : cases)
+        EXPECT_EQ(TabIdentityResolver::cost({rid(1), kNews, "T", c.windowOrdinal, c.index}, tab), c.cost);
+}
+
+TEST(TabIdentityResolver, BlankTabsAlwaysGetNewIdentities) {
+    LogCapture log;
+    TabIdentityResolver resolver;
+    resolver.loadPool({record(rid(1), QString(), std::nullopt), record(rid(2), QStringLiteral("Blank"), QString())});
+    const auto mapping = resolver.resolve({safariWindow(1, {safariTab("tab-0", 1, 1, "Blank", "")})});
+    ASSERT_EQ(mapping.size(), 1);
+    EXPECT_NE(mapping.value("tab-0"), rid(1));
+    EXPECT_NE(mapping.value("tab-0"), rid(2));
+    EXPECT_EQ(resolver.pool().size(), 2u);
+    EXPECT_TRUE(log.contains(QStringLiteral("Resolved 1 tab(s): 0 reattached, 1 new")));
+}
+
+TEST(TabIdentityResolver, AReleasedRecordReattachesToTheTabThatShowsItsPage) {
+    TabIdentityResolver resolver;
+    const auto first = resolver.resolve({safariWindow(1, {safariTab("tab-0", 1, 1, "A", "https://a.example/")})});
+    auto closedRecord = record(first.value("tab-0"), "A", "https://a.example/");
+    closedRecord.sessionTabID = QStringLiteral("tab-0");
+    closedRecord.closedAt = at(5);
+    resolver.release(closedRecord);
+    resolver.release(closedRecord);  // pooled once
+    EXPECT_TRUE(resolver.bindings().isEmpty());
+    EXPECT_EQ(resolver.pool().size(), 1u);
+
+    const auto reopened = resolver.resolve({safariWindow(1, {safariTab("tab-7", 1, 1, "A", "https://a.example/")})});
+    EXPECT_EQ(reopened.value("tab-7"), closedRecord.id);
+    EXPECT_TRUE(resolver.pool().empty());
+}
+
+TEST(TabIdentityResolver, AfterTheBrowserQuitsOpenRecordsReattachOnce) {
+    TabIdentityResolver resolver;
+    resolver.loadPool({stored(1, "Waiting", "https://w.example/")});
+    const auto mapping = resolver.resolve({safariWindow(1, {safariTab("tab-0", 1, 1, "A", "https://a.example/")})});
+    auto open = record(mapping.value("tab-0"), "A", "https://a.example/");
+    open.sessionTabID = QStringLiteral("tab-0");
+    auto closed = stored(3, "Closed", "https://c.example/");
+    closed.closedAt = at(1);
+
+    resolver.unbindAll({stored(1, "Waiting", "https://w.example/"), open, closed});
+    EXPECT_TRUE(resolver.bindings().isEmpty());
+    EXPECT_EQ(poolIDs(resolver), (std::vector<OndrakeID>{rid(1), open.id}));
+
+    const auto next = resolver.resolve({safariWindow(5, {safariTab("tab-1", 5, 1, "A", "https://a.example/"),
+                                                         safariTab("tab-2", 5, 2, "Waiting", "https://w.example/")})});
+    EXPECT_EQ(next.value("tab-1"), open.id);
+    EXPECT_EQ(next.value("tab-2"), rid(1));
+}
+
+}  // namespace
+}  // namespace ondrake
