@@ -7,8 +7,8 @@
 
 namespace ondrake {
 
-// The host under which a page's favicon is fetched and cached: the web URL's host in lower case
-// without one leading "www.". Nothing for other schemes or a URL without a host.
+// The host under which a page's favicon is fetched and cached: the web URL's host in lower case,
+// in its ASCII form, without one leading "www.". Nothing for other schemes or a URL without a host.
 std::optional<QString> faviconHost(const std::optional<QUrl> &url);
 
 }  // namespace ondrake

@@ -190,6 +190,8 @@ TEST(FaviconHost, TakesTheWebHostWithoutOneLeadingWww) {
     EXPECT_EQ(faviconHost(QUrl(QStringLiteral("file:///tmp/a.html"))), std::nullopt);
     EXPECT_EQ(faviconHost(QUrl(QStringLiteral("https:///path"))), std::nullopt);
     EXPECT_EQ(faviconHost(QUrl(QStringLiteral("about:blank"))), std::nullopt);
+    EXPECT_EQ(faviconHost(QUrl(QStringLiteral("https://www./x"))), std::nullopt);
+    EXPECT_EQ(faviconHost(QUrl(QStringLiteral("https://www.Bücher.example/"))), QStringLiteral("xn--bcher-kva.example"));
 }
 
 // MARK: Loops in the tree
