@@ -10,22 +10,25 @@ const char *const kSource = R"APPLESCRIPT(
 -- Ondrake's Safari protocol. Handlers are called by name with positional arguments.
 
 on resolveTabIndex(w, idx, expectedURL)
-	tell application id "com.apple.Safari"
-		set n to count of tabs of w
-		if n is 0 then return 0
-		if idx >= 1 and idx <= n then
-			try
-				if expectedURL is "" then return idx
-				if (URL of tab idx of w) is expectedURL then return idx
-			end try
-		end if
-		if expectedURL is not "" then
-			set allURLs to URL of every tab of w
-			repeat with i from 1 to count of allURLs
-				if item i of allURLs is expectedURL then return i
-			end repeat
-		end if
-	end tell
+	-- Addresses differ by case in their paths; text comparison ignores case unless told not to.
+	considering case
+		tell application id "com.apple.Safari"
+			set n to count of tabs of w
+			if n is 0 then return 0
+			if idx >= 1 and idx <= n then
+				try
+					if expectedURL is "" then return idx
+					if (URL of tab idx of w) is expectedURL then return idx
+				end try
+			end if
+			if expectedURL is not "" then
+				set allURLs to URL of every tab of w
+				repeat with i from 1 to count of allURLs
+					if item i of allURLs is expectedURL then return i
+				end repeat
+			end if
+		end tell
+	end considering
 	return 0
 end resolveTabIndex
 
@@ -133,7 +136,9 @@ on moveTabs(wid, f, c, d, expectedURL, expectedCount)
 			if d < 1 or (d + c - 1) > n then return "NO_TAB"
 			if expectedURL is not "" then
 				try
-					if (URL of tab f of w) is not expectedURL then return "NO_TAB"
+					considering case
+						if (URL of tab f of w) is not expectedURL then return "NO_TAB"
+					end considering
 				on error
 					return "NO_TAB"
 				end try

@@ -21,6 +21,8 @@ TEST(SafariScript, DeclaresEveryHandlerWithItsTimeOut) {
                                 "with timeout of 10 seconds", "with timeout of 5 seconds"})
         EXPECT_TRUE(source.contains(QLatin1String(timeout))) << timeout;
     EXPECT_EQ(source.count("is not running then"), 11);  // every handler but resolveTabIndex
+    // Both places that compare addresses (resolveTabIndex and moveTabs) compare them exactly.
+    EXPECT_EQ(source.count("considering case"), 2);
 }
 
 TEST(SafariScriptHandlers, ResolveTabIndex) {
@@ -39,6 +41,7 @@ TEST(SafariScriptHandlers, ResolveTabIndex) {
         {9, "", 0},
         {0, "https://e/8", 8},
         {3, "https://e/gone", 0},
+        {3, "https://e/X", 0},  // addresses compare exactly, case included
     };
     for (const auto &c : cases)
         EXPECT_EQ(SimulatedSafari::resolveTabIndex(w, c.idx, c.url), c.expected) << c.idx << " " << c.url;
@@ -119,8 +122,11 @@ TEST(SafariScriptHandlers, CloseTabsWorksBackwardsAndSkipsWhatIsGone) {
     EXPECT_EQ(world.safari.closeTabs(1, {5, 4, 2}, {"https://e.example/", "https://gone.example/", ""}), "OK");
     EXPECT_EQ(world.titles(1), (QStringList{"a", "c", "d"}));
     EXPECT_EQ(world.safari.closeTabs(2, {1}, {""}), "NO_WINDOW");
+    // An index without its URL item fails inside the trap and closes nothing.
+    EXPECT_EQ(world.safari.closeTabs(1, {3, 1}, {"https://d.example/"}), "OK");
+    EXPECT_EQ(world.titles(1), (QStringList{"a", "c"}));
     // Closing the last tabs closes the window; the rest of the batch is covered by the trap.
-    EXPECT_EQ(world.safari.closeTabs(1, {3, 2, 1, 1}, {"", "", "", ""}), "OK");
+    EXPECT_EQ(world.safari.closeTabs(1, {2, 1, 1}, {"", "", ""}), "OK");
     EXPECT_TRUE(world.safari.windows().empty());
     world.safari.addWindow(BrowserWorld::window(3, {"x", "y"}));
     EXPECT_EQ(world.safari.closeTab(3, 1, "https://y.example/"), "OK");
