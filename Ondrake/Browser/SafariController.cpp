@@ -33,6 +33,26 @@ double doubleItem(const AppleEventDescriptor &list, std::int64_t index) {
     const auto *item = list.itemAt(index);
     return item ? item->doubleValue() : 0;
 }
+
+// The script recognises a tab by comparing address texts, and a parsed URL spells some escapes
+// its own way ("%7e" comes back as "~"). So when Safari's last report for the matching tab names
+// the same address, its own text is sent instead.
+using Entries = std::optional<std::vector<TabIdentityRegistry::Entry>>;
+
+template<typename Matches>
+QString asReported(const Entries &entries, Matches matches, const QString &text) {
+    if (text.isEmpty() || !entries) return text;
+    for (const auto &e : *entries) {
+        if (!matches(e)) continue;
+        return e.url == text || absoluteText(parseURL(e.url)) == text ? e.url : text;
+    }
+    return text;
+}
+
+QString asReported(const Entries &entries, const SafariTab &tab) {
+    return asReported(entries, [&](const TabIdentityRegistry::Entry &e) { return e.id == tab.id; },
+                      absoluteText(tab.url));
+}
 }  // namespace
 
 SafariController::SafariController(ScriptEngine &engine, Scheduler &scheduler, const Workspace &workspace)
@@ -145,8 +165,8 @@ QCoro::Task<> SafariController::activateTab(SafariTab tab) {
     requireSafari();
     // Activating raises all of Safari's windows over the sidebar, so only when it is not active yet.
     const bool shouldActivate = !AutomationPermission::isSafariFrontmost(workspace_);
-    Args args{integer(tab.windowID), integer(tab.index), text(absoluteText(tab.url)),
-              AppleEventDescriptor::fromBool(shouldActivate)};
+    const auto expectedURL = asReported(identities_.previousEntries(tab.windowID), tab);
+    Args args{integer(tab.windowID), integer(tab.index), text(expectedURL), AppleEventDescriptor::fromBool(shouldActivate)};
     co_await callForWord(QStringLiteral("activateTab"), std::move(args));
 }
 
@@ -164,11 +184,12 @@ QCoro::Task<> SafariController::closeTabs(std::vector<SafariTab> tabs) {
     for (auto &[windowID, windowTabs] : byWindow) {
         std::stable_sort(windowTabs.begin(), windowTabs.end(),
                          [](const SafariTab &a, const SafariTab &b) { return a.index > b.index; });
+        const auto reported = identities_.previousEntries(windowID);
         auto indices = AppleEventDescriptor::list();
         auto urls = AppleEventDescriptor::list();
         for (const auto &t : windowTabs) {
             indices.appendItem(integer(t.index));
-            urls.appendItem(text(absoluteText(t.url)));
+            urls.appendItem(text(asReported(reported, t)));
         }
         Args args{integer(windowID), std::move(indices), std::move(urls)};
         bool windowGone = false;
@@ -185,8 +206,11 @@ QCoro::Task<> SafariController::closeTabs(std::vector<SafariTab> tabs) {
 QCoro::Task<> SafariController::moveTabs(SafariTabMove move) {
     requireSafari();
     if (move.fromIndex != move.toIndex) {
-        Args args{integer(move.windowID),  integer(move.fromIndex), integer(move.count),
-                  integer(move.toIndex),   text(move.expectedURL),  integer(move.expectedTabCount)};
+        const auto expectedURL = asReported(
+            identities_.previousEntries(move.windowID),
+            [&](const TabIdentityRegistry::Entry &e) { return e.index == move.fromIndex; }, move.expectedURL);
+        Args args{integer(move.windowID), integer(move.fromIndex), integer(move.count),
+                  integer(move.toIndex),  text(expectedURL),       integer(move.expectedTabCount)};
         co_await callForWord(QStringLiteral("moveTabs"), std::move(args));
     }
     tree_.recordUserMove(move.newParentID, move.tabID);

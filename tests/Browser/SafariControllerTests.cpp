@@ -1,5 +1,6 @@
 #include "BrowserTestWorld.h"
 
+#include "Browser/BrowserURL.h"
 #include "Browser/SafariController.h"
 
 #include <gtest/gtest.h>
@@ -360,6 +361,36 @@ TEST(SafariController, HandsOutLinkMoveRequestsOnce) {
     const auto windows = world.run(world.controller.snapshot());
     EXPECT_EQ(windows[0].tabs[1].id, "tab-3");
     EXPECT_EQ(windows[0].tabs[1].parentID, "tab-0");
+}
+
+TEST(SafariController, FindsTabsByTheAddressTextSafariReported) {
+    // A parsed URL writes escapes its own way ("%7e" as "~", "%2f" as "%2F"); the script compares
+    // texts, so it must get back what Safari reported.
+    const auto world = [] {
+        auto w = std::make_unique<ControllerWorld>();
+        w->safari.launch();
+        auto window = BrowserWorld::window(1, {"a", "b", "c"});
+        window.tabs[0].url = "https://a.example/%7euser";
+        window.tabs[1].url = "https://b.example/?next=%2fhome";
+        w->safari.addWindow(window);
+        return w;
+    };
+    {
+        auto w = world();
+        const auto windows = w->run(w->controller.snapshot());
+        w->run(w->controller.activateTab(windows[0].tabs[0]));
+        EXPECT_EQ(w->safari.window(1)->currentTab, 1);
+        w->safari.update([](auto &all) { std::swap(all[0].tabs[0], all[0].tabs[2]); });  // found by its address
+        w->run(w->controller.closeTabs({windows[0].tabs[0], windows[0].tabs[1]}));
+        EXPECT_EQ(w->titles(1), (QStringList{"c"}));
+    }
+    {
+        auto w = world();
+        const auto windows = w->run(w->controller.snapshot());
+        const auto &b = windows[0].tabs[1];
+        w->run(w->controller.moveTabs({1, 2, 1, 1, absoluteText(b.url), 3, b.id, std::nullopt}));
+        EXPECT_EQ(w->titles(1), (QStringList{"b", "a", "c"}));
+    }
 }
 
 TEST(SafariController, ClampsIntegersTo32Bits) {
