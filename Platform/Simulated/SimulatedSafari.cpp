@@ -193,7 +193,10 @@ QString SimulatedSafari::moveTabs(std::int64_t wid, std::int64_t f, std::int64_t
     if (n != expectedCount) return kNoTab;
     if (f < 1 || f + c - 1 > n) return kNoTab;
     if (d < 1 || d + c - 1 > n) return kNoTab;
-    if (!expectedURL.isEmpty() && w->tabs[std::size_t(f - 1)].url != expectedURL) return kNoTab;
+    // A negative count names no block: the script's moves would address tabs that do not exist.
+    if (c < 0) return kNoTab;
+    // An empty block may start just past the last tab, where reading the address fails.
+    if (!expectedURL.isEmpty() && (f > n || w->tabs[std::size_t(f - 1)].url != expectedURL)) return kNoTab;
 
     // The current tab is a tab, not a position: it travels with the moves.
     std::vector<std::pair<Tab, bool>> tabs;

@@ -164,6 +164,8 @@ TEST(SafariScriptHandlers, MoveTabsBuildsBothDirectionsFromMoveBefore) {
     const Refusal refusals[] = {
         {1, 1, 2, "", 5}, {0, 1, 2, "", 4}, {4, 2, 1, "", 4}, {1, 1, 0, "", 4}, {1, 2, 4, "", 4},
         {2, 1, 1, "https://3.example/", 4},
+        {5, 0, 1, "https://4.example/", 4},  // an empty block past the end: the address cannot be read
+        {3, -1, 4, "", 4},
     };
     for (const auto &r : refusals) EXPECT_EQ(world.safari.moveTabs(1, r.f, r.c, r.d, r.url, r.count), "NO_TAB");
     EXPECT_EQ(world.safari.moveTabs(9, 1, 1, 2, "", 4), "NO_WINDOW");
