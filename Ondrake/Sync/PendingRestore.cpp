@@ -72,7 +72,9 @@ PendingRestore::Plan PendingRestore::plan(const std::vector<SafariWindow> &windo
     } else if (!targetIndex) {
         insertion = count;
     } else {
-        insertion = std::clamp<std::int64_t>(*targetIndex - 1, 0, count);
+        // A former position from the record file may be any integer; compared before the step
+        // back to 0-based, so even the smallest one cannot overflow.
+        insertion = *targetIndex < 1 ? 0 : std::min<std::int64_t>(*targetIndex - 1, count);
     }
 
     const std::int64_t target = insertion + 1;

@@ -4,7 +4,7 @@
 
 #include <QHash>
 
-#include <cstdlib>
+#include <limits>
 
 namespace ondrake {
 
@@ -13,9 +13,16 @@ TabIdentityResolver::PoolEntry TabIdentityResolver::PoolEntry::from(const TabRec
 }
 
 std::int64_t TabIdentityResolver::cost(const PoolEntry &entry, const Pending &tab) {
-    std::int64_t c = std::llabs(entry.index.value_or(tab.index) - tab.index);
-    if (entry.windowOrdinal && *entry.windowOrdinal != tab.windowOrdinal) c += kOtherWindowCost;
-    return c;
+    // Stored positions come from the record file and may be anything a 64-bit integer holds:
+    // the distance is taken without overflow and the cost saturates instead of wrapping.
+    const std::int64_t a = entry.index.value_or(tab.index);
+    const std::int64_t b = tab.index;
+    const std::uint64_t distance = a > b ? std::uint64_t(a) - std::uint64_t(b) : std::uint64_t(b) - std::uint64_t(a);
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    const bool otherWindow = entry.windowOrdinal && *entry.windowOrdinal != tab.windowOrdinal;
+    const std::int64_t cap = otherWindow ? kMax - kOtherWindowCost : kMax;
+    const std::int64_t c = distance > std::uint64_t(cap) ? cap : std::int64_t(distance);
+    return otherWindow ? c + kOtherWindowCost : c;
 }
 
 void TabIdentityResolver::poolIfOpen(const TabRecord &record) {

@@ -7,10 +7,11 @@
 namespace ondrake {
 
 namespace {
-// A free function, so the wait does not depend on the poller, which may be gone by then.
-QCoro::Task<> refreshAfter(Scheduler &scheduler, PolledStore &store, Seconds delay) {
+// A free function, so the wait does not depend on the poller, which may be gone by then; the
+// store is only known to outlive the poller, so the refresh runs only while the poller lives.
+QCoro::Task<> refreshAfter(Scheduler &scheduler, PolledStore &store, Seconds delay, std::shared_ptr<bool> alive) {
     co_await scheduler.sleep(delay);
-    co_await store.requestRefresh();
+    if (*alive) co_await store.requestRefresh();
 }
 }  // namespace
 
@@ -76,7 +77,7 @@ void TabPoller::handleWorkspaceNotification(WorkspaceEvent event, const RunningA
     if (!timer_.isActive()) return;
     if (event == WorkspaceEvent::terminated) {
         // The refresh then finds the browser gone and takes the store's quit path.
-        startDetached(refreshAfter(scheduler_, store_, kTerminationDelay), logger_, QStringLiteral("Refresh"));
+        startDetached(refreshAfter(scheduler_, store_, kTerminationDelay, alive_), logger_, QStringLiteral("Refresh"));
         return;
     }
     requestRefreshSoon();

@@ -5,6 +5,8 @@
 
 #include "Log.h"
 
+#include <limits>
+
 namespace ondrake {
 namespace {
 
@@ -47,6 +49,8 @@ TEST(PendingRestore, PlansThePlaceOfAReopenedTab) {
         {"position beyond the end", std::nullopt, 40, PendingRestore::InPlace{}},
         {"position of 0 or below", std::nullopt, -3, moveOfR(5, 1, std::nullopt)},
         {"former position", std::nullopt, 3, moveOfR(5, 3, std::nullopt)},
+        {"the smallest stored position", std::nullopt, std::numeric_limits<std::int64_t>::min(), moveOfR(5, 1, std::nullopt)},
+        {"the largest stored position", std::nullopt, std::numeric_limits<std::int64_t>::max(), PendingRestore::InPlace{}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

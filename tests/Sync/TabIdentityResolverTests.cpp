@@ -4,6 +4,8 @@
 
 #include "Log.h"
 
+#include <limits>
+
 namespace ondrake {
 namespace {
 
@@ -82,6 +84,7 @@ TEST(TabIdentityResolver, PicksTheNearestPositionAndTheEarliestOnATie) {
         {"tie goes to the earlier entry", {stored(1, "T", kNews, 2), stored(2, "T", kNews, 4)}, 3, rid(1)},
         {"no position costs nothing", {stored(1, "T", kNews, 4), stored(2, "T", kNews)}, 3, rid(2)},
         {"address alone when no title matches", {stored(1, "Other", kNews, 9), stored(2, "Else", kNews, 3)}, 3, rid(2)},
+        {"a far-off stored position", {stored(1, "T", kNews, std::numeric_limits<qint64>::min()), stored(2, "T", kNews, 9)}, 3, rid(2)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -109,7 +112,11 @@ TEST(TabIdentityResolver, CostCountsDistanceAndAnotherWindow) {
         std::optional<std::int64_t> index;
         std::int64_t cost;
     };
-    const Case cases[] = {{std::nullopt, std::nullopt, 0}, {std::nullopt, 2, 3}, {1, 8, 3}, {0, 5, 50}, {2, std::nullopt, 50}};
+    constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    const Case cases[] = {{std::nullopt, std::nullopt, 0}, {std::nullopt, 2, 3}, {1, 8, 3}, {0, 5, 50}, {2, std::nullopt, 50},
+                          // Positions read from a damaged file: the cost saturates, never wraps.
+                          {1, kMin, kMax}, {0, kMin, kMax}, {0, kMax, kMax}};
     for (const auto &c : cases)
         EXPECT_EQ(TabIdentityResolver::cost({rid(1), kNews, "T", c.windowOrdinal, c.index}, tab), c.cost);
 }

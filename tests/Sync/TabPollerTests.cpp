@@ -211,6 +211,18 @@ TEST(TabPoller, NothingReachesAPollerThatIsGone) {
     scheduler.runUntilIdle();
     scheduler.advance(Seconds(5));
     EXPECT_EQ(store.passes, 0);
+
+    // The browser quits and the poller goes before the delayed refresh is due.
+    {
+        TabPoller poller{store, scheduler, workspace, 1};
+        poller.start();
+        scheduler.runUntilIdle();
+        ASSERT_EQ(store.passes, 1);
+        workspace.terminate(kSafari);
+        scheduler.runUntilIdle();
+    }
+    scheduler.advance(Seconds(1));
+    EXPECT_EQ(store.passes, 1);
 }
 
 TEST(RefreshCoalescer, AFailedPassDoesNotBlockLaterRefreshes) {
