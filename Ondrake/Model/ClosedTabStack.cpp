@@ -1,52 +1,43 @@
 #include "Ondrake/Model/ClosedTabStack.h"
 
 #include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/MemberCoding.h"
+#include "Ondrake/Model/TabFields.h"
 
 #include <algorithm>
 
 namespace ondrake {
 
+namespace {
+
+template<typename Visit, typename... Tab>
+void visitClosedTab(Visit &&visit, Tab &&...tab) {
+    visit(QStringLiteral("id"), tab.id...);
+    tabfields::visitPlace(visit, tab...);
+    visit(QStringLiteral("windowID"), tab.windowID...);
+    visit(QStringLiteral("index"), tab.index...);
+    visit(QStringLiteral("closedAt"), tab.closedAt...);
+}
+
+}  // namespace
+
 ClosedTab ClosedTab::fromRecord(const TabRecord &record, const QDateTime &closedAt) {
-    return ClosedTab{
-        .id = record.id,
-        .url = record.url,
-        .title = record.title,
-        .faviconHost = record.faviconHost,
-        .parentID = record.parentID,
-        .groupID = record.groupID,
-        .windowID = record.windowID,
-        .index = record.index,
-        .closedAt = closedAt,
-    };
+    ClosedTab tab{.id = record.id, .windowID = record.windowID, .index = record.index, .closedAt = closedAt};
+    tabfields::visitPlace(members::copy, tab, record);
+    return tab;
 }
 
 QJsonObject ClosedTab::toJson() const {
     QJsonObject object;
-    object.insert(QStringLiteral("id"), id.toJson());
-    json::putString(object, QStringLiteral("url"), url);
-    object.insert(QStringLiteral("title"), title);
-    json::putString(object, QStringLiteral("faviconHost"), faviconHost);
-    json::putIdentity(object, QStringLiteral("parentID"), parentID);
-    json::putIdentity(object, QStringLiteral("groupID"), groupID);
-    if (windowID) object.insert(QStringLiteral("windowID"), *windowID);
-    if (index) object.insert(QStringLiteral("index"), *index);
-    object.insert(QStringLiteral("closedAt"), json::formatDate(closedAt));
+    visitClosedTab(members::JsonWriter(object), *this);
     return object;
 }
 
 ClosedTab ClosedTab::fromJson(const QJsonValue &value, const QDateTime &now, const QString &path) {
     const auto reader = json::Reader::of(value, path);
-    return ClosedTab{
-        .id = json::requiredIdentity<OndrakeID>(reader, QStringLiteral("id")),
-        .url = reader.optionalString(QStringLiteral("url")),
-        .title = reader.string(QStringLiteral("title")),
-        .faviconHost = reader.optionalString(QStringLiteral("faviconHost")),
-        .parentID = json::optionalIdentity<OndrakeID>(reader, QStringLiteral("parentID")),
-        .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
-        .windowID = reader.optionalInteger(QStringLiteral("windowID")),
-        .index = reader.optionalInteger(QStringLiteral("index")),
-        .closedAt = reader.date(QStringLiteral("closedAt"), now),
-    };
+    ClosedTab tab{.id = OndrakeID(QUuid()), .closedAt = now};  // the identity is required and read below
+    visitClosedTab(members::JsonReader(reader), tab);
+    return tab;
 }
 
 QString ClosedTabBatch::title() const {
@@ -134,17 +125,9 @@ ClosedTabStack ClosedTabStack::fromJson(const QJsonValue &value, const QDateTime
 }
 
 std::size_t qHash(const ClosedTab &tab, std::size_t seed) noexcept {
-    return Hasher(seed)
-        .add(tab.id)
-        .add(tab.url)
-        .add(tab.title)
-        .add(tab.faviconHost)
-        .add(tab.parentID)
-        .add(tab.groupID)
-        .add(tab.windowID)
-        .add(tab.index)
-        .add(tab.closedAt)
-        .value();
+    Hasher hasher(seed);
+    visitClosedTab(members::HashWriter(hasher), tab);
+    return hasher.value();
 }
 
 std::size_t qHash(const ClosedTabBatch &batch, std::size_t seed) noexcept {

@@ -86,11 +86,6 @@ std::optional<Id> optionalIdentity(const Reader &reader, const QString &key) {
     return Id::fromJson(reader.value(key), reader.pathOf(key));
 }
 
-template<typename Id>
-void putIdentity(QJsonObject &object, const QString &key, const std::optional<Id> &id) {
-    if (id) object.insert(key, id->toJson());
-}
-
 }  // namespace json
 }  // namespace ondrake
 

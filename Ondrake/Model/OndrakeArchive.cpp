@@ -2,6 +2,9 @@
 
 #include "FoundationJson.h"
 #include "Ondrake/Model/FaviconHost.h"
+#include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/MemberCoding.h"
+#include "Ondrake/Model/TabFields.h"
 
 #include <QJsonArray>
 #include <QUrl>
@@ -19,96 +22,59 @@ QString elementPath(const QString &key, qsizetype index) { return key + QStringL
 
 // MARK: Tab
 
+namespace {
+
+// A record's stored members without its place in a window, plus "order" and "wasOpen".
+template<typename Visit, typename... Tab>
+void visitTab(Visit &&visit, Tab &&...tab) {
+    visit(QStringLiteral("id"), tab.id...);
+    tabfields::visitPlace(visit, tab...);
+    tabfields::visitLifetime(visit, tab...);
+    visit(QStringLiteral("order"), tab.order...);
+    visit(QStringLiteral("wasOpen"), tab.wasOpen...);
+    tabfields::visitUserState(visit, tab...);
+}
+
+}  // namespace
+
 OndrakeArchive::Tab OndrakeArchive::Tab::fromRecord(const TabRecord &record, qint64 order) {
-    return Tab{
-        .id = record.id,
-        .url = record.url,
-        .title = record.title,
-        .faviconHost = record.faviconHost,
-        .parentID = record.parentID,
-        .groupID = record.groupID,
-        .createdAt = record.createdAt,
-        .lastActivatedAt = record.lastActivatedAt,
-        .closedAt = record.closedAt,
-        .order = order,
-        .wasOpen = !record.closedAt,
-        .pinned = record.pinned,
-        .locked = record.locked,
-        .muted = record.muted,
-        .important = record.important,
-        .readLater = record.readLater,
-        .addedToReadLaterAt = record.addedToReadLaterAt,
-        .readAt = record.readAt,
-        .snoozeUntil = record.snoozeUntil,
-        .reminderAt = record.reminderAt,
-        .metadata = record.metadata,
-    };
+    Tab tab{.id = record.id, .order = order, .wasOpen = !record.closedAt};
+    tabfields::visitPlace(members::copy, tab, record);
+    tabfields::visitLifetime(members::copy, tab, record);
+    tabfields::visitUserState(members::copy, tab, record);
+    return tab;
 }
 
 QJsonObject OndrakeArchive::Tab::toJson() const {
     QJsonObject object;
-    object.insert(QStringLiteral("id"), id.toJson());
-    json::putString(object, QStringLiteral("url"), url);
-    object.insert(QStringLiteral("title"), title);
-    json::putString(object, QStringLiteral("faviconHost"), faviconHost);
-    json::putIdentity(object, QStringLiteral("parentID"), parentID);
-    json::putIdentity(object, QStringLiteral("groupID"), groupID);
-    object.insert(QStringLiteral("createdAt"), json::formatDate(createdAt));
-    json::putDate(object, QStringLiteral("lastActivatedAt"), lastActivatedAt);
-    json::putDate(object, QStringLiteral("closedAt"), closedAt);
-    object.insert(QStringLiteral("order"), order);
-    object.insert(QStringLiteral("wasOpen"), wasOpen);
-    object.insert(QStringLiteral("pinned"), pinned);
-    object.insert(QStringLiteral("locked"), locked);
-    object.insert(QStringLiteral("muted"), muted);
-    object.insert(QStringLiteral("important"), important);
-    object.insert(QStringLiteral("readLater"), readLater);
-    json::putDate(object, QStringLiteral("addedToReadLaterAt"), addedToReadLaterAt);
-    json::putDate(object, QStringLiteral("readAt"), readAt);
-    json::putDate(object, QStringLiteral("snoozeUntil"), snoozeUntil);
-    json::putDate(object, QStringLiteral("reminderAt"), reminderAt);
-    object.insert(QStringLiteral("metadata"), metadataToJson(metadata));
+    visitTab(members::JsonWriter(object), *this);
     return object;
 }
 
 OndrakeArchive::Tab OndrakeArchive::Tab::fromJson(const QJsonValue &value, const QDateTime &now, const QString &path) {
     const auto reader = json::Reader::of(value, path);
-    Tab tab{
-        .id = json::requiredIdentity<OndrakeID>(reader, QStringLiteral("id")),
-        .url = reader.optionalString(QStringLiteral("url")),
-        .title = reader.string(QStringLiteral("title")),
-        .faviconHost = reader.optionalString(QStringLiteral("faviconHost")),
-        .parentID = json::optionalIdentity<OndrakeID>(reader, QStringLiteral("parentID")),
-        .groupID = json::optionalIdentity<TabGroupID>(reader, QStringLiteral("groupID")),
-        .createdAt = reader.date(QStringLiteral("createdAt"), now),
-        .lastActivatedAt = reader.optionalDate(QStringLiteral("lastActivatedAt")),
-        .closedAt = reader.optionalDate(QStringLiteral("closedAt")),
-        .order = reader.integer(QStringLiteral("order")),
-        .wasOpen = true,
-        .pinned = false,
-        .locked = false,
-        .muted = false,
-        .important = false,
-        .readLater = false,
-        .addedToReadLaterAt = std::nullopt,
-        .readAt = std::nullopt,
-        .snoozeUntil = std::nullopt,
-        .reminderAt = std::nullopt,
-        .metadata = {},
-    };
-    tab.wasOpen = reader.boolean(QStringLiteral("wasOpen"), !tab.closedAt);
-    tab.pinned = reader.boolean(QStringLiteral("pinned"));
-    tab.locked = reader.boolean(QStringLiteral("locked"));
-    tab.muted = reader.boolean(QStringLiteral("muted"));
-    tab.important = reader.boolean(QStringLiteral("important"));
-    tab.readLater = reader.boolean(QStringLiteral("readLater"));
-    tab.addedToReadLaterAt = reader.optionalDate(QStringLiteral("addedToReadLaterAt"));
-    tab.readAt = reader.optionalDate(QStringLiteral("readAt"));
-    tab.snoozeUntil = reader.optionalDate(QStringLiteral("snoozeUntil"));
-    tab.reminderAt = reader.optionalDate(QStringLiteral("reminderAt"));
-    if (const auto metadata = reader.optionalObject(QStringLiteral("metadata")))
-        tab.metadata = metadataFromJson(*metadata, reader.pathOf(QStringLiteral("metadata")));
+    Tab tab{.id = OndrakeID(QUuid()), .createdAt = now};  // the identity is required and read below
+    visitTab(members::JsonReader(reader), tab);
+    if (!reader.has(QStringLiteral("wasOpen"))) tab.wasOpen = !tab.closedAt;
     return tab;
+}
+
+std::size_t qHash(const OndrakeArchive::Tab &tab, std::size_t seed) noexcept {
+    Hasher hasher(seed);
+    visitTab(members::HashWriter(hasher), tab);
+    return hasher.value();
+}
+
+std::size_t qHash(const OndrakeArchive &archive, std::size_t seed) noexcept {
+    Hasher hasher(seed);
+    hasher.add(archive.format).add(archive.version).add(archive.exportedAt).add(qint64(archive.tabs.size()));
+    for (const OndrakeArchive::Tab &tab : archive.tabs) hasher.mix(qHash(tab));
+    hasher.add(qint64(archive.groups.size()));
+    for (const TabGroup &group : archive.groups) hasher.mix(qHash(group));
+    hasher.add(archive.settings).add(archive.featureOverrides.has_value());
+    if (archive.featureOverrides)
+        for (const auto &[key, value] : *archive.featureOverrides) hasher.add(key).add(value);
+    return hasher.value();
 }
 
 // MARK: Errors
@@ -304,31 +270,21 @@ OndrakeArchive::ImportResult OndrakeArchive::importedRecords(const ImportMode &m
         }
         const OndrakeID id = newTabIDs.at(tab.id);
         if (tab.wasOpen) toOpen.insert(id);
-        records.push_back(TabRecord{
+        TabRecord record{
             .id = id,
-            .sessionTabID = std::nullopt,
-            .windowID = std::nullopt,
             .index = qint64(p) + 1,
             .url = tab.url,
             .title = tab.title,
-            .faviconHost = host,
+            .faviconHost = std::move(host),
             .parentID = parent,
             .groupID = group,
-            .createdAt = tab.createdAt,
-            .lastActivatedAt = tab.lastActivatedAt,
-            .closedAt = tab.wasOpen ? importDate : tab.closedAt.value_or(importDate),
-            .pinned = tab.pinned,
-            .locked = tab.locked,
-            .muted = tab.muted,
-            .important = tab.important,
-            .readLater = tab.readLater,
-            .addedToReadLaterAt = tab.addedToReadLaterAt ? tab.addedToReadLaterAt
-                                                         : (tab.readLater ? std::optional(tab.createdAt) : std::nullopt),
-            .readAt = tab.readAt,
-            .snoozeUntil = tab.snoozeUntil,
-            .reminderAt = tab.reminderAt,
-            .metadata = tab.metadata,
-        });
+        };
+        tabfields::visitLifetime(members::copy, record, tab);
+        tabfields::visitUserState(members::copy, record, tab);
+        // Every imported record is closed; the open ones are handed back to be opened.
+        record.closedAt = tab.wasOpen ? importDate : tab.closedAt.value_or(importDate);
+        if (!record.addedToReadLaterAt && record.readLater) record.addedToReadLaterAt = record.createdAt;
+        records.push_back(std::move(record));
     }
 
     result.records = breakParentCycles(std::move(records));

@@ -144,4 +144,16 @@ struct OndrakeArchive {
     static std::vector<TabRecord> breakParentCycles(std::vector<TabRecord> records);
 };
 
+std::size_t qHash(const OndrakeArchive::Tab &tab, std::size_t seed = 0) noexcept;
+std::size_t qHash(const OndrakeArchive &archive, std::size_t seed = 0) noexcept;
+
 }  // namespace ondrake
+
+template<>
+struct std::hash<ondrake::OndrakeArchive::Tab> {
+    std::size_t operator()(const ondrake::OndrakeArchive::Tab &tab) const noexcept { return qHash(tab); }
+};
+template<>
+struct std::hash<ondrake::OndrakeArchive> {
+    std::size_t operator()(const ondrake::OndrakeArchive &archive) const noexcept { return qHash(archive); }
+};

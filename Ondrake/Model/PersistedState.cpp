@@ -21,6 +21,12 @@ const QString kSavedAt = QStringLiteral("savedAt");
 
 QString elementPath(const QString &key, qsizetype index) { return key + QStringLiteral("[%1]").arg(index); }
 
+// The whole second a date is written as (json::formatDate rounds down).
+qint64 writtenSecond(const QDateTime &date) {
+    const qint64 ms = date.toMSecsSinceEpoch();
+    return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+}
+
 }  // namespace
 
 PersistedState PersistedState::fresh(const QDateTime &now) {
@@ -36,8 +42,12 @@ PersistedState PersistedState::preparedForSave(const QDateTime &now) const {
         record.windowID.reset();
         record.index.reset();
     }
+    // By the creation second as written, not the millisecond held in memory, so that a state read
+    // back from the file saves to the same bytes.
     std::sort(copy.records.begin(), copy.records.end(), [](const TabRecord &a, const TabRecord &b) {
-        if (a.createdAt != b.createdAt) return a.createdAt < b.createdAt;
+        const qint64 x = writtenSecond(a.createdAt);
+        const qint64 y = writtenSecond(b.createdAt);
+        if (x != y) return x < y;
         return a.id < b.id;
     });
     std::sort(copy.groups.begin(), copy.groups.end(), [](const TabGroup &a, const TabGroup &b) {

@@ -33,8 +33,9 @@ struct PersistedState {
     static PersistedState fresh(const QDateTime &now);
 
     // The copy that is written: session fields and positions cleared, stamped with `now` and the
-    // current version, records ordered by creation then identity and groups by sort index then
-    // identity, so the same state always gives the same bytes.
+    // current version, records ordered by the second they were made in then identity and groups
+    // by sort index then identity, so the same state always gives the same bytes, also once it has
+    // been read back.
     PersistedState preparedForSave(const QDateTime &now) const;
 
     QJsonObject toJson() const;

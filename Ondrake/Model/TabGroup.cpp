@@ -1,41 +1,41 @@
 #include "Ondrake/Model/TabGroup.h"
 
 #include "Ondrake/Model/Hashing.h"
+#include "Ondrake/Model/MemberCoding.h"
 
 namespace ondrake {
 
+namespace {
+
+template<typename Visit, typename... Group>
+void visitGroup(Visit &&visit, Group &&...group) {
+    visit(QStringLiteral("id"), group.id...);
+    visit(QStringLiteral("name"), group.name...);
+    visit(QStringLiteral("colorName"), group.colorName...);
+    visit(QStringLiteral("createdAt"), group.createdAt...);
+    visit(QStringLiteral("sortIndex"), group.sortIndex...);
+    visit(QStringLiteral("isCollapsed"), group.isCollapsed...);
+}
+
+}  // namespace
+
 QJsonObject TabGroup::toJson() const {
     QJsonObject object;
-    object.insert(QStringLiteral("id"), id.toJson());
-    object.insert(QStringLiteral("name"), name);
-    json::putString(object, QStringLiteral("colorName"), colorName);
-    object.insert(QStringLiteral("createdAt"), json::formatDate(createdAt));
-    object.insert(QStringLiteral("sortIndex"), sortIndex);
-    object.insert(QStringLiteral("isCollapsed"), isCollapsed);
+    visitGroup(members::JsonWriter(object), *this);
     return object;
 }
 
 TabGroup TabGroup::fromJson(const QJsonValue &value, const QDateTime &now, const QString &path) {
     const auto reader = json::Reader::of(value, path);
-    return TabGroup{
-        .id = json::requiredIdentity<TabGroupID>(reader, QStringLiteral("id")),
-        .name = reader.string(QStringLiteral("name")),
-        .colorName = reader.optionalString(QStringLiteral("colorName")),
-        .createdAt = reader.date(QStringLiteral("createdAt"), now),
-        .sortIndex = reader.integer(QStringLiteral("sortIndex")),
-        .isCollapsed = reader.boolean(QStringLiteral("isCollapsed")),
-    };
+    TabGroup group{.id = TabGroupID(QUuid()), .createdAt = now};  // the identity is required and read below
+    visitGroup(members::JsonReader(reader), group);
+    return group;
 }
 
 std::size_t qHash(const TabGroup &group, std::size_t seed) noexcept {
-    return Hasher(seed)
-        .add(group.id)
-        .add(group.name)
-        .add(group.colorName)
-        .add(group.createdAt)
-        .add(group.sortIndex)
-        .add(group.isCollapsed)
-        .value();
+    Hasher hasher(seed);
+    visitGroup(members::HashWriter(hasher), group);
+    return hasher.value();
 }
 
 }  // namespace ondrake

@@ -2,6 +2,8 @@
 
 #include "Ondrake/Model/OndrakeArchive.h"
 
+#include <unordered_set>
+
 using namespace ondrake;
 using namespace ondrake::test;
 
@@ -195,6 +197,41 @@ TEST(OndrakeArchive, AnExportedTabCarriesTheRecordsOwnValues) {
     EXPECT_EQ(tab, (OndrakeArchive::Tab{.id = tabID(kTabA), .title = QStringLiteral("T"), .createdAt = utc(2024),
                                         .closedAt = utc(2025), .order = 7, .wasOpen = false, .readLater = true,
                                         .addedToReadLaterAt = utc(2024, 6)}));
+}
+
+TEST(OndrakeArchive, ComparesAndHashesFieldByField) {
+    const OndrakeArchive base = sampleArchive();
+    const OndrakeArchive::Tab tab = base.tabs[0];
+    EXPECT_EQ(qHash(OndrakeArchive::read(base.encode(), utc(2030))), qHash(base));
+    EXPECT_EQ(qHash(OndrakeArchive::Tab::fromJson(tab.toJson(), utc(2030))), qHash(tab));
+
+    struct Case {
+        const char *what;
+        void (*change)(OndrakeArchive::Tab &);
+    };
+    const Case cases[] = {
+        {"order", [](OndrakeArchive::Tab &t) { t.order = 5; }},
+        {"wasOpen", [](OndrakeArchive::Tab &t) { t.wasOpen = false; }},
+        {"title", [](OndrakeArchive::Tab &t) { t.title = QStringLiteral("other"); }},
+        {"parent", [](OndrakeArchive::Tab &t) { t.parentID = OndrakeID(); }},
+        {"muted", [](OndrakeArchive::Tab &t) { t.muted = true; }},
+        {"snoozeUntil", [](OndrakeArchive::Tab &t) { t.snoozeUntil = utc(); }},
+        {"metadata", [](OndrakeArchive::Tab &t) { t.metadata.insert_or_assign(QStringLiteral("k"), 2); }},
+    };
+    std::unordered_set<OndrakeArchive::Tab> tabs{tab};
+    for (const auto &c : cases) {
+        OndrakeArchive::Tab changed = tab;
+        c.change(changed);
+        EXPECT_NE(changed, tab) << c.what;
+        EXPECT_NE(qHash(changed), qHash(tab)) << c.what;
+        tabs.insert(changed);
+    }
+    EXPECT_EQ(tabs.size(), std::size(cases) + 1);
+
+    OndrakeArchive withOverrides = base;
+    withOverrides.featureOverrides = FeatureOverrides{};
+    EXPECT_NE(withOverrides, base);
+    EXPECT_NE(qHash(withOverrides), qHash(base));
 }
 
 }  // namespace

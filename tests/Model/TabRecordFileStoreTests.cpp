@@ -92,6 +92,20 @@ TEST_F(RecordFileStoreTest, TwoSavesOfOneStateWriteTheSameBytes) {
     EXPECT_EQ(readFile(fileURL()), first);
 }
 
+TEST_F(RecordFileStoreTest, AStateReadBackSavesToTheSameBytes) {
+    // Made within one second, later identities earlier: the file keeps only the second.
+    PersistedState state = PersistedState::fresh(utc());
+    for (int i = 0; i < 5; ++i)
+        state.records.push_back(TabRecord{
+            .id = *OndrakeID::fromString(QStringLiteral("00000000-0000-0000-0000-00000000000%1").arg(i)),
+            .createdAt = utc(2024).addMSecs(900 - i * 100)});
+    auto store = makeStore();
+    store.save(state, utc());
+    const QByteArray first = readFile(fileURL());
+    store.save(makeStore().load(utc()).state, utc());
+    EXPECT_EQ(readFile(fileURL()), first);
+}
+
 TEST_F(RecordFileStoreTest, QuarantinesEachKindOfUnusableFile) {
     struct Case {
         QByteArray bytes;
