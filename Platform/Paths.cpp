@@ -17,7 +17,7 @@ QString realHomeFolder() {
     passwd *result = nullptr;
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result && result->pw_dir)
         return QString::fromLocal8Bit(result->pw_dir);
-    return QDir::homePath();
+    return {};  // no entry: there is no real home, and $HOME is not a stand-in for it
 }
 
 Paths Paths::system() {

@@ -20,7 +20,8 @@ struct Paths {
     bool operator==(const Paths &) const = default;
 };
 
-// The home folder of the current user as the password database has it (not $HOME).
+// The home folder of the current user as the password database has it (not $HOME); empty when
+// the database has no entry for the user.
 QString realHomeFolder();
 
 }  // namespace ondrake
