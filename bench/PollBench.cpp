@@ -1,4 +1,5 @@
 #include "Async.h"
+#include "LongSession.h"
 #include "Browser/SafariController.h"
 #include "ManualScheduler.h"
 #include "SimulatedSafari.h"
@@ -15,8 +16,6 @@ using namespace ondrake;
 
 namespace {
 
-constexpr std::int64_t kWindows = 50;
-
 // Two polls of a long session spread over 50 windows, taken by the controller from the simulated
 // browser as the app takes them; before the second, one tab in a hundred navigates when asked.
 std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing) {
@@ -25,14 +24,7 @@ std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing
     SimulatedSafari safari(workspace);
     SimulatedScriptEngine engine(safari);
     safari.launch();
-    for (std::int64_t w = 0; w < kWindows; ++w) {
-        SimulatedSafari::Window window;
-        window.id = 100 + w;
-        for (std::int64_t t = w; t < tabs; t += kWindows)
-            window.tabs.push_back({QStringLiteral("Page %1 of a long session").arg(t),
-                                   QStringLiteral("https://site%1.example/path/to/page?id=%2").arg(t % 97).arg(t)});
-        safari.addWindow(std::move(window));
-    }
+    bench::seedLongSession(safari, tabs);
     SafariController controller(engine, scheduler, workspace);
     std::vector<std::vector<SafariWindow>> polls;
     polls.push_back(runToCompletion(scheduler, controller.snapshot()));
