@@ -1,6 +1,10 @@
 #pragma once
 
+#include "Browser/SafariController.h"
+#include "ManualScheduler.h"
 #include "SimulatedSafari.h"
+#include "SimulatedScriptEngine.h"
+#include "SimulatedWorkspace.h"
 
 #include <QString>
 
@@ -10,16 +14,26 @@ namespace ondrake::bench {
 
 inline constexpr std::int64_t kSessionWindows = 50;
 
-// A long browsing session: `tabs` pages dealt round-robin over 50 windows, a few sites among them.
-inline void seedLongSession(SimulatedSafari &safari, std::int64_t tabs) {
-    for (std::int64_t w = 0; w < kSessionWindows; ++w) {
-        SimulatedSafari::Window window;
-        window.id = 100 + w;
-        for (std::int64_t t = w; t < tabs; t += kSessionWindows)
-            window.tabs.push_back({QStringLiteral("Page %1 of a long session").arg(t),
-                                   QStringLiteral("https://site%1.example/path/to/page?id=%2").arg(t % 97).arg(t)});
-        safari.addWindow(std::move(window));
+// A running simulated browser holding a long session: `tabs` pages dealt round-robin over 50
+// windows, a few sites among them, read through the real controller.
+struct LongSession {
+    explicit LongSession(std::int64_t tabs) {
+        safari.launch();
+        for (std::int64_t w = 0; w < kSessionWindows; ++w) {
+            SimulatedSafari::Window window;
+            window.id = 100 + w;
+            for (std::int64_t t = w; t < tabs; t += kSessionWindows)
+                window.tabs.push_back({QStringLiteral("Page %1 of a long session").arg(t),
+                                       QStringLiteral("https://site%1.example/path/to/page?id=%2").arg(t % 97).arg(t)});
+            safari.addWindow(std::move(window));
+        }
     }
-}
+
+    ManualScheduler scheduler;
+    SimulatedWorkspace workspace{scheduler};
+    SimulatedSafari safari{workspace};
+    SimulatedScriptEngine engine{safari};
+    SafariController controller{engine, scheduler, workspace};
+};
 
 }  // namespace ondrake::bench

@@ -19,13 +19,8 @@ namespace {
 // Two polls of a long session spread over 50 windows, taken by the controller from the simulated
 // browser as the app takes them; before the second, one tab in a hundred navigates when asked.
 std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing) {
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace(scheduler);
-    SimulatedSafari safari(workspace);
-    SimulatedScriptEngine engine(safari);
-    safari.launch();
-    bench::seedLongSession(safari, tabs);
-    SafariController controller(engine, scheduler, workspace);
+    bench::LongSession session(tabs);
+    auto &[scheduler, workspace, safari, engine, controller] = session;
     std::vector<std::vector<SafariWindow>> polls;
     polls.push_back(runToCompletion(scheduler, controller.snapshot()));
     if (changing)

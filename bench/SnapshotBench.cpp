@@ -16,13 +16,8 @@ namespace {
 // it, gives session ids and applies the tab tree.
 void BM_Snapshot(benchmark::State &state) {
     const auto tabs = state.range(0);
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace(scheduler);
-    SimulatedSafari safari(workspace);
-    SimulatedScriptEngine engine(safari);
-    safari.launch();
-    bench::seedLongSession(safari, tabs);
-    SafariController controller(engine, scheduler, workspace);
+    bench::LongSession session(tabs);
+    auto &[scheduler, workspace, safari, engine, controller] = session;
     runToCompletion(scheduler, controller.snapshot());  // compiles, gives the first ids
 
     for (auto _ : state) {
