@@ -23,6 +23,9 @@ public:
     virtual ~BrowserAdapter() = default;
 
     virtual BrowserCapabilities capabilities() const = 0;
+    // Changes whenever the adapter starts a new browser session (the browser quit, or another
+    // process answers): session tab ids of one session mean nothing in the next. Default: one.
+    virtual std::uint64_t sessionSerial() const { return 0; }
     bool supports(BrowserCapabilities wanted) const { return capabilities().contains(wanted); }
 
     // Front to back as the browser lists them, each with its tabs, session ids and parents.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <initializer_list>
 
@@ -33,6 +35,9 @@ struct BrowserCapabilities {
         return BrowserCapabilities(rawValue & other.rawValue);
     }
     constexpr bool operator==(const BrowserCapabilities &) const = default;
+
+    // As log lines print it: "BrowserCapabilities(rawValue: 1024)".
+    QString description() const { return QStringLiteral("BrowserCapabilities(rawValue: %1)").arg(rawValue); }
 };
 
 inline constexpr BrowserCapabilities BrowserCapabilities::activate{0x20};

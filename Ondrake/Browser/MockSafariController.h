@@ -29,6 +29,8 @@ public:
     QCoro::Task<> addReadingListItem(QUrl url, QString title) override;
 
     const std::vector<SafariWindow> &windows() const { return windows_; }
+    // The browser changed by itself (the user acted in it).
+    void setWindows(std::vector<SafariWindow> windows) { windows_ = std::move(windows); }
     const std::vector<std::optional<QUrl>> &openedURLs() const { return openedURLs_; }
     const std::vector<QUrl> &readingList() const { return readingList_; }
     Behaviour behaviour() const { return behaviour_; }

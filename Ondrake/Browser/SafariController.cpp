@@ -73,6 +73,7 @@ void SafariController::requireSafari() const {
 }
 
 void SafariController::resetSession() {
+    ++sessionSerial_;
     identities_.reset();
     tree_.reset();
 }

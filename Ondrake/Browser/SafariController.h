@@ -24,6 +24,7 @@ public:
     SafariController(ScriptEngine &engine, Scheduler &scheduler, const Workspace &workspace);
 
     BrowserCapabilities capabilities() const override { return capabilities_; }
+    std::uint64_t sessionSerial() const override { return sessionSerial_; }
     QCoro::Task<std::vector<SafariWindow>> snapshot() override;
     QCoro::Task<> activateTab(SafariTab tab) override;
     QCoro::Task<> closeTab(SafariTab tab) override;
@@ -65,6 +66,7 @@ private:
     // Safari's process at the last snapshot: a different one means Safari quit and came back
     // between two polls, which must start a new session just as a seen quit does.
     std::optional<std::int64_t> lastProcessIdentifier_;
+    std::uint64_t sessionSerial_ = 0;
     const Workspace &workspace_;
 };
 

@@ -24,7 +24,7 @@ QString SafariControllerError::description() const {
         return QStringLiteral("automationFailure(\"%1\")").arg(escaped);
     }
     case Kind::unsupported:
-        return QStringLiteral("unsupported(BrowserCapabilities(rawValue: %1))").arg(missing_.rawValue);
+        return QStringLiteral("unsupported(%1)").arg(missing_.description());
     case Kind::safariNotRunning: return QStringLiteral("safariNotRunning");
     case Kind::permissionDenied: return QStringLiteral("permissionDenied");
     case Kind::windowNotFound: return QStringLiteral("windowNotFound");

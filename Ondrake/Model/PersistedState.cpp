@@ -37,10 +37,10 @@ PersistedState PersistedState::fresh(const QDateTime &now) {
 
 PersistedState PersistedState::preparedForSave(const QDateTime &now) const {
     PersistedState copy = *this;
+    // The last position stays: after a relaunch it tells identical tabs apart.
     for (TabRecord &record : copy.records) {
         record.sessionTabID.reset();
         record.windowID.reset();
-        record.index.reset();
     }
     // By the creation second as written, not the millisecond held in memory, so that a state read
     // back from the file saves to the same bytes.

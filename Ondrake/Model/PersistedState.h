@@ -32,7 +32,7 @@ struct PersistedState {
     // What a launch without a usable file starts from.
     static PersistedState fresh(const QDateTime &now);
 
-    // The copy that is written: session fields and positions cleared, stamped with `now` and the
+    // The copy that is written: session fields cleared (each record's last index kept), stamped with `now` and the
     // current version, records ordered by the second they were made in then identity and groups
     // by sort index then identity, so the same state always gives the same bytes, also once it has
     // been read back.

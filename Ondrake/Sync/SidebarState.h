@@ -17,6 +17,9 @@ struct SidebarState {
     static SidebarState safariNotRunning() { return {Kind::safariNotRunning, {}}; }
     static SidebarState permissionRequired() { return {Kind::permissionRequired, {}}; }
 
+    // As log lines print it: `ready`, `failed("…")`.
+    QString description() const;
+
     bool operator==(const SidebarState &) const = default;
 };
 

@@ -107,7 +107,6 @@ void TabRecordBook::unbindAll() {
         if (!r.sessionTabID) continue;
         r.sessionTabID.reset();
         r.windowID.reset();
-        r.index.reset();
     }
 }
 

@@ -52,7 +52,8 @@ struct TabRecordBook {
     // open and unbound.
     TabRecord reviveClosedTab(const ClosedTab &closed);
 
-    // The browser quit: bound records lose their session id and place.
+    // The browser quit: bound records lose their session binding; the last index stays, for the
+    // resolver to tell identical tabs apart when they come back.
     void unbindAll();
 
     std::vector<TabRecord> openRecords() const;

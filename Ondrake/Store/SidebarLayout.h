@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Browser/SafariTab.h"
+#include "Ondrake/Model/TabGroup.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace ondrake {
+
+// The tree arrangement's split of the listed windows: pinned tabs on top, one section per group,
+// then each window's remaining tabs as a tree. Pure; recomputed on every read.
+namespace SidebarLayout {
+
+struct GroupSection {
+    TabGroup group;
+    std::vector<SafariTab> tabs;  // window order, then tab order
+    bool operator==(const GroupSection &) const = default;
+};
+
+struct Sections {
+    std::vector<SafariTab> pinned;
+    std::vector<GroupSection> groups;
+    std::vector<SafariWindow> windows;
+    bool operator==(const Sections &) const = default;
+};
+
+// Every group gets a section, tabs or not.
+std::vector<GroupSection> groupSections(const std::vector<TabGroup> &groups,
+                                        const std::map<TabGroupID, std::vector<SafariTab>> &tabsByGroup);
+
+// A tab whose group is not among `groups` stays in its window. Children of a tab that left its
+// window become roots there; a window left without tabs is dropped.
+Sections sections(const std::vector<SafariWindow> &windows, const std::vector<TabGroup> &groups,
+                  const std::function<bool(const SafariTab &)> &isPinned,
+                  const std::function<std::optional<TabGroupID>(const SafariTab &)> &groupOf);
+
+}  // namespace SidebarLayout
+}  // namespace ondrake

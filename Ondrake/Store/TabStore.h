@@ -1,0 +1,280 @@
+#pragma once
+
+#include "Store/SidebarViewMode.h"
+#include "Store/SidebarWindowOrdering.h"
+#include "Store/SidebarWindowScope.h"
+#include "Store/TabCommands.h"
+#include "Store/TabRecordWriting.h"
+#include "Store/TabSelection.h"
+
+#include "Browser/AutomationPermission.h"
+#include "Browser/BrowserAdapter.h"
+#include "Log.h"
+#include "Ondrake/Model/FeatureFlags.h"
+#include "Ondrake/Model/TabRecordFileStore.h"
+#include "Scheduler.h"
+#include "Sync/PendingRestore.h"
+#include "Sync/ResolvedSnapshot.h"
+#include "Sync/SidebarState.h"
+#include "Sync/TabEventDiffer.h"
+#include "Sync/TabIdentityResolver.h"
+#include "Sync/TabPoller.h"
+#include "Sync/RefreshCoalescer.h"
+#include "UserDefaults.h"
+#include "Workspace.h"
+
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QSet>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ondrake {
+
+// The one observable object of the application: the browser's windows as last polled, the
+// records and groups, the sidebar's state and what the user selected, and the saving of the
+// record file. Every published property changes only when its value differs, so a poll that finds
+// nothing new notifies nobody and writes nothing. Main thread only.
+class TabStore final : public QObject, public PolledStore, public TabRecordWriting {
+    Q_OBJECT
+public:
+    using WindowList = std::vector<SafariWindow>;
+    using RecordMap = std::map<OndrakeID, TabRecord>;
+    using GroupMap = std::map<TabGroupID, TabGroup>;
+    using FaviconMap = QHash<QString, QImage>;
+    using StringSet = QSet<QString>;
+    using OptionalText = std::optional<QString>;
+
+    Q_PROPERTY(WindowList windows READ windows NOTIFY windowsChanged)
+    Q_PROPERTY(ondrake::SidebarState state READ state NOTIFY stateChanged)
+    Q_PROPERTY(OptionalText error READ error NOTIFY errorChanged)
+    Q_PROPERTY(StringSet collapsedWindowIDs READ collapsedWindowIDs NOTIFY collapsedWindowIDsChanged)
+    Q_PROPERTY(StringSet collapsedTabIDs READ collapsedTabIDs NOTIFY collapsedTabIDsChanged)
+    Q_PROPERTY(FaviconMap favicons READ favicons NOTIFY faviconsChanged)
+    Q_PROPERTY(RecordMap records READ records NOTIFY recordsChanged)
+    Q_PROPERTY(GroupMap groups READ groups NOTIFY groupsChanged)
+    Q_PROPERTY(ondrake::TabIdentityMapping ondrakeIDs READ ondrakeIDs NOTIFY ondrakeIDsChanged)
+    Q_PROPERTY(ondrake::TabSelection selection READ selection NOTIFY selectionChanged)
+    Q_PROPERTY(OptionalText lastActionSummary READ lastActionSummary NOTIFY lastActionSummaryChanged)
+    Q_PROPERTY(ondrake::SidebarViewMode viewMode READ viewMode NOTIFY viewModeChanged)
+    Q_PROPERTY(bool isCompact READ isCompact NOTIFY isCompactChanged)
+    Q_PROPERTY(bool isSearchActive READ isSearchActive NOTIFY isSearchActiveChanged)
+    Q_PROPERTY(QString searchQuery READ searchQuery NOTIFY searchQueryChanged)
+    Q_PROPERTY(int searchSelectedIndex READ searchSelectedIndex NOTIFY searchSelectedIndexChanged)
+    Q_PROPERTY(int searchFocusToken READ searchFocusToken NOTIFY searchFocusTokenChanged)
+    Q_PROPERTY(OptionalText newTabScrollTargetID READ newTabScrollTargetID NOTIFY newTabScrollTargetIDChanged)
+    Q_PROPERTY(ondrake::ClosedTabStack recentlyClosed READ recentlyClosed NOTIFY recentlyClosedChanged)
+    Q_PROPERTY(ondrake::AppSettings settings READ settings NOTIFY settingsChanged)
+    Q_PROPERTY(int presentationRevision READ presentationRevision NOTIFY presentationRevisionChanged)
+    Q_PROPERTY(int flagsVersion READ flagsVersion NOTIFY flagsVersionChanged)
+
+public:
+    // Wait after the last change before the record file is written.
+    static constexpr Seconds kSaveDelay{2};
+    static inline const QString kCompactKey = QStringLiteral("SidebarIsCompact");
+
+    // The platform services the store asks; each must outlive it.
+    struct Services {
+        Scheduler &scheduler;
+        const Workspace &workspace;
+        AutomationPermission &permission;
+        UserDefaults &standardDefaults;
+        Environment environment = FeatureFlags::processEnvironment();
+    };
+
+    // Loads the record file; a migrated or recovered file is written back two seconds later.
+    TabStore(BrowserAdapter &adapter, TabRecordFileStore persistence, Services services, QObject *parent = nullptr);
+    ~TabStore() override;
+
+    // Published state.
+    const WindowList &windows() const { return windows_; }
+    SidebarState state() const override { return state_; }
+    const OptionalText &error() const { return error_; }
+    const StringSet &collapsedWindowIDs() const { return collapsedWindowIDs_; }
+    const StringSet &collapsedTabIDs() const { return collapsedTabIDs_; }
+    const FaviconMap &favicons() const { return favicons_; }
+    const RecordMap &records() const { return records_; }
+    const GroupMap &groups() const { return groups_; }
+    const TabIdentityMapping &ondrakeIDs() const { return ondrakeIDs_; }
+    const TabSelection &selection() const { return selection_; }
+    const OptionalText &lastActionSummary() const { return lastActionSummary_; }
+    SidebarViewMode viewMode() const { return viewMode_; }
+    bool isCompact() const { return isCompact_; }
+    bool isSearchActive() const { return isSearchActive_; }
+    const QString &searchQuery() const { return searchQuery_; }
+    int searchSelectedIndex() const { return searchSelectedIndex_; }
+    int searchFocusToken() const { return searchFocusToken_; }
+    const OptionalText &newTabScrollTargetID() const { return newTabScrollTargetID_; }
+    const ClosedTabStack &recentlyClosed() const override { return recentlyClosed_; }
+    const AppSettings &settings() const override { return settings_; }
+    int presentationRevision() const { return presentationRevision_; }
+    int flagsVersion() const { return flagsVersion_; }
+
+    void setSelection(TabSelection selection);
+    void setCollapsedWindowIDs(StringSet ids);
+    void setCollapsedTabIDs(StringSet ids);
+    void setRecentlyClosed(ClosedTabStack history) override;
+    void setSettings(AppSettings settings);
+    // A favicon arrived for the host.
+    void storeFavicon(const QString &host, const QImage &image);
+
+    // The records and groups being worked on; every write republishes what changed and saves.
+    const TabRecordBook &book() const override { return book_; }
+    void setBook(TabRecordBook book) override;
+    void releaseForReattachment(const TabRecord &record) override;
+
+    FeatureFlags &flags() { return *flags_; }
+    TabCommands &commands() { return *commands_; }
+    BrowserAdapter &adapter() { return adapter_; }
+    const TabIdentityResolver &resolver() const { return resolver_; }
+    const SidebarWindowOrdering &windowOrdering() const { return windowOrdering_; }
+    const std::vector<PendingRestore> &pendingRestores() const { return pendingRestores_; }
+    // Reopened tabs to be put back in place once they show up.
+    void addPendingRestores(const std::vector<PendingRestore> &restores);
+    int pendingNewTabScrollPolls() const { return pendingNewTabScrollPolls_; }
+    // The New Tab button: the tab it asks for may take the sidebar's scroll for that many polls.
+    void setPendingNewTabScrollPolls(int polls) { pendingNewTabScrollPolls_ = polls; }
+    // Set by the application; called by whoever has just brought a browser window to the front.
+    std::function<void()> onBrowserWindowRaised = [] {};
+
+    // Saving.
+    void syncFromBook(const RecordMap &previousRecords, const GroupMap &previousGroups);
+    void scheduleSave();
+    bool hasPendingSave() const { return saveTimer_.isActive(); }
+    // The pending save will not happen; the application saves itself at quit.
+    void cancelPendingSave() { saveTimer_.cancel(); }
+    // Writes the record file now, dropping closed records that have expired.
+    void save();
+
+    // Refreshing. Every caller goes through requestRefresh: passes never overlap, and requests
+    // made during one fold into one more.
+    QCoro::Task<> requestRefresh() override;
+    bool isRefreshing() const { return coalescer_.isRefreshing(); }
+    void reportAdapterError(const SafariControllerError &error);
+    void browserQuit();
+    void publish(const WindowList &windows, const SidebarState &state);
+    void applyBrowserEvents(const WindowList &windows);
+    void revealTab(const QString &sessionTabID, const WindowList &windows);
+    void selectOnly(const QString &sessionTabID);
+
+    // Windows: the ones the sidebar lists, in its fixed order and cut to the window scope.
+    WindowList listedWindows() const;
+    void applyWindowScope();
+    std::vector<OndrakeID> recordIDs(const std::vector<SafariTab> &tabs) const;
+
+    // Room for the sidebar beside the browser's front window.
+    QCoro::Task<> reserveSpace(double minLeft, double maxRight);
+    QCoro::Task<> setLeftEdge(double newLeft);
+    void rememberDisplacedWindow(const SafariWindowFrameChange &change);
+    // Puts each moved window back, provided it still stands where it was left.
+    QCoro::Task<> restoreDisplacedWindows();
+    const std::map<std::int64_t, SafariWindowFrameChange> &displacedWindows() const { return displacedWindows_; }
+    QCoro::Task<std::optional<bool>> isWindowZoomed(std::int64_t windowID);
+
+Q_SIGNALS:
+    void windowsChanged();
+    void stateChanged();
+    void errorChanged();
+    void collapsedWindowIDsChanged();
+    void collapsedTabIDsChanged();
+    void faviconsChanged();
+    void recordsChanged();
+    void groupsChanged();
+    void ondrakeIDsChanged();
+    void selectionChanged();
+    void lastActionSummaryChanged();
+    void viewModeChanged();
+    void isCompactChanged();
+    void isSearchActiveChanged();
+    void searchQueryChanged();
+    void searchSelectedIndexChanged();
+    void searchFocusTokenChanged();
+    void newTabScrollTargetIDChanged();
+    void recentlyClosedChanged();
+    void settingsChanged();
+    void presentationRevisionChanged();
+    void flagsVersionChanged();
+
+private:
+    QCoro::Task<> refresh();
+    // A snapshot from a session the store has not seen end: take the quit path first, so that
+    // the new session's tabs reattach to the records instead of doubling them.
+    void followBrowserSession();
+    QCoro::Task<> placePendingRestores();
+    QCoro::Task<> nestLinkedTabs();
+    QCoro::Task<> restoreReattachedNesting();
+    QCoro::Task<bool> performMoves(std::vector<SafariTabMove> moves, QString failureMessage);
+    // One more look after moving tabs, so the sidebar shows the result at once; failures wait
+    // for the next poll.
+    QCoro::Task<> republishAfterMoves();
+    void userDefaultsChanged();
+    void reportError(const std::exception &error);
+
+    template<typename T, typename Signal>
+    bool assign(T &field, T value, Signal signal) {
+        if (field == value) return false;
+        field = std::move(value);
+        Q_EMIT(this->*signal)();
+        return true;
+    }
+
+    // Published.
+    WindowList windows_;
+    SidebarState state_ = SidebarState::loading();
+    OptionalText error_;
+    StringSet collapsedWindowIDs_;
+    StringSet collapsedTabIDs_;
+    FaviconMap favicons_;
+    RecordMap records_;
+    GroupMap groups_;
+    TabIdentityMapping ondrakeIDs_;
+    TabSelection selection_;
+    OptionalText lastActionSummary_;
+    SidebarViewMode viewMode_ = SidebarViewMode::tree;
+    bool isCompact_ = false;
+    bool isSearchActive_ = false;
+    QString searchQuery_;
+    int searchSelectedIndex_ = 0;
+    int searchFocusToken_ = 0;
+    OptionalText newTabScrollTargetID_;
+    int pendingNewTabScrollPolls_ = 0;
+    TabRecordBook book_;
+    ClosedTabStack recentlyClosed_;
+    AppSettings settings_;
+
+    // Working state.
+    Scheduler &scheduler_;
+    const Workspace &workspace_;
+    AutomationPermission &permission_;
+    UserDefaults &defaults_;
+    BrowserAdapter &adapter_;
+    const Logger logger_{QStringLiteral("TabStore")};
+    TabRecordFileStore persistence_;
+    std::unique_ptr<FeatureFlags> flags_;
+    TabIdentityResolver resolver_;
+    TabEventDiffer differ_;
+    URLTextCache urlTexts_;
+    ResolvedSnapshot lastSnapshot_{{}, {}, true};
+    bool hasReceivedBrowserSnapshot_ = false;
+    std::optional<std::uint64_t> browserSession_;
+    RefreshCoalescer coalescer_;
+    TimerHandle saveTimer_;
+    std::map<std::int64_t, SafariWindowFrameChange> displacedWindows_;
+    std::vector<PendingRestore> pendingRestores_;
+    // Reattached tabs whose stored parent stands before them in their window, to be nested again.
+    std::vector<SafariTabMove> pendingRelinks_;
+    SidebarWindowOrdering windowOrdering_;
+    SidebarWindowScope lastWindowScope_;
+    int presentationRevision_ = 0;
+    int flagsVersion_ = 0;
+    // The commands' weak view of the store: expires when the store goes.
+    std::shared_ptr<TabRecordWriting> self_;
+    std::shared_ptr<TabCommands> commands_;
+};
+
+}  // namespace ondrake

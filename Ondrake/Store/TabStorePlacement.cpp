@@ -1,0 +1,58 @@
+#include "TabStore.h"
+
+namespace ondrake {
+
+QCoro::Task<> TabStore::placePendingRestores() {
+    if (pendingRestores_.empty()) co_return;
+    // The list is settled before the first await, so restores added while a move is under way
+    // wait for the next pass instead of being lost.
+    auto moves = advancePendingRestores(pendingRestores_, windows_, ondrakeIDs_, logger_);
+    if (moves.empty()) co_return;
+    if (co_await performMoves(std::move(moves), QStringLiteral("Could not place a reopened tab")))
+        co_await republishAfterMoves();
+}
+
+QCoro::Task<> TabStore::nestLinkedTabs() {
+    auto moves = co_await adapter_.takePendingLinkMoves();
+    if (moves.empty() || !flags_->isEnabled(FeatureFlag::autoNestLinkedTabs())) co_return;
+    if (co_await performMoves(std::move(moves), QStringLiteral("Could not auto-nest a linked tab")))
+        co_await republishAfterMoves();
+}
+
+QCoro::Task<> TabStore::restoreReattachedNesting() {
+    if (pendingRelinks_.empty()) co_return;
+    auto moves = std::exchange(pendingRelinks_, {});
+    if (co_await performMoves(std::move(moves), QStringLiteral("Could not nest a reattached tab again")))
+        co_await republishAfterMoves();
+}
+
+QCoro::Task<bool> TabStore::performMoves(std::vector<SafariTabMove> moves, QString failureMessage) {
+    bool done = false;
+    for (const auto &move : moves) {
+        if (!adapter_.supports(BrowserCapabilities::move)) {
+            done = true;
+            continue;
+        }
+        try {
+            co_await adapter_.moveTabs(move);
+            done = true;
+        } catch (const std::exception &error) {
+            logger_.debug("%{public}s: %s", failureMessage, QString::fromUtf8(error.what()));
+        }
+    }
+    co_return done;
+}
+
+QCoro::Task<> TabStore::republishAfterMoves() {
+    WindowList windows;
+    try {
+        windows = co_await adapter_.snapshot();
+    } catch (...) {
+        co_return;
+    }
+    followBrowserSession();
+    applyBrowserEvents(windows);
+    publish(windows, SidebarState::ready());
+}
+
+}  // namespace ondrake

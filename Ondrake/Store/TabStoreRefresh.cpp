@@ -1,0 +1,246 @@
+#include "TabStore.h"
+
+#include "Browser/BrowserURL.h"
+
+namespace ondrake {
+
+QCoro::Task<> TabStore::requestRefresh() { co_await coalescer_.request(); }
+
+QCoro::Task<> TabStore::refresh() {
+    if (workspace_.runningApplications(safariBundleIdentifier()).empty()) {
+        browserQuit();
+        publish({}, SidebarState::safariNotRunning());
+        co_return;
+    }
+    if (state_.kind == SidebarState::Kind::permissionRequired &&
+        permission_.status(false) == AutomationPermission::Status::denied) {
+        publish({}, SidebarState::permissionRequired());
+        co_return;
+    }
+
+    WindowList windows;
+    try {
+        windows = co_await adapter_.snapshot();
+    } catch (const SafariControllerError &error) {
+        reportAdapterError(error);
+        co_return;
+    } catch (const std::exception &error) {
+        reportError(error);
+        co_return;
+    }
+    followBrowserSession();
+    applyBrowserEvents(windows);
+    publish(windows, SidebarState::ready());
+    co_await restoreReattachedNesting();
+    co_await placePendingRestores();
+    co_await nestLinkedTabs();
+}
+
+void TabStore::reportError(const std::exception &error) {
+    reportAdapterError(SafariControllerError::automationFailure(QString::fromUtf8(error.what())));
+}
+
+void TabStore::followBrowserSession() {
+    const auto session = adapter_.sessionSerial();
+    if (browserSession_ && *browserSession_ != session) {
+        logger_.debug("The browser started a new session; unbinding the last one's tabs first");
+        browserQuit();
+    }
+    browserSession_ = session;
+}
+
+void TabStore::reportAdapterError(const SafariControllerError &error) {
+    using Kind = SafariControllerError::Kind;
+    switch (error.kind()) {
+    case Kind::automationFailure:
+        logger_.error("Browser automation failed: %{public}s", error.message());
+        assign(state_, SidebarState::failed(error.message()), &TabStore::stateChanged);
+        assign(error_, OptionalText(error.message()), &TabStore::errorChanged);
+        break;
+    case Kind::unsupported:
+        logger_.error("Unsupported operation attempted: %{public}s", error.missingCapability().description());
+        break;
+    case Kind::safariNotRunning:
+        browserQuit();
+        publish({}, SidebarState::safariNotRunning());
+        break;
+    case Kind::permissionDenied:
+        publish({}, SidebarState::permissionRequired());
+        break;
+    case Kind::windowNotFound:
+    case Kind::tabNotFound:
+        logger_.debug("Stale target: %s", error.description());
+        break;
+    }
+}
+
+void TabStore::browserQuit() {
+    hasReceivedBrowserSnapshot_ = false;
+    assign(newTabScrollTargetID_, OptionalText(), &TabStore::newTabScrollTargetIDChanged);
+    const bool anyBound = std::any_of(book_.records.begin(), book_.records.end(),
+                                      [](const auto &entry) { return entry.second.isOpen() && entry.second.isBound(); });
+    if (lastSnapshot_.tabs.empty() && !anyBound) {
+        lastSnapshot_ = ResolvedSnapshot{{}, {}, false};
+        return;
+    }
+    auto unbound = book_;
+    unbound.unbindAll();
+    const auto open = unbound.openRecords();
+    resolver_.unbindAll(open);
+    setBook(std::move(unbound));
+
+    lastSnapshot_ = ResolvedSnapshot{{}, {}, false};
+    assign(ondrakeIDs_, TabIdentityMapping(), &TabStore::ondrakeIDsChanged);
+    pendingRestores_.clear();
+    pendingRelinks_.clear();
+    setSelection({});
+    logger_.debug("Browser quit; unbound %ld record(s)", qint64(open.size()));
+}
+
+void TabStore::publish(const WindowList &windows, const SidebarState &state) {
+    windowOrdering_.update(windows);
+    if (windows_ != windows) {
+        windows_ = windows;
+        qint64 tabCount = 0;
+        for (const auto &window : windows_) tabCount += qint64(window.tabs.size());
+        logger_.debug("Published %ld window(s), %ld tab(s)", qint64(windows_.size()), tabCount);
+        Q_EMIT windowsChanged();
+    }
+    if (!collapsedTabIDs_.isEmpty()) {
+        StringSet present;
+        for (const auto &window : windows)
+            for (const auto &tab : window.tabs) present.insert(tab.id);
+        if (!present.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(present));
+    }
+    applyWindowScope();
+    if (state_ != state) {
+        logger_.info("State %{public}s -> %{public}s", state_.description(), state.description());
+        state_ = state;
+        Q_EMIT stateChanged();
+    }
+    assign(error_, OptionalText(), &TabStore::errorChanged);
+}
+
+void TabStore::applyBrowserEvents(const WindowList &windows) {
+    const bool steersSidebar = hasReceivedBrowserSnapshot_;
+    hasReceivedBrowserSnapshot_ = true;
+
+    const auto mapping = resolver_.resolve(windows);
+    auto current = makeResolvedSnapshot(windows, mapping, &urlTexts_);
+    urlTexts_.trim(qsizetype(current.tabs.size()));
+    const auto events = differ_.diff(lastSnapshot_.tabs, lastSnapshot_.windowIDs, current.tabs, current.windowIDs,
+                                     current.browserWasRunning);
+    if (ondrakeIDs_ != mapping) {
+        ondrakeIDs_ = mapping;
+        Q_EMIT ondrakeIDsChanged();
+    }
+
+    QSet<OndrakeID> created;
+    for (const auto &event : events)
+        if (const auto *c = event.as<TabEvent::TabCreated>()) created.insert(c->id);
+
+    if (steersSidebar && !created.isEmpty()) {
+        const ResolvedTab *candidate = nullptr;
+        for (const auto &tab : current.tabs)
+            if (tab.isActive && created.contains(tab.ondrakeID)) {
+                candidate = &tab;
+                break;
+            }
+        if (!candidate)
+            for (auto it = current.tabs.rbegin(); it != current.tabs.rend(); ++it)
+                if (created.contains(it->ondrakeID)) {
+                    candidate = &*it;
+                    break;
+                }
+        if (candidate) {
+            revealTab(candidate->sessionTabID, windows);
+            bool arm = pendingNewTabScrollPolls_ > 0;
+            if (candidate->isActive) {
+                selectOnly(candidate->sessionTabID);
+                logger_.debug("New active tab %{public}s took the selection", candidate->ondrakeID.toString());
+                arm = true;
+            }
+            if (arm) {
+                assign(newTabScrollTargetID_, OptionalText(candidate->sessionTabID), &TabStore::newTabScrollTargetIDChanged);
+                logger_.debug("New tab %{public}s armed the sidebar scroll", candidate->ondrakeID.toString());
+            }
+            pendingNewTabScrollPolls_ = 0;
+        } else if (pendingNewTabScrollPolls_ > 0) {
+            --pendingNewTabScrollPolls_;
+        }
+    } else if (steersSidebar && pendingNewTabScrollPolls_ > 0) {
+        --pendingNewTabScrollPolls_;
+    }
+
+    if (events.empty()) {
+        lastSnapshot_ = std::move(current);
+        return;
+    }
+
+    // A record coming back to a tab keeps the parent it had when that parent came back too and
+    // stands before it in the same window; the browser's tree learns the link as from a drag.
+    QHash<OndrakeID, std::size_t> positions;  // built on first need: most polls reattach nothing
+    for (auto &tab : current.tabs) {
+        if (!created.contains(tab.ondrakeID) || tab.parentOndrakeID) continue;
+        const auto stored = book_.records.find(tab.ondrakeID);
+        if (stored == book_.records.end() || !stored->second.parentID) continue;
+        const auto &parentID = *stored->second.parentID;
+        if (positions.isEmpty())
+            for (std::size_t i = 0; i < current.tabs.size(); ++i) positions.insert(current.tabs[i].ondrakeID, i);
+        const auto found = positions.constFind(parentID);
+        if (found == positions.cend()) continue;
+        const auto parent = current.tabs.begin() + std::ptrdiff_t(*found);
+        if (parent->windowID != tab.windowID || parent->index >= tab.index) continue;
+        tab.parentOndrakeID = parentID;
+        const auto window = std::find_if(windows.begin(), windows.end(),
+                                         [&](const SafariWindow &w) { return w.safariID == tab.windowID; });
+        pendingRelinks_.push_back(SafariTabMove{
+            .windowID = tab.windowID,
+            .fromIndex = tab.index,
+            .count = 1,
+            .toIndex = tab.index,
+            .expectedURL = tab.url.value_or(QString()),
+            .expectedTabCount = window != windows.end() ? std::int64_t(window->tabs.size()) : 0,
+            .tabID = tab.sessionTabID,
+            .newParentID = parent->sessionTabID,
+        });
+    }
+
+    const bool closedTabHistory = flags_->isEnabled(FeatureFlag::closedTabHistory());
+    auto next = book_;
+    next.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory);
+    for (const auto &event : events)
+        if (const auto *closed = event.as<TabEvent::TabClosed>())
+            if (const auto it = next.records.find(closed->id); it != next.records.end() && it->second.hasUserState())
+                resolver_.release(it->second);
+    lastSnapshot_ = std::move(current);
+    setBook(std::move(next));
+    logger_.debug("Applied %ld browser event(s)", qint64(events.size()));
+}
+
+void TabStore::revealTab(const QString &sessionTabID, const WindowList &windows) {
+    const auto window = std::find_if(windows.begin(), windows.end(), [&](const SafariWindow &w) {
+        return std::any_of(w.tabs.begin(), w.tabs.end(), [&](const SafariTab &t) { return t.id == sessionTabID; });
+    });
+    if (window == windows.end()) return;
+    if (collapsedWindowIDs_.contains(window->id())) {
+        auto ids = collapsedWindowIDs_;
+        ids.remove(window->id());
+        setCollapsedWindowIDs(std::move(ids));
+    }
+    QHash<QString, std::optional<QString>> parents;
+    for (const auto &tab : window->tabs) parents.insert(tab.id, tab.parentID);
+    auto collapsed = collapsedTabIDs_;
+    QSet<QString> visited;
+    auto ancestor = parents.value(sessionTabID);
+    while (ancestor && parents.contains(*ancestor) && !visited.contains(*ancestor)) {
+        visited.insert(*ancestor);
+        collapsed.remove(*ancestor);
+        ancestor = parents.value(*ancestor);
+    }
+    setCollapsedTabIDs(std::move(collapsed));
+}
+
+void TabStore::selectOnly(const QString &sessionTabID) { setSelection(TabSelection{{sessionTabID}, sessionTabID}); }
+
+}  // namespace ondrake
