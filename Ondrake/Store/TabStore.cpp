@@ -17,8 +17,6 @@ TabStore::TabStore(BrowserAdapter &adapter, TabRecordFileStore persistence, Serv
       lastWindowScope_(currentWindowScope(services.standardDefaults)) {
     auto [loaded, outcome] = persistence_.load(scheduler_.wallNow());
     book_ = TabRecordBook(loaded.records, loaded.groups);
-    records_ = book_.records;
-    groups_ = book_.groups;
     recentlyClosed_ = loaded.recentlyClosed;
     settings_ = loaded.settings;
 
@@ -87,15 +85,11 @@ void TabStore::addPendingRestores(const std::vector<PendingRestore> &restores) {
 // MARK: Saving
 
 void TabStore::syncFromBook(const RecordMap &previousRecords, const GroupMap &previousGroups) {
-    if (book_.records == previousRecords && book_.groups == previousGroups) return;
-    if (records_ != book_.records) {
-        records_ = book_.records;
-        Q_EMIT recordsChanged();
-    }
-    if (groups_ != book_.groups) {
-        groups_ = book_.groups;
-        Q_EMIT groupsChanged();
-    }
+    const bool recordsChanged = book_.records != previousRecords;
+    const bool groupsChanged = book_.groups != previousGroups;
+    if (!recordsChanged && !groupsChanged) return;
+    if (recordsChanged) Q_EMIT this->recordsChanged();
+    if (groupsChanged) Q_EMIT this->groupsChanged();
     scheduleSave();
 }
 
@@ -131,6 +125,7 @@ TabStore::WindowList TabStore::listedWindows() const {
 }
 
 void TabStore::applyWindowScope() {
+    if (selection_.ids.isEmpty() && !selection_.anchor) return;
     StringSet visible;
     for (const auto &window : listedWindows())
         for (const auto &tab : window.tabs) visible.insert(tab.id);

@@ -98,8 +98,9 @@ public:
     const StringSet &collapsedWindowIDs() const { return collapsedWindowIDs_; }
     const StringSet &collapsedTabIDs() const { return collapsedTabIDs_; }
     const FaviconMap &favicons() const { return favicons_; }
-    const RecordMap &records() const { return records_; }
-    const GroupMap &groups() const { return groups_; }
+    // The book's own records and groups: published as they change, never copied.
+    const RecordMap &records() const { return book_.records; }
+    const GroupMap &groups() const { return book_.groups; }
     const TabIdentityMapping &ondrakeIDs() const { return ondrakeIDs_; }
     const TabSelection &selection() const { return selection_; }
     const OptionalText &lastActionSummary() const { return lastActionSummary_; }
@@ -230,8 +231,6 @@ private:
     StringSet collapsedWindowIDs_;
     StringSet collapsedTabIDs_;
     FaviconMap favicons_;
-    RecordMap records_;
-    GroupMap groups_;
     TabIdentityMapping ondrakeIDs_;
     TabSelection selection_;
     OptionalText lastActionSummary_;

@@ -1,0 +1,81 @@
+#include "Async.h"
+#include "LongSession.h"
+#include "Browser/MockSafariController.h"
+#include "ManualScheduler.h"
+#include "SimulatedPrivacy.h"
+#include "SimulatedWorkspace.h"
+#include "Store/TabStore.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace ondrake;
+
+namespace {
+
+// Two polls of a long session; before the second, one tab in a hundred navigates when asked.
+std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing) {
+    bench::LongSession session(tabs);
+    auto &[scheduler, workspace, safari, engine, controller] = session;
+    std::vector<std::vector<SafariWindow>> polls;
+    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
+    if (changing)
+        safari.update([](auto &windows) {
+            std::int64_t n = 0;
+            for (auto &window : windows)
+                for (auto &tab : window.tabs)
+                    if (n++ % 100 == 7) {
+                        tab.title += QStringLiteral(" (updated)");
+                        tab.url += QStringLiteral("&next");
+                    }
+        });
+    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
+    return polls;
+}
+
+// One whole refresh of the store: snapshot through the in-memory adapter, resolve, diff, apply,
+// publish. Going back and forth between the two polls changes nothing, or 1% of the tabs each time.
+void BM_StoreRefresh(benchmark::State &state) {
+    const auto tabs = state.range(0);
+    const bool changing = state.range(1) != 0;
+    const auto polls = twoPolls(tabs, changing);
+
+    QTemporaryDir folder;
+    ManualScheduler scheduler;
+    SimulatedWorkspace workspace(scheduler);
+    workspace.launch(safariBundleIdentifier());
+    SimulatedPrivacy privacy(workspace);
+    UserDefaults defaults;
+    defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows"));
+    AutomationPermission permission(workspace, privacy, defaults);
+    MockSafariController browser(BrowserCapabilities(0x2C3E3), polls[0]);
+    TabStore store(browser, TabRecordFileStore(Paths::under(folder.path()), Logger(QStringLiteral("Persistence"))),
+                   TabStore::Services{scheduler, workspace, permission, defaults, {}});
+    runToCompletion(scheduler, store.requestRefresh());  // every tab created once
+    browser.setWindows(polls[1]);
+    runToCompletion(scheduler, store.requestRefresh());
+
+    std::size_t next = 1;
+    for (auto _ : state) {
+        if (changing) {
+            state.PauseTiming();
+            next = 1 - next;
+            browser.setWindows(polls[next]);
+            state.ResumeTiming();
+        }
+        runToCompletion(scheduler, store.requestRefresh());
+    }
+    state.counters["per_tab"] = benchmark::Counter(double(tabs), benchmark::Counter::kIsIterationInvariantRate |
+                                                                     benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_StoreRefresh)
+    ->ArgNames({"tabs", "changed"})
+    ->Args({1000, 0})
+    ->Args({2000, 0})
+    ->Args({10000, 0})
+    ->Args({1000, 1})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
