@@ -3,6 +3,13 @@
 #include "Browser/SafariController.h"
 #include "SimulatedSafari.h"
 #include "SimulatedScriptEngine.h"
+#include "Ondrake/Model/LegacyIdentity.h"
+#include "Store/StoreStartup.h"
+#include "Sync/TabPoller.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace ondrake {
 namespace {
@@ -43,6 +50,14 @@ struct Browser {
                                            TabStore::Services{scheduler, workspace, permission, defaults, {}});
     }
     void poll() { runToCompletion(scheduler, store->requestRefresh()); }
+    // Runs what is due, waiting for the script's thread, without moving the clock.
+    void settle() {
+        for (;;) {
+            scheduler.runUntilIdle();
+            if (scheduler.externalWorkInFlight() == 0) return;
+            scheduler.waitForExternalWork();
+        }
+    }
 
     const SafariTab &tab(const QString &title) const {
         for (const auto &w : store->windows())
@@ -250,6 +265,46 @@ TEST(StoreEndToEnd, ARelaunchNoPollSawEndsLikeOneItSaw) {
     const auto unseen = run(false);
     EXPECT_EQ(unseen, seen);
     EXPECT_TRUE(seen.first[1]) << "the nesting of the first Dup comes back";
+}
+
+TEST(StoreEndToEnd, ThePollerDrivesTheStore) {
+    Browser browser;
+    browser.safari.addWindow(simWindow({page("A"), page("B")}));
+    browser.safari.activate();  // polled on every tick while in front
+    browser.start();
+    TabPoller poller(*browser.store, browser.scheduler, browser.workspace);
+    poller.start();
+    browser.settle();
+    EXPECT_EQ(browser.store->state(), SidebarState::ready());
+    browser.safari.update([](auto &windows) { windows[0].tabs.push_back(page("C")); });
+    browser.scheduler.advance(TabPoller::kInterval);
+    browser.settle();
+    EXPECT_EQ(browser.store->records().size(), 3u);
+    browser.safari.quit();
+    browser.scheduler.advance(Seconds(1));
+    browser.settle();
+    EXPECT_EQ(browser.store->state(), SidebarState::safariNotRunning());
+}
+
+TEST(StoreStartup, TheFormerIdentitysRecordFileIsCarriedOverOnceBeforeLoading) {
+    test::TemporaryPaths folders;
+    const auto legacy = *LegacyIdentity::legacyRecordFileURL(folders.paths().home);
+    QDir().mkpath(QFileInfo(legacy).absolutePath());
+    QFile file(legacy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"schemaVersion":3,"records":[{"id":"00000000-0000-0000-0000-000000000001","title":"kept",)"
+               R"("createdAt":"2025-01-01T00:00:00Z"}]})");
+    file.close();
+    UserDefaults defaults;
+    const auto store = openRecordFileStore(folders.paths(), defaults);
+    EXPECT_TRUE(defaults.boolForKey(QString::fromLatin1(LegacyIdentity::kMigratedKey)));
+    auto loading = store;
+    EXPECT_EQ(loading.load(QDateTime::currentDateTimeUtc()).state.records.size(), 1u);
+
+    test::TemporaryPaths other;
+    UserDefaults otherDefaults;
+    openRecordFileStore(other.paths(), otherDefaults);
+    EXPECT_FALSE(otherDefaults.boolForKey(QString::fromLatin1(LegacyIdentity::kMigratedKey))) << "once per process";
 }
 
 }  // namespace
