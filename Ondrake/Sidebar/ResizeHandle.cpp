@@ -76,6 +76,7 @@ void ResizeHandle::hideEvent(QHideEvent *) {
     // A hidden handle gets no release; finish the drag so the panel is docked again.
     gesture_.release();
     setHighlighted(false);
+    updateCursor();
 }
 
 void ResizeHandle::paintEvent(QPaintEvent *) {

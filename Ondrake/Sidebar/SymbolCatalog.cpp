@@ -9,7 +9,6 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <array>
 #include <mutex>
 
 namespace ondrake {
@@ -21,7 +20,7 @@ using Glyph = SymbolCatalog::Glyph;
 constexpr const char *kFallbackTheme = "breeze";
 
 // Sorted by symbol, so lookups can bisect.
-constexpr std::array<SymbolCatalog::Entry, 31> kEntries = {{
+constexpr SymbolCatalog::Entry kEntries[] = {
     {"arrow.down.circle", "download", Glyph::none},
     {"arrow.up.left.and.down.right.and.arrow.up.right.and.down.left", "transform-move", Glyph::none},
     {"book.fill", "view-readermode", Glyph::none},
@@ -52,8 +51,7 @@ constexpr std::array<SymbolCatalog::Entry, 31> kEntries = {{
     {"speaker.slash.fill", "audio-volume-muted", Glyph::none},
     {"xmark", "edit-delete-remove", Glyph::none},
     {"xmark.circle.fill", "window-close", Glyph::none},
-    // Keep sorted.
-}};
+};
 
 const Logger &sidebarLog() {
     static const Logger log(QStringLiteral("Sidebar"));
@@ -217,10 +215,10 @@ std::span<const SymbolCatalog::Entry> SymbolCatalog::entries() { return kEntries
 
 const SymbolCatalog::Entry *SymbolCatalog::find(QStringView symbol) {
     const QByteArray name = symbol.toLatin1();
-    const auto it = std::lower_bound(kEntries.begin(), kEntries.end(), name, [](const Entry &entry, const QByteArray &key) {
+    const auto it = std::lower_bound(std::begin(kEntries), std::end(kEntries), name, [](const Entry &entry, const QByteArray &key) {
         return qstrcmp(entry.symbol, key.constData()) < 0;
     });
-    if (it == kEntries.end() || qstrcmp(it->symbol, name.constData()) != 0) return nullptr;
+    if (it == std::end(kEntries) || qstrcmp(it->symbol, name.constData()) != 0) return nullptr;
     return &*it;
 }
 
