@@ -107,7 +107,7 @@ QPainterPath unitGlyph(Glyph glyph) {
         lines.addPath(line({0.06, 0.5}, {0.94, 0.5}));
         lines.addPath(line({0.14, 0.27}, {0.86, 0.27}));
         lines.addPath(line({0.14, 0.73}, {0.86, 0.73}));
-        return stroked(lines, 0.075);
+        return stroked(lines, 0.085);
     }
     case Glyph::command: {
         // Four loops joined by the sides of a square, each side running on into two loops.
