@@ -10,21 +10,20 @@ namespace {
 
 struct ColorInfo {
     const char *rawValue;
-    const char *displayName;
     QRgb color;
 };
 
 // Indexed by the enumeration's order. The platform's system hues, as this system draws them.
 constexpr std::array<ColorInfo, kAllTabGroupColorNames.size()> kColors = {{
-    {"gray", "Gray", qRgb(142, 142, 147)},
-    {"red", "Red", qRgb(238, 64, 56)},
-    {"orange", "Orange", qRgb(247, 145, 20)},
-    {"yellow", "Yellow", qRgb(245, 200, 20)},
-    {"green", "Green", qRgb(60, 190, 90)},
-    {"mint", "Mint", qRgb(40, 196, 190)},
-    {"blue", "Blue", qRgb(30, 124, 246)},
-    {"purple", "Purple", qRgb(168, 88, 220)},
-    {"pink", "Pink", qRgb(246, 60, 96)},
+    {"gray", qRgb(142, 142, 147)},
+    {"red", qRgb(238, 64, 56)},
+    {"orange", qRgb(247, 145, 20)},
+    {"yellow", qRgb(245, 200, 20)},
+    {"green", qRgb(60, 190, 90)},
+    {"mint", qRgb(40, 196, 190)},
+    {"blue", qRgb(30, 124, 246)},
+    {"purple", qRgb(168, 88, 220)},
+    {"pink", qRgb(246, 60, 96)},
 }};
 
 const ColorInfo &info(TabGroupColorName name) { return kColors[std::size_t(name)]; }
@@ -40,7 +39,11 @@ std::optional<TabGroupColorName> tabGroupColorNameFromString(QStringView text) {
     return std::nullopt;
 }
 
-QString displayName(TabGroupColorName name) { return QString::fromLatin1(info(name).displayName); }
+QString displayName(TabGroupColorName name) {
+    QString text = toString(name);
+    text[0] = text[0].toUpper();
+    return text;
+}
 
 QColor drawingColor(TabGroupColorName name) { return QColor::fromRgb(info(name).color); }
 
