@@ -6,6 +6,7 @@
 #include <QCollatorSortKey>
 #include <QHash>
 #include <QLocale>
+#include <QStringList>
 
 #include <algorithm>
 #include <numeric>
@@ -19,6 +20,19 @@ const QString kUngrouped = QStringLiteral("Ungrouped");
 const QString kUngroupedID = QStringLiteral("ungrouped");
 
 TabTreeRow flatRow(const SafariTab &tab) { return TabTreeRow{.tab = tab}; }
+
+// The tabs as flat rows in `lists` lists, tab i going to `listOfTab[i]` and keeping its order.
+// Each list is sized before it is filled: growing a few long lists row by row costs more than
+// making the rows.
+std::vector<std::vector<TabTreeRow>> deal(const std::vector<SafariTab> &tabs, const std::vector<std::size_t> &listOfTab,
+                                          std::size_t lists) {
+    std::vector<std::size_t> counts(lists);
+    for (const auto list : listOfTab) ++counts[list];
+    std::vector<std::vector<TabTreeRow>> dealt(lists);
+    for (std::size_t l = 0; l < lists; ++l) dealt[l].reserve(counts[l]);
+    for (std::size_t i = 0; i < tabs.size(); ++i) dealt[listOfTab[i]].push_back(flatRow(tabs[i]));
+    return dealt;
+}
 
 // The C locale collates by code point and ignores numeric mode, so hosts would sort "10" before
 // "9"; a process without a locale gets the root collation instead.
@@ -76,12 +90,14 @@ AgeBucket ageBucket(const QDateTime &date, const QDateTime &now, const Calendar 
 std::vector<TabViewSection> ageSections(const std::vector<SafariTab> &tabs, const QDateTime &now,
                                         const TabRecordLookup &record, const Calendar &calendar) {
     const AgeBoundaries boundaries(now, calendar);
-    std::array<std::vector<TabTreeRow>, kAllAgeBuckets.size()> buckets;
+    std::vector<std::size_t> bucketOfTab;
+    bucketOfTab.reserve(tabs.size());
     for (const auto &tab : tabs) {
         const TabRecord *found = record ? record(tab.id) : nullptr;
-        const AgeBucket bucket = found ? boundaries.bucket(found->createdAt) : AgeBucket::today;
-        buckets[std::size_t(bucket)].push_back(flatRow(tab));
+        bucketOfTab.push_back(std::size_t(found ? boundaries.bucket(found->createdAt) : AgeBucket::today));
     }
+    auto buckets = deal(tabs, bucketOfTab, kAllAgeBuckets.size());
+
     std::vector<TabViewSection> sections;
     for (const auto bucket : kAllAgeBuckets) {
         auto &rows = buckets[std::size_t(bucket)];
@@ -93,65 +109,72 @@ std::vector<TabViewSection> ageSections(const std::vector<SafariTab> &tabs, cons
 }
 
 std::vector<TabViewSection> domainSections(const std::vector<SafariTab> &tabs) {
-    std::vector<TabViewSection> sections;  // in the order the hosts are first met
-    QHash<QString, std::size_t> sectionOfKey;
-    std::optional<TabViewSection> other;
+    QStringList hosts;  // in the order first met
+    QHash<QString, std::size_t> indexOfHost;
+    std::vector<std::size_t> listOfTab;
+    listOfTab.reserve(tabs.size());
+    constexpr std::size_t kOtherList = 0;  // the hosts' lists follow it
     for (const auto &tab : tabs) {
         const auto host = faviconHost(tab.url);
         if (!host) {
-            if (!other) other = TabViewSection{kOther, kOther, {}};
-            other->rows.push_back(flatRow(tab));
+            listOfTab.push_back(kOtherList);
             continue;
         }
-        auto it = sectionOfKey.constFind(*host);
-        if (it == sectionOfKey.cend()) {
-            it = sectionOfKey.insert(*host, sections.size());
-            sections.push_back({*host, *host, {}});
+        auto it = indexOfHost.constFind(*host);
+        if (it == indexOfHost.cend()) {
+            it = indexOfHost.insert(*host, std::size_t(hosts.size()));
+            hosts.push_back(*host);
         }
-        sections[*it].rows.push_back(flatRow(tab));
+        listOfTab.push_back(*it + 1);
     }
+    auto lists = deal(tabs, listOfTab, std::size_t(hosts.size()) + 1);
 
     // Sort keys are made once per host; comparing them is far cheaper than collating the texts.
     QCollator collator{naturalOrderLocale()};
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::vector<QCollatorSortKey> keys;
-    keys.reserve(sections.size());
-    for (const auto &section : sections) keys.push_back(collator.sortKey(section.id));
-    std::vector<std::size_t> order(sections.size());
+    keys.reserve(std::size_t(hosts.size()));
+    for (const auto &host : std::as_const(hosts)) keys.push_back(collator.sortKey(host));
+    std::vector<std::size_t> order(keys.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return keys[a].compare(keys[b]) < 0; });
 
-    std::vector<TabViewSection> sorted;
-    sorted.reserve(sections.size() + 1);
-    for (const auto i : order) sorted.push_back(std::move(sections[i]));
-    if (other) sorted.push_back(std::move(*other));
-    return sorted;
+    std::vector<TabViewSection> sections;
+    sections.reserve(order.size() + 1);
+    for (const auto i : order) sections.push_back({hosts[qsizetype(i)], hosts[qsizetype(i)], std::move(lists[i + 1])});
+    if (!lists[kOtherList].empty()) sections.push_back({kOther, kOther, std::move(lists[kOtherList])});
+    return sections;
 }
 
 std::vector<TabViewSection> groupSections(const std::vector<SafariTab> &tabs,
                                           const std::map<TabGroupID, TabGroup> &groups,
                                           const TabRecordLookup &record) {
-    std::vector<const TabGroup *> met;
-    std::vector<std::vector<TabTreeRow>> rowsOfMet;
-    QHash<TabGroupID, std::size_t> indexOfMet;
-    std::vector<TabTreeRow> ungrouped;
+    std::vector<const TabGroup *> met;  // in the order first met
+    constexpr std::size_t kUngroupedList = 0;  // the met groups' lists follow it
+    QHash<TabGroupID, std::size_t> listOfGroup;  // also remembers ids of deleted groups
+    std::vector<std::size_t> listOfTab;
+    listOfTab.reserve(tabs.size());
     for (const auto &tab : tabs) {
         const TabRecord *found = record ? record(tab.id) : nullptr;
-        const auto group = found && found->groupID ? groups.find(*found->groupID) : groups.end();
-        if (group == groups.end()) {
-            ungrouped.push_back(flatRow(tab));
+        if (!found || !found->groupID) {
+            listOfTab.push_back(kUngroupedList);
             continue;
         }
-        auto it = indexOfMet.constFind(group->first);
-        if (it == indexOfMet.cend()) {
-            it = indexOfMet.insert(group->first, met.size());
-            met.push_back(&group->second);
-            rowsOfMet.emplace_back();
+        auto it = listOfGroup.constFind(*found->groupID);
+        if (it == listOfGroup.cend()) {
+            const auto group = groups.find(*found->groupID);
+            std::size_t list = kUngroupedList;
+            if (group != groups.end()) {
+                met.push_back(&group->second);
+                list = met.size();
+            }
+            it = listOfGroup.insert(*found->groupID, list);
         }
-        rowsOfMet[*it].push_back(flatRow(tab));
+        listOfTab.push_back(*it);
     }
+    auto lists = deal(tabs, listOfTab, met.size() + 1);
 
     std::vector<std::size_t> order(met.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
@@ -160,8 +183,9 @@ std::vector<TabViewSection> groupSections(const std::vector<SafariTab> &tabs,
 
     std::vector<TabViewSection> sections;
     sections.reserve(met.size() + 1);
-    for (const auto i : order) sections.push_back({met[i]->id.toString(), met[i]->name, std::move(rowsOfMet[i])});
-    if (!ungrouped.empty()) sections.push_back({kUngroupedID, kUngrouped, std::move(ungrouped)});
+    for (const auto i : order) sections.push_back({met[i]->id.toString(), met[i]->name, std::move(lists[i + 1])});
+    if (!lists[kUngroupedList].empty())
+        sections.push_back({kUngroupedID, kUngrouped, std::move(lists[kUngroupedList])});
     return sections;
 }
 
