@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <optional>
 
 using namespace ondrake;
@@ -96,6 +97,8 @@ TEST(TabDropPlan, Drags) {
          Landing{6, 1, 6, std::nullopt, 4, 0, false}},
         {"a collapsed row takes its hidden tabs along", {"d"}, "d", -3, 0, Landing{4, 2, 1, std::nullopt, 0, 0, true}},
         {"below a collapsed row: after its hidden tabs", {"d"}, "b", 1, -1, Landing{2, 2, 4, std::nullopt, 2, 0, true}},
+        {"offsets at the far ends of int, downward", {}, "c", INT_MAX, INT_MAX, Landing{3, 1, 6, "f", 5, 1, true}},
+        {"offsets at the far ends of int, upward", {}, "c", INT_MIN, INT_MIN, Landing{3, 1, 1, std::nullopt, 0, 0, true}},
         {"not shown", {"a"}, "c", 0, 0, std::nullopt},
         {"unknown", {}, "zzz", 0, 0, std::nullopt},
     };

@@ -96,6 +96,7 @@ TEST(AgeBucket, DaysAndWeeks) {
         {"the last second of the day before yesterday", berlin(2025, 3, 4, 23, 59, 59), berlin(2025, 3, 6, 8), monday,
          AgeBucket::thisWeek},
         {"the future counts as now", berlin(2025, 3, 9, 12), berlin(2025, 3, 5, 12), monday, AgeBucket::today},
+        {"no date at all counts as now", QDateTime(), berlin(2025, 3, 5, 12), monday, AgeBucket::today},
         {"days begin in the calendar's zone, not in UTC", QDateTime(QDate(2025, 3, 4), QTime(23, 30), Qt::UTC),
          berlin(2025, 3, 5, 9), monday, AgeBucket::today},
         {"Monday weeks: Saturday seen on Monday", berlin(2025, 3, 1, 12), berlin(2025, 3, 3, 10), monday,
