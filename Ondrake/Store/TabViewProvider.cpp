@@ -58,7 +58,7 @@ struct AgeBoundaries {
         week = start(day.addDays(-intoWeek));
     }
 
-    // Dates are never later than now here, so "at or after the start of today" is today.
+    // A date after now lies after the start of today as well, so it counts as today, as now would.
     AgeBucket bucket(const QDateTime &date) const {
         if (!date.isValid()) return AgeBucket::today;
         const qint64 ms = date.toMSecsSinceEpoch();

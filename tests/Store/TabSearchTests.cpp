@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include <optional>
 
@@ -73,6 +74,29 @@ TEST(FuzzyScore, UserPerceivedCharacters) {
         {u"café", u"Café — Menu", 61},  // dashes and accents of Latin titles
         {u"—", u"A — B", 8},
     });
+}
+
+// Latin text is matched unit by unit; one character that only the grapheme path handles (a CJK
+// one, never matched here) sends the same text down that path. Both must score alike, allowing
+// for the extra character's share of the length penalty.
+TEST(FuzzyScore, LatinShortcutAgreesWithGraphemePath) {
+    std::mt19937 random(7);
+    const QString alphabet = QString::fromUtf16(u"abcABC .-/_xyzéÉüÜßẞ—–€\u00adQq9");
+    const auto text = [&](int length) {
+        QString out;
+        for (int k = 0; k < length; ++k) out += alphabet[qsizetype(random() % std::uint32_t(alphabet.size()))];
+        return out;
+    };
+    for (int i = 0; i < 5000; ++i) {
+        const QString query = text(1 + int(random() % 3));
+        const QString candidate = text(int(random() % 12));
+        const auto latin = TabSearch::fuzzyScore(query, candidate);
+        const auto general = TabSearch::fuzzyScore(query, candidate + QString::fromUtf16(u"日"));
+        ASSERT_EQ(latin.has_value(), general.has_value()) << query.toStdString() << " | " << candidate.toStdString();
+        if (!latin) continue;
+        const qsizetype extra = candidate.size() - query.size();
+        EXPECT_EQ(*general, *latin + extra / 4 - (extra + 1) / 4) << query.toStdString() << " | " << candidate.toStdString();
+    }
 }
 
 Document doc(const char *id, QString title, QString url = {}, QString domain = {}, QString group = {},
