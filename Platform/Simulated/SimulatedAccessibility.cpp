@@ -328,7 +328,7 @@ void SimulatedAccessibility::buildChrome(WindowNodes &nodes, const WindowState &
     toolbarItems.push_back(make(QStringLiteral("AXButton"), QRectF(left + 80, top + 12, 28, 28)).description("back"));
     toolbarItems.push_back(make(QStringLiteral("AXButton"), QRectF(left + 112, top + 12, 28, 28)).description("forward"));
     auto address = make(QStringLiteral("AXTextField"), QRectF(left + width * 0.3, top + 11, width * 0.4, 30));
-    address.description(QStringLiteral("Smart Search Field"));
+    address.description(QStringLiteral("address"));
     toolbarItems.push_back(make(QStringLiteral("AXGroup"), QRectF(left + width * 0.3, top + 10, width * 0.4, 32)).children({address}));
     toolbarItems.push_back(make(QStringLiteral("AXButton"), QRectF(left + width - 44, top + 12, 28, 28)).description("New Tab"));
 

@@ -270,6 +270,17 @@ TEST(SafariAccessibilityObserver, TheSimulatedTreeFollowsTheBrowserWhileObserved
     EXPECT_EQ(w.changes.size(), before + 1);
     EXPECT_EQ(w.last().window()->frame, QRectF(200, 140, 1200, 800));
     EXPECT_EQ(w.last().window()->element.element, w.windowElement(7));
+
+    w.safari.activate();  // Safari's own activation is one more occasion to read
+    w.scheduler.advance(SimulatedAccessibility::refreshInterval);
+    EXPECT_EQ(w.changes.size(), before + 2);
+
+    const auto closed = w.windowElement(7);  // closing the focused window hands focus to the next
+    w.safari.update([](auto &windows) { windows.erase(windows.begin()); });
+    w.scheduler.advance(SimulatedAccessibility::refreshInterval);
+    EXPECT_EQ(w.last().window()->element.element, w.windowElement(8));
+    EXPECT_TRUE(w.registered(closed).empty());
+    EXPECT_EQ(w.accessibility.registrations().size(), 10u);
 }
 
 }  // namespace
