@@ -14,6 +14,11 @@ using namespace ondrake;
 
 namespace {
 
+// A machine without a network: every fetch fails at once.
+struct NoNetwork final : HttpClient {
+    QCoro::Task<HttpResponse> get(QUrl, qint64) override { co_return HttpResponse::transportFailure(); }
+};
+
 // Two polls of a long session; before the second, one tab in a hundred navigates when asked.
 std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing) {
     bench::LongSession session(tabs);
@@ -42,6 +47,7 @@ void BM_StoreRefresh(benchmark::State &state) {
     const auto polls = twoPolls(tabs, changing);
 
     QTemporaryDir folder;
+    const auto paths = Paths::under(folder.path());
     ManualScheduler scheduler;
     SimulatedWorkspace workspace(scheduler);
     workspace.launch(safariBundleIdentifier());
@@ -50,8 +56,9 @@ void BM_StoreRefresh(benchmark::State &state) {
     defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows"));
     AutomationPermission permission(workspace, privacy, defaults);
     MockSafariController browser(BrowserCapabilities(0x2C3E3), polls[0]);
-    TabStore store(browser, TabRecordFileStore(Paths::under(folder.path()), Logger(QStringLiteral("Persistence"))),
-                   TabStore::Services{scheduler, workspace, permission, defaults, {}});
+    TabStore store(browser, TabRecordFileStore(paths, Logger(QStringLiteral("Persistence"))),
+                   TabStore::Services{scheduler, workspace, permission, defaults, paths,
+                                      std::make_shared<NoNetwork>(), {}});
     runToCompletion(scheduler, store.requestRefresh());  // every tab created once
     browser.setWindows(polls[1]);
     runToCompletion(scheduler, store.requestRefresh());

@@ -13,12 +13,16 @@ TabStore::TabStore(BrowserAdapter &adapter, TabRecordFileStore persistence, Serv
       defaults_(services.standardDefaults),
       adapter_(adapter),
       persistence_(std::move(persistence)),
+      faviconLoader_(std::make_unique<FaviconLoader>(services.paths, std::move(services.http), services.scheduler)),
       coalescer_([this] { return refresh(); }),
       lastWindowScope_(currentWindowScope(services.standardDefaults)) {
     auto [loaded, outcome] = persistence_.load(scheduler_.wallNow());
     book_ = TabRecordBook(loaded.records, loaded.groups);
     recentlyClosed_ = loaded.recentlyClosed;
     settings_ = loaded.settings;
+
+    // The loader is the store's own and never calls back once it is gone.
+    faviconLoader_->setOnLoad([this](const QString &host, const QImage &icon) { storeFavicon(host, icon); });
 
     flags_ = std::make_unique<FeatureFlags>(loaded.featureOverrides, std::move(services.environment));
     // Any thread may change a flag; the store hears of it on the main thread.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Store/FaviconLoader.h"
 #include "Store/SidebarViewMode.h"
 #include "Store/SidebarWindowOrdering.h"
 #include "Store/SidebarWindowScope.h"
@@ -84,6 +85,8 @@ public:
         const Workspace &workspace;
         AutomationPermission &permission;
         UserDefaults &standardDefaults;
+        Paths paths;  // the favicon cache lives under its caches folder
+        std::shared_ptr<HttpClient> http;
         Environment environment = FeatureFlags::processEnvironment();
     };
 
@@ -133,6 +136,7 @@ public:
     TabCommands &commands() { return *commands_; }
     BrowserAdapter &adapter() { return adapter_; }
     const TabIdentityResolver &resolver() const { return resolver_; }
+    FaviconLoader &faviconLoader() { return *faviconLoader_; }
     const SidebarWindowOrdering &windowOrdering() const { return windowOrdering_; }
     const std::vector<PendingRestore> &pendingRestores() const { return pendingRestores_; }
     // Reopened tabs to be put back in place once they show up.
@@ -255,6 +259,7 @@ private:
     const Logger logger_{QStringLiteral("TabStore")};
     TabRecordFileStore persistence_;
     std::unique_ptr<FeatureFlags> flags_;
+    std::unique_ptr<FaviconLoader> faviconLoader_;
     TabIdentityResolver resolver_;
     TabEventDiffer differ_;
     URLTextCache urlTexts_;

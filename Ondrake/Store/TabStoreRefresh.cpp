@@ -99,12 +99,13 @@ void TabStore::browserQuit() {
 
 void TabStore::publish(const WindowList &windows, const SidebarState &state) {
     windowOrdering_.update(windows);
-    if (windows_ != windows) {
+    const bool windowsChanged = windows_ != windows;
+    if (windowsChanged) {
         windows_ = windows;
         qint64 tabCount = 0;
         for (const auto &window : windows_) tabCount += qint64(window.tabs.size());
         logger_.debug("Published %ld window(s), %ld tab(s)", qint64(windows_.size()), tabCount);
-        Q_EMIT windowsChanged();
+        Q_EMIT this->windowsChanged();
     }
     if (!collapsedTabIDs_.isEmpty()) {
         StringSet present;
@@ -113,6 +114,14 @@ void TabStore::publish(const WindowList &windows, const SidebarState &state) {
         if (!present.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(present));
     }
     applyWindowScope();
+    // Every host of unchanged windows was asked for at the last publish already.
+    if (windowsChanged) {
+        QSet<QString> hosts;
+        for (const auto &window : windows)
+            for (const auto &tab : window.tabs)
+                if (const auto host = FaviconLoader::faviconHost(tab.url)) hosts.insert(*host);
+        faviconLoader_->request(hosts);
+    }
     if (state_ != state) {
         logger_.info("State %{public}s -> %{public}s", state_.description(), state.description());
         state_ = state;

@@ -47,7 +47,8 @@ struct Browser {
         controller = std::make_unique<SafariController>(engine, scheduler, workspace);
         store = std::make_unique<TabStore>(*controller,
                                            TabRecordFileStore(folders.paths(), Logger(QStringLiteral("Persistence"))),
-                                           TabStore::Services{scheduler, workspace, permission, defaults, {}});
+                                           TabStore::Services{scheduler, workspace, permission, defaults, folders.paths(),
+                                                                             std::make_shared<test::ScriptedHttpClient>(), {}});
     }
     void poll() { runToCompletion(scheduler, store->requestRefresh()); }
     // Runs what is due, waiting for the script's thread, without moving the clock.

@@ -5,6 +5,7 @@
 #include "Async.h"
 #include "Browser/BrowserURL.h"
 #include "ManualScheduler.h"
+#include "ScriptedHttpClient.h"
 #include "SimulatedPrivacy.h"
 #include "SimulatedWorkspace.h"
 #include "TestSupport.h"
@@ -138,6 +139,7 @@ struct StoreWorld {
     UserDefaults defaults;
     AutomationPermission permission{workspace, privacy, defaults};
     FakeBrowser browser;
+    std::shared_ptr<ScriptedHttpClient> http = std::make_shared<ScriptedHttpClient>();
     Environment environment;
 
     StoreWorld() { workspace.launch(safariBundleIdentifier()); }
@@ -148,7 +150,8 @@ struct StoreWorld {
     QString recordFile() const { return fileStore().fileURL(); }
     std::unique_ptr<TabStore> makeStore() {
         return std::make_unique<TabStore>(browser, fileStore(),
-                                          TabStore::Services{scheduler, workspace, permission, defaults, environment});
+                                          TabStore::Services{scheduler, workspace, permission, defaults,
+                                                                            folders.paths(), http, environment});
     }
     // The record file as written, the clock advanced past any pending save first.
     PersistedState written() { return fileStore().load(scheduler.wallNow()).state; }

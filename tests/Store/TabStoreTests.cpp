@@ -3,6 +3,7 @@
 #include "JsonOutput.h"
 #include "Ondrake/Model/PersistedState.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -193,6 +194,29 @@ TEST_F(StoreTest, TheZoomQueryNeedsItsCapability) {
     world.browser.caps = BrowserCapabilities(0x2C3E3 & ~0x20000);
     EXPECT_EQ(runToCompletion(world.scheduler, store->isWindowZoomed(3)), std::nullopt);
     EXPECT_EQ(world.browser.zoomQueries, 1);
+}
+
+TEST_F(StoreTest, PublishedTabsBringTheirSitesIcons) {
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    icon.save(&buffer, "PNG");
+    world.http->answer(QUrl("https://a.example/favicon.ico"), 200, png);
+    world.browser.windows = {window(1, {tab("a", 1, 1, true, std::nullopt, "https://www.a.example/page"),
+                                        tab("b", 1, 2), tab("f", 1, 3, false, std::nullopt, "ftp://f.example/")})};
+    auto store = world.makeStore();
+    QSignalSpy spy(store.get(), &TabStore::faviconsChanged);
+    world.refresh(*store);
+    world.scheduler.runUntilIdle();
+    EXPECT_EQ(store->favicons().keys(), QList<QString>{"a.example"}) << "b.example has none; ftp is never asked";
+    EXPECT_EQ(store->favicons().value("a.example").size(), QSize(32, 32));
+    EXPECT_EQ(spy.count(), 1);
+    const auto asked = world.http->requests().size();
+    world.refresh(*store);
+    world.scheduler.runUntilIdle();
+    EXPECT_EQ(world.http->requests().size(), asked) << "an unchanged poll asks for nothing";
 }
 
 }  // namespace
