@@ -4,6 +4,24 @@
 
 namespace ondrake {
 
+namespace {
+// The hosts of the tabs that do not stand, with the same address, where they stood at the last
+// publish: those were asked for then, and the loader keeps what it learnt of them.
+QSet<QString> newFaviconHosts(const std::vector<SafariWindow> &before, const std::vector<SafariWindow> &now) {
+    QSet<QString> hosts;
+    for (std::size_t w = 0; w < now.size(); ++w) {
+        const auto *old = w < before.size() && before[w].safariID == now[w].safariID ? &before[w] : nullptr;
+        const auto &tabs = now[w].tabs;
+        for (std::size_t i = 0; i < tabs.size(); ++i) {
+            if (old && i < old->tabs.size() && old->tabs[i].id == tabs[i].id && old->tabs[i].url == tabs[i].url)
+                continue;
+            if (const auto host = FaviconLoader::faviconHost(tabs[i].url)) hosts.insert(*host);
+        }
+    }
+    return hosts;
+}
+}  // namespace
+
 QCoro::Task<> TabStore::requestRefresh() { co_await coalescer_.request(); }
 
 QCoro::Task<> TabStore::refresh() {
@@ -101,6 +119,7 @@ void TabStore::publish(const WindowList &windows, const SidebarState &state) {
     windowOrdering_.update(windows);
     const bool windowsChanged = windows_ != windows;
     if (windowsChanged) {
+        faviconLoader_->request(newFaviconHosts(windows_, windows));
         windows_ = windows;
         qint64 tabCount = 0;
         for (const auto &window : windows_) tabCount += qint64(window.tabs.size());
@@ -114,14 +133,6 @@ void TabStore::publish(const WindowList &windows, const SidebarState &state) {
         if (!present.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(present));
     }
     applyWindowScope();
-    // Every host of unchanged windows was asked for at the last publish already.
-    if (windowsChanged) {
-        QSet<QString> hosts;
-        for (const auto &window : windows)
-            for (const auto &tab : window.tabs)
-                if (const auto host = FaviconLoader::faviconHost(tab.url)) hosts.insert(*host);
-        faviconLoader_->request(hosts);
-    }
     if (state_ != state) {
         logger_.info("State %{public}s -> %{public}s", state_.description(), state.description());
         state_ = state;
