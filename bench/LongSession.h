@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Async.h"
 #include "Browser/SafariController.h"
 #include "ManualScheduler.h"
 #include "SimulatedSafari.h"
@@ -35,5 +36,26 @@ struct LongSession {
     SimulatedScriptEngine engine{safari};
     SafariController controller{engine, scheduler, workspace};
 };
+
+// Two polls of a long session spread over 50 windows, taken by the controller from the simulated
+// browser as the app takes them; before the second, one tab in a hundred navigates when asked.
+inline std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing) {
+    LongSession session(tabs);
+    auto &[scheduler, workspace, safari, engine, controller] = session;
+    std::vector<std::vector<SafariWindow>> polls;
+    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
+    if (changing)
+        safari.update([](auto &windows) {
+            std::int64_t n = 0;
+            for (auto &window : windows)
+                for (auto &tab : window.tabs)
+                    if (n++ % 100 == 7) {
+                        tab.title += QStringLiteral(" (updated)");
+                        tab.url += QStringLiteral("&next");
+                    }
+        });
+    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
+    return polls;
+}
 
 }  // namespace ondrake::bench

@@ -16,27 +16,6 @@ using namespace ondrake;
 
 namespace {
 
-// Two polls of a long session spread over 50 windows, taken by the controller from the simulated
-// browser as the app takes them; before the second, one tab in a hundred navigates when asked.
-std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing) {
-    bench::LongSession session(tabs);
-    auto &[scheduler, workspace, safari, engine, controller] = session;
-    std::vector<std::vector<SafariWindow>> polls;
-    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
-    if (changing)
-        safari.update([](auto &windows) {
-            std::int64_t n = 0;
-            for (auto &window : windows)
-                for (auto &tab : window.tabs)
-                    if (n++ % 100 == 7) {
-                        tab.title += QStringLiteral(" (updated)");
-                        tab.url += QStringLiteral("&next");
-                    }
-        });
-    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
-    return polls;
-}
-
 // The store's synchronisation steps for one poll the controller has returned.
 struct Pipeline {
     TabIdentityResolver resolver;
@@ -61,7 +40,7 @@ void BM_Poll(benchmark::State &state) {
     const auto tabs = state.range(0);
     const bool changing = state.range(1) != 0;
     // Going back and forth between the two polls changes nothing, or 1% of the tabs each time.
-    const auto polls = twoPolls(tabs, changing);
+    const auto polls = bench::twoPolls(tabs, changing);
     Pipeline pipeline;
     pipeline.poll(polls[0]);  // every tab created once
     pipeline.poll(polls[1]);

@@ -19,32 +19,12 @@ struct NoNetwork final : HttpClient {
     QCoro::Task<HttpResponse> get(QUrl, qint64) override { co_return HttpResponse::transportFailure(); }
 };
 
-// Two polls of a long session; before the second, one tab in a hundred navigates when asked.
-std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool changing) {
-    bench::LongSession session(tabs);
-    auto &[scheduler, workspace, safari, engine, controller] = session;
-    std::vector<std::vector<SafariWindow>> polls;
-    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
-    if (changing)
-        safari.update([](auto &windows) {
-            std::int64_t n = 0;
-            for (auto &window : windows)
-                for (auto &tab : window.tabs)
-                    if (n++ % 100 == 7) {
-                        tab.title += QStringLiteral(" (updated)");
-                        tab.url += QStringLiteral("&next");
-                    }
-        });
-    polls.push_back(runToCompletion(scheduler, controller.snapshot()));
-    return polls;
-}
-
 // One whole refresh of the store: snapshot through the in-memory adapter, resolve, diff, apply,
 // publish. Going back and forth between the two polls changes nothing, or 1% of the tabs each time.
 void BM_StoreRefresh(benchmark::State &state) {
     const auto tabs = state.range(0);
     const bool changing = state.range(1) != 0;
-    const auto polls = twoPolls(tabs, changing);
+    const auto polls = bench::twoPolls(tabs, changing);
 
     QTemporaryDir folder;
     const auto paths = Paths::under(folder.path());

@@ -40,7 +40,8 @@ namespace ondrake {
 // The one observable object of the application: the browser's windows as last polled, the
 // records and groups, the sidebar's state and what the user selected, and the saving of the
 // record file. Every published property changes only when its value differs, so a poll that finds
-// nothing new notifies nobody and writes nothing. Main thread only.
+// nothing new notifies nobody and writes nothing. Main thread only; it must outlive the refreshes
+// and window moves it has started (the application keeps it for the life of the process).
 class TabStore final : public QObject, public PolledStore, public TabRecordWriting {
     Q_OBJECT
 public:
