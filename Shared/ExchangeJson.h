@@ -14,7 +14,9 @@
 
 namespace ondrake::exchange {
 
+// Starts a member, after a comma unless it is the object's first.
 inline void appendKey(QByteArray &out, const char *name) {
+    if (!out.endsWith('{')) out += ',';
     out += '"';
     out += name;
     out += "\":";

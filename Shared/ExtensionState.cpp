@@ -39,10 +39,8 @@ std::optional<QByteArray> ExtensionState::encoded() const {
     out += '{';
     appendKey(out, "version");
     appendInteger(out, version);
-    out += ',';
     appendKey(out, "updatedAt");
     appendNumber(out, secondsSinceReferenceDate(updatedAt));
-    out += ',';
     appendKey(out, "tabs");
     out += '[';
     for (std::size_t i = 0; i < tabs.size(); ++i) {
@@ -51,7 +49,6 @@ std::optional<QByteArray> ExtensionState::encoded() const {
     }
     out += ']';
     if (focusedWindowID) {
-        out += ',';
         appendKey(out, "focusedWindowID");
         appendInteger(out, *focusedWindowID);
     }

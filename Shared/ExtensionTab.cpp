@@ -16,21 +16,16 @@ void ExtensionTab::appendJson(QByteArray &out) const {
     out += '{';
     appendKey(out, "safariTabID");
     appendInteger(out, safariTabID);
-    out += ',';
     appendKey(out, "safariWindowID");
     appendInteger(out, safariWindowID);
-    out += ',';
     appendKey(out, "title");
     appendString(out, title);
     if (url) {
-        out += ',';
         appendKey(out, "url");
         appendString(out, url->toString(QUrl::FullyEncoded));
     }
-    out += ',';
     appendKey(out, "active");
     appendBool(out, active);
-    out += ',';
     appendKey(out, "pinned");
     appendBool(out, pinned);
     out += '}';

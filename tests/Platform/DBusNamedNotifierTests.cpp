@@ -2,7 +2,7 @@
 #include "Qt/DBusNamedNotifier.h"
 
 #include <QCoreApplication>
-#include <QSignalSpy>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -16,25 +16,18 @@ namespace {
 const QString kName = QStringLiteral("com.ondrake.Ondrake.state-changed");
 
 // Records each delivery and on which thread it ran; a test waits for deliveries on real bus traffic.
-class Deliveries : public QObject {
-    Q_OBJECT
-public:
+struct Deliveries {
     std::function<void()> callback() {
         return [this] {
             ++count;
             onMainThread = onMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
-            Q_EMIT delivered();
         };
     }
-    bool waitForMore(int than, int timeoutMs = 10000) {
-        QSignalSpy spy(this, &Deliveries::delivered);
-        return count > than || spy.wait(timeoutMs);
+    bool waitForMore(int than) const {
+        return QTest::qWaitFor([&] { return count > than; }, 10000);
     }
     int count = 0;
     bool onMainThread = true;
-
-Q_SIGNALS:
-    void delivered();
 };
 
 class DBusNamedNotifierTest : public ::testing::Test {
@@ -96,5 +89,3 @@ TEST(DBusNamedNotifier, WithoutABusPostingAndObservingDoNothing) {
 }
 
 }  // namespace
-
-#include "DBusNamedNotifierTests.moc"
