@@ -75,8 +75,9 @@ void SafariWebExtensionHandler::handleState(const QJsonObject &message) {
     if (!folder) return;
     const auto bytes = state.encoded();
     if (!bytes) return;
+    // Readers must never see a partial file; durability does not matter, the extension resends.
     const FileResult written =
-        AtomicFile::write(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName), *bytes, false);
+        AtomicFile::replaceUnsynced(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName), *bytes);
     if (!written) {
         log_.debug("Could not write extension state: %{public}s", written.error);
         return;

@@ -35,7 +35,7 @@ std::optional<QByteArray> ExtensionState::encoded() const {
     using namespace exchange;
     if (!updatedAt.isValid()) return std::nullopt;
     QByteArray out;
-    out.reserve(64 + qsizetype(tabs.size()) * 160);
+    out.reserve(64 + qsizetype(tabs.size()) * 256);
     out += '{';
     appendKey(out, "version");
     appendInteger(out, version);
