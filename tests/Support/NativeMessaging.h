@@ -8,6 +8,7 @@
 #include <QProcess>
 
 #include <cstring>
+#include <optional>
 
 namespace ondrake::test {
 
