@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -30,6 +31,28 @@ FileResult write(const QString &path, const QByteArray &data, bool createParents
         return FileResult::failure(why);
     }
     if (!file.commit()) return FileResult::failure(file.errorString());
+    return FileResult::success();
+}
+
+FileResult replaceUnsynced(const QString &path, const QByteArray &data) {
+    const auto failure = [](int error) { return FileResult::failure(QString::fromLocal8Bit(std::strerror(error))); };
+    // Beside the target, so the rename stays atomic; readable by the user alone.
+    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return failure(errno);
+    int error = 0;
+    for (qsizetype done = 0; done < data.size() && !error;) {
+        const ssize_t n = ::write(fd, data.constData() + done, std::size_t(data.size() - done));
+        if (n > 0) done += n;
+        else if (n == 0) error = EIO;
+        else if (errno != EINTR) error = errno;
+    }
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!error && ::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0) error = errno;
+    if (error) {
+        ::unlink(temporary.constData());
+        return failure(error);
+    }
     return FileResult::success();
 }
 

@@ -21,6 +21,11 @@ namespace AtomicFile {
 // a mixture. Creates missing parent folders when asked.
 [[nodiscard]] FileResult write(const QString &path, const QByteArray &data, bool createParents = true);
 
+// Replaces the file as `write` does, without waiting for the bytes to reach the disk: readers still
+// see the old bytes or the new, but a crash may lose both. For files that are cheap to lose, such
+// as a state that another program rewrites every few seconds. The parent folder must exist.
+[[nodiscard]] FileResult replaceUnsynced(const QString &path, const QByteArray &data);
+
 // Moves `from` to `to` without ever replacing an existing `to`.
 [[nodiscard]] FileResult moveNoReplace(const QString &from, const QString &to);
 

@@ -46,3 +46,27 @@ TEST(AtomicFile, MoveNeverReplacesAnExistingTarget) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AtomicFile, ReplaceUnsyncedSwapsTheWholeFileOrLeavesItAlone) {
+    test::TemporaryPaths tmp;
+    const QString path = tmp.root() + "/state.json";
+    ASSERT_TRUE(AtomicFile::replaceUnsynced(path, "first"));
+    QFile reader(path);
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(AtomicFile::replaceUnsynced(path, QByteArray(200'000, 'x')));
+    EXPECT_EQ(reader.readAll(), "first");  // a reader that opened the old file keeps it whole
+    EXPECT_EQ(readAll(path), QByteArray(200'000, 'x'));
+    EXPECT_EQ(QDir(tmp.root()).entryList(QDir::Files | QDir::Hidden), QStringList{"state.json"});
+
+    // A folder in the file's place, or no folder at all: an error, and nothing left behind.
+    ASSERT_TRUE(QDir(tmp.root()).mkdir("taken"));
+    const FileResult taken = AtomicFile::replaceUnsynced(tmp.root() + "/taken", "y");
+    EXPECT_FALSE(taken);
+    EXPECT_FALSE(taken.error.isEmpty());
+    EXPECT_FALSE(AtomicFile::replaceUnsynced(tmp.root() + "/missing/state.json", "y"));
+    EXPECT_EQ(QDir(tmp.root()).entryList(QDir::Files | QDir::Hidden), QStringList{"state.json"});
+}
+
+}  // namespace
