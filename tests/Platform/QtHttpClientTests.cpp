@@ -42,6 +42,11 @@ private:
     void serve(QTcpSocket &socket) {
         QByteArray &request = pending_[&socket];
         request += socket.readAll();
+        if (!QByteArray("GET ").startsWith(request.left(4))) {  // not HTTP: a TLS hello, say
+            pending_.erase(&socket);
+            socket.abort();
+            return;
+        }
         if (!request.contains("\r\n\r\n")) return;
         const QByteArray path = request.split(' ').value(1);
         const Reply reply = replies_.count(path) ? replies_.at(path) : Reply{404, "missing"};
