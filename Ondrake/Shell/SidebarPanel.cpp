@@ -48,8 +48,10 @@ void SidebarPanel::setFrame(const QRectF &frame, bool display) {
 void SidebarPanel::setLevel(int level) {
     if (level == level_) return;
     level_ = level;
-    if (isVisible()) orderFrontRegardless();
-    Q_EMIT placementChanged();
+    if (isVisible())
+        orderFrontRegardless();
+    else
+        Q_EMIT placementChanged();
 }
 
 void SidebarPanel::orderFrontRegardless() {
