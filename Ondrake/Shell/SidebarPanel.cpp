@@ -64,6 +64,7 @@ void SidebarPanel::orderFrontRegardless() {
     if (stacking.raise) raise();
     if (stacking.lower) lower();
     Q_EMIT placementChanged();
+    Q_EMIT orderedFront();
 }
 
 void SidebarPanel::orderOut() {

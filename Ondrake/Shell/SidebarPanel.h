@@ -45,6 +45,8 @@ public:
 Q_SIGNALS:
     // The frame, level or visibility changed; lets a simulated window server follow the panel.
     void placementChanged();
+    // The panel was brought up at its level.
+    void orderedFront();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
