@@ -132,8 +132,8 @@ void VisibleBrowserWindow::paintEvent(QPaintEvent *) {
         const auto &tab = shown_.tabs[std::size_t(shown_.currentTab - 1)];
         const QRect page(0, TabStripLayout::kHeight, width(), height() - TabStripLayout::kHeight);
         p.setPen(pal.color(QPalette::PlaceholderText));
-        p.drawText(page.adjusted(24, 24, -24, -24), Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap,
-                   tab.title + QStringLiteral("\n") + tab.url);
+        const auto text = tab.title.isEmpty() || tab.title == tab.url ? tab.url : tab.title + QLatin1Char('\n') + tab.url;
+        p.drawText(page.adjusted(24, 24, -24, -24), Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap, text);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "Qt/VisibleBrowser.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include "ManualScheduler.h"
 #include "SimulatedWorkspace.h"
@@ -90,6 +91,10 @@ TEST(VisibleBrowserWindow, TheStripDrivesTheBrowserAndMovingTheWindowMovesItsBou
     world.safari.setLeftEdge(600);
     shown.present(world.window(), 1);
     EXPECT_EQ(shown.geometry(), QRect(600, 200, 700, 700));
+
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    shown.grab().save(folder + QStringLiteral("/visible-browser-window.png"));
 }
 
 TEST(VisibleBrowser, IsNotMadeWithoutADisplay) {
