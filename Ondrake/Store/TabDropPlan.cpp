@@ -1,0 +1,91 @@
+#include "Store/TabDropPlan.h"
+
+#include "Browser/BrowserURL.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace ondrake {
+
+std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariWindow &window,
+                                             const std::vector<TabTreeRow> &rows, int rowOffset, int depthOffset) {
+    if (rows.empty()) return std::nullopt;
+    const auto draggedRow =
+        std::find_if(rows.begin(), rows.end(), [&](const TabTreeRow &row) { return row.tab.id == tabID; });
+    if (draggedRow == rows.end()) return std::nullopt;
+    const auto blockEnd = std::find_if(std::next(draggedRow), rows.end(),
+                                       [&](const TabTreeRow &row) { return row.depth <= draggedRow->depth; });
+
+    std::vector<const TabTreeRow *> remaining;
+    remaining.reserve(rows.size());
+    for (auto it = rows.begin(); it != rows.end(); ++it)
+        if (it < draggedRow || it >= blockEnd) remaining.push_back(&*it);
+
+    // 64 bits: the offsets come from pointer travel and may be anything.
+    const std::int64_t d = draggedRow - rows.begin();
+    const auto insertionRow = std::clamp<std::int64_t>(d + rowOffset, 0, std::int64_t(remaining.size()));
+    const TabTreeRow *above = insertionRow > 0 ? remaining[std::size_t(insertionRow - 1)] : nullptr;
+    const TabTreeRow *below = insertionRow < std::int64_t(remaining.size()) ? remaining[std::size_t(insertionRow)] : nullptr;
+
+    // A collapsed row's children are hidden, so nothing can be dropped among them.
+    const std::int64_t deepest = above ? above->depth + (above->isCollapsed ? 0 : 1) : 0;
+    const std::int64_t shallowest = below ? below->depth : 0;
+    const std::int64_t proposed = std::int64_t(draggedRow->depth) + depthOffset;
+    const std::int64_t depth = std::min(std::max(proposed, std::min(shallowest, deepest)), deepest);
+
+    std::optional<QString> newParentID;
+    if (depth > 0) {
+        for (auto i = insertionRow - 1; i >= 0 && !newParentID; --i)
+            if (remaining[std::size_t(i)]->depth == depth - 1) newParentID = remaining[std::size_t(i)]->tab.id;
+        if (!newParentID) return std::nullopt;
+    }
+
+    // The browser moves the dragged tab with the nested tabs that follow it in its own list.
+    const auto depths = TabTreeRow::depths(window);
+    const auto &tabs = window.tabs;
+    const auto from = std::find_if(tabs.begin(), tabs.end(), [&](const SafariTab &tab) { return tab.id == tabID; });
+    if (from == tabs.end() || !depths.contains(tabID)) return std::nullopt;
+    const int draggedDepth = depths.value(tabID);
+    auto blockLast = std::next(from);
+    while (blockLast != tabs.end()) {
+        const auto it = depths.constFind(blockLast->id);
+        if (it == depths.cend() || *it <= draggedDepth) break;
+        ++blockLast;
+    }
+    const auto inMovedBlock = [&](const QString &id) {
+        return std::any_of(from, blockLast, [&](const SafariTab &tab) { return tab.id == id; });
+    };
+    // Rows that disagree with the window could otherwise nest the tab under itself or one of its
+    // own nested tabs, or aim at a place inside the block that moves.
+    if (newParentID && inMovedBlock(*newParentID)) return std::nullopt;
+    if (below && inMovedBlock(below->tab.id)) return std::nullopt;
+
+    std::int64_t toIndex = std::int64_t(tabs.size()) - (blockLast - from) + 1;
+    if (below) {
+        std::int64_t position = 0;
+        for (auto it = tabs.begin(); it != tabs.end(); ++it) {
+            if (it >= from && it < blockLast) continue;
+            if (it->id == below->tab.id) {
+                toIndex = position + 1;
+                break;
+            }
+            ++position;
+        }
+    }
+
+    TabDropPlan plan;
+    plan.move.windowID = window.safariID;
+    plan.move.fromIndex = (from - tabs.begin()) + 1;
+    plan.move.count = blockLast - from;
+    plan.move.toIndex = toIndex;
+    plan.move.expectedURL = absoluteText(draggedRow->tab.url);
+    plan.move.expectedTabCount = std::int64_t(tabs.size());
+    plan.move.tabID = tabID;
+    plan.move.newParentID = newParentID;
+    plan.insertionRow = int(insertionRow);
+    plan.depth = int(depth);
+    plan.changesAnything = plan.move.fromIndex != plan.move.toIndex || newParentID != draggedRow->tab.parentID;
+    return plan;
+}
+
+}  // namespace ondrake

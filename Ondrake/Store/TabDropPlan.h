@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Browser/SafariTab.h"
+#include "Browser/SafariTabMove.h"
+#include "Browser/TabTreeRow.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace ondrake {
+
+// Where one dragged row, with the rows nested under it, lands in its window's section, and the
+// move the browser must make for it.
+struct TabDropPlan {
+    SafariTabMove move;
+    int insertionRow = 0;  // among the section's rows without the dragged block
+    int depth = 0;
+    bool changesAnything = false;
+
+    bool operator==(const TabDropPlan &) const = default;
+
+    // `rows` are the section's rows of `window` in display order; the offsets are whole rows
+    // (downward positive) and whole indentation steps (rightward positive). Nothing when the
+    // drag does not fit the rows and the window, which then drops nothing.
+    static std::optional<TabDropPlan> make(const QString &tabID, const SafariWindow &window,
+                                           const std::vector<TabTreeRow> &rows, int rowOffset, int depthOffset);
+};
+
+}  // namespace ondrake

@@ -1,0 +1,167 @@
+#include "Store/TabSearch.h"
+
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <utility>
+
+namespace ondrake::TabSearch {
+
+namespace {
+
+// A text lower-cased, composed and cut into user-perceived characters.
+class Characters {
+public:
+    explicit Characters(QStringView text)
+        : text_(text.toString().toLower().normalized(QString::NormalizationForm_C)) {
+        bounds_.push_back(0);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text_);
+        for (qsizetype at = finder.toNextBoundary(); at != -1; at = finder.toNextBoundary()) bounds_.push_back(at);
+    }
+
+    qsizetype size() const { return qsizetype(bounds_.size()) - 1; }
+    QStringView at(qsizetype i) const {
+        return QStringView(text_).sliced(bounds_[std::size_t(i)], bounds_[std::size_t(i) + 1] - bounds_[std::size_t(i)]);
+    }
+
+private:
+    QString text_;
+    std::vector<qsizetype> bounds_;
+};
+
+bool isWordSeparator(QStringView character) {
+    if (character.size() != 1) return false;
+    const char16_t c = character.front().unicode();
+    return c == u' ' || c == u'.' || c == u'/' || c == u'-' || c == u'_';
+}
+
+// Points earned by the successive matches of one candidate.
+class Points {
+public:
+    void add(qsizetype position, bool wordStart) {
+        if (position == previous_ + 1) {
+            ++streak_;
+            sum_ += 1 + 5 * streak_;
+        } else {
+            streak_ = 0;
+            sum_ += 1;
+        }
+        if (wordStart) sum_ += 8;
+        previous_ = position;
+    }
+    // Longer candidates lose a point for every four characters beyond the query.
+    std::int64_t total(qsizetype candidateLength, qsizetype queryLength) const {
+        return sum_ - std::int64_t(candidateLength - queryLength) / 4;
+    }
+
+private:
+    std::int64_t sum_ = 0;
+    std::int64_t streak_ = 0;
+    qsizetype previous_ = -1;  // so that a match at 0 starts a streak
+};
+
+std::optional<std::int64_t> scoreCharacters(const Characters &query, const Characters &candidate) {
+    const qsizetype length = candidate.size();
+    if (length < query.size()) return std::nullopt;
+    Points points;
+    qsizetype from = 0;
+    for (qsizetype q = 0; q < query.size(); ++q) {
+        const QStringView wanted = query.at(q);
+        qsizetype p = from;
+        while (p < length && candidate.at(p) != wanted) ++p;
+        if (p == length) return std::nullopt;
+        points.add(p, p == 0 || isWordSeparator(candidate.at(p - 1)));
+        from = p + 1;
+    }
+    return points.total(length, query.size());
+}
+
+// Most titles, hosts and addresses are Latin text in which every UTF-16 unit is a character of
+// its own, lower-cases to one unit and is composed already. Such text is matched unit by unit,
+// without the general Unicode machinery; anything else takes the general path.
+bool standsAlone(char16_t c) {
+    if (c < 0x300) return c != 0x130;  // İ lower-cases to two units
+    if (c >= 0x2002 && c <= 0x206F) return c != 0x200C && c != 0x200D;  // punctuation but the joiners
+    return c >= 0x20A0 && c <= 0x20CF;  // currency signs
+}
+
+char16_t lowered(char16_t c) {
+    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    return char16_t(QChar::toLower(char32_t(c)));
+}
+
+// Never equal to a unit that stands alone: a query character of several units.
+constexpr char16_t kNoUnit = 0xFFFF;
+
+class Query {
+public:
+    explicit Query(QStringView text) : characters_(text) {
+        units_.reserve(std::size_t(characters_.size()));
+        for (qsizetype i = 0; i < characters_.size(); ++i) {
+            const QStringView c = characters_.at(i);
+            units_.push_back(c.size() == 1 ? c.front().unicode() : kNoUnit);
+        }
+    }
+
+    std::optional<std::int64_t> score(QStringView candidate) const {
+        if (units_.empty()) return 0;
+        if (candidate.isEmpty()) return std::nullopt;
+        // A character is at least one unit, so fewer units than query characters cannot match.
+        if (candidate.size() < qsizetype(units_.size())) return std::nullopt;
+        if (const auto fast = scoreUnits(candidate)) return *fast;
+        return scoreCharacters(characters_, Characters(candidate));
+    }
+
+private:
+    // Nothing inside when the candidate needs the general path.
+    std::optional<std::optional<std::int64_t>> scoreUnits(QStringView candidate) const {
+        const char16_t *units = candidate.utf16();
+        const qsizetype length = candidate.size();
+        Points points;
+        std::size_t next = 0;
+        for (qsizetype p = 0; p < length; ++p) {
+            const char16_t c = units[p];
+            if (!standsAlone(c) || (c == u'\r' && p + 1 < length && units[p + 1] == u'\n')) return std::nullopt;
+            if (next < units_.size() && lowered(c) == units_[next]) {
+                points.add(p, p == 0 || isWordSeparator(QStringView(units + p - 1, 1)));
+                ++next;
+            }
+        }
+        if (next < units_.size()) return std::optional<std::int64_t>{};
+        return points.total(length, qsizetype(units_.size()));
+    }
+
+    Characters characters_;
+    std::vector<char16_t> units_;
+};
+
+}  // namespace
+
+std::optional<std::int64_t> fuzzyScore(QStringView query, QStringView candidate) {
+    return Query(query).score(candidate);
+}
+
+std::vector<Result> search(QStringView query, const std::vector<Document> &documents) {
+    const QStringView trimmed = query.trimmed();
+    if (trimmed.isEmpty()) return {};
+    const Query prepared(trimmed);
+
+    std::vector<Result> results;
+    for (const auto &document : documents) {
+        std::optional<std::int64_t> best;
+        const auto weigh = [&](const QString &field, std::int64_t weight) {
+            if (field.isEmpty()) return;
+            if (const auto score = prepared.score(field)) best = std::max(best.value_or(*score * weight), *score * weight);
+        };
+        weigh(document.title, 4);
+        weigh(document.domain, 3);
+        weigh(document.groupName, 3);
+        weigh(document.url, 1);
+        for (const auto &value : document.metadata) weigh(value, 1);
+        if (best) results.push_back({document.tabID, *best});
+    }
+    std::stable_sort(results.begin(), results.end(), [](const Result &a, const Result &b) { return a.score > b.score; });
+    return results;
+}
+
+}  // namespace ondrake::TabSearch

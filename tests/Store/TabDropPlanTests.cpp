@@ -1,0 +1,154 @@
+#include "Store/TabDropPlan.h"
+
+#include "Browser/BrowserURL.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+
+using namespace ondrake;
+
+namespace {
+
+struct T {
+    const char *id;
+    const char *parent = nullptr;
+};
+
+SafariWindow window(std::initializer_list<T> tabs) {
+    SafariWindow w;
+    w.safariID = 7;
+    w.index = 1;
+    w.isFrontmost = true;
+    for (const auto &t : tabs) {
+        SafariTab tab;
+        tab.id = t.id;
+        tab.windowID = w.safariID;
+        tab.index = std::int64_t(w.tabs.size()) + 1;
+        tab.title = t.id;
+        tab.url = parseURL(QStringLiteral("https://%1.example/").arg(t.id));
+        if (t.parent) tab.parentID = QString(t.parent);
+        w.tabs.push_back(tab);
+    }
+    return w;
+}
+
+// Rows made by hand, for sections that disagree with the window.
+std::vector<TabTreeRow> rows(const SafariWindow &w, std::initializer_list<std::pair<const char *, int>> shown) {
+    std::vector<TabTreeRow> out;
+    for (const auto &[id, depth] : shown)
+        for (const auto &tab : w.tabs)
+            if (tab.id == id) out.push_back(TabTreeRow{.tab = tab, .depth = depth});
+    return out;
+}
+
+// The parts of a plan that vary between drags.
+struct Landing {
+    std::int64_t fromIndex;
+    std::int64_t count;
+    std::int64_t toIndex;
+    std::optional<QString> newParentID;
+    int insertionRow;
+    int depth;
+    bool changesAnything;
+    bool operator==(const Landing &) const = default;
+    friend std::ostream &operator<<(std::ostream &os, const Landing &l) {
+        return os << "from " << l.fromIndex << " count " << l.count << " to " << l.toIndex << " parent "
+                  << l.newParentID.value_or("-").toStdString() << " row " << l.insertionRow << " depth " << l.depth
+                  << (l.changesAnything ? " changes" : " unchanged");
+    }
+};
+
+std::optional<Landing> landing(const std::optional<TabDropPlan> &plan) {
+    if (!plan) return std::nullopt;
+    return Landing{plan->move.fromIndex,       plan->move.count, plan->move.toIndex, plan->move.newParentID,
+                   plan->insertionRow,         plan->depth,      plan->changesAnything};
+}
+
+// a, b under a, c under b, d, e under d, f.
+const SafariWindow kTree = window({{"a"}, {"b", "a"}, {"c", "b"}, {"d"}, {"e", "d"}, {"f"}});
+
+TEST(TabDropPlan, Drags) {
+    struct Case {
+        const char *what;
+        QSet<QString> collapsed;
+        const char *dragged;
+        int rowOffset;
+        int depthOffset;
+        std::optional<Landing> expected;
+    };
+    const Case cases[] = {
+        {"still: lands where it was", {}, "d", 0, 0, Landing{4, 2, 4, std::nullopt, 3, 0, false}},
+        {"still, nested", {}, "c", 0, 0, Landing{3, 1, 3, "b", 2, 2, false}},
+        {"up to the top with its nested tab", {}, "d", -3, 0, Landing{4, 2, 1, std::nullopt, 0, 0, true}},
+        {"far up clamps to the top, at depth 0", {}, "c", -50, 5, Landing{3, 1, 1, std::nullopt, 0, 0, true}},
+        {"down one row, counted without the block: lands inside d's children", {}, "a", 1, 0,
+         Landing{1, 3, 2, "d", 1, 1, true}},
+        {"far down appends the block", {}, "a", 40, 0, Landing{1, 3, 4, std::nullopt, 3, 0, true}},
+        {"deeper: under the last top-level tab above", {}, "f", 0, 1, Landing{6, 1, 6, "d", 5, 1, true}},
+        {"far right: one below the row above at most", {}, "f", 0, 9, Landing{6, 1, 6, "e", 5, 2, true}},
+        {"shallower: next to its parent", {}, "c", 0, -1, Landing{3, 1, 3, "a", 2, 1, true}},
+        {"far left: to the top level", {}, "c", 0, -9, Landing{3, 1, 3, std::nullopt, 2, 0, true}},
+        {"above a nested row: no shallower than it", {}, "f", -1, -9, Landing{6, 1, 5, "d", 4, 1, true}},
+        {"under a collapsed row: not into its hidden children", {"d"}, "f", 0, 3,
+         Landing{6, 1, 6, std::nullopt, 4, 0, false}},
+        {"a collapsed row takes its hidden tabs along", {"d"}, "d", -3, 0, Landing{4, 2, 1, std::nullopt, 0, 0, true}},
+        {"below a collapsed row: after its hidden tabs", {"d"}, "b", 1, -1, Landing{2, 2, 4, std::nullopt, 2, 0, true}},
+        {"offsets at the far ends of int, downward", {}, "c", INT_MAX, INT_MAX, Landing{3, 1, 6, "f", 5, 1, true}},
+        {"offsets at the far ends of int, upward", {}, "c", INT_MIN, INT_MIN, Landing{3, 1, 1, std::nullopt, 0, 0, true}},
+        {"not shown", {"a"}, "c", 0, 0, std::nullopt},
+        {"unknown", {}, "zzz", 0, 0, std::nullopt},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(landing(TabDropPlan::make(c.dragged, kTree, TabTreeRow::rows(c.collapsed, kTree), c.rowOffset,
+                                            c.depthOffset)),
+                  c.expected)
+            << c.what;
+}
+
+TEST(TabDropPlan, CarriesTheGuardsOfTheMove) {
+    const auto plan = TabDropPlan::make("d", kTree, TabTreeRow::rows({}, kTree), -3, 0);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->move, (SafariTabMove{.windowID = 7,
+                                         .fromIndex = 4,
+                                         .count = 2,
+                                         .toIndex = 1,
+                                         .expectedURL = "https://d.example/",
+                                         .expectedTabCount = 6,
+                                         .tabID = "d",
+                                         .newParentID = std::nullopt}));
+
+    SafariWindow noURL = kTree;
+    noURL.tabs[3].url.reset();
+    EXPECT_EQ(TabDropPlan::make("d", noURL, TabTreeRow::rows({}, noURL), -3, 0)->move.expectedURL, QString());
+}
+
+TEST(TabDropPlan, RefusesWhatDoesNotAddUp) {
+    EXPECT_FALSE(TabDropPlan::make("a", kTree, {}, 0, 0)) << "no rows";
+
+    const SafariWindow w = window({{"x"}, {"y"}});
+    EXPECT_FALSE(TabDropPlan::make("y", w, rows(w, {{"x", 1}, {"y", 0}}), 0, 1))
+        << "no row one level up above the landing place";
+    EXPECT_TRUE(TabDropPlan::make("y", w, rows(w, {{"x", 1}, {"y", 0}}), 0, 2));
+
+    const SafariWindow other = window({{"x"}, {"z"}});
+    EXPECT_FALSE(TabDropPlan::make("y", other, rows(w, {{"x", 0}, {"y", 0}}), 0, 0)) << "not in the window";
+}
+
+// Sections that are out of step with the window must not nest a tab under its own subtree.
+TEST(TabDropPlan, RefusesToNestIntoItsOwnSubtree) {
+    const SafariWindow w = window({{"a"}, {"b", "a"}, {"c"}});
+    // The section still shows b under c, but in the window b hangs under a and moves with it.
+    const auto stale = rows(w, {{"a", 0}, {"c", 0}, {"b", 1}});
+    EXPECT_FALSE(TabDropPlan::make("a", w, stale, 2, 2)) << "under its own child";
+    EXPECT_TRUE(TabDropPlan::make("a", w, stale, 2, 1)) << "under c is fine";
+
+    const auto reordered = rows(w, {{"c", 0}, {"b", 0}, {"a", 0}});
+    EXPECT_FALSE(TabDropPlan::make("a", w, reordered, -1, 0)) << "in front of a tab that moves with it";
+    EXPECT_TRUE(TabDropPlan::make("a", w, reordered, -2, 0));
+}
+
+}  // namespace
