@@ -73,6 +73,7 @@ QRectF SafariWindowTracker::cocoaFrame(const QRectF &r, std::optional<double> fi
 bool SafariWindowTracker::fillsVisibleHeight(const QRectF &safari, const QRectF &visible, const QRectF &screen) {
     constexpr double tolerance = 16;
     if (safari.height() >= screen.height() - tolerance) return false;
+    // Both edges compare like with like, so QRectF's top() and bottom() serve whichever way y grows.
     const bool fillsHeight = std::abs(safari.top() - visible.top()) <= tolerance
                              && std::abs(safari.bottom() - visible.bottom()) <= tolerance;
     const bool fillsWidth = safari.left() <= visible.left() + tolerance && safari.right() >= visible.right() - tolerance;

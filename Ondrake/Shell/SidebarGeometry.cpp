@@ -6,6 +6,10 @@
 namespace ondrake {
 
 namespace {
+// Screen coordinates grow upwards, so QRectF's top() is the lower edge; these say what is meant.
+double minY(const QRectF &r) { return r.y(); }
+double maxY(const QRectF &r) { return r.y() + r.height(); }
+
 // Screens meet edge to edge: a point on the shared edge belongs to the one it starts.
 bool containsPoint(const QRectF &r, const QPointF &p) {
     return p.x() >= r.left() && p.x() < r.right() && p.y() >= r.top() && p.y() < r.bottom();
@@ -41,7 +45,7 @@ SidebarGeometry::ZoomState SidebarGeometry::zoomState() const {
     const auto &f = *safariFrame;
     const auto &v = screen->visibleFrame;
     if (f.height() >= screen->frame.height() - kZoomTolerance) return fullScreen;
-    if (std::abs(f.top() - v.top()) <= kZoomTolerance && std::abs(f.bottom() - v.bottom()) <= kZoomTolerance) {
+    if (std::abs(minY(f) - minY(v)) <= kZoomTolerance && std::abs(maxY(f) - maxY(v)) <= kZoomTolerance) {
         const bool fillsWidth = f.left() <= v.left() + kZoomTolerance && f.right() >= v.right() - kZoomTolerance;
         return (fillsWidth || safariSaysZoomed) ? fillsVisibleFrame : normal;
     }
@@ -73,8 +77,8 @@ QRectF SidebarGeometry::sidebarFrame() const {
             double x = f.left() - width;
             if (edgeBehavior == SidebarEdgeBehavior::moveSafari || zoomState() == fillsVisibleFrame)
                 x = std::max(x, v.left());
-            const double top = std::min(f.bottom(), v.bottom());  // screen coordinates: y grows upwards
-            const double bottom = std::max(f.top(), v.top());
+            const double top = std::min(maxY(f), maxY(v));
+            const double bottom = std::max(minY(f), minY(v));
             const double height = std::max(top - bottom, kMinimumHeight);
             return {x, top - height, width, height};
         }

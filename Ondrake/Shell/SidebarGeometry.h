@@ -10,8 +10,7 @@
 namespace ondrake {
 
 // Where the sidebar goes beside the browser's window, on which screen, and whether the window must
-// make room: plain arithmetic over one moment's screens and frames, in screen coordinates (y up, so
-// a QRectF's top() is its lower edge).
+// make room: plain arithmetic over one moment's screens and frames, in screen coordinates.
 struct SidebarGeometry {
     enum ZoomState { normal = 0, fillsVisibleFrame = 1, fullScreen = 2 };
     static constexpr double kZoomTolerance = 16;
