@@ -141,8 +141,8 @@ T runToCompletion(ManualScheduler &scheduler, QCoro::Task<T> task, Seconds limit
             scheduler.waitForExternalWork();
             continue;
         }
-        // Another thread posts its completion just before its work ends, so what it posted may have
-        // arrived after the run above: run once more before deciding nothing is left.
+        // Work on another thread may have posted its completion and ended after the run above:
+        // run once more before deciding nothing is left.
         scheduler.runUntilIdle();
         if (result->done) break;
         if (scheduler.externalWorkInFlight() > 0) continue;

@@ -140,6 +140,11 @@ std::optional<QDateTime> parseDate(QStringView text) {
         offset = (hours * 3600 + minutes * 60) * (zone[0] == u'-' ? -1 : 1);
     }
     const qint64 seconds = daysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second - offset;
+    // The writer puts out UTC, which has four-digit years only from 1 to 9999: an offset that
+    // carries a date past either end would be written as a text no reader takes back.
+    static const qint64 first = daysFromCivil(1, 1, 1) * kSecondsPerDay;
+    static const qint64 last = daysFromCivil(10000, 1, 1) * kSecondsPerDay - 1;
+    if (seconds < first || seconds > last) return std::nullopt;
     return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
 }
 

@@ -41,7 +41,8 @@ std::optional<qint64> integerValue(const QJsonValue &value);
 
 // ISO 8601 in UTC with whole seconds and "Z"; fractions of a second are dropped.
 QString formatDate(const QDateTime &date);
-// Reads "Z" or a numeric offset ("+02:00", "+0200"); rejects fractions of a second.
+// Reads "Z" or a numeric offset ("+02:00", "+0200"); rejects fractions of a second and a date
+// whose UTC form falls outside the years 1 to 9999, so every date it reads can be written back.
 std::optional<QDateTime> parseDate(QStringView text);
 
 // Identities: written as the upper-case canonical form, read in either case.

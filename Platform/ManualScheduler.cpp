@@ -29,11 +29,11 @@ ManualScheduler::Key ManualScheduler::insert(double due, std::shared_ptr<detail:
     return key;
 }
 
+// Other threads notify while they hold the lock: once it is released, the main thread may find
+// what they posted, finish, and destroy this scheduler, so they must not touch it after that.
 void ManualScheduler::post(std::function<void()> fn) {
-    {
-        std::lock_guard lock(incomingMutex_);
-        incoming_.push_back(std::move(fn));
-    }
+    std::lock_guard lock(incomingMutex_);
+    incoming_.push_back(std::move(fn));
     incomingChanged_.notify_all();
 }
 
@@ -124,10 +124,15 @@ std::size_t ManualScheduler::pendingCount() const {
 void ManualScheduler::externalWorkBegan() { ++externalInFlight_; }
 
 void ManualScheduler::externalWorkEnded() {
-    {
-        std::lock_guard lock(incomingMutex_);
-        --externalInFlight_;
-    }
+    std::lock_guard lock(incomingMutex_);
+    --externalInFlight_;
+    incomingChanged_.notify_all();
+}
+
+void ManualScheduler::externalWorkCompleted(std::function<void()> completion) {
+    std::lock_guard lock(incomingMutex_);
+    incoming_.push_back(std::move(completion));
+    --externalInFlight_;
     incomingChanged_.notify_all();
 }
 

@@ -47,6 +47,7 @@ public:
 protected:
     void externalWorkBegan() override;
     void externalWorkEnded() override;
+    void externalWorkCompleted(std::function<void()> completion) override;
 
 private:
     using Key = std::pair<double, std::uint64_t>;

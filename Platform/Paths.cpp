@@ -21,12 +21,13 @@ QString realHomeFolder() {
 }
 
 Paths Paths::system() {
+    const QString testHome = qEnvironmentVariable(kTestRealHomeVariable);
     return Paths{
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
         QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
         QDir::tempPath(),
-        realHomeFolder(),
+        testHome.isEmpty() ? realHomeFolder() : testHome,
     };
 }
 

@@ -2,10 +2,12 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QVariantList>
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +22,10 @@ namespace {
 // its stack or memory.
 constexpr qint64 kMaxBytes = 32 * 1024 * 1024;
 constexpr int kMaxDepth = 256;
-constexpr std::uint64_t kMaxExpandedObjects = 1'000'000;
+// A binary list can name one object many times; once shared objects are copied out, a few
+// hundred bytes could otherwise stand for millions of objects and tens of megabytes of text.
+constexpr std::uint64_t kMaxExpandedObjects = 100'000;
+constexpr std::uint64_t kMaxExpandedBytes = 4 * 1024 * 1024;
 
 // No NUL character, raw or as a character reference: the parser asserts on text that holds one.
 bool xmlHasNoNul(const QByteArray &data) {
@@ -113,7 +118,8 @@ private:
 
     bool fits(std::uint64_t at, std::uint64_t length) const { return at <= tableOffset_ && length <= tableOffset_ - at; }
 
-    bool parse(std::uint64_t index, Object &object, bool &isString) const {
+    // `bytes`: what the object itself weighs once read: its text or data, or a word for anything else.
+    bool parse(std::uint64_t index, Object &object, bool &isString, std::uint64_t &bytes) const {
         std::uint64_t at = 0;
         if (!offsetOf(index, at)) return false;
         const std::uint8_t marker = data_[at];
@@ -124,6 +130,7 @@ private:
         std::uint64_t length = info;
         const bool counted = type == 0x4 || type == 0x5 || type == 0x6 || type == 0xA || type == 0xC || type == 0xD;
         if (counted && info == 0xF && !extendedLength(at, length)) return false;
+        bytes = type == 0x4 || type == 0x5 ? length : type == 0x6 ? 2 * length : 8;
         switch (type) {
         case 0x0: return marker == 0x00 || marker == 0x08 || marker == 0x09 || marker == 0x0F;
         case 0x1: return info <= 4 && fits(at, 1ull << info);
@@ -161,6 +168,7 @@ private:
         std::vector<State> state(count_, State::unvisited);
         std::vector<std::uint32_t> height(count_, 0);
         std::vector<std::uint64_t> expanded(count_, 0);
+        std::vector<std::uint64_t> expandedBytes(count_, 0);
         struct Frame {
             std::uint64_t index;
             Object object;
@@ -170,7 +178,7 @@ private:
         const auto enter = [&](std::uint64_t index, bool mustBeString) {
             Frame frame{index, {}, 0};
             bool isString = false;
-            if (!parse(index, frame.object, isString) || (mustBeString && !isString)) return false;
+            if (!parse(index, frame.object, isString, expandedBytes[index]) || (mustBeString && !isString)) return false;
             state[index] = State::open;
             stack.push_back(std::move(frame));
             return stack.size() <= std::size_t(kMaxDepth);
@@ -187,7 +195,8 @@ private:
                     if (mustBeString) {
                         Object ignored;
                         bool isString = false;
-                        if (!parse(child, ignored, isString) || !isString) return false;
+                        std::uint64_t bytes = 0;
+                        if (!parse(child, ignored, isString, bytes) || !isString) return false;
                     }
                     continue;
                 }
@@ -196,13 +205,16 @@ private:
             }
             std::uint32_t h = 0;
             std::uint64_t n = 1;
+            std::uint64_t bytes = expandedBytes[frame.index];
             for (const std::uint64_t child : frame.object.children) {
                 h = std::max(h, height[child]);
                 n += expanded[child];
-                if (n > kMaxExpandedObjects) return false;
+                bytes += expandedBytes[child];
+                if (n > kMaxExpandedObjects || bytes > kMaxExpandedBytes) return false;
             }
             height[frame.index] = h + 1;
             expanded[frame.index] = n;
+            expandedBytes[frame.index] = bytes;
             state[frame.index] = State::done;
             stack.pop_back();
         }
@@ -334,10 +346,12 @@ std::optional<QVariantMap> dictionaryFromData(const QByteArray &data) {
     return convertDictionary(root.get(), 0);
 }
 
-std::optional<QVariantMap> readDictionary(const QString &path) {
+std::optional<QVariantMap> readDictionary(const QString &path, qint64 maxBytes) {
+    // Only a regular file, so that opening never waits on a FIFO.
+    if (!QFileInfo(path).isFile()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    if (file.size() > kMaxBytes) return std::nullopt;
+    if (file.size() > std::min(maxBytes, kMaxBytes)) return std::nullopt;
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) return std::nullopt;
     return dictionaryFromData(data);

@@ -12,7 +12,8 @@ namespace ondrake::PropertyList {
 // throughout. Values become QString, bool, qint64, double, QDateTime (UTC), QByteArray,
 // QVariantList and QVariantMap. Anything else (a missing or unreadable file, malformed or
 // hostile bytes, another top level, a key that is not text) reads as nothing.
-std::optional<QVariantMap> readDictionary(const QString &path);
+// A file larger than `maxBytes` (at most 32 MiB) is not read at all.
+std::optional<QVariantMap> readDictionary(const QString &path, qint64 maxBytes = 32 * 1024 * 1024);
 std::optional<QVariantMap> dictionaryFromData(const QByteArray &data);
 
 }  // namespace ondrake::PropertyList

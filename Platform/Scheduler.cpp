@@ -29,9 +29,7 @@ ExternalWork &ExternalWork::operator=(ExternalWork &&other) noexcept {
 }
 
 void ExternalWork::complete(std::function<void()> completion) {
-    if (!scheduler_) return;
-    scheduler_->post(std::move(completion));
-    end();
+    if (auto *scheduler = std::exchange(scheduler_, nullptr)) scheduler->externalWorkCompleted(std::move(completion));
 }
 
 void ExternalWork::end() {

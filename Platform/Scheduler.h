@@ -55,7 +55,8 @@ public:
     ExternalWork &operator=(const ExternalWork &) = delete;
     ~ExternalWork() { end(); }
 
-    // Posts `completion` to the main thread and ends the work. Any thread; at most once.
+    // Posts `completion` to the main thread and ends the work in one step: once the main thread
+    // can see the completion, this object no longer touches the scheduler. Any thread; at most once.
     void complete(std::function<void()> completion);
 
 private:
@@ -102,6 +103,12 @@ protected:
     friend class ExternalWork;
     virtual void externalWorkBegan() {}
     virtual void externalWorkEnded() {}
+    // Posts `completion` and ends one piece of external work; a scheduler that counts its work
+    // does both at once, as the main thread may run the completion and go away at once.
+    virtual void externalWorkCompleted(std::function<void()> completion) {
+        post(std::move(completion));
+        externalWorkEnded();
+    }
 };
 
 }  // namespace ondrake

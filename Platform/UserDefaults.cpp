@@ -4,6 +4,7 @@
 #include "FoundationJson.h"
 #include "Log.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -118,9 +119,11 @@ UserDefaults::UserDefaults(const Paths &paths, QString domain, QObject *parent)
     : QObject(parent), domain_(std::move(domain)),
       filePath_(QDir(paths.preferences).filePath(domain_ + QStringLiteral(".json"))) {
     load();
+    if (const auto *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &UserDefaults::synchronize);
 }
 
-UserDefaults::~UserDefaults() = default;
+UserDefaults::~UserDefaults() { synchronize(); }
 
 void UserDefaults::load() {
     QFile file(filePath_);
@@ -221,12 +224,11 @@ QVariantMap UserDefaults::dictionaryRepresentation() const {
     return values_;
 }
 
-// The file is written under the lock so that concurrent changes reach it in the order they were made.
 void UserDefaults::setObject(const QString &key, const QVariant &value) {
     {
         QMutexLocker lock(&mutex_);
         values_.insert(key, value);
-        persist(values_);
+        scheduleWrite();
     }
     changed();
 }
@@ -235,9 +237,25 @@ void UserDefaults::removeObject(const QString &key) {
     {
         QMutexLocker lock(&mutex_);
         if (values_.remove(key) == 0) return;
-        persist(values_);
+        scheduleWrite();
     }
     changed();
+}
+
+// Under the lock. Rewriting the whole file for every change made a carry-over of n keys cost n
+// whole-file writes.
+void UserDefaults::scheduleWrite() {
+    if (filePath_.isEmpty() || !writable_ || writeScheduled_) return;
+    writeScheduled_ = true;
+    QMetaObject::invokeMethod(this, &UserDefaults::synchronize, Qt::QueuedConnection);
+}
+
+// The file is written under the lock so that it never goes back to an older state.
+void UserDefaults::synchronize() {
+    QMutexLocker lock(&mutex_);
+    if (!writeScheduled_) return;
+    writeScheduled_ = false;
+    persist(values_);
 }
 
 void UserDefaults::persist(const QVariantMap &snapshot) {

@@ -20,8 +20,10 @@ inline constexpr const char *kStandardDefaultsDomain = "com.ondrake.Ondrake";
 // dictionary. The readers convert as the platform's did: absent answers false or 0, numbers read
 // as text give their decimal form, numeric text reads as a number.
 //
-// A persistent domain is kept as "<domain>.json" in the preferences folder and rewritten whole on
-// every change. A file that cannot be read is moved aside, never overwritten.
+// A persistent domain is kept as "<domain>.json" in the preferences folder. Changes are visible at
+// once; the file is rewritten whole once for a burst of them, at the next turn of the owner's
+// event loop, at `synchronize`, at quit, or when the object goes. A file that cannot be read is
+// moved aside, never overwritten.
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -53,6 +55,9 @@ public:
     void setData(const QString &key, const QByteArray &value) { setObject(key, value); }
     void removeObject(const QString &key);
 
+    // Writes changes that are still waiting for the event loop now.
+    void synchronize();
+
 signals:
     // Emitted on this object's thread after any change.
     void didChange();
@@ -60,11 +65,13 @@ signals:
 private:
     void load();
     void changed();
+    void scheduleWrite();
     void persist(const QVariantMap &snapshot);
 
     QString domain_;
     QString filePath_;   // empty: memory only
     bool writable_ = true;  // false after an unreadable file could not be moved aside
+    bool writeScheduled_ = false;
     mutable QMutex mutex_;
     QVariantMap values_;
 };

@@ -13,6 +13,8 @@ namespace ondrake::LegacyIdentity {
 namespace {
 
 const QString kLegacyIdentifier = QStringLiteral("dev.local.Wickline");
+// Preferences files are kilobytes; anything larger is not the application's and would only slow the start.
+constexpr qint64 kLegacyPreferencesMaxBytes = 1024 * 1024;
 
 const Logger &migrationLogger() {
     static const Logger logger(QStringLiteral("Migration"));
@@ -34,7 +36,7 @@ std::optional<QString> legacyRecordFileURL(const QString &home) {
 
 void copyLegacyDefaults(const std::optional<QString> &legacyPreferences, UserDefaults &defaults, const Logger &logger) {
     if (!legacyPreferences) return;
-    const auto legacy = PropertyList::readDictionary(*legacyPreferences);
+    const auto legacy = PropertyList::readDictionary(*legacyPreferences, kLegacyPreferencesMaxBytes);
     if (!legacy || legacy->isEmpty()) return;
     qint64 copied = 0;
     for (auto it = legacy->begin(); it != legacy->end(); ++it) {
@@ -48,7 +50,8 @@ void copyLegacyDefaults(const std::optional<QString> &legacyPreferences, UserDef
 void copyLegacyRecordFile(const std::optional<QString> &legacyRecordFile, const QString &currentRecordFile,
                           const Logger &logger) {
     if (!legacyRecordFile) return;
-    if (!QFileInfo::exists(*legacyRecordFile) || QFileInfo::exists(currentRecordFile)) return;
+    // Only a regular file is copied: copying a FIFO would wait for a writer that never comes.
+    if (!QFileInfo(*legacyRecordFile).isFile() || QFileInfo::exists(currentRecordFile)) return;
     const QString folder = QFileInfo(currentRecordFile).absolutePath();
     if (!QDir().mkpath(folder)) {
         logger.error("Could not carry the record book across: %{public}s",

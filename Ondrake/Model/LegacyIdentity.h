@@ -22,7 +22,8 @@ std::optional<QString> legacyPreferencesURL(const QString &home);
 // <home>/Library/Application Support/dev.local.Wickline/TabRecords.json; nothing without a home folder.
 std::optional<QString> legacyRecordFileURL(const QString &home);
 
-// Copies the keys that `defaults` does not have yet from the legacy preferences.
+// Copies the keys that `defaults` does not have yet from the legacy preferences; a file over
+// 1 MiB is not read.
 void copyLegacyDefaults(const std::optional<QString> &legacyPreferences, UserDefaults &defaults, const Logger &logger);
 // Copies the legacy record file when there is one and the current location has none.
 void copyLegacyRecordFile(const std::optional<QString> &legacyRecordFile, const QString &currentRecordFile,

@@ -8,6 +8,12 @@
 #include <QFileInfo>
 #include <QJsonArray>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace ondrake {
 
 namespace {
@@ -27,18 +33,30 @@ struct ReadResult {
     QString error;
 };
 
+// Only a regular file is read. Opening never waits: a FIFO in the file's place would otherwise
+// hold the start-up until something wrote to it.
 ReadResult readWhole(const QString &path) {
-    QFile file(path);
-    if (QFileInfo(path).isDir())
-        return {std::nullopt, QStringLiteral("The file “%1” couldn’t be opened because it is a folder.")
-                                  .arg(QFileInfo(path).fileName())};
-    if (!file.open(QIODevice::ReadOnly))
+    const QString name = QFileInfo(path).fileName();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return {std::nullopt, QStringLiteral("The file “%1” couldn’t be opened: %2")
-                                  .arg(QFileInfo(path).fileName(), file.errorString())};
+                                  .arg(name, QString::fromLocal8Bit(std::strerror(errno)))};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
+        ::close(fd);
+        return {std::nullopt, folder ? QStringLiteral("The file “%1” couldn’t be opened because it is a folder.").arg(name)
+                                     : QStringLiteral("The file “%1” couldn’t be opened because it is not a regular file.")
+                                           .arg(name)};
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {std::nullopt, QStringLiteral("The file “%1” couldn’t be opened: %2").arg(name, file.errorString())};
+    }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {std::nullopt, QStringLiteral("The file “%1” couldn’t be read: %2")
-                                  .arg(QFileInfo(path).fileName(), file.errorString())};
+        return {std::nullopt, QStringLiteral("The file “%1” couldn’t be read: %2").arg(name, file.errorString())};
     return {std::move(bytes), {}};
 }
 
@@ -77,6 +95,10 @@ std::optional<QJsonObject> TabRecordFileStore::readRawDocument(const QByteArray 
 
 TabRecordFileStore::LoadResult TabRecordFileStore::load(const QDateTime &now) {
     const auto fresh = [&](LoadOutcome outcome) { return LoadResult{PersistedState::fresh(now), std::move(outcome)}; };
+
+    // Nothing else writes the file before the store has loaded it, so these are from a save that was cut short.
+    if (const int removed = AtomicFile::removeLeftoverTemporaries(fileURL_); removed > 0)
+        logger_.info("Removed %{public}ld unfinished save(s) of the record file", removed);
 
     if (!QFileInfo::exists(fileURL_)) return fresh(LoadOutcome::empty());
 

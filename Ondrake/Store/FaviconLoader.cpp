@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QImageReader>
 
@@ -33,7 +34,7 @@ struct FaviconLoader::State {
 
     std::optional<QImage> readCache(const QString &host) const {
         const auto path = cacheFilePath(host);
-        if (!path) return std::nullopt;
+        if (!path || !QFileInfo(*path).isFile()) return std::nullopt;
         QFile file(*path);
         if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
         return decode(file.read(maxResponseBytes + 1));

@@ -75,6 +75,14 @@ void SimulatedSafari::update(const std::function<void(std::vector<Window> &)> &c
     change(windows_);
 }
 
+bool SimulatedSafari::bringToFront(std::int64_t id) {
+    const std::lock_guard lock(mutex_);
+    const auto it = std::find_if(windows_.begin(), windows_.end(), [&](const Window &w) { return w.id == id; });
+    if (it == windows_.end()) return false;
+    std::rotate(windows_.begin(), it, std::next(it));
+    return true;
+}
+
 std::vector<SimulatedSafari::ReadingListItem> SimulatedSafari::readingList() const {
     const std::lock_guard lock(mutex_);
     return readingList_;

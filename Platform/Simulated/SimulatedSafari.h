@@ -64,6 +64,8 @@ public:
     std::optional<Window> window(std::int64_t id) const;
     void setWindows(std::vector<Window> windows);
     void update(const std::function<void(std::vector<Window> &)> &change);
+    // Makes the window the front one, as clicking into it does. False when there is no such window.
+    bool bringToFront(std::int64_t id);
     std::vector<ReadingListItem> readingList() const;
 
     // The script's handlers.

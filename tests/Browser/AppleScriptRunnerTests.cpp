@@ -159,6 +159,9 @@ TEST(AppleScriptRunner, DestroyingItFailsQueuedCallsExactlyOnce) {
     for (int i = 0; i < 3; ++i) queued.push_back(observe(runner->call("getSnapshot")));
 
     // Let the held handler go only once the queued calls have been failed, so none of them runs.
+    // The opener waits for the first completion posted, so nothing else may be waiting then
+    // (Safari's launch posted the workspace's notice).
+    world.scheduler.runUntilIdle();
     std::thread opener([&] {
         world.scheduler.waitForExternalWork();
         gate->open();

@@ -2,6 +2,8 @@
 
 #include "Browser/SafariScript.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 using namespace ondrake;
@@ -11,16 +13,64 @@ namespace {
 
 using Bounds = SimulatedSafari::Bounds;
 
-TEST(SafariScript, DeclaresEveryHandlerWithItsTimeOut) {
-    const auto &source = safariScriptSource();
-    for (const auto &h : SimulatedScriptEngine::servedHandlers()) {
-        EXPECT_TRUE(source.contains("on " + h.name + "(")) << h.name.toStdString();
-        EXPECT_TRUE(source.contains("end " + h.name)) << h.name.toStdString();
+// The text between "on name(" and "end name"; empty when the handler is missing.
+QString handlerBody(const QString &source, const QString &name) {
+    const qsizetype start = source.indexOf(QStringLiteral("\non ") + name + QLatin1Char('('));
+    const qsizetype end = source.indexOf(QStringLiteral("\nend ") + name + QLatin1Char('\n'), start);
+    return start < 0 || end < 0 ? QString() : source.mid(start, end - start);
+}
+
+// Every distinct first group of `pattern` in `text`, sorted and joined by spaces.
+std::string captures(const QString &text, const char *pattern) {
+    QStringList found;
+    auto matches = QRegularExpression(QString::fromLatin1(pattern)).globalMatch(text);
+    while (matches.hasNext()) found << matches.next().captured(1);
+    found.removeDuplicates();
+    found.sort();
+    return found.join(QLatin1Char(' ')).toStdString();
+}
+
+// What can change without any compiler noticing: each handler's own time-out, what it answers
+// when Safari is not running, and the words it answers with, which the controller compares.
+TEST(SafariScript, EachHandlerKeepsItsTimeOutAndItsWords) {
+    struct Case {
+        const char *name;
+        const char *timeout;  // seconds; empty for none of its own
+        const char *notRunning;
+        const char *words;
+    };
+    const Case cases[] = {
+        {"getSnapshot", "30", "{}", ""},
+        {"activateTab", "20", "\"NOT_RUNNING\"", "NOT_RUNNING NO_TAB NO_WINDOW OK"},
+        {"closeTab", "20", "\"NOT_RUNNING\"", "NOT_RUNNING NO_TAB NO_WINDOW OK"},
+        {"closeTabs", "30", "\"NOT_RUNNING\"", "NOT_RUNNING NO_WINDOW OK"},
+        {"moveTabs", "20", "\"NOT_RUNNING\"", "NOT_RUNNING NO_TAB NO_WINDOW OK"},
+        {"reserveSpace", "10", "{}", ""},
+        {"setLeftEdge", "10", "{}", ""},
+        {"restoreWindowBounds", "10", "\"NOT_RUNNING\"", "NOT_RUNNING NO_WINDOW OK"},
+        {"isWindowZoomed", "5", "-1", ""},
+        {"openTab", "20", "\"NOT_RUNNING\"", "NOT_RUNNING NO_WINDOW OK"},
+        {"addReadingListItem", "20", "\"NOT_RUNNING\"", "NOT_RUNNING NO_TAB OK"},
+        {"resolveTabIndex", "", "", ""},
+    };
+    const QString &source = safariScriptSource();
+    QStringList named;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        named << QString::fromLatin1(c.name);
+        const QString body = handlerBody(source, QString::fromLatin1(c.name));
+        ASSERT_FALSE(body.isEmpty());
+        EXPECT_EQ(captures(body, R"(with timeout of (\S+) seconds)"), c.timeout);
+        EXPECT_EQ(body.count(QStringLiteral("with timeout")), *c.timeout ? 1 : 0);  // one, around all of its work
+        EXPECT_EQ(captures(body, R"(is not running then return (\S+))"), c.notRunning);
+        EXPECT_EQ(captures(body, R"re(return "([^"]*)")re"), c.words);
     }
-    for (const auto *timeout : {"with timeout of 30 seconds", "with timeout of 20 seconds",
-                                "with timeout of 10 seconds", "with timeout of 5 seconds"})
-        EXPECT_TRUE(source.contains(QLatin1String(timeout))) << timeout;
-    EXPECT_EQ(source.count("is not running then"), 11);  // every handler but resolveTabIndex
+    QStringList served;
+    for (const auto &h : SimulatedScriptEngine::servedHandlers()) served << h.name;
+    named.sort();
+    served.sort();
+    EXPECT_EQ(named, served);
+    EXPECT_EQ(source.count(QRegularExpression(QStringLiteral(R"(\non \w+\()"))), named.size());
     // Both places that compare addresses (resolveTabIndex and moveTabs) compare them exactly.
     EXPECT_EQ(source.count("considering case"), 2);
 }

@@ -8,7 +8,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QCoreApplication>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 using namespace ondrake;
 using namespace ondrake::test;
@@ -132,6 +135,47 @@ TEST_F(LegacyIdentityTest, AnUnknownHomeSkipsBothHalves) {
     LegacyIdentity::migrateFromLegacyIdentity(homeless, defaults_);
     EXPECT_FALSE(QFileInfo::exists(currentRecords()));
     EXPECT_TRUE(defaults_.boolForKey(QStringLiteral("MigratedFromLegacyIdentifier")));
+}
+
+TEST_F(LegacyIdentityTest, ACarryOverOfManySettingsWritesTheDefaultsOnce) {
+    QByteArray plist = "<plist version=\"1.0\"><dict>";
+    for (int i = 0; i < 3000; ++i) plist += "<key>Key" + QByteArray::number(i) + "</key><integer>" + QByteArray::number(i) + "</integer>";
+    writeFile(legacyPreferences(), plist + "</dict></plist>");
+    UserDefaults standard(paths(), QStringLiteral("com.ondrake.Ondrake"));
+
+    LegacyIdentity::migrateFromLegacyIdentity(paths(), standard);
+
+    EXPECT_EQ(standard.integerForKey(QStringLiteral("Key2999")), 2999);
+    EXPECT_TRUE(standard.boolForKey(QStringLiteral("MigratedFromLegacyIdentifier")));
+    EXPECT_FALSE(QFile::exists(standard.filePath()));
+    QCoreApplication::sendPostedEvents(&standard, QEvent::MetaCall);
+    EXPECT_EQ(UserDefaults(paths(), QStringLiteral("com.ondrake.Ondrake")).dictionaryRepresentation().size(), 3001);
+}
+
+TEST_F(LegacyIdentityTest, PreferencesOverOneMiBAreNotRead) {
+    // A valid list padded with one long value to an exact size.
+    const QByteArray head = "<plist version=\"1.0\"><dict><key>SidebarTheme</key><string>";
+    const QByteArray tail = "</string></dict></plist>";
+    const auto sized = [&](qsizetype size) { return head + QByteArray(size - head.size() - tail.size(), 'x') + tail; };
+    writeFile(legacyPreferences(), sized(1024 * 1024 + 1));
+    LegacyIdentity::copyLegacyDefaults(legacyPreferences(), defaults_, Logger(QStringLiteral("Migration")));
+    EXPECT_EQ(defaults_.objectForKey(QStringLiteral("SidebarTheme")), std::nullopt);
+    EXPECT_TRUE(migrationLog().empty());
+
+    writeFile(legacyPreferences(), sized(1024 * 1024));
+    LegacyIdentity::copyLegacyDefaults(legacyPreferences(), defaults_, Logger(QStringLiteral("Migration")));
+    EXPECT_EQ(defaults_.stringForKey(QStringLiteral("SidebarTheme"))->size(), 1024 * 1024 - head.size() - tail.size());
+}
+
+TEST_F(LegacyIdentityTest, FifosInTheLegacyPlacesAreSkippedWithoutWaiting) {
+    for (const QString &path : {legacyPreferences(), legacyRecords()}) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    migrate();
+    EXPECT_TRUE(defaults_.boolForKey(QStringLiteral("MigratedFromLegacyIdentifier")));
+    EXPECT_FALSE(QFileInfo::exists(currentRecords()));
+    EXPECT_TRUE(migrationLog().empty());
 }
 
 }  // namespace

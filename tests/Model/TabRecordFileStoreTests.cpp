@@ -10,6 +10,8 @@
 
 #include <limits>
 
+#include <sys/stat.h>
+
 using namespace ondrake;
 using namespace ondrake::test;
 
@@ -285,3 +287,38 @@ TEST_F(RecordFileStoreTest, EveryTruncationOfAFileLoadsOrIsQuarantined) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RecordFileStoreTest, ASaveCutShortLeavesNothingAfterTheNextStart) {
+    makeStore().save(PersistedState::fresh(utc()), utc());
+    const QString folder = QFileInfo(fileURL()).absolutePath();
+    const QStringList others = {QStringLiteral("TabRecords.json.backup"), QStringLiteral("TabRecords.json.1767225600.corrupt")};
+    for (const QString &name : others + QStringList{QStringLiteral(".TabRecords.json.Ab12Cd.tmp")})
+        writeFile(QDir(folder).filePath(name), "half a save");
+
+    EXPECT_EQ(makeStore().load(utc()).outcome, Outcome::loaded());
+
+    QStringList expected = others + QStringList{QStringLiteral("TabRecords.json")};
+    expected.sort();
+    QStringList left = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    EXPECT_EQ(left, expected);
+    EXPECT_TRUE(log_.contains(QStringLiteral("Removed 1 unfinished save(s) of the record file")));
+}
+
+TEST_F(RecordFileStoreTest, AFifoInPlaceOfTheFileIsRefusedWithoutWaiting) {
+    QDir().mkpath(QFileInfo(fileURL()).absolutePath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fileURL()).constData(), 0600), 0);
+    auto store = makeStore();
+    const auto outcome = store.load(utc()).outcome;
+    EXPECT_EQ(outcome.kind, Outcome::Kind::recovered);
+    EXPECT_EQ(outcome.reason, QStringLiteral("unreadable: The file “TabRecords.json” couldn’t be opened because it is not a regular file."));
+    EXPECT_FALSE(QFileInfo::exists(fileURL()));
+
+    // One that appears later is not read by a save either.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fileURL()).constData(), 0600), 0);
+    EXPECT_THROW(store.save(PersistedState::fresh(utc()), utc()), RecordFileError);
+}
+
+}  // namespace
+

@@ -161,6 +161,37 @@ TEST(PropertyList, RefusesBinaryTreesBuiltToExhaustTheReader) {
               (QVariantMap{{QStringLiteral("a"), QStringLiteral("v")}, {QStringLiteral("b"), QStringLiteral("v")}}));
 }
 
+TEST(PropertyList, ASmallBinaryListCannotStandForMegabytes) {
+    // Levels of arrays that each hold the next level twice, down to one string: 2^levels copies.
+    struct Case {
+        int levels;
+        int textLength;
+        bool readable;
+    };
+    const Case cases[] = {
+        {10, 200, true},    // a thousand copies, 200 KB
+        {15, 1, true},      // 65,535 objects
+        {16, 1, false},     // 131,071 objects
+        {15, 200, false},   // 32,768 objects, but 6.5 MB of text
+    };
+    for (const auto &c : cases) {
+        std::vector<QByteArray> list{container(0xD, 1, refs({1, 2})), ascii("k")};
+        for (int i = 0; i < c.levels; ++i) {
+            const quint32 next = quint32(list.size() + 1);
+            list.push_back(container(0xA, 2, refs({next, next})));
+        }
+        const QByteArray text(c.textLength, 'x');
+        QByteArray string(1, char(0x5F));
+        string += char(0x11);  // a two-byte length follows
+        string += char(text.size() >> 8);
+        string += char(text.size() & 0xFF);
+        list.push_back(string + text);
+        const QByteArray bytes = binary(list);
+        EXPECT_EQ(PropertyList::dictionaryFromData(bytes).has_value(), c.readable)
+            << c.levels << " levels of " << c.textLength << " in " << bytes.size() << " bytes";
+    }
+}
+
 TEST(PropertyList, SurvivesTruncatedAndCorruptedBinaryData) {
     const QByteArray bin = toBinary(kXml);
     for (qsizetype length = 0; length < bin.size(); ++length) PropertyList::dictionaryFromData(bin.left(length));

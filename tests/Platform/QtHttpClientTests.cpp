@@ -42,6 +42,11 @@ private:
     void serve(QTcpSocket &socket) {
         QByteArray &request = pending_[&socket];
         request += socket.readAll();
+        if (!QByteArray("GET ").startsWith(request.left(4))) {  // not HTTP: a TLS hello, say
+            pending_.erase(&socket);
+            socket.abort();
+            return;
+        }
         if (!request.contains("\r\n\r\n")) return;
         const QByteArray path = request.split(' ').value(1);
         const Reply reply = replies_.count(path) ? replies_.at(path) : Reply{404, "missing"};
@@ -87,6 +92,9 @@ TEST(QtHttpClient, ReadsABodyOnlyWithinItsLimitAndForA2xxStatus) {
         {"/cut", {200, Body::failed, {}}},
     };
     QtHttpClient client;
+    QUrl tls = server.url("/exact");
+    tls.setScheme(QStringLiteral("https"));  // the server speaks no TLS: the handshake fails
+    EXPECT_EQ(QCoro::waitFor(client.get(tls, limit)), HttpResponse::transportFailure());
     for (const auto &c : cases) {
         const HttpResponse response = QCoro::waitFor(client.get(server.url(c.path), limit));
         EXPECT_EQ(response.status, c.expected.status) << c.path;
@@ -102,8 +110,10 @@ TEST(QtHttpClient, ANoAnswerHasNoStatus) {
         closedPort = gone.port();
     }
     QtHttpClient client;
-    const QUrl url(QStringLiteral("http://127.0.0.1:%1/favicon.ico").arg(closedPort));
-    EXPECT_EQ(QCoro::waitFor(client.get(url, 1000)), HttpResponse::transportFailure());
+    for (const char *scheme : {"http", "https"}) {
+        const QUrl url(QStringLiteral("%1://127.0.0.1:%2/favicon.ico").arg(QLatin1String(scheme)).arg(closedPort));
+        EXPECT_EQ(QCoro::waitFor(client.get(url, 1000)), HttpResponse::transportFailure()) << scheme;
+    }
     EXPECT_EQ(QCoro::waitFor(client.get(QUrl(QStringLiteral("https://")), 1000)), HttpResponse::transportFailure());
 }
 

@@ -1,12 +1,15 @@
 #include "TestSupport.h"
 #include "UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 
 #include <cmath>
 #include <thread>
+
+#include <sys/stat.h>
 
 using namespace ondrake;
 
@@ -117,6 +120,46 @@ TEST(UserDefaults, UnreadableFileIsMovedAsideNotOverwritten) {
     QFile kept(tmp.paths().preferences + "/" + aside.first());
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "{ not json");
+}
+
+TEST(UserDefaults, ABurstOfChangesIsWrittenOnceAtTheNextTurnOfTheLoop) {
+    test::TemporaryPaths tmp;
+    UserDefaults d(tmp.paths(), "com.ondrake.Ondrake");
+    const QString path = d.filePath();
+    for (int i = 0; i < 1000; ++i) d.setInteger(QStringLiteral("k%1").arg(i), i);
+    EXPECT_EQ(d.integerForKey("k999"), 999);
+    EXPECT_FALSE(QFile::exists(path));
+
+    QCoreApplication::sendPostedEvents(&d, QEvent::MetaCall);
+    EXPECT_EQ(UserDefaults(tmp.paths(), "com.ondrake.Ondrake").dictionaryRepresentation().size(), 1000);
+
+    // Nothing waiting: nothing written. One more burst: one more write.
+    const auto inode = [&] {  // every write puts a new file in place
+        struct stat info {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        return info.st_ino;
+    };
+    const auto first = inode();
+    QCoreApplication::sendPostedEvents(&d, QEvent::MetaCall);
+    EXPECT_EQ(inode(), first);
+    d.setBool("a", true);
+    d.removeObject("k0");
+    EXPECT_EQ(inode(), first);
+    d.synchronize();
+    const auto second = inode();
+    EXPECT_NE(second, first);
+    QCoreApplication::sendPostedEvents(&d, QEvent::MetaCall);
+    EXPECT_EQ(inode(), second);
+    EXPECT_EQ(UserDefaults(tmp.paths(), "com.ondrake.Ondrake").dictionaryRepresentation().size(), 1000);
+}
+
+TEST(UserDefaults, ChangesStillWaitingAreWrittenWhenItGoes) {
+    test::TemporaryPaths tmp;
+    {
+        UserDefaults d(tmp.paths(), "com.ondrake.Ondrake");
+        d.setString("SidebarTheme", "dusk");
+    }
+    EXPECT_EQ(UserDefaults(tmp.paths(), "com.ondrake.Ondrake").stringForKey("SidebarTheme"), "dusk");
 }
 
 }  // namespace

@@ -1,0 +1,94 @@
+#include "SidebarPanel.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWindow>
+
+namespace ondrake {
+
+SidebarPanel::Stacking SidebarPanel::stackingFor(int level) {
+    if (level > kNormalLevel) return {true, true, false};
+    if (level == kNormalLevel) return {false, true, false};
+    return {false, false, true};  // below every normal window, the browser's included
+}
+
+SidebarPanel::SidebarPanel(const Screens &screens, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), screens_(screens) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_MacAlwaysShowToolWindow);  // stays when the application deactivates
+    setWindowTitle(QStringLiteral("Sidebar"));
+    setAccessibleName(QStringLiteral("Sidebar"));
+    winId();  // the window number exists from the start, before the panel is first shown
+    watchNativeWindow();
+}
+
+SidebarPanel::~SidebarPanel() = default;
+
+void SidebarPanel::watchNativeWindow() {
+    if (auto *window = windowHandle()) window->installEventFilter(this);
+}
+
+bool SidebarPanel::eventFilter(QObject *watched, QEvent *event) {
+    // A click anywhere in the panel, child widgets included, makes it the key window.
+    if (event->type() == QEvent::MouseButtonPress && watched == windowHandle() && !isActiveWindow()) activateWindow();
+    return QWidget::eventFilter(watched, event);
+}
+
+std::int64_t SidebarPanel::windowNumber() const { return std::int64_t(winId()); }
+
+void SidebarPanel::setFrame(const QRectF &frame, bool display) {
+    frame_ = frame;
+    setGeometry(screens_.toNative(frame));
+    if (display) update();
+    Q_EMIT placementChanged();
+}
+
+void SidebarPanel::setLevel(int level) {
+    if (level == level_) return;
+    level_ = level;
+    if (isVisible())
+        orderFrontRegardless();
+    else
+        Q_EMIT placementChanged();
+}
+
+void SidebarPanel::orderFrontRegardless() {
+    const auto stacking = stackingFor(level_);
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != stacking.stayOnTop) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, stacking.stayOnTop);
+        watchNativeWindow();  // changing the flags may give the panel a new native window
+    }
+    show();
+    if (stacking.raise) raise();
+    if (stacking.lower) lower();
+    Q_EMIT placementChanged();
+    Q_EMIT orderedFront();
+}
+
+void SidebarPanel::orderOut() {
+    hide();
+    Q_EMIT placementChanged();
+}
+
+SidebarBackdrop::SidebarBackdrop(QWidget *parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void SidebarBackdrop::setCornerRadius(double radius) {
+    cornerRadius_ = radius;
+    update();
+}
+
+void SidebarBackdrop::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    auto colour = palette().color(QPalette::Window);
+    colour.setAlpha(235);  // lets what lies behind show through a little, as the material does
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
+    painter.fillPath(path, colour);
+}
+
+}  // namespace ondrake

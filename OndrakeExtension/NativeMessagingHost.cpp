@@ -1,0 +1,29 @@
+#include "NativeMessagingHost.h"
+
+#include "NativeMessageReader.h"
+#include "SafariWebExtensionHandler.h"
+
+namespace ondrake {
+
+int NativeMessagingHost::run() {
+    NativeMessageReader reader(input_);
+    for (;;) {
+        NativeMessageReader::Next next = reader.next();
+        switch (next.outcome) {
+        case NativeMessageReader::Outcome::message:
+            handler_.beginRequest(next.payload);
+            break;
+        case NativeMessageReader::Outcome::end:
+            return 0;
+        case NativeMessageReader::Outcome::tooLong:
+            log_.debug("Refusing a native message of %{public}ld bytes; the limit is %{public}ld", next.length,
+                       NativeMessageReader::kMaximumLength);
+            return 0;
+        case NativeMessageReader::Outcome::truncated:
+            log_.debug("Native message input ended inside a message");
+            return 0;
+        }
+    }
+}
+
+}  // namespace ondrake

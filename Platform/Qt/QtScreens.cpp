@@ -1,0 +1,75 @@
+#include "Qt/QtScreens.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+namespace ondrake {
+
+namespace {
+QScreen *primary() { return QGuiApplication::primaryScreen(); }
+
+// The primary screen first: it holds the origin, as the screen with the menu bar does.
+std::vector<QScreen *> orderedScreens() {
+    std::vector<QScreen *> out;
+    auto *first = primary();
+    if (first) out.push_back(first);
+    for (auto *s : QGuiApplication::screens())
+        if (s != first) out.push_back(s);
+    return out;
+}
+}  // namespace
+
+QtScreens::QtScreens(QObject *parent) : Screens(parent) {
+    auto *app = qGuiApp;
+    connect(app, &QGuiApplication::screenAdded, this, [this](QScreen *s) {
+        watch(s);
+        Q_EMIT parametersChanged();
+    });
+    connect(app, &QGuiApplication::screenRemoved, this, &Screens::parametersChanged);
+    connect(app, &QGuiApplication::primaryScreenChanged, this, &Screens::parametersChanged);
+    for (auto *s : QGuiApplication::screens()) watch(s);
+}
+
+void QtScreens::watch(QScreen *screen) {
+    connect(screen, &QScreen::geometryChanged, this, &Screens::parametersChanged);
+    connect(screen, &QScreen::availableGeometryChanged, this, &Screens::parametersChanged);
+}
+
+ScreenInfo QtScreens::describe(const QScreen &screen, const QRect &primaryGeometry) {
+    const double height = primaryGeometry.height();
+    const auto toScreen = [&](const QRect &r) { return flipped(QRectF(r.translated(-primaryGeometry.topLeft())), height); };
+    return {screen.name(), toScreen(screen.geometry()), toScreen(screen.availableGeometry()), screen.refreshRate()};
+}
+
+std::vector<ScreenInfo> QtScreens::screens() const {
+    std::vector<ScreenInfo> out;
+    const auto ordered = orderedScreens();
+    if (ordered.empty()) return out;
+    const auto origin = ordered.front()->geometry();
+    for (auto *s : ordered) out.push_back(describe(*s, origin));
+    return out;
+}
+
+std::optional<ScreenInfo> QtScreens::mainScreen() const {
+    auto *first = primary();
+    if (!first) return std::nullopt;
+    auto *focused = QGuiApplication::focusWindow();
+    auto *screen = focused && focused->screen() ? focused->screen() : first;
+    return describe(*screen, first->geometry());
+}
+
+QPoint QtScreens::nativeOrigin() const {
+    auto *first = primary();
+    return first ? first->geometry().topLeft() : QPoint();
+}
+
+QPointF QtPointer::location() const {
+    const QPoint native = QCursor::pos();
+    return screens_.fromNative(QRect(native, QSize(0, 0))).topLeft();
+}
+
+Qt::MouseButtons QtPointer::pressedButtons() const { return QGuiApplication::mouseButtons(); }
+
+}  // namespace ondrake

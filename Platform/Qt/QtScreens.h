@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Pointer.h"
+#include "Screens.h"
+
+class QScreen;
+
+namespace ondrake {
+
+// The desktop's screens through Qt. Qt places windows from the primary screen's top left, y down;
+// these frames are flipped over the primary screen's height so that its bottom left is the origin.
+class QtScreens final : public Screens {
+    Q_OBJECT
+public:
+    explicit QtScreens(QObject *parent = nullptr);
+
+    std::vector<ScreenInfo> screens() const override;
+    std::optional<ScreenInfo> mainScreen() const override;
+    QPoint nativeOrigin() const override;
+
+    static ScreenInfo describe(const QScreen &screen, const QRect &primaryGeometry);
+
+private:
+    void watch(QScreen *screen);
+};
+
+// The mouse through Qt. The pressed buttons are those Qt saw pressed over this application's own
+// windows; the desktop tells no application about presses elsewhere.
+class QtPointer final : public Pointer {
+public:
+    explicit QtPointer(const Screens &screens) : screens_(screens) {}
+    QPointF location() const override;
+    Qt::MouseButtons pressedButtons() const override;
+
+private:
+    const Screens &screens_;
+};
+
+}  // namespace ondrake

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Pointer.h"
+#include "Screens.h"
+
+namespace ondrake {
+
+// The simulated world's displays. Starts with one 1440 × 900 screen whose top 25 points are the
+// menu bar. Main thread.
+class SimulatedScreens final : public Screens {
+    Q_OBJECT
+public:
+    static ScreenInfo standardScreen();
+
+    explicit SimulatedScreens(QObject *parent = nullptr);
+
+    std::vector<ScreenInfo> screens() const override { return screens_; }
+    std::optional<ScreenInfo> mainScreen() const override;
+
+    // Replaces the screens and announces the change.
+    void setScreens(std::vector<ScreenInfo> screens);
+    // Which screen holds the key window; an index that names none falls back to the first.
+    void setMainScreenIndex(std::size_t index) { mainIndex_ = index; }
+
+private:
+    std::vector<ScreenInfo> screens_;
+    std::size_t mainIndex_ = 0;
+};
+
+// The simulated mouse.
+class SimulatedPointer final : public Pointer {
+public:
+    QPointF location() const override { return location_; }
+    Qt::MouseButtons pressedButtons() const override { return buttons_; }
+
+    void moveTo(QPointF location) { location_ = location; }
+    void setPressedButtons(Qt::MouseButtons buttons) { buttons_ = buttons; }
+    void setPrimaryButtonDown(bool down) { buttons_.setFlag(Qt::LeftButton, down); }
+
+private:
+    QPointF location_{100, 100};
+    Qt::MouseButtons buttons_;
+};
+
+}  // namespace ondrake

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// What the application and the extension handler agree on. Both programs build this folder from
+// the same sources; neither links the other.
+namespace ondrake::OndrakeExtensionProtocol {
+
+inline constexpr qint64 version = 1;  // the writer puts it into every state
+inline const QString extensionBundleIdentifier = QStringLiteral("com.ondrake.Ondrake.Extension");
+inline const QString stateFileName = QStringLiteral("extension-state.json");
+inline const QString stateChangedNotification = QStringLiteral("com.ondrake.Ondrake.state-changed");
+
+// The exchange folder inside the handler's container under `realHome`; nothing without a home.
+// With `creatingIfNeeded` the folder is made with its parents, and a failure to make it is left
+// for the write that follows to report.
+std::optional<QString> exchangeDirectory(bool creatingIfNeeded, const QString &realHome);
+// The same under the user's real home folder (from the password database, never $HOME, which a
+// sandbox points into the program's container).
+std::optional<QString> exchangeDirectory(bool creatingIfNeeded);
+
+}  // namespace ondrake::OndrakeExtensionProtocol

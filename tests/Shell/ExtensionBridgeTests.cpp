@@ -1,0 +1,206 @@
+#include "Shell/ExtensionBridge.h"
+
+#include "AtomicFile.h"
+#include "Log.h"
+#include "ManualScheduler.h"
+#include "NativeMessaging.h"
+#include "PrivateSessionBus.h"
+#include "Qt/DBusNamedNotifier.h"
+#include "SimulatedNamedNotifier.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace ondrake;
+
+namespace {
+
+const QString kProgram = QStringLiteral(ONDRAKE_EXTENSION_PROGRAM);
+
+ExtensionState sampleState(const QDateTime &at, qint64 tabID = 1) {
+    return {1, at, {{tabID, 4, QStringLiteral("Tab"), QUrl(QStringLiteral("https://example.com/")), true, false}}, 4};
+}
+
+// A bridge over a temporary home, its notifications through the simulated centre, on virtual time.
+class ExtensionBridgeTest : public ::testing::Test {
+protected:
+    QString folder() const { return *OndrakeExtensionProtocol::exchangeDirectory(false, tmp.paths().home); }
+    QString file() const { return QDir(folder()).filePath(OndrakeExtensionProtocol::stateFileName); }
+    void writeBytes(const QByteArray &bytes) { ASSERT_TRUE(AtomicFile::write(file(), bytes)); }
+    void write(const ExtensionState &state) { writeBytes(*state.encoded()); }
+    // What the handler does after each write.
+    void notify() {
+        notifier.post(OndrakeExtensionProtocol::stateChangedNotification);
+        scheduler.runUntilIdle();
+    }
+
+    test::TemporaryPaths tmp;
+    ManualScheduler scheduler;
+    SimulatedNamedNotifier notifier{scheduler};
+    ExtensionBridge bridge{tmp.paths(), notifier, scheduler};
+    QSignalSpy published{&bridge, &ExtensionBridge::stateChanged};
+    const QDateTime now = scheduler.wallNow();
+};
+
+TEST_F(ExtensionBridgeTest, StartsNothingUntilStartedAndStartsOnce) {
+    EXPECT_FALSE(bridge.isRunning());
+    EXPECT_FALSE(bridge.isRegistered());
+    EXPECT_EQ(bridge.watchedDescriptor(), -1);
+    EXPECT_FALSE(bridge.state());
+
+    bridge.stop();  // not running: nothing to do
+    write(sampleState(now));
+    bridge.start();
+    bridge.start();
+    EXPECT_TRUE(bridge.isRunning());
+    EXPECT_EQ(notifier.observerCount(OndrakeExtensionProtocol::stateChangedNotification), 1);
+    EXPECT_TRUE(bridge.isWatching());
+    EXPECT_EQ(published.count(), 1);  // read once at start
+    EXPECT_EQ(bridge.state(), sampleState(now));
+
+    bridge.stop();
+    EXPECT_FALSE(bridge.isRunning());
+    EXPECT_FALSE(bridge.isWatching());
+    EXPECT_EQ(notifier.observerCount(OndrakeExtensionProtocol::stateChangedNotification), 0);
+    write(sampleState(now, 2));
+    notify();
+    EXPECT_EQ(bridge.state(), sampleState(now));  // stopped: deaf to the handler
+}
+
+TEST_F(ExtensionBridgeTest, PublishesOnlyAcceptableChangedStates) {
+    bridge.start();
+    const QByteArray tab = R"({"safariTabID":1,"safariWindowID":4,"title":"Tab","active":true,"pinned":false})";
+    const auto file = [&](const char *version, const QByteArray &tabJson) {
+        return QByteArray(R"({"version":)") + version + R"(,"updatedAt":1000,"tabs":[)" + tabJson + "]}";
+    };
+    struct Step {
+        const char *name;
+        std::function<void()> change;
+        bool publishes;
+        std::optional<qint64> version;  // of the state held afterwards
+    };
+    const std::vector<Step> steps = {
+        {"first state", [&] { writeBytes(file("1", tab)); }, true, 1},
+        {"identical rewrite", [&] { writeBytes(file("1", tab)); }, false, 1},
+        {"newer version", [&] { writeBytes(file("2", tab)); }, false, 1},
+        {"older version", [&] { writeBytes(file("0", tab)); }, true, 0},
+        {"tab without active", [&] { writeBytes(file("1", R"({"safariTabID":1,"safariWindowID":4,"title":"T","pinned":false})")); }, false, 0},
+        {"not JSON", [&] { writeBytes("{\"version\":"); }, false, 0},
+        {"file deleted", [&] { QFile::remove(this->file()); }, false, 0},
+        {"changed tab", [&] { writeBytes(file("1", QByteArray(tab).replace("\"Tab\"", "\"Other\""))); }, true, 1},
+    };
+    for (const auto &step : steps) {
+        const qsizetype before = published.count();
+        const LogCapture log;
+        step.change();
+        notify();
+        EXPECT_EQ(published.count() - before, step.publishes ? 1 : 0) << step.name;
+        ASSERT_TRUE(bridge.state()) << step.name;
+        EXPECT_EQ(bridge.state()->version, step.version) << step.name;
+        if (QByteArray(step.name) == "newer version")
+            EXPECT_EQ(log.messages(QStringLiteral("extension")),
+                      std::vector<QString>{QStringLiteral("Ignoring extension state at version 2")});
+        else
+            EXPECT_TRUE(log.entries().empty()) << step.name;
+    }
+    EXPECT_EQ(bridge.state()->tabs.at(0).title, "Other");
+    EXPECT_EQ(published.constLast().at(0).value<ExtensionState>(), *bridge.state());
+}
+
+TEST_F(ExtensionBridgeTest, FreshForLessThanFifteenSeconds) {
+    EXPECT_FALSE(bridge.isFresh());  // nothing read yet
+    write(sampleState(now));
+    bridge.start();
+    const std::vector<std::pair<qint64, bool>> ages = {{0, true}, {14'900, true}, {14'999, true}, {15'000, false},
+                                                       {60'000, false}, {-30'000, true}};
+    for (const auto &[ageMs, fresh] : ages) {
+        scheduler.setWallNow(now.addMSecs(ageMs));
+        EXPECT_EQ(bridge.isFresh(), fresh) << ageMs;
+    }
+}
+
+TEST_F(ExtensionBridgeTest, ABridgeStartedBeforeTheFolderExistsWatchesItOnceNotified) {
+    bridge.start();
+    EXPECT_TRUE(bridge.isRegistered());
+    EXPECT_FALSE(bridge.isWatching());
+    EXPECT_FALSE(QFileInfo::exists(folder()));  // the application never makes it
+    EXPECT_FALSE(bridge.state());
+
+    write(sampleState(now));
+    notify();
+    EXPECT_TRUE(bridge.isWatching());
+    EXPECT_EQ(bridge.state(), sampleState(now));
+}
+
+TEST_F(ExtensionBridgeTest, TheFolderWatchAloneDeliversANewFile) {
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    bridge.start();
+    ASSERT_TRUE(bridge.isWatching());
+    write(sampleState(now, 9));  // no notification
+    ASSERT_TRUE(published.count() > 0 || published.wait(10000));
+    EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 9);
+}
+
+TEST_F(ExtensionBridgeTest, AFolderMadeAnewIsWatchedAgain) {
+    write(sampleState(now, 1));
+    bridge.start();
+    const int descriptor = bridge.watchedDescriptor();
+    ASSERT_GE(descriptor, 0);
+    ASSERT_TRUE(QDir(folder()).removeRecursively());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bridge.isWatching(); }, 10000));
+    EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 1);  // a vanished file leaves the state as it was
+
+    write(sampleState(now, 2));
+    notify();
+    EXPECT_TRUE(bridge.isWatching());
+    EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 2);
+    write(sampleState(now, 3));  // and the new watch works without a notification
+    ASSERT_TRUE(published.count() > 2 || published.wait(10000));
+    EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 3);
+}
+
+// The real handler program, started as the browser would start it, writing under the same home.
+TEST_F(ExtensionBridgeTest, PicksUpTheHandlersFileThroughTheFolderWatch) {
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    bridge.start();
+    const QByteArray message =
+        R"({"type":"state","focusedWindowId":2,"tabs":[{"safariTabId":11,"safariWindowId":2,"title":"Docs",)"
+        R"("url":"https://example.com/docs","active":true,"pinned":true},{"safariTabId":12,"safariWindowId":3}]})";
+    const auto run = test::runExtensionHandler(kProgram, test::framed(message), tmp.paths().home, test::kNoBus);
+    ASSERT_TRUE(run.finished);
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_TRUE(published.count() > 0 || published.wait(10000));
+    const auto state = bridge.state();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->focusedWindowID, 2);
+    ASSERT_EQ(state->tabs.size(), 2u);
+    EXPECT_EQ(state->tabs[0], (ExtensionTab{11, 2, "Docs", QUrl("https://example.com/docs"), true, true}));
+    EXPECT_EQ(state->tabs[1], (ExtensionTab{12, 3, "", std::nullopt, false, false}));
+    EXPECT_EQ(state->activeTab()->title, "Docs");
+    EXPECT_LT(std::abs(state->updatedAt.msecsTo(QDateTime::currentDateTimeUtc())), 60'000);
+}
+
+TEST(ExtensionBridgeOverTheBus, HearsTheHandlerAndThenWatchesTheFolderItMade) {
+    test::PrivateSessionBus bus;
+    if (!bus.isRunning()) GTEST_SKIP() << "no dbus-daemon to run a private session bus";
+    test::TemporaryPaths tmp;
+    ManualScheduler scheduler;
+    DBusNamedNotifier notifier(bus.connect());
+    ExtensionBridge bridge(tmp.paths(), notifier, scheduler);
+    QSignalSpy published(&bridge, &ExtensionBridge::stateChanged);
+    bridge.start();
+    ASSERT_FALSE(bridge.isWatching());
+
+    const auto run = test::runExtensionHandler(
+        kProgram, test::framed(R"({"type":"state","tabs":[{"safariTabId":5,"safariWindowId":1}]})"), tmp.paths().home,
+        bus.address());
+    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(published.count() > 0 || published.wait(10000));
+    EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 5);
+    EXPECT_TRUE(bridge.isWatching());
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+#include "Qt/QtFrameClock.h"
+#include "Qt/QtScreens.h"
+#include "Qt/QtWindowList.h"
+
+#include "ManualScheduler.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+namespace ondrake {
+namespace {
+
+std::optional<WindowInfo> find(const std::vector<WindowInfo> &list, std::int64_t number) {
+    for (const auto &w : list)
+        if (w.number == number) return w;
+    return std::nullopt;
+}
+
+TEST(QtScreens, TheFirstScreenHoldsTheOriginAndRectanglesMapBothWays) {
+    QtScreens screens;
+    const auto all = screens.screens();
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.front().frame.topLeft(), QPointF(0, 0));
+    EXPECT_TRUE(all.front().frame.contains(all.front().visibleFrame));
+    EXPECT_EQ(screens.mainScreen()->name, all.front().name);
+
+    const QRect native(100, 50, 300, 200);
+    const auto onScreen = screens.fromNative(native);
+    EXPECT_EQ(onScreen, QRectF(100, screens.firstScreenHeight() - 250, 300, 200));
+    EXPECT_EQ(screens.toNative(onScreen), native);
+
+    QtPointer pointer(screens);
+    EXPECT_FALSE(pointer.isPrimaryButtonDown());
+}
+
+TEST(QtWindowList, ListsThisProcesssWindowsWithTheNumbersTheyStandFor) {
+    QtScreens screens;
+    QtWindowList list(screens);
+    QWidget browser, other;
+    browser.setGeometry(100, 50, 400, 300);
+    browser.winId();
+    browser.windowHandle()->setProperty(QtWindowList::kWindowNumberProperty, 4242);
+    browser.windowHandle()->setProperty(QtWindowList::kOwnerProcessProperty, 777);
+    other.setGeometry(200, 80, 400, 300);
+    browser.show();
+    other.show();
+    QCoreApplication::processEvents();
+
+    list.noteRaised(other.windowHandle());
+    list.noteRaised(browser.windowHandle());
+    auto shown = list.onScreenWindows().value();
+    const auto entry = find(shown, 4242);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->ownerProcessID, 777);
+    EXPECT_EQ(entry->layer, 0);
+    EXPECT_EQ(entry->bounds, QRectF(100, 50, 400, 300));
+    const auto own = find(shown, std::int64_t(other.winId()));
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->ownerProcessID, QCoreApplication::applicationPid());
+    EXPECT_EQ(shown.front().number, 4242);  // the last one raised is in front
+
+    list.noteRaised(other.windowHandle());
+    EXPECT_EQ(list.onScreenWindows()->front().number, std::int64_t(other.winId()));
+
+    browser.hide();
+    EXPECT_FALSE(find(list.onScreenWindows().value(), 4242));
+    ASSERT_TRUE(list.window(4242));
+    EXPECT_FALSE(list.window(4242)->isOnScreen);
+    EXPECT_FALSE(list.window(987654321));
+}
+
+TEST(QtFrameClock, MakesLinksOnlyForAttachedScreens) {
+    ManualScheduler scheduler;
+    QtScreens screens;
+    QtFrameClock clock(scheduler);
+    EXPECT_TRUE(clock.makeDisplayLink(screens.screens().front(), [](double) {}, [] {}));
+    ScreenInfo unplugged;
+    unplugged.name = QStringLiteral("Unplugged");
+    EXPECT_FALSE(clock.makeDisplayLink(unplugged, [](double) {}, [] {}));
+}
+
+}  // namespace
+}  // namespace ondrake
