@@ -1,6 +1,8 @@
 #include "SidebarPanel.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
 #include <QWindow>
@@ -38,6 +40,24 @@ bool SidebarPanel::eventFilter(QObject *watched, QEvent *event) {
 
 std::int64_t SidebarPanel::windowNumber() const { return std::int64_t(winId()); }
 
+void SidebarPanel::setAppearance(std::optional<PanelAppearance> appearance) {
+    if (appearance == appearance_) return;
+    appearance_ = appearance;
+    if (!appearance || *appearance == PanelAppearance::followSystem) {
+        setPalette(QPalette());
+        return;
+    }
+    const bool dark = *appearance == PanelAppearance::dark;
+    QPalette palette;
+    palette.setColor(QPalette::Window, dark ? QColor(30, 30, 32) : QColor(242, 242, 245));
+    palette.setColor(QPalette::WindowText, dark ? QColor(235, 235, 240) : QColor(28, 28, 30));
+    palette.setColor(QPalette::Base, dark ? QColor(22, 22, 24) : QColor(255, 255, 255));
+    palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
+    palette.setColor(QPalette::Button, palette.color(QPalette::Window));
+    palette.setColor(QPalette::ButtonText, palette.color(QPalette::WindowText));
+    setPalette(palette);
+}
+
 void SidebarPanel::setFrame(const QRectF &frame, bool display) {
     frame_ = frame;
     setGeometry(screens_.toNative(frame));
@@ -61,8 +81,10 @@ void SidebarPanel::orderFrontRegardless() {
         watchNativeWindow();  // changing the flags may give the panel a new native window
     }
     show();
-    if (stacking.raise) raise();
-    if (stacking.lower) lower();
+    // Offscreen there is no stack to move in, and the platform complains at every try.
+    static const bool hasStack = QGuiApplication::platformName() != QLatin1String("offscreen");
+    if (hasStack && stacking.raise) raise();
+    if (hasStack && stacking.lower) lower();
     Q_EMIT placementChanged();
     Q_EMIT orderedFront();
 }

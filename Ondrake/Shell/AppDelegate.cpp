@@ -1,0 +1,249 @@
+#include "AppDelegate.h"
+
+#include "Shell/SidebarKeyEvents.h"
+
+#include "Async.h"
+#include "Store/StoreStartup.h"
+
+#include <QThread>
+
+namespace ondrake {
+
+AppDelegate::AppDelegate(Platform platform, QObject *parent)
+    : QObject(parent),
+      platform_(std::move(platform)),
+      tracker_({platform_.scheduler, platform_.windowList, platform_.workspace, platform_.pointer, platform_.screens,
+                platform_.frameClock, platform_.defaults, platform_.application.processIdentifier()}),
+      extensionBridge_(platform_.paths, platform_.notifier, platform_.scheduler),
+      permission_(platform_.workspace, platform_.privacy, platform_.defaults) {
+    // The former identity's records are carried over before the store loads them.
+    auto fileStore = openRecordFileStore(platform_.paths, platform_.defaults);
+    controller_ = std::make_unique<SafariController>(platform_.scriptEngine, platform_.scheduler, platform_.workspace);
+    store_ = std::make_unique<TabStore>(*controller_, std::move(fileStore),
+                                        TabStore::Services{platform_.scheduler, platform_.workspace, permission_,
+                                                           platform_.defaults, platform_.paths, platform_.http,
+                                                           platform_.environment});
+    presence_ = std::make_unique<SidebarPresence>(
+        *store_, tracker_,
+        SidebarPresence::Services{platform_.scheduler, platform_.workspace, platform_.pointer, platform_.defaults,
+                                  platform_.application.processIdentifier()});
+}
+
+AppDelegate::~AppDelegate() {
+    for (const auto &c : workspaceObservers_) disconnect(c);
+    for (const auto &c : subscriptions_) disconnect(c);
+    tracker_.setOnChange({});
+    tracker_.stop();
+    if (poller_) poller_->stop();
+    presence_->setWindowController(nullptr);
+    presence_->setPoller(nullptr);
+    // The store may call back into the tracker until it goes.
+    store_->onBrowserWindowRaised = [] {};
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (windowController_) return;
+    platform_.application.setAccessoryActivationPolicy();
+    installStatusItem();
+    buildWindowController();
+
+    tracker_.setSidebarWindowNumber(windowController_->panel().windowNumber());
+    tracker_.setOnChange([this](const std::optional<SafariWindowSample> &sample) { windowTrackerChanged(sample); });
+    store_->onBrowserWindowRaised = [this] { tracker_.extendOrderingWatch(SidebarPresence::kRaiseWatch); };
+
+    poller_ = std::make_unique<TabPoller>(*store_, platform_.scheduler, platform_.workspace,
+                                          platform_.application.processIdentifier());
+    presence_->setPoller(poller_.get());
+
+    subscribe();
+    extensionBridge_.start();
+    observeWorkspace();
+    presence_->applySidebarPresence();
+    presence_->evaluatePresence(std::nullopt);
+}
+
+void AppDelegate::buildWindowController() {
+    windowController_ = std::make_unique<SidebarWindowController>(
+        nullptr, SidebarWindowController::Services{platform_.defaults, platform_.screens, platform_.pointer,
+                                                   platform_.scheduler});
+    auto &controller = *windowController_;
+    if (platform_.panelWindowServer)
+        panelMirror_ = std::make_unique<SidebarPanelMirror>(controller.panel(), *platform_.panelWindowServer,
+                                                            platform_.screens,
+                                                            platform_.application.processIdentifier());
+    controller.onVisibilityChange = [this](bool) { presence_->applySidebarPresence(); };
+    controller.onKeyDown = [this](const QKeyEvent &event) { return keyPressed(event); };
+    controller.hasSelection = [this] { return !store_->selection().ids.isEmpty(); };
+    if (controller.setCompact(store_->isCompact())) controller.scheduleFrameUpdate();
+    applyTheme(sidebarThemeChoiceFromString(platform_.defaults.stringForKey(QString::fromLatin1(kSidebarThemeDefaultsKey))
+                                                .value_or(QString())));
+    presence_->setWindowController(windowController_.get());
+}
+
+void AppDelegate::subscribe() {
+    // Delivered on the next turn of the main loop, as a subscriber on the main run loop would be.
+    const auto later = [this](auto signal, void (AppDelegate::*reaction)()) {
+        subscriptions_.push_back(connect(store_.get(), signal, this, [this, reaction] {
+            platform_.scheduler.post([self = QPointer<AppDelegate>(this), reaction] {
+                if (self) ((*self).*reaction)();
+            });
+        }));
+    };
+    later(&TabStore::flagsVersionChanged, &AppDelegate::flagsChanged);
+    later(&TabStore::windowsChanged, &AppDelegate::updateKnownWindowIDs);
+    // However the compact flag changes (menu, key, sidebar toggle, settings), the panel follows.
+    subscriptions_.push_back(connect(store_.get(), &TabStore::isCompactChanged, this,
+                                     [this] { compactModeChanged(store_->isCompact()); }));
+}
+
+void AppDelegate::observeWorkspace() {
+    // The workspace promises the main thread; a notification from elsewhere is carried there
+    // rather than handled on the wrong thread.
+    const auto observe = [this](auto signal, WorkspaceEvent event) {
+        workspaceObservers_.push_back(connect(
+            &platform_.workspace, signal, this,
+            [this, event](const RunningApplication &app) {
+                if (QThread::currentThread() == thread()) {
+                    activeApplicationChanged(event, app);
+                    return;
+                }
+                platform_.scheduler.post([self = QPointer<AppDelegate>(this), event, app] {
+                    if (self) self->activeApplicationChanged(event, app);
+                });
+            },
+            Qt::DirectConnection));
+    };
+    observe(&Workspace::applicationActivated, WorkspaceEvent::activated);
+    observe(&Workspace::applicationLaunched, WorkspaceEvent::launched);
+    observe(&Workspace::applicationTerminated, WorkspaceEvent::terminated);
+}
+
+void AppDelegate::activeApplicationChanged(WorkspaceEvent event, const RunningApplication &application) {
+    if (terminated_) return;
+    const auto activated = event == WorkspaceEvent::activated ? std::optional(application) : std::nullopt;
+    presence_->evaluatePresence(activated);
+}
+
+bool AppDelegate::applicationShouldHandleReopen() {
+    presence_->userWantsSidebar = true;
+    presence_->applySidebarPresence();
+    presence_->evaluatePresence(std::nullopt);
+    activateSafari();
+    return true;
+}
+
+void AppDelegate::activateSafari() {
+    for (const auto &app : platform_.workspace.runningApplications(kBrowserBundleIdentifier)) {
+        if (app.isTerminated) continue;
+        platform_.application.activate(app);
+        return;
+    }
+}
+
+void AppDelegate::applicationWillTerminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    if (poller_) poller_->stop();
+    tracker_.stop();
+    extensionBridge_.stop();
+    store_->cancelPendingSave();
+    store_->save();
+    for (const auto &c : workspaceObservers_) disconnect(c);
+    workspaceObservers_.clear();
+}
+
+void AppDelegate::windowTrackerChanged(const std::optional<SafariWindowSample> &sample) {
+    presence_->windowTrackerChanged(sample);
+}
+
+// MARK: The sidebar view's reports
+
+void AppDelegate::sidebarResizeBegan() {
+    if (windowController_) windowController_->widthAtDragStart = windowController_->currentWidth();
+}
+
+void AppDelegate::sidebarResize(double distance) {
+    if (windowController_) windowController_->resize(distance);
+}
+
+void AppDelegate::sidebarResizeEnded() {
+    if (windowController_) windowController_->widthAtDragStart.reset();
+    presence_->dockSidebar();
+}
+
+void AppDelegate::searchFocusChanged(bool focused) {
+    if (windowController_) windowController_->searchFieldIsFocused = focused;
+}
+
+void AppDelegate::compactModeChanged(bool compact) {
+    if (!windowController_) return;
+    auto &controller = *windowController_;
+    const double previousWidth = controller.currentWidth();
+    // Several paths report one change; only the first has anything to do.
+    if (!controller.setCompact(compact)) return;
+    controller.scheduleFrameUpdate();
+    const auto resized = [](QPointer<AppDelegate> self, double previous, bool nowCompact) -> QCoro::Task<> {
+        if (!self || !self->windowController_) co_return;
+        if (self->platform_.defaults.boolForKey(kExpandSafariWhenCompactKey)) {
+            if (const auto x = self->windowController_->safariMinXAfterWidthChange(previous))
+                co_await self->store_->setLeftEdge(*x);
+        }
+        if (self && !nowCompact) self->presence_->dockSidebar();
+    };
+    startTask(resized(this, previousWidth, compact), QStringLiteral("Compact mode"));
+}
+
+void AppDelegate::themeChanged(SidebarThemeChoice theme) { applyTheme(theme); }
+
+void AppDelegate::applyTheme(std::optional<SidebarThemeChoice> theme) {
+    if (!windowController_) return;
+    const auto appearance = theme ? std::optional(ondrake::panelAppearance(*theme)) : std::nullopt;
+    panelAppearance_ = appearance && *appearance != PanelAppearance::followSystem ? appearance : std::nullopt;
+    windowController_->panel().setAppearance(panelAppearance_);
+}
+
+// MARK: Keys
+
+bool AppDelegate::keyPressed(const QKeyEvent &event) {
+    const auto command = sidebarKeyCommand(event, !store_->selection().ids.isEmpty());
+    if (!command) return false;
+    handleKeyCommand(*command);
+    return true;
+}
+
+void AppDelegate::handleKeyCommand(SidebarKeyCommand command) {
+    switch (command) {
+    case SidebarKeyCommand::selectAll: store_->selectAll(); break;
+    case SidebarKeyCommand::clearSelection: store_->clearSelection(); break;
+    case SidebarKeyCommand::closeSelection: break;    // wired with the store's closing
+    case SidebarKeyCommand::reopenLastClosed: break;  // wired with the store's history
+    case SidebarKeyCommand::focusSearch: store_->focusSearch(); break;
+    case SidebarKeyCommand::toggleCompactMode: store_->setCompact(!store_->isCompact()); break;
+    }
+}
+
+bool AppDelegate::isImmersiveModeOn() const {
+    return store_->flags().isEnabled(FeatureFlag::immersiveMode()) && platform_.defaults.boolForKey(kImmersiveModeKey);
+}
+
+// MARK: Reactions
+
+void AppDelegate::flagsChanged() {
+    // The immersive coordinator follows the flags once it is wired.
+}
+
+void AppDelegate::updateKnownWindowIDs() {
+    std::set<std::int64_t> ids;
+    for (const auto &w : store_->windows()) ids.insert(w.safariID);
+    if (ids == tracker_.knownSafariWindowIDs()) return;
+    QStringList text;
+    for (const auto id : ids) text << QString::number(id);
+    tracker_.setKnownSafariWindowIDs(std::move(ids));
+    log_.debug("Safari's own window ids: %{public}s", text.join(QLatin1Char(',')));
+}
+
+// MARK: Tasks
+
+void AppDelegate::startTask(QCoro::Task<> task, const QString &what) { startDetached(std::move(task), log_, what); }
+
+}  // namespace ondrake

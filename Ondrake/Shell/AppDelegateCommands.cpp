@@ -1,0 +1,66 @@
+#include "AppDelegate.h"
+
+namespace ondrake {
+
+void AppDelegate::showSidebar() {
+    presence_->userWantsSidebar = true;
+    presence_->applySidebarPresence();
+    presence_->evaluatePresence(std::nullopt);
+    activateSafari();
+}
+
+void AppDelegate::hideSidebar() {
+    presence_->userWantsSidebar = false;
+    presence_->evaluatePresence(std::nullopt);
+    presence_->applySidebarPresence();
+    startTask(restoreDisplacedWindows(), QStringLiteral("Putting windows back"));
+}
+
+void AppDelegate::toggleCompactMode() { store_->setCompact(!store_->isCompact()); }
+
+void AppDelegate::toggleImmersiveMode() {
+    const bool wasOn = isImmersiveModeOn();
+    platform_.defaults.setBool(kImmersiveModeKey, !wasOn);
+    if (!wasOn) permission_.requestAccessibility();
+}
+
+void AppDelegate::reopenLastClosed() {}
+
+void AppDelegate::setCloseBehavior(const QVariant &rawValue) {
+    if (rawValue.typeId() != QMetaType::QString) return;
+    const auto behavior = parentCloseBehaviorFromString(rawValue.toString());
+    if (!behavior || store_->settings().parentCloseBehavior == *behavior) return;
+    auto settings = store_->settings();
+    settings.parentCloseBehavior = *behavior;
+    store_->setSettings(settings);
+}
+
+void AppDelegate::refresh() { startTask(store_->requestRefresh(), QStringLiteral("Refresh")); }
+
+void AppDelegate::quit() {
+    // The first quit ends the application once every window is back; a second has nothing to add.
+    if (quitting_) return;
+    quitting_ = true;
+    startTask(quitAfterRestoring(this), QStringLiteral("Quit"));
+}
+
+QCoro::Task<> AppDelegate::quitAfterRestoring(QPointer<AppDelegate> self) {
+    co_await self->restoreDisplacedWindows();
+    if (self) self->platform_.application.terminate();
+}
+
+QCoro::Task<> AppDelegate::restoreDisplacedWindows() {
+    ++restoresInFlight_;
+    co_await store_->restoreDisplacedWindows();
+    --restoresInFlight_;
+    if (restoresInFlight_ > 0) {
+        // Windows an earlier request took over are still on their way back: wait for them too.
+        auto waiter = std::make_shared<Deferred<>>();
+        restoreWaiters_.push_back(waiter);
+        co_await *waiter;
+        co_return;
+    }
+    for (auto &waiter : std::exchange(restoreWaiters_, {})) waiter->resolve();
+}
+
+}  // namespace ondrake

@@ -1,0 +1,197 @@
+#include "AppDelegate.h"
+
+#include "Ondrake/Sidebar/SymbolCatalog.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace ondrake {
+
+namespace {
+
+const QString kRecentlyClosed = QStringLiteral("Recently Closed");
+const QString kReadLater = QStringLiteral("Read Later");
+const QString kExport = QStringLiteral("Export");
+const QString kWhenClosing = QStringLiteral("When Closing a Tab");
+
+// An image shipped with the application, if there is one.
+QIcon bundleImage(const QString &name) {
+    const QString path = QStringLiteral(":/%1.png").arg(name);
+    return QFile::exists(path) ? QIcon(path) : QIcon();
+}
+
+MenuItem disabledNote(const QString &title) {
+    MenuItem item;
+    item.title = title;
+    item.isEnabled = false;
+    return item;
+}
+
+}  // namespace
+
+void AppDelegate::installStatusItem() {
+    auto &statusItem = platform_.statusItem;
+    QIcon image = bundleImage(QStringLiteral("MenuBarIcon"));
+    if (image.isNull() && SymbolCatalog::canDraw(u"sidebar.left"))
+        image = SymbolCatalog::icon(u"sidebar.left", QGuiApplication::palette().color(QPalette::WindowText));
+    statusItem.setImage(image, image.isNull() ? QString() : QStringLiteral("Ondrake"));
+
+    statusMenu_ = std::make_shared<MenuModel>();
+    const QPointer<AppDelegate> self(this);
+    // Every item's action holds the delegate weakly and does nothing once it is gone.
+    const auto command = [self](void (AppDelegate::*handler)()) {
+        return [self, handler](const MenuItem &) {
+            if (self) ((*self).*handler)();
+        };
+    };
+    const auto add = [&](const QString &title, std::function<void(const MenuItem &)> action,
+                         KeyEquivalent key = KeyEquivalent::none()) {
+        MenuItem item;
+        item.title = title;
+        item.action = std::move(action);
+        item.keyEquivalent = std::move(key);
+        statusMenu_->items.push_back(std::move(item));
+    };
+    const auto submenu = [&](const QString &title) {
+        MenuItem item;
+        item.title = title;
+        item.submenu = std::make_shared<MenuModel>();
+        statusMenu_->items.push_back(std::move(item));
+    };
+    const auto separator = [&] { statusMenu_->items.push_back(MenuItem::separator()); };
+
+    add(QStringLiteral("Show Sidebar"), command(&AppDelegate::showSidebar));
+    add(QStringLiteral("Hide Sidebar"), command(&AppDelegate::hideSidebar));
+    add(QStringLiteral("Compact Mode"), command(&AppDelegate::toggleCompactMode), KeyEquivalent::commandShiftKey(QStringLiteral("c")));
+    add(QStringLiteral("Immersive Mode"), command(&AppDelegate::toggleImmersiveMode));
+    add(QStringLiteral("Calibrate Tab Bar Overlay…"), {});
+    add(QStringLiteral("Command Palette…"), {}, KeyEquivalent::commandKey(QStringLiteral("k")));
+    separator();
+    add(QStringLiteral("Reopen Closed Tab"), command(&AppDelegate::reopenLastClosed), KeyEquivalent::commandShiftKey(QStringLiteral("t")));
+    submenu(kRecentlyClosed);
+    submenu(kReadLater);
+    separator();
+    submenu(kExport);
+    add(QStringLiteral("Import…"), {});
+    separator();
+    submenu(kWhenClosing);
+    separator();
+    add(QStringLiteral("Refresh"), command(&AppDelegate::refresh), KeyEquivalent::commandKey(QStringLiteral("r")));
+    add(QStringLiteral("Settings…"), {}, KeyEquivalent::commandKey(QStringLiteral(",")));
+    add(QStringLiteral("Check for Updates…"), {});
+    separator();
+    add(QStringLiteral("Quit Ondrake"), command(&AppDelegate::quit), KeyEquivalent::commandKey(QStringLiteral("q")));
+
+    statusMenu_->onWillOpen = [self] {
+        if (self) self->menuNeedsUpdate();
+    };
+    statusItem.setMenu(statusMenu_);
+}
+
+void AppDelegate::menuNeedsUpdate() {
+    auto &menu = *statusMenu_;
+    const bool wants = presence_->userWantsSidebar;
+    menu.item(QStringLiteral("Show Sidebar"))->isEnabled = !wants;
+    menu.item(QStringLiteral("Hide Sidebar"))->isEnabled = wants;
+    menu.item(QStringLiteral("Compact Mode"))->isChecked = store_->isCompact();
+
+    const bool immersiveFeature = store_->flags().isEnabled(FeatureFlag::immersiveMode());
+    auto *immersive = menu.item(QStringLiteral("Immersive Mode"));
+    immersive->isEnabled = immersiveFeature;
+    immersive->isChecked = isImmersiveModeOn();
+    immersive->toolTip = immersiveFeature
+                             ? QStringLiteral("Draw an Ondrake bar over Safari’s tab row. Safari’s tabs are unchanged underneath.")
+                             : QStringLiteral("Turn on Immersive Mode in Settings → Feature Flags first.");
+
+    // Items whose window or service has not been built are shown but cannot be chosen.
+    for (auto *item : {menu.item(QStringLiteral("Calibrate Tab Bar Overlay…")), menu.item(QStringLiteral("Command Palette…")),
+                       menu.item(QStringLiteral("Import…")), menu.item(QStringLiteral("Settings…")),
+                       menu.item(QStringLiteral("Check for Updates…"))})
+        item->isEnabled = bool(item->action);
+    menu.item(QStringLiteral("Calibrate Tab Bar Overlay…"))->isEnabled &= immersiveFeature;
+
+    rebuildSubmenus();
+}
+
+void AppDelegate::rebuildSubmenus() {
+    auto &menu = *statusMenu_;
+    const QPointer<AppDelegate> self(this);
+
+    auto &closed = *menu.item(kRecentlyClosed)->submenu;
+    closed.items.clear();
+    const auto &batches = store_->recentlyClosed().batches;
+    for (auto it = batches.rbegin(); it != batches.rend(); ++it) {
+        MenuItem item;
+        item.title = it->title();
+        item.representedObject = it->id;
+        item.isEnabled = false;  // reopening a chosen batch arrives with the store's history
+        closed.items.push_back(std::move(item));
+    }
+    if (batches.empty()) closed.items.push_back(disabledNote(QStringLiteral("Nothing Closed Yet")));
+
+    auto &closing = *menu.item(kWhenClosing)->submenu;
+    closing.items.clear();
+    struct Behaviour {
+        ParentCloseBehavior value;
+        QString title;
+        QString toolTip;
+    };
+    const Behaviour behaviours[] = {
+        {ParentCloseBehavior::parentOnly, QStringLiteral("Close Only That Tab"),
+         QStringLiteral("Nested tabs move up a level and stay open.")},
+        {ParentCloseBehavior::parentAndDescendants, QStringLiteral("Close Its Nested Tabs Too"),
+         QStringLiteral("Nested tabs close with it. Locked and pinned ones are kept.")},
+    };
+    for (const auto &b : behaviours) {
+        MenuItem item;
+        item.title = b.title;
+        item.toolTip = b.toolTip;
+        item.representedObject = toString(b.value);
+        item.isChecked = store_->settings().parentCloseBehavior == b.value;
+        item.action = [self](const MenuItem &chosen) {
+            if (self) self->setCloseBehavior(chosen.representedObject);
+        };
+        closing.items.push_back(std::move(item));
+    }
+
+    auto &readLater = *menu.item(kReadLater)->submenu;
+    readLater.items.clear();
+    for (const auto &record : store_->book().readLaterRecords()) {
+        MenuItem item;
+        item.title = !record.title.isEmpty() ? record.title
+                     : record.url            ? *record.url
+                                             : QStringLiteral("Untitled");
+        item.submenu = std::make_shared<MenuModel>();
+        for (const auto &title : {QStringLiteral("Open"), QStringLiteral("Open and Mark Read"),
+                                  QStringLiteral("Mark as Read"), QStringLiteral("Remove from Read Later")}) {
+            MenuItem action;
+            action.title = title;
+            action.representedObject = record.id.toString();
+            action.isEnabled = false;  // arrive with the store's read-later operations
+            item.submenu->items.push_back(std::move(action));
+        }
+        readLater.items.push_back(std::move(item));
+    }
+    if (readLater.items.empty()) readLater.items.push_back(disabledNote(QStringLiteral("Nothing Saved Yet")));
+
+    auto &exports = *menu.item(kExport)->submenu;
+    exports.items.clear();
+    MenuItem selected = disabledNote(QStringLiteral("Selected Tabs…"));
+    MenuItem window = disabledNote(QStringLiteral("Current Window…"));
+    MenuItem group;
+    group.title = QStringLiteral("Group");
+    group.submenu = std::make_shared<MenuModel>();
+    for (const auto &g : store_->sortedGroups()) {
+        MenuItem item = disabledNote(g.name);
+        item.representedObject = g.id.toString();
+        group.submenu->items.push_back(std::move(item));
+    }
+    if (group.submenu->items.empty()) group.submenu->items.push_back(disabledNote(QStringLiteral("No Groups")));
+    MenuItem all = disabledNote(QStringLiteral("All Ondrake Data…"));
+    exports.items = {selected, window, group, MenuItem::separator(), all};
+
+    menu.item(QStringLiteral("Reopen Closed Tab"))->isEnabled = false;
+}
+
+}  // namespace ondrake
