@@ -88,7 +88,7 @@ OverlayCalibrationView::OverlayCalibrationView(OverlayCalibrationModel &model, Q
         grid->addWidget(caption, r, 0, Qt::AlignRight | Qt::AlignVCenter);
 
         Row row;
-        row.spec = &field;
+        row.definition = &field;
         row.field = new QLineEdit(this);
         row.field->setFixedWidth(fieldWidth);
         row.field->setAccessibleName(label);
@@ -152,14 +152,14 @@ OverlayCalibrationView::~OverlayCalibrationView() = default;
 void OverlayCalibrationView::commit(const Row &row) {
     if (!row.field->isModified()) return;
     row.field->setModified(false);
-    model_.edit(*row.spec, parsed(row.field->text()));
+    model_.edit(*row.definition, parsed(row.field->text()));
     // Clamped, or not a number at all: the field shows what the model holds.
     refresh();
 }
 
 void OverlayCalibrationView::step(const Row &row, double direction) {
     commit(row);
-    model_.edit(*row.spec, model_.insets().*row.spec->member + direction * row.spec->step);
+    model_.edit(*row.definition, model_.insets().*row.definition->member + direction * row.definition->step);
 }
 
 void OverlayCalibrationView::save() {
@@ -171,10 +171,10 @@ void OverlayCalibrationView::save() {
 void OverlayCalibrationView::refresh() {
     const auto &insets = model_.insets();
     for (const auto &row : rows_) {
-        const double value = insets.*row.spec->member;
+        const double value = insets.*row.definition->member;
         if (!row.field->isModified()) row.field->setText(formatted(value));
-        row.up->setEnabled(value < row.spec->maximum);
-        row.down->setEnabled(value > row.spec->minimum);
+        row.up->setEnabled(value < row.definition->maximum);
+        row.down->setEnabled(value > row.definition->minimum);
     }
     note_->setText(noteText(model_.safariVersion()));
     useAutomatic_->setVisible(model_.hasStoredCalibration());

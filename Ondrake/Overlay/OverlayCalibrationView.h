@@ -51,7 +51,7 @@ protected:
 
 private:
     struct Row {
-        const OverlayCalibrationModel::Field *spec = nullptr;
+        const OverlayCalibrationModel::Field *definition = nullptr;
         QLineEdit *field = nullptr;
         QToolButton *up = nullptr;
         QToolButton *down = nullptr;
