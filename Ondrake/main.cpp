@@ -12,6 +12,7 @@
 #include "Qt/QtWindowList.h"
 #include "Qt/TerminationSignals.h"
 #include "Qt/VisibleBrowser.h"
+#include "SimulatedAccessibility.h"
 #include "SimulatedApplication.h"
 #include "SimulatedFrameClock.h"
 #include "SimulatedPrivacy.h"
@@ -93,6 +94,8 @@ int main(int argc, char *argv[]) {
     safari.activate();
     SimulatedScriptEngine scriptEngine(safari);
     SimulatedPrivacy privacy(workspace);
+    SimulatedAccessibility accessibility(scheduler, safari, privacy);
+    workspace.setInstalledApplicationVersion(safari.bundleIdentifier(), QStringLiteral("17.4"));
     Desktop desktop(safari, workspace, scheduler);
 
     DBusNamedNotifier notifier;
@@ -100,7 +103,7 @@ int main(int argc, char *argv[]) {
     QtDialogs dialogs;
     AppDelegate delegate(AppDelegate::Platform{scheduler, workspace, *desktop.windowList, *desktop.screens,
                                                *desktop.pointer, *desktop.frameClock, defaults, paths, scriptEngine,
-                                               privacy, std::make_shared<QtHttpClient>(), notifier, statusItem,
+                                               privacy, accessibility, std::make_shared<QtHttpClient>(), notifier, statusItem,
                                                dialogs, application, FeatureFlags::processEnvironment(),
                                                desktop.windowServer});
 

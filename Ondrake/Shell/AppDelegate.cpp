@@ -15,7 +15,8 @@ AppDelegate::AppDelegate(Platform platform, QObject *parent)
       tracker_({platform_.scheduler, platform_.windowList, platform_.workspace, platform_.pointer, platform_.screens,
                 platform_.frameClock, platform_.defaults, platform_.application.processIdentifier()}),
       extensionBridge_(platform_.paths, platform_.notifier, platform_.scheduler),
-      permission_(platform_.workspace, platform_.privacy, platform_.defaults) {
+      permission_(platform_.workspace, platform_.privacy, platform_.defaults),
+      calibrationStore_(platform_.defaults, platform_.scheduler) {
     // The former identity's records are carried over before the store loads them.
     auto fileStore = openRecordFileStore(platform_.paths, platform_.defaults);
     controller_ = std::make_unique<SafariController>(platform_.scriptEngine, platform_.scheduler, platform_.workspace);
@@ -30,6 +31,12 @@ AppDelegate::AppDelegate(Platform platform, QObject *parent)
 }
 
 AppDelegate::~AppDelegate() {
+    // The coordinator and the models' closures must not reach a delegate being torn down.
+    if (immersive_) {
+        immersive_->onEnablementChanged = [](bool) {};
+        immersive_->onCalibrationChanged = [](const SafariChromeInsets &) {};
+    }
+    presence_->isImmersiveActive = [] { return false; };
     for (const auto &c : workspaceObservers_) disconnect(c);
     for (const auto &c : subscriptions_) disconnect(c);
     tracker_.setOnChange({});
@@ -54,6 +61,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     poller_ = std::make_unique<TabPoller>(*store_, platform_.scheduler, platform_.workspace,
                                           platform_.application.processIdentifier());
     presence_->setPoller(poller_.get());
+    buildImmersiveOverlay();
 
     subscribe();
     extensionBridge_.start();
@@ -80,6 +88,35 @@ void AppDelegate::buildWindowController() {
     presence_->setWindowController(windowController_.get());
 }
 
+void AppDelegate::buildImmersiveOverlay() {
+    const QPointer<AppDelegate> self(this);
+    overlayModel_.onMenu = [self] {
+        if (self) self->platform_.statusItem.performClick();
+    };
+    overlayModel_.onActivateCrumb = [self](const QString &tabID) {
+        if (self) self->activateCrumbTab(tabID);
+    };
+    overlayModel_.onCommandPalette = [] {};
+
+    immersive_ = std::make_unique<ImmersiveOverlayCoordinator>(
+        overlayModel_, safariVersion(), calibrationStore_,
+        ImmersiveOverlayCoordinator::Services{platform_.scheduler, platform_.workspace, platform_.accessibility,
+                                              platform_.privacy, platform_.screens, platform_.defaults});
+    immersive_->onEnablementChanged = [self](bool) {
+        if (self) self->presence_->applySidebarPresence();
+    };
+    immersive_->onCalibrationChanged = [self](const SafariChromeInsets &insets) {
+        if (self) self->calibrationModel_.setInsets(insets);
+    };
+    immersive_->setEnabled(isImmersiveModeOn());
+    presence_->isImmersiveActive = [self] { return self && self->immersive_ && self->immersive_->isEnabled(); };
+}
+
+const std::optional<QString> &AppDelegate::safariVersion() {
+    if (!safariVersion_) safariVersion_ = platform_.workspace.installedApplicationVersion(kBrowserBundleIdentifier);
+    return *safariVersion_;
+}
+
 void AppDelegate::subscribe() {
     // Delivered on the next turn of the main loop, as a subscriber on the main run loop would be.
     const auto later = [this](auto signal, void (AppDelegate::*reaction)()) {
@@ -89,6 +126,12 @@ void AppDelegate::subscribe() {
             });
         }));
     };
+    later(&TabStore::windowsChanged, &AppDelegate::refreshOverlay);
+    subscriptions_.push_back(connect(&extensionBridge_, &ExtensionBridge::stateChanged, this, [this] {
+        platform_.scheduler.post([self = QPointer<AppDelegate>(this)] {
+            if (self) self->refreshOverlay();
+        });
+    }));
     later(&TabStore::flagsVersionChanged, &AppDelegate::flagsChanged);
     later(&TabStore::windowsChanged, &AppDelegate::updateKnownWindowIDs);
     // However the compact flag changes (menu, key, sidebar toggle, settings), the panel follows.
@@ -122,6 +165,7 @@ void AppDelegate::activeApplicationChanged(WorkspaceEvent event, const RunningAp
     if (terminated_) return;
     const auto activated = event == WorkspaceEvent::activated ? std::optional(application) : std::nullopt;
     presence_->evaluatePresence(activated);
+    if (immersive_) immersive_->evaluate(activated);
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
@@ -153,6 +197,7 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 void AppDelegate::windowTrackerChanged(const std::optional<SafariWindowSample> &sample) {
+    if (immersive_) immersive_->handleWindowSample(sample);
     presence_->windowTrackerChanged(sample);
 }
 
@@ -229,7 +274,38 @@ bool AppDelegate::isImmersiveModeOn() const {
 // MARK: Reactions
 
 void AppDelegate::flagsChanged() {
-    // The immersive coordinator follows the flags once it is wired.
+    if (immersive_) immersive_->setEnabled(isImmersiveModeOn());
+}
+
+void AppDelegate::refreshOverlay() {
+    const auto &windows = store_->windows();
+    const auto front = std::find_if(windows.begin(), windows.end(), [](const SafariWindow &w) { return w.isFrontmost; });
+    const auto active = front == windows.end() ? std::nullopt : front->activeTab();
+    QString title = active ? active->title : QString();
+    if (extensionBridge_.isFresh()) {
+        // What the extension reports of the browser's own tab wins while it is recent.
+        if (const auto tab = extensionBridge_.state()->activeTab(); tab && !tab->title.isEmpty()) title = tab->title;
+    }
+    overlayModel_.setTitle(title);
+    overlayModel_.setBreadcrumb(active ? TabBreadcrumb::make(*active, front->tabs, 4,
+                                                             [this](const QString &id) { return store_->groupName(id); })
+                                       : TabBreadcrumb{});
+}
+
+void AppDelegate::activateCrumbTab(const QString &tabID) {
+    std::optional<SafariTab> found;
+    for (const auto &w : store_->windows())
+        for (const auto &t : w.tabs)
+            if (!found && t.id == tabID) found = t;
+    if (!found) return;
+    const auto activate = [](QPointer<AppDelegate> self, SafariTab tab) -> QCoro::Task<> {
+        auto &store = *self->store_;
+        store.select(tab.id, SidebarModifiers::none());
+        const auto outcome = co_await store.performReportingErrors(store.activate(tab));
+        if (outcome && outcome->kind == CommandOutcome::Kind::applied) store.onBrowserWindowRaised();
+        co_await store.requestRefresh();
+    };
+    startTask(activate(this, *found), QStringLiteral("Activating a tab"));
 }
 
 void AppDelegate::updateKnownWindowIDs() {

@@ -6,6 +6,7 @@
 #include "Shell/SidebarPresence.h"
 #include "Shell/SidebarWindowController.h"
 
+#include "Accessibility.h"
 #include "Application.h"
 #include "Async.h"
 #include "Browser/AutomationPermission.h"
@@ -18,6 +19,10 @@
 #include "NamedNotifier.h"
 #include "Ondrake/Model/FeatureFlags.h"
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
+#include "Overlay/ImmersiveOverlayCoordinator.h"
+#include "Overlay/OverlayBarModel.h"
+#include "Overlay/OverlayCalibrationModel.h"
+#include "Overlay/OverlayCalibrationStore.h"
 #include "Paths.h"
 #include "Pointer.h"
 #include "Privacy.h"
@@ -62,6 +67,7 @@ public:
         Paths paths;
         ScriptEngine &scriptEngine;
         Privacy &privacy;
+        Accessibility &accessibility;
         std::shared_ptr<HttpClient> http;
         NamedNotifier &notifier;
         StatusItem &statusItem;
@@ -119,11 +125,23 @@ public:
     void quit();
     bool isQuitting() const { return quitting_; }
 
+    // Starts calibrating the immersive bar by hand; nothing while the feature is off.
+    void calibrateOverlay();
+
     // Reactions to the store's published values.
     void flagsChanged();
     void updateKnownWindowIDs();
+    // The immersive bar's title and breadcrumb, from the front window's active tab.
+    void refreshOverlay();
+    // A crumb of the immersive bar was clicked: that tab is selected and brought forward.
+    void activateCrumbTab(const QString &tabID);
+    // The browser's version, asked of the workspace once.
+    const std::optional<QString> &safariVersion();
 
     TabStore &store() { return *store_; }
+    OverlayBarModel &overlayModel() { return overlayModel_; }
+    OverlayCalibrationModel &calibrationModel() { return calibrationModel_; }
+    ImmersiveOverlayCoordinator *immersive() { return immersive_.get(); }
     SafariWindowTracker &tracker() { return tracker_; }
     SidebarPresence &presence() { return *presence_; }
     SidebarWindowController *windowController() { return windowController_.get(); }
@@ -136,6 +154,8 @@ private:
     enum class WorkspaceEvent { launched, activated, terminated };
 
     void buildWindowController();
+    void buildImmersiveOverlay();
+    void setCalibrationHandlers();
     void subscribe();
     void observeWorkspace();
     void activeApplicationChanged(WorkspaceEvent event, const RunningApplication &application);
@@ -152,8 +172,11 @@ private:
     Platform platform_;
     const Logger log_{QStringLiteral("Sidebar")};
     SafariWindowTracker tracker_;
+    OverlayBarModel overlayModel_;
     ExtensionBridge extensionBridge_;
+    OverlayCalibrationModel calibrationModel_;
     AutomationPermission permission_;
+    OverlayCalibrationStore calibrationStore_;
     std::unique_ptr<SafariController> controller_;
     std::unique_ptr<TabStore> store_;
     std::unique_ptr<SidebarPresence> presence_;
@@ -161,6 +184,8 @@ private:
     std::unique_ptr<SidebarWindowController> windowController_;
     std::unique_ptr<SidebarPanelMirror> panelMirror_;
     std::unique_ptr<TabPoller> poller_;
+    std::unique_ptr<ImmersiveOverlayCoordinator> immersive_;
+    std::optional<std::optional<QString>> safariVersion_;
     std::optional<PanelAppearance> panelAppearance_;
     std::vector<QMetaObject::Connection> workspaceObservers_;
     std::vector<QMetaObject::Connection> subscriptions_;

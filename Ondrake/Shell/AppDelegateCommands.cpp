@@ -22,6 +22,41 @@ void AppDelegate::toggleImmersiveMode() {
     const bool wasOn = isImmersiveModeOn();
     platform_.defaults.setBool(kImmersiveModeKey, !wasOn);
     if (!wasOn) permission_.requestAccessibility();
+    if (immersive_) immersive_->setEnabled(isImmersiveModeOn());
+}
+
+void AppDelegate::calibrateOverlay() {
+    if (!immersive_ || !store_->flags().isEnabled(FeatureFlag::immersiveMode())) return;
+    if (!isImmersiveModeOn()) {
+        platform_.defaults.setBool(kImmersiveModeKey, true);
+        permission_.requestAccessibility();
+        immersive_->setEnabled(isImmersiveModeOn());
+    }
+    platform_.application.activateIgnoringOtherApps();
+    immersive_->beginCalibration();
+    calibrationModel_.setInsets(immersive_->calibrationSeed());
+    calibrationModel_.setHasStoredCalibration(immersive_->hasStoredCalibration());
+    calibrationModel_.setSafariVersion(OverlayCalibrationModel::versionName(immersive_->safariVersion()));
+    setCalibrationHandlers();
+}
+
+void AppDelegate::setCalibrationHandlers() {
+    const QPointer<AppDelegate> self(this);
+    calibrationModel_.onEdit = [self](const SafariChromeInsets &insets) {
+        if (self && self->immersive_) self->immersive_->applyCalibrationEdit(insets);
+    };
+    const auto end = [self](bool save) {
+        if (!self) return;
+        if (self->immersive_) self->immersive_->endCalibration(save);
+        self->calibrationModel_.setHasStoredCalibration(self->immersive_ && self->immersive_->hasStoredCalibration());
+    };
+    calibrationModel_.onSave = [end] { end(true); };
+    calibrationModel_.onCancel = [end] { end(false); };
+    calibrationModel_.onResetToAutomatic = [self] {
+        if (!self) return;
+        if (self->immersive_) self->immersive_->resetToAutomaticDetection();
+        self->calibrationModel_.setHasStoredCalibration(false);
+    };
 }
 
 void AppDelegate::reopenLastClosed() {}

@@ -109,7 +109,9 @@ void AppDelegate::menuNeedsUpdate() {
                        menu.item(QStringLiteral("Import…")), menu.item(QStringLiteral("Settings…")),
                        menu.item(QStringLiteral("Check for Updates…"))})
         item->isEnabled = bool(item->action);
-    menu.item(QStringLiteral("Calibrate Tab Bar Overlay…"))->isEnabled &= immersiveFeature;
+    auto *calibrate = menu.item(QStringLiteral("Calibrate Tab Bar Overlay…"));
+    calibrate->isEnabled &= immersiveFeature;
+    calibrate->toolTip = immersive_ && immersive_->hiddenReason() ? message(*immersive_->hiddenReason()) : QString();
 
     rebuildSubmenus();
 }

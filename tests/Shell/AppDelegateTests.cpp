@@ -3,6 +3,7 @@
 #include "Shell/SidebarKeyEvents.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -61,7 +62,7 @@ TEST(AppDelegate, ConstructionStartsNothingAndLaunchWiresTheGraphInOrder) {
     AppDelegate *delegate = nullptr;
     AppDelegate::Platform changed{platform.scheduler, platform.workspace, windowList, platform.screens,
                                   platform.pointer, platform.frameClock, platform.defaults, platform.paths,
-                                  platform.scriptEngine, platform.privacy, platform.http, platform.notifier,
+                                  platform.scriptEngine, platform.privacy, platform.accessibility, platform.http, platform.notifier,
                                   statusItem, platform.dialogs, platform.application, platform.environment,
                                   platform.panelWindowServer};
     world.delegate = std::make_unique<AppDelegate>(changed);
@@ -291,6 +292,89 @@ TEST(SidebarKeyEvents, KeysAreReadWithoutTheirModifiers) {
         const QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, c.text);
         EXPECT_EQ(sidebarKeyCommand(event, c.hasSelection), c.expected) << c.key;
     }
+}
+
+}  // namespace
+}  // namespace ondrake
+
+namespace ondrake {
+namespace {
+
+void writeExtensionState(test::AppWorld &world, const ExtensionState &state) {
+    const auto folder = OndrakeExtensionProtocol::exchangeDirectory(true, world.folders.paths().home);
+    QFile file(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(*state.encoded());
+    file.close();
+    world.notifier.post(OndrakeExtensionProtocol::stateChangedNotification);
+    world.settle();
+}
+
+TEST(AppDelegate, TheImmersiveBarShowsTheFrontWindowsActiveTab) {
+    test::AppWorld world;
+    world.openBrowser({test::page("Alpha"), test::page("Beta"), test::page("Gamma")});
+    world.safari.update([](std::vector<SimulatedSafari::Window> &windows) { windows.front().currentTab = 2; });
+    auto &app = world.launch();
+    world.step(1);
+    EXPECT_EQ(app.overlayModel().title(), QStringLiteral("Beta"));
+    ASSERT_FALSE(app.overlayModel().breadcrumb().crumbs.empty());
+    EXPECT_EQ(app.overlayModel().breadcrumb().crumbs.back().title, QStringLiteral("Beta"));
+
+    // While the extension's report is recent, its title of the active tab wins.
+    ExtensionState state;
+    state.updatedAt = world.scheduler.wallNow();
+    state.tabs = {ExtensionTab{7, 1, QStringLiteral("Beta — as the extension sees it"), std::nullopt, true, false}};
+    state.focusedWindowID = 1;
+    writeExtensionState(world, state);
+    EXPECT_EQ(app.overlayModel().title(), QStringLiteral("Beta — as the extension sees it"));
+    world.scheduler.setWallNow(world.scheduler.wallNow().addSecs(20));
+    app.refreshOverlay();
+    EXPECT_EQ(app.overlayModel().title(), QStringLiteral("Beta")) << "a stale report no longer counts";
+
+    world.safari.update([](std::vector<SimulatedSafari::Window> &windows) { windows.clear(); });
+    world.poll();
+    world.settle();
+    EXPECT_EQ(app.overlayModel().title(), QString());
+    EXPECT_TRUE(app.overlayModel().breadcrumb().crumbs.empty());
+}
+
+TEST(AppDelegate, ACrumbClickSelectsAndActivatesItsTab) {
+    test::AppWorld world;
+    const auto id = world.openBrowser({test::page("Alpha"), test::page("Beta")});
+    auto &app = world.launch();
+    const auto beta = world.store().windows().front().tabs.at(1);
+    app.overlayModel().onActivateCrumb(beta.id);
+    world.settle();
+    EXPECT_EQ(world.browserWindow(id)->currentTab, 2);
+    EXPECT_EQ(world.store().selection().ids, QSet<QString>{beta.id});
+    EXPECT_TRUE(app.tracker().orderingWatchUntil()) << "the raised window's ordering is watched";
+
+    app.overlayModel().onActivateCrumb(QStringLiteral("tab-gone"));  // a tab that went does nothing
+    world.settle();
+    EXPECT_EQ(world.store().selection().ids, QSet<QString>{beta.id});
+}
+
+TEST(AppDelegate, TheImmersiveCoordinatorFollowsTheFeatureAndHearsSamplesAndActivations) {
+    test::AppWorld world;
+    world.defaults.setBool(AppDelegate::kImmersiveModeKey, true);
+    world.openBrowser({test::page("Alpha")});
+    auto &app = world.launch();
+    EXPECT_FALSE(app.immersive()->isEnabled()) << "the switch alone does not enable it";
+
+    // The feature switched on in the settings turns the bar on, and off again.
+    world.store().flags().setOverride(true, FeatureFlag::immersiveMode());
+    world.settle();
+    ASSERT_TRUE(app.immersive()->isEnabled());
+    world.step(1);
+    EXPECT_EQ(app.immersive()->lastSample(), app.tracker().lastSample());
+    const int before = app.immersive()->evaluationCount();
+    world.workspace.launch(test::AppWorld::kEditor);
+    world.activate(test::AppWorld::kEditor);
+    EXPECT_GT(app.immersive()->evaluationCount(), before);
+
+    world.store().flags().setOverride(false, FeatureFlag::immersiveMode());
+    world.settle();
+    EXPECT_FALSE(app.immersive()->isEnabled());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "ManualScheduler.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedHttpClient.h"
+#include "SimulatedAccessibility.h"
 #include "SimulatedApplication.h"
 #include "SimulatedFrameClock.h"
 #include "SimulatedNamedNotifier.h"
@@ -37,6 +38,7 @@ struct AppWorld {
     SimulatedSafari safari{workspace};
     SimulatedScriptEngine engine{safari};
     SimulatedPrivacy privacy{workspace};
+    SimulatedAccessibility accessibility{scheduler, safari, privacy};
     SimulatedWindowServer windowServer{safari, workspace};
     SimulatedScreens screens;
     SimulatedPointer pointer;
@@ -57,7 +59,7 @@ struct AppWorld {
 
     AppDelegate::Platform platform() {
         return {scheduler, workspace, windowServer, screens, pointer, frameClock, defaults, folders.paths(), engine,
-                privacy, http, notifier, statusItem, dialogs, application, environment, &windowServer};
+                privacy, accessibility, http, notifier, statusItem, dialogs, application, environment, &windowServer};
     }
     // A new delegate, launched, as at a start of the application.
     AppDelegate &launch() {
