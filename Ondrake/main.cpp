@@ -66,6 +66,13 @@ struct Desktop {
     }
 };
 
+// The offscreen platform cannot stack windows and says so each time a window is shown or raised.
+QtMessageHandler defaultMessageHandler = nullptr;
+void quietOffscreenStacking(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+    if (message == QLatin1String("This plugin does not support raise()")) return;
+    defaultMessageHandler(type, context, message);
+}
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
@@ -75,6 +82,8 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        defaultMessageHandler = qInstallMessageHandler(quietOffscreenStacking);
     QApplication::setApplicationName(QStringLiteral("Ondrake"));
     QApplication::setOrganizationDomain(QStringLiteral("ondrake.com"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,7 +1,6 @@
 #include "SidebarPanel.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
@@ -81,10 +80,8 @@ void SidebarPanel::orderFrontRegardless() {
         watchNativeWindow();  // changing the flags may give the panel a new native window
     }
     show();
-    // Offscreen there is no stack to move in, and the platform complains at every try.
-    static const bool hasStack = QGuiApplication::platformName() != QLatin1String("offscreen");
-    if (hasStack && stacking.raise) raise();
-    if (hasStack && stacking.lower) lower();
+    if (stacking.raise) raise();
+    if (stacking.lower) lower();
     Q_EMIT placementChanged();
     Q_EMIT orderedFront();
 }

@@ -4,9 +4,10 @@ namespace ondrake {
 
 std::optional<QString> ScriptedDialogs::nextPanelAnswer() {
     if (panelAnswers_.empty()) return std::nullopt;
-    auto answer = std::move(panelAnswers_.front());
+    const PanelAnswer answer = panelAnswers_.front();
     panelAnswers_.pop_front();
-    return answer;
+    if (answer.cancelled) return std::nullopt;
+    return answer.path;
 }
 
 std::optional<QString> ScriptedDialogs::runSavePanel(const SavePanel &panel) {

@@ -19,7 +19,7 @@ public:
     int runAlert(const Alert &alert) override;
 
     // Answers of the next panels, in order; nothing cancels.
-    void answerPanel(std::optional<QString> path) { panelAnswers_.push_back(std::move(path)); }
+    void answerPanel(std::optional<QString> path) { panelAnswers_.push_back({!path, path.value_or(QString())}); }
     // The button index of the next alert.
     void answerAlert(int button) { alertAnswers_.push_back(button); }
 
@@ -29,7 +29,11 @@ public:
 private:
     std::optional<QString> nextPanelAnswer();
 
-    std::deque<std::optional<QString>> panelAnswers_;
+    struct PanelAnswer {
+        bool cancelled = true;
+        QString path;
+    };
+    std::deque<PanelAnswer> panelAnswers_;
     std::deque<int> alertAnswers_;
     std::vector<Request> requests_;
 };
