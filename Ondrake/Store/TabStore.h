@@ -28,6 +28,8 @@
 #include "Sync/RefreshCoalescer.h"
 #include "UserDefaults.h"
 #include "Workspace.h"
+#include "Ondrake/Model/OndrakeArchive.h"
+#include "Store/TabDropPlan.h"
 
 #include <QHash>
 #include <QImage>
@@ -152,6 +154,61 @@ public:
     void setPendingNewTabScrollPolls(int polls) { pendingNewTabScrollPolls_ = polls; }
     // Set by the application; called by whoever has just brought a browser window to the front.
     std::function<void()> onBrowserWindowRaised = [] {};
+
+    // MARK: Tab actions, closing, history, read later, export and import
+    // Each picks its tabs, asks the commands or the browser, and says what came of it in at most
+    // one summary line.
+
+    // Refreshes afterwards, whatever the browser made of the move.
+    QCoro::Task<> moveTabs(TabDropPlan plan);
+    // These act on the clicked tab's targets; all of them get the opposite of the clicked tab's mark.
+    void toggleImportant(const SafariTab &clicked);
+    void toggleLocked(const SafariTab &clicked);
+    void markRead(const SafariTab &clicked);
+    QCoro::Task<> togglePinned(bool pinned, std::vector<SafariTab> tabs);
+    QCoro::Task<> toggleMuted(bool muted, std::vector<SafariTab> tabs);
+    QCoro::Task<> muteSubtree(bool muted, SafariTab tab);
+    // The name is trimmed; a blank one makes no group.
+    std::optional<TabGroup> createGroup(const QString &name, const std::vector<SafariTab> &tabs);
+    // No group files the tabs out of theirs.
+    void assignGroup(const std::optional<TabGroupID> &groupID, const std::vector<SafariTab> &tabs);
+    void renameGroup(const TabGroupID &id, const QString &name);
+    void deleteGroup(const TabGroup &group);
+    // One place up (-1) or down (+1) in display order; the ends do not wrap.
+    void moveGroup(const TabGroupID &id, int step);
+
+    // Keeps locked tabs, and pinned nested ones; the rows go at once, before the browser answers.
+    QCoro::Task<> closeTabs(std::vector<SafariTab> tabs);
+    QCoro::Task<> reopenLastClosed();
+    // The batch leaves the history, and comes back as the newest when nothing reopened.
+    QCoro::Task<> reopen(ClosedTabBatch batch);
+    QCoro::Task<> openReadLater(OndrakeID id, bool markRead);
+    void markReadLaterItemRead(const OndrakeID &id);
+    void setParentCloseBehavior(ParentCloseBehavior behavior);
+    static OptionalText closeSummary(const TabCommands::CloseResult &result);
+    static OptionalText lockSummary(bool locked, int count);
+
+    // What an export covers.
+    struct ExportScope {
+        enum class Kind { group, selectedTabs, currentWindow, allData };
+        Kind kind = Kind::allData;
+        std::optional<TabGroupID> groupID;  // group only
+
+        static ExportScope group(TabGroupID id) { return {Kind::group, id}; }
+        static ExportScope selectedTabs() { return {Kind::selectedTabs, std::nullopt}; }
+        static ExportScope currentWindow() { return {Kind::currentWindow, std::nullopt}; }
+        static ExportScope allData() { return {Kind::allData, std::nullopt}; }
+        bool operator==(const ExportScope &) const = default;
+    };
+    OndrakeArchive exportArchive(const ExportScope &scope) const;
+    // Stores what the archive holds and opens, by the mode, the web pages that were open at
+    // export; any other address stays a closed record.
+    QCoro::Task<> importArchive(OndrakeArchive archive, OndrakeArchive::ImportMode mode);
+    // The groups the records are filed in, in display order.
+    std::vector<TabGroup> exportedGroups(const std::vector<TabRecord> &records) const;
+    // By index (none last), then creation, then identity.
+    static bool exportSortOrder(const TabRecord &a, const TabRecord &b);
+    // MARK: End of tab actions, closing, history, read later, export and import
 
     // Saving.
     void syncFromBook(const RecordMap &previousRecords, const GroupMap &previousGroups);
