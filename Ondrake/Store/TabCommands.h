@@ -100,7 +100,6 @@ public:
     std::optional<SafariTab> liveTab(const OndrakeID &id) const;
 
 private:
-    QCoro::Task<CommandOutcome> pinOne(bool pinned, OndrakeID id);
     // Opens the page, in a new window when none is named or the named one has gone. `windows`
     // maps the windows asked for to the ones the batch was given instead, so the tabs that
     // needed a new window share it.

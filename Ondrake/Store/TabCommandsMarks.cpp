@@ -29,31 +29,40 @@ std::optional<SafariTab> TabCommands::liveTab(const OndrakeID &id) const {
 
 // MARK: Pinning
 
-QCoro::Task<CommandOutcome> TabCommands::pinOne(bool pinned, OndrakeID id) {
-    if (!flags_.isEnabled(FeatureFlag::pinnedTabs())) co_return featureDisabled(FeatureFlag::pinnedTabs());
-    {
-        const auto store = records_.lock();
-        if (!store || !store->book().records.contains(id)) co_return noSuchRecord();
-    }
-    auto outcome = CommandOutcome::appliedLocally();
-    if (const auto tab = liveTab(id); tab && adapter_.supports(BrowserCapabilities::pin)) {
-        try {
-            co_await adapter_.setPinned(pinned, *tab);
-            outcome = CommandOutcome::applied();
-        } catch (const std::exception &error) {
-            logger_.debug("Native pin failed, keeping it local: %s", describe(error));
-        }
-    }
-    // The browser may have taken a while: the store may be gone, the record with it.
-    if (const auto store = records_.lock()) store->updateBook([&](TabRecordBook &book) { book.setPinned(pinned, id); });
-    co_return outcome;
-}
-
 QCoro::Task<CommandOutcome> TabCommands::setPinned(bool pinned, std::vector<OndrakeID> ids) {
     const auto self = shared_from_this();
     std::vector<CommandOutcome> outcomes;
     outcomes.reserve(ids.size());
-    for (const auto &id : ids) outcomes.push_back(co_await pinOne(pinned, id));
+    std::vector<OndrakeID> marked;
+    for (const auto &id : ids) {
+        if (!flags_.isEnabled(FeatureFlag::pinnedTabs())) {
+            outcomes.push_back(featureDisabled(FeatureFlag::pinnedTabs()));
+            continue;
+        }
+        {
+            const auto store = records_.lock();
+            if (!store || !store->book().records.contains(id)) {
+                outcomes.push_back(noSuchRecord());
+                continue;
+            }
+        }
+        auto outcome = CommandOutcome::appliedLocally();
+        if (const auto tab = liveTab(id); tab && adapter_.supports(BrowserCapabilities::pin)) {
+            try {
+                co_await adapter_.setPinned(pinned, *tab);
+                outcome = CommandOutcome::applied();
+            } catch (const std::exception &error) {
+                logger_.debug("Native pin failed, keeping it local: %s", describe(error));
+            }
+        }
+        marked.push_back(id);
+        outcomes.push_back(outcome);
+    }
+    // One write for the whole list: a pin of thousands of tabs publishes once.
+    if (const auto store = records_.lock(); store && !marked.empty())
+        store->updateBook([&](TabRecordBook &book) {
+            for (const auto &id : marked) book.setPinned(pinned, id);
+        });
     co_return CommandOutcome::combined(outcomes);
 }
 
@@ -112,14 +121,13 @@ CommandOutcome TabCommands::setLocked(bool locked, const std::vector<OndrakeID> 
     const auto store = records_.lock();
     std::vector<CommandOutcome> outcomes;
     outcomes.reserve(ids.size());
-    for (const auto &id : ids) {
-        if (!store || !store->book().records.contains(id)) {
-            outcomes.push_back(noSuchRecord());
-            continue;
-        }
-        store->updateBook([&](TabRecordBook &book) { book.records.at(id).locked = locked; });
-        outcomes.push_back(CommandOutcome::appliedLocally());
-    }
+    for (const auto &id : ids)
+        outcomes.push_back(store && store->book().records.contains(id) ? CommandOutcome::appliedLocally() : noSuchRecord());
+    if (store)
+        store->updateBook([&](TabRecordBook &book) {
+            for (const auto &id : ids)
+                if (const auto it = book.records.find(id); it != book.records.end()) it->second.locked = locked;
+        });
     return CommandOutcome::combined(outcomes);
 }
 

@@ -1,5 +1,7 @@
 #include "TabStore.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace ondrake {
@@ -9,19 +11,28 @@ bool succeeded(const CommandOutcome &outcome) {
     return outcome.kind == CommandOutcome::Kind::applied || outcome.kind == CommandOutcome::Kind::appliedLocally;
 }
 
-// The windows without the closed tab: its nested tabs move up a level, and a window it leaves
-// empty goes.
-void removeClosedTab(std::vector<SafariWindow> &windows, const SafariTab &closed) {
+// The windows without the closed tabs: the tabs nested under one move up to its nearest parent
+// that stays, and a window left empty goes. One pass, however many tabs close.
+void removeClosedTabs(std::vector<SafariWindow> &windows, const std::vector<SafariTab> &closed) {
+    QHash<QString, std::optional<QString>> parentOf;
+    for (const auto &tab : closed) parentOf.insert(tab.id, tab.parentID);
+    const auto survivingParent = [&](std::optional<QString> parent) -> std::optional<QString> {
+        for (qsizetype steps = 0; parent && parentOf.contains(*parent); ++steps) {
+            if (steps > parentOf.size()) return std::nullopt;  // the links loop
+            parent = parentOf.value(*parent);
+        }
+        return parent;
+    };
     for (auto window = windows.begin(); window != windows.end();) {
         auto &tabs = window->tabs;
         const auto before = tabs.size();
-        std::erase_if(tabs, [&](const SafariTab &tab) { return tab.id == closed.id; });
+        std::erase_if(tabs, [&](const SafariTab &tab) { return parentOf.contains(tab.id); });
         if (tabs.size() == before) {
             ++window;
             continue;
         }
         for (auto &tab : tabs)
-            if (tab.parentID == closed.id) tab.parentID = closed.parentID;
+            if (tab.parentID && parentOf.contains(*tab.parentID)) tab.parentID = survivingParent(tab.parentID);
         window = tabs.empty() ? windows.erase(window) : window + 1;
     }
 }
@@ -45,7 +56,7 @@ QCoro::Task<> TabStore::closeTabs(std::vector<SafariTab> tabs) {
 
     // The rows go before the browser has answered; a failed close comes back with the refresh.
     auto shown = windows_;
-    for (const auto &closed : plan.close) removeClosedTab(shown, closed);
+    removeClosedTabs(shown, plan.close);
     assign(windows_, std::move(shown), &TabStore::windowsChanged);
 
     const auto result = co_await commands->closeTabs(std::move(tabs), windows);

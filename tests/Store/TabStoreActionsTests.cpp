@@ -292,6 +292,20 @@ TEST_F(ActionsTest, ClosingTakesTheRowsAwayAtOnceAndSaysWhatWasKept) {
     }
 }
 
+TEST_F(ActionsTest, NestedTabsOfClosedTabsMoveUpToTheNearestParentThatStays) {
+    world.browser.windows = {window(1, {tab("r", 1, 1), tab("a", 1, 2, false, QStringLiteral("r")),
+                                        tab("b", 1, 3, false, QStringLiteral("a")), tab("g", 1, 4, false, QStringLiteral("b")),
+                                        tab("x", 1, 5, false, QStringLiteral("a"))})};
+    world.refresh(*store);
+    std::map<QString, std::optional<QString>> parents;
+    world.browser.onClose = [&](const std::vector<SafariTab> &closing) {
+        for (const auto &t : store->windows()[0].tabs) parents[t.id] = t.parentID;
+        world.browser.removeTabs(closing);
+    };
+    run(store->closeTabs(shownTabs({"a", "b"})));
+    EXPECT_EQ(parents, (std::map<QString, std::optional<QString>>{{"r", std::nullopt}, {"g", "r"}, {"x", "r"}}));
+}
+
 TEST_F(ActionsTest, ClosingOnlyLockedTabsLeavesEverythingAsItWas) {
     change("c", [](TabRecord &r) { r.locked = true; });
     const auto windows = store->windows();
