@@ -114,12 +114,14 @@ void TabStore::renameGroup(const TabGroupID &id, const QString &name) {
 }
 
 void TabStore::deleteGroup(const TabGroup &group) {
+    // The caller may hand in the group the book holds, which the deletion destroys.
+    const TabGroup deleted = group;
     // With the feature off the group stays, and saying it went would be wrong.
-    if (isFeatureRefusal(commands_->editGroups(group.id, TabCommands::deleteGroup()))) {
+    if (isFeatureRefusal(commands_->editGroups(deleted.id, TabCommands::deleteGroup()))) {
         announce(kGroupsOff);
         return;
     }
-    announce(QStringLiteral("Deleted “") + group.name + QStringLiteral("” — tabs kept"));
+    announce(QStringLiteral("Deleted “") + deleted.name + QStringLiteral("” — tabs kept"));
 }
 
 void TabStore::moveGroup(const TabGroupID &id, int step) {
