@@ -1,5 +1,7 @@
 #include "SidebarLayout.h"
 
+#include "Browser/TabTreeRow.h"
+
 #include <QSet>
 
 namespace ondrake::SidebarLayout {
@@ -66,6 +68,20 @@ Sections sections(const std::vector<SafariWindow> &windows, const std::vector<Ta
         result.windows.push_back(std::move(window));
     }
     return result;
+}
+
+std::vector<QString> displayOrder(const std::vector<SafariTab> &pinned, const std::vector<GroupSection> &groups,
+                                  const std::vector<SafariWindow> &windows, const QSet<QString> &collapsedTabIDs) {
+    std::vector<QString> order;
+    order.reserve(pinned.size());
+    for (const auto &tab : pinned) order.push_back(tab.id);
+    for (const auto &section : groups) {
+        if (section.group.isCollapsed) continue;
+        for (const auto &tab : section.tabs) order.push_back(tab.id);
+    }
+    for (const auto &window : windows)
+        for (const auto &row : TabTreeRow::rows(collapsedTabIDs, window)) order.push_back(row.tab.id);
+    return order;
 }
 
 }  // namespace ondrake::SidebarLayout

@@ -3,6 +3,9 @@
 #include "Browser/SafariTab.h"
 #include "Ondrake/Model/TabGroup.h"
 
+#include <QSet>
+#include <QString>
+
 #include <functional>
 #include <map>
 #include <optional>
@@ -36,6 +39,14 @@ std::vector<GroupSection> groupSections(const std::vector<TabGroup> &groups,
 Sections sections(const std::vector<SafariWindow> &windows, const std::vector<TabGroup> &groups,
                   const std::function<bool(const SafariTab &)> &isPinned,
                   const std::function<std::optional<TabGroupID>(const SafariTab &)> &groupOf);
+
+// The tab ids the tree arrangement shows, top to bottom: pinned tabs, the tabs of each group that
+// is not collapsed, then each window's visible rows (tabs under a collapsed tab left out).
+std::vector<QString> displayOrder(const std::vector<SafariTab> &pinned, const std::vector<GroupSection> &groups,
+                                  const std::vector<SafariWindow> &windows, const QSet<QString> &collapsedTabIDs);
+inline std::vector<QString> displayOrder(const Sections &sections, const QSet<QString> &collapsedTabIDs) {
+    return displayOrder(sections.pinned, sections.groups, sections.windows, collapsedTabIDs);
+}
 
 }  // namespace SidebarLayout
 }  // namespace ondrake

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "Store/CommandOutcome.h"
 #include "Store/FaviconLoader.h"
+#include "Store/SidebarLayout.h"
 #include "Store/SidebarViewMode.h"
 #include "Store/SidebarWindowOrdering.h"
 #include "Store/SidebarWindowScope.h"
 #include "Store/TabCommands.h"
+#include "Store/TabRecordLookup.h"
 #include "Store/TabRecordWriting.h"
+#include "Store/TabSearch.h"
 #include "Store/TabSelection.h"
+#include "Store/TabViewSection.h"
 
 #include "Browser/AutomationPermission.h"
 #include "Browser/BrowserAdapter.h"
@@ -182,6 +187,71 @@ public:
     const std::map<std::int64_t, SafariWindowFrameChange> &displacedWindows() const { return displacedWindows_; }
     QCoro::Task<std::optional<bool>> isWindowZoomed(std::int64_t windowID);
 
+    // MARK: Reads, selection and search
+    // What the views ask between polls. Reads are computed afresh from the published fields on
+    // every call (the search documents excepted, which are kept until the tabs or records change);
+    // writes publish only what changed.
+
+    // The record bound to the tab's session id; valid until the records next change.
+    const TabRecord *record(const QString &sessionTabID) const;
+    TabRecordLookup recordLookup() const;
+    // By sort index; equal indices by identity.
+    std::vector<TabGroup> sortedGroups() const;
+    std::optional<QString> groupName(const QString &sessionTabID) const;
+
+    // The tree arrangement of the listed windows: pinned tabs, group sections, windows.
+    SidebarLayout::Sections layout() const;
+    // Whether window sections carry a heading.
+    bool windowSections() const;
+    // The flat arrangement's sections; none in the tree arrangement.
+    std::vector<TabViewSection> modeSections() const;
+    // The tab ids the sidebar shows, top to bottom, in the current arrangement.
+    std::vector<QString> displayOrder() const;
+    // What a row action applies to: the visible selection when the clicked tab is part of it and
+    // it holds two or more, in the browser's window order; else the clicked tab alone.
+    std::vector<SafariTab> targets(const SafariTab &clicked) const;
+
+    void setViewMode(SidebarViewMode mode);
+    void select(const QString &sessionTabID, SidebarModifiers modifiers);
+    void clearSelection();
+    std::vector<SafariTab> selectedTabs() const;
+    template<typename Change>
+    void updateSelection(Change &&change) {
+        auto copy = selection_;
+        change(copy);
+        setSelection(std::move(copy));
+    }
+    void selectAll();
+
+    void toggleSearch();
+    void endSearch();
+    // Escape: clears the text first, closes the field on the second press.
+    void closeSearch();
+    void setSearchQuery(const QString &query);
+    std::vector<SafariTab> searchResults() const;
+    TabSearch::Document searchDocument(const SafariTab &tab) const;
+    std::optional<SafariTab> activateSearchSelection() const;
+    // Wraps around at both ends.
+    void moveSearchSelection(int step);
+
+    // Nothing clears the line but the next announcement or row click.
+    void announce(const OptionalText &summary);
+    void setCompact(bool compact);
+    void toggleCollapsed(const QString &sessionTabID);
+    void toggleWindowCollapsed(std::int64_t windowID);
+    bool isWindowCollapsed(std::int64_t windowID) const;
+    void clearNewTabScrollTarget(const QString &sessionTabID);
+
+    // Runs the operation; an error goes to reportAdapterError and yields nothing.
+    QCoro::Task<std::optional<CommandOutcome>> performReportingErrors(QCoro::Task<CommandOutcome> operation);
+    // Throws the adapter's error.
+    QCoro::Task<CommandOutcome> activate(SafariTab tab);
+    // The front window, else the first; nothing without windows.
+    std::optional<SafariWindow> newTabWindow() const;
+    // Opens the Favorites page in the window; throws the adapter's error. The caller refreshes.
+    QCoro::Task<CommandOutcome> openNewTab(std::int64_t windowID);
+    // MARK: End of reads, selection and search
+
 Q_SIGNALS:
     void windowsChanged();
     void stateChanged();
@@ -280,6 +350,23 @@ private:
     // The commands' weak view of the store: expires when the store goes.
     std::shared_ptr<TabRecordWriting> self_;
     std::shared_ptr<TabCommands> commands_;
+
+    // MARK: Reads, selection and search (private)
+    // The search documents of the listed tabs, made once per change of the tabs, records,
+    // groups or window scope, never per keystroke; the last query's results beside them.
+    struct SearchCache {
+        SidebarWindowScope scope = SidebarWindowScope::activeWindow;
+        std::vector<std::int64_t> windowOrder;
+        std::vector<SafariTab> tabs;
+        std::vector<TabSearch::Document> documents;
+        QHash<QString, std::size_t> tabByID;
+        std::optional<QString> query;
+        std::vector<SafariTab> results;
+    };
+    void watchSearchInputs();
+    const SearchCache &searchCache() const;
+    mutable std::optional<SearchCache> searchCache_;
+    // MARK: End of reads, selection and search (private)
 };
 
 }  // namespace ondrake

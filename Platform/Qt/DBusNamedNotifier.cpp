@@ -29,17 +29,26 @@ private:
 
 DBusNamedNotifier::DBusNamedNotifier(QDBusConnection connection) : connection_(std::move(connection)) {}
 
+namespace {
+
+// Messages leave a connection in order and the bus handles them in order, so once it has answered
+// this call it has handled everything the connection sent before.
+void awaitBus(QDBusConnection &connection) {
+    connection.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                   QStringLiteral("/org/freedesktop/DBus"),
+                                                   QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
+                    QDBus::Block, 2000);
+}
+
+}  // namespace
+
 void DBusNamedNotifier::post(const QString &name) {
     if (!connection_.isConnected()) return;
     QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, kInterface, kSignal);
     signal << name;
     if (!connection_.send(signal)) return;
-    // Messages leave a connection in order, so once the bus has answered this call it holds the
-    // signal: a program that exits right after posting does not lose it.
-    connection_.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                                    QStringLiteral("/org/freedesktop/DBus"),
-                                                    QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
-                     QDBus::Block, 2000);
+    // A program that exits right after posting must not lose the signal.
+    awaitBus(connection_);
 }
 
 NotificationObservation DBusNamedNotifier::observe(const QString &name, std::function<void()> callback) {
@@ -53,6 +62,9 @@ NotificationObservation DBusNamedNotifier::observe(const QString &name, std::fun
         delete receiver;
         return {};
     }
+    // The bus learns of the match rule without being waited for; a post from another process right
+    // after observing would otherwise slip past it.
+    awaitBus(connection_);
     return NotificationObservation([connection = connection_, receiver = QPointer<PostedReceiver>(receiver), match]() mutable {
         if (!receiver) return;
         connection.disconnect(QString(), kObjectPath, kInterface, kSignal, match, QString(), receiver,

@@ -1,0 +1,190 @@
+#include "TabStore.h"
+
+#include "Store/TabViewProvider.h"
+#include "Store/WindowTabs.h"
+
+namespace ondrake {
+
+namespace {
+QString windowKey(std::int64_t windowID) { return QStringLiteral("window-") + QString::number(windowID); }
+
+// Every tab of the windows whose id is wanted, window by window in the browser's order.
+std::vector<SafariTab> tabsAmong(const std::vector<SafariWindow> &windows, const QSet<QString> &wanted) {
+    std::vector<SafariTab> tabs;
+    for (const auto &window : windows)
+        for (const auto &tab : window.tabs)
+            if (wanted.contains(tab.id)) tabs.push_back(tab);
+    return tabs;
+}
+}  // namespace
+
+// MARK: Records and groups
+
+const TabRecord *TabStore::record(const QString &sessionTabID) const {
+    const auto id = ondrakeIDs_.constFind(sessionTabID);
+    if (id == ondrakeIDs_.cend()) return nullptr;
+    const auto found = book_.records.find(*id);
+    return found == book_.records.end() ? nullptr : &found->second;
+}
+
+TabRecordLookup TabStore::recordLookup() const {
+    return [this](const QString &sessionTabID) { return record(sessionTabID); };
+}
+
+std::vector<TabGroup> TabStore::sortedGroups() const { return book_.sortedGroups(); }
+
+std::optional<QString> TabStore::groupName(const QString &sessionTabID) const {
+    const TabRecord *found = record(sessionTabID);
+    if (!found || !found->groupID) return std::nullopt;
+    const auto group = book_.groups.find(*found->groupID);
+    if (group == book_.groups.end()) return std::nullopt;
+    return group->second.name;
+}
+
+// MARK: Arrangements
+
+SidebarLayout::Sections TabStore::layout() const {
+    const bool pinnedTabs = flags_->isEnabled(FeatureFlag::pinnedTabs());
+    const bool tabGroups = flags_->isEnabled(FeatureFlag::tabGroups());
+    return SidebarLayout::sections(
+        listedWindows(), tabGroups ? sortedGroups() : std::vector<TabGroup>{},
+        [&](const SafariTab &tab) {
+            if (!pinnedTabs) return false;
+            const TabRecord *found = record(tab.id);
+            return found && found->pinned;
+        },
+        [&](const SafariTab &tab) -> std::optional<TabGroupID> {
+            if (!tabGroups) return std::nullopt;
+            const TabRecord *found = record(tab.id);
+            return found ? found->groupID : std::nullopt;
+        });
+}
+
+bool TabStore::windowSections() const {
+    // One listed window still gets a heading when others exist, so the user can tell which.
+    if (currentWindowScope(defaults_) == SidebarWindowScope::activeWindow) return windows_.size() > 1;
+    return layout().windows.size() > 1;
+}
+
+std::vector<TabViewSection> TabStore::modeSections() const {
+    switch (viewMode_) {
+    case SidebarViewMode::tree: return {};
+    case SidebarViewMode::age:
+        return TabViewProvider::ageSections(allTabs(listedWindows()), scheduler_.wallNow(), recordLookup());
+    case SidebarViewMode::domain: return TabViewProvider::domainSections(allTabs(listedWindows()));
+    case SidebarViewMode::group:
+        return TabViewProvider::groupSections(allTabs(listedWindows()), book_.groups, recordLookup());
+    }
+    return {};
+}
+
+std::vector<QString> TabStore::displayOrder() const {
+    if (viewMode_ == SidebarViewMode::tree) return SidebarLayout::displayOrder(layout(), collapsedTabIDs_);
+    std::vector<QString> order;
+    for (const auto &section : modeSections())
+        for (const auto &row : section.rows) order.push_back(row.tab.id);
+    return order;
+}
+
+std::vector<SafariTab> TabStore::targets(const SafariTab &clicked) const {
+    if (selection_.ids.size() < 2 || !selection_.ids.contains(clicked.id)) return {clicked};
+    // Selected tabs the user cannot see (folded away, out of scope) are not acted on.
+    QSet<QString> candidates;
+    for (const auto &id : displayOrder())
+        if (selection_.ids.contains(id)) candidates.insert(id);
+    if (candidates.size() < 2) return {clicked};
+    return tabsAmong(windows_, candidates);
+}
+
+// MARK: Selection
+
+void TabStore::setViewMode(SidebarViewMode mode) { assign(viewMode_, mode, &TabStore::viewModeChanged); }
+
+void TabStore::select(const QString &sessionTabID, SidebarModifiers modifiers) {
+    announce(std::nullopt);
+    const bool extends = !modifiers.contains(SidebarModifiers::command()) && modifiers.contains(SidebarModifiers::shift());
+    const auto visible = extends ? displayOrder() : std::vector<QString>{};
+    updateSelection([&](TabSelection &selection) { selection.click(sessionTabID, modifiers, visible); });
+}
+
+void TabStore::clearSelection() { setSelection({}); }
+
+std::vector<SafariTab> TabStore::selectedTabs() const {
+    if (selection_.ids.isEmpty()) return {};
+    return tabsAmong(windows_, selection_.ids);
+}
+
+void TabStore::selectAll() {
+    const auto order = displayOrder();
+    TabSelection all;
+    all.ids = QSet<QString>(order.begin(), order.end());
+    if (!order.empty()) all.anchor = order.front();
+    setSelection(std::move(all));
+}
+
+// MARK: Summary line, compact mode, collapsing
+
+void TabStore::announce(const OptionalText &summary) {
+    assign(lastActionSummary_, summary, &TabStore::lastActionSummaryChanged);
+}
+
+void TabStore::setCompact(bool compact) {
+    if (assign(isCompact_, compact, &TabStore::isCompactChanged)) defaults_.setBool(kCompactKey, compact);
+}
+
+void TabStore::toggleCollapsed(const QString &sessionTabID) {
+    auto ids = collapsedTabIDs_;
+    if (!ids.remove(sessionTabID)) ids.insert(sessionTabID);
+    setCollapsedTabIDs(std::move(ids));
+}
+
+void TabStore::toggleWindowCollapsed(std::int64_t windowID) {
+    auto ids = collapsedWindowIDs_;
+    const auto key = windowKey(windowID);
+    if (!ids.remove(key)) ids.insert(key);
+    setCollapsedWindowIDs(std::move(ids));
+}
+
+bool TabStore::isWindowCollapsed(std::int64_t windowID) const {
+    return collapsedWindowIDs_.contains(windowKey(windowID));
+}
+
+void TabStore::clearNewTabScrollTarget(const QString &sessionTabID) {
+    if (newTabScrollTargetID_ == sessionTabID) assign(newTabScrollTargetID_, OptionalText(), &TabStore::newTabScrollTargetIDChanged);
+}
+
+// MARK: Activation and new tabs
+
+QCoro::Task<std::optional<CommandOutcome>> TabStore::performReportingErrors(QCoro::Task<CommandOutcome> operation) {
+    try {
+        co_return co_await std::move(operation);
+    } catch (const SafariControllerError &error) {
+        reportAdapterError(error);
+    } catch (const std::exception &error) {
+        reportError(error);
+    } catch (...) {
+        reportAdapterError(SafariControllerError::automationFailure(QStringLiteral("Unknown error")));
+    }
+    co_return std::nullopt;
+}
+
+QCoro::Task<CommandOutcome> TabStore::activate(SafariTab tab) {
+    if (!adapter_.supports(BrowserCapabilities::activate)) co_return CommandOutcome::unavailable(BrowserCapabilities::activate);
+    co_await adapter_.activateTab(std::move(tab));
+    co_return CommandOutcome::applied();
+}
+
+std::optional<SafariWindow> TabStore::newTabWindow() const {
+    if (windows_.empty()) return std::nullopt;
+    const auto front = std::find_if(windows_.begin(), windows_.end(), [](const SafariWindow &w) { return w.isFrontmost; });
+    return front != windows_.end() ? *front : windows_.front();
+}
+
+QCoro::Task<CommandOutcome> TabStore::openNewTab(std::int64_t windowID) {
+    if (!adapter_.supports(BrowserCapabilities::open)) co_return CommandOutcome::unavailable(BrowserCapabilities::open);
+    static const QUrl favorites(QStringLiteral("favorites://"));
+    co_await adapter_.openTab(favorites, windowID);
+    co_return CommandOutcome::applied();
+}
+
+}  // namespace ondrake
