@@ -55,14 +55,6 @@ TEST(FeatureFlagsSettings, ShowsEachFlagAsTheEnvironmentAndOverridesLeaveIt) {
     }
 }
 
-TEST(FeatureFlagsSettings, ListsTheSixFlagsInTableOrder) {
-    FeatureFlags flags({}, {});
-    std::vector<QString> keys;
-    for (const auto &row : featureFlagRows(flags)) keys.push_back(row.flag.key);
-    EXPECT_EQ(keys, (std::vector<QString>{"tabGroups", "snoozeAndReminders", "pinnedTabs", "closedTabHistory",
-                                          "autoNestLinkedTabs", "immersiveMode"}));
-}
-
 TEST(FeatureFlagsSettings, ASwitchLeavesAnOverrideEvenAtTheDefaultButNeverOnAForcedFlag) {
     FeatureFlags flags({}, {{QStringLiteral("ONDRAKE_FEATURE_PINNEDTABS"), QStringLiteral("on")}});
     int changes = 0;

@@ -1,17 +1,9 @@
 #pragma once
 
-#include "Browser/AutomationPermission.h"
-#include "Browser/MockSafariController.h"
-#include "ManualScheduler.h"
-#include "ScriptedHttpClient.h"
 #include "Settings/SettingsPanelGeometry.h"
 #include "Shell/UpdateController.h"
-#include "SimulatedPrivacy.h"
 #include "SimulatedUpdater.h"
-#include "SimulatedWorkspace.h"
-#include "Store/TabStore.h"
-#include "TestSupport.h"
-#include "UserDefaults.h"
+#include "StoreTestSupport.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -25,19 +17,10 @@
 
 namespace ondrake::test {
 
-// What the settings window edits: a store over an in-memory browser, in-memory user defaults,
-// an updater without a feed, and a sidebar panel whose rail width and corner radius the test
-// holds. Widgets are the test's to make.
-struct SettingsWorld {
-    TemporaryPaths folders;
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
-    MockSafariController browser{BrowserCapabilities{0x2C3E3}, {}};
-    std::shared_ptr<ScriptedHttpClient> http = std::make_shared<ScriptedHttpClient>();
-    Environment environment;
+// What the settings window edits: a store over a browser under the test's hand, in-memory user
+// defaults, an updater without a feed, and a sidebar panel whose rail width and corner radius the
+// test holds. Widgets are the test's to make.
+struct SettingsWorld : StoreWorld {
     std::unique_ptr<TabStore> store;
 
     SimulatedUpdater *updater = nullptr;  // owned by `updates`
@@ -50,10 +33,9 @@ struct SettingsWorld {
     std::vector<double> compactWidthWrites;
     std::vector<double> cornerRadiusWrites;
 
-    explicit SettingsWorld(Environment env = {}) : environment(std::move(env)) {
-        store = std::make_unique<TabStore>(browser, TabRecordFileStore(folders.paths(), Logger(QStringLiteral("Persistence"))),
-                                           TabStore::Services{scheduler, workspace, permission, defaults,
-                                                              folders.paths(), http, environment});
+    explicit SettingsWorld(Environment env = {}) {
+        environment = std::move(env);
+        store = makeStore();
         auto simulated = std::make_unique<SimulatedUpdater>(scheduler);
         updater = simulated.get();
         updates = std::make_unique<UpdateController>(std::move(simulated), [this] { ++activations; });
