@@ -188,9 +188,9 @@ public:
     QCoro::Task<std::optional<bool>> isWindowZoomed(std::int64_t windowID);
 
     // MARK: Reads, selection and search
-    // What the views ask between polls. Reads are computed afresh from the published fields on
-    // every call (the search documents excepted, which are kept until the tabs or records change);
-    // writes publish only what changed.
+    // What the views ask between polls. Every read answers for the published fields as they are
+    // (what it keeps between calls is dropped when the tabs, records or scope change); writes
+    // publish only what changed.
 
     // The record bound to the tab's session id; valid until the records next change.
     const TabRecord *record(const QString &sessionTabID) const;
