@@ -17,43 +17,33 @@ std::vector<GroupSection> groupSections(const std::vector<TabGroup> &groups,
     return sections;
 }
 
-namespace {
-// Takes the tabs that `leaves` picks out of every window, in window order, then tab order.
-template<typename Leaves>
-void takeOut(std::vector<SafariWindow> &windows, Leaves &&leaves) {
-    for (auto &window : windows) {
-        std::vector<SafariTab> kept;
-        kept.reserve(window.tabs.size());
-        for (auto &tab : window.tabs)
-            if (!leaves(tab)) kept.push_back(std::move(tab));
-        window.tabs = std::move(kept);
-    }
-}
-}  // namespace
-
 Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup> &groups,
                   const std::function<bool(const SafariTab &)> &isPinned,
                   const std::function<std::optional<TabGroupID>(const SafariTab &)> &groupOf) {
     Sections result;
+    QSet<TabGroupID> listed;
+    for (const auto &group : groups) listed.insert(group.id);
+    // One pass decides pinned, then grouped, for each tab: a long list is walked once.
     QSet<QString> departed;  // pinned or grouped: their children become roots where they stay
-    takeOut(windows, [&](SafariTab &tab) {
-        if (!isPinned(tab)) return false;
-        departed.insert(tab.id);
-        result.pinned.push_back(std::move(tab));
-        return true;
-    });
-
     std::map<TabGroupID, std::vector<SafariTab>> tabsByGroup;
-    if (!groups.empty()) {
-        QSet<TabGroupID> listed;
-        for (const auto &group : groups) listed.insert(group.id);
-        takeOut(windows, [&](SafariTab &tab) {
-            const auto group = groupOf(tab);
-            if (!group || !listed.contains(*group)) return false;
-            departed.insert(tab.id);
-            tabsByGroup[*group].push_back(std::move(tab));
-            return true;
-        });
+    for (auto &window : windows) {
+        std::vector<SafariTab> kept;
+        kept.reserve(window.tabs.size());
+        for (auto &tab : window.tabs) {
+            if (isPinned(tab)) {
+                departed.insert(tab.id);
+                result.pinned.push_back(std::move(tab));
+                continue;
+            }
+            if (!listed.isEmpty())
+                if (const auto group = groupOf(tab); group && listed.contains(*group)) {
+                    departed.insert(tab.id);
+                    tabsByGroup[*group].push_back(std::move(tab));
+                    continue;
+                }
+            kept.push_back(std::move(tab));
+        }
+        window.tabs = std::move(kept);
     }
     result.groups = groupSections(groups, std::move(tabsByGroup));
 

@@ -68,17 +68,27 @@ SidebarLayout::Sections TabStore::layout() const {
     const bool pinnedTabs = flags_->isEnabled(FeatureFlag::pinnedTabs());
     const bool tabGroups = flags_->isEnabled(FeatureFlag::tabGroups());
     const auto &facts = rowFacts();
+    // The layout asks about a tab's pin and then its group: one lookup serves both.
+    const SafariTab *lastTab = nullptr;
+    auto lastFound = facts.cend();
+    const auto factsOf = [&](const SafariTab &tab) {
+        if (&tab != lastTab) {
+            lastTab = &tab;
+            lastFound = facts.constFind(tab.id);
+        }
+        return lastFound != facts.cend() ? &*lastFound : nullptr;
+    };
     return SidebarLayout::sections(
         listedWindows(), tabGroups ? sortedGroups() : std::vector<TabGroup>{},
         [&](const SafariTab &tab) {
             if (!pinnedTabs) return false;
-            const auto found = facts.constFind(tab.id);
-            return found != facts.cend() && found->pinned;
+            const RowFacts *found = factsOf(tab);
+            return found && found->pinned;
         },
         [&](const SafariTab &tab) -> std::optional<TabGroupID> {
             if (!tabGroups) return std::nullopt;
-            const auto found = facts.constFind(tab.id);
-            return found != facts.cend() ? found->groupID : std::nullopt;
+            const RowFacts *found = factsOf(tab);
+            return found ? found->groupID : std::nullopt;
         });
 }
 
