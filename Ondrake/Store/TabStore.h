@@ -245,9 +245,9 @@ public:
     QCoro::Task<std::optional<bool>> isWindowZoomed(std::int64_t windowID);
 
     // MARK: Reads, selection and search
-    // What the views ask between polls. Reads are computed afresh from the published fields on
-    // every call (the search documents excepted, which are kept until the tabs or records change);
-    // writes publish only what changed.
+    // What the views ask between polls. Every read answers for the published fields as they are
+    // (what it keeps between calls is dropped when the tabs, records or scope change); writes
+    // publish only what changed.
 
     // The record bound to the tab's session id; valid until the records next change.
     const TabRecord *record(const QString &sessionTabID) const;
@@ -409,20 +409,33 @@ private:
     std::shared_ptr<TabCommands> commands_;
 
     // MARK: Reads, selection and search (private)
+    // What the arrangements need of each bound record, kept apart from the records so that a long
+    // list reads one small table instead of chasing the record map per row. Values, never
+    // pointers into the book: a book replaced by an equal one announces nothing.
+    struct RowFacts {
+        bool pinned = false;
+        std::optional<TabGroupID> groupID;
+        QDateTime createdAt;
+    };
+    using RowFactsBySession = QHash<QString, RowFacts>;
+    const RowFactsBySession &rowFacts() const;
+    mutable std::optional<RowFactsBySession> rowFacts_;
+    std::vector<SafariTab> listedTabs() const;
+
     // The search documents of the listed tabs, made once per change of the tabs, records,
-    // groups or window scope, never per keystroke; the last query's results beside them.
+    // groups or window scope, never per keystroke; the last query's matches beside them.
     struct SearchCache {
         SidebarWindowScope scope = SidebarWindowScope::activeWindow;
         std::vector<std::int64_t> windowOrder;
         std::vector<SafariTab> tabs;
         std::vector<TabSearch::Document> documents;
-        QHash<QString, std::size_t> tabByID;
         std::optional<QString> query;
-        std::vector<SafariTab> results;
+        std::vector<std::size_t> matches;  // into `tabs`, best first
     };
-    void watchSearchInputs();
     const SearchCache &searchCache() const;
+    const std::vector<std::size_t> &searchMatches() const;
     mutable std::optional<SearchCache> searchCache_;
+    void watchReadInputs();
     // MARK: End of reads, selection and search (private)
 };
 
