@@ -9,6 +9,7 @@
 #include "Qt/QtScheduler.h"
 #include "Qt/QtScreens.h"
 #include "Qt/QtStatusItem.h"
+#include "Qt/QtUpdateAlert.h"
 #include "Qt/QtWindowList.h"
 #include "Qt/TerminationSignals.h"
 #include "Qt/VisibleBrowser.h"
@@ -19,6 +20,7 @@
 #include "SimulatedSafari.h"
 #include "SimulatedScreens.h"
 #include "SimulatedScriptEngine.h"
+#include "SimulatedUpdater.h"
 #include "SimulatedWindowServer.h"
 #include "SimulatedWorkspace.h"
 
@@ -113,7 +115,14 @@ int main(int argc, char *argv[]) {
     AppDelegate delegate(AppDelegate::Platform{scheduler, workspace, *desktop.windowList, *desktop.screens,
                                                *desktop.pointer, *desktop.frameClock, defaults, paths, scriptEngine,
                                                privacy, accessibility, std::make_shared<QtHttpClient>(), notifier, statusItem,
-                                               dialogs, application, FeatureFlags::processEnvironment(),
+                                               dialogs, application,
+                                               [&] {
+                                                   // This build has no update feed; a check says so.
+                                                   auto updater = std::make_unique<SimulatedUpdater>(scheduler, &defaults);
+                                                   updater->setAlertPresenter(messageBoxAlertPresenter());
+                                                   return updater;
+                                               },
+                                               FeatureFlags::processEnvironment(),
                                                desktop.windowServer});
 
     TerminationSignals termination;

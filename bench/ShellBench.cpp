@@ -16,6 +16,7 @@
 #include "SimulatedScreens.h"
 #include "SimulatedScriptEngine.h"
 #include "SimulatedStatusItem.h"
+#include "SimulatedUpdater.h"
 #include "SimulatedWindowServer.h"
 #include "SimulatedWorkspace.h"
 
@@ -87,7 +88,8 @@ struct BenchApp {
     void launch() {
         delegate = std::make_unique<AppDelegate>(AppDelegate::Platform{
             scheduler, workspace, server, screens, pointer, frameClock, defaults, paths, engine, privacy, accessibility,
-            std::make_shared<NoNetwork>(), notifier, statusItem, dialogs, application, {}, &server});
+            std::make_shared<NoNetwork>(), notifier, statusItem, dialogs, application,
+            [this] { return std::make_unique<SimulatedUpdater>(scheduler); }, {}, &server});
         delegate->applicationDidFinishLaunching();
         settle();
     }

@@ -1,6 +1,10 @@
 #include "AppDelegate.h"
 
+#include "Shell/SettingsPanelBinding.h"
 #include "Shell/SidebarKeyEvents.h"
+
+#include "Overlay/OverlayCalibrationView.h"
+#include "Settings/SettingsView.h"
 
 #include "Async.h"
 #include "Store/StoreStartup.h"
@@ -16,7 +20,8 @@ AppDelegate::AppDelegate(Platform platform, QObject *parent)
                 platform_.frameClock, platform_.defaults, platform_.application.processIdentifier()}),
       extensionBridge_(platform_.paths, platform_.notifier, platform_.scheduler),
       permission_(platform_.workspace, platform_.privacy, platform_.defaults),
-      calibrationStore_(platform_.defaults, platform_.scheduler) {
+      calibrationStore_(platform_.defaults, platform_.scheduler),
+      secondaryWindows_([app = &platform_.application] { app->activateIgnoringOtherApps(); }) {
     // The former identity's records are carried over before the store loads them.
     auto fileStore = openRecordFileStore(platform_.paths, platform_.defaults);
     controller_ = std::make_unique<SafariController>(platform_.scriptEngine, platform_.scheduler, platform_.workspace);
@@ -24,6 +29,8 @@ AppDelegate::AppDelegate(Platform platform, QObject *parent)
                                         TabStore::Services{platform_.scheduler, platform_.workspace, permission_,
                                                            platform_.defaults, platform_.paths, platform_.http,
                                                            platform_.environment});
+    updates_ = std::make_unique<UpdateController>(platform_.makeUpdater(),
+                                                  [app = &platform_.application] { app->activateIgnoringOtherApps(); });
     presence_ = std::make_unique<SidebarPresence>(
         *store_, tracker_,
         SidebarPresence::Services{platform_.scheduler, platform_.workspace, platform_.pointer, platform_.defaults,
@@ -62,6 +69,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                                           platform_.application.processIdentifier());
     presence_->setPoller(poller_.get());
     buildImmersiveOverlay();
+    prepareSecondaryWindows();
 
     subscribe();
     extensionBridge_.start();
@@ -110,6 +118,27 @@ void AppDelegate::buildImmersiveOverlay() {
     };
     immersive_->setEnabled(isImmersiveModeOn());
     presence_->isImmersiveActive = [self] { return self && self->immersive_ && self->immersive_->isEnabled(); };
+}
+
+void AppDelegate::prepareSecondaryWindows() {
+    const QPointer<AppDelegate> self(this);
+    secondaryWindows_.setContent(SecondaryWindows::Kind::settings, [self]() -> std::unique_ptr<QWidget> {
+        if (!self) return nullptr;
+        return std::make_unique<SettingsView>(
+            *self->store_, *self->updates_, self->platform_.defaults,
+            settingsPanelBinding([self] { return self ? self->windowController_.get() : nullptr; }, self->platform_.defaults));
+    });
+    secondaryWindows_.setContent(SecondaryWindows::Kind::calibration, [self]() -> std::unique_ptr<QWidget> {
+        if (!self) return nullptr;
+        return std::make_unique<OverlayCalibrationView>(self->calibrationModel_);
+    });
+    // Closing the calibration window ends a calibration without keeping it.
+    secondaryWindows_.setOnClose(SecondaryWindows::Kind::calibration, [self] {
+        if (self && self->immersive_) self->immersive_->abandonCalibration();
+    });
+    secondaryWindows_.setOnClose(SecondaryWindows::Kind::commandPalette, [self] {
+        if (self) self->store_->setSearchQuery(QString());
+    });
 }
 
 const std::optional<QString> &AppDelegate::safariVersion() {

@@ -2,9 +2,11 @@
 
 #include "Shell/ExtensionBridge.h"
 #include "Shell/SafariWindowTracker.h"
+#include "Shell/SecondaryWindows.h"
 #include "Shell/SidebarPanelMirror.h"
 #include "Shell/SidebarPresence.h"
 #include "Shell/SidebarWindowController.h"
+#include "Shell/UpdateController.h"
 
 #include "Accessibility.h"
 #include "Application.h"
@@ -33,6 +35,7 @@
 #include "Store/SidebarKeyCommand.h"
 #include "Store/TabStore.h"
 #include "Sync/TabPoller.h"
+#include "Updater.h"
 #include "UserDefaults.h"
 #include "WindowList.h"
 #include "Workspace.h"
@@ -73,6 +76,8 @@ public:
         StatusItem &statusItem;
         Dialogs &dialogs;
         Application &application;
+        // Makes the software updater, once.
+        std::function<std::unique_ptr<Updater>()> makeUpdater;
         Environment environment = FeatureFlags::processEnvironment();
         // Where the window server is simulated, the panel's window is kept in its list.
         SimulatedWindowServer *panelWindowServer = nullptr;
@@ -127,6 +132,8 @@ public:
 
     // Starts calibrating the immersive bar by hand; nothing while the feature is off.
     void calibrateOverlay();
+    void openSettings();
+    void checkForUpdates();
 
     // Reactions to the store's published values.
     void flagsChanged();
@@ -139,6 +146,8 @@ public:
     const std::optional<QString> &safariVersion();
 
     TabStore &store() { return *store_; }
+    UpdateController &updates() { return *updates_; }
+    SecondaryWindows &secondaryWindows() { return secondaryWindows_; }
     OverlayBarModel &overlayModel() { return overlayModel_; }
     OverlayCalibrationModel &calibrationModel() { return calibrationModel_; }
     ImmersiveOverlayCoordinator *immersive() { return immersive_.get(); }
@@ -155,6 +164,7 @@ private:
 
     void buildWindowController();
     void buildImmersiveOverlay();
+    void prepareSecondaryWindows();
     void setCalibrationHandlers();
     void subscribe();
     void observeWorkspace();
@@ -179,6 +189,8 @@ private:
     OverlayCalibrationStore calibrationStore_;
     std::unique_ptr<SafariController> controller_;
     std::unique_ptr<TabStore> store_;
+    std::unique_ptr<UpdateController> updates_;
+    SecondaryWindows secondaryWindows_;
     std::unique_ptr<SidebarPresence> presence_;
     std::shared_ptr<MenuModel> statusMenu_;
     std::unique_ptr<SidebarWindowController> windowController_;

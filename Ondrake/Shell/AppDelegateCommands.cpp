@@ -38,6 +38,13 @@ void AppDelegate::calibrateOverlay() {
     calibrationModel_.setHasStoredCalibration(immersive_->hasStoredCalibration());
     calibrationModel_.setSafariVersion(OverlayCalibrationModel::versionName(immersive_->safariVersion()));
     setCalibrationHandlers();
+    secondaryWindows_.open(SecondaryWindows::Kind::calibration);
+}
+
+void AppDelegate::openSettings() { secondaryWindows_.open(SecondaryWindows::Kind::settings); }
+
+void AppDelegate::checkForUpdates() {
+    if (updates_->updater().canCheckForUpdates()) updates_->updater().checkForUpdates();
 }
 
 void AppDelegate::setCalibrationHandlers() {
@@ -49,6 +56,7 @@ void AppDelegate::setCalibrationHandlers() {
         if (!self) return;
         if (self->immersive_) self->immersive_->endCalibration(save);
         self->calibrationModel_.setHasStoredCalibration(self->immersive_ && self->immersive_->hasStoredCalibration());
+        self->secondaryWindows_.orderOut(SecondaryWindows::Kind::calibration);
     };
     calibrationModel_.onSave = [end] { end(true); };
     calibrationModel_.onCancel = [end] { end(false); };

@@ -65,7 +65,7 @@ void AppDelegate::installStatusItem() {
     add(QStringLiteral("Hide Sidebar"), command(&AppDelegate::hideSidebar));
     add(QStringLiteral("Compact Mode"), command(&AppDelegate::toggleCompactMode), KeyEquivalent::commandShiftKey(QStringLiteral("c")));
     add(QStringLiteral("Immersive Mode"), command(&AppDelegate::toggleImmersiveMode));
-    add(QStringLiteral("Calibrate Tab Bar Overlay…"), {});
+    add(QStringLiteral("Calibrate Tab Bar Overlay…"), command(&AppDelegate::calibrateOverlay));
     add(QStringLiteral("Command Palette…"), {}, KeyEquivalent::commandKey(QStringLiteral("k")));
     separator();
     add(QStringLiteral("Reopen Closed Tab"), command(&AppDelegate::reopenLastClosed), KeyEquivalent::commandShiftKey(QStringLiteral("t")));
@@ -78,8 +78,8 @@ void AppDelegate::installStatusItem() {
     submenu(kWhenClosing);
     separator();
     add(QStringLiteral("Refresh"), command(&AppDelegate::refresh), KeyEquivalent::commandKey(QStringLiteral("r")));
-    add(QStringLiteral("Settings…"), {}, KeyEquivalent::commandKey(QStringLiteral(",")));
-    add(QStringLiteral("Check for Updates…"), {});
+    add(QStringLiteral("Settings…"), command(&AppDelegate::openSettings), KeyEquivalent::commandKey(QStringLiteral(",")));
+    add(QStringLiteral("Check for Updates…"), command(&AppDelegate::checkForUpdates));
     separator();
     add(QStringLiteral("Quit Ondrake"), command(&AppDelegate::quit), KeyEquivalent::commandKey(QStringLiteral("q")));
 
@@ -105,12 +105,14 @@ void AppDelegate::menuNeedsUpdate() {
                              : QStringLiteral("Turn on Immersive Mode in Settings → Feature Flags first.");
 
     // Items whose window or service has not been built are shown but cannot be chosen.
-    for (auto *item : {menu.item(QStringLiteral("Calibrate Tab Bar Overlay…")), menu.item(QStringLiteral("Command Palette…")),
-                       menu.item(QStringLiteral("Import…")), menu.item(QStringLiteral("Settings…")),
-                       menu.item(QStringLiteral("Check for Updates…"))})
+    for (auto *item : {menu.item(QStringLiteral("Command Palette…")), menu.item(QStringLiteral("Import…"))})
         item->isEnabled = bool(item->action);
+
+    auto *check = menu.item(QStringLiteral("Check for Updates…"));
+    check->isEnabled = updates_->canCheck();
+    check->toolTip = check->isEnabled ? QString() : QStringLiteral("An update check is already in progress.");
     auto *calibrate = menu.item(QStringLiteral("Calibrate Tab Bar Overlay…"));
-    calibrate->isEnabled &= immersiveFeature;
+    calibrate->isEnabled = immersiveFeature;
     calibrate->toolTip = immersive_ && immersive_->hiddenReason() ? message(*immersive_->hiddenReason()) : QString();
 
     rebuildSubmenus();

@@ -63,7 +63,7 @@ TEST(AppDelegate, ConstructionStartsNothingAndLaunchWiresTheGraphInOrder) {
     AppDelegate::Platform changed{platform.scheduler, platform.workspace, windowList, platform.screens,
                                   platform.pointer, platform.frameClock, platform.defaults, platform.paths,
                                   platform.scriptEngine, platform.privacy, platform.accessibility, platform.http, platform.notifier,
-                                  statusItem, platform.dialogs, platform.application, platform.environment,
+                                  statusItem, platform.dialogs, platform.application, platform.makeUpdater, platform.environment,
                                   platform.panelWindowServer};
     world.delegate = std::make_unique<AppDelegate>(changed);
     delegate = world.delegate.get();

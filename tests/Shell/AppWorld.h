@@ -15,6 +15,7 @@
 #include "SimulatedScreens.h"
 #include "SimulatedScriptEngine.h"
 #include "SimulatedStatusItem.h"
+#include "SimulatedUpdater.h"
 #include "SimulatedWindowServer.h"
 #include "SimulatedWorkspace.h"
 #include "TestSupport.h"
@@ -49,6 +50,7 @@ struct AppWorld {
     UserDefaults defaults{folders.paths(), QString::fromLatin1(kStandardDefaultsDomain)};
     std::shared_ptr<ScriptedHttpClient> http = std::make_shared<ScriptedHttpClient>();
     Environment environment;
+    SimulatedUpdater *updater = nullptr;  // the last one made
     std::unique_ptr<AppDelegate> delegate;
 
     ~AppWorld() {
@@ -59,7 +61,14 @@ struct AppWorld {
 
     AppDelegate::Platform platform() {
         return {scheduler, workspace, windowServer, screens, pointer, frameClock, defaults, folders.paths(), engine,
-                privacy, accessibility, http, notifier, statusItem, dialogs, application, environment, &windowServer};
+                privacy, accessibility, http, notifier, statusItem, dialogs, application,
+                [this] {
+                    auto made = std::make_unique<SimulatedUpdater>(scheduler);
+                    updater = made.get();
+                    updater->setAlertPresenter([](const SimulatedUpdater::Alert &, std::function<void()> dismissed) { dismissed(); });
+                    return made;
+                },
+                environment, &windowServer};
     }
     // A new delegate, launched, as at a start of the application.
     AppDelegate &launch() {

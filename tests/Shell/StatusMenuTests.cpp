@@ -219,6 +219,84 @@ TEST(StatusMenu, RefreshPollsTheBrowser) {
     EXPECT_EQ(world.store().windows().front().tabs.size(), 3u);
 }
 
+TEST(StatusMenu, SettingsOpenOneWindowThatKeepsThePanelsGeometry) {
+    MenuWorld menu;
+    auto &world = menu.world;
+    const int activations = world.application.activationCount();
+    EXPECT_TRUE(menu.choose({"Settings…"}));
+    QWidget *window = world.app().secondaryWindows().window(SecondaryWindows::Kind::settings);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Settings"));
+    EXPECT_EQ(world.application.activationCount(), activations + 1) << "the application comes forward first";
+    window->close();
+    EXPECT_TRUE(menu.choose({"Settings…"}));
+    EXPECT_EQ(world.app().secondaryWindows().window(SecondaryWindows::Kind::settings), window);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST(StatusMenu, CheckForUpdatesIsDisabledWhileACheckRuns) {
+    MenuWorld menu;
+    auto &world = menu.world;
+    EXPECT_TRUE(menu.item({"Check for Updates…"}).isEnabled);
+    EXPECT_TRUE(menu.item({"Check for Updates…"}).toolTip.isEmpty());
+    world.updater->beginCheck();
+    EXPECT_FALSE(menu.item({"Check for Updates…"}).isEnabled);
+    EXPECT_EQ(menu.item({"Check for Updates…"}).toolTip, QStringLiteral("An update check is already in progress."));
+    world.app().checkForUpdates();
+    EXPECT_EQ(world.updater->checkRequests(), 0) << "no second check while one runs";
+    world.updater->endCheck();
+    EXPECT_TRUE(menu.choose({"Check for Updates…"}));
+    EXPECT_EQ(world.updater->checkRequests(), 1);
+    EXPECT_TRUE(menu.item({"Check for Updates…"}).isEnabled) << "the check without a feed has ended";
+}
+
+TEST(StatusMenu, CalibratingSwitchesTheBarOnAndKeepsOnlyWhatIsSaved) {
+    MenuWorld menu(true);
+    auto &world = menu.world;
+    world.workspace.setInstalledApplicationVersion(AppWorld::kBrowser, QStringLiteral("17.4.1"));
+    ASSERT_TRUE(menu.item({"Calibrate Tab Bar Overlay…"}).isEnabled);
+    EXPECT_TRUE(menu.choose({"Calibrate Tab Bar Overlay…"}));
+    auto &app = world.app();
+    auto *coordinator = app.immersive();
+    EXPECT_TRUE(world.defaults.boolForKey(AppDelegate::kImmersiveModeKey)) << "switched on as the toggle does";
+    EXPECT_TRUE(coordinator->isEnabled());
+    EXPECT_TRUE(coordinator->isCalibrating());
+    QWidget *window = app.secondaryWindows().window(SecondaryWindows::Kind::calibration);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(app.calibrationModel().insets(), coordinator->calibrationSeed());
+    EXPECT_FALSE(app.calibrationModel().hasStoredCalibration());
+
+    // An edit is clamped into the live calibration; Save stores it and puts the window away.
+    auto edited = app.calibrationModel().insets();
+    edited.height = 10;
+    app.calibrationModel().onEdit(edited);
+    ASSERT_TRUE(coordinator->liveCalibration());
+    EXPECT_EQ(coordinator->liveCalibration()->height, 16);
+    app.calibrationModel().onSave();
+    EXPECT_FALSE(coordinator->isCalibrating());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(app.calibrationModel().hasStoredCalibration());
+
+    // Closing the window during a second calibration keeps what was stored.
+    EXPECT_TRUE(menu.choose({"Calibrate Tab Bar Overlay…"}));
+    EXPECT_TRUE(coordinator->isCalibrating());
+    window->close();
+    EXPECT_FALSE(coordinator->isCalibrating());
+    EXPECT_FALSE(coordinator->liveCalibration());
+    EXPECT_TRUE(coordinator->hasStoredCalibration());
+
+    // Back to automatic forgets it; the window stays.
+    EXPECT_TRUE(menu.choose({"Calibrate Tab Bar Overlay…"}));
+    app.calibrationModel().onResetToAutomatic();
+    EXPECT_FALSE(coordinator->hasStoredCalibration());
+    EXPECT_FALSE(app.calibrationModel().hasStoredCalibration());
+    EXPECT_TRUE(window->isVisible());
+    app.calibrationModel().onCancel();
+    EXPECT_FALSE(coordinator->hasStoredCalibration());
+}
+
 TEST(StatusMenu, QuitPutsTheWindowsBackBeforeTheApplicationEnds) {
     AppWorld world;
     const auto id = world.openBrowser({page("Alpha")}, {40, 25, 1040, 875});
