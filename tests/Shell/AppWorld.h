@@ -56,7 +56,14 @@ struct AppWorld {
     ~AppWorld() {
         settle();
         delegate.reset();
-        settle();
+        // Work that was waiting on a timer (a refresh due shortly after the browser quit) ends
+        // now, finding its owner gone, rather than being dropped half done with the clock.
+        const double until = scheduler.now() + 60;
+        while (const auto next = scheduler.nextTimerTime()) {
+            if (*next > until) break;
+            scheduler.advance(Seconds(*next - scheduler.now()));
+            settle();
+        }
     }
 
     AppDelegate::Platform platform() {

@@ -64,13 +64,14 @@ TEST(SidebarPresence, ThePanelStandsByTheBrowserAsTheFrontApplicationChanges) {
 }
 
 TEST(SidebarPresence, ThePanelLeavesWhenTheBrowserHasNoWindowToStandBy) {
-    enum class Change { minimised, fullScreen, allClosed };
+    enum class Change { hidden, minimised, fullScreen, allClosed };
     struct Case {
         const char *name;
         Change change;
         bool fullScreen;
     };
     const Case cases[] = {
+        {"hidden", Change::hidden, false},
         {"minimised", Change::minimised, false},
         {"full screen", Change::fullScreen, true},
         {"every window closed", Change::allClosed, false},
@@ -84,11 +85,16 @@ TEST(SidebarPresence, ThePanelLeavesWhenTheBrowserHasNoWindowToStandBy) {
         LogCapture log;
         world.safari.update([&](std::vector<SimulatedSafari::Window> &windows) {
             switch (c.change) {
+            case Change::hidden: break;
             case Change::minimised: windows.front().minimised = true; break;
             case Change::fullScreen: windows.front().bounds = {0, 0, 1440, 900}; break;
             case Change::allClosed: windows.clear(); break;
             }
         });
+        if (c.change == Change::hidden) {
+            world.safari.setHidden(true);
+            world.application.activateIgnoringOtherApps();  // the next application comes forward
+        }
         world.step(1);
         EXPECT_FALSE(world.panel().isVisible());
         EXPECT_FALSE(world.presence().safariHasVisibleWindow());
@@ -106,6 +112,7 @@ TEST(SidebarPresence, ThePanelLeavesWhenTheBrowserHasNoWindowToStandBy) {
             back.tabs = {page("Alpha")};
             windows = {back};
         });
+        world.safari.activate();
         world.step(1);
         EXPECT_TRUE(world.panel().isVisible());
         EXPECT_TRUE(world.app().poller()->isRunning());
