@@ -289,8 +289,11 @@ void AppDelegate::handleKeyCommand(SidebarKeyCommand command) {
     switch (command) {
     case SidebarKeyCommand::selectAll: store_->selectAll(); break;
     case SidebarKeyCommand::clearSelection: store_->clearSelection(); break;
-    case SidebarKeyCommand::closeSelection: break;    // wired with the store's closing
-    case SidebarKeyCommand::reopenLastClosed: break;  // wired with the store's history
+    case SidebarKeyCommand::closeSelection:
+        if (auto tabs = store_->selectedTabs(); !tabs.empty())
+            startTask(store_->closeTabs(std::move(tabs)), QStringLiteral("Closing"));
+        break;
+    case SidebarKeyCommand::reopenLastClosed: reopenLastClosed(); break;
     case SidebarKeyCommand::focusSearch: store_->focusSearch(); break;
     case SidebarKeyCommand::toggleCompactMode: store_->setCompact(!store_->isCompact()); break;
     }

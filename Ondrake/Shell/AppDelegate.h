@@ -134,6 +134,17 @@ public:
     void calibrateOverlay();
     void openSettings();
     void checkForUpdates();
+    void reopenSpecific(const QVariant &batchID);
+    void openReadLater(const QVariant &recordID, bool markRead);
+    void markReadLater(const QVariant &recordID);
+    void removeReadLater(const QVariant &recordID);
+    // Asks where to write the archive of the scope, and says so when it cannot be written.
+    void runExportPanel(const TabStore::ExportScope &scope);
+    void exportGroup(const QVariant &groupID);
+    // Asks for an archive and how to apply it, then has the store import it.
+    void importArchive();
+    // "Imported " and the date in the locale's medium style.
+    static QString importedGroupName(const QDate &date, const QLocale &locale);
 
     // Reactions to the store's published values.
     void flagsChanged();

@@ -67,15 +67,54 @@ void AppDelegate::setCalibrationHandlers() {
     };
 }
 
-void AppDelegate::reopenLastClosed() {}
+void AppDelegate::reopenLastClosed() { startTask(store_->reopenLastClosed(), QStringLiteral("Reopening")); }
+
+namespace {
+
+// A menu item's argument as an id, when it is a string naming one.
+template<typename Identity>
+std::optional<Identity> identity(const QVariant &value) {
+    if (value.typeId() != QMetaType::QString) return std::nullopt;
+    return Identity::fromString(value.toString());
+}
+
+}  // namespace
+
+void AppDelegate::reopenSpecific(const QVariant &batchID) {
+    if (batchID.typeId() != QMetaType::QUuid) return;
+    const auto id = batchID.toUuid();
+    const auto &batches = store_->recentlyClosed().batches;
+    const auto it = std::find_if(batches.begin(), batches.end(), [&](const ClosedTabBatch &b) { return b.id == id; });
+    if (it == batches.end()) return;
+    startTask(store_->reopen(*it), QStringLiteral("Reopening"));
+}
 
 void AppDelegate::setCloseBehavior(const QVariant &rawValue) {
     if (rawValue.typeId() != QMetaType::QString) return;
-    const auto behavior = parentCloseBehaviorFromString(rawValue.toString());
-    if (!behavior || store_->settings().parentCloseBehavior == *behavior) return;
-    auto settings = store_->settings();
-    settings.parentCloseBehavior = *behavior;
-    store_->setSettings(settings);
+    if (const auto behavior = parentCloseBehaviorFromString(rawValue.toString()))
+        store_->setParentCloseBehavior(*behavior);
+}
+
+void AppDelegate::openReadLater(const QVariant &recordID, bool markRead) {
+    if (const auto id = identity<OndrakeID>(recordID))
+        startTask(store_->openReadLater(*id, markRead), QStringLiteral("Opening a read-later page"));
+}
+
+void AppDelegate::markReadLater(const QVariant &recordID) {
+    if (const auto id = identity<OndrakeID>(recordID)) store_->markReadLaterItemRead(*id);
+}
+
+void AppDelegate::removeReadLater(const QVariant &recordID) {
+    const auto id = identity<OndrakeID>(recordID);
+    if (!id) return;
+    const auto remove = [](QPointer<AppDelegate> self, OndrakeID id) -> QCoro::Task<> {
+        co_await self->store_->commands().toggleReadLater(false, id);
+    };
+    startTask(remove(this, *id), QStringLiteral("Leaving the read-later list"));
+}
+
+void AppDelegate::exportGroup(const QVariant &groupID) {
+    if (const auto id = identity<TabGroupID>(groupID)) runExportPanel(TabStore::ExportScope::group(*id));
 }
 
 void AppDelegate::refresh() { startTask(store_->requestRefresh(), QStringLiteral("Refresh")); }

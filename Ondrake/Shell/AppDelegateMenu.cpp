@@ -73,7 +73,7 @@ void AppDelegate::installStatusItem() {
     submenu(kReadLater);
     separator();
     submenu(kExport);
-    add(QStringLiteral("Import…"), {});
+    add(QStringLiteral("Import…"), command(&AppDelegate::importArchive));
     separator();
     submenu(kWhenClosing);
     separator();
@@ -105,8 +105,8 @@ void AppDelegate::menuNeedsUpdate() {
                              : QStringLiteral("Turn on Immersive Mode in Settings → Feature Flags first.");
 
     // Items whose window or service has not been built are shown but cannot be chosen.
-    for (auto *item : {menu.item(QStringLiteral("Command Palette…")), menu.item(QStringLiteral("Import…"))})
-        item->isEnabled = bool(item->action);
+    auto *palette = menu.item(QStringLiteral("Command Palette…"));
+    palette->isEnabled = bool(palette->action);
 
     auto *check = menu.item(QStringLiteral("Check for Updates…"));
     check->isEnabled = updates_->canCheck();
@@ -129,7 +129,9 @@ void AppDelegate::rebuildSubmenus() {
         MenuItem item;
         item.title = it->title();
         item.representedObject = it->id;
-        item.isEnabled = false;  // reopening a chosen batch arrives with the store's history
+        item.action = [self](const MenuItem &chosen) {
+            if (self) self->reopenSpecific(chosen.representedObject);
+        };
         closed.items.push_back(std::move(item));
     }
     if (batches.empty()) closed.items.push_back(disabledNote(QStringLiteral("Nothing Closed Yet")));
@@ -167,12 +169,20 @@ void AppDelegate::rebuildSubmenus() {
                      : record.url            ? *record.url
                                              : QStringLiteral("Untitled");
         item.submenu = std::make_shared<MenuModel>();
-        for (const auto &title : {QStringLiteral("Open"), QStringLiteral("Open and Mark Read"),
-                                  QStringLiteral("Mark as Read"), QStringLiteral("Remove from Read Later")}) {
+        using Handler = std::function<void(AppDelegate &, const QVariant &)>;
+        const std::pair<QString, Handler> actions[] = {
+            {QStringLiteral("Open"), [](AppDelegate &d, const QVariant &id) { d.openReadLater(id, false); }},
+            {QStringLiteral("Open and Mark Read"), [](AppDelegate &d, const QVariant &id) { d.openReadLater(id, true); }},
+            {QStringLiteral("Mark as Read"), [](AppDelegate &d, const QVariant &id) { d.markReadLater(id); }},
+            {QStringLiteral("Remove from Read Later"), [](AppDelegate &d, const QVariant &id) { d.removeReadLater(id); }},
+        };
+        for (const auto &[title, handler] : actions) {
             MenuItem action;
             action.title = title;
             action.representedObject = record.id.toString();
-            action.isEnabled = false;  // arrive with the store's read-later operations
+            action.action = [self, handler](const MenuItem &chosen) {
+                if (self) handler(*self, chosen.representedObject);
+            };
             item.submenu->items.push_back(std::move(action));
         }
         readLater.items.push_back(std::move(item));
@@ -180,22 +190,38 @@ void AppDelegate::rebuildSubmenus() {
     if (readLater.items.empty()) readLater.items.push_back(disabledNote(QStringLiteral("Nothing Saved Yet")));
 
     auto &exports = *menu.item(kExport)->submenu;
-    exports.items.clear();
-    MenuItem selected = disabledNote(QStringLiteral("Selected Tabs…"));
-    MenuItem window = disabledNote(QStringLiteral("Current Window…"));
+    const auto exporting = [self](TabStore::ExportScope scope) {
+        return [self, scope](const MenuItem &) {
+            if (self) self->runExportPanel(scope);
+        };
+    };
+    MenuItem selected;
+    selected.title = QStringLiteral("Selected Tabs…");
+    selected.action = exporting(TabStore::ExportScope::selectedTabs());
+    selected.isEnabled = !store_->selection().ids.isEmpty();
+    MenuItem window;
+    window.title = QStringLiteral("Current Window…");
+    window.action = exporting(TabStore::ExportScope::currentWindow());
+    window.isEnabled = !store_->windows().empty();
     MenuItem group;
     group.title = QStringLiteral("Group");
     group.submenu = std::make_shared<MenuModel>();
     for (const auto &g : store_->sortedGroups()) {
-        MenuItem item = disabledNote(g.name);
+        MenuItem item;
+        item.title = g.name;
         item.representedObject = g.id.toString();
+        item.action = [self](const MenuItem &chosen) {
+            if (self) self->exportGroup(chosen.representedObject);
+        };
         group.submenu->items.push_back(std::move(item));
     }
     if (group.submenu->items.empty()) group.submenu->items.push_back(disabledNote(QStringLiteral("No Groups")));
-    MenuItem all = disabledNote(QStringLiteral("All Ondrake Data…"));
+    MenuItem all;
+    all.title = QStringLiteral("All Ondrake Data…");
+    all.action = exporting(TabStore::ExportScope::allData());
     exports.items = {selected, window, group, MenuItem::separator(), all};
 
-    menu.item(QStringLiteral("Reopen Closed Tab"))->isEnabled = false;
+    menu.item(QStringLiteral("Reopen Closed Tab"))->isEnabled = !batches.empty();
 }
 
 }  // namespace ondrake

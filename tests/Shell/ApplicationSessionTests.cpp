@@ -85,12 +85,15 @@ TEST(ApplicationSession, AnOrganisationMadeInOneSessionIsThereInTheNext) {
     const auto order = world.store().displayOrder();
     EXPECT_EQ(std::count(order.begin(), order.end(), tabTitled(world.store(), "Delta").id), 0);
 
+    // The user groups Beta.
+    world.store().flags().setOverride(true, FeatureFlag::tabGroups());
+    ASSERT_TRUE(world.store().createGroup(QStringLiteral("Reading"), {tabTitled(world.store(), "Beta")}));
+
     // Closing Alpha with its nested tabs, chosen in the menu.
     ASSERT_TRUE(world.statusItem.choose({"When Closing a Tab", "Close Its Nested Tabs Too"}));
-    const auto closed = runToCompletion(world.scheduler, world.store().commands().closeTabs(
-                                                             {tabTitled(world.store(), "Alpha")}, world.store().windows()));
+    world.store().select(tabTitled(world.store(), "Alpha").id, SidebarModifiers::none());
+    app.handleKeyCommand(SidebarKeyCommand::closeSelection);
     world.step(1);
-    EXPECT_EQ(closed.closed, 2);
     EXPECT_EQ(browserTitles(world), (std::vector<QString>{"Beta", "Delta"}));
     EXPECT_EQ(world.statusItem.open()->item(QStringList{"Recently Closed"})->submenu->titles(),
               QStringList{"Alpha + 1 more"});
@@ -117,6 +120,7 @@ TEST(ApplicationSession, AnOrganisationMadeInOneSessionIsThereInTheNext) {
     world.step(1);
     auto &store = world.store();
     EXPECT_EQ(tabTitled(store, "Delta").parentID, tabTitled(store, "Beta").id) << "the tree reattaches";
+    EXPECT_EQ(store.groupName(tabTitled(store, "Beta").id), QStringLiteral("Reading"));
     EXPECT_EQ(store.settings().parentCloseBehavior, ParentCloseBehavior::parentAndDescendants);
     ASSERT_EQ(store.recentlyClosed().batches.size(), 1u);
     EXPECT_EQ(store.recentlyClosed().batches.front().title(), QStringLiteral("Alpha + 1 more"));

@@ -1,5 +1,7 @@
 #include "AppWorld.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace ondrake {
@@ -295,6 +297,177 @@ TEST(StatusMenu, CalibratingSwitchesTheBarOnAndKeepsOnlyWhatIsSaved) {
     EXPECT_TRUE(window->isVisible());
     app.calibrationModel().onCancel();
     EXPECT_FALSE(coordinator->hasStoredCalibration());
+}
+
+const SafariTab &tabTitled(TabStore &store, const QString &title) {
+    for (const auto &w : store.windows())
+        for (const auto &t : w.tabs)
+            if (t.title == title) return t;
+    throw std::logic_error("no tab titled " + title.toStdString());
+}
+
+QStringList browserAddresses(const AppWorld &world) {
+    QStringList addresses;
+    for (const auto &w : world.safari.windows())
+        for (const auto &t : w.tabs) addresses << t.url;
+    return addresses;
+}
+
+TEST(StatusMenu, ClosedTabsComeBackFromTheMenuAndTheKeys) {
+    MenuWorld menu;
+    auto &world = menu.world;
+    auto &store = world.store();
+    runToCompletion(world.scheduler, store.closeTabs({tabTitled(store, "Alpha")}));
+    world.settle();
+    store.select(tabTitled(store, "Beta").id, SidebarModifiers::none());
+    world.app().handleKeyCommand(SidebarKeyCommand::closeSelection);
+    world.step(1);
+    ASSERT_EQ(browserAddresses(world), QStringList{});
+    EXPECT_EQ(menu.item({"Recently Closed"}).submenu->titles(), (QStringList{"Beta", "Alpha"}));
+    EXPECT_TRUE(menu.item({"Reopen Closed Tab"}).isEnabled);
+
+    // The older batch, chosen by name.
+    EXPECT_TRUE(menu.choose({"Recently Closed", "Alpha"}));
+    world.step(1);
+    EXPECT_EQ(browserAddresses(world), QStringList{test::page("Alpha").url});
+    // The newest, from the key.
+    world.app().handleKeyCommand(SidebarKeyCommand::reopenLastClosed);
+    world.step(1);
+    EXPECT_EQ(browserAddresses(world).size(), 2);
+    EXPECT_EQ(menu.item({"Recently Closed"}).submenu->titles(), QStringList{"Nothing Closed Yet"});
+
+    // A batch that left the history since the menu was built, or an argument of the wrong kind,
+    // does nothing.
+    world.app().reopenSpecific(QUuid::createUuid());
+    world.app().reopenSpecific(QStringLiteral("not a batch"));
+    world.step(1);
+    EXPECT_EQ(browserAddresses(world).size(), 2);
+}
+
+TEST(StatusMenu, ReadLaterItemsOpenAndLeaveTheList) {
+    MenuWorld menu;
+    auto &world = menu.world;
+    auto &store = world.store();
+    const auto alpha = *store.record(tabTitled(store, "Alpha").id);
+    const auto beta = *store.record(tabTitled(store, "Beta").id);
+    for (const auto &id : {alpha.id, beta.id}) {
+        runToCompletion(world.scheduler, store.commands().toggleReadLater(true, id));
+        world.step(1);
+    }
+    ASSERT_EQ(menu.item({"Read Later"}).submenu->titles(), (QStringList{"Alpha", "Beta"}));
+
+    EXPECT_TRUE(menu.choose({"Read Later", "Alpha", "Mark as Read"}));
+    auto read = *store.book().record(alpha.id);
+    EXPECT_FALSE(read.readLater);
+    EXPECT_TRUE(read.readAt);
+    EXPECT_EQ(menu.item({"Read Later"}).submenu->titles(), QStringList{"Beta"});
+
+    EXPECT_TRUE(menu.choose({"Read Later", "Beta", "Remove from Read Later"}));
+    const auto removed = *store.book().record(beta.id);
+    EXPECT_FALSE(removed.readLater);
+    EXPECT_FALSE(removed.readAt) << "left the list unread";
+
+    runToCompletion(world.scheduler, store.commands().toggleReadLater(true, beta.id));
+    world.settle();
+    const auto tabs = browserAddresses(world).size();
+    EXPECT_TRUE(menu.choose({"Read Later", "Beta", "Open and Mark Read"}));
+    world.step(1);
+    EXPECT_EQ(browserAddresses(world).size(), tabs + 1);
+    EXPECT_TRUE(store.book().record(beta.id)->readAt);
+
+    for (const QVariant &bad : {QVariant(QStringLiteral("nonsense")), QVariant(7), QVariant(alpha.id.toString() + "x")}) {
+        world.app().markReadLater(bad);
+        world.app().openReadLater(bad, true);
+        world.app().removeReadLater(bad);
+    }
+    world.step(1);
+    EXPECT_EQ(browserAddresses(world).size(), tabs + 1);
+}
+
+TEST(StatusMenu, ExportWritesTheChosenScopeAndSaysWhyWhenItCannot) {
+    MenuWorld menu;
+    auto &world = menu.world;
+    const QString target = world.folders.root() + QStringLiteral("/Export.json");
+    world.dialogs.answerPanel(target);
+    EXPECT_TRUE(menu.choose({"Export", "Current Window…"}));
+    const auto &panel = std::get<Dialogs::SavePanel>(world.dialogs.requests().back());
+    EXPECT_EQ(panel, (Dialogs::SavePanel{"json", "Ondrake Export.json", "Export portable Ondrake tab data"}));
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto archive = OndrakeArchive::read(file.readAll(), world.scheduler.wallNow());
+    EXPECT_EQ(archive.tabs.size(), 2u);
+    file.close();
+
+    world.dialogs.answerPanel(std::nullopt);  // cancelled
+    EXPECT_TRUE(menu.choose({"Export", "All Ondrake Data…"}));
+    EXPECT_TRUE(world.dialogs.alerts().empty());
+
+    QFile blocker(world.folders.root() + QStringLiteral("/file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    world.dialogs.answerPanel(blocker.fileName() + QStringLiteral("/Export.json"));
+    EXPECT_TRUE(menu.choose({"Export", "All Ondrake Data…"}));
+    ASSERT_EQ(world.dialogs.alerts().size(), 1u);
+    EXPECT_TRUE(world.dialogs.alerts().front().message.startsWith(QStringLiteral("Couldn’t export Ondrake data: ")));
+    EXPECT_GT(world.dialogs.alerts().front().message.size(), QStringLiteral("Couldn’t export Ondrake data: ").size());
+
+    // A group's item carries its id; a malformed one exports nothing.
+    world.store().flags().setOverride(true, FeatureFlag::tabGroups());
+    const auto group = world.store().createGroup(QStringLiteral("Work"), {tabTitled(world.store(), "Alpha")});
+    ASSERT_TRUE(group);
+    QFile::remove(target);
+    world.dialogs.answerPanel(target);
+    EXPECT_TRUE(menu.choose({"Export", "Group", "Work"}));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(OndrakeArchive::read(file.readAll(), world.scheduler.wallNow()).tabs.size(), 1u);
+    const auto requests = world.dialogs.requests().size();
+    world.app().exportGroup(QStringLiteral("not-a-group"));
+    EXPECT_EQ(world.dialogs.requests().size(), requests);
+}
+
+TEST(StatusMenu, ImportAsksHowAndAppliesTheChoice) {
+    MenuWorld menu;
+    auto &world = menu.world;
+    const QString path = world.folders.root() + QStringLiteral("/Export.json");
+    world.dialogs.answerPanel(path);
+    ASSERT_TRUE(menu.choose({"Export", "All Ondrake Data…"}));
+    const auto groupsBefore = world.store().groups().size();
+
+    world.dialogs.answerPanel(path);
+    world.dialogs.answerAlert(3);  // Cancel
+    EXPECT_TRUE(menu.choose({"Import…"}));
+    const auto &panel = std::get<Dialogs::OpenPanel>(world.dialogs.requests().at(world.dialogs.requests().size() - 2));
+    EXPECT_EQ(panel, (Dialogs::OpenPanel{"json", false, "Choose an Ondrake JSON export"}));
+    const auto question = world.dialogs.alerts().back();
+    EXPECT_EQ(question.message, QStringLiteral("Import Ondrake data"));
+    EXPECT_EQ(question.informativeText, QStringLiteral("Choose how the 2 imported tab(s) should be applied."));
+    EXPECT_EQ(question.buttons, (QStringList{"Merge", "Open as New Group", "Restore Complete Structure", "Cancel"}));
+    EXPECT_EQ(world.store().groups().size(), groupsBefore);
+
+    world.dialogs.answerPanel(path);
+    world.dialogs.answerAlert(1);  // Open as New Group
+    EXPECT_TRUE(menu.choose({"Import…"}));
+    world.step(1);
+    ASSERT_EQ(world.store().groups().size(), groupsBefore + 1);
+    EXPECT_EQ(world.store().sortedGroups().back().name,
+              AppDelegate::importedGroupName(world.scheduler.wallNow().toLocalTime().date(), QLocale()));
+
+    QFile junk(world.folders.root() + QStringLiteral("/junk.json"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("{\"format\": \"something else\"}");
+    junk.close();
+    world.dialogs.answerPanel(junk.fileName());
+    EXPECT_TRUE(menu.choose({"Import…"}));
+    EXPECT_EQ(world.dialogs.alerts().back().message, QStringLiteral("This isn’t a supported Ondrake export."));
+    EXPECT_EQ(world.store().groups().size(), groupsBefore + 1);
+}
+
+TEST(StatusMenu, AnImportedGroupIsNamedForTheDayInTheMediumStyle) {
+    const QDate day(2026, 12, 8);
+    EXPECT_EQ(AppDelegate::importedGroupName(day, QLocale(QLocale::English, QLocale::UnitedStates)),
+              QStringLiteral("Imported Dec 8, 2026"));
+    EXPECT_EQ(AppDelegate::importedGroupName(day, QLocale(QLocale::English, QLocale::UnitedKingdom)),
+              QStringLiteral("Imported 8 Dec 2026"));
 }
 
 TEST(StatusMenu, QuitPutsTheWindowsBackBeforeTheApplicationEnds) {
