@@ -93,27 +93,8 @@ struct BenchApp {
         delegate->applicationDidFinishLaunching();
         settle();
     }
-    void settle() {
-        for (;;) {
-            scheduler.runUntilIdle();
-            if (scheduler.externalWorkInFlight() == 0) {
-                scheduler.runUntilIdle();
-                if (scheduler.externalWorkInFlight() == 0) return;
-            }
-            scheduler.waitForExternalWork();
-        }
-    }
-    void step(double seconds) {
-        const double target = scheduler.now() + seconds;
-        settle();
-        while (const auto next = scheduler.nextTimerTime()) {
-            if (*next > target) break;
-            scheduler.advance(Seconds(*next - scheduler.now()));
-            settle();
-        }
-        scheduler.advance(Seconds(target - scheduler.now()));
-        settle();
-    }
+    void settle() { ondrake::settle(scheduler); }
+    void step(double seconds) { ondrake::step(scheduler, Seconds(seconds)); }
 };
 
 // One unchanged poll of 500 tabs through the real controller and the store.

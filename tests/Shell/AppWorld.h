@@ -94,29 +94,9 @@ struct AppWorld {
     SidebarPresence &presence() { return delegate->presence(); }
 
     // Runs what is due now, waiting for the browser's script to answer, without moving the clock.
-    void settle() {
-        for (;;) {
-            scheduler.runUntilIdle();
-            if (scheduler.externalWorkInFlight() == 0) {
-                scheduler.runUntilIdle();
-                if (scheduler.externalWorkInFlight() == 0) return;
-            }
-            scheduler.waitForExternalWork();
-        }
-    }
-    // Moves virtual time on by `d`, timer by timer; the script answers at once in virtual time.
-    void step(double seconds) {
-        const double target = scheduler.now() + seconds;
-        settle();
-        for (;;) {
-            const auto next = scheduler.nextTimerTime();
-            if (!next || *next > target) break;
-            scheduler.advance(Seconds(*next - scheduler.now()));
-            settle();
-        }
-        scheduler.advance(Seconds(target - scheduler.now()));
-        settle();
-    }
+    void settle() { ondrake::settle(scheduler); }
+    // Moves virtual time on; the script answers at once in virtual time.
+    void step(double seconds) { ondrake::step(scheduler, Seconds(seconds)); }
     void poll() {
         runToCompletion(scheduler, store().requestRefresh());
         settle();
