@@ -96,6 +96,16 @@ TEST(SafariWindowView, DropOnAGroupWinsAndOtherTabsDragsAreIgnored) {
     EXPECT_EQ(SafariWindowView::dragEnded(std::nullopt, QStringLiteral("a"), QPointF(20, 100), frames), TabDragOutcome::none());
 }
 
+TEST(SafariWindowView, OverlappingGroupFramesResolveToTheUpperSection) {
+    const TabGroup work = group(QStringLiteral("Work"));
+    const TabGroup home = group(QStringLiteral("Home"));
+    const auto dragging = windowSection().dragChanged(QStringLiteral("c"), QSizeF(0, 40));
+    const QPointF point(20, 60);
+    EXPECT_EQ(SafariWindowView::dragEnded(dragging, QStringLiteral("c"), point,
+                                          {{work.id, QRectF(0, 0, 200, 80)}, {home.id, QRectF(0, 50, 200, 80)}}),
+              TabDragOutcome::assignGroup(work.id));
+}
+
 TEST(SafariWindowView, IndicatorSitsAtTheInsertionRowIndentedUpToSixLevels) {
     TabDropPlan plan;
     plan.insertionRow = 3;

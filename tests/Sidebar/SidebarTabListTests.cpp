@@ -3,6 +3,7 @@
 
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,7 +14,8 @@ namespace {
 
 QStringList keys(const SidebarRowModel &model) {
     QStringList keys;
-    for (int row = 0; row < model.rowCount(); ++row) keys << model.entry(row).key;
+    for (int row = 0; row < model.rowCount(); ++row)
+        keys << (model.entry(row).row ? QStringLiteral("tab:") : QString()) + model.entry(row).key;
     return keys;
 }
 
@@ -53,6 +55,28 @@ TEST(SidebarRowModel, TreeListsPinnedGroupsAndWindowsInOrder) {
               QStringLiteral("r2, 1 tabs hidden"));
     EXPECT_EQ(model.data(model.index(world.rowOf(QStringLiteral("r1"))), Qt::AccessibleTextRole).toString(),
               QStringLiteral("r1, selected"));
+}
+
+TEST(SidebarRowModel, WindowHeadingsFollowTheStoresRuleInEitherScope) {
+    ListWorld world;
+    const auto headings = [&] {
+        QStringList found;
+        const auto &model = world.list->rowModel();
+        for (int row = 0; row < model.rowCount(); ++row)
+            if (model.entry(row).key.startsWith(QStringLiteral("window-"))) found << model.entry(row).key;
+        return found;
+    };
+    EXPECT_TRUE(world.store->windowSections());
+    EXPECT_EQ(headings(), (QStringList{"window-1", "window-2"}));
+    world.defaults.setString(kSidebarWindowScopeKey, QStringLiteral("activeWindow"));
+    world.settle();
+    EXPECT_TRUE(world.store->windowSections());
+    EXPECT_EQ(headings(), QStringList{"window-1"});
+    world.browser->setWindows({ListWorld::session()[0]});
+    world.poll();
+    world.settle();
+    EXPECT_FALSE(world.store->windowSections());
+    EXPECT_TRUE(headings().isEmpty());
 }
 
 TEST(SidebarRowModel, RowsOfOneWindowStandOnePitchApart) {
@@ -160,6 +184,22 @@ TEST(SidebarRowModel, OtherArrangementsListFlatSectionsWithCounts) {
         }
     }
     EXPECT_EQ(rows, 13);
+}
+
+TEST(SidebarTabList, SearchHighlightIsScrolledIntoView) {
+    ListWorld world(QSize(280, 90));
+    world.store->setSearchQuery(QStringLiteral("example"));
+    world.settle();
+    const int results = world.list->rowModel().rowCount();
+    ASSERT_GT(results, 6);
+    auto *bar = world.list->verticalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
+    world.store->moveSearchSelection(-1);  // wraps to the last result
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    const auto &last = world.list->rowModel().entry(results - 1);
+    EXPECT_TRUE(last.row->isSelected);
+    EXPECT_TRUE(world.list->viewport()->rect().contains(world.band(last.row->tab().id).center()));
 }
 
 // MARK: What the list shows
