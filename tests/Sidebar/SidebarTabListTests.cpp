@@ -119,12 +119,12 @@ TEST(SidebarRowModel, UnchangedPollSignalsNothingAndChangesSignalOnlyThemselves)
     world.settle();
     EXPECT_EQ(spy.total(), 0);
 
-    world.changeRecord(QStringLiteral("r3"), [](TabRecord &r) { r.important = true; });
+    world.changeRecord(QStringLiteral("r1a"), [](TabRecord &r) { r.important = true; });
     world.settle();
     ASSERT_EQ(spy.changed.size(), 1);
-    const int r3 = world.rowOf(QStringLiteral("r3"));
-    EXPECT_EQ(spy.changed[0][0].toModelIndex().row(), r3);
-    EXPECT_EQ(spy.changed[0][1].toModelIndex().row(), r3);
+    const int r1a = world.rowOf(QStringLiteral("r1a"));
+    EXPECT_EQ(spy.changed[0][0].toModelIndex().row(), r1a);
+    EXPECT_EQ(spy.changed[0][1].toModelIndex().row(), r1a);
     EXPECT_EQ(spy.reset.size() + spy.inserted.size() + spy.removed.size(), 0);
 
     auto windows = world.browser->windows();
