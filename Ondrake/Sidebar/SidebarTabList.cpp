@@ -63,7 +63,7 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
         },
         [this](const QString &tabID) {
             const int row = model_.rowOfTab(tabID);
-            if (row >= 0) actionsFor(row).close(model_.entry(row).row->tab());
+            if (row >= 0) rowActions().close(model_.entry(row).row->tab());
         });
 
     for (const auto signal : {&TabStore::windowsChanged, &TabStore::recordsChanged, &TabStore::groupsChanged,
@@ -183,7 +183,7 @@ SidebarTabList::Part SidebarTabList::partAt(int row, QPointF contentPoint) const
     return Part::row;
 }
 
-const TabRowActions &SidebarTabList::actionsFor(int) const {
+const TabRowActions &SidebarTabList::rowActions() const {
     if (model_.content().form == SidebarListContent::Form::search && searchActions_) return *searchActions_;
     return actions_;
 }
@@ -303,7 +303,7 @@ void SidebarTabList::activate(int row, Part part, Qt::KeyboardModifiers modifier
     const SidebarListEntry &entry = model_.entry(row);
     if (entry.row) {
         const SafariTab tab = entry.row->tab();
-        const TabRowActions &actions = actionsFor(row);
+        const TabRowActions &actions = rowActions();
         switch (part) {
         case Part::close: actions.close(tab); return;
         case Part::chevron: actions.toggleSubtree(tab); return;
@@ -356,7 +356,7 @@ std::optional<SidebarMenu> SidebarTabList::contextMenuAt(QPoint viewportPoint) c
     const int row = entryAt(viewportPoint);
     if (row < 0) return std::nullopt;
     const SidebarListEntry &entry = model_.entry(row);
-    if (entry.row) return entry.row->contextMenu(model_.content().groups, actionsFor(row));
+    if (entry.row) return entry.row->contextMenu(model_.content().groups, rowActions());
     const SidebarListSection *section = model_.sectionOf(row);
     if (entry.kind != SidebarListEntry::Kind::heading || !section || !section->group) return std::nullopt;
     const TabGroup group = section->group->group();

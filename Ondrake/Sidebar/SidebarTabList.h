@@ -112,7 +112,7 @@ private:
     int entryAt(QPoint viewportPoint) const;
     Part partAt(int row, QPointF contentPoint) const;
     TabRowGeometry rowGeometry(int row, bool hovered) const;
-    const TabRowActions &actionsFor(int row) const;
+    const TabRowActions &rowActions() const;
     const SidebarListSection *sectionByKey(const QString &key) const;
     int rowOfKey(SidebarListEntry::Kind kind, const QString &key) const;
     void activate(int row, Part part, Qt::KeyboardModifiers modifiers);
