@@ -106,6 +106,9 @@ void SidebarRowModel::apply(SidebarListContent next) {
     for (std::size_t i = 0; i < old.size(); ++i) {
         if (i == prefix && inserted > 0) i += inserted;
         if (i >= old.size()) break;
+        // A section's place in the list is bookkeeping, not something shown: a section coming or
+        // going above must not count as a change of every row below it.
+        old[i].section = fresh[i].section;
         if (old[i] == fresh[i]) continue;
         geometry = geometry || old[i].height() != fresh[i].height();
         old[i] = fresh[i];

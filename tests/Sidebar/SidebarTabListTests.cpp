@@ -115,7 +115,12 @@ TEST(SidebarRowModel, UnchangedPollSignalsNothingAndChangesSignalOnlyThemselves)
     auto &model = world.list->rowModel();
     ModelSignals spy(model);
 
+    // The store publishes nothing after such a poll, so the list does not even look again.
+    QSignalSpy windowsPublished(world.store.get(), &TabStore::windowsChanged);
+    QSignalSpy recordsPublished(world.store.get(), &TabStore::recordsChanged);
     world.poll();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(windowsPublished.size() + recordsPublished.size(), 0);
     world.settle();
     EXPECT_EQ(spy.total(), 0);
 
@@ -137,6 +142,20 @@ TEST(SidebarRowModel, UnchangedPollSignalsNothingAndChangesSignalOnlyThemselves)
     EXPECT_EQ(spy.inserted[0][2].toInt(), world.rowOf(QStringLiteral("w3")));
     EXPECT_EQ(spy.reset.size(), 0);
 
+    // A row moving into the pinned section touches its neighbours there, nothing further down.
+    spy.changed.clear();
+    spy.inserted.clear();
+    spy.removed.clear();
+    world.changeRecord(QStringLiteral("r1b"), [](TabRecord &r) { r.pinned = true; });
+    world.settle();
+    EXPECT_EQ(spy.inserted.size(), 1);
+    EXPECT_EQ(spy.removed.size(), 1);
+    int changedRows = 0;
+    for (const auto &signal : spy.changed) changedRows += signal[1].toModelIndex().row() - signal[0].toModelIndex().row() + 1;
+    EXPECT_LE(changedRows, 2);
+    EXPECT_EQ(world.list->rowModel().sectionOf(world.rowOf(QStringLiteral("w2")))->key, QStringLiteral("window-2"));
+
+    spy.removed.clear();
     windows[0].tabs.erase(windows[0].tabs.begin() + 9);  // r3
     world.browser->setWindows(windows);
     world.poll();
