@@ -4,52 +4,45 @@
 
 namespace ondrake {
 
-QString URLTextCache::text(const QString &sessionTabID, const QUrl &url) {
-    auto &entry = entries_[sessionTabID];
-    if (entry.text.isNull() || entry.url != url) {
-        entry.url = url;
-        entry.text = absoluteText(url);
-    }
-    return entry.text;
-}
-
-void URLTextCache::trim(qsizetype tabCount) {
-    if (entries_.size() > 2 * tabCount + 64) entries_.clear();
-}
-
 ResolvedSnapshot makeResolvedSnapshot(const std::vector<SafariWindow> &windows, const TabIdentityMapping &mapping,
-                                      URLTextCache *cache) {
+                                      ResolvedTabCache *cache) {
     ResolvedSnapshot snapshot;
     snapshot.windowIDs.reserve(windows.size());
     std::size_t tabCount = 0;
     for (const auto &window : windows) tabCount += window.tabs.size();
     snapshot.tabs.reserve(tabCount);
+    if (cache) cache->beginPoll(mapping, tabCount);
 
     for (const auto &window : windows) {
         snapshot.windowIDs.push_back(window.safariID);
         for (const auto &tab : window.tabs) {
-            const auto entry = mapping.constFind(tab.id);
-            if (entry == mapping.cend()) continue;
+            std::optional<OndrakeID> id;
             std::optional<OndrakeID> parent;
-            if (tab.parentID) {
-                const auto parentEntry = mapping.constFind(*tab.parentID);
-                if (parentEntry != mapping.cend()) parent = *parentEntry;
+            std::optional<QString> url;
+            if (cache) {
+                const auto &resolved = cache->resolve(tab);
+                id = resolved.id;
+                parent = resolved.parentID;
+                if (tab.url) url = resolved.urlText;
+            } else {
+                id = identityOf(mapping, tab.id);
+                parent = identityOf(mapping, tab.parentID);
+                if (tab.url) url = absoluteText(*tab.url);
             }
+            if (!id) continue;
             snapshot.tabs.push_back(ResolvedTab{
-                .ondrakeID = *entry,
+                .ondrakeID = *id,
                 .sessionTabID = tab.id,
                 .windowID = tab.windowID,
                 .index = tab.index,
                 .title = tab.title,
-                .url = !tab.url ? std::nullopt
-                       : cache  ? std::optional<QString>(cache->text(tab.id, *tab.url))
-                                : std::optional<QString>(absoluteText(*tab.url)),
+                .url = std::move(url),
                 .isActive = tab.isActive,
                 .parentOndrakeID = parent,
             });
         }
     }
-    if (cache) cache->trim(qsizetype(tabCount));
+    if (cache) cache->finishPoll();
     snapshot.browserWasRunning = true;
     return snapshot;
 }
