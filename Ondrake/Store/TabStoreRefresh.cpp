@@ -225,21 +225,13 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
         });
     }
 
-    // Events touch only the records they name: those are kept aside to tell whether anything
-    // changed, instead of copying the whole book on every poll.
-    std::map<OndrakeID, std::optional<TabRecord>> before;
-    for (const auto &event : events)
-        if (const auto id = event.tabID()) before.try_emplace(*id, book_.record(*id));
-
     const bool closedTabHistory = flags_->isEnabled(FeatureFlag::closedTabHistory());
-    book_.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory);
+    const bool changed = book_.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory);
     for (const auto &event : events)
         if (const auto *closed = event.as<TabEvent::TabClosed>())
             if (const auto it = book_.records.find(closed->id); it != book_.records.end() && it->second.hasUserState())
                 resolver_.release(it->second);
     lastSnapshot_ = std::move(current);
-    const bool changed = std::any_of(before.begin(), before.end(),
-                                     [&](const auto &entry) { return book_.record(entry.first) != entry.second; });
     if (changed) {
         Q_EMIT recordsChanged();
         scheduleSave();
