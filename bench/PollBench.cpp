@@ -31,7 +31,8 @@ struct Pipeline {
         const auto events =
             differ.diff(last.tabs, last.windowIDs, current.tabs, current.windowIDs, current.browserWasRunning);
         if (!events.empty()) book.apply(events, current.tabs, now, true);
-        last = std::move(current);
+        std::swap(last, current);
+        resolvedTabs.recycle(std::move(current.tabs));
         return events.size();
     }
 };

@@ -191,8 +191,13 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
         --pendingNewTabScrollPolls_;
     }
 
+    // The snapshot the next poll is compared with; the one it replaces is written over next time.
+    const auto keepAsLastSnapshot = [this](ResolvedSnapshot &&snapshot) {
+        std::swap(lastSnapshot_, snapshot);
+        resolvedTabs_.recycle(std::move(snapshot.tabs));
+    };
     if (events.empty()) {
-        lastSnapshot_ = std::move(current);
+        keepAsLastSnapshot(std::move(current));
         return;
     }
 
@@ -231,7 +236,7 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
         if (const auto *closed = event.as<TabEvent::TabClosed>())
             if (const auto it = book_.records.find(closed->id); it != book_.records.end() && it->second.hasUserState())
                 resolver_.release(it->second);
-    lastSnapshot_ = std::move(current);
+    keepAsLastSnapshot(std::move(current));
     if (changed) {
         Q_EMIT recordsChanged();
         scheduleSave();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Sync/ResolvedTab.h"
 #include "Sync/ResolvedTabCache.h"
 #include "Sync/TabIdentityMapping.h"
 
@@ -16,20 +17,6 @@
 
 namespace ondrake {
 
-// One browser tab after identity resolution.
-struct ResolvedTab {
-    OndrakeID ondrakeID;
-    QString sessionTabID;
-    std::int64_t windowID = 0;
-    std::int64_t index = 0;
-    QString title;
-    std::optional<QString> url;  // absolute text
-    bool isActive = false;
-    std::optional<OndrakeID> parentOndrakeID;
-
-    bool operator==(const ResolvedTab &) const = default;
-};
-
 // One poll with persistent identities: tabs window by window in the browser's order.
 struct ResolvedSnapshot {
     std::vector<ResolvedTab> tabs;
@@ -40,7 +27,7 @@ struct ResolvedSnapshot {
 };
 
 // Tabs without an entry in the mapping are left out; a parent without one counts as none.
-// A poller passes its cache.
+// A poller passes its cache, and the snapshot is written over the tabs it recycled there.
 ResolvedSnapshot makeResolvedSnapshot(const std::vector<SafariWindow> &windows, const TabIdentityMapping &mapping,
                                       ResolvedTabCache *cache = nullptr);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Sync/ResolvedTab.h"
 #include "Sync/TabIdentityMapping.h"
 
 #include "Browser/SafariTab.h"
@@ -11,6 +12,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ondrake {
@@ -40,6 +42,11 @@ public:
     // Tabs the last poll held.
     std::size_t size() const { return last_.size(); }
 
+    // The tabs of a snapshot the caller is done with. The next snapshot is written over them, so
+    // a tab that holds there what it is to hold costs no copy of its texts.
+    void recycle(std::vector<ResolvedTab> tabs) { recycled_ = std::move(tabs); }
+    std::vector<ResolvedTab> takeRecycled() { return std::exchange(recycled_, {}); }
+
 private:
     // Brings the entry up to date with the tab; `found` when it is the tab's entry of the last poll.
     void update(Entry &entry, const SafariTab &tab, bool found) const;
@@ -57,6 +64,7 @@ private:
     bool indexed_ = false;
     TabIdentityMapping mapping_;  // the one the entries of last_ were resolved with
     bool sameMapping_ = false;
+    std::vector<ResolvedTab> recycled_;
 };
 
 }  // namespace ondrake
