@@ -41,20 +41,23 @@ struct Desktop {
     std::unique_ptr<Pointer> pointer;
     std::unique_ptr<FrameClock> frameClock;
     std::unique_ptr<WindowList> windowList;
-    SimulatedWindowServer *windowServer = nullptr;
     std::unique_ptr<VisibleBrowser> visibleBrowser;
+    // Keeps the window list told where the sidebar's panel stands.
+    std::function<std::unique_ptr<PanelWindowListLink>(SidebarPanel &)> linkPanel;
 
     static bool isVisible() {
         const auto platform = QGuiApplication::platformName();
         return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
     }
 
-    Desktop(SimulatedSafari &safari, SimulatedWorkspace &workspace, Scheduler &scheduler) {
+    Desktop(SimulatedSafari &safari, SimulatedWorkspace &workspace, Scheduler &scheduler, std::int64_t ownProcessID) {
         if (isVisible()) {
             screens = std::make_unique<QtScreens>();
             pointer = std::make_unique<QtPointer>(*screens);
             frameClock = std::make_unique<QtFrameClock>(scheduler);
-            windowList = std::make_unique<QtWindowList>(*screens);
+            auto list = std::make_unique<QtWindowList>(*screens);
+            linkPanel = [list = list.get()](SidebarPanel &panel) { return std::make_unique<QtPanelRaiseNotes>(panel, *list); };
+            windowList = std::move(list);
             visibleBrowser = VisibleBrowser::createOnDisplay(safari, scheduler, screens->nativeOrigin());
             return;
         }
@@ -63,7 +66,9 @@ struct Desktop {
         screens = std::move(simulatedScreens);
         pointer = std::make_unique<SimulatedPointer>();
         auto server = std::make_unique<SimulatedWindowServer>(safari, workspace);
-        windowServer = server.get();
+        linkPanel = [server = server.get(), screens = screens.get(), pid = ownProcessID](SidebarPanel &panel) {
+            return std::make_unique<SidebarPanelMirror>(panel, *server, *screens, pid);
+        };
         windowList = std::move(server);
     }
 };
@@ -107,7 +112,7 @@ int main(int argc, char *argv[]) {
     SimulatedPrivacy privacy(workspace);
     SimulatedAccessibility accessibility(scheduler, safari, privacy);
     workspace.setInstalledApplicationVersion(safari.bundleIdentifier(), QStringLiteral("17.4"));
-    Desktop desktop(safari, workspace, scheduler);
+    Desktop desktop(safari, workspace, scheduler, application.processIdentifier());
 
     DBusNamedNotifier notifier;
     QtStatusItem statusItem;
@@ -122,8 +127,7 @@ int main(int argc, char *argv[]) {
                                                    updater->setAlertPresenter(messageBoxAlertPresenter());
                                                    return updater;
                                                },
-                                               FeatureFlags::processEnvironment(),
-                                               desktop.windowServer});
+                                               FeatureFlags::processEnvironment(), desktop.linkPanel});
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [&](int number) {

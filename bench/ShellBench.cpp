@@ -89,7 +89,10 @@ struct BenchApp {
         delegate = std::make_unique<AppDelegate>(AppDelegate::Platform{
             scheduler, workspace, server, screens, pointer, frameClock, defaults, paths, engine, privacy, accessibility,
             std::make_shared<NoNetwork>(), notifier, statusItem, dialogs, application,
-            [this] { return std::make_unique<SimulatedUpdater>(scheduler); }, {}, &server});
+            [this] { return std::make_unique<SimulatedUpdater>(scheduler); }, {},
+            [this](SidebarPanel &panel) {
+                return std::make_unique<SidebarPanelMirror>(panel, server, screens, application.processIdentifier());
+            }});
         delegate->applicationDidFinishLaunching();
         settle();
     }

@@ -44,6 +44,7 @@ AppDelegate::~AppDelegate() {
         immersive_->onCalibrationChanged = [](const SafariChromeInsets &) {};
     }
     presence_->isImmersiveActive = [] { return false; };
+    panelLink_.reset();
     for (const auto &c : workspaceObservers_) disconnect(c);
     for (const auto &c : subscriptions_) disconnect(c);
     tracker_.setOnChange({});
@@ -83,10 +84,7 @@ void AppDelegate::buildWindowController() {
         nullptr, SidebarWindowController::Services{platform_.defaults, platform_.screens, platform_.pointer,
                                                    platform_.scheduler});
     auto &controller = *windowController_;
-    if (platform_.panelWindowServer)
-        panelMirror_ = std::make_unique<SidebarPanelMirror>(controller.panel(), *platform_.panelWindowServer,
-                                                            platform_.screens,
-                                                            platform_.application.processIdentifier());
+    if (platform_.linkPanel) panelLink_ = platform_.linkPanel(controller.panel());
     controller.onVisibilityChange = [this](bool) { presence_->applySidebarPresence(); };
     controller.onKeyDown = [this](const QKeyEvent &event) { return keyPressed(event); };
     controller.hasSelection = [this] { return !store_->selection().ids.isEmpty(); };

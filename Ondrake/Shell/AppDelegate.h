@@ -49,8 +49,6 @@
 
 namespace ondrake {
 
-class SimulatedWindowServer;
-
 // Builds and wires the application: the store over the browser, the window tracker, the docked
 // panel, the status menu and the bridge to the extension handler. It decides (through its
 // presence) when the sidebar is shown, runs the menu's commands, and shuts down with a final
@@ -79,8 +77,8 @@ public:
         // Makes the software updater, once.
         std::function<std::unique_ptr<Updater>()> makeUpdater;
         Environment environment = FeatureFlags::processEnvironment();
-        // Where the window server is simulated, the panel's window is kept in its list.
-        SimulatedWindowServer *panelWindowServer = nullptr;
+        // Keeps the window list told where the panel stands, once the panel exists.
+        std::function<std::unique_ptr<PanelWindowListLink>(SidebarPanel &)> linkPanel;
     };
 
     static inline const QString kBrowserBundleIdentifier = QStringLiteral("com.apple.Safari");
@@ -205,7 +203,7 @@ private:
     std::unique_ptr<SidebarPresence> presence_;
     std::shared_ptr<MenuModel> statusMenu_;
     std::unique_ptr<SidebarWindowController> windowController_;
-    std::unique_ptr<SidebarPanelMirror> panelMirror_;
+    std::unique_ptr<PanelWindowListLink> panelLink_;
     std::unique_ptr<TabPoller> poller_;
     std::unique_ptr<ImmersiveOverlayCoordinator> immersive_;
     std::optional<std::optional<QString>> safariVersion_;

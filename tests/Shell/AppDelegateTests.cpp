@@ -64,7 +64,7 @@ TEST(AppDelegate, ConstructionStartsNothingAndLaunchWiresTheGraphInOrder) {
                                   platform.pointer, platform.frameClock, platform.defaults, platform.paths,
                                   platform.scriptEngine, platform.privacy, platform.accessibility, platform.http, platform.notifier,
                                   statusItem, platform.dialogs, platform.application, platform.makeUpdater, platform.environment,
-                                  platform.panelWindowServer};
+                                  platform.linkPanel};
     world.delegate = std::make_unique<AppDelegate>(changed);
     delegate = world.delegate.get();
     statusItem.panelExists = [&] { return delegate->windowController() != nullptr; };

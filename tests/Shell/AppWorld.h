@@ -75,7 +75,11 @@ struct AppWorld {
                     updater->setAlertPresenter([](const SimulatedUpdater::Alert &, std::function<void()> dismissed) { dismissed(); });
                     return made;
                 },
-                environment, &windowServer};
+                environment,
+                [this](SidebarPanel &panel) {
+                    return std::make_unique<SidebarPanelMirror>(panel, windowServer, screens,
+                                                                application.processIdentifier());
+                }};
     }
     // A new delegate, launched, as at a start of the application.
     AppDelegate &launch() {
