@@ -1,0 +1,98 @@
+#include "Overlay/BreadcrumbCrumbView.h"
+
+#include "Overlay/OverlayBarLayout.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace ondrake {
+
+BreadcrumbCrumbView::Appearance BreadcrumbCrumbView::appearance(const TabBreadcrumb::Crumb &crumb,
+                                                                const SidebarThemeTokens &theme) {
+    using Kind = TabBreadcrumb::Crumb::Kind;
+    Appearance a{.color = theme.mutedForeground,
+                 .emphasised = OverlayBarLayout::isEmphasised(crumb),
+                 .isClickable = crumb.tabID.has_value(),
+                 .toolTip = {},
+                 .accessibleName = crumb.title};
+    switch (crumb.kind) {
+    case Kind::group: a.color = theme.accent; break;
+    case Kind::tab: a.color = crumb.tabID ? theme.mutedForeground : theme.foreground; break;
+    case Kind::elision: a.color = theme.mutedForeground; break;
+    }
+    if (a.isClickable) {
+        a.toolTip = QStringLiteral("Go to “") + crumb.title + QStringLiteral("”");
+        a.accessibleName = QStringLiteral("Go to ") + crumb.title;
+    }
+    return a;
+}
+
+BreadcrumbCrumbView::BreadcrumbCrumbView(TabBreadcrumb::Crumb crumb, const SidebarThemeTokens &theme,
+                                         std::function<void(const QString &)> onActivate, QWidget *parent)
+    : QAbstractButton(parent), crumb_(std::move(crumb)), theme_(theme), onActivate_(std::move(onActivate)) {
+    const auto look = appearance(crumb_, theme_);
+    setText(OverlayBarLayout::crumbLabel(crumb_));
+    setFont(OverlayBarLayout::crumbFont(look.emphasised));
+    setAccessibleName(look.accessibleName);
+    setToolTip(look.toolTip);
+    if (look.isClickable) {
+        setFocusPolicy(Qt::TabFocus);
+        setCursor(Qt::PointingHandCursor);
+        connect(this, &QAbstractButton::clicked, this, [this] {
+            if (crumb_.tabID && onActivate_) onActivate_(*crumb_.tabID);
+        });
+    } else {
+        // Plain text: the bar underneath gets the pointer.
+        setFocusPolicy(Qt::NoFocus);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+}
+
+void BreadcrumbCrumbView::setTheme(const SidebarThemeTokens &theme) {
+    if (theme == theme_) return;
+    theme_ = theme;
+    update();
+}
+
+QSize BreadcrumbCrumbView::sizeHint() const {
+    const QFontMetricsF metrics(font());
+    return QSize(int(std::ceil(OverlayBarLayout::crumbWidth(crumb_))), int(std::ceil(metrics.height())));
+}
+
+void BreadcrumbCrumbView::paintEvent(QPaintEvent *) {
+    const auto look = appearance(crumb_, theme_);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (look.isClickable && isHovering_) {
+        QPainterPath background;
+        background.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+        painter.fillPath(background, theme_.hover.resolved(palette()));
+    }
+    painter.setFont(font());
+    painter.setPen(look.color.resolved(palette()));
+    const QRectF label = QRectF(rect()).adjusted(OverlayBarLayout::crumbPadding, 0, -OverlayBarLayout::crumbPadding, 0);
+    painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    if (hasFocus()) {
+        QPen ring(theme_.accent.resolved(palette()), 1.5);
+        painter.setPen(ring);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), cornerRadius, cornerRadius);
+    }
+}
+
+void BreadcrumbCrumbView::enterEvent(QEnterEvent *event) {
+    isHovering_ = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void BreadcrumbCrumbView::leaveEvent(QEvent *event) {
+    isHovering_ = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+}  // namespace ondrake

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Ondrake/Sidebar/SidebarListContent.h"
+#include "Ondrake/Sidebar/SidebarThemeTokens.h"
+
+#include <QFont>
+#include <QPalette>
+#include <QStyledItemDelegate>
+
+#include <functional>
+
+namespace ondrake {
+
+// Paints the tab list's entries from the theme's tokens: section tints, headings, rows, hints
+// and messages. Colours come only from the tokens (and the group colours); nothing is a widget.
+class SidebarRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    struct Style {
+        SidebarThemeTokens theme = SidebarThemeTokens::light();
+        QPalette palette;  // resolves the dynamic system colours of the tokens
+        QFont font;        // the family; sizes are set per element
+        bool compact = false;
+    };
+    // What the list knows about the pointer and the drag when an entry is painted.
+    struct State {
+        bool hovered = false;
+        bool skipRow = false;  // the row is being dragged and is drawn elsewhere
+    };
+    using StateOf = std::function<State(int row)>;
+    using StyleOf = std::function<const Style &()>;
+
+    SidebarRowDelegate(StyleOf style, StateOf state, QObject *parent = nullptr);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    // `rect` is the entry's whole rect, bands included.
+    static void paintEntry(QPainter &painter, const SidebarListEntry &entry, const QRectF &rect, const Style &style,
+                           State state);
+    static void paintRow(QPainter &painter, const TabRow &row, const QRectF &band, const Style &style, bool hovered);
+    static void paintHeading(QPainter &painter, const SidebarHeading &heading, const QRectF &band, const Style &style);
+
+    static QColor color(const ThemeColor &token, const Style &style, double opacity = 1);
+    static QFont font(const Style &style, double pixelSize, QFont::Weight weight = QFont::Normal);
+    static double hiddenCountWidth(const TabRow &row, const Style &style);
+
+private:
+    StyleOf style_;
+    StateOf state_;
+};
+
+}  // namespace ondrake

@@ -1,0 +1,137 @@
+#include "Ondrake/Sidebar/SidebarRowModel.h"
+
+#include <QSize>
+
+#include <algorithm>
+
+namespace ondrake {
+
+SidebarRowModel::SidebarRowModel(QObject *parent) : QAbstractListModel(parent) { tops_.push_back(0); }
+
+int SidebarRowModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(content_.entries.size());
+}
+
+QVariant SidebarRowModel::data(const QModelIndex &index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const SidebarListEntry &e = entry(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        if (e.row) return e.row->tab().title;
+        if (e.heading) return e.heading->title;
+        return e.text;
+    case Qt::AccessibleTextRole:
+        if (e.row) return e.row->accessibilityLabel();
+        if (e.heading) return e.heading->accessibilityLabel;
+        return e.text;
+    case Qt::AccessibleDescriptionRole:
+        if (e.heading && !e.heading->accessibilityHint.isEmpty()) return e.heading->accessibilityHint;
+        return {};
+    case Qt::ToolTipRole:
+        if (e.row) return e.row->helpText(content_.compact);
+        if (e.heading && !e.heading->help.isEmpty()) return e.heading->help;
+        return {};
+    case Qt::SizeHintRole: return QSize(0, e.height());
+    case TabIDRole:
+        if (e.row) return e.row->tab().id;
+        return {};
+    case KeyRole: return e.key;
+    default: return {};
+    }
+}
+
+const SidebarListSection *SidebarRowModel::sectionOf(int row) const {
+    if (row < 0 || row >= rowCount()) return nullptr;
+    const int section = entry(row).section;
+    if (section < 0 || section >= int(content_.sections.size())) return nullptr;
+    return &content_.sections[std::size_t(section)];
+}
+
+int SidebarRowModel::rowOfTab(const QString &tabID) const { return rowByTab_.value(tabID, -1); }
+
+int SidebarRowModel::rowAt(int y) const {
+    if (y < 0 || y >= contentHeight()) return -1;
+    const auto after = std::upper_bound(tops_.begin(), tops_.end(), y);
+    return int(after - tops_.begin()) - 1;
+}
+
+GroupFrames SidebarRowModel::groupFrames(int width) const {
+    GroupFrames frames;
+    for (const SidebarListSection &section : content_.sections) {
+        if (section.kind != SidebarListSection::Kind::group || !section.group || section.endEntry <= section.firstEntry)
+            continue;
+        const int first = section.firstEntry;
+        const int last = section.endEntry - 1;
+        const int top = tops_[std::size_t(first)] + entry(first).lead;
+        const int bottom = tops_[std::size_t(last)] + entry(last).height() - entry(last).trail;
+        frames.emplace_back(section.group->group().id, QRectF(0, top, width, bottom - top));
+    }
+    return frames;
+}
+
+void SidebarRowModel::apply(SidebarListContent next) {
+    auto &old = content_.entries;
+    const auto &fresh = next.entries;
+
+    // Rows that came or went lie between the longest runs of equal keys at both ends.
+    std::size_t prefix = 0;
+    while (prefix < old.size() && prefix < fresh.size() && old[prefix].key == fresh[prefix].key) ++prefix;
+    std::size_t suffix = 0;
+    while (suffix < old.size() - prefix && suffix < fresh.size() - prefix
+           && old[old.size() - 1 - suffix].key == fresh[fresh.size() - 1 - suffix].key)
+        ++suffix;
+
+    bool geometry = false;
+    const std::size_t removed = old.size() - prefix - suffix;
+    const std::size_t inserted = fresh.size() - prefix - suffix;
+    if (removed > 0) {
+        beginRemoveRows({}, int(prefix), int(prefix + removed) - 1);
+        old.erase(old.begin() + std::ptrdiff_t(prefix), old.begin() + std::ptrdiff_t(prefix + removed));
+        content_.sections = next.sections;
+        recomputeGeometry();
+        endRemoveRows();
+        geometry = true;
+    }
+    if (inserted > 0) {
+        beginInsertRows({}, int(prefix), int(prefix + inserted) - 1);
+        old.insert(old.begin() + std::ptrdiff_t(prefix), fresh.begin() + std::ptrdiff_t(prefix),
+                   fresh.begin() + std::ptrdiff_t(prefix + inserted));
+        content_.sections = next.sections;
+        recomputeGeometry();
+        endInsertRows();
+        geometry = true;
+    }
+
+    // Same keys now; signal the runs of entries that differ.
+    std::vector<std::pair<int, int>> changed;
+    for (std::size_t i = 0; i < old.size(); ++i) {
+        if (old[i] == fresh[i]) continue;
+        geometry = geometry || old[i].height() != fresh[i].height();
+        old[i] = fresh[i];
+        if (!changed.empty() && changed.back().second == int(i) - 1) changed.back().second = int(i);
+        else changed.emplace_back(int(i), int(i));
+    }
+    content_.form = next.form;
+    content_.compact = next.compact;
+    content_.sections = std::move(next.sections);
+    content_.groups = std::move(next.groups);
+    if (!changed.empty()) recomputeGeometry();
+    for (const auto &[first, last] : changed) emit dataChanged(index(first), index(last));
+    if (geometry) emit geometryChanged();
+}
+
+void SidebarRowModel::recomputeGeometry() {
+    const auto &entries = content_.entries;
+    tops_.assign(entries.size() + 1, 0);
+    rowByTab_.clear();
+    rowByTab_.reserve(qsizetype(entries.size()));
+    int y = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        tops_[i] = y;
+        y += entries[i].height();
+        if (entries[i].row) rowByTab_.insert(entries[i].row->tab().id, int(i));
+    }
+    tops_[entries.size()] = y;
+}
+
+}  // namespace ondrake

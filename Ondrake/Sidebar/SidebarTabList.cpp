@@ -1,0 +1,498 @@
+#include "Ondrake/Sidebar/SidebarTabList.h"
+
+#include "Ondrake/Sidebar/MiddleClickCatcher.h"
+#include "Ondrake/Sidebar/SidebarEnvironment.h"
+#include "Ondrake/Sidebar/SidebarMetrics.h"
+#include "Ondrake/Sidebar/SymbolCatalog.h"
+
+#include "Store/TabStore.h"
+
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QFontMetricsF>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QToolTip>
+
+namespace ondrake {
+
+SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment, QWidget *parent)
+    : QListView(parent), store_(store), environment_(&environment), clock_([] { return QDateTime::currentDateTimeUtc(); }) {
+    setObjectName(QStringLiteral("SidebarTabList"));
+    setAccessibleName(QStringLiteral("Tabs"));
+    setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(false);
+    setUniformItemSizes(false);
+    setSpacing(0);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    verticalScrollBar()->setSingleStep(int(sidebar::kRowPitch));
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+
+    delegate_ = new SidebarRowDelegate([this]() -> const SidebarRowDelegate::Style & { return style_; },
+                                       [this](int row) {
+                                           SidebarRowDelegate::State state;
+                                           const auto &entry = model_.entry(row);
+                                           if (entry.row) {
+                                               const QString &id = entry.row->tab().id;
+                                               state.hovered = hoveredTab_ == id;
+                                               state.skipRow = drag_ && drag_->tabID == id;
+                                           }
+                                           return state;
+                                       },
+                                       this);
+    setItemDelegate(delegate_);
+    setModel(&model_);
+    connect(&model_, &SidebarRowModel::geometryChanged, this, [this] { scheduleDelayedItemsLayout(); });
+
+    middleClick_ = new MiddleClickFilter(
+        viewport(),
+        [this](QPoint point) -> std::optional<QString> {
+            const int row = entryAt(point);
+            if (row < 0 || !model_.entry(row).row) return std::nullopt;
+            return model_.entry(row).row->tab().id;
+        },
+        [this](const QString &tabID) {
+            const int row = model_.rowOfTab(tabID);
+            if (row >= 0) actionsFor(row).close(model_.entry(row).row->tab());
+        });
+
+    for (const auto signal : {&TabStore::windowsChanged, &TabStore::recordsChanged, &TabStore::groupsChanged,
+                              &TabStore::ondrakeIDsChanged, &TabStore::selectionChanged, &TabStore::collapsedTabIDsChanged,
+                              &TabStore::collapsedWindowIDsChanged, &TabStore::faviconsChanged, &TabStore::viewModeChanged,
+                              &TabStore::searchQueryChanged, &TabStore::searchSelectedIndexChanged,
+                              &TabStore::settingsChanged, &TabStore::flagsVersionChanged,
+                              &TabStore::presentationRevisionChanged})
+        connect(&store_, signal, this, &SidebarTabList::scheduleRebuild);
+    connect(environment_, &SidebarEnvironment::compactChanged, this, &SidebarTabList::rebuild);
+    connect(environment_, &SidebarEnvironment::themeChanged, this, [this] {
+        applyStyle();
+        viewport()->update();
+    });
+    applyStyle();
+    rebuild();
+}
+
+SidebarTabList::~SidebarTabList() = default;
+
+void SidebarTabList::setActions(TabRowActions actions) { actions_ = std::move(actions); }
+void SidebarTabList::setSearchActions(TabRowActions actions) { searchActions_ = std::move(actions); }
+void SidebarTabList::setCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
+void SidebarTabList::setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+
+void SidebarTabList::scheduleRebuild() {
+    if (rebuildQueued_) return;
+    rebuildQueued_ = true;
+    QMetaObject::invokeMethod(this, [this] {
+        if (rebuildQueued_) rebuild();
+    }, Qt::QueuedConnection);
+}
+
+void SidebarTabList::rebuild() {
+    rebuildQueued_ = false;
+    const bool compact = environment_ && environment_->isCompact();
+    model_.apply(SidebarListContent::build(SidebarListContent::Input::of(store_, clock_(), compact)));
+    const SidebarListContent &content = model_.content();
+    const int horizontal = content.horizontalPadding();
+    const int vertical = content.padsOutsideContent() ? SidebarListContent::kVerticalPadding : 0;
+    if (viewportMargins() != QMargins(horizontal, vertical, horizontal, vertical))
+        setViewportMargins(horizontal, vertical, horizontal, vertical);
+    if (style_.compact != compact) {
+        style_.compact = compact;
+        viewport()->update();
+    }
+    if (hoveredTab_ && model_.rowOfTab(*hoveredTab_) < 0) hoveredTab_.reset();
+    // A drag whose row went away ends without an outcome.
+    if (drag_ && model_.rowOfTab(drag_->tabID) < 0) {
+        drag_.reset();
+        press_.reset();
+        viewport()->update();
+    }
+}
+
+void SidebarTabList::applyStyle() {
+    style_.theme = environment_ ? environment_->theme() : SidebarThemeTokens::light();
+    style_.palette = palette();
+    style_.font = font();
+    style_.compact = environment_ && environment_->isCompact();
+}
+
+void SidebarTabList::changeEvent(QEvent *event) {
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
+        applyStyle();
+        viewport()->update();
+    }
+}
+
+// MARK: Geometry
+
+QPointF SidebarTabList::toContent(QPointF viewportPoint) const {
+    return viewportPoint + QPointF(horizontalOffset(), verticalOffset());
+}
+
+QPointF SidebarTabList::toViewport(QPointF contentPoint) const {
+    return contentPoint - QPointF(horizontalOffset(), verticalOffset());
+}
+
+QRect SidebarTabList::entryRect(int row) const {
+    if (row < 0 || row >= model_.rowCount()) return {};
+    return QRect(0, model_.top(row), viewport()->width(), model_.entry(row).height());
+}
+
+GroupFrames SidebarTabList::groupFrames() const { return model_.groupFrames(viewport()->width()); }
+
+int SidebarTabList::entryAt(QPoint viewportPoint) const {
+    if (!viewport()->rect().contains(viewportPoint)) return -1;
+    return model_.rowAt(int(std::floor(toContent(viewportPoint).y())));
+}
+
+TabRowGeometry SidebarTabList::rowGeometry(int row, bool hovered) const {
+    const SidebarListEntry &entry = model_.entry(row);
+    const QRect rect = entryRect(row);
+    const QRectF band(rect.left(), rect.top() + entry.contentTop(), rect.width(), entry.content);
+    return entry.row->geometry(band, style_.compact, hovered, SidebarRowDelegate::hiddenCountWidth(*entry.row, style_));
+}
+
+SidebarTabList::Part SidebarTabList::partAt(int row, QPointF contentPoint) const {
+    const SidebarListEntry &entry = model_.entry(row);
+    if (!entry.row) return Part::heading;
+    const TabRowGeometry g = rowGeometry(row, true);
+    if (!g.closeButton.isEmpty() && g.closeButton.contains(contentPoint)) return Part::close;
+    if (!g.chevron.isEmpty() && g.chevron.contains(contentPoint)) return Part::chevron;
+    return Part::row;
+}
+
+const TabRowActions &SidebarTabList::actionsFor(int) const {
+    if (model_.content().form == SidebarListContent::Form::search && searchActions_) return *searchActions_;
+    return actions_;
+}
+
+const SidebarListSection *SidebarTabList::sectionByKey(const QString &key) const {
+    for (const auto &section : model_.content().sections)
+        if (section.key == key) return &section;
+    return nullptr;
+}
+
+int SidebarTabList::rowOfKey(const QString &key) const {
+    if (key.startsWith(QStringLiteral("tab:"))) return model_.rowOfTab(key.mid(4));
+    for (int row = 0; row < model_.rowCount(); ++row)
+        if (model_.entry(row).key == key) return row;
+    return -1;
+}
+
+std::optional<QString> SidebarTabList::hoveredTab() const { return hoveredTab_; }
+
+void SidebarTabList::setHoveredTab(const std::optional<QString> &tabID) {
+    if (hoveredTab_ == tabID) return;
+    for (const auto &id : {hoveredTab_, tabID}) {
+        if (!id) continue;
+        const int row = model_.rowOfTab(*id);
+        if (row >= 0) viewport()->update(visualRect(model_.index(row)));
+    }
+    hoveredTab_ = tabID;
+}
+
+bool SidebarTabList::scrollToTab(const QString &tabID, ScrollHint hint) {
+    const int row = model_.rowOfTab(tabID);
+    if (row < 0) return false;
+    executeDelayedItemsLayout();
+    scrollTo(model_.index(row), hint);
+    return true;
+}
+
+std::optional<SafariTab> SidebarTabList::tabNamed(const QString &tabID) const {
+    const int row = model_.rowOfTab(tabID);
+    if (row < 0) return std::nullopt;
+    return model_.entry(row).row->tab();
+}
+
+// MARK: Mouse
+
+void SidebarTabList::focusInEvent(QFocusEvent *event) {
+    QListView::focusInEvent(event);
+    showsFocus_ = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+}
+
+void SidebarTabList::mousePressEvent(QMouseEvent *event) {
+    if (std::exchange(showsFocus_, false)) viewport()->update();
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    press_.reset();
+    const int row = entryAt(event->position().toPoint());
+    if (row < 0) return;
+    const QPointF point = toContent(event->position());
+    press_ = Press{model_.entry(row).key, partAt(row, point), point};
+    event->accept();
+}
+
+void SidebarTabList::mouseDoubleClickEvent(QMouseEvent *event) {
+    // A quick second click is a click of its own, as the rows count clicks one by one.
+    mousePressEvent(event);
+}
+
+void SidebarTabList::mouseMoveEvent(QMouseEvent *event) {
+    const QPointF point = toContent(event->position());
+    if (!(event->buttons() & Qt::LeftButton)) {
+        const int row = entryAt(event->position().toPoint());
+        setHoveredTab(row >= 0 && model_.entry(row).row ? std::optional(model_.entry(row).row->tab().id) : std::nullopt);
+        return;
+    }
+    if (!press_) return;
+    if (!drag_) {
+        const QPointF travel = point - press_->start;
+        if (std::hypot(travel.x(), travel.y()) < kDragThreshold) return;
+        const int row = rowOfKey(press_->entryKey);
+        if (row < 0 || !model_.entry(row).row) return;
+        const SidebarListSection *section = model_.sectionOf(row);
+        if (!section || section->kind == SidebarListSection::Kind::mode || section->kind == SidebarListSection::Kind::search)
+            return;
+        const SafariTab &tab = model_.entry(row).row->tab();
+        drag_ = Drag{tab.id, tab, section->key, press_->start, {}, std::nullopt, std::nullopt};
+    }
+    updateDrag(point);
+}
+
+void SidebarTabList::mouseReleaseEvent(QMouseEvent *event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const QPointF point = toContent(event->position());
+    if (drag_) {
+        finishDrag(point);
+        press_.reset();
+        return;
+    }
+    const auto press = std::exchange(press_, std::nullopt);
+    if (!press) return;
+    const int row = entryAt(event->position().toPoint());
+    if (row < 0 || model_.entry(row).key != press->entryKey) return;
+    activate(row, press->part, event->modifiers());
+}
+
+void SidebarTabList::leaveEvent(QEvent *event) {
+    QListView::leaveEvent(event);
+    setHoveredTab(std::nullopt);
+}
+
+void SidebarTabList::activate(int row, Part part, Qt::KeyboardModifiers modifiers) {
+    const SidebarListEntry &entry = model_.entry(row);
+    if (entry.row) {
+        const SafariTab tab = entry.row->tab();
+        const TabRowActions &actions = actionsFor(row);
+        switch (part) {
+        case Part::close: actions.close(tab); return;
+        case Part::chevron: actions.toggleSubtree(tab); return;
+        case Part::row:
+        case Part::heading: actions.click(tab, SidebarModifiers::fromQt(modifiers)); return;
+        }
+        return;
+    }
+    if (entry.kind != SidebarListEntry::Kind::heading) return;
+    const SidebarListSection *section = model_.sectionOf(row);
+    if (!section) return;
+    if (section->window) callbacks_.onToggleWindowCollapse(section->window->window);
+    else if (section->group) callbacks_.onToggleGroupCollapse(section->group->group());
+}
+
+// MARK: Drags
+
+void SidebarTabList::updateDrag(QPointF contentPoint) {
+    Drag &drag = *drag_;
+    drag.translation = QSizeF(contentPoint.x() - drag.start.x(), contentPoint.y() - drag.start.y());
+    const SidebarListSection *section = sectionByKey(drag.sectionKey);
+    if (section && section->window) drag.window = section->window->dragChanged(drag.tabID, drag.translation);
+    if (section && section->pinned) drag.pinned = section->pinned->dragChanged(drag.tabID, drag.translation);
+    viewport()->update();
+}
+
+void SidebarTabList::finishDrag(QPointF contentPoint) {
+    const Drag drag = *std::exchange(drag_, std::nullopt);
+    viewport()->update();
+    const SidebarListSection *section = sectionByKey(drag.sectionKey);
+    if (!section) return;
+    const GroupFrames frames = groupFrames();
+    TabDragOutcome outcome;
+    if (section->window) outcome = SafariWindowView::dragEnded(drag.window, drag.tabID, contentPoint, frames);
+    else if (section->pinned) outcome = PinnedTabsView::dragEnded(drag.pinned, drag.tabID, contentPoint, frames);
+    else if (section->group) outcome = GroupedTabsView::dragEnded(section->group->group().id, contentPoint, frames);
+    const TabRowActions &actions = actions_;
+    switch (outcome.kind) {
+    case TabDragOutcome::Kind::none: break;
+    case TabDragOutcome::Kind::move: callbacks_.onMove(*outcome.plan); break;
+    case TabDragOutcome::Kind::pin: callbacks_.onPin(drag.tab); break;
+    case TabDragOutcome::Kind::unpin: callbacks_.onUnpin(drag.tab); break;
+    case TabDragOutcome::Kind::assignGroup: actions.assignGroup(drag.tab, outcome.group); break;
+    }
+}
+
+// MARK: Menus, keys and help
+
+std::optional<SidebarMenu> SidebarTabList::contextMenuAt(QPoint viewportPoint) const {
+    const int row = entryAt(viewportPoint);
+    if (row < 0) return std::nullopt;
+    const SidebarListEntry &entry = model_.entry(row);
+    if (entry.row) return entry.row->contextMenu(model_.content().groups, actionsFor(row));
+    const SidebarListSection *section = model_.sectionOf(row);
+    if (entry.kind != SidebarListEntry::Kind::heading || !section || !section->group) return std::nullopt;
+    const TabGroup group = section->group->group();
+    const Callbacks &c = callbacks_;
+    GroupedTabsView::Callbacks callbacks{
+        .onToggleCollapse = [f = c.onToggleGroupCollapse, group] { f(group); },
+        .onRename = [f = c.onRenameGroup, group] { f(group); },
+        .onSetColor = [f = c.onSetGroupColor, group](const QString &name) { f(group, name); },
+        .onDelete = [f = c.onDeleteGroup, group] { f(group); },
+        .onMoveUp = [f = c.onMoveGroupUp, group] { f(group); },
+        .onMoveDown = [f = c.onMoveGroupDown, group] { f(group); },
+    };
+    return section->group->headerMenu(callbacks);
+}
+
+void SidebarTabList::showMenu(const SidebarMenu &menu, QPoint globalPos) {
+    QMenu qmenu(this);
+    menu.populate(qmenu);
+    qmenu.exec(globalPos);
+}
+
+void SidebarTabList::contextMenuEvent(QContextMenuEvent *event) {
+    QPoint point = event->pos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        if (!currentIndex().isValid()) return;
+        point = visualRect(currentIndex()).center();
+    }
+    if (auto menu = contextMenuAt(point)) showMenu(*menu, viewport()->mapToGlobal(point));
+}
+
+void SidebarTabList::keyPressEvent(QKeyEvent *event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (currentIndex().isValid()) {
+            activate(currentIndex().row(), Part::row, Qt::NoModifier);
+            return;
+        }
+        break;
+    default: break;
+    }
+    showsFocus_ = true;
+    QListView::keyPressEvent(event);
+    viewport()->update();
+}
+
+bool SidebarTabList::viewportEvent(QEvent *event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const int row = entryAt(help->pos());
+        QString text;
+        if (row >= 0) {
+            const SidebarListEntry &entry = model_.entry(row);
+            if (entry.row) {
+                const QPointF point = toContent(help->pos());
+                const TabRowGeometry g = rowGeometry(row, true);
+                const auto badges = entry.row->badges();
+                for (std::size_t i = 0; i < badges.size() && i < g.badges.size(); ++i)
+                    if (g.badges[i].contains(point)) text = badges[i].help;
+                if (text.isEmpty() && !g.closeButton.isEmpty() && g.closeButton.contains(point)) text = TabRow::closeHelp();
+                if (text.isEmpty() && !g.chevron.isEmpty() && g.chevron.contains(point)) text = entry.row->chevronHelp();
+                if (text.isEmpty()) text = entry.row->helpText(style_.compact);
+            } else if (entry.heading) {
+                text = entry.heading->help;
+            }
+        }
+        if (text.isEmpty()) QToolTip::hideText();
+        else QToolTip::showText(help->globalPos(), text, viewport());
+        return true;
+    }
+    return QListView::viewportEvent(event);
+}
+
+// MARK: Painting
+
+void SidebarTabList::paintEvent(QPaintEvent *event) {
+    QListView::paintEvent(event);
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (showsFocus_ && hasFocus() && currentIndex().isValid()) {
+        const QRect rect = visualRect(currentIndex());
+        const SidebarListEntry &entry = model_.entry(currentIndex().row());
+        const QRectF band(rect.left() + 0.5, rect.top() + entry.contentTop() + 0.5, rect.width() - 1, entry.content - 1);
+        painter.setPen(QPen(SidebarRowDelegate::color(style_.theme.accent, style_), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(band, TabRow::kCornerRadius, TabRow::kCornerRadius);
+    }
+    if (drag_) paintDragOverlay(painter);
+}
+
+void SidebarTabList::paintDragOverlay(QPainter &painter) {
+    const Drag &drag = *drag_;
+    const SidebarListSection *section = sectionByKey(drag.sectionKey);
+    const QColor accent = SidebarRowDelegate::color(style_.theme.accent, style_);
+    if (section && section->window && section->firstRowEntry >= 0 && drag.window) {
+        const int first = section->firstRowEntry;
+        const double firstRowTop = toViewport(QPointF(0, model_.top(first) + model_.entry(first).contentTop())).y();
+        const double width = viewport()->width();
+        if (drag.window->wouldPin) {
+            const QRectF hint(0, firstRowTop - sidebar::kRowPitch, width, sidebar::kRowHeight);
+            const QFont font = SidebarRowDelegate::font(style_, 10, QFont::Medium);
+            const QString text = style_.compact ? QString() : QStringLiteral("Pin in Sidebar");
+            const double textWidth = text.isEmpty() ? 0 : QFontMetricsF(font).horizontalAdvance(text) + 4;
+            const double total = 9 + textWidth;
+            const double left = style_.compact ? hint.center().x() - total / 2 : hint.left() + 8;
+            SymbolCatalog::paint(painter, u"pin.fill", QRectF(left, hint.center().y() - 4.5, 9, 9), accent);
+            if (!text.isEmpty()) {
+                painter.setFont(font);
+                painter.setPen(accent);
+                painter.drawText(QRectF(left + 13, hint.top(), textWidth, hint.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
+            }
+        } else if (drag.window->plan) {
+            const double indent = SafariWindowView::indicatorIndent(drag.window->plan->depth, style_.compact);
+            const QRectF indicator(indent, firstRowTop + SafariWindowView::indicatorY(*drag.window->plan),
+                                   std::max(0.0, width - indent), 2);
+            QPainterPath path;
+            path.addRoundedRect(indicator, 1, 1);
+            painter.fillPath(path, accent);
+        }
+    }
+
+    const int row = model_.rowOfTab(drag.tabID);
+    if (row < 0) return;
+    const SidebarListEntry &entry = model_.entry(row);
+    const QRect rect = visualRect(model_.index(row));
+    const QRectF band = QRectF(rect.left(), rect.top() + entry.contentTop(), rect.width(), entry.content)
+                            .translated(drag.translation.width(), drag.translation.height());
+    const bool dimmed = drag.pinned && drag.pinned->wouldUnpin;
+    painter.save();
+    painter.setOpacity(0.85 * (dimmed ? 0.5 : 1));
+    const TabRowGeometry g = entry.row->geometry(band, style_.compact, false, 0);
+    const QColor shadow = SidebarRowDelegate::color(ThemeColor::black(), style_, 0.25);
+    // A soft shadow under the lifted row: a few widening layers that fade out.
+    for (int layer = 3; layer >= 1; --layer) {
+        QColor c = shadow;
+        c.setAlphaF(shadow.alphaF() / 3);
+        QPainterPath path;
+        path.addRoundedRect(g.background.translated(0, 2).adjusted(-layer * 2, -layer * 2, layer * 2, layer * 2),
+                            TabRow::kCornerRadius + layer * 2, TabRow::kCornerRadius + layer * 2);
+        painter.fillPath(path, c);
+    }
+    // The lifted row keeps a fill of its own so the rows beneath do not show through its text.
+    QPainterPath body;
+    body.addRoundedRect(g.background, TabRow::kCornerRadius, TabRow::kCornerRadius);
+    painter.fillPath(body, SidebarRowDelegate::color(style_.theme.fill(), style_));
+    SidebarRowDelegate::paintRow(painter, *entry.row, band, style_, false);
+    painter.restore();
+}
+
+}  // namespace ondrake

@@ -1,0 +1,155 @@
+#include "Overlay/AccessibilityElement.h"
+#include "Overlay/ImmersiveOverlayCoordinator.h"
+#include "Shell/SafariWindowTracker.h"
+
+#include "ManualScheduler.h"
+#include "SimulatedAccessibility.h"
+#include "SimulatedFrameClock.h"
+#include "SimulatedPrivacy.h"
+#include "SimulatedSafari.h"
+#include "SimulatedScreens.h"
+#include "SimulatedWindowServer.h"
+#include "SimulatedWorkspace.h"
+#include "UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+using namespace ondrake;
+using R = OverlayHiddenReason;
+
+namespace {
+
+// The whole road of the immersive bar over the simulated desktop: the window server, the real
+// window tracker and Safari's Accessibility tree feed the coordinator, wired as the shell wires
+// them.
+struct Desktop {
+    ManualScheduler scheduler;
+    SimulatedWorkspace workspace{scheduler};
+    SimulatedSafari safari{workspace};
+    SimulatedWindowServer windowServer{safari, workspace};
+    SimulatedScreens screens;
+    SimulatedPointer pointer;
+    SimulatedFrameClock frameClock{scheduler, screens};
+    SimulatedPrivacy privacy{workspace};
+    SimulatedAccessibility accessibility{scheduler, safari, privacy};
+    UserDefaults defaults;
+    std::int64_t ownPid = workspace.launch(QStringLiteral("com.ondrake.Ondrake"));
+    SafariWindowTracker tracker{{scheduler, windowServer, workspace, pointer, screens, frameClock, defaults, ownPid}};
+    OverlayCalibrationStore store{defaults, scheduler};
+    OverlayBarModel model;
+    ImmersiveOverlayCoordinator coordinator{
+        model, QStringLiteral("17.4.1"), store,
+        ImmersiveOverlayCoordinator::Services{scheduler, workspace, accessibility, privacy, screens, defaults}};
+    std::int64_t window = 0;
+
+    Desktop() {
+        privacy.setTrusted(true);
+        tracker.setOnChange([this](const std::optional<SafariWindowSample> &s) { coordinator.handleWindowSample(s); });
+        QObject::connect(&workspace, &Workspace::applicationActivated, &workspace,
+                         [this](const RunningApplication &app) { coordinator.evaluate(app); });
+
+        safari.launch();
+        SimulatedSafari::Window w;
+        w.bounds = {100, 50, 1300, 850};
+        w.tabs = {{QStringLiteral("News"), QStringLiteral("https://news.example/")},
+                  {QStringLiteral("Mail"), QStringLiteral("https://mail.example/")}};
+        window = safari.addWindow(std::move(w));
+        safari.activate();
+        scheduler.runUntilIdle();
+    }
+    ~Desktop() { tracker.stop(); }
+
+    // Where Safari's own tab row is, in screen coordinates.
+    QRectF tabRow() {
+        const auto row = accessibility.safariTabRow(window);
+        return *AccessibilityElement{row->ref()}.frame(screens.firstScreenHeight());
+    }
+    void moveWindow(double dx, double dy) {
+        safari.update([&](std::vector<SimulatedSafari::Window> &windows) {
+            auto &b = windows.front().bounds;
+            b = {b.left + dx, b.top + dy, b.right + dx, b.bottom + dy};
+        });
+    }
+    void advance(double seconds) { scheduler.advance(Seconds(seconds)); }
+    OverlayPanel &panel() { return coordinator.overlay().panel(); }
+};
+
+TEST(ImmersiveOverlayEndToEnd, TheBarLiesOverTheTabRowAndFollowsTheWindow) {
+    Desktop d;
+    d.coordinator.setEnabled(true);
+    d.tracker.start();
+    d.advance(0.3);
+
+    EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
+    EXPECT_EQ(d.coordinator.trackedWindowNumber(), d.window);
+    EXPECT_TRUE(d.panel().isVisible());
+    EXPECT_DOUBLE_EQ(d.panel().alpha(), 1);
+    EXPECT_EQ(d.panel().frame(), d.tabRow());
+    EXPECT_EQ(d.panel().frame(), QRectF(100, 770, 1200, 28));
+
+    // Dragged across the screen: the bar gets out of the way while the window moves...
+    bool hidWhileMoving = false;
+    for (int step = 0; step < 12; ++step) {
+        d.moveWindow(5, 4);
+        d.advance(1.0 / 30);
+        hidWhileMoving = hidWhileMoving || d.coordinator.hiddenReason() == R::windowMoving;
+    }
+    EXPECT_TRUE(hidWhileMoving);
+    EXPECT_EQ(d.coordinator.hiddenReason(), R::windowMoving);
+    d.advance(0.1);
+    EXPECT_FALSE(d.panel().isVisible());
+
+    // ...and comes back over the row where the window came to rest.
+    d.advance(0.6);
+    EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
+    EXPECT_TRUE(d.panel().isVisible());
+    EXPECT_DOUBLE_EQ(d.panel().alpha(), 1);
+    EXPECT_EQ(d.panel().frame(), d.tabRow());
+    EXPECT_EQ(d.panel().frame(), QRectF(160, 722, 1200, 28));
+}
+
+TEST(ImmersiveOverlayEndToEnd, FullScreenMinimisingAndOtherApplicationsHideTheBar) {
+    Desktop d;
+    d.coordinator.setEnabled(true);
+    d.tracker.start();
+    d.advance(0.3);
+    ASSERT_TRUE(d.panel().isVisible());
+
+    d.accessibility.setFullScreen(d.window, true);
+    d.advance(0.1);
+    EXPECT_EQ(d.coordinator.hiddenReason(), R::fullScreen);
+    EXPECT_FALSE(d.panel().isVisible());  // at once, no fade
+
+    d.accessibility.setFullScreen(d.window, false);
+    d.advance(0.3);
+    EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
+    EXPECT_TRUE(d.panel().isVisible());
+
+    d.safari.update([](std::vector<SimulatedSafari::Window> &windows) { windows.front().minimised = true; });
+    d.advance(0.3);
+    EXPECT_EQ(d.coordinator.hiddenReason(), R::minimized);
+    EXPECT_FALSE(d.panel().isVisible());
+
+    d.safari.update([](std::vector<SimulatedSafari::Window> &windows) { windows.front().minimised = false; });
+    d.advance(0.3);
+    EXPECT_TRUE(d.panel().isVisible());
+
+    const QString editor = QStringLiteral("com.example.Editor");
+    d.workspace.launch(editor);
+    d.workspace.activate(editor);
+    d.advance(0.1);
+    EXPECT_EQ(d.coordinator.hiddenReason(), R::safariNotFrontmost);
+    EXPECT_FALSE(d.panel().isVisible());
+
+    d.safari.activate();
+    d.advance(0.3);
+    EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
+    EXPECT_TRUE(d.panel().isVisible());
+
+    d.safari.quit();
+    d.advance(0.3);
+    EXPECT_EQ(d.coordinator.hiddenReason(), R::safariNotFrontmost);
+    EXPECT_FALSE(d.coordinator.focusedWindow());
+}
+
+}  // namespace

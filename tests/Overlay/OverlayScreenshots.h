@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDir>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace ondrake::test {
+
+// Saves under the build folder's screenshots/ for a person to look at.
+inline void saveScreenshot(const QImage &image, const QString &name) {
+    const QString dir = QStringLiteral(ONDRAKE_SCREENSHOT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) << name.toStdString();
+}
+
+}  // namespace ondrake::test
