@@ -9,6 +9,7 @@
 #include "Ondrake/Sidebar/SidebarIconButton.h"
 #include "Ondrake/Sidebar/SidebarMessageView.h"
 #include "Ondrake/Sidebar/SidebarSearchField.h"
+#include "Ondrake/Sidebar/SidebarTabList.h"
 #include "Ondrake/Sidebar/SidebarThemeModifier.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
 #include "Ondrake/Sidebar/TabActivation.h"
@@ -109,10 +110,9 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
     loadingView_ = new LoadingView(environment_, content_);
     messageView_ = new SidebarMessageView(
         environment_, [this](SidebarMessage::Action action) { messageAction(action); }, content_);
-    listPlaceholder_ = new QWidget(content_);
     content_->addWidget(loadingView_);
     content_->addWidget(messageView_);
-    content_->addWidget(listPlaceholder_);
+    buildList();
     column_->addWidget(content_, 1);
 
     buildFooter();
@@ -231,6 +231,26 @@ void SidebarView::buildHeader() {
     column_->addWidget(header_);
 }
 
+void SidebarView::buildList() {
+    list_ = new SidebarTabList(store_, *environment_, content_);
+    SidebarTabList::Callbacks callbacks;
+    callbacks.onToggleWindowCollapse = [this](const SafariWindow &window) { store_.toggleWindowCollapsed(window.safariID); };
+    callbacks.onRenameGroup = [this](const TabGroup &group) { requestRenamePrompt(group); };
+    list_->setCallbacks(std::move(callbacks));
+    list_->viewport()->installEventFilter(this);
+    content_->addWidget(list_);
+}
+
+bool SidebarView::eventFilter(QObject *watched, QEvent *event) {
+    // The list takes every press; one below its rows is a press on the panel's empty space.
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        if (press->button() == Qt::LeftButton && !list_->indexAt(press->position().toPoint()).isValid())
+            store_.clearSelection();
+    }
+    return false;
+}
+
 void SidebarView::buildFooter() {
     footer_ = new QWidget(this);
     footer_->setObjectName(QStringLiteral("footer"));
@@ -322,7 +342,7 @@ void SidebarView::updateContent() {
         content_->setCurrentWidget(messageView_);
         return;
     }
-    content_->setCurrentWidget(listPlaceholder_);
+    content_->setCurrentWidget(list_);
 }
 
 void SidebarView::messageAction(SidebarMessage::Action action) {
@@ -394,8 +414,10 @@ void SidebarView::scrollToNewTab(const std::optional<QString> &targetID) {
     const QString target = *targetID;
     QPointer<SidebarView> self(this);
     auto scroll = [self, target] {
-        (void)self;
-        (void)target;
+        if (!self) return;
+        // The poll that named the tab has not reached the list yet.
+        self->list_->rebuild();
+        self->list_->scrollToTab(target);
     };
     auto task = [](QPointer<SidebarView> self, TabStore &store, Scheduler &scheduler, QString target,
                    std::function<void()> scroll) -> QCoro::Task<> {

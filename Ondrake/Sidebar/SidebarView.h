@@ -30,6 +30,7 @@ class SidebarEnvironment;
 class SidebarIconButton;
 class SidebarMessageView;
 class SidebarSearchField;
+class SidebarTabList;
 class SidebarThemeModifier;
 class TabStore;
 class UserDefaults;
@@ -99,8 +100,10 @@ public:
     QWidget *footer() const { return footer_; }
     SidebarMessageView *messageView() const { return messageView_; }
     QWidget *currentContent() const;
+    SidebarTabList *tabList() const { return list_; }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -108,6 +111,7 @@ protected:
 private:
     void buildHeader();
     void buildFooter();
+    void buildList();
     void applyTheme();
     void themeSettingChanged();
     void compactChanged();
@@ -158,7 +162,7 @@ private:
     QStackedWidget *content_;
     LoadingView *loadingView_;
     SidebarMessageView *messageView_;
-    QWidget *listPlaceholder_;
+    SidebarTabList *list_;
     QWidget *footer_;
     NewTabRow *newTabRow_;
     SeamShading *seam_;
