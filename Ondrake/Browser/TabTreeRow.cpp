@@ -25,7 +25,9 @@ std::vector<TabTreeRow> TabTreeRow::rows(const QSet<QString> &collapsed, const S
         if (tab.parentID) ++children[*tab.parentID];
 
     std::vector<TabTreeRow> result;
+    result.reserve(window.tabs.size());
     QHash<QString, int> recorded;
+    recorded.reserve(qsizetype(window.tabs.size()));
     struct Hiding {
         std::size_t row;
         int depth;

@@ -7,64 +7,54 @@
 namespace ondrake::SidebarLayout {
 
 std::vector<GroupSection> groupSections(const std::vector<TabGroup> &groups,
-                                        const std::map<TabGroupID, std::vector<SafariTab>> &tabsByGroup) {
+                                        std::map<TabGroupID, std::vector<SafariTab>> tabsByGroup) {
     std::vector<GroupSection> sections;
     sections.reserve(groups.size());
     for (const auto &group : groups) {
         const auto it = tabsByGroup.find(group.id);
-        sections.push_back({group, it != tabsByGroup.end() ? it->second : std::vector<SafariTab>{}});
+        sections.push_back({group, it != tabsByGroup.end() ? std::move(it->second) : std::vector<SafariTab>{}});
     }
     return sections;
 }
 
-Sections sections(const std::vector<SafariWindow> &windows, const std::vector<TabGroup> &groups,
+Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup> &groups,
                   const std::function<bool(const SafariTab &)> &isPinned,
                   const std::function<std::optional<TabGroupID>(const SafariTab &)> &groupOf) {
     Sections result;
-    QSet<QString> pinnedIDs;
-    std::vector<SafariWindow> unpinned = windows;
-    for (auto &window : unpinned) {
+    QSet<TabGroupID> listed;
+    for (const auto &group : groups) listed.insert(group.id);
+    // One pass decides pinned, then grouped, for each tab: a long list is walked once.
+    QSet<QString> departed;  // pinned or grouped: their children become roots where they stay
+    std::map<TabGroupID, std::vector<SafariTab>> tabsByGroup;
+    for (auto &window : windows) {
         std::vector<SafariTab> kept;
         kept.reserve(window.tabs.size());
         for (auto &tab : window.tabs) {
             if (isPinned(tab)) {
-                pinnedIDs.insert(tab.id);
-                result.pinned.push_back(tab);
-            } else {
-                kept.push_back(std::move(tab));
+                departed.insert(tab.id);
+                result.pinned.push_back(std::move(tab));
+                continue;
             }
-        }
-        window.tabs = std::move(kept);
-    }
-
-    QSet<QString> groupedIDs;
-    std::map<TabGroupID, std::vector<SafariTab>> tabsByGroup;
-    if (!groups.empty()) {
-        QSet<TabGroupID> listed;
-        for (const auto &group : groups) listed.insert(group.id);
-        for (const auto &window : unpinned)
-            for (const auto &tab : window.tabs)
+            if (!listed.isEmpty())
                 if (const auto group = groupOf(tab); group && listed.contains(*group)) {
-                    tabsByGroup[*group].push_back(tab);
-                    groupedIDs.insert(tab.id);
+                    departed.insert(tab.id);
+                    tabsByGroup[*group].push_back(std::move(tab));
+                    continue;
                 }
-    }
-    result.groups = groupSections(groups, tabsByGroup);
-
-    if (pinnedIDs.isEmpty() && groupedIDs.isEmpty()) {
-        result.windows = std::move(unpinned);
-        return result;
-    }
-    for (auto &window : unpinned) {
-        std::vector<SafariTab> kept;
-        for (auto &tab : window.tabs) {
-            if (groupedIDs.contains(tab.id)) continue;
-            if (tab.parentID && (pinnedIDs.contains(*tab.parentID) || groupedIDs.contains(*tab.parentID)))
-                tab.parentID.reset();
             kept.push_back(std::move(tab));
         }
-        if (kept.empty()) continue;
         window.tabs = std::move(kept);
+    }
+    result.groups = groupSections(groups, std::move(tabsByGroup));
+
+    if (departed.isEmpty()) {
+        result.windows = std::move(windows);
+        return result;
+    }
+    for (auto &window : windows) {
+        if (window.tabs.empty()) continue;
+        for (auto &tab : window.tabs)
+            if (tab.parentID && departed.contains(*tab.parentID)) tab.parentID.reset();
         result.windows.push_back(std::move(window));
     }
     return result;

@@ -32,11 +32,11 @@ struct Sections {
 
 // Every group gets a section, tabs or not.
 std::vector<GroupSection> groupSections(const std::vector<TabGroup> &groups,
-                                        const std::map<TabGroupID, std::vector<SafariTab>> &tabsByGroup);
+                                        std::map<TabGroupID, std::vector<SafariTab>> tabsByGroup);
 
 // A tab whose group is not among `groups` stays in its window. Children of a tab that left its
 // window become roots there; a window left without tabs is dropped.
-Sections sections(const std::vector<SafariWindow> &windows, const std::vector<TabGroup> &groups,
+Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup> &groups,
                   const std::function<bool(const SafariTab &)> &isPinned,
                   const std::function<std::optional<TabGroupID>(const SafariTab &)> &groupOf);
 

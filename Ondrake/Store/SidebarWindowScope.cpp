@@ -16,10 +16,10 @@ SidebarWindowScope currentWindowScope(const UserDefaults &defaults) {
                                                              : SidebarWindowScope::activeWindow;
 }
 
-std::vector<SafariWindow> scopedWindows(SidebarWindowScope scope, const std::vector<SafariWindow> &windows) {
+std::vector<SafariWindow> scopedWindows(SidebarWindowScope scope, std::vector<SafariWindow> windows) {
     if (scope == SidebarWindowScope::allWindows || windows.empty()) return windows;
     const auto front = std::find_if(windows.begin(), windows.end(), [](const SafariWindow &w) { return w.isFrontmost; });
-    return {front != windows.end() ? *front : windows.front()};
+    return {std::move(front != windows.end() ? *front : windows.front())};
 }
 
 }  // namespace ondrake

@@ -19,6 +19,6 @@ QString toString(SidebarWindowScope scope);
 // Read afresh on every call: anything but exactly "allWindows" is the active window.
 SidebarWindowScope currentWindowScope(const UserDefaults &defaults);
 // Expects the windows already in the fixed order, so that a tie falls to the longest known.
-std::vector<SafariWindow> scopedWindows(SidebarWindowScope scope, const std::vector<SafariWindow> &windows);
+std::vector<SafariWindow> scopedWindows(SidebarWindowScope scope, std::vector<SafariWindow> windows);
 
 }  // namespace ondrake

@@ -7,10 +7,12 @@
 #include "Log.h"
 #include "Ondrake/Model/FeatureFlags.h"
 #include "Scheduler.h"
+#include "Sync/PendingRestore.h"
 
 #include <QHash>
 #include <QSet>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -59,7 +61,52 @@ public:
     BrowserAdapter &adapter() const { return adapter_; }
     const FeatureFlags &flags() const { return flags_; }
 
+    // Marks. Pinning, locking and read later are the system's own and stand even when the
+    // browser cannot follow; muting exists only in the browser.
+    QCoro::Task<CommandOutcome> setPinned(bool pinned, std::vector<OndrakeID> ids);
+    QCoro::Task<CommandOutcome> setMuted(bool muted, std::vector<OndrakeID> ids);
+    // The record and the records nested under it whose tabs are open.
+    QCoro::Task<CommandOutcome> muteSubtree(OndrakeID id, bool muted);
+    CommandOutcome setLocked(bool locked, const std::vector<OndrakeID> &ids);
+    // Putting a record on the list also adds its page to the browser's Reading List where it can.
+    QCoro::Task<CommandOutcome> toggleReadLater(bool readLater, OndrakeID id);
+    // No window: the browser chooses.
+    QCoro::Task<CommandOutcome> openReadLaterItem(OndrakeID id, bool markRead, std::optional<std::int64_t> windowID);
+
+    // Groups. The name is taken as given; the caller trims it.
+    std::optional<TabGroup> createGroup(const QString &name, const std::optional<QString> &colorName);
+    using GroupEdit = std::function<void(TabRecordBook &, const TabGroupID &)>;
+    CommandOutcome editGroups(const TabGroupID &id, const GroupEdit &edit);
+    static GroupEdit renameGroup(QString name);
+    static GroupEdit setGroupColor(std::optional<QString> colorName);
+    static GroupEdit setGroupCollapsed(bool collapsed);
+    // The group goes; its records stay and leave it.
+    static GroupEdit deleteGroup();
+    CommandOutcome reorderGroups(const std::vector<TabGroupID> &order);
+    // No group files the records out of theirs.
+    CommandOutcome assignGroup(const std::vector<OndrakeID> &ids, const std::optional<TabGroupID> &groupID);
+
+    struct ReopenResult {
+        CommandOutcome outcome;
+        std::vector<PendingRestore> restores;  // the opened tabs still to be put in place
+        bool operator==(const ReopenResult &) const = default;
+    };
+    // Revives the batch's records and lets the next poll give them to the tabs it opens. No
+    // window: each tab goes back to the window it was closed in. Tabs that need a new window
+    // share one, and a tab whose window has gone opens in a new one. The history is the caller's.
+    QCoro::Task<ReopenResult> reopen(ClosedTabBatch batch, std::optional<std::int64_t> windowID);
+
+    // The tab the record was bound to at the last poll, as the browser is handed it.
+    std::optional<SafariTab> liveTab(const OndrakeID &id) const;
+
 private:
+    // Opens the page, in a new window when none is named or the named one has gone. `windows`
+    // maps the windows asked for to the ones the batch was given instead, so the tabs that
+    // needed a new window share it.
+    struct WindowChoice;
+    QCoro::Task<bool> openInBatch(std::optional<QUrl> url, std::optional<std::int64_t> windowID, WindowChoice &windows);
+    QCoro::Task<std::optional<std::vector<std::int64_t>>> windowIDs();  // front to back
+
     // After a failed close: the remembered tabs that the browser no longer shows.
     QCoro::Task<std::optional<std::vector<SafariTab>>> tabsGoneAfterFailure(const std::vector<SafariTab> &asked);
 

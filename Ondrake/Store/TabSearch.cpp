@@ -141,13 +141,14 @@ std::optional<std::int64_t> fuzzyScore(QStringView query, QStringView candidate)
     return Query(query).score(candidate);
 }
 
-std::vector<Result> search(QStringView query, const std::vector<Document> &documents) {
+std::vector<Ranked> rank(QStringView query, const std::vector<Document> &documents) {
     const QStringView trimmed = query.trimmed();
     if (trimmed.isEmpty()) return {};
     const Query prepared(trimmed);
 
-    std::vector<Result> results;
-    for (const auto &document : documents) {
+    std::vector<Ranked> ranked;
+    for (std::size_t i = 0; i < documents.size(); ++i) {
+        const auto &document = documents[i];
         std::optional<std::int64_t> best;
         const auto weigh = [&](const QString &field, std::int64_t weight) {
             if (field.isEmpty()) return;
@@ -158,9 +159,17 @@ std::vector<Result> search(QStringView query, const std::vector<Document> &docum
         weigh(document.groupName, 3);
         weigh(document.url, 1);
         for (const auto &value : document.metadata) weigh(value, 1);
-        if (best) results.push_back({document.tabID, *best});
+        if (best) ranked.push_back({i, *best});
     }
-    std::stable_sort(results.begin(), results.end(), [](const Result &a, const Result &b) { return a.score > b.score; });
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked &a, const Ranked &b) { return a.score > b.score; });
+    return ranked;
+}
+
+std::vector<Result> search(QStringView query, const std::vector<Document> &documents) {
+    const auto ranked = rank(query, documents);
+    std::vector<Result> results;
+    results.reserve(ranked.size());
+    for (const auto &[document, score] : ranked) results.push_back({documents[document].tabID, score});
     return results;
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -34,6 +35,15 @@ struct Result {
 // The matching documents with their best weighted field score, best first; equal scores keep
 // the documents' order. A query of blanks matches nothing.
 std::vector<Result> search(QStringView query, const std::vector<Document> &documents);
+
+// The same ranking by the documents' positions, for callers that keep their tabs beside the
+// documents and need no lookup by id.
+struct Ranked {
+    std::size_t document = 0;
+    std::int64_t score = 0;
+    bool operator==(const Ranked &) const = default;
+};
+std::vector<Ranked> rank(QStringView query, const std::vector<Document> &documents);
 
 // The score of one text, or nothing when the query's characters do not all occur in it in
 // order. Characters are user-perceived ones, compared lower-cased and canonically.

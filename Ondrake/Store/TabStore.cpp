@@ -43,7 +43,7 @@ TabStore::TabStore(BrowserAdapter &adapter, TabRecordFileStore persistence, Serv
     if (outcome.kind == Kind::migrated || outcome.kind == Kind::recovered) scheduleSave();
 
     connect(&defaults_, &UserDefaults::didChange, this, &TabStore::userDefaultsChanged);
-    watchSearchInputs();
+    watchReadInputs();
 }
 
 TabStore::~TabStore() { self_.reset(); }

@@ -28,6 +28,8 @@
 #include "Sync/RefreshCoalescer.h"
 #include "UserDefaults.h"
 #include "Workspace.h"
+#include "Ondrake/Model/OndrakeArchive.h"
+#include "Store/TabDropPlan.h"
 
 #include <QHash>
 #include <QImage>
@@ -153,6 +155,61 @@ public:
     // Set by the application; called by whoever has just brought a browser window to the front.
     std::function<void()> onBrowserWindowRaised = [] {};
 
+    // MARK: Tab actions, closing, history, read later, export and import
+    // Each picks its tabs, asks the commands or the browser, and says what came of it in at most
+    // one summary line.
+
+    // Refreshes afterwards, whatever the browser made of the move.
+    QCoro::Task<> moveTabs(TabDropPlan plan);
+    // These act on the clicked tab's targets; all of them get the opposite of the clicked tab's mark.
+    void toggleImportant(const SafariTab &clicked);
+    void toggleLocked(const SafariTab &clicked);
+    void markRead(const SafariTab &clicked);
+    QCoro::Task<> togglePinned(bool pinned, std::vector<SafariTab> tabs);
+    QCoro::Task<> toggleMuted(bool muted, std::vector<SafariTab> tabs);
+    QCoro::Task<> muteSubtree(bool muted, SafariTab tab);
+    // The name is trimmed; a blank one makes no group.
+    std::optional<TabGroup> createGroup(const QString &name, const std::vector<SafariTab> &tabs);
+    // No group files the tabs out of theirs.
+    void assignGroup(const std::optional<TabGroupID> &groupID, const std::vector<SafariTab> &tabs);
+    void renameGroup(const TabGroupID &id, const QString &name);
+    void deleteGroup(const TabGroup &group);
+    // One place up (-1) or down (+1) in display order; the ends do not wrap.
+    void moveGroup(const TabGroupID &id, int step);
+
+    // Keeps locked tabs, and pinned nested ones; the rows go at once, before the browser answers.
+    QCoro::Task<> closeTabs(std::vector<SafariTab> tabs);
+    QCoro::Task<> reopenLastClosed();
+    // The batch leaves the history, and comes back as the newest when nothing reopened.
+    QCoro::Task<> reopen(ClosedTabBatch batch);
+    QCoro::Task<> openReadLater(OndrakeID id, bool markRead);
+    void markReadLaterItemRead(const OndrakeID &id);
+    void setParentCloseBehavior(ParentCloseBehavior behavior);
+    static OptionalText closeSummary(const TabCommands::CloseResult &result);
+    static OptionalText lockSummary(bool locked, int count);
+
+    // What an export covers.
+    struct ExportScope {
+        enum class Kind { group, selectedTabs, currentWindow, allData };
+        Kind kind = Kind::allData;
+        std::optional<TabGroupID> groupID;  // group only
+
+        static ExportScope group(TabGroupID id) { return {Kind::group, id}; }
+        static ExportScope selectedTabs() { return {Kind::selectedTabs, std::nullopt}; }
+        static ExportScope currentWindow() { return {Kind::currentWindow, std::nullopt}; }
+        static ExportScope allData() { return {Kind::allData, std::nullopt}; }
+        bool operator==(const ExportScope &) const = default;
+    };
+    OndrakeArchive exportArchive(const ExportScope &scope) const;
+    // Stores what the archive holds and opens, by the mode, the web pages that were open at
+    // export; any other address stays a closed record.
+    QCoro::Task<> importArchive(OndrakeArchive archive, OndrakeArchive::ImportMode mode);
+    // The groups the records are filed in, in display order.
+    std::vector<TabGroup> exportedGroups(const std::vector<TabRecord> &records) const;
+    // By index (none last), then creation, then identity.
+    static bool exportSortOrder(const TabRecord &a, const TabRecord &b);
+    // MARK: End of tab actions, closing, history, read later, export and import
+
     // Saving.
     void syncFromBook(const RecordMap &previousRecords, const GroupMap &previousGroups);
     void scheduleSave();
@@ -188,9 +245,9 @@ public:
     QCoro::Task<std::optional<bool>> isWindowZoomed(std::int64_t windowID);
 
     // MARK: Reads, selection and search
-    // What the views ask between polls. Reads are computed afresh from the published fields on
-    // every call (the search documents excepted, which are kept until the tabs or records change);
-    // writes publish only what changed.
+    // What the views ask between polls. Every read answers for the published fields as they are
+    // (what it keeps between calls is dropped when the tabs, records or scope change); writes
+    // publish only what changed.
 
     // The record bound to the tab's session id; valid until the records next change.
     const TabRecord *record(const QString &sessionTabID) const;
@@ -352,20 +409,33 @@ private:
     std::shared_ptr<TabCommands> commands_;
 
     // MARK: Reads, selection and search (private)
+    // What the arrangements need of each bound record, kept apart from the records so that a long
+    // list reads one small table instead of chasing the record map per row. Values, never
+    // pointers into the book: a book replaced by an equal one announces nothing.
+    struct RowFacts {
+        bool pinned = false;
+        std::optional<TabGroupID> groupID;
+        QDateTime createdAt;
+    };
+    using RowFactsBySession = QHash<QString, RowFacts>;
+    const RowFactsBySession &rowFacts() const;
+    mutable std::optional<RowFactsBySession> rowFacts_;
+    std::vector<SafariTab> listedTabs() const;
+
     // The search documents of the listed tabs, made once per change of the tabs, records,
-    // groups or window scope, never per keystroke; the last query's results beside them.
+    // groups or window scope, never per keystroke; the last query's matches beside them.
     struct SearchCache {
         SidebarWindowScope scope = SidebarWindowScope::activeWindow;
         std::vector<std::int64_t> windowOrder;
         std::vector<SafariTab> tabs;
         std::vector<TabSearch::Document> documents;
-        QHash<QString, std::size_t> tabByID;
         std::optional<QString> query;
-        std::vector<SafariTab> results;
+        std::vector<std::size_t> matches;  // into `tabs`, best first
     };
-    void watchSearchInputs();
     const SearchCache &searchCache() const;
+    const std::vector<std::size_t> &searchMatches() const;
     mutable std::optional<SearchCache> searchCache_;
+    void watchReadInputs();
     // MARK: End of reads, selection and search (private)
 };
 

@@ -43,19 +43,51 @@ std::optional<QString> TabStore::groupName(const QString &sessionTabID) const {
 
 // MARK: Arrangements
 
+void TabStore::watchReadInputs() {
+    const auto forgetFacts = [this] { rowFacts_.reset(); };
+    const auto forgetSearch = [this] { searchCache_.reset(); };
+    for (const auto signal : {&TabStore::recordsChanged, &TabStore::ondrakeIDsChanged}) connect(this, signal, this, forgetFacts);
+    for (const auto signal : {&TabStore::windowsChanged, &TabStore::recordsChanged, &TabStore::groupsChanged,
+                              &TabStore::ondrakeIDsChanged, &TabStore::presentationRevisionChanged})
+        connect(this, signal, this, forgetSearch);
+}
+
+const TabStore::RowFactsBySession &TabStore::rowFacts() const {
+    if (rowFacts_) return *rowFacts_;
+    RowFactsBySession facts;
+    facts.reserve(ondrakeIDs_.size());
+    for (auto it = ondrakeIDs_.cbegin(); it != ondrakeIDs_.cend(); ++it)
+        if (const auto found = book_.records.find(it.value()); found != book_.records.end())
+            facts.insert(it.key(), {found->second.pinned, found->second.groupID, found->second.createdAt});
+    return rowFacts_.emplace(std::move(facts));
+}
+
+std::vector<SafariTab> TabStore::listedTabs() const { return allTabs(listedWindows()); }
+
 SidebarLayout::Sections TabStore::layout() const {
     const bool pinnedTabs = flags_->isEnabled(FeatureFlag::pinnedTabs());
     const bool tabGroups = flags_->isEnabled(FeatureFlag::tabGroups());
+    const auto &facts = rowFacts();
+    // The layout asks about a tab's pin and then its group: one lookup serves both.
+    const SafariTab *lastTab = nullptr;
+    auto lastFound = facts.cend();
+    const auto factsOf = [&](const SafariTab &tab) {
+        if (&tab != lastTab) {
+            lastTab = &tab;
+            lastFound = facts.constFind(tab.id);
+        }
+        return lastFound != facts.cend() ? &*lastFound : nullptr;
+    };
     return SidebarLayout::sections(
         listedWindows(), tabGroups ? sortedGroups() : std::vector<TabGroup>{},
         [&](const SafariTab &tab) {
             if (!pinnedTabs) return false;
-            const TabRecord *found = record(tab.id);
+            const RowFacts *found = factsOf(tab);
             return found && found->pinned;
         },
         [&](const SafariTab &tab) -> std::optional<TabGroupID> {
             if (!tabGroups) return std::nullopt;
-            const TabRecord *found = record(tab.id);
+            const RowFacts *found = factsOf(tab);
             return found ? found->groupID : std::nullopt;
         });
 }
@@ -67,15 +99,26 @@ bool TabStore::windowSections() const {
 }
 
 std::vector<TabViewSection> TabStore::modeSections() const {
-    switch (viewMode_) {
-    case SidebarViewMode::tree: return {};
-    case SidebarViewMode::age:
-        return TabViewProvider::ageSections(allTabs(listedWindows()), scheduler_.wallNow(), recordLookup());
-    case SidebarViewMode::domain: return TabViewProvider::domainSections(allTabs(listedWindows()));
-    case SidebarViewMode::group:
-        return TabViewProvider::groupSections(allTabs(listedWindows()), book_.groups, recordLookup());
+    if (viewMode_ == SidebarViewMode::tree) return {};
+    const auto tabs = listedTabs();
+    if (viewMode_ == SidebarViewMode::domain) return TabViewProvider::domainSections(tabs);
+    const auto &facts = rowFacts();
+    if (viewMode_ == SidebarViewMode::age) {
+        std::vector<std::optional<QDateTime>> createdAt;
+        createdAt.reserve(tabs.size());
+        for (const auto &tab : tabs) {
+            const auto found = facts.constFind(tab.id);
+            createdAt.push_back(found != facts.cend() ? std::optional<QDateTime>(found->createdAt) : std::nullopt);
+        }
+        return TabViewProvider::ageSections(tabs, createdAt, scheduler_.wallNow());
     }
-    return {};
+    std::vector<std::optional<TabGroupID>> groupOfTab;
+    groupOfTab.reserve(tabs.size());
+    for (const auto &tab : tabs) {
+        const auto found = facts.constFind(tab.id);
+        groupOfTab.push_back(found != facts.cend() ? found->groupID : std::nullopt);
+    }
+    return TabViewProvider::groupSections(tabs, groupOfTab, book_.groups);
 }
 
 std::vector<QString> TabStore::displayOrder() const {

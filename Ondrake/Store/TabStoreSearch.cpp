@@ -2,7 +2,6 @@
 
 #include "Browser/BrowserURL.h"
 #include "Ondrake/Model/FaviconHost.h"
-#include "Store/WindowTabs.h"
 
 namespace ondrake {
 
@@ -49,50 +48,57 @@ TabSearch::Document TabStore::searchDocument(const SafariTab &tab) const {
     return document;
 }
 
-void TabStore::watchSearchInputs() {
-    const auto forget = [this] { searchCache_.reset(); };
-    for (const auto signal : {&TabStore::windowsChanged, &TabStore::recordsChanged, &TabStore::groupsChanged,
-                              &TabStore::ondrakeIDsChanged, &TabStore::presentationRevisionChanged})
-        connect(this, signal, this, forget);
-}
-
 const TabStore::SearchCache &TabStore::searchCache() const {
     // The scope is a user default that may change before its notification arrives.
     const auto scope = currentWindowScope(defaults_);
     if (searchCache_ && searchCache_->scope == scope && searchCache_->windowOrder == windowOrdering_.order)
         return *searchCache_;
-    SearchCache cache{scope, windowOrdering_.order, allTabs(listedWindows()), {}, {}, std::nullopt, {}};
+    SearchCache cache{scope, windowOrdering_.order, listedTabs(), {}, std::nullopt, {}};
     cache.documents.reserve(cache.tabs.size());
-    cache.tabByID.reserve(qsizetype(cache.tabs.size()));
-    for (std::size_t i = 0; i < cache.tabs.size(); ++i) {
-        cache.documents.push_back(searchDocument(cache.tabs[i]));
-        cache.tabByID.insert(cache.tabs[i].id, i);
+    // Fresh copies of the texts lie together in memory: every keystroke reads all of them.
+    const auto packed = [](const QString &text) { return QString(text.constData(), text.size()); };
+    for (const auto &tab : cache.tabs) {
+        auto document = searchDocument(tab);
+        document.title = packed(document.title);
+        document.groupName = packed(document.groupName);
+        for (auto &value : document.metadata) value = packed(value);
+        cache.documents.push_back(std::move(document));
     }
     return searchCache_.emplace(std::move(cache));
 }
 
-std::vector<SafariTab> TabStore::searchResults() const {
-    if (searchQuery_.isEmpty()) return {};
+const std::vector<std::size_t> &TabStore::searchMatches() const {
+    static const std::vector<std::size_t> none;
+    if (searchQuery_.isEmpty()) return none;
     const auto &cache = searchCache();
     if (cache.query != searchQuery_) {
-        std::vector<SafariTab> results;
-        for (const auto &result : TabSearch::search(searchQuery_, cache.documents))
-            if (const auto tab = cache.tabByID.constFind(result.tabID); tab != cache.tabByID.cend())
-                results.push_back(cache.tabs[*tab]);
+        std::vector<std::size_t> matches;
+        const auto ranked = TabSearch::rank(searchQuery_, cache.documents);
+        matches.reserve(ranked.size());
+        for (const auto &result : ranked) matches.push_back(result.document);
         searchCache_->query = searchQuery_;
-        searchCache_->results = std::move(results);
+        searchCache_->matches = std::move(matches);
     }
-    return searchCache_->results;
+    return searchCache_->matches;
+}
+
+std::vector<SafariTab> TabStore::searchResults() const {
+    const auto &matches = searchMatches();
+    if (matches.empty()) return {};
+    std::vector<SafariTab> results;
+    results.reserve(matches.size());
+    for (const auto match : matches) results.push_back(searchCache_->tabs[match]);
+    return results;
 }
 
 std::optional<SafariTab> TabStore::activateSearchSelection() const {
-    const auto results = searchResults();
-    if (searchSelectedIndex_ < 0 || std::size_t(searchSelectedIndex_) >= results.size()) return std::nullopt;
-    return results[std::size_t(searchSelectedIndex_)];
+    const auto &matches = searchMatches();
+    if (searchSelectedIndex_ < 0 || std::size_t(searchSelectedIndex_) >= matches.size()) return std::nullopt;
+    return searchCache_->tabs[matches[std::size_t(searchSelectedIndex_)]];
 }
 
 void TabStore::moveSearchSelection(int step) {
-    const auto count = std::int64_t(searchResults().size());
+    const auto count = std::int64_t(searchMatches().size());
     if (count == 0) return;
     const auto next = ((std::int64_t(searchSelectedIndex_) + step) % count + count) % count;
     assign(searchSelectedIndex_, int(next), &TabStore::searchSelectedIndexChanged);

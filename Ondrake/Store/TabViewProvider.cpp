@@ -89,12 +89,24 @@ AgeBucket ageBucket(const QDateTime &date, const QDateTime &now, const Calendar 
 
 std::vector<TabViewSection> ageSections(const std::vector<SafariTab> &tabs, const QDateTime &now,
                                         const TabRecordLookup &record, const Calendar &calendar) {
+    std::vector<std::optional<QDateTime>> createdAt;
+    createdAt.reserve(tabs.size());
+    for (const auto &tab : tabs) {
+        const TabRecord *found = record ? record(tab.id) : nullptr;
+        createdAt.push_back(found ? std::optional<QDateTime>(found->createdAt) : std::nullopt);
+    }
+    return ageSections(tabs, createdAt, now, calendar);
+}
+
+std::vector<TabViewSection> ageSections(const std::vector<SafariTab> &tabs,
+                                        const std::vector<std::optional<QDateTime>> &createdAt, const QDateTime &now,
+                                        const Calendar &calendar) {
     const AgeBoundaries boundaries(now, calendar);
     std::vector<std::size_t> bucketOfTab;
     bucketOfTab.reserve(tabs.size());
-    for (const auto &tab : tabs) {
-        const TabRecord *found = record ? record(tab.id) : nullptr;
-        bucketOfTab.push_back(std::size_t(found ? boundaries.bucket(found->createdAt) : AgeBucket::today));
+    for (std::size_t i = 0; i < tabs.size(); ++i) {
+        const bool dated = i < createdAt.size() && createdAt[i];
+        bucketOfTab.push_back(std::size_t(dated ? boundaries.bucket(*createdAt[i]) : AgeBucket::today));
     }
     auto buckets = deal(tabs, bucketOfTab, kAllAgeBuckets.size());
 
@@ -151,26 +163,38 @@ std::vector<TabViewSection> domainSections(const std::vector<SafariTab> &tabs) {
 std::vector<TabViewSection> groupSections(const std::vector<SafariTab> &tabs,
                                           const std::map<TabGroupID, TabGroup> &groups,
                                           const TabRecordLookup &record) {
+    std::vector<std::optional<TabGroupID>> groupOfTab;
+    groupOfTab.reserve(tabs.size());
+    for (const auto &tab : tabs) {
+        const TabRecord *found = record ? record(tab.id) : nullptr;
+        groupOfTab.push_back(found ? found->groupID : std::nullopt);
+    }
+    return groupSections(tabs, groupOfTab, groups);
+}
+
+std::vector<TabViewSection> groupSections(const std::vector<SafariTab> &tabs,
+                                          const std::vector<std::optional<TabGroupID>> &groupOfTab,
+                                          const std::map<TabGroupID, TabGroup> &groups) {
     std::vector<const TabGroup *> met;  // in the order first met
     constexpr std::size_t kUngroupedList = 0;  // the met groups' lists follow it
     QHash<TabGroupID, std::size_t> listOfGroup;  // also remembers ids of deleted groups
     std::vector<std::size_t> listOfTab;
     listOfTab.reserve(tabs.size());
-    for (const auto &tab : tabs) {
-        const TabRecord *found = record ? record(tab.id) : nullptr;
-        if (!found || !found->groupID) {
+    for (std::size_t i = 0; i < tabs.size(); ++i) {
+        if (i >= groupOfTab.size() || !groupOfTab[i]) {
             listOfTab.push_back(kUngroupedList);
             continue;
         }
-        auto it = listOfGroup.constFind(*found->groupID);
+        const TabGroupID &groupID = *groupOfTab[i];
+        auto it = listOfGroup.constFind(groupID);
         if (it == listOfGroup.cend()) {
-            const auto group = groups.find(*found->groupID);
+            const auto group = groups.find(groupID);
             std::size_t list = kUngroupedList;
             if (group != groups.end()) {
                 met.push_back(&group->second);
                 list = met.size();
             }
-            it = listOfGroup.insert(*found->groupID, list);
+            it = listOfGroup.insert(groupID, list);
         }
         listOfTab.push_back(*it);
     }

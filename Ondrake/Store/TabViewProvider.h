@@ -47,6 +47,12 @@ std::vector<TabViewSection> ageSections(const std::vector<SafariTab> &tabs, cons
                                         const TabRecordLookup &record,
                                         const Calendar &calendar = Calendar::current());
 
+// The same, with each tab's creation date given beside it (none: made now), for callers that
+// know the dates without a record lookup per tab.
+std::vector<TabViewSection> ageSections(const std::vector<SafariTab> &tabs,
+                                        const std::vector<std::optional<QDateTime>> &createdAt, const QDateTime &now,
+                                        const Calendar &calendar = Calendar::current());
+
 // One section per favicon host in natural order ("Other", for tabs without one, last).
 std::vector<TabViewSection> domainSections(const std::vector<SafariTab> &tabs);
 
@@ -54,5 +60,10 @@ std::vector<TabViewSection> domainSections(const std::vector<SafariTab> &tabs);
 std::vector<TabViewSection> groupSections(const std::vector<SafariTab> &tabs,
                                           const std::map<TabGroupID, TabGroup> &groups,
                                           const TabRecordLookup &record);
+
+// The same, with each tab's group given beside it.
+std::vector<TabViewSection> groupSections(const std::vector<SafariTab> &tabs,
+                                          const std::vector<std::optional<TabGroupID>> &groupOfTab,
+                                          const std::map<TabGroupID, TabGroup> &groups);
 
 }  // namespace ondrake::TabViewProvider

@@ -12,6 +12,15 @@ std::vector<SafariTab> allTabs(const std::vector<SafariWindow> &windows) {
     return tabs;
 }
 
+std::vector<SafariTab> allTabs(std::vector<SafariWindow> &&windows) {
+    std::size_t count = 0;
+    for (const auto &window : windows) count += window.tabs.size();
+    std::vector<SafariTab> tabs;
+    tabs.reserve(count);
+    for (auto &window : windows) std::move(window.tabs.begin(), window.tabs.end(), std::back_inserter(tabs));
+    return tabs;
+}
+
 std::vector<SafariTab> subtreeTabs(const QString &sessionTabID, const SafariWindow &window) {
     const auto ids = subtreeTabIDs(sessionTabID, window);
     if (ids.empty()) return {};

@@ -23,6 +23,23 @@ std::optional<QString> sessionIDOf(const OndrakeID &id, const std::vector<Safari
     return std::nullopt;
 }
 
+// What the browser shows after a one-tab move: the tab at its new place under its new parent.
+void applyMove(std::vector<SafariWindow> &windows, const SafariTabMove &move) {
+    for (auto &window : windows) {
+        if (window.safariID != move.windowID) continue;
+        auto &tabs = window.tabs;
+        const auto from = std::size_t(move.fromIndex - 1);
+        const auto to = std::size_t(move.toIndex - 1);
+        if (move.count != 1 || from >= tabs.size() || to >= tabs.size()) return;
+        auto tab = std::move(tabs[from]);
+        tab.parentID = move.newParentID;
+        tabs.erase(tabs.begin() + std::ptrdiff_t(from));
+        tabs.insert(tabs.begin() + std::ptrdiff_t(to), std::move(tab));
+        for (std::size_t i = 0; i < tabs.size(); ++i) tabs[i].index = std::int64_t(i) + 1;
+        return;
+    }
+}
+
 }  // namespace
 
 PendingRestore::Plan PendingRestore::plan(const std::vector<SafariWindow> &windows,
@@ -96,10 +113,14 @@ std::vector<SafariTabMove> advancePendingRestores(std::vector<PendingRestore> &r
                                                   const TabIdentityMapping &mapping, const Logger &logger) {
     std::vector<SafariTabMove> moves;
     std::vector<PendingRestore> waiting;
+    // The browser makes the moves one after another, so each is planned on the windows as the
+    // moves before it leave them: a reopened subtree then lands whole, parent first.
+    auto moved = windows;
     for (auto &restore : restores) {
-        const auto plan = restore.plan(windows, mapping);
+        const auto plan = restore.plan(moved, mapping);
         if (const auto *move = std::get_if<SafariTabMove>(&plan)) {
             moves.push_back(*move);
+            applyMove(moved, *move);
         } else if (std::holds_alternative<PendingRestore::NotVisibleYet>(plan)) {
             if (--restore.attemptsRemaining < 1) logger.debug("Gave up placing a reopened tab; it never appeared");
             else waiting.push_back(restore);

@@ -41,7 +41,8 @@ struct PendingRestore {
 
 // Runs once per published poll over the waiting restores, in order: drops those in place or
 // planned as a move, counts down those not seen yet and gives up on them at the end. Answers
-// the moves to hand to the browser.
+// the moves to hand to the browser in that order; each is planned on the windows as the moves
+// before it leave them.
 std::vector<SafariTabMove> advancePendingRestores(std::vector<PendingRestore> &restores,
                                                   const std::vector<SafariWindow> &windows,
                                                   const TabIdentityMapping &mapping, const Logger &logger);

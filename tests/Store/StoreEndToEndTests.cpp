@@ -287,6 +287,42 @@ TEST(StoreEndToEnd, ThePollerDrivesTheStore) {
     EXPECT_EQ(browser.store->state(), SidebarState::safariNotRunning());
 }
 
+TEST(StoreEndToEnd, AReopenedSubtreeComesBackUnderItsParentsInPlace) {
+    Browser browser;
+    browser.safari.addWindow(simWindow({page("A"), page("P"), page("C1"), page("G"), page("C2"), page("X")}));
+    browser.start();
+    browser.poll();
+    browser.nest("C1", "P");
+    browser.nest("G", "C1");
+    browser.nest("C2", "P");
+    browser.poll();
+    auto &store = *browser.store;
+    // Each row as the sidebar shows it: its record and its parent's record.
+    const auto shape = [&] {
+        std::vector<std::pair<OndrakeID, std::optional<OndrakeID>>> rows;
+        for (const auto &t : store.windows()[0].tabs)
+            rows.emplace_back(store.ondrakeIDs().value(t.id),
+                              t.parentID ? std::optional(store.ondrakeIDs().value(*t.parentID)) : std::nullopt);
+        return rows;
+    };
+    const auto before = shape();
+    ASSERT_EQ(before[3], std::make_pair(browser.idOf("G"), std::optional(browser.idOf("C1"))));
+    const auto records = std::vector<OndrakeID>{browser.idOf("P"), browser.idOf("C1"), browser.idOf("G"), browser.idOf("C2")};
+
+    store.setParentCloseBehavior(ParentCloseBehavior::parentAndDescendants);
+    runToCompletion(browser.scheduler, store.closeTabs({browser.tab("P")}));
+    EXPECT_EQ(browser.titles(), (std::vector<QString>{"A", "X"}));
+    for (const auto &id : records) EXPECT_TRUE(store.records().at(id).closedAt);
+
+    runToCompletion(browser.scheduler, store.reopenLastClosed());
+    EXPECT_EQ(store.lastActionSummary(), QStringLiteral("Reopened 4 tabs"));
+    for (int i = 0; i < 3; ++i) browser.poll();
+    EXPECT_TRUE(store.pendingRestores().empty());
+    EXPECT_EQ(shape(), before) << "every tab under its parent at its place";
+    for (const auto &id : records) EXPECT_FALSE(store.records().at(id).closedAt) << "the old records, open again";
+    EXPECT_EQ(store.records().size(), 6u) << "no new records";
+}
+
 TEST(StoreStartup, TheFormerIdentitysRecordFileIsCarriedOverOnceBeforeLoading) {
     test::TemporaryPaths folders;
     const auto legacy = *LegacyIdentity::legacyRecordFileURL(folders.paths().home);

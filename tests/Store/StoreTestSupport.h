@@ -47,6 +47,20 @@ public:
     std::vector<std::vector<SafariTab>> closeRequests;
     std::function<void(const std::vector<SafariTab> &)> onClose;  // default: the tabs vanish
 
+    struct OpenRequest {
+        std::optional<QUrl> url;
+        std::optional<std::int64_t> windowID;
+        bool operator==(const OpenRequest &) const = default;
+    };
+    std::vector<OpenRequest> openRequests;
+    std::function<void(const OpenRequest &)> onOpen;  // may throw; default: openNow
+    int openedTabs = 0;
+    std::int64_t nextWindowID = 900;
+    std::vector<std::pair<QUrl, QString>> readingListAdds;
+    std::function<void()> onReadingListAdd;  // may throw
+    std::vector<std::pair<bool, QString>> pinRequests, muteRequests;
+    std::function<void(const SafariTab &)> onPin, onMute;  // may throw
+
     std::optional<SafariWindowFrameChange> nextFrameChange;
     std::optional<std::exception_ptr> frameError;
     std::vector<SafariWindowFrameChange> restoreRequests;
@@ -98,8 +112,47 @@ public:
         ++zoomQueries;
         co_return zoomAnswer;
     }
-    QCoro::Task<> openTab(std::optional<QUrl>, std::optional<std::int64_t>) override { co_return; }
-    QCoro::Task<> addReadingListItem(QUrl, QString) override { co_return; }
+    QCoro::Task<> openTab(std::optional<QUrl> url, std::optional<std::int64_t> windowID) override {
+        openRequests.push_back({url, windowID});
+        if (onOpen) onOpen(openRequests.back());
+        else openNow(openRequests.back());
+        co_return;
+    }
+    QCoro::Task<> addReadingListItem(QUrl url, QString title) override {
+        readingListAdds.emplace_back(url, title);
+        if (onReadingListAdd) onReadingListAdd();
+        co_return;
+    }
+    QCoro::Task<> setPinned(bool pinned, SafariTab tab) override {
+        pinRequests.emplace_back(pinned, tab.id);
+        if (onPin) onPin(tab);
+        co_return;
+    }
+    QCoro::Task<> setMuted(bool muted, SafariTab tab) override {
+        muteRequests.emplace_back(muted, tab.id);
+        if (onMute) onMute(tab);
+        co_return;
+    }
+
+    // The tab shows up at the end of its window; no window, or a window that has gone, as the
+    // browser answers it: a new window in front, or windowNotFound.
+    void openNow(const OpenRequest &request) {
+        const QString id = QStringLiteral("opened-%1").arg(++openedTabs);
+        if (!request.windowID) {
+            for (auto &w : windows) w.isFrontmost = false;
+            const std::int64_t windowID = nextWindowID++;
+            windows.insert(windows.begin(), SafariWindow{windowID, 1, true,
+                                                        {SafariTab{id, windowID, 1, id, request.url, true, {}}}});
+            for (std::size_t i = 0; i < windows.size(); ++i) windows[i].index = std::int64_t(i) + 1;
+            return;
+        }
+        for (auto &w : windows)
+            if (w.safariID == *request.windowID) {
+                w.tabs.push_back(SafariTab{id, w.safariID, std::int64_t(w.tabs.size()) + 1, id, request.url, false, {}});
+                return;
+            }
+        throw SafariControllerError::windowNotFound();
+    }
 
     void moveNow(const SafariTabMove &move) {
         for (auto &w : windows) {

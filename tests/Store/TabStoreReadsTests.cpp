@@ -234,6 +234,33 @@ TEST(TabStoreDisplayOrder, TheActiveWindowScopeListsTheFrontWindowEverywhere) {
     EXPECT_EQ(store.displayOrder(), (std::vector<QString>{"b", "g1", "a", "p", "c"}));
 }
 
+TEST(TabStoreDisplayOrder, EveryReadSeesTheRecordsAsTheyAreNow) {
+    ArrangedWorld world;
+    auto &store = *world.store;
+    EXPECT_EQ(store.displayOrder().front(), QStringLiteral("p"));
+    world.changeRecord("c", [](TabRecord &r) { r.pinned = true; });
+    world.changeRecord("p", [](TabRecord &r) { r.pinned = false; });
+    EXPECT_EQ(store.displayOrder(), (std::vector<QString>{"c", "h", "g1", "p", "a", "b", "e"}));
+
+    store.setViewMode(SidebarViewMode::age);
+    world.changeRecord("c", [&](TabRecord &r) { r.createdAt = world.scheduler.wallNow().addDays(-40); });
+    EXPECT_EQ(store.displayOrder(), (std::vector<QString>{"p", "b", "g1", "h", "a", "c", "e"}));
+
+    // The browser restarts: the same pages come back under new session ids and keep their records.
+    auto windows = world.browser->windows();
+    for (auto &w : windows)
+        for (auto &t : w.tabs) {
+            t.id += QStringLiteral("2");
+            if (t.parentID) *t.parentID += QStringLiteral("2");
+        }
+    world.browser->setWindows({});
+    world.poll();
+    world.browser->setWindows(windows);
+    world.poll();
+    store.setViewMode(SidebarViewMode::tree);
+    EXPECT_EQ(store.displayOrder(), (std::vector<QString>{"c2", "h2", "g12", "p2", "a2", "b2", "e2"}));
+}
+
 TEST(TabStoreDisplayOrder, SelectAllWritesOnlyAChange) {
     ReadsWorld world(oneWindow());
     auto &store = *world.store;

@@ -84,9 +84,9 @@ TEST(PendingRestore, WaitsEightPollsForATabThatNeverAppears) {
     LogCapture log;
     const Logger logger(QStringLiteral("TabStore"));
     const Scene scene;
-    std::vector<PendingRestore> restores{{rid(42), std::nullopt, 1}, {rid(5), rid(1), 1}, {rid(4), std::nullopt, 4}};
+    std::vector<PendingRestore> restores{{rid(42), std::nullopt, 1}, {rid(5), rid(1), 1}, {rid(4), std::nullopt, 5}};
 
-    // The first poll places R, finds X in place and misses the third.
+    // The first poll places R, finds X in place behind it and misses the first.
     EXPECT_EQ(advancePendingRestores(restores, scene.windows, scene.mapping, logger),
               (std::vector<SafariTabMove>{moveOfR(5, 4, QStringLiteral("tab-1"))}));
     ASSERT_EQ(restores.size(), 1u);
@@ -100,6 +100,29 @@ TEST(PendingRestore, WaitsEightPollsForATabThatNeverAppears) {
     EXPECT_TRUE(advancePendingRestores(restores, scene.windows, scene.mapping, logger).empty());
     EXPECT_TRUE(restores.empty());
     EXPECT_TRUE(log.contains(QStringLiteral("Gave up placing a reopened tab; it never appeared")));
+}
+
+TEST(PendingRestore, AReopenedSubtreeIsPlacedMoveAfterMove) {
+    LogCapture log;
+    const Logger logger(QStringLiteral("TabStore"));
+    // P > C1 > G and P > C2 were closed from between A and X; the browser opened them at the end.
+    const std::vector<SafariWindow> windows{safariWindow(
+        1, {safariTab("tab-1", 1, 1, "A", "https://a/"), safariTab("tab-2", 1, 2, "X", "https://x/"),
+            safariTab("tab-3", 1, 3, "P", "https://p/"), safariTab("tab-4", 1, 4, "C1", "https://c1/"),
+            safariTab("tab-5", 1, 5, "G", "https://g/"), safariTab("tab-6", 1, 6, "C2", "https://c2/")})};
+    const TabIdentityMapping mapping{{"tab-1", rid(1)}, {"tab-2", rid(2)}, {"tab-3", rid(3)},
+                                     {"tab-4", rid(4)}, {"tab-5", rid(5)}, {"tab-6", rid(6)}};
+    std::vector<PendingRestore> restores{{rid(3), std::nullopt, 2}, {rid(4), rid(3), 3}, {rid(5), rid(4), 4}, {rid(6), rid(3), 5}};
+    const auto move = [](std::int64_t from, std::int64_t to, const char *url, const char *tab, std::optional<QString> parent) {
+        return SafariTabMove{1, from, 1, to, QString::fromUtf8(url), 6, QString::fromUtf8(tab), std::move(parent)};
+    };
+    // Each move's indices hold once the moves before it are made.
+    EXPECT_EQ(advancePendingRestores(restores, windows, mapping, logger),
+              (std::vector<SafariTabMove>{move(3, 2, "https://p/", "tab-3", std::nullopt),
+                                          move(4, 3, "https://c1/", "tab-4", QStringLiteral("tab-3")),
+                                          move(5, 4, "https://g/", "tab-5", QStringLiteral("tab-4")),
+                                          move(6, 5, "https://c2/", "tab-6", QStringLiteral("tab-3"))}));
+    EXPECT_TRUE(restores.empty());
 }
 
 TEST(TabLocation, FindsTheFirstWindowHoldingTheTab) {

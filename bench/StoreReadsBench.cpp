@@ -1,0 +1,143 @@
+#include "Async.h"
+#include "Browser/MockSafariController.h"
+#include "ManualScheduler.h"
+#include "SimulatedPrivacy.h"
+#include "SimulatedWorkspace.h"
+#include "Store/TabStore.h"
+#include "TabCorpus.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace ondrake;
+
+namespace {
+
+struct NoNetwork final : HttpClient {
+    QCoro::Task<HttpResponse> get(QUrl, qint64) override { co_return HttpResponse::transportFailure(); }
+};
+
+// The corpus's tabs in five windows, every third one nested under the tab before it, polled once
+// by a store that lists every window, with the corpus's groups, creation dates and metadata
+// on the records, one tab in fifty pinned and groups shown in the tree.
+struct ReadsSession {
+    bench::TabCorpus corpus;
+    QTemporaryDir folder;
+    Paths paths = Paths::under(folder.path());
+    ManualScheduler scheduler;
+    SimulatedWorkspace workspace{scheduler};
+    SimulatedPrivacy privacy{workspace};
+    UserDefaults defaults;
+    AutomationPermission permission{workspace, privacy, defaults};
+    std::unique_ptr<MockSafariController> browser;
+    std::unique_ptr<TabStore> store;
+
+    explicit ReadsSession(std::int64_t tabs) : corpus(tabs) {
+        workspace.launch(safariBundleIdentifier());
+        defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows"));
+        std::map<std::int64_t, SafariWindow> byID;
+        for (auto tab : corpus.tabs) {
+            auto &window = byID[tab.windowID];
+            window.safariID = tab.windowID;
+            if (window.tabs.size() % 3 == 1) tab.parentID = window.tabs.back().id;
+            window.tabs.push_back(tab);
+        }
+        std::vector<SafariWindow> windows;
+        for (auto &[id, window] : byID) {
+            window.index = std::int64_t(windows.size()) + 1;
+            window.isFrontmost = windows.empty();
+            windows.push_back(std::move(window));
+        }
+        browser = std::make_unique<MockSafariController>(BrowserCapabilities(0x2C3E3), std::move(windows));
+        store = std::make_unique<TabStore>(*browser, TabRecordFileStore(paths, Logger(QStringLiteral("Persistence"))),
+                                           TabStore::Services{scheduler, workspace, permission, defaults, paths,
+                                                              std::make_shared<NoNetwork>(), {}});
+        runToCompletion(scheduler, store->requestRefresh());
+        store->flags().setOverride(true, FeatureFlag::tabGroups());
+        store->updateBook([&](TabRecordBook &book) {
+            book.groups = corpus.groups;
+            int n = 0;
+            const auto &ids = store->ondrakeIDs();
+            for (auto it = ids.cbegin(); it != ids.cend(); ++it) {
+                auto &record = book.records.at(it.value());
+                const auto source = corpus.records.value(it.key());
+                record.groupID = source.groupID;
+                record.metadata = source.metadata;
+                record.createdAt = source.createdAt;
+                record.pinned = n++ % 50 == 0;
+            }
+        });
+        scheduler.runUntilIdle();
+    }
+};
+
+void perRow(benchmark::State &state) {
+    state.counters["per_row"] = benchmark::Counter(double(state.range(1)), benchmark::Counter::kIsIterationInvariantRate |
+                                                                               benchmark::Counter::kInvert);
+}
+
+const QString kQueries[] = {QStringLiteral("e"), QStringLiteral("doc"), QStringLiteral("kubernetes")};
+
+// One keystroke in the search field: a new query and its ranked tabs. The documents are made
+// once per change of the tabs or records; alternating the query's case keeps the work the same
+// while defeating the last-query memo.
+void BM_StoreSearchKeystroke(benchmark::State &state) {
+    ReadsSession session(5000);
+    const QString lower = kQueries[state.range(0)];
+    const QString upper = lower.toUpper();
+    auto &store = *session.store;
+    std::size_t found = 0;
+    bool flip = false;
+    for (auto _ : state) {
+        flip = !flip;
+        store.setSearchQuery(flip ? upper : lower);
+        const auto results = store.searchResults();
+        found = results.size();
+        benchmark::DoNotOptimize(results.data());
+    }
+    state.SetLabel(QStringLiteral("\"%1\", %2 found").arg(lower).arg(found).toStdString());
+}
+BENCHMARK(BM_StoreSearchKeystroke)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// The first keystroke after the records changed: the documents are made again.
+void BM_StoreSearchAfterRecordChange(benchmark::State &state) {
+    ReadsSession session(5000);
+    auto &store = *session.store;
+    const auto group = store.sortedGroups().front();
+    store.setSearchQuery(kQueries[state.range(0)]);
+    bool flip = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        flip = !flip;
+        store.updateBook([&](TabRecordBook &book) { book.renameGroup(group.id, group.name + (flip ? "!" : "")); });
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(store.searchResults().data());
+    }
+}
+BENCHMARK(BM_StoreSearchAfterRecordChange)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+void BM_StoreDisplayOrder(benchmark::State &state) {
+    ReadsSession session(state.range(1));
+    auto &store = *session.store;
+    store.setViewMode(kAllSidebarViewModes[std::size_t(state.range(0))]);
+    for (auto _ : state) benchmark::DoNotOptimize(store.displayOrder().data());
+    perRow(state);
+    state.SetLabel(toString(store.viewMode()).toStdString());
+}
+BENCHMARK(BM_StoreDisplayOrder)->ArgsProduct({{0, 1, 2, 3}, {500, 5000}})->Unit(benchmark::kMicrosecond);
+
+void BM_StoreSelectAll(benchmark::State &state) {
+    ReadsSession session(state.range(1));
+    auto &store = *session.store;
+    store.setViewMode(kAllSidebarViewModes[std::size_t(state.range(0))]);
+    for (auto _ : state) {
+        store.clearSelection();
+        store.selectAll();
+    }
+    perRow(state);
+    state.SetLabel(toString(store.viewMode()).toStdString());
+}
+BENCHMARK(BM_StoreSelectAll)->ArgsProduct({{0, 1, 2, 3}, {500, 5000}})->Unit(benchmark::kMicrosecond);
+
+}  // namespace
