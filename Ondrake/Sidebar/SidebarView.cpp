@@ -8,6 +8,7 @@
 #include "Ondrake/Sidebar/SidebarHeaderModel.h"
 #include "Ondrake/Sidebar/SidebarIconButton.h"
 #include "Ondrake/Sidebar/SidebarMessageView.h"
+#include "Ondrake/Sidebar/SidebarRowActions.h"
 #include "Ondrake/Sidebar/SidebarSearchField.h"
 #include "Ondrake/Sidebar/SidebarTabList.h"
 #include "Ondrake/Sidebar/SidebarThemeModifier.h"
@@ -233,9 +234,35 @@ void SidebarView::buildHeader() {
 
 void SidebarView::buildList() {
     list_ = new SidebarTabList(store_, *environment_, content_);
+    const auto requestNewGroup = [self = QPointer<SidebarView>(this)](std::vector<SafariTab> tabs) {
+        if (self) self->requestGroupPrompt(std::move(tabs));
+    };
+    list_->setActions(SidebarRowActions::make(store_, requestNewGroup));
+    list_->setSearchActions(SidebarRowActions::forSearch(store_, requestNewGroup));
+
+    TabStore *store = &store_;
     SidebarTabList::Callbacks callbacks;
-    callbacks.onToggleWindowCollapse = [this](const SafariWindow &window) { store_.toggleWindowCollapsed(window.safariID); };
+    callbacks.onToggleWindowCollapse = [store](const SafariWindow &window) { store->toggleWindowCollapsed(window.safariID); };
+    callbacks.onMove = [store](const TabDropPlan &plan) {
+        startDetached(store->moveTabs(plan), sidebarLogger(), QStringLiteral("Moving tabs"));
+    };
+    callbacks.onPin = [store](const SafariTab &tab) {
+        startDetached(store->togglePinned(true, {tab}), sidebarLogger(), QStringLiteral("Pinning a tab"));
+    };
+    callbacks.onUnpin = [store](const SafariTab &tab) {
+        startDetached(store->togglePinned(false, {tab}), sidebarLogger(), QStringLiteral("Unpinning a tab"));
+    };
+    // A refused group edit (the feature is off) changes nothing on screen, which says enough.
+    callbacks.onToggleGroupCollapse = [store](const TabGroup &group) {
+        store->commands().editGroups(group.id, TabCommands::setGroupCollapsed(!group.isCollapsed));
+    };
+    callbacks.onSetGroupColor = [store](const TabGroup &group, const QString &colorName) {
+        store->commands().editGroups(group.id, TabCommands::setGroupColor(colorName));
+    };
     callbacks.onRenameGroup = [this](const TabGroup &group) { requestRenamePrompt(group); };
+    callbacks.onDeleteGroup = [store](const TabGroup &group) { store->deleteGroup(group); };
+    callbacks.onMoveGroupUp = [store](const TabGroup &group) { store->moveGroup(group.id, -1); };
+    callbacks.onMoveGroupDown = [store](const TabGroup &group) { store->moveGroup(group.id, 1); };
     list_->setCallbacks(std::move(callbacks));
     list_->viewport()->installEventFilter(this);
     content_->addWidget(list_);
@@ -403,7 +430,10 @@ void SidebarView::presentGroupPrompt(GroupPrompt prompt) {
 }
 
 void SidebarView::commitGroupPrompt(const GroupPrompt &prompt) {
-    (void)prompt;
+    if (const auto *create = std::get_if<GroupPrompt::Create>(&prompt.kind))
+        store_.createGroup(groupPromptText_, create->tabs);
+    else if (const auto *rename = std::get_if<GroupPrompt::Rename>(&prompt.kind))
+        store_.renameGroup(rename->group.id, groupPromptText_);
     groupPrompt_.reset();
     groupPromptText_.clear();
 }

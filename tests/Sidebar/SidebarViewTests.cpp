@@ -6,6 +6,8 @@
 #include "Ondrake/Sidebar/SidebarIconButton.h"
 #include "Ondrake/Sidebar/SidebarMessageView.h"
 #include "Ondrake/Sidebar/SidebarSearchField.h"
+#include "Ondrake/Sidebar/SidebarTabList.h"
+#include "Ondrake/Sidebar/SidebarHeaderModel.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -148,9 +150,17 @@ TEST(SidebarView, SearchButtonOpensAFocusedFieldThatFiltersAsYouType) {
     QTest::keyClicks(view.searchField()->lineEdit(), QStringLiteral("alp"));
     EXPECT_EQ(world.store->searchQuery(), QStringLiteral("alp"));
     EXPECT_EQ(view.contentKind(), SidebarContentKind::searchList);
-    std::vector<QString> found;
-    for (const auto &tab : world.store->searchResults()) found.push_back(tab.id);
-    EXPECT_EQ(found.size(), 2u);
+    world.settle();
+    // The list shows the two matches as flat rows, the first highlighted.
+    const auto &rows = view.tabList()->rowModel();
+    QStringList titles;
+    for (int row = 0; row < rows.rowCount(); ++row)
+        if (const auto &entry = rows.entry(row); entry.row) {
+            titles << entry.row->tab().title;
+            EXPECT_EQ(entry.row->row.depth, 0);
+            EXPECT_EQ(entry.row->selectionCount, 1);
+        }
+    EXPECT_EQ(titles, (QStringList{"Alpha", "Alpine"}));
     saveScreenshot(world.grab(), QStringLiteral("sidebar-view-search"));
 
     // The close button ends the search at once, the query with it.
@@ -372,6 +382,38 @@ TEST(SidebarView, GroupPromptCannotConfirmABlankNameAndKeepsCancelledText) {
     EXPECT_EQ(view.groupPromptDialog()->nameField()->text(), QStringLiteral("Work"));
     EXPECT_EQ(view.groupPromptDialog()->messageText(), QStringLiteral("Renaming “Work”."));
     EXPECT_EQ(view.groupPromptDialog()->confirmButton()->text(), QStringLiteral("Rename"));
+}
+
+TEST(SidebarView, EachArrangementShowsTheTabsInTheList) {
+    ViewWorld world;
+    world.showAllWindows();
+    world.settle();
+    auto *list = world.view->tabList();
+    const auto shownTitles = [&] {
+        QStringList titles;
+        list->rebuild();
+        for (int row = 0; row < list->rowModel().rowCount(); ++row)
+            if (list->rowModel().entry(row).row) titles << list->rowModel().index(row).data().toString();
+        titles.sort();
+        return titles;
+    };
+    const QStringList all{"Alpha", "Alpine", "Beta", "Delta", "Gamma"};
+    for (const auto mode : kAllSidebarViewModes) {
+        ArrangeMenu::choose(*world.store, mode);
+        world.settle();
+        EXPECT_EQ(world.view->currentContent(), list) << toString(mode).toStdString();
+        EXPECT_EQ(world.view->contentKind(),
+                  mode == SidebarViewMode::tree ? SidebarContentKind::treeList : SidebarContentKind::modeList);
+        EXPECT_EQ(shownTitles(), all) << toString(mode).toStdString();
+        saveScreenshot(world.grab(), QStringLiteral("sidebar-view-ready-") + toString(mode));
+    }
+
+    world.store->setSearchQuery(QStringLiteral("zzz"));
+    world.settle();
+    EXPECT_EQ(world.view->contentKind(), SidebarContentKind::searchList);
+    EXPECT_TRUE(shownTitles().isEmpty());
+    list->rebuild();
+    EXPECT_EQ(list->rowModel().index(0).data().toString(), QStringLiteral("No matching tabs"));
 }
 
 TEST(SidebarView, EveryControlIsReachableByTab) {
