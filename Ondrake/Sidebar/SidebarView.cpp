@@ -137,14 +137,17 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
     connect(&store_, &TabStore::selectionChanged, this, &SidebarView::updateCounts);
     connect(&store_, &TabStore::lastActionSummaryChanged, this, &SidebarView::updateStatus);
     connect(&store_, &TabStore::searchFocusTokenChanged, this, &SidebarView::focusSearchField);
+    // Queued: the store names the new tab while it takes in a poll, before it publishes the windows.
     connect(&store_, &TabStore::newTabScrollTargetIDChanged, this,
-            [this] { scrollToNewTab(store_.newTabScrollTargetID()); });
+            [this] { scrollToNewTab(store_.newTabScrollTargetID()); }, Qt::QueuedConnection);
     for (auto signal : {&TabStore::stateChanged, &TabStore::windowsChanged}) {
         connect(&store_, signal, this, &SidebarView::updateCounts);
         connect(&store_, signal, this, &SidebarView::updateFooter);
         connect(&store_, signal, this, &SidebarView::updateContent);
     }
     connect(&store_, &TabStore::searchQueryChanged, this, &SidebarView::updateContent);
+    // Queued, so the list has taken in the results the highlight moves over.
+    connect(&store_, &TabStore::searchSelectedIndexChanged, this, &SidebarView::revealHighlight, Qt::QueuedConnection);
     connect(&store_, &TabStore::viewModeChanged, this, &SidebarView::updateContent);
     connect(searchField_, &SidebarSearchField::fieldFocusChanged, this, &SidebarView::searchFocusChanged);
 
@@ -384,6 +387,14 @@ void SidebarView::messageAction(SidebarMessage::Action action) {
     }
 }
 
+void SidebarView::revealHighlight() {
+    if (contentKind_ != SidebarContentKind::searchList) return;
+    const auto results = store_.searchResults();
+    const int index = store_.searchSelectedIndex();
+    if (index < 0 || std::size_t(index) >= results.size()) return;
+    list_->scrollToTab(results[std::size_t(index)].id);
+}
+
 void SidebarView::focusSearchField() {
     if (searchField_->isVisible()) searchField_->focusField();
 }
@@ -445,7 +456,7 @@ void SidebarView::scrollToNewTab(const std::optional<QString> &targetID) {
     QPointer<SidebarView> self(this);
     auto scroll = [self, target] {
         if (!self) return;
-        // The poll that named the tab has not reached the list yet.
+        // The list takes in the poll at its next turn; the scroll cannot wait for it.
         self->list_->rebuild();
         self->list_->scrollToTab(target);
     };

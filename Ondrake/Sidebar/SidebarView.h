@@ -121,6 +121,7 @@ private:
     void updateFooter();
     void updateContent();
     void focusSearchField();
+    void revealHighlight();
     void searchFocusChanged(bool focused);
     void messageAction(SidebarMessage::Action action);
     void showArrangeMenu();

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -242,6 +243,55 @@ TEST(SidebarView, ReturnBringsTheHighlightedResultToTheFrontAndEndsTheSearch) {
     EXPECT_TRUE(world.store->searchQuery().isEmpty());
     // The refresh saw the browser's new front window.
     EXPECT_TRUE(world.store->windows().back().isFrontmost || world.store->windows().front().safariID == 2);
+}
+
+// One window of `count` tabs titled "Page 1" ... in a sidebar too short to show them all.
+std::vector<SafariWindow> longWindow(int count) {
+    std::vector<SafariTab> tabs;
+    for (int i = 1; i <= count; ++i)
+        tabs.push_back(ViewWorld::named(tab(QStringLiteral("t%1").arg(i), 1, i, i == 1), QStringLiteral("Page %1").arg(i)));
+    return {window(1, std::move(tabs))};
+}
+
+TEST(SidebarView, TheListFollowsTheSearchHighlight) {
+    ViewWorld world(longWindow(60));
+    world.store->toggleSearch();
+    QTest::keyClicks(world.view->searchField()->lineEdit(), QStringLiteral("page"));
+    world.settle();
+    auto *bar = world.view->tabList()->verticalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
+    QTest::keyClick(world.view->searchField()->lineEdit(), Qt::Key_Up);  // to the last result
+    world.settle();
+    EXPECT_GT(bar->value(), 0);
+    const auto last = world.store->searchResults().back().id;
+    auto *list = world.view->tabList();
+    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->rowModel().index(list->rowModel().rowOfTab(last)))));
+    QTest::keyClick(world.view->searchField()->lineEdit(), Qt::Key_Down);  // back to the first
+    world.settle();
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST(SidebarView, ANewTabFromTheFooterIsScrolledToOnceAndTheTargetCleared) {
+    ViewWorld world(longWindow(60));
+    auto *bar = world.view->tabList()->verticalScrollBar();
+    ASSERT_EQ(bar->value(), 0);
+    QSignalSpy targets(world.store.get(), &TabStore::newTabScrollTargetIDChanged);
+    QTest::mouseClick(world.view->newTabRow(), Qt::LeftButton);
+    world.settle();
+    // The store named the new tab, the view scrolled to it and handed the target back.
+    EXPECT_EQ(targets.count(), 2);
+    EXPECT_FALSE(world.store->newTabScrollTargetID());
+    EXPECT_GT(bar->value(), 0);
+    // The second look after 220 ms scrolls there again, even if the user scrolled away.
+    bar->setValue(0);
+    world.drain();
+    EXPECT_GT(bar->value(), 0);
+    // The same id again is not scrolled to a second time.
+    const QString newID = world.store->windows().front().tabs.back().id;
+    bar->setValue(0);
+    world.view->scrollToNewTab(newID);
+    world.drain();
+    EXPECT_EQ(bar->value(), 0);
 }
 
 TEST(SidebarView, EachStateShowsItsMessage) {
