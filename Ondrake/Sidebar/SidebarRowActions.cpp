@@ -27,6 +27,12 @@ QCoro::Task<> setReadLater(TabStore &store, std::vector<OndrakeID> ids, bool rea
     for (const auto &id : ids) co_await commands.toggleReadLater(readLater, id);
 }
 
+// Pinning and muting may reach the browser; the sidebar then shows what it made of them.
+QCoro::Task<> thenRefresh(TabStore &store, QCoro::Task<> change) {
+    co_await std::move(change);
+    co_await store.requestRefresh();
+}
+
 QCoro::Task<> readLaterAndClose(TabStore &store, std::vector<SafariTab> tabs) {
     co_await setReadLater(store, store.recordIDs(tabs), true);
     co_await store.closeTabs(std::move(tabs));
@@ -67,13 +73,13 @@ TabRowActions SidebarRowActions::make(TabStore &store, RequestNewGroup requestNe
     };
     actions.markRead = [s](const SafariTab &tab) { s->markRead(tab); };
     actions.togglePinned = [s](const SafariTab &tab) {
-        start(s->togglePinned(toggled(*s, tab, &TabRecord::pinned), s->targets(tab)), "Pinning tabs");
+        start(thenRefresh(*s, s->togglePinned(toggled(*s, tab, &TabRecord::pinned), s->targets(tab))), "Pinning tabs");
     };
     actions.toggleMuted = [s](const SafariTab &tab) {
-        start(s->toggleMuted(toggled(*s, tab, &TabRecord::muted), s->targets(tab)), "Muting tabs");
+        start(thenRefresh(*s, s->toggleMuted(toggled(*s, tab, &TabRecord::muted), s->targets(tab))), "Muting tabs");
     };
     actions.muteSubtree = [s](const SafariTab &tab, bool muted) {
-        start(s->muteSubtree(muted, tab), "Muting nested tabs");
+        start(thenRefresh(*s, s->muteSubtree(muted, tab)), "Muting nested tabs");
     };
     actions.assignGroup = [s](const SafariTab &tab, std::optional<TabGroupID> groupID) {
         s->assignGroup(groupID, s->targets(tab));
@@ -108,10 +114,10 @@ TabRowActions SidebarRowActions::forSearch(TabStore &store, RequestNewGroup requ
         start(readLaterAndClose(*s, {tab}), "Reading later and closing");
     };
     actions.togglePinned = [s](const SafariTab &tab) {
-        start(s->togglePinned(toggled(*s, tab, &TabRecord::pinned), {tab}), "Pinning a tab");
+        start(thenRefresh(*s, s->togglePinned(toggled(*s, tab, &TabRecord::pinned), {tab})), "Pinning a tab");
     };
     actions.toggleMuted = [s](const SafariTab &tab) {
-        start(s->toggleMuted(toggled(*s, tab, &TabRecord::muted), {tab}), "Muting a tab");
+        start(thenRefresh(*s, s->toggleMuted(toggled(*s, tab, &TabRecord::muted), {tab})), "Muting a tab");
     };
     actions.assignGroup = [s](const SafariTab &tab, std::optional<TabGroupID> groupID) {
         s->assignGroup(groupID, {tab});

@@ -180,7 +180,7 @@ void SidebarView::buildHeader() {
     auto *tools = new QHBoxLayout(toolbar_);
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(6);
-    title_ = new QLabel(QStringLiteral("Safari"), toolbar_);
+    title_ = new QLabel(tr("Safari"), toolbar_);
     title_->setFont(sized(font(), 13, QFont::DemiBold));
     tools->addWidget(title_);
     tools->addStretch(1);
@@ -319,7 +319,6 @@ void SidebarView::compactChanged() {
 
 void SidebarView::updateHeader() {
     const bool searching = store_.isSearchActive();
-    // Hiding the focused field would hand focus to whatever comes next; let it go first.
     compactHeader_->setVisible(isCompact_);
     toolbar_->parentWidget()->setVisible(!isCompact_);
     toolbar_->setVisible(!searching);
@@ -453,22 +452,18 @@ void SidebarView::scrollToNewTab(const std::optional<QString> &targetID) {
     if (!targetID || targetID == scrolledToNewTabID_) return;
     scrolledToNewTabID_ = targetID;
     const QString target = *targetID;
-    QPointer<SidebarView> self(this);
-    auto scroll = [self, target] {
-        if (!self) return;
-        // The list takes in the poll at its next turn; the scroll cannot wait for it.
-        self->list_->rebuild();
-        self->list_->scrollToTab(target);
-    };
-    auto task = [](QPointer<SidebarView> self, TabStore &store, Scheduler &scheduler, QString target,
-                   std::function<void()> scroll) -> QCoro::Task<> {
-        scroll();
-        store.clearNewTabScrollTarget(target);
-        co_await scheduler.sleep(Seconds(0.22));
-        if (self && self->scrolledToNewTabID_ == target) scroll();
-    };
-    startDetached(task(self, store_, scheduler_, target, scroll), sidebarLogger(),
-                  QStringLiteral("Scrolling to the new tab"));
+    scrollListTo(target);
+    store_.clearNewTabScrollTarget(target);
+    // Once more when the list has settled; a later new tab takes the place of this look.
+    newTabRescroll_ = scheduler_.after(Seconds(0.22), [this, target] {
+        if (scrolledToNewTabID_ == target) scrollListTo(target);
+    });
+}
+
+void SidebarView::scrollListTo(const QString &tabID) {
+    // The list takes in the poll at its next turn; the scroll cannot wait for it.
+    list_->rebuild();
+    list_->scrollToTab(tabID);
 }
 
 void SidebarView::openNewTab() {

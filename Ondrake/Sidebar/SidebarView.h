@@ -4,6 +4,8 @@
 #include "Ondrake/Sidebar/SidebarMessage.h"
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
 
+#include "Scheduler.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -23,7 +25,6 @@ class LoadingView;
 class NewTabRow;
 class Privacy;
 class ResizeHandle;
-class Scheduler;
 class SeamShading;
 class SidebarDivider;
 class SidebarEnvironment;
@@ -122,6 +123,7 @@ private:
     void updateContent();
     void focusSearchField();
     void revealHighlight();
+    void scrollListTo(const QString &tabID);
     void searchFocusChanged(bool focused);
     void messageAction(SidebarMessage::Action action);
     void showArrangeMenu();
@@ -144,6 +146,7 @@ private:
     QString groupPromptText_;
     QPointer<GroupPromptDialog> promptDialog_;
     std::optional<QString> scrolledToNewTabID_;
+    TimerHandle newTabRescroll_;
 
     QVBoxLayout *column_;
     QWidget *header_;
