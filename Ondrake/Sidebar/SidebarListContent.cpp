@@ -5,7 +5,31 @@
 #include "Ondrake/Model/FaviconHost.h"
 #include "Store/TabStore.h"
 
+#include <algorithm>
+#include <memory>
+
 namespace ondrake {
+
+namespace {
+
+// The store's lookup of a tab's record (its persistent id, then the record of that id), over a
+// flat copy of the record map: a search of a few kilobytes of ids is much cheaper than walking
+// the map's nodes once per row. Valid until the store's records next change.
+TabRecordLookup recordIndex(const TabStore &store) {
+    using Entry = std::pair<OndrakeID, const TabRecord *>;
+    auto sorted = std::make_shared<std::vector<Entry>>();
+    sorted->reserve(store.records().size());
+    for (const auto &[id, record] : store.records()) sorted->emplace_back(id, &record);  // already in id order
+    return [sorted, ids = &store.ondrakeIDs()](const QString &tabID) -> const TabRecord * {
+        const auto id = ids->constFind(tabID);
+        if (id == ids->cend()) return nullptr;
+        const auto found = std::lower_bound(sorted->begin(), sorted->end(), *id,
+                                            [](const Entry &entry, const OndrakeID &key) { return entry.first < key; });
+        return found != sorted->end() && found->first == *id ? found->second : nullptr;
+    };
+}
+
+}  // namespace
 
 SidebarListContent::Input SidebarListContent::Input::of(TabStore &store, const QDateTime &now, bool compact) {
     Input input;
@@ -23,10 +47,14 @@ SidebarListContent::Input SidebarListContent::Input::of(TabStore &store, const Q
     input.selection = store.selection().ids;
     input.collapsedTabIDs = store.collapsedTabIDs();
     input.collapsedWindowIDs = store.collapsedWindowIDs();
-    input.showsWindowHeadings = input.form == Form::tree && store.windowSections();
+    // The store's heading rule over the layout at hand, which spares laying the tabs out twice:
+    // a listed window among several unlisted ones is the active-window scope, where headings show
+    // whenever the browser has more than one window; otherwise more than one window section.
+    input.showsWindowHeadings = input.form == Form::tree
+                                && (store.listedWindows().size() < store.windows().size() || input.layout.windows.size() > 1);
     input.windowOrdering = store.windowOrdering();
     input.favicons = store.favicons();
-    input.record = store.recordLookup();
+    input.record = recordIndex(store);
     const FeatureFlags &flags = store.flags();
     input.pinningEnabled = flags.isEnabled(FeatureFlag::pinnedTabs());
     input.features = TabRowFeatures{
@@ -81,9 +109,11 @@ private:
     TabRow makeRow(const TabTreeRow &treeRow, bool hasNestedTabs, ParentCloseBehavior behaviour) const {
         TabRow row;
         row.row = treeRow;
-        if (const auto host = faviconHost(treeRow.tab.url)) {
-            const auto found = in_.favicons.constFind(*host);
-            if (found != in_.favicons.cend()) row.favicon = *found;
+        if (!in_.favicons.isEmpty()) {
+            if (const auto host = faviconHost(treeRow.tab.url)) {
+                const auto found = in_.favicons.constFind(*host);
+                if (found != in_.favicons.cend()) row.favicon = *found;
+            }
         }
         if (const TabRecord *record = in_.record(treeRow.tab.id)) row.record = TabRowMarks::of(*record, in_.now);
         row.enabledFeatures = in_.features;
@@ -130,7 +160,7 @@ private:
     Entry rowEntry(int section, TabRow row, int lead, int padTop) const {
         Entry entry;
         entry.kind = Entry::Kind::tab;
-        entry.key = QStringLiteral("tab:") + row.tab().id;
+        entry.key = row.tab().id;
         entry.section = section;
         entry.lead = lead;
         entry.padTop = padTop;
@@ -156,7 +186,12 @@ private:
 
     void buildTree() {
         const auto &layout = in_.layout;
-        countSelected(SidebarLayout::displayOrder(layout, in_.collapsedTabIDs));
+        std::size_t tabs = layout.pinned.size();
+        for (const auto &group : layout.groups) tabs += group.tabs.size();
+        for (const auto &window : layout.windows) tabs += window.tabs.size();
+        out_.entries.reserve(tabs + 2 * (layout.groups.size() + layout.windows.size()) + 1);
+        // Only a selection of two or more is counted; the order costs a second pass over the tree.
+        if (in_.selection.size() >= 2) countSelected(SidebarLayout::displayOrder(layout, in_.collapsedTabIDs));
         if (!layout.pinned.empty()) {
             PinnedTabsView view{layout.pinned};
             const int index = beginSection(Section{.kind = Section::Kind::pinned, .key = QStringLiteral("pinned"), .pinned = view});
@@ -200,13 +235,15 @@ private:
             first = false;
             if (view.showsRows()) view.rows = TabTreeRow::rows(in_.collapsedTabIDs, window);
             const QString key = window.id();
-            const int index = beginSection(Section{.kind = Section::Kind::window, .key = key, .window = view});
+            const bool showsHeading = view.showsHeading;
+            const SidebarHeading heading = view.heading(in_.compact);
+            const int index = beginSection(Section{.kind = Section::Kind::window, .key = key, .window = std::move(view)});
             const int lead = spacingAbove();
-            if (view.showsHeading) push(headingEntry(index, key, view.heading(in_.compact), lead));
+            if (showsHeading) push(headingEntry(index, key, heading, lead));
             bool firstRow = true;
             for (const TabTreeRow &treeRow : out_.sections[std::size_t(index)].window->rows) {
-                const int rowLead = firstRow && !view.showsHeading ? lead : 0;
-                const int padTop = firstRow && !view.showsHeading ? 0 : SidebarListContent::kRowSpacing;
+                const int rowLead = firstRow && !showsHeading ? lead : 0;
+                const int padTop = firstRow && !showsHeading ? 0 : SidebarListContent::kRowSpacing;
                 push(rowEntry(index, makeRow(treeRow, treeRow.hasChildren, in_.parentCloseBehavior), rowLead, padTop));
                 firstRow = false;
             }

@@ -33,7 +33,7 @@ struct SidebarListEntry {
     enum class Fill { none, pinnedArea, groupHeader };
 
     Kind kind = Kind::tab;
-    QString key;       // the same thing keeps its key across rebuilds
+    QString key;       // with the kind, the same thing keeps its key across rebuilds; a row's is its tab id
     int section = -1;  // index into the content's sections; -1 for a message
 
     // Bands from the top: outside the section's fill, inside it, the content, inside, outside.
@@ -51,6 +51,7 @@ struct SidebarListEntry {
 
     int height() const { return lead + padTop + content + padBottom + trail; }
     int contentTop() const { return lead + padTop; }
+    bool isSameItem(const SidebarListEntry &other) const { return kind == other.kind && key == other.key; }
     bool operator==(const SidebarListEntry &) const = default;
 };
 

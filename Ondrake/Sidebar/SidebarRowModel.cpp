@@ -36,6 +36,7 @@ QVariant SidebarRowModel::data(const QModelIndex &index, int role) const {
         if (e.row) return e.row->tab().id;
         return {};
     case KeyRole: return e.key;
+    case KindRole: return int(e.kind);
     default: return {};
     }
 }
@@ -75,10 +76,10 @@ void SidebarRowModel::apply(SidebarListContent next) {
 
     // Rows that came or went lie between the longest runs of equal keys at both ends.
     std::size_t prefix = 0;
-    while (prefix < old.size() && prefix < fresh.size() && old[prefix].key == fresh[prefix].key) ++prefix;
+    while (prefix < old.size() && prefix < fresh.size() && old[prefix].isSameItem(fresh[prefix])) ++prefix;
     std::size_t suffix = 0;
     while (suffix < old.size() - prefix && suffix < fresh.size() - prefix
-           && old[old.size() - 1 - suffix].key == fresh[fresh.size() - 1 - suffix].key)
+           && old[old.size() - 1 - suffix].isSameItem(fresh[fresh.size() - 1 - suffix]))
         ++suffix;
 
     bool geometry = false;
@@ -87,24 +88,27 @@ void SidebarRowModel::apply(SidebarListContent next) {
     if (removed > 0) {
         beginRemoveRows({}, int(prefix), int(prefix + removed) - 1);
         old.erase(old.begin() + std::ptrdiff_t(prefix), old.begin() + std::ptrdiff_t(prefix + removed));
-        content_.sections = next.sections;
         recomputeGeometry();
         endRemoveRows();
         geometry = true;
     }
     if (inserted > 0) {
         beginInsertRows({}, int(prefix), int(prefix + inserted) - 1);
-        old.insert(old.begin() + std::ptrdiff_t(prefix), fresh.begin() + std::ptrdiff_t(prefix),
-                   fresh.begin() + std::ptrdiff_t(prefix + inserted));
-        content_.sections = next.sections;
+        old.insert(old.begin() + std::ptrdiff_t(prefix), std::make_move_iterator(next.entries.begin() + std::ptrdiff_t(prefix)),
+                   std::make_move_iterator(next.entries.begin() + std::ptrdiff_t(prefix + inserted)));
         recomputeGeometry();
         endInsertRows();
         geometry = true;
     }
 
-    // Same keys now; signal the runs of entries that differ.
+    // Same items now; signal the runs of the ones kept that differ. Inserted ones are new anyway.
     std::vector<std::pair<int, int>> changed;
     for (std::size_t i = 0; i < old.size(); ++i) {
+        if (i == prefix && inserted > 0) i += inserted;
+        if (i >= old.size()) break;
+        // A section's place in the list is bookkeeping, not something shown: a section coming or
+        // going above must not count as a change of every row below it.
+        old[i].section = fresh[i].section;
         if (old[i] == fresh[i]) continue;
         geometry = geometry || old[i].height() != fresh[i].height();
         old[i] = fresh[i];

@@ -17,7 +17,8 @@ class SidebarRowModel : public QAbstractListModel {
 public:
     enum Role {
         TabIDRole = Qt::UserRole + 1,  // the session tab id of a tab row
-        KeyRole,                       // the entry's identity
+        KeyRole,                       // the entry's key; with its kind, its identity
+        KindRole,                      // SidebarListEntry::Kind
     };
 
     explicit SidebarRowModel(QObject *parent = nullptr);

@@ -63,7 +63,7 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
         },
         [this](const QString &tabID) {
             const int row = model_.rowOfTab(tabID);
-            if (row >= 0) actionsFor(row).close(model_.entry(row).row->tab());
+            if (row >= 0) rowActions().close(model_.entry(row).row->tab());
         });
 
     for (const auto signal : {&TabStore::windowsChanged, &TabStore::recordsChanged, &TabStore::groupsChanged,
@@ -73,6 +73,7 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
                               &TabStore::settingsChanged, &TabStore::flagsVersionChanged,
                               &TabStore::presentationRevisionChanged})
         connect(&store_, signal, this, &SidebarTabList::scheduleRebuild);
+    connect(&store_, &TabStore::searchSelectedIndexChanged, this, [this] { followsHighlight_ = true; });
     connect(environment_, &SidebarEnvironment::compactChanged, this, &SidebarTabList::rebuild);
     connect(environment_, &SidebarEnvironment::themeChanged, this, [this] {
         applyStyle();
@@ -109,6 +110,16 @@ void SidebarTabList::rebuild() {
     if (style_.compact != compact) {
         style_.compact = compact;
         viewport()->update();
+    }
+    if (std::exchange(followsHighlight_, false) && content.form == SidebarListContent::Form::search) {
+        // A highlight outside the results marks no row, and nothing scrolls.
+        for (int row = 0; row < model_.rowCount(); ++row) {
+            const auto &entry = model_.entry(row);
+            if (entry.row && entry.row->isSelected) {
+                scrollToTab(entry.row->tab().id);
+                break;
+            }
+        }
     }
     if (hoveredTab_ && model_.rowOfTab(*hoveredTab_) < 0) hoveredTab_.reset();
     // A drag whose row went away ends without an outcome.
@@ -172,7 +183,7 @@ SidebarTabList::Part SidebarTabList::partAt(int row, QPointF contentPoint) const
     return Part::row;
 }
 
-const TabRowActions &SidebarTabList::actionsFor(int) const {
+const TabRowActions &SidebarTabList::rowActions() const {
     if (model_.content().form == SidebarListContent::Form::search && searchActions_) return *searchActions_;
     return actions_;
 }
@@ -183,10 +194,10 @@ const SidebarListSection *SidebarTabList::sectionByKey(const QString &key) const
     return nullptr;
 }
 
-int SidebarTabList::rowOfKey(const QString &key) const {
-    if (key.startsWith(QStringLiteral("tab:"))) return model_.rowOfTab(key.mid(4));
+int SidebarTabList::rowOfKey(SidebarListEntry::Kind kind, const QString &key) const {
+    if (kind == SidebarListEntry::Kind::tab) return model_.rowOfTab(key);
     for (int row = 0; row < model_.rowCount(); ++row)
-        if (model_.entry(row).key == key) return row;
+        if (model_.entry(row).kind == kind && model_.entry(row).key == key) return row;
     return -1;
 }
 
@@ -225,15 +236,16 @@ void SidebarTabList::focusInEvent(QFocusEvent *event) {
 
 void SidebarTabList::mousePressEvent(QMouseEvent *event) {
     if (std::exchange(showsFocus_, false)) viewport()->update();
-    if (event->button() != Qt::LeftButton) {
+    press_.reset();
+    const int row = entryAt(event->position().toPoint());
+    // Space between the rows belongs to whatever lies behind the list.
+    if (row < 0) {
         event->ignore();
         return;
     }
-    press_.reset();
-    const int row = entryAt(event->position().toPoint());
-    if (row < 0) return;
+    if (event->button() != Qt::LeftButton) return;
     const QPointF point = toContent(event->position());
-    press_ = Press{model_.entry(row).key, partAt(row, point), point};
+    press_ = Press{model_.entry(row).kind, model_.entry(row).key, partAt(row, point), point};
     event->accept();
 }
 
@@ -253,7 +265,7 @@ void SidebarTabList::mouseMoveEvent(QMouseEvent *event) {
     if (!drag_) {
         const QPointF travel = point - press_->start;
         if (std::hypot(travel.x(), travel.y()) < kDragThreshold) return;
-        const int row = rowOfKey(press_->entryKey);
+        const int row = rowOfKey(press_->kind, press_->entryKey);
         if (row < 0 || !model_.entry(row).row) return;
         const SidebarListSection *section = model_.sectionOf(row);
         if (!section || section->kind == SidebarListSection::Kind::mode || section->kind == SidebarListSection::Kind::search)
@@ -278,7 +290,7 @@ void SidebarTabList::mouseReleaseEvent(QMouseEvent *event) {
     const auto press = std::exchange(press_, std::nullopt);
     if (!press) return;
     const int row = entryAt(event->position().toPoint());
-    if (row < 0 || model_.entry(row).key != press->entryKey) return;
+    if (row < 0 || model_.entry(row).kind != press->kind || model_.entry(row).key != press->entryKey) return;
     activate(row, press->part, event->modifiers());
 }
 
@@ -291,7 +303,7 @@ void SidebarTabList::activate(int row, Part part, Qt::KeyboardModifiers modifier
     const SidebarListEntry &entry = model_.entry(row);
     if (entry.row) {
         const SafariTab tab = entry.row->tab();
-        const TabRowActions &actions = actionsFor(row);
+        const TabRowActions &actions = rowActions();
         switch (part) {
         case Part::close: actions.close(tab); return;
         case Part::chevron: actions.toggleSubtree(tab); return;
@@ -344,7 +356,7 @@ std::optional<SidebarMenu> SidebarTabList::contextMenuAt(QPoint viewportPoint) c
     const int row = entryAt(viewportPoint);
     if (row < 0) return std::nullopt;
     const SidebarListEntry &entry = model_.entry(row);
-    if (entry.row) return entry.row->contextMenu(model_.content().groups, actionsFor(row));
+    if (entry.row) return entry.row->contextMenu(model_.content().groups, rowActions());
     const SidebarListSection *section = model_.sectionOf(row);
     if (entry.kind != SidebarListEntry::Kind::heading || !section || !section->group) return std::nullopt;
     const TabGroup group = section->group->group();

@@ -100,6 +100,7 @@ protected:
 private:
     enum class Part { row, chevron, close, heading };
     struct Press {
+        SidebarListEntry::Kind kind = SidebarListEntry::Kind::tab;
         QString entryKey;
         Part part = Part::row;
         QPointF start;  // content coordinates
@@ -111,9 +112,9 @@ private:
     int entryAt(QPoint viewportPoint) const;
     Part partAt(int row, QPointF contentPoint) const;
     TabRowGeometry rowGeometry(int row, bool hovered) const;
-    const TabRowActions &actionsFor(int row) const;
+    const TabRowActions &rowActions() const;
     const SidebarListSection *sectionByKey(const QString &key) const;
-    int rowOfKey(const QString &key) const;
+    int rowOfKey(SidebarListEntry::Kind kind, const QString &key) const;
     void activate(int row, Part part, Qt::KeyboardModifiers modifiers);
     void updateDrag(QPointF contentPoint);
     void finishDrag(QPointF contentPoint);
@@ -132,6 +133,7 @@ private:
     Callbacks callbacks_;
     std::function<QDateTime()> clock_;
     bool rebuildQueued_ = false;
+    bool followsHighlight_ = false;  // the search highlight moved; bring it into view
     bool showsFocus_ = false;  // the keyboard, not the pointer, is moving through the rows
     std::optional<QString> hoveredTab_;
     std::optional<Press> press_;

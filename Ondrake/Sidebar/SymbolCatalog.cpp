@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <mutex>
 
 namespace ondrake {
@@ -256,7 +258,11 @@ void SymbolCatalog::paint(QPainter &painter, QStringView symbol, const QRectF &b
     }
     const QRectF square = squareIn(box);
     if (square.isEmpty()) return;
-    if (!entry->themeIcon) {
+    // Long lists draw the same few glyphs on every row: unturned and unscaled, a cached image
+    // looks the same and costs a fraction of filling the outline.
+    const QTransform &transform = painter.worldTransform();
+    const bool plain = transform.type() <= QTransform::TxTranslate;
+    if (!entry->themeIcon && !plain) {
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
         painter.fillPath(glyphPath(entry->glyph, square), color);
@@ -299,7 +305,11 @@ QPainterPath SymbolCatalog::glyphPath(Glyph glyph, const QRectF &box) {
     QTransform toBox;
     toBox.translate(box.x(), box.y());
     toBox.scale(box.width(), box.height());
-    return toBox.map(unitGlyph(glyph));
+    // Stroking and simplifying a glyph costs far more than drawing it; every row draws one.
+    static std::array<std::optional<QPainterPath>, std::size_t(Glyph::ellipsis) + 1> unit;
+    auto &cached = unit[std::size_t(glyph)];
+    if (!cached) cached = unitGlyph(glyph);
+    return toBox.map(*cached);
 }
 
 }  // namespace ondrake

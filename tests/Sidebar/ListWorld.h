@@ -32,8 +32,8 @@ private:
 
 // A store over the in-memory browser with pinned tabs, two groups, two windows with nesting and
 // a collapsed parent, and the list over it.
-//   window 1: p1 p2 g1 g2 r1 [r1a [r1b]] r2 [r2a] (r2 collapsed) r3
-//   window 2: w1 [w1a] w2
+//   window 1: p1 p2 g1 g2 r1 [r1a [r1b]] r2 [r2a] (r2 collapsed) r3 (important, read later)
+//   window 2: w1 [w1a] w2 (locked, muted)
 struct ListWorld : ReadsWorld {
     SidebarEnvironment environment;
     TabGroup work;
@@ -61,6 +61,14 @@ struct ListWorld : ReadsWorld {
         changeRecord(QStringLiteral("p2"), [](TabRecord &r) { r.pinned = true; });
         changeRecord(QStringLiteral("g1"), [&](TabRecord &r) { r.groupID = work.id; });
         changeRecord(QStringLiteral("g2"), [&](TabRecord &r) { r.groupID = home.id; });
+        changeRecord(QStringLiteral("r3"), [](TabRecord &r) {
+            r.important = true;
+            r.readLater = true;
+        });
+        changeRecord(QStringLiteral("w2"), [](TabRecord &r) {
+            r.locked = true;
+            r.muted = true;
+        });
         store->toggleCollapsed(QStringLiteral("r2"));
         store->select(QStringLiteral("r1"), SidebarModifiers::none());
         poll();

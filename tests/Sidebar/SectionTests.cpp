@@ -8,6 +8,8 @@
 
 #include "Browser/BrowserURL.h"
 
+#include <QMenu>
+
 #include <gtest/gtest.h>
 
 using namespace ondrake;
@@ -94,6 +96,16 @@ TEST(SafariWindowView, DropOnAGroupWinsAndOtherTabsDragsAreIgnored) {
     EXPECT_EQ(SafariWindowView::dragEnded(pinning, QStringLiteral("a"), QPointF(20, 200), frames), TabDragOutcome::pin());
     EXPECT_EQ(SafariWindowView::dragEnded(pinning, QStringLiteral("b"), QPointF(20, 100), frames), TabDragOutcome::none());
     EXPECT_EQ(SafariWindowView::dragEnded(std::nullopt, QStringLiteral("a"), QPointF(20, 100), frames), TabDragOutcome::none());
+}
+
+TEST(SafariWindowView, OverlappingGroupFramesResolveToTheUpperSection) {
+    const TabGroup work = group(QStringLiteral("Work"));
+    const TabGroup home = group(QStringLiteral("Home"));
+    const auto dragging = windowSection().dragChanged(QStringLiteral("c"), QSizeF(0, 40));
+    const QPointF point(20, 60);
+    EXPECT_EQ(SafariWindowView::dragEnded(dragging, QStringLiteral("c"), point,
+                                          {{work.id, QRectF(0, 0, 200, 80)}, {home.id, QRectF(0, 50, 200, 80)}}),
+              TabDragOutcome::assignGroup(work.id));
 }
 
 TEST(SafariWindowView, IndicatorSitsAtTheInsertionRowIndentedUpToSixLevels) {
@@ -239,6 +251,27 @@ TEST(GroupedTabsView, HeaderMenuOffersTheGroupsEdits) {
     const SidebarMenu collapsed = GroupedTabsView{{work, {}}, true, true}.headerMenu(callbacks);
     EXPECT_TRUE(collapsed.find({QStringLiteral("Expand")}));
     EXPECT_TRUE(collapsed.find({QStringLiteral("Color"), QStringLiteral("✓ Gray")})->checked);
+}
+
+TEST(SidebarMenu, BecomesAQMenuWithTheSameItemsAndActions) {
+    QStringList calls;
+    GroupedTabsView::Callbacks callbacks;
+    callbacks.onDelete = [&] { calls << QStringLiteral("delete"); };
+    callbacks.onSetColor = [&](const QString &name) { calls << name; };
+    const SidebarMenu menu = GroupedTabsView{{group(QStringLiteral("Work")), {}}, false, true}.headerMenu(callbacks);
+    QMenu qmenu;
+    menu.populate(qmenu);
+    const auto actions = qmenu.actions();
+    ASSERT_EQ(actions.size(), qsizetype(menu.items.size()));
+    QStringList titles;
+    for (QAction *action : actions) titles << (action->isSeparator() ? QStringLiteral("—") : action->text());
+    EXPECT_EQ(titles, menu.titles());
+    EXPECT_FALSE(actions[3]->isEnabled());  // Move Up
+    ASSERT_TRUE(actions[1]->menu());
+    EXPECT_EQ(actions[1]->menu()->actions().size(), 9);
+    actions[1]->menu()->actions()[2]->trigger();
+    actions.back()->trigger();
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("orange"), QStringLiteral("delete")}));
 }
 
 TEST(GroupedTabsView, OnlyGroupsWithANeighbourCanMoveThatWay) {

@@ -3,6 +3,7 @@
 
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,7 +14,8 @@ namespace {
 
 QStringList keys(const SidebarRowModel &model) {
     QStringList keys;
-    for (int row = 0; row < model.rowCount(); ++row) keys << model.entry(row).key;
+    for (int row = 0; row < model.rowCount(); ++row)
+        keys << (model.entry(row).row ? QStringLiteral("tab:") : QString()) + model.entry(row).key;
     return keys;
 }
 
@@ -55,6 +57,28 @@ TEST(SidebarRowModel, TreeListsPinnedGroupsAndWindowsInOrder) {
               QStringLiteral("r1, selected"));
 }
 
+TEST(SidebarRowModel, WindowHeadingsFollowTheStoresRuleInEitherScope) {
+    ListWorld world;
+    const auto headings = [&] {
+        QStringList found;
+        const auto &model = world.list->rowModel();
+        for (int row = 0; row < model.rowCount(); ++row)
+            if (model.entry(row).key.startsWith(QStringLiteral("window-"))) found << model.entry(row).key;
+        return found;
+    };
+    EXPECT_TRUE(world.store->windowSections());
+    EXPECT_EQ(headings(), (QStringList{"window-1", "window-2"}));
+    world.defaults.setString(kSidebarWindowScopeKey, QStringLiteral("activeWindow"));
+    world.settle();
+    EXPECT_TRUE(world.store->windowSections());
+    EXPECT_EQ(headings(), QStringList{"window-1"});
+    world.browser->setWindows({ListWorld::session()[0]});
+    world.poll();
+    world.settle();
+    EXPECT_FALSE(world.store->windowSections());
+    EXPECT_TRUE(headings().isEmpty());
+}
+
 TEST(SidebarRowModel, RowsOfOneWindowStandOnePitchApart) {
     ListWorld world;
     const auto &model = world.list->rowModel();
@@ -91,16 +115,21 @@ TEST(SidebarRowModel, UnchangedPollSignalsNothingAndChangesSignalOnlyThemselves)
     auto &model = world.list->rowModel();
     ModelSignals spy(model);
 
+    // The store publishes nothing after such a poll, so the list does not even look again.
+    QSignalSpy windowsPublished(world.store.get(), &TabStore::windowsChanged);
+    QSignalSpy recordsPublished(world.store.get(), &TabStore::recordsChanged);
     world.poll();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(windowsPublished.size() + recordsPublished.size(), 0);
     world.settle();
     EXPECT_EQ(spy.total(), 0);
 
-    world.changeRecord(QStringLiteral("r3"), [](TabRecord &r) { r.important = true; });
+    world.changeRecord(QStringLiteral("r1a"), [](TabRecord &r) { r.important = true; });
     world.settle();
     ASSERT_EQ(spy.changed.size(), 1);
-    const int r3 = world.rowOf(QStringLiteral("r3"));
-    EXPECT_EQ(spy.changed[0][0].toModelIndex().row(), r3);
-    EXPECT_EQ(spy.changed[0][1].toModelIndex().row(), r3);
+    const int r1a = world.rowOf(QStringLiteral("r1a"));
+    EXPECT_EQ(spy.changed[0][0].toModelIndex().row(), r1a);
+    EXPECT_EQ(spy.changed[0][1].toModelIndex().row(), r1a);
     EXPECT_EQ(spy.reset.size() + spy.inserted.size() + spy.removed.size(), 0);
 
     auto windows = world.browser->windows();
@@ -113,6 +142,20 @@ TEST(SidebarRowModel, UnchangedPollSignalsNothingAndChangesSignalOnlyThemselves)
     EXPECT_EQ(spy.inserted[0][2].toInt(), world.rowOf(QStringLiteral("w3")));
     EXPECT_EQ(spy.reset.size(), 0);
 
+    // A row moving into the pinned section touches its neighbours there, nothing further down.
+    spy.changed.clear();
+    spy.inserted.clear();
+    spy.removed.clear();
+    world.changeRecord(QStringLiteral("r1b"), [](TabRecord &r) { r.pinned = true; });
+    world.settle();
+    EXPECT_EQ(spy.inserted.size(), 1);
+    EXPECT_EQ(spy.removed.size(), 1);
+    int changedRows = 0;
+    for (const auto &signal : spy.changed) changedRows += signal[1].toModelIndex().row() - signal[0].toModelIndex().row() + 1;
+    EXPECT_LE(changedRows, 2);
+    EXPECT_EQ(world.list->rowModel().sectionOf(world.rowOf(QStringLiteral("w2")))->key, QStringLiteral("window-2"));
+
+    spy.removed.clear();
     windows[0].tabs.erase(windows[0].tabs.begin() + 9);  // r3
     world.browser->setWindows(windows);
     world.poll();
@@ -160,6 +203,22 @@ TEST(SidebarRowModel, OtherArrangementsListFlatSectionsWithCounts) {
         }
     }
     EXPECT_EQ(rows, 13);
+}
+
+TEST(SidebarTabList, SearchHighlightIsScrolledIntoView) {
+    ListWorld world(QSize(280, 90));
+    world.store->setSearchQuery(QStringLiteral("example"));
+    world.settle();
+    const int results = world.list->rowModel().rowCount();
+    ASSERT_GT(results, 6);
+    auto *bar = world.list->verticalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
+    world.store->moveSearchSelection(-1);  // wraps to the last result
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    const auto &last = world.list->rowModel().entry(results - 1);
+    EXPECT_TRUE(last.row->isSelected);
+    EXPECT_TRUE(world.list->viewport()->rect().contains(world.band(last.row->tab().id).center()));
 }
 
 // MARK: What the list shows
