@@ -1,6 +1,7 @@
 #include "Ondrake/Sidebar/SidebarMessageView.h"
 
 #include "Ondrake/Sidebar/SidebarEnvironment.h"
+#include "Ondrake/Sidebar/SidebarText.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
 
 #include <QLabel>
@@ -11,23 +12,8 @@
 namespace ondrake {
 
 namespace {
-QFont sized(QFont font, int pixels, QFont::Weight weight = QFont::Normal) {
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
-
-void setTextColor(QWidget *widget, const QColor &color) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
-}
-
-QColor faded(QColor color, double opacity) {
-    color.setAlphaF(float(color.alphaF() * opacity));
-    return color;
-}
+using sidebar::faded;
+using sidebar::setTextColor;
 
 QLabel *centredLabel(QWidget *parent, const QFont &font) {
     auto *label = new QLabel(parent);
@@ -48,11 +34,11 @@ SidebarMessageView::SidebarMessageView(SidebarEnvironment *environment, OnAction
 
     symbol_ = new QLabel(this);
     symbol_->setAlignment(Qt::AlignCenter);
-    title_ = centredLabel(this, sized(font(), 13, QFont::DemiBold));
-    text_ = centredLabel(this, sized(font(), 11));
+    title_ = centredLabel(this, sidebar::sizedFont(font(), 13, QFont::DemiBold));
+    text_ = centredLabel(this, sidebar::sizedFont(font(), 11));
     button_ = new QPushButton(this);
-    button_->setFont(sized(font(), 11));
-    note_ = centredLabel(this, sized(font(), 10));
+    button_->setFont(sidebar::sizedFont(font(), 11));
+    note_ = centredLabel(this, sidebar::sizedFont(font(), 10));
 
     column->addWidget(symbol_);
     column->addWidget(title_);
@@ -111,7 +97,7 @@ LoadingView::LoadingView(SidebarEnvironment *environment, QWidget *parent)
     spinner->setFixedSize(64, 6);
     spinner->setAccessibleName(SidebarMessage::loadingText());
     column->addWidget(spinner, 0, Qt::AlignHCenter);
-    text_ = centredLabel(this, sized(font(), 11));
+    text_ = centredLabel(this, sidebar::sizedFont(font(), 11));
     text_->setText(SidebarMessage::loadingText());
     column->addWidget(text_);
     column->addStretch(1);

@@ -10,6 +10,7 @@
 #include "Ondrake/Sidebar/SidebarMessageView.h"
 #include "Ondrake/Sidebar/SidebarRowActions.h"
 #include "Ondrake/Sidebar/SidebarSearchField.h"
+#include "Ondrake/Sidebar/SidebarText.h"
 #include "Ondrake/Sidebar/SidebarTabList.h"
 #include "Ondrake/Sidebar/SidebarThemeModifier.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
@@ -32,21 +33,11 @@
 namespace ondrake {
 
 namespace {
+using sidebar::setTextColor;
+
 const Logger &sidebarLogger() {
     static const Logger logger(QStringLiteral("Sidebar"));
     return logger;
-}
-
-QFont sized(QFont font, int pixels, QFont::Weight weight = QFont::Normal) {
-    font.setPixelSize(pixels);
-    font.setWeight(weight);
-    return font;
-}
-
-void setTextColor(QWidget *widget, const QColor &color) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    widget->setPalette(palette);
 }
 
 // One line of text, cut with an ellipsis when the sidebar is narrower than it.
@@ -102,7 +93,7 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
     status_ = new ElidedLabel(this);
     status_->setObjectName(QStringLiteral("statusLine"));
     status_->setTextFormat(Qt::PlainText);
-    status_->setFont(sized(font(), 10));
+    status_->setFont(sidebar::sizedFont(font(), 10));
     status_->setContentsMargins(12, 0, 12, 6);
     column_->addWidget(status_);
     column_->addWidget(new SidebarDivider(environment_, this));
@@ -181,7 +172,7 @@ void SidebarView::buildHeader() {
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(6);
     title_ = new QLabel(tr("Safari"), toolbar_);
-    title_->setFont(sized(font(), 13, QFont::DemiBold));
+    title_->setFont(sidebar::sizedFont(font(), 13, QFont::DemiBold));
     tools->addWidget(title_);
     tools->addStretch(1);
 
@@ -205,7 +196,7 @@ void SidebarView::buildHeader() {
 
     count_ = new QLabel(toolbar_);
     count_->setObjectName(QStringLiteral("countLabel"));
-    QFont countFont = sized(font(), 11, QFont::Medium);
+    QFont countFont = sidebar::sizedFont(font(), 11, QFont::Medium);
     count_->setFont(countFont);
     tools->addWidget(count_);
 
@@ -223,7 +214,7 @@ void SidebarView::buildHeader() {
     rail->addWidget(compactRailToggle_, 0, Qt::AlignHCenter);
     compactCount_ = new QLabel(compactHeader_);
     compactCount_->setObjectName(QStringLiteral("compactCountLabel"));
-    QFont railFont = sized(font(), 9, QFont::Medium);
+    QFont railFont = sidebar::sizedFont(font(), 9, QFont::Medium);
     compactCount_->setFont(railFont);
     compactCount_->setAlignment(Qt::AlignHCenter);
     rail->addWidget(compactCount_, 0, Qt::AlignHCenter);
