@@ -2,6 +2,7 @@
 
 #include "Ondrake/Sidebar/FaviconView.h"
 #include "Ondrake/Sidebar/SearchKey.h"
+#include "Ondrake/Sidebar/SidebarText.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
 #include "Ondrake/Sidebar/TabActivation.h"
 
@@ -26,11 +27,6 @@ constexpr int kRowPadding = 2;
 constexpr int kTitlePixels = 13;
 constexpr int kCaptionPixels = 11;
 
-QFont sized(QFont font, int pixels) {
-    font.setPixelSize(pixels);
-    return font;
-}
-
 QColor secondary(const QPalette &palette) {
     QColor color = palette.color(QPalette::WindowText);
     color.setAlphaF(0.55f);
@@ -43,8 +39,8 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override {
-        const int lines = QFontMetrics(sized(option.font, kTitlePixels)).height() + 1
-                          + QFontMetrics(sized(option.font, kCaptionPixels)).height();
+        const int lines = QFontMetrics(sidebar::sizedFont(option.font, kTitlePixels)).height() + 1
+                          + QFontMetrics(sidebar::sizedFont(option.font, kCaptionPixels)).height();
         return QSize(option.rect.width(), lines + 2 * kRowPadding + 4);
     }
 
@@ -64,8 +60,8 @@ public:
 
         const double textLeft = icon.right() + 8;
         const double width = std::max(0.0, row.right() - textLeft);
-        const QFont titleFont = sized(option.font, kTitlePixels);
-        const QFont captionFont = sized(option.font, kCaptionPixels);
+        const QFont titleFont = sidebar::sizedFont(option.font, kTitlePixels);
+        const QFont captionFont = sidebar::sizedFont(option.font, kCaptionPixels);
         const QString host = index.data(PaletteResultModel::HostRole).toString();
         const double titleHeight = QFontMetricsF(titleFont).height();
         const double captionHeight = host.isEmpty() ? 0 : QFontMetricsF(captionFont).height() + 1;
@@ -176,7 +172,7 @@ CommandPaletteView::CommandPaletteView(TabStore &store, std::function<void()> on
     field_->setFrame(false);
     field_->setPlaceholderText(tr("Search open tabs"));
     field_->setAccessibleName(tr("Search open tabs"));
-    field_->setFont(sized(field_->font(), 16));
+    field_->setFont(sidebar::sizedFont(field_->font(), 16));
     QPalette plain = field_->palette();
     plain.setColor(QPalette::Base, Qt::transparent);
     field_->setPalette(plain);
