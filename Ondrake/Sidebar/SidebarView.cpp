@@ -137,8 +137,6 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
         connect(&store_, signal, this, &SidebarView::updateContent);
     }
     connect(&store_, &TabStore::searchQueryChanged, this, &SidebarView::updateContent);
-    // Queued, so the list has taken in the results the highlight moves over.
-    connect(&store_, &TabStore::searchSelectedIndexChanged, this, &SidebarView::revealHighlight, Qt::QueuedConnection);
     connect(&store_, &TabStore::viewModeChanged, this, &SidebarView::updateContent);
     connect(searchField_, &SidebarSearchField::fieldFocusChanged, this, &SidebarView::searchFocusChanged);
 
@@ -375,14 +373,6 @@ void SidebarView::messageAction(SidebarMessage::Action action) {
         startDetached(store_.requestRefresh(), sidebarLogger(), QStringLiteral("Retrying"));
         break;
     }
-}
-
-void SidebarView::revealHighlight() {
-    if (contentKind_ != SidebarContentKind::searchList) return;
-    const auto results = store_.searchResults();
-    const int index = store_.searchSelectedIndex();
-    if (index < 0 || std::size_t(index) >= results.size()) return;
-    list_->scrollToTab(results[std::size_t(index)].id);
 }
 
 void SidebarView::focusSearchField() {

@@ -122,7 +122,6 @@ private:
     void updateFooter();
     void updateContent();
     void focusSearchField();
-    void revealHighlight();
     void scrollListTo(const QString &tabID);
     void searchFocusChanged(bool focused);
     void messageAction(SidebarMessage::Action action);
