@@ -63,7 +63,10 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
         },
         [this](const QString &tabID) {
             const int row = model_.rowOfTab(tabID);
-            if (row >= 0) rowActions().close(model_.entry(row).row->tab());
+            if (row < 0) return;
+            // The action may rebuild the list or replace the actions: it runs from copies.
+            const auto close = rowActions().close;
+            close(SafariTab(model_.entry(row).row->tab()));
         });
 
     for (const auto signal : {&TabStore::windowsChanged, &TabStore::recordsChanged, &TabStore::groupsChanged,
@@ -301,22 +304,33 @@ void SidebarTabList::leaveEvent(QEvent *event) {
 
 void SidebarTabList::activate(int row, Part part, Qt::KeyboardModifiers modifiers) {
     const SidebarListEntry &entry = model_.entry(row);
+    // Every call below runs on copies: a host may rebuild the list or hand it new actions from
+    // inside the call, which would pull the closure or its argument from under it.
     if (entry.row) {
         const SafariTab tab = entry.row->tab();
         const TabRowActions &actions = rowActions();
+        const auto run = [&tab](const TabRowActions::TabAction action) { action(tab); };  // by value
         switch (part) {
-        case Part::close: actions.close(tab); return;
-        case Part::chevron: actions.toggleSubtree(tab); return;
+        case Part::close: return run(actions.close);
+        case Part::chevron: return run(actions.toggleSubtree);
         case Part::row:
-        case Part::heading: actions.click(tab, SidebarModifiers::fromQt(modifiers)); return;
+        case Part::heading: {
+            const auto click = actions.click;
+            return click(tab, SidebarModifiers::fromQt(modifiers));
+        }
         }
         return;
     }
     if (entry.kind != SidebarListEntry::Kind::heading) return;
     const SidebarListSection *section = model_.sectionOf(row);
     if (!section) return;
-    if (section->window) callbacks_.onToggleWindowCollapse(section->window->window);
-    else if (section->group) callbacks_.onToggleGroupCollapse(section->group->group());
+    if (section->window) {
+        const auto toggle = callbacks_.onToggleWindowCollapse;
+        toggle(SafariWindow(section->window->window));
+    } else if (section->group) {
+        const auto toggle = callbacks_.onToggleGroupCollapse;
+        toggle(TabGroup(section->group->group()));
+    }
 }
 
 // MARK: Drags
@@ -340,13 +354,15 @@ void SidebarTabList::finishDrag(QPointF contentPoint) {
     if (section->window) outcome = SafariWindowView::dragEnded(drag.window, drag.tabID, contentPoint, frames);
     else if (section->pinned) outcome = PinnedTabsView::dragEnded(drag.pinned, drag.tabID, contentPoint, frames);
     else if (section->group) outcome = GroupedTabsView::dragEnded(section->group->group().id, contentPoint, frames);
-    const TabRowActions &actions = actions_;
+    // Copies, as in activate().
+    const Callbacks callbacks = callbacks_;
+    const auto assignGroup = actions_.assignGroup;
     switch (outcome.kind) {
     case TabDragOutcome::Kind::none: break;
-    case TabDragOutcome::Kind::move: callbacks_.onMove(*outcome.plan); break;
-    case TabDragOutcome::Kind::pin: callbacks_.onPin(drag.tab); break;
-    case TabDragOutcome::Kind::unpin: callbacks_.onUnpin(drag.tab); break;
-    case TabDragOutcome::Kind::assignGroup: actions.assignGroup(drag.tab, outcome.group); break;
+    case TabDragOutcome::Kind::move: callbacks.onMove(*outcome.plan); break;
+    case TabDragOutcome::Kind::pin: callbacks.onPin(drag.tab); break;
+    case TabDragOutcome::Kind::unpin: callbacks.onUnpin(drag.tab); break;
+    case TabDragOutcome::Kind::assignGroup: assignGroup(drag.tab, outcome.group); break;
     }
 }
 

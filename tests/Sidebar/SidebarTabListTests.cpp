@@ -329,6 +329,42 @@ TEST(SidebarTabList, ClicksReachTheRowActions) {
     EXPECT_EQ(recorder.calls, (QStringList{"click(r1, 3)", "click(r1, 12)", "toggleSubtree(r2)", "close(r3)", "close(w1)"}));
 }
 
+// A host may hand the list new actions or rebuild it from inside any of its callbacks (the store
+// publishes synchronously); what the callback was given must stay valid while it runs.
+TEST(SidebarTabList, CallbacksMayReplaceTheActionsOrRebuildTheList) {
+    ListWorld world;
+    QStringList calls;
+    const QString note = QStringLiteral("a note long enough to live outside the closure");
+    TabRowActions actions;
+    actions.click = [&, note](const SafariTab &tab, SidebarModifiers) {
+        world.list->setActions({});
+        calls << QStringLiteral("click ") + tab.id + QStringLiteral(" ") + note.left(6);
+    };
+    actions.close = [&](const SafariTab &tab) {
+        world.store->toggleCollapsed(QStringLiteral("w1"));  // folds the clicked row away
+        world.list->rebuild();
+        calls << QStringLiteral("close ") + tab.id;
+    };
+    world.list->setActions(actions);
+    SidebarTabList::Callbacks callbacks;
+    callbacks.onToggleWindowCollapse = [&, note](const SafariWindow &window) {
+        world.store->toggleWindowCollapsed(window.safariID);
+        world.list->setCallbacks({});
+        world.list->rebuild();
+        calls << QStringLiteral("fold %1 of %2 tabs ").arg(window.safariID).arg(window.tabs.size()) + note.left(6);
+    };
+    world.list->setCallbacks(callbacks);
+    QWidget *viewport = world.list->viewport();
+
+    QTest::mouseClick(viewport, Qt::MiddleButton, {}, world.band(QStringLiteral("w1a")).center());
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, world.band(QStringLiteral("r3")).center());
+    const int heading = world.rowOf(QStringLiteral("w1")) - 1;
+    const QRect rect = world.list->visualRect(world.list->rowModel().index(heading));
+    QTest::mouseClick(viewport, Qt::LeftButton, {},
+                      QPoint(rect.center().x(), rect.top() + world.list->rowModel().entry(heading).contentTop() + 5));
+    EXPECT_EQ(calls, (QStringList{"close w1a", "click r3 a note", "fold 2 of 3 tabs a note"}));
+}
+
 TEST(SidebarTabList, HeadingsFoldTheirSectionsAndGroupsHaveAMenu) {
     ListWorld world;
     QStringList calls;
