@@ -466,37 +466,45 @@ void SidebarTabList::paintEvent(QPaintEvent *event) {
 
 void SidebarTabList::paintDragOverlay(QPainter &painter) {
     const Drag &drag = *drag_;
-    const SidebarListSection *section = sectionByKey(drag.sectionKey);
-    const QColor accent = SidebarRowDelegate::color(style_.theme.accent, style_);
-    if (section && section->window && section->firstRowEntry >= 0 && drag.window) {
-        const int first = section->firstRowEntry;
-        const double firstRowTop = toViewport(QPointF(0, model_.top(first) + model_.entry(first).contentTop())).y();
-        const double width = viewport()->width();
-        if (drag.window->wouldPin) {
-            const QRectF hint(0, firstRowTop - sidebar::kRowPitch, width, sidebar::kRowHeight);
-            const QFont font = SidebarRowDelegate::font(style_, 10, QFont::Medium);
-            const QString text = style_.compact ? QString() : QStringLiteral("Pin in Sidebar");
-            const double textWidth = text.isEmpty() ? 0 : QFontMetricsF(font).horizontalAdvance(text) + 4;
-            const double total = 9 + textWidth;
-            const double left = style_.compact ? hint.center().x() - total / 2 : hint.left() + 8;
-            SymbolCatalog::paint(painter, u"pin.fill", QRectF(left, hint.center().y() - 4.5, 9, 9), accent);
-            if (!text.isEmpty()) {
-                painter.setFont(font);
-                painter.setPen(accent);
-                painter.drawText(QRectF(left + 13, hint.top(), textWidth, hint.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
-            }
-        } else if (drag.window->plan) {
-            const double indent = SafariWindowView::indicatorIndent(drag.window->plan->depth, style_.compact);
-            const QRectF indicator(indent, firstRowTop + SafariWindowView::indicatorY(*drag.window->plan),
-                                   std::max(0.0, width - indent), 2);
-            QPainterPath path;
-            path.addRoundedRect(indicator, 1, 1);
-            painter.fillPath(path, accent);
-        }
-    }
+    // The lifted row first: the drop indicator and the pin hint lie over it.
+    if (const int row = model_.rowOfTab(drag.tabID); row >= 0) paintLiftedRow(painter, row);
 
-    const int row = model_.rowOfTab(drag.tabID);
-    if (row < 0) return;
+    const SidebarListSection *section = sectionByKey(drag.sectionKey);
+    if (!section || !section->window || section->firstRowEntry < 0 || !drag.window) return;
+    const QColor accent = SidebarRowDelegate::color(style_.theme.accent, style_);
+    const int first = section->firstRowEntry;
+    const QPointF firstRow = toViewport(QPointF(0, model_.top(first) + model_.entry(first).contentTop()));
+    const double width = viewport()->width();
+    if (drag.window->wouldPin) {
+        // The symbol and the text side by side, their top-leading corner one pitch above the
+        // first row's.
+        const QPointF origin = firstRow + SafariWindowView::kPinHintOffset;
+        const QFont font = SidebarRowDelegate::font(style_, 10, QFont::Medium);
+        const QString text = style_.compact ? QString() : QStringLiteral("Pin in Sidebar");
+        constexpr double symbolSide = 9;
+        constexpr double spacing = 4;
+        const QFontMetricsF metrics(font);
+        const double height = text.isEmpty() ? symbolSide : std::max(symbolSide, metrics.height());
+        const double midY = origin.y() + height / 2;
+        SymbolCatalog::paint(painter, u"pin.fill", QRectF(origin.x(), midY - symbolSide / 2, symbolSide, symbolSide), accent);
+        if (!text.isEmpty()) {
+            painter.setFont(font);
+            painter.setPen(accent);
+            painter.drawText(QRectF(origin.x() + symbolSide + spacing, origin.y(), metrics.horizontalAdvance(text) + 1, height),
+                             Qt::AlignLeft | Qt::AlignVCenter, text);
+        }
+    } else if (drag.window->plan) {
+        const double indent = SafariWindowView::indicatorIndent(drag.window->plan->depth, style_.compact);
+        const QRectF indicator(indent, firstRow.y() + SafariWindowView::indicatorY(*drag.window->plan),
+                               std::max(0.0, width - indent), 2);
+        QPainterPath path;
+        path.addRoundedRect(indicator, 1, 1);
+        painter.fillPath(path, accent);
+    }
+}
+
+void SidebarTabList::paintLiftedRow(QPainter &painter, int row) {
+    const Drag &drag = *drag_;
     const SidebarListEntry &entry = model_.entry(row);
     const QRect rect = visualRect(model_.index(row));
     const QRectF band = QRectF(rect.left(), rect.top() + entry.contentTop(), rect.width(), entry.content)

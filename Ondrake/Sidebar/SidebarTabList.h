@@ -119,6 +119,7 @@ private:
     void updateDrag(QPointF contentPoint);
     void finishDrag(QPointF contentPoint);
     void paintDragOverlay(QPainter &painter);
+    void paintLiftedRow(QPainter &painter, int row);
     void showMenu(const SidebarMenu &menu, QPoint globalPos);
     std::optional<SafariTab> tabNamed(const QString &tabID) const;
 

@@ -507,4 +507,28 @@ TEST(SidebarTabList, DropIndicatorAndPinHintAreDrawnWhileDragging) {
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(0, -58));
 }
 
+// The hint stands in the row above the first one, at its leading edge, over the lifted row.
+TEST(SidebarTabList, PinHintLiesAtTheLeadingEdgeOneRowAboveTheFirstRow) {
+    ListWorld world;
+    QWidget *viewport = world.list->viewport();
+    const QRect first = world.band(QStringLiteral("r1"));
+    const QPoint from = first.center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(0, -20));
+    QTest::mouseMove(viewport, from + QPoint(0, -40));
+    ASSERT_TRUE(world.list->drag() && world.list->drag()->window && world.list->drag()->window->wouldPin);
+    const QImage image = world.grab();
+    saveScreenshot(image, QStringLiteral("tab-list-pin-hint"));
+    const QColor accent = world.token(world.environment.theme().accent);
+    QRect found;
+    for (int y = first.top() - 60; y < first.top(); ++y)
+        for (int x = 0; x < first.width(); ++x)
+            if (colorNear(image.pixelColor(world.inHost(QPoint(x, y))), accent, 24)) found |= QRect(x, y, 1, 1);
+    ASSERT_FALSE(found.isEmpty()) << "no hint drawn";
+    EXPECT_LE(found.left(), 4);  // the symbol keeps a little air around its shape
+    EXPECT_GE(found.top(), first.top() - 29);
+    EXPECT_LE(found.bottom(), first.top() - 29 + 14);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(0, -40));
+}
+
 }  // namespace
