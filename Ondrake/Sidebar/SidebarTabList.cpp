@@ -413,6 +413,17 @@ void SidebarTabList::keyPressEvent(QKeyEvent *event) {
             return;
         }
         break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        // The parent's chevron from the keyboard: left folds its nested tabs away, right shows them.
+        if (currentIndex().isValid()) {
+            const auto &row = model_.entry(currentIndex().row()).row;
+            if (row && row->row.hasChildren && row->row.isCollapsed == (event->key() == Qt::Key_Right)) {
+                activate(currentIndex().row(), Part::chevron, Qt::NoModifier);
+                return;
+            }
+        }
+        break;
     default: break;
     }
     showsFocus_ = true;

@@ -407,6 +407,19 @@ TEST(SidebarTabList, KeyboardReachesTheRows) {
     QTest::keyClick(world.list, Qt::Key_Down);
     QTest::keyClick(world.list, Qt::Key_Return);
     EXPECT_EQ(recorder.calls, QStringList{"click(p1, 0)"});
+
+    // Left folds an open parent, right opens a folded one; other rows ignore both.
+    recorder.calls.clear();
+    const struct {
+        const char *tab;
+        Qt::Key key;
+    } presses[] = {{"r1", Qt::Key_Left}, {"r1", Qt::Key_Right}, {"r2", Qt::Key_Left}, {"r2", Qt::Key_Right},
+                   {"r3", Qt::Key_Left}, {"r3", Qt::Key_Right}};
+    for (const auto &press : presses) {
+        world.list->setCurrentIndex(world.list->rowModel().index(world.rowOf(QString::fromLatin1(press.tab))));
+        QTest::keyClick(world.list, press.key);
+    }
+    EXPECT_EQ(recorder.calls, (QStringList{"toggleSubtree(r1)", "toggleSubtree(r2)"}));
 }
 
 // MARK: Drags
