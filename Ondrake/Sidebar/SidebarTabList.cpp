@@ -8,6 +8,7 @@
 #include "Store/TabStore.h"
 
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QHelpEvent>
@@ -56,11 +57,7 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
 
     middleClick_ = new MiddleClickFilter(
         viewport(),
-        [this](QPoint point) -> std::optional<QString> {
-            const int row = entryAt(point);
-            if (row < 0 || !model_.entry(row).row) return std::nullopt;
-            return model_.entry(row).row->tab().id;
-        },
+        [this](QPoint point) { return tabAt(point); },
         [this](const QString &tabID) {
             const int row = model_.rowOfTab(tabID);
             if (row < 0) return;
@@ -124,7 +121,9 @@ void SidebarTabList::rebuild() {
             }
         }
     }
-    if (hoveredTab_ && model_.rowOfTab(*hoveredTab_) < 0) hoveredTab_.reset();
+    // Rows may have moved under a pointer that stood still: what it hovers is the row under it now.
+    if (!drag_ && viewport()->underMouse()) setHoveredTab(tabAt(viewport()->mapFromGlobal(QCursor::pos())));
+    else if (hoveredTab_ && model_.rowOfTab(*hoveredTab_) < 0) hoveredTab_.reset();
     // A drag whose row went away ends without an outcome.
     if (drag_ && model_.rowOfTab(drag_->tabID) < 0) {
         drag_.reset();
@@ -168,6 +167,12 @@ GroupFrames SidebarTabList::groupFrames() const { return model_.groupFrames(view
 int SidebarTabList::entryAt(QPoint viewportPoint) const {
     if (!viewport()->rect().contains(viewportPoint)) return -1;
     return model_.rowAt(int(std::floor(toContent(viewportPoint).y())));
+}
+
+std::optional<QString> SidebarTabList::tabAt(QPoint viewportPoint) const {
+    const int row = entryAt(viewportPoint);
+    if (row < 0 || !model_.entry(row).row) return std::nullopt;
+    return model_.entry(row).row->tab().id;
 }
 
 TabRowGeometry SidebarTabList::rowGeometry(int row, bool hovered) const {
@@ -260,8 +265,7 @@ void SidebarTabList::mouseDoubleClickEvent(QMouseEvent *event) {
 void SidebarTabList::mouseMoveEvent(QMouseEvent *event) {
     const QPointF point = toContent(event->position());
     if (!(event->buttons() & Qt::LeftButton)) {
-        const int row = entryAt(event->position().toPoint());
-        setHoveredTab(row >= 0 && model_.entry(row).row ? std::optional(model_.entry(row).row->tab().id) : std::nullopt);
+        setHoveredTab(tabAt(event->position().toPoint()));
         return;
     }
     if (!press_) return;

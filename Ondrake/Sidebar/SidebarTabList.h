@@ -110,6 +110,7 @@ private:
     void applyStyle();
     void setHoveredTab(const std::optional<QString> &tabID);
     int entryAt(QPoint viewportPoint) const;
+    std::optional<QString> tabAt(QPoint viewportPoint) const;
     Part partAt(int row, QPointF contentPoint) const;
     TabRowGeometry rowGeometry(int row, bool hovered) const;
     const TabRowActions &rowActions() const;

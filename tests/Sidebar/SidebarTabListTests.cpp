@@ -365,6 +365,19 @@ TEST(SidebarTabList, CallbacksMayReplaceTheActionsOrRebuildTheList) {
     EXPECT_EQ(calls, (QStringList{"close w1a", "click r3 a note", "fold 2 of 3 tabs a note"}));
 }
 
+// The close button belongs to the row under the pointer, also when the rows moved under it.
+TEST(SidebarTabList, HoverFollowsRowsThatMoveUnderAStillPointer) {
+    ListWorld world;
+    QWidget *viewport = world.list->viewport();
+    const QPoint pointer = world.band(QStringLiteral("r1b")).center();
+    QTest::mouseMove(viewport, pointer);
+    ASSERT_EQ(world.list->hoveredTab(), QStringLiteral("r1b"));
+    world.store->toggleCollapsed(QStringLiteral("r1"));  // r1a and r1b fold away, r3 moves up under the pointer
+    world.settle();
+    EXPECT_TRUE(world.band(QStringLiteral("r3")).contains(pointer));
+    EXPECT_EQ(world.list->hoveredTab(), QStringLiteral("r3"));
+}
+
 TEST(SidebarTabList, HeadingsFoldTheirSectionsAndGroupsHaveAMenu) {
     ListWorld world;
     QStringList calls;
