@@ -3,6 +3,8 @@
 #include "Shell/SettingsPanelBinding.h"
 #include "Shell/SidebarKeyEvents.h"
 
+#include "Ondrake/Sidebar/CommandPaletteView.h"
+#include "Ondrake/Sidebar/SidebarView.h"
 #include "Overlay/OverlayCalibrationView.h"
 #include "Settings/SettingsView.h"
 
@@ -80,9 +82,33 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::buildWindowController() {
+    const QPointer<AppDelegate> self(this);
+    SidebarView::Callbacks callbacks{
+        [self] {
+            if (self) self->sidebarResizeBegan();
+        },
+        [self](double distance) {
+            if (self) self->sidebarResize(distance);
+        },
+        [self] {
+            if (self) self->sidebarResizeEnded();
+        },
+        [self](bool focused) {
+            if (self) self->searchFocusChanged(focused);
+        },
+        [self](bool compact) {
+            if (self) self->compactModeChanged(compact);
+        },
+        [self](SidebarThemeChoice theme) {
+            if (self) self->themeChanged(theme);
+        },
+    };
+    // The panel takes the view into its widget tree and so owns it.
+    auto *view = new SidebarView(*store_, std::move(callbacks),
+                                 {platform_.scheduler, platform_.defaults, platform_.privacy});
     windowController_ = std::make_unique<SidebarWindowController>(
-        nullptr, SidebarWindowController::Services{platform_.defaults, platform_.screens, platform_.pointer,
-                                                   platform_.scheduler});
+        view, SidebarWindowController::Services{platform_.defaults, platform_.screens, platform_.pointer,
+                                                platform_.scheduler});
     auto &controller = *windowController_;
     if (platform_.linkPanel) panelLink_ = platform_.linkPanel(controller.panel());
     controller.onVisibilityChange = [this](bool) { presence_->applySidebarPresence(); };
@@ -102,7 +128,9 @@ void AppDelegate::buildImmersiveOverlay() {
     overlayModel_.onActivateCrumb = [self](const QString &tabID) {
         if (self) self->activateCrumbTab(tabID);
     };
-    overlayModel_.onCommandPalette = [] {};
+    overlayModel_.onCommandPalette = [self] {
+        if (self) self->openCommandPalette();
+    };
 
     immersive_ = std::make_unique<ImmersiveOverlayCoordinator>(
         overlayModel_, safariVersion(), calibrationStore_,
@@ -134,6 +162,13 @@ void AppDelegate::prepareSecondaryWindows() {
     secondaryWindows_.setOnClose(SecondaryWindows::Kind::calibration, [self] {
         if (self && self->immersive_) self->immersive_->abandonCalibration();
     });
+    secondaryWindows_.setContent(SecondaryWindows::Kind::commandPalette, [self]() -> std::unique_ptr<QWidget> {
+        if (!self) return nullptr;
+        return std::make_unique<CommandPaletteView>(*self->store_, [self] {
+            if (self) self->secondaryWindows_.close(SecondaryWindows::Kind::commandPalette);
+        });
+    });
+    // However the palette closes, the search it typed ends with it.
     secondaryWindows_.setOnClose(SecondaryWindows::Kind::commandPalette, [self] {
         if (self) self->store_->setSearchQuery(QString());
     });
@@ -266,6 +301,12 @@ void AppDelegate::compactModeChanged(bool compact) {
 }
 
 void AppDelegate::themeChanged(SidebarThemeChoice theme) { applyTheme(theme); }
+
+SidebarView *AppDelegate::sidebarView() {
+    return windowController_ ? windowController_->panel().findChild<SidebarView *>() : nullptr;
+}
+
+void AppDelegate::openCommandPalette() { secondaryWindows_.open(SecondaryWindows::Kind::commandPalette); }
 
 void AppDelegate::applyTheme(std::optional<SidebarThemeChoice> theme) {
     if (!windowController_) return;

@@ -49,6 +49,8 @@
 
 namespace ondrake {
 
+class SidebarView;
+
 // Builds and wires the application: the store over the browser, the window tracker, the docked
 // panel, the status menu and the bridge to the extension handler. It decides (through its
 // presence) when the sidebar is shown, runs the menu's commands, and shuts down with a final
@@ -108,6 +110,8 @@ public:
     void themeChanged(SidebarThemeChoice theme);
 
     void handleKeyCommand(SidebarKeyCommand command);
+    // Also the immersive bar's palette button.
+    void openCommandPalette();
     // Whether the immersive bar is wanted: the feature and the user's switch.
     bool isImmersiveModeOn() const;
 
@@ -163,6 +167,8 @@ public:
     SafariWindowTracker &tracker() { return tracker_; }
     SidebarPresence &presence() { return *presence_; }
     SidebarWindowController *windowController() { return windowController_.get(); }
+    // The sidebar's root view, in the panel.
+    SidebarView *sidebarView();
     TabPoller *poller() { return poller_.get(); }
     ExtensionBridge &extensionBridge() { return extensionBridge_; }
     const std::shared_ptr<MenuModel> &statusMenu() const { return statusMenu_; }

@@ -66,7 +66,8 @@ void AppDelegate::installStatusItem() {
     add(QStringLiteral("Compact Mode"), command(&AppDelegate::toggleCompactMode), KeyEquivalent::commandShiftKey(QStringLiteral("c")));
     add(QStringLiteral("Immersive Mode"), command(&AppDelegate::toggleImmersiveMode));
     add(QStringLiteral("Calibrate Tab Bar Overlay…"), command(&AppDelegate::calibrateOverlay));
-    add(QStringLiteral("Command Palette…"), {}, KeyEquivalent::commandKey(QStringLiteral("k")));
+    add(QStringLiteral("Command Palette…"), command(&AppDelegate::openCommandPalette),
+        KeyEquivalent::commandKey(QStringLiteral("k")));
     separator();
     add(QStringLiteral("Reopen Closed Tab"), command(&AppDelegate::reopenLastClosed), KeyEquivalent::commandShiftKey(QStringLiteral("t")));
     submenu(kRecentlyClosed);
@@ -105,9 +106,6 @@ void AppDelegate::menuNeedsUpdate() {
                              : QStringLiteral("Turn on Immersive Mode in Settings → Feature Flags first.");
 
     // Items whose window or service has not been built are shown but cannot be chosen.
-    auto *palette = menu.item(QStringLiteral("Command Palette…"));
-    palette->isEnabled = bool(palette->action);
-
     auto *check = menu.item(QStringLiteral("Check for Updates…"));
     check->isEnabled = updates_->canCheck();
     check->toolTip = check->isEnabled ? QString() : QStringLiteral("An update check is already in progress.");

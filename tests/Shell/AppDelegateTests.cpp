@@ -2,12 +2,20 @@
 
 #include "Shell/SidebarKeyEvents.h"
 
+#include "Ondrake/Sidebar/CommandPaletteView.h"
+#include "Ondrake/Sidebar/SidebarIconButton.h"
+#include "Ondrake/Sidebar/SidebarSearchField.h"
+#include "Ondrake/Sidebar/SidebarTabList.h"
+#include "Ondrake/Sidebar/SidebarView.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -375,6 +383,88 @@ TEST(AppDelegate, TheImmersiveCoordinatorFollowsTheFeatureAndHearsSamplesAndActi
     world.store().flags().setOverride(false, FeatureFlag::immersiveMode());
     world.settle();
     EXPECT_FALSE(app.immersive()->isEnabled());
+}
+
+}  // namespace
+}  // namespace ondrake
+
+namespace ondrake {
+namespace {
+
+void saveScreenshot(QWidget &widget, const QString &name) {
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    widget.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+TEST(AppDelegate, ThePanelHostsTheSidebarAndHearsItsReports) {
+    test::AppWorld world;
+    world.openBrowser({test::page("Alpha"), test::page("Beta"), test::page("Gamma")});
+    auto &app = world.launch();
+    world.step(1);
+    auto *view = app.sidebarView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(view->window(), &world.panel());
+    QCoreApplication::processEvents();  // the list lays its rows out from the event loop
+    ASSERT_NE(view->tabList(), nullptr);
+    EXPECT_EQ(view->tabList()->model()->rowCount(), 3) << "the browser's three tabs";
+    const QImage painted = world.panel().grab().toImage();
+    EXPECT_EQ(painted.size(), world.panel().size());
+    saveScreenshot(world.panel(), QStringLiteral("application-sidebar"));
+
+    // The sidebar's own compact toggle narrows the panel.
+    view->compactToggle()->click();
+    world.step(0.1);
+    EXPECT_TRUE(app.windowController()->isCompact());
+    EXPECT_EQ(world.panel().frame().width(), app.windowController()->compactWidth());
+    view->compactToggle()->click();
+    world.step(0.1);
+    EXPECT_FALSE(app.windowController()->isCompact());
+
+    // While its search field has the focus the panel's key commands are off.
+    world.panel().activateWindow();
+    QApplication::setActiveWindow(&world.panel());
+    world.store().focusSearch();
+    view->searchField()->lineEdit()->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(app.windowController()->searchFieldIsFocused);
+    QKeyEvent selectAll(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01"));
+    EXPECT_FALSE(app.windowController()->handleKeyDown(selectAll));
+
+    // Dragging the edge resizes the panel and docks again when it ends.
+    app.sidebarResizeBegan();
+    app.sidebarResize(-500);
+    app.sidebarResizeEnded();
+    world.step(0.1);
+    EXPECT_EQ(world.panel().frame().width(), SidebarWindowController::kMinimumWidth);
+    EXPECT_EQ(world.defaults.doubleForKey(SidebarWindowController::kWidthKey), SidebarWindowController::kMinimumWidth);
+}
+
+TEST(AppDelegate, TheCommandPaletteSearchesTheStoreAndClearsItsSearchWhenItCloses) {
+    test::AppWorld world;
+    world.openBrowser({test::page("Alpha"), test::page("Beta")});
+    auto &app = world.launch();
+    ASSERT_TRUE(world.statusItem.choose({"Command Palette…"}));
+    QWidget *window = app.secondaryWindows().window(SecondaryWindows::Kind::commandPalette);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    auto *palette = window->findChild<CommandPaletteView *>();
+    ASSERT_NE(palette, nullptr);
+
+    QTest::keyClicks(palette->field(), QStringLiteral("bet"));
+    EXPECT_EQ(world.store().searchQuery(), QStringLiteral("bet"));
+    window->close();
+    EXPECT_TRUE(world.store().searchQuery().isEmpty());
+
+    // The bar's palette button opens the same window; the palette's own dismissal closes it.
+    app.overlayModel().onCommandPalette();
+    EXPECT_EQ(app.secondaryWindows().window(SecondaryWindows::Kind::commandPalette), window);
+    EXPECT_TRUE(window->isVisible());
+    QTest::keyClicks(palette->field(), QStringLiteral("alp"));
+    QTest::keyClick(palette->field(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(world.store().searchQuery().isEmpty());
 }
 
 }  // namespace
