@@ -34,6 +34,9 @@ public:
     // or another code. With `askUserIfNeeded` the call may block while the user is asked.
     virtual std::int32_t determinePermissionToAutomate(const AutomationTarget &target, const QString &eventClass,
                                                        const QString &eventID, bool askUserIfNeeded) = 0;
+
+    // Asks the system to show its settings at the pane the address names; the result is not known.
+    virtual void openSystemSettings(const QString &paneAddress) = 0;
 };
 
 }  // namespace ondrake

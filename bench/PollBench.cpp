@@ -22,16 +22,17 @@ struct Pipeline {
     TabEventDiffer differ;
     TabRecordBook book;
     ResolvedSnapshot last;
-    URLTextCache urlTexts;
+    ResolvedTabCache resolvedTabs;
     QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
 
     std::size_t poll(const std::vector<SafariWindow> &windows) {
         const auto mapping = resolver.resolve(windows);
-        auto current = makeResolvedSnapshot(windows, mapping, &urlTexts);
+        auto current = makeResolvedSnapshot(windows, mapping, &resolvedTabs);
         const auto events =
             differ.diff(last.tabs, last.windowIDs, current.tabs, current.windowIDs, current.browserWasRunning);
         if (!events.empty()) book.apply(events, current.tabs, now, true);
-        last = std::move(current);
+        std::swap(last, current);
+        resolvedTabs.recycle(std::move(current.tabs));
         return events.size();
     }
 };

@@ -18,4 +18,9 @@ QString absoluteText(const std::optional<QUrl> &url);  // empty when absent
 // The lower-cased scheme of a URL; empty when it has none.
 QString lowerScheme(const QUrl &url);
 
+// Equality that first asks whether both are one shared value. A poll hands most addresses on
+// as they were, and comparing two URLs part by part reads memory all over the heap.
+bool sameURL(const QUrl &a, const QUrl &b);
+bool sameURL(const std::optional<QUrl> &a, const std::optional<QUrl> &b);
+
 }  // namespace ondrake

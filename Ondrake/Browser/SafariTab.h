@@ -20,7 +20,9 @@ struct SafariTab {
     bool isActive = false;
     std::optional<QString> parentID;
 
-    bool operator==(const SafariTab &) const = default;
+    // Field by field, with addresses compared as shared values first: a poll is mostly compared
+    // with the one before, which hands its addresses on.
+    bool operator==(const SafariTab &other) const;
 };
 
 struct SafariWindow {

@@ -31,7 +31,8 @@ const AdvancedFlag::Option *optionWithRawValue(const AdvancedFlag::Options &opti
 }  // namespace
 
 QStringList advancedQueryWords(const QString &query) {
-    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
+    // Unicode white space too: a no-break space typed between two words still parts them.
+    static const QRegularExpression whitespace(QStringLiteral("\\s+"), QRegularExpression::UseUnicodePropertiesOption);
     return query.split(whitespace, Qt::SkipEmptyParts);
 }
 

@@ -4,7 +4,30 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace ondrake {
+
+namespace {
+
+// The whole file, or nothing when it cannot be read or is not a regular file: the folder is shared
+// with another program, and a pipe or device in place of the file must not hold up the main thread.
+std::optional<QByteArray> readRegularFile(const QString &path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    QFile file;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+}  // namespace
 
 ExtensionBridge::ExtensionBridge(const Paths &paths, NamedNotifier &notifier, Scheduler &scheduler, QObject *parent)
     : QObject(parent), home_(paths.home), notifier_(notifier), scheduler_(scheduler) {}
@@ -44,9 +67,9 @@ void ExtensionBridge::reload() {
     if (running_ && !watcher_.isActive()) startWatching();
     const auto folder = OndrakeExtensionProtocol::exchangeDirectory(false, home_);
     if (!folder) return;
-    QFile file(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName));
-    if (!file.open(QIODevice::ReadOnly)) return;
-    auto decoded = ExtensionState::decode(file.readAll());
+    const auto bytes = readRegularFile(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName));
+    if (!bytes) return;
+    auto decoded = ExtensionState::decode(*bytes);
     if (!decoded) return;
     if (decoded->version >= 2) {
         log_.debug("Ignoring extension state at version %{public}ld", decoded->version);

@@ -38,14 +38,16 @@ UpdateController::UpdateController(std::unique_ptr<Updater> updater, std::functi
 
 UpdateController::~UpdateController() = default;
 
+// Each setting writes only its own twin: the updater may have changed the other one itself (its
+// update window offers automatic downloads) since the mirror last read it.
 void UpdateController::setChecksAutomatically(bool checks) {
     assign(checksAutomatically_, checks, &UpdateController::checksAutomaticallyChanged);
-    syncToUpdater();
+    syncChecksToUpdater();
 }
 
 void UpdateController::setDownloadsAutomatically(bool downloads) {
     assign(downloadsAutomatically_, downloads, &UpdateController::downloadsAutomaticallyChanged);
-    syncToUpdater();
+    syncDownloadsToUpdater();
 }
 
 void UpdateController::refreshFromUpdater() {
@@ -56,12 +58,16 @@ void UpdateController::refreshFromUpdater() {
            &UpdateController::downloadsAutomaticallyChanged);
     assign(allowsAutomaticDownloads_, updater_->allowsAutomaticUpdates(),
            &UpdateController::allowsAutomaticDownloadsChanged);
-    syncToUpdater();
+    syncChecksToUpdater();
+    syncDownloadsToUpdater();
 }
 
-void UpdateController::syncToUpdater() {
+void UpdateController::syncChecksToUpdater() {
     if (updater_->automaticallyChecksForUpdates() != checksAutomatically_)
         updater_->setAutomaticallyChecksForUpdates(checksAutomatically_);
+}
+
+void UpdateController::syncDownloadsToUpdater() {
     if (updater_->automaticallyDownloadsUpdates() != downloadsAutomatically_)
         updater_->setAutomaticallyDownloadsUpdates(downloadsAutomatically_);
 }

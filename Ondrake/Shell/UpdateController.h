@@ -54,7 +54,8 @@ Q_SIGNALS:
     void allowsAutomaticDownloadsChanged();
 
 private:
-    void syncToUpdater();
+    void syncChecksToUpdater();
+    void syncDownloadsToUpdater();
 
     template<typename T, typename Signal>
     void assign(T &field, T value, Signal signal) {

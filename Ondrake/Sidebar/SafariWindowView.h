@@ -1,12 +1,14 @@
 #pragma once
 
 #include "Ondrake/Sidebar/SidebarHeading.h"
+#include "Ondrake/Sidebar/SidebarMetrics.h"
 #include "Ondrake/Sidebar/TabDragOutcome.h"
 
 #include "Browser/SafariTab.h"
 #include "Browser/TabTreeRow.h"
 #include "Store/TabDropPlan.h"
 
+#include <QPointF>
 #include <QSizeF>
 #include <QString>
 
@@ -19,6 +21,8 @@ namespace ondrake {
 // re-nests tabs, or pins one dragged above the first row.
 struct SafariWindowView {
     static constexpr double kHeadingHeight = 24;
+    // Where the "Pin in Sidebar" hint's top-leading corner lies from the first row's: one row up.
+    static constexpr QPointF kPinHintOffset{0, -sidebar::kRowPitch};
 
     SafariWindow window;
     std::optional<QString> name;  // "Window " and the index when absent

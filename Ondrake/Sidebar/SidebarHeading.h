@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 
 namespace ondrake {
@@ -16,6 +17,7 @@ struct SidebarHeading {
     std::optional<QColor> dot;    // a group's colour
     QString title;                // empty when the form hides it
     double titleSize = 11;
+    double minimumScaleFactor = 1;  // how far a title too long for its line may shrink before it is cut
     std::optional<QString> count;  // plain count after the title
     std::optional<QString> badge;  // count on a capsule (a collapsed window)
     double height = 22;
@@ -24,6 +26,12 @@ struct SidebarHeading {
     QString help;
     QString accessibilityLabel;
     QString accessibilityHint;
+
+    // The title's size when its full-size width is `naturalWidth` and `available` is left for it.
+    double fittedTitleSize(double naturalWidth, double available) const {
+        if (naturalWidth <= available || naturalWidth <= 0) return titleSize;
+        return titleSize * std::max(minimumScaleFactor, std::max(0.0, available) / naturalWidth);
+    }
 
     bool operator==(const SidebarHeading &) const = default;
 };

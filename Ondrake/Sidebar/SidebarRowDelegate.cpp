@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
+
 namespace ondrake {
 
 namespace {
@@ -175,9 +177,8 @@ void SidebarRowDelegate::paintHeading(QPainter &painter, const SidebarHeading &h
                                       const Style &style) {
     const SidebarThemeTokens &theme = style.theme;
     const QColor muted = color(theme.mutedForeground, style);
-    const QFont titleFont = font(style, heading.titleSize, QFont::DemiBold);
+    QFont titleFont = font(style, heading.titleSize, QFont::DemiBold);
     const QFont countFont = font(style, 10, QFont::Medium);
-    const QFontMetricsF titleMetrics(titleFont);
     const QFontMetricsF countMetrics(countFont);
     constexpr double spacing = 4;
     const double symbolSide = 9;
@@ -194,10 +195,18 @@ void SidebarRowDelegate::paintHeading(QPainter &painter, const SidebarHeading &h
     if (heading.dot) addPart(8);
     const double countWidth = heading.count ? countMetrics.horizontalAdvance(*heading.count) : 0;
     const double badgeWidth = heading.badge ? countMetrics.horizontalAdvance(*heading.badge) + 10 : 0;
-    double titleWidth = heading.title.isEmpty() ? 0 : titleMetrics.horizontalAdvance(heading.title);
     const double fixed = needed + (heading.count ? countWidth + spacing : 0) + (heading.badge ? badgeWidth + spacing : 0)
                          + (heading.title.isEmpty() ? 0 : spacing);
-    titleWidth = std::max(0.0, std::min(titleWidth, inner.width() - fixed));
+    const double available = inner.width() - fixed;
+    double titleWidth = heading.title.isEmpty() ? 0 : QFontMetricsF(titleFont).horizontalAdvance(heading.title);
+    // A title that does not fit shrinks as far as the heading allows before it is cut.
+    const double fitted = heading.fittedTitleSize(titleWidth, available);
+    if (fitted < heading.titleSize) {
+        titleFont = font(style, fitted, QFont::DemiBold);
+        titleWidth = QFontMetricsF(titleFont).horizontalAdvance(heading.title);
+    }
+    const QFontMetricsF titleMetrics(titleFont);
+    titleWidth = std::max(0.0, std::min(titleWidth, available));
     if (!heading.title.isEmpty()) addPart(titleWidth);
     if (heading.count) addPart(countWidth);
     if (heading.badge) addPart(badgeWidth);

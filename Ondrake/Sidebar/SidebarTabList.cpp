@@ -8,6 +8,7 @@
 #include "Store/TabStore.h"
 
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QHelpEvent>
@@ -56,14 +57,13 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
 
     middleClick_ = new MiddleClickFilter(
         viewport(),
-        [this](QPoint point) -> std::optional<QString> {
-            const int row = entryAt(point);
-            if (row < 0 || !model_.entry(row).row) return std::nullopt;
-            return model_.entry(row).row->tab().id;
-        },
+        [this](QPoint point) { return tabAt(point); },
         [this](const QString &tabID) {
             const int row = model_.rowOfTab(tabID);
-            if (row >= 0) rowActions().close(model_.entry(row).row->tab());
+            if (row < 0) return;
+            // The action may rebuild the list or replace the actions: it runs from copies.
+            const auto close = rowActions().close;
+            close(SafariTab(model_.entry(row).row->tab()));
         });
 
     for (const auto signal : {&TabStore::windowsChanged, &TabStore::recordsChanged, &TabStore::groupsChanged,
@@ -121,7 +121,9 @@ void SidebarTabList::rebuild() {
             }
         }
     }
-    if (hoveredTab_ && model_.rowOfTab(*hoveredTab_) < 0) hoveredTab_.reset();
+    // Rows may have moved under a pointer that stood still: what it hovers is the row under it now.
+    if (!drag_ && viewport()->underMouse()) setHoveredTab(tabAt(viewport()->mapFromGlobal(QCursor::pos())));
+    else if (hoveredTab_ && model_.rowOfTab(*hoveredTab_) < 0) hoveredTab_.reset();
     // A drag whose row went away ends without an outcome.
     if (drag_ && model_.rowOfTab(drag_->tabID) < 0) {
         drag_.reset();
@@ -165,6 +167,12 @@ GroupFrames SidebarTabList::groupFrames() const { return model_.groupFrames(view
 int SidebarTabList::entryAt(QPoint viewportPoint) const {
     if (!viewport()->rect().contains(viewportPoint)) return -1;
     return model_.rowAt(int(std::floor(toContent(viewportPoint).y())));
+}
+
+std::optional<QString> SidebarTabList::tabAt(QPoint viewportPoint) const {
+    const int row = entryAt(viewportPoint);
+    if (row < 0 || !model_.entry(row).row) return std::nullopt;
+    return model_.entry(row).row->tab().id;
 }
 
 TabRowGeometry SidebarTabList::rowGeometry(int row, bool hovered) const {
@@ -257,8 +265,7 @@ void SidebarTabList::mouseDoubleClickEvent(QMouseEvent *event) {
 void SidebarTabList::mouseMoveEvent(QMouseEvent *event) {
     const QPointF point = toContent(event->position());
     if (!(event->buttons() & Qt::LeftButton)) {
-        const int row = entryAt(event->position().toPoint());
-        setHoveredTab(row >= 0 && model_.entry(row).row ? std::optional(model_.entry(row).row->tab().id) : std::nullopt);
+        setHoveredTab(tabAt(event->position().toPoint()));
         return;
     }
     if (!press_) return;
@@ -301,22 +308,33 @@ void SidebarTabList::leaveEvent(QEvent *event) {
 
 void SidebarTabList::activate(int row, Part part, Qt::KeyboardModifiers modifiers) {
     const SidebarListEntry &entry = model_.entry(row);
+    // Every call below runs on copies: a host may rebuild the list or hand it new actions from
+    // inside the call, which would pull the closure or its argument from under it.
     if (entry.row) {
         const SafariTab tab = entry.row->tab();
         const TabRowActions &actions = rowActions();
+        const auto run = [&tab](const TabRowActions::TabAction action) { action(tab); };  // by value
         switch (part) {
-        case Part::close: actions.close(tab); return;
-        case Part::chevron: actions.toggleSubtree(tab); return;
+        case Part::close: return run(actions.close);
+        case Part::chevron: return run(actions.toggleSubtree);
         case Part::row:
-        case Part::heading: actions.click(tab, SidebarModifiers::fromQt(modifiers)); return;
+        case Part::heading: {
+            const auto click = actions.click;
+            return click(tab, SidebarModifiers::fromQt(modifiers));
+        }
         }
         return;
     }
     if (entry.kind != SidebarListEntry::Kind::heading) return;
     const SidebarListSection *section = model_.sectionOf(row);
     if (!section) return;
-    if (section->window) callbacks_.onToggleWindowCollapse(section->window->window);
-    else if (section->group) callbacks_.onToggleGroupCollapse(section->group->group());
+    if (section->window) {
+        const auto toggle = callbacks_.onToggleWindowCollapse;
+        toggle(SafariWindow(section->window->window));
+    } else if (section->group) {
+        const auto toggle = callbacks_.onToggleGroupCollapse;
+        toggle(TabGroup(section->group->group()));
+    }
 }
 
 // MARK: Drags
@@ -340,13 +358,15 @@ void SidebarTabList::finishDrag(QPointF contentPoint) {
     if (section->window) outcome = SafariWindowView::dragEnded(drag.window, drag.tabID, contentPoint, frames);
     else if (section->pinned) outcome = PinnedTabsView::dragEnded(drag.pinned, drag.tabID, contentPoint, frames);
     else if (section->group) outcome = GroupedTabsView::dragEnded(section->group->group().id, contentPoint, frames);
-    const TabRowActions &actions = actions_;
+    // Copies, as in activate().
+    const Callbacks callbacks = callbacks_;
+    const auto assignGroup = actions_.assignGroup;
     switch (outcome.kind) {
     case TabDragOutcome::Kind::none: break;
-    case TabDragOutcome::Kind::move: callbacks_.onMove(*outcome.plan); break;
-    case TabDragOutcome::Kind::pin: callbacks_.onPin(drag.tab); break;
-    case TabDragOutcome::Kind::unpin: callbacks_.onUnpin(drag.tab); break;
-    case TabDragOutcome::Kind::assignGroup: actions.assignGroup(drag.tab, outcome.group); break;
+    case TabDragOutcome::Kind::move: callbacks.onMove(*outcome.plan); break;
+    case TabDragOutcome::Kind::pin: callbacks.onPin(drag.tab); break;
+    case TabDragOutcome::Kind::unpin: callbacks.onUnpin(drag.tab); break;
+    case TabDragOutcome::Kind::assignGroup: assignGroup(drag.tab, outcome.group); break;
     }
 }
 
@@ -395,6 +415,17 @@ void SidebarTabList::keyPressEvent(QKeyEvent *event) {
         if (currentIndex().isValid()) {
             activate(currentIndex().row(), Part::row, Qt::NoModifier);
             return;
+        }
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        // The parent's chevron from the keyboard: left folds its nested tabs away, right shows them.
+        if (currentIndex().isValid()) {
+            const auto &row = model_.entry(currentIndex().row()).row;
+            if (row && row->row.hasChildren && row->row.isCollapsed == (event->key() == Qt::Key_Right)) {
+                activate(currentIndex().row(), Part::chevron, Qt::NoModifier);
+                return;
+            }
         }
         break;
     default: break;
@@ -450,37 +481,45 @@ void SidebarTabList::paintEvent(QPaintEvent *event) {
 
 void SidebarTabList::paintDragOverlay(QPainter &painter) {
     const Drag &drag = *drag_;
-    const SidebarListSection *section = sectionByKey(drag.sectionKey);
-    const QColor accent = SidebarRowDelegate::color(style_.theme.accent, style_);
-    if (section && section->window && section->firstRowEntry >= 0 && drag.window) {
-        const int first = section->firstRowEntry;
-        const double firstRowTop = toViewport(QPointF(0, model_.top(first) + model_.entry(first).contentTop())).y();
-        const double width = viewport()->width();
-        if (drag.window->wouldPin) {
-            const QRectF hint(0, firstRowTop - sidebar::kRowPitch, width, sidebar::kRowHeight);
-            const QFont font = SidebarRowDelegate::font(style_, 10, QFont::Medium);
-            const QString text = style_.compact ? QString() : QStringLiteral("Pin in Sidebar");
-            const double textWidth = text.isEmpty() ? 0 : QFontMetricsF(font).horizontalAdvance(text) + 4;
-            const double total = 9 + textWidth;
-            const double left = style_.compact ? hint.center().x() - total / 2 : hint.left() + 8;
-            SymbolCatalog::paint(painter, u"pin.fill", QRectF(left, hint.center().y() - 4.5, 9, 9), accent);
-            if (!text.isEmpty()) {
-                painter.setFont(font);
-                painter.setPen(accent);
-                painter.drawText(QRectF(left + 13, hint.top(), textWidth, hint.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
-            }
-        } else if (drag.window->plan) {
-            const double indent = SafariWindowView::indicatorIndent(drag.window->plan->depth, style_.compact);
-            const QRectF indicator(indent, firstRowTop + SafariWindowView::indicatorY(*drag.window->plan),
-                                   std::max(0.0, width - indent), 2);
-            QPainterPath path;
-            path.addRoundedRect(indicator, 1, 1);
-            painter.fillPath(path, accent);
-        }
-    }
+    // The lifted row first: the drop indicator and the pin hint lie over it.
+    if (const int row = model_.rowOfTab(drag.tabID); row >= 0) paintLiftedRow(painter, row);
 
-    const int row = model_.rowOfTab(drag.tabID);
-    if (row < 0) return;
+    const SidebarListSection *section = sectionByKey(drag.sectionKey);
+    if (!section || !section->window || section->firstRowEntry < 0 || !drag.window) return;
+    const QColor accent = SidebarRowDelegate::color(style_.theme.accent, style_);
+    const int first = section->firstRowEntry;
+    const QPointF firstRow = toViewport(QPointF(0, model_.top(first) + model_.entry(first).contentTop()));
+    const double width = viewport()->width();
+    if (drag.window->wouldPin) {
+        // The symbol and the text side by side, their top-leading corner one pitch above the
+        // first row's.
+        const QPointF origin = firstRow + SafariWindowView::kPinHintOffset;
+        const QFont font = SidebarRowDelegate::font(style_, 10, QFont::Medium);
+        const QString text = style_.compact ? QString() : QStringLiteral("Pin in Sidebar");
+        constexpr double symbolSide = 9;
+        constexpr double spacing = 4;
+        const QFontMetricsF metrics(font);
+        const double height = text.isEmpty() ? symbolSide : std::max(symbolSide, metrics.height());
+        const double midY = origin.y() + height / 2;
+        SymbolCatalog::paint(painter, u"pin.fill", QRectF(origin.x(), midY - symbolSide / 2, symbolSide, symbolSide), accent);
+        if (!text.isEmpty()) {
+            painter.setFont(font);
+            painter.setPen(accent);
+            painter.drawText(QRectF(origin.x() + symbolSide + spacing, origin.y(), metrics.horizontalAdvance(text) + 1, height),
+                             Qt::AlignLeft | Qt::AlignVCenter, text);
+        }
+    } else if (drag.window->plan) {
+        const double indent = SafariWindowView::indicatorIndent(drag.window->plan->depth, style_.compact);
+        const QRectF indicator(indent, firstRow.y() + SafariWindowView::indicatorY(*drag.window->plan),
+                               std::max(0.0, width - indent), 2);
+        QPainterPath path;
+        path.addRoundedRect(indicator, 1, 1);
+        painter.fillPath(path, accent);
+    }
+}
+
+void SidebarTabList::paintLiftedRow(QPainter &painter, int row) {
+    const Drag &drag = *drag_;
     const SidebarListEntry &entry = model_.entry(row);
     const QRect rect = visualRect(model_.index(row));
     const QRectF band = QRectF(rect.left(), rect.top() + entry.contentTop(), rect.width(), entry.content)

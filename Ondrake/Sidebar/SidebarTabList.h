@@ -110,6 +110,7 @@ private:
     void applyStyle();
     void setHoveredTab(const std::optional<QString> &tabID);
     int entryAt(QPoint viewportPoint) const;
+    std::optional<QString> tabAt(QPoint viewportPoint) const;
     Part partAt(int row, QPointF contentPoint) const;
     TabRowGeometry rowGeometry(int row, bool hovered) const;
     const TabRowActions &rowActions() const;
@@ -119,6 +120,7 @@ private:
     void updateDrag(QPointF contentPoint);
     void finishDrag(QPointF contentPoint);
     void paintDragOverlay(QPainter &painter);
+    void paintLiftedRow(QPainter &painter, int row);
     void showMenu(const SidebarMenu &menu, QPoint globalPos);
     std::optional<SafariTab> tabNamed(const QString &tabID) const;
 

@@ -7,6 +7,7 @@ SidebarHeading TabSectionView::heading(bool compact) const {
     SidebarHeading heading;
     heading.title = section.title;
     heading.titleSize = compact ? 9 : 11;
+    heading.minimumScaleFactor = compact ? 0.7 : 1;
     if (!compact) heading.count = count;
     heading.height = kHeadingHeight;
     heading.horizontalPadding = compact ? 2 : 8;

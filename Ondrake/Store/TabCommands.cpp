@@ -29,18 +29,23 @@ TabCommands::ClosePlan TabCommands::closeScope(const std::vector<QString> &asked
                                                const QSet<QString> &locked, const QSet<QString> &pinned) {
     const QSet<QString> asked(askedFor.begin(), askedFor.end());
     QSet<QString> close, keptLocked, keptPinned;
-    for (const auto &window : windows)
+    const bool withNested = behavior == ParentCloseBehavior::parentAndDescendants;
+    for (const auto &window : windows) {
+        // Indexed once per window: walking the whole window for every tab asked for made closing
+        // a long selection quadratic.
+        const auto index = withNested ? nestedTabIndex(window) : NestedTabIndex{};
         for (const auto &tab : window.tabs) {
             if (!asked.contains(tab.id)) continue;
             (locked.contains(tab.id) ? keptLocked : close).insert(tab.id);
-            if (behavior != ParentCloseBehavior::parentAndDescendants) continue;
-            for (const auto &nestedID : subtreeTabIDs(tab.id, window)) {
+            if (!withNested) continue;
+            for (const auto &nestedID : nestedTabIDs(tab.id, index)) {
                 if (asked.contains(nestedID)) continue;
                 if (locked.contains(nestedID)) keptLocked.insert(nestedID);
                 else if (pinned.contains(nestedID)) keptPinned.insert(nestedID);
                 else close.insert(nestedID);
             }
         }
+    }
 
     ClosePlan plan;
     for (const auto &window : windows)

@@ -74,6 +74,7 @@ QCoro::Task<CommandOutcome> TabCommands::setMuted(bool muted, std::vector<Ondrak
     if (ids.empty()) co_return nothingToDo();
     std::vector<CommandOutcome> outcomes;
     outcomes.reserve(ids.size());
+    std::vector<OndrakeID> done;
     for (const auto &id : ids) {
         const auto tab = liveTab(id);
         if (!tab) {
@@ -86,12 +87,15 @@ QCoro::Task<CommandOutcome> TabCommands::setMuted(bool muted, std::vector<Ondrak
             outcomes.push_back(CommandOutcome::unavailable(BrowserCapabilities::mute));
             continue;
         }
-        if (const auto store = records_.lock())
-            store->updateBook([&](TabRecordBook &book) {
-                if (const auto it = book.records.find(id); it != book.records.end()) it->second.muted = muted;
-            });
+        done.push_back(id);
         outcomes.push_back(CommandOutcome::applied());
     }
+    // One write for the whole list, as for pins: muting a long selection copies the book once.
+    if (const auto store = records_.lock(); store && !done.empty())
+        store->updateBook([&](TabRecordBook &book) {
+            for (const auto &id : done)
+                if (const auto it = book.records.find(id); it != book.records.end()) it->second.muted = muted;
+        });
     co_return CommandOutcome::combined(outcomes);
 }
 

@@ -225,7 +225,7 @@ public:
     bool isRefreshing() const { return coalescer_.isRefreshing(); }
     void reportAdapterError(const SafariControllerError &error);
     void browserQuit();
-    void publish(const WindowList &windows, const SidebarState &state);
+    void publish(WindowList windows, const SidebarState &state);
     void applyBrowserEvents(const WindowList &windows);
     void revealTab(const QString &sessionTabID, const WindowList &windows);
     void selectOnly(const QString &sessionTabID);
@@ -390,7 +390,7 @@ private:
     std::unique_ptr<FaviconLoader> faviconLoader_;
     TabIdentityResolver resolver_;
     TabEventDiffer differ_;
-    URLTextCache urlTexts_;
+    ResolvedTabCache resolvedTabs_;
     ResolvedSnapshot lastSnapshot_{{}, {}, true};
     bool hasReceivedBrowserSnapshot_ = false;
     std::optional<std::uint64_t> browserSession_;

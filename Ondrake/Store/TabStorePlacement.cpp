@@ -52,7 +52,7 @@ QCoro::Task<> TabStore::republishAfterMoves() {
     }
     followBrowserSession();
     applyBrowserEvents(windows);
-    publish(windows, SidebarState::ready());
+    publish(std::move(windows), SidebarState::ready());
 }
 
 }  // namespace ondrake

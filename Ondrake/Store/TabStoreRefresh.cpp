@@ -13,7 +13,7 @@ QSet<QString> newFaviconHosts(const std::vector<SafariWindow> &before, const std
         const auto *old = w < before.size() && before[w].safariID == now[w].safariID ? &before[w] : nullptr;
         const auto &tabs = now[w].tabs;
         for (std::size_t i = 0; i < tabs.size(); ++i) {
-            if (old && i < old->tabs.size() && old->tabs[i].id == tabs[i].id && old->tabs[i].url == tabs[i].url)
+            if (old && i < old->tabs.size() && old->tabs[i].id == tabs[i].id && sameURL(old->tabs[i].url, tabs[i].url))
                 continue;
             if (const auto host = FaviconLoader::faviconHost(tabs[i].url)) hosts.insert(*host);
         }
@@ -48,7 +48,7 @@ QCoro::Task<> TabStore::refresh() {
     }
     followBrowserSession();
     applyBrowserEvents(windows);
-    publish(windows, SidebarState::ready());
+    publish(std::move(windows), SidebarState::ready());
     co_await restoreReattachedNesting();
     co_await placePendingRestores();
     co_await nestLinkedTabs();
@@ -115,12 +115,12 @@ void TabStore::browserQuit() {
     logger_.debug("Browser quit; unbound %ld record(s)", qint64(open.size()));
 }
 
-void TabStore::publish(const WindowList &windows, const SidebarState &state) {
+void TabStore::publish(WindowList windows, const SidebarState &state) {
     windowOrdering_.update(windows);
-    const bool windowsChanged = windows_ != windows;
-    if (windowsChanged) {
+    if (windows_ != windows) {
         faviconLoader_->request(newFaviconHosts(windows_, windows));
-        windows_ = windows;
+        // Taken over whole: copying would touch every tab's texts once more.
+        windows_ = std::move(windows);
         qint64 tabCount = 0;
         for (const auto &window : windows_) tabCount += qint64(window.tabs.size());
         logger_.debug("Published %ld window(s), %ld tab(s)", qint64(windows_.size()), tabCount);
@@ -128,7 +128,7 @@ void TabStore::publish(const WindowList &windows, const SidebarState &state) {
     }
     if (!collapsedTabIDs_.isEmpty()) {
         StringSet present;
-        for (const auto &window : windows)
+        for (const auto &window : windows_)
             for (const auto &tab : window.tabs) present.insert(tab.id);
         if (!present.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(present));
     }
@@ -146,8 +146,7 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
     hasReceivedBrowserSnapshot_ = true;
 
     const auto mapping = resolver_.resolve(windows);
-    auto current = makeResolvedSnapshot(windows, mapping, &urlTexts_);
-    urlTexts_.trim(qsizetype(current.tabs.size()));
+    auto current = makeResolvedSnapshot(windows, mapping, &resolvedTabs_);
     const auto events = differ_.diff(lastSnapshot_.tabs, lastSnapshot_.windowIDs, current.tabs, current.windowIDs,
                                      current.browserWasRunning);
     if (ondrakeIDs_ != mapping) {
@@ -192,8 +191,13 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
         --pendingNewTabScrollPolls_;
     }
 
+    // The snapshot the next poll is compared with; the one it replaces is written over next time.
+    const auto keepAsLastSnapshot = [this](ResolvedSnapshot &&snapshot) {
+        std::swap(lastSnapshot_, snapshot);
+        resolvedTabs_.recycle(std::move(snapshot.tabs));
+    };
     if (events.empty()) {
-        lastSnapshot_ = std::move(current);
+        keepAsLastSnapshot(std::move(current));
         return;
     }
 
@@ -226,21 +230,13 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
         });
     }
 
-    // Events touch only the records they name: those are kept aside to tell whether anything
-    // changed, instead of copying the whole book on every poll.
-    std::map<OndrakeID, std::optional<TabRecord>> before;
-    for (const auto &event : events)
-        if (const auto id = event.tabID()) before.try_emplace(*id, book_.record(*id));
-
     const bool closedTabHistory = flags_->isEnabled(FeatureFlag::closedTabHistory());
-    book_.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory);
+    const bool changed = book_.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory);
     for (const auto &event : events)
         if (const auto *closed = event.as<TabEvent::TabClosed>())
             if (const auto it = book_.records.find(closed->id); it != book_.records.end() && it->second.hasUserState())
                 resolver_.release(it->second);
-    lastSnapshot_ = std::move(current);
-    const bool changed = std::any_of(before.begin(), before.end(),
-                                     [&](const auto &entry) { return book_.record(entry.first) != entry.second; });
+    keepAsLastSnapshot(std::move(current));
     if (changed) {
         Q_EMIT recordsChanged();
         scheduleSave();

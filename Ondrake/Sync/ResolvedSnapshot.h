@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Sync/ResolvedTab.h"
+#include "Sync/ResolvedTabCache.h"
 #include "Sync/TabIdentityMapping.h"
 
 #include "Browser/SafariTab.h"
@@ -15,20 +17,6 @@
 
 namespace ondrake {
 
-// One browser tab after identity resolution.
-struct ResolvedTab {
-    OndrakeID ondrakeID;
-    QString sessionTabID;
-    std::int64_t windowID = 0;
-    std::int64_t index = 0;
-    QString title;
-    std::optional<QString> url;  // absolute text
-    bool isActive = false;
-    std::optional<OndrakeID> parentOndrakeID;
-
-    bool operator==(const ResolvedTab &) const = default;
-};
-
 // One poll with persistent identities: tabs window by window in the browser's order.
 struct ResolvedSnapshot {
     std::vector<ResolvedTab> tabs;
@@ -38,26 +26,9 @@ struct ResolvedSnapshot {
     bool operator==(const ResolvedSnapshot &) const = default;
 };
 
-// The absolute text of each tab's address, kept from poll to poll: most addresses come back
-// unchanged, and writing one out costs more than all the rest of a tab's resolution.
-class URLTextCache {
-public:
-    QString text(const QString &sessionTabID, const QUrl &url);
-    // After a poll of that many tabs: forgets the tabs that are gone, once they outnumber them.
-    void trim(qsizetype tabCount);
-    qsizetype size() const { return entries_.size(); }
-
-private:
-    struct Entry {
-        QUrl url;
-        QString text;
-    };
-    QHash<QString, Entry> entries_;
-};
-
 // Tabs without an entry in the mapping are left out; a parent without one counts as none.
-// A poller passes its cache.
+// A poller passes its cache, and the snapshot is written over the tabs it recycled there.
 ResolvedSnapshot makeResolvedSnapshot(const std::vector<SafariWindow> &windows, const TabIdentityMapping &mapping,
-                                      URLTextCache *cache = nullptr);
+                                      ResolvedTabCache *cache = nullptr);
 
 }  // namespace ondrake

@@ -1,9 +1,14 @@
 #include "TabEventDiffer.h"
 
 #include <QHash>
+#include <QHashFunctions>
 #include <QSet>
+#include <QUuid>
 
+#include <cstdint>
+#include <optional>
 #include <unordered_set>
+#include <vector>
 
 namespace ondrake {
 
@@ -22,6 +27,50 @@ namespace {
 constexpr std::ptrdiff_t kAbsent = -1;
 constexpr std::ptrdiff_t kRepeated = -2;  // a later tab with an identity seen before in the same list
 
+// Each identity's first position in a list of tabs. Open addressing over one flat array: a poll
+// of thousands of tabs builds it afresh, and a lookup reads one place in memory instead of
+// following a node.
+class FirstPositions {
+public:
+    explicit FirstPositions(std::size_t count) {
+        std::size_t capacity = 16;
+        while (capacity < count + count / 3) capacity *= 2;
+        slots_.resize(capacity);
+        mask_ = capacity - 1;
+    }
+
+    // False when the identity has a position already, which it keeps.
+    bool insert(const OndrakeID &id, std::size_t position) {
+        auto &slot = slots_[find(id)];
+        if (slot.position != 0) return false;
+        slot = Slot{id.rawValue(), std::uint32_t(position + 1)};
+        return true;
+    }
+
+    std::optional<std::size_t> position(const OndrakeID &id) const {
+        const auto &slot = slots_[find(id)];
+        if (slot.position == 0) return std::nullopt;
+        return slot.position - 1;
+    }
+
+private:
+    struct Slot {
+        QUuid key;
+        std::uint32_t position = 0;  // 1-based; 0 marks a free slot
+    };
+
+    // The slot that holds the identity, or the free one where it belongs.
+    std::size_t find(const OndrakeID &id) const {
+        std::size_t i = qHash(id, seed_) & mask_;
+        while (slots_[i].position != 0 && slots_[i].key != id.rawValue()) i = (i + 1) & mask_;
+        return i;
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+    std::size_t seed_ = QHashSeed::globalSeed();
+};
+
 }  // namespace
 
 std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previousTabs,
@@ -34,15 +83,9 @@ std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previ
 
     // Each identity's first previous tab. A poll mostly repeats the last one, so a current tab is
     // first looked for at its own position, and only then in the index.
-    QHash<OndrakeID, std::size_t> previousIndex;
-    previousIndex.reserve(qsizetype(previousTabs.size()));
+    FirstPositions previousIndex(previousTabs.size());
     std::vector<bool> firstOfItsIdentity(previousTabs.size(), false);
-    for (std::size_t p = 0; p < previousTabs.size(); ++p) {
-        auto &slot = previousIndex[previousTabs[p].ondrakeID];
-        if (slot != 0) continue;
-        slot = p + 1;  // 1-based, so 0 marks a fresh slot
-        firstOfItsIdentity[p] = true;
-    }
+    for (std::size_t p = 0; p < previousTabs.size(); ++p) firstOfItsIdentity[p] = previousIndex.insert(previousTabs[p].ondrakeID, p);
     const std::unordered_set<std::int64_t> previousWindows(previousWindowIDs.begin(), previousWindowIDs.end());
     const std::unordered_set<std::int64_t> currentWindows(currentWindowIDs.begin(), currentWindowIDs.end());
 
@@ -55,8 +98,8 @@ std::vector<TabEvent> TabEventDiffer::diff(const std::vector<ResolvedTab> &previ
         std::ptrdiff_t p = kAbsent;
         if (i < previousTabs.size() && firstOfItsIdentity[i] && previousTabs[i].ondrakeID == id) {
             p = std::ptrdiff_t(i);
-        } else if (const auto found = previousIndex.constFind(id); found != previousIndex.cend()) {
-            p = std::ptrdiff_t(*found) - 1;
+        } else if (const auto found = previousIndex.position(id)) {
+            p = std::ptrdiff_t(*found);
         }
         if (p == kAbsent) {
             if (newIdentities.contains(id)) before[i] = kRepeated;

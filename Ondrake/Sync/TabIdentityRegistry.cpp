@@ -34,9 +34,9 @@ public:
     }
 
     // The nearest remembered entry with the tab's URL (and title, when asked), the earlier one on a tie.
-    std::optional<QString> takeNearest(const SafariSnapshot::RawTab &tab, bool matchTitle) {
+    const TabIdentityRegistry::Entry *takeNearest(const SafariSnapshot::RawTab &tab, bool matchTitle) {
         const auto it = byURL_.find(tab.url);
-        if (it == byURL_.end()) return std::nullopt;
+        if (it == byURL_.end()) return nullptr;
         int best = -1;
         std::int64_t bestDistance = 0;
         for (const int p : it.value()) {
@@ -52,19 +52,19 @@ public:
         return take(best);
     }
 
-    std::optional<QString> takeAtIndex(std::int64_t index) {
+    const TabIdentityRegistry::Entry *takeAtIndex(std::int64_t index) {
         const auto it = byIndex_.find(index);
-        if (it == byIndex_.end()) return std::nullopt;
+        if (it == byIndex_.end()) return nullptr;
         for (const int p : it->second)
             if (!taken_[std::size_t(p)]) return take(p);
-        return std::nullopt;
+        return nullptr;
     }
 
 private:
-    std::optional<QString> take(int position) {
-        if (position < 0) return std::nullopt;
+    const TabIdentityRegistry::Entry *take(int position) {
+        if (position < 0) return nullptr;
         taken_[std::size_t(position)] = true;
-        return entries_[std::size_t(position)]->id;
+        return entries_[std::size_t(position)];
     }
 
     std::vector<const TabIdentityRegistry::Entry *> entries_;
@@ -138,17 +138,24 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         Candidates candidates(prev, claimed);
 
         std::vector<std::optional<QString>> ids(w->tabs.size());
+        // The entry of this window that gave the tab its id, if one did.
+        std::vector<const Entry *> from(w->tabs.size(), nullptr);
+        const auto take = [&](std::size_t i, const Entry *entry) {
+            if (!entry) return;
+            ids[i] = entry->id;
+            from[i] = entry;
+        };
         if (!moved.isEmpty()) {
             for (std::size_t i = 0; i < w->tabs.size(); ++i)
                 if (const auto m = moved.constFind(w->tabs[i].url); m != moved.cend()) ids[i] = *m;
         }
         for (std::size_t i = 0; i < w->tabs.size(); ++i)
-            if (!ids[i]) ids[i] = candidates.takeNearest(w->tabs[i], true);
+            if (!ids[i]) take(i, candidates.takeNearest(w->tabs[i], true));
         for (std::size_t i = 0; i < w->tabs.size(); ++i)
-            if (!ids[i]) ids[i] = candidates.takeNearest(w->tabs[i], false);
+            if (!ids[i]) take(i, candidates.takeNearest(w->tabs[i], false));
         if (w->tabs.size() == prev.size()) {
             for (std::size_t i = 0; i < w->tabs.size(); ++i)
-                if (!ids[i]) ids[i] = candidates.takeAtIndex(w->tabs[i].index);
+                if (!ids[i]) take(i, candidates.takeAtIndex(w->tabs[i].index));
         }
         for (auto &id : ids)
             if (!id) id = QStringLiteral("tab-") + QString::number(nextSerial_++);
@@ -162,12 +169,15 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         window.tabs.reserve(w->tabs.size());
         for (std::size_t i = 0; i < w->tabs.size(); ++i) {
             const auto &raw = w->tabs[i];
-            entries.push_back({*ids[i], raw.url, raw.title, raw.index});
+            // An unchanged title goes on as the text the last poll had, so whoever compares the
+            // two polls later finds one shared value instead of reading both.
+            const QString &rawTitle = from[i] && from[i]->title == raw.title ? from[i]->title : raw.title;
+            entries.push_back({*ids[i], raw.url, rawTitle, raw.index});
             SafariTab tab;
             tab.id = *ids[i];
             tab.windowID = w->id;
             tab.index = raw.index;
-            tab.title = displayTitle(raw.title, raw.url);
+            tab.title = displayTitle(rawTitle, raw.url);
             auto &info = now[raw.url];
             if (info.count == 1) info.id = tab.id;
             tab.url = parsedURL(info, raw.url);

@@ -37,7 +37,7 @@ void TabIdentityResolver::loadPool(const std::vector<TabRecord> &records) {
 }
 
 void TabIdentityResolver::release(const TabRecord &record) {
-    if (record.sessionTabID) bindings_.remove(*record.sessionTabID);
+    if (record.sessionTabID && bindings_.remove(*record.sessionTabID)) lastOrderValid_ = false;
     if (pooled_.contains(record.id)) return;
     // A released record may be closed (its tab went away but it carries user state); it still
     // waits for a tab to show its page again.
@@ -47,10 +47,25 @@ void TabIdentityResolver::release(const TabRecord &record) {
 
 void TabIdentityResolver::unbindAll(const std::vector<TabRecord> &records) {
     bindings_.clear();
+    lastOrderValid_ = false;
     for (const auto &record : records) poolIfOpen(record);
 }
 
+bool TabIdentityResolver::repeatsLastPoll(const std::vector<SafariWindow> &windows) const {
+    if (!lastOrderValid_) return false;
+    std::size_t position = 0;
+    for (const auto &window : windows)
+        for (const auto &tab : window.tabs) {
+            // Equal ids mostly share their text, which makes the comparison a pointer check.
+            if (position >= lastOrder_.size() || lastOrder_[position] != tab.id) return false;
+            ++position;
+        }
+    return position == lastOrder_.size();
+}
+
 TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> &windows) {
+    if (repeatsLastPoll(windows)) return bindings_;
+
     std::vector<Pending> pending;
     qsizetype tabCount = 0;
     for (std::size_t w = 0; w < windows.size(); ++w) {
@@ -66,8 +81,14 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
             });
         }
     }
-    // The usual poll: the same tabs as last time, all bound. Session ids are unique within a
-    // poll, so the bindings are the mapping as they stand.
+    lastOrder_.clear();
+    lastOrder_.reserve(std::size_t(tabCount));
+    for (const auto &window : windows)
+        for (const auto &tab : window.tabs) lastOrder_.push_back(tab.id);
+    // Session ids are unique within a poll: then the mapping's keys are exactly these ids.
+    lastOrderValid_ = true;
+
+    // Bound already, though in another order: the bindings are the mapping as they stand.
     if (pending.empty() && tabCount == bindings_.size()) return bindings_;
 
     TabIdentityMapping mapping;

@@ -61,9 +61,16 @@ public:
 
 private:
     void poolIfOpen(const TabRecord &record);
+    // The poll shows the session ids of the last one, in the same order, and none was unbound
+    // since: the bindings answer it as they stand.
+    bool repeatsLastPoll(const std::vector<SafariWindow> &windows) const;
 
     const Logger logger_{QStringLiteral("Identity")};
     TabIdentityMapping bindings_;
+    // The last poll's session ids in poll order while they are exactly the bindings' keys; a
+    // sequential comparison with it spares a hash lookup per tab in the usual poll.
+    std::vector<QString> lastOrder_;
+    bool lastOrderValid_ = false;
     std::vector<PoolEntry> pool_;
     QSet<OndrakeID> pooled_;  // the ids in pool_
 };

@@ -17,18 +17,31 @@ std::optional<TabLocation> locateTab(const QString &sessionTabID, const std::vec
 }
 
 std::vector<QString> subtreeTabIDs(const QString &sessionTabID, const SafariWindow &window) {
-    QHash<QString, std::vector<QString>> children;
+    const auto index = nestedTabIndex(window);
+    if (index.isEmpty()) return {};
+    const auto nested = nestedTabIDs(sessionTabID, index);
+    std::vector<QString> ordered;
+    for (const auto &tab : window.tabs)
+        if (nested.contains(tab.id)) ordered.push_back(tab.id);
+    return ordered;
+}
+
+NestedTabIndex nestedTabIndex(const SafariWindow &window) {
+    NestedTabIndex children;
     for (const auto &tab : window.tabs)
         if (tab.parentID) children[*tab.parentID].push_back(tab.id);
-    if (children.isEmpty()) return {};
+    return children;
+}
 
+QSet<QString> nestedTabIDs(const QString &sessionTabID, const NestedTabIndex &index) {
     QSet<QString> nested;
+    if (index.isEmpty()) return nested;
     std::vector<QString> level{sessionTabID};
     for (int depth = 0; depth < kMaxDepth && !level.empty(); ++depth) {
         std::vector<QString> next;
         for (const auto &parent : level) {
-            const auto found = children.constFind(parent);
-            if (found == children.cend()) continue;
+            const auto found = index.constFind(parent);
+            if (found == index.cend()) continue;
             for (const auto &child : *found) {
                 // A loop in the links leads back up; each tab is taken once.
                 if (child == sessionTabID || nested.contains(child)) continue;
@@ -38,11 +51,7 @@ std::vector<QString> subtreeTabIDs(const QString &sessionTabID, const SafariWind
         }
         level = std::move(next);
     }
-
-    std::vector<QString> ordered;
-    for (const auto &tab : window.tabs)
-        if (nested.contains(tab.id)) ordered.push_back(tab.id);
-    return ordered;
+    return nested;
 }
 
 }  // namespace ondrake

@@ -2,6 +2,8 @@
 
 #include "Browser/SafariTab.h"
 
+#include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -21,5 +23,12 @@ std::optional<TabLocation> locateTab(const QString &sessionTabID, const std::vec
 // The ids of the window's tabs nested under the tab at any depth, in the window's tab order,
 // the tab itself never among them. Looks at most 64 levels down.
 std::vector<QString> subtreeTabIDs(const QString &sessionTabID, const SafariWindow &window);
+
+// A window's tab ids by the tab they are nested under, made once to ask about many subtrees
+// without walking the whole window for each.
+using NestedTabIndex = QHash<QString, std::vector<QString>>;
+NestedTabIndex nestedTabIndex(const SafariWindow &window);
+// What subtreeTabIDs finds, as a set.
+QSet<QString> nestedTabIDs(const QString &sessionTabID, const NestedTabIndex &index);
 
 }  // namespace ondrake

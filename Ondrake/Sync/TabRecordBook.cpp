@@ -169,19 +169,30 @@ int TabRecordBook::prune(const QDateTime &now, Seconds interval) {
     return int(removed);
 }
 
-void TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &date) {
+namespace {
+// Assigns only a different value, and notes that it did.
+template<typename T, typename U>
+void assign(T &field, U &&value, bool &changed) {
+    if (field == value) return;
+    field = std::forward<U>(value);
+    changed = true;
+}
+}  // namespace
+
+bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &date) {
     if (const auto it = records.find(tab.ondrakeID); it != records.end()) {
         auto &r = it->second;
-        r.sessionTabID = tab.sessionTabID;
-        r.windowID = tab.windowID;
-        r.index = tab.index;
-        r.url = tab.url;
-        r.title = tab.title;
-        r.faviconHost = faviconHostOfURLText(tab.url);
-        r.parentID = tab.parentOndrakeID;
-        r.closedAt.reset();
-        if (tab.isActive) r.lastActivatedAt = date;
-        return;
+        bool changed = false;
+        assign(r.sessionTabID, std::optional<QString>(tab.sessionTabID), changed);
+        assign(r.windowID, std::optional<qint64>(tab.windowID), changed);
+        assign(r.index, std::optional<qint64>(tab.index), changed);
+        assign(r.url, tab.url, changed);
+        assign(r.title, tab.title, changed);
+        assign(r.faviconHost, faviconHostOfURLText(tab.url), changed);
+        assign(r.parentID, tab.parentOndrakeID, changed);
+        assign(r.closedAt, std::optional<QDateTime>(), changed);
+        if (tab.isActive) assign(r.lastActivatedAt, std::optional<QDateTime>(date), changed);
+        return changed;
     }
     TabRecord r{
         .id = tab.ondrakeID,
@@ -196,6 +207,7 @@ void TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &da
         .lastActivatedAt = tab.isActive ? std::optional<QDateTime>(date) : std::nullopt,
     };
     records.emplace(tab.ondrakeID, std::move(r));
+    return true;
 }
 
 namespace {
@@ -220,17 +232,24 @@ private:
 };
 }  // namespace
 
-void TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs,
+bool TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs,
                           const QDateTime &date, bool closedTabHistory) {
     FirstTabs firstTab(tabs);
+    bool changed = false;
+    // The events about one tab mostly come one after another: its record is looked up once.
+    std::optional<OndrakeID> lastID;
+    auto last = records.end();
     for (const auto &event : events) {
         if (const auto *created = event.as<TabEvent::TabCreated>()) {
-            if (const auto *tab = firstTab(created->id)) recordCreatedTab(*tab, date);
+            if (const auto *tab = firstTab(created->id)) changed = recordCreatedTab(*tab, date) || changed;
+            lastID.reset();
             continue;
         }
         const auto id = event.tabID();
         if (!id) continue;
-        const auto it = records.find(*id);
+        const auto it = lastID == id ? last : records.find(*id);
+        lastID = id;
+        last = it;
         if (it == records.end()) continue;
         auto &r = it->second;
 
@@ -240,29 +259,32 @@ void TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector
                 if constexpr (std::is_same_v<Case, TabEvent::TabClosed>) {
                     if (!closedTabHistory && !r.hasUserState()) {
                         records.erase(it);
+                        last = records.end();
+                        changed = true;
                         return;
                     }
-                    r.closedAt = date;
-                    r.sessionTabID.reset();
-                    r.windowID.reset();
+                    assign(r.closedAt, std::optional<QDateTime>(date), changed);
+                    assign(r.sessionTabID, std::optional<QString>(), changed);
+                    assign(r.windowID, std::optional<qint64>(), changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::TabActivated>) {
-                    r.lastActivatedAt = date;
+                    assign(r.lastActivatedAt, std::optional<QDateTime>(date), changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::URLChanged>) {
-                    r.url = e.to;
-                    r.faviconHost = faviconHostOfURLText(e.to);
+                    assign(r.url, e.to, changed);
+                    assign(r.faviconHost, faviconHostOfURLText(e.to), changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::TitleChanged>) {
-                    r.title = e.to;
+                    assign(r.title, e.to, changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::TabMovedToWindow>) {
-                    r.windowID = e.to;
-                    if (const auto *tab = firstTab(e.id)) r.index = tab->index;
+                    assign(r.windowID, std::optional<qint64>(e.to), changed);
+                    if (const auto *tab = firstTab(e.id)) assign(r.index, std::optional<qint64>(tab->index), changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::TabReordered>) {
-                    r.index = e.to;
+                    assign(r.index, std::optional<qint64>(e.to), changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::ParentChanged>) {
-                    r.parentID = e.to;
+                    assign(r.parentID, e.to, changed);
                 }
             },
             event.payload);
     }
+    return changed;
 }
 
 }  // namespace ondrake

@@ -72,11 +72,11 @@ struct TabRecordBook {
 
     // Makes the records follow one poll: `tabs` is the snapshot the events were computed against,
     // `date` the poll's time. With the history off, a closed tab's record without user state is
-    // forgotten instead of closed.
-    void apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs, const QDateTime &date,
+    // forgotten instead of closed. Answers whether any record changed.
+    bool apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs, const QDateTime &date,
                bool closedTabHistory);
-    // A tab appeared: its record is reattached, or made.
-    void recordCreatedTab(const ResolvedTab &tab, const QDateTime &date);
+    // A tab appeared: its record is reattached, or made. Answers whether the book changed.
+    bool recordCreatedTab(const ResolvedTab &tab, const QDateTime &date);
 
     bool operator==(const TabRecordBook &) const = default;
 };

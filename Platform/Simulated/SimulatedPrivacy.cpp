@@ -1,5 +1,7 @@
 #include "SimulatedPrivacy.h"
 
+#include "Log.h"
+
 namespace ondrake {
 
 bool SimulatedPrivacy::isProcessTrustedWithOptions(bool prompt) {
@@ -19,6 +21,11 @@ std::int32_t SimulatedPrivacy::determinePermissionToAutomate(const AutomationTar
     if (automationAnswer_ == errAEEventWouldRequireUserConsent && askUserIfNeeded && consentResponse_)
         automationAnswer_ = *consentResponse_ ? noErr : errAEEventNotPermitted;
     return automationAnswer_;
+}
+
+void SimulatedPrivacy::openSystemSettings(const QString &paneAddress) {
+    openedSettingsPanes_.push_back(paneAddress);
+    Logger(QStringLiteral("Permission")).info("System Settings asked to open %{public}s", paneAddress);
 }
 
 }  // namespace ondrake

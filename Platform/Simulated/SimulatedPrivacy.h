@@ -36,6 +36,10 @@ public:
     void setAddressFails(bool fails) { addressFails_ = fails; }
     const std::vector<AutomationQuestion> &automationQuestions() const { return questions_; }
 
+    // Nothing shows; the request is kept and logged.
+    void openSystemSettings(const QString &paneAddress) override;
+    const std::vector<QString> &openedSettingsPanes() const { return openedSettingsPanes_; }
+
 private:
     const SimulatedWorkspace &workspace_;
     bool trusted_ = false;
@@ -44,6 +48,7 @@ private:
     std::optional<bool> consentResponse_;
     bool addressFails_ = false;
     std::vector<AutomationQuestion> questions_;
+    std::vector<QString> openedSettingsPanes_;
 };
 
 }  // namespace ondrake

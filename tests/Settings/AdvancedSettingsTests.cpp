@@ -47,6 +47,7 @@ TEST(AdvancedSettings, TheSearchMatchesEveryWordInTheShownTextsOnly) {
         {QStringLiteral("   "), all},
         {QStringLiteral("seam EDGE"), {kStrength, kSeamWidth}},
         {QStringLiteral("  séam\tedge "), {kStrength, kSeamWidth}},
+        {QStringLiteral("seam\u00a0edge\u2003"), {kStrength, kSeamWidth}},  // any white space parts words
         {QStringLiteral("hz sample"), {kRate}},
         {QStringLiteral("predicting"), {QStringLiteral("ImmersiveTrackingMode")}},  // an option's title
         {QStringLiteral("SidebarSeamStrength"), {}},                               // keys are not searched

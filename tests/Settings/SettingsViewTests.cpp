@@ -28,7 +28,6 @@ TEST(SettingsView, ShowsTheFourPanesInOrderFeaturesFirst) {
     EXPECT_EQ(labels, (QStringList{"Features", "Appearance", "Updates", "Advanced"}));
     EXPECT_EQ(names, (QStringList{"features", "appearance", "updates", "advanced"}));
     EXPECT_EQ(window.view.currentIndex(), 0);
-    std::cerr << "TABBAR " << window.view.tabBar()->sizeHint().width() << " icon " << window.view.iconSize().width() << " font " << window.view.tabBar()->font().pixelSize() << "/" << window.view.tabBar()->font().pointSizeF() << "\n";
 }
 
 TEST(SettingsView, IsAsWideAsAPaneAndAsTallAsTheOneShown) {

@@ -14,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace ondrake;
 
 namespace {
@@ -160,6 +162,21 @@ TEST_F(ExtensionBridgeTest, AFolderMadeAnewIsWatchedAgain) {
     write(sampleState(now, 3));  // and the new watch works without a notification
     ASSERT_TRUE(published.count() > 2 || published.wait(10000));
     EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 3);
+}
+
+// Whatever lands in the shared folder must not hold up the application: a pipe in place of the file
+// is passed over without waiting for a writer, and a regular file after it is read as usual.
+TEST_F(ExtensionBridgeTest, APipeInPlaceOfTheFileIsPassedOver) {
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file()).constData(), 0600), 0);
+    bridge.start();
+    EXPECT_FALSE(bridge.state());
+    EXPECT_EQ(published.count(), 0);
+
+    ASSERT_TRUE(QFile::remove(file()));
+    write(sampleState(now));
+    notify();
+    EXPECT_EQ(bridge.state(), sampleState(now));
 }
 
 // The real handler program, started as the browser would start it, writing under the same home.

@@ -88,6 +88,34 @@ TEST(UpdateController, WritesASettingToTheUpdaterOnlyWhenItDiffers) {
     EXPECT_EQ(world.updater->settingWrites(), before + 2);
 }
 
+// The updater may change a setting itself (its update window offers automatic downloads) while
+// the mirror still holds the old value: writing the other setting must not put it back.
+TEST(UpdateController, ASettingWritesOnlyItsOwnTwin) {
+    struct Case {
+        const char *name;
+        std::function<void(SimulatedUpdater &)> behindTheBack;
+        std::function<void(UpdateController &)> write;
+        bool checks, downloads;  // the updater's settings afterwards
+    };
+    const std::vector<Case> cases = {
+        {"downloads changed by the updater, checks written",
+         [](SimulatedUpdater &u) { u.setAutomaticallyDownloadsUpdates(true); },
+         [](UpdateController &c) { c.setChecksAutomatically(true); }, true, true},
+        {"checks changed by the updater, downloads written",
+         [](SimulatedUpdater &u) { u.setAutomaticallyChecksForUpdates(true); },
+         [](UpdateController &c) { c.setDownloadsAutomatically(true); }, true, true},
+    };
+    for (const Case &c : cases) {
+        UpdaterWorld world([](SimulatedUpdater &u) { u.setAllowsAutomaticUpdates(true); });
+        c.behindTheBack(*world.updater);
+        const int before = world.updater->settingWrites();
+        c.write(*world.controller);
+        EXPECT_EQ(world.updater->automaticallyChecksForUpdates(), c.checks) << c.name;
+        EXPECT_EQ(world.updater->automaticallyDownloadsUpdates(), c.downloads) << c.name;
+        EXPECT_EQ(world.updater->settingWrites(), before + 1) << c.name;
+    }
+}
+
 TEST(UpdateController, CanCheckFollowsTheUpdaterWhileACheckRuns) {
     UpdaterWorld world([](SimulatedUpdater &u) { u.setFeedURL(QUrl(QStringLiteral("https://updates.example/feed.xml"))); });
     QSignalSpy canCheckChanged(world.controller.get(), &UpdateController::canCheckChanged);

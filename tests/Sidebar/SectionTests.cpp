@@ -295,6 +295,18 @@ TEST(TabSectionView, HeadingCountsItsRowsInTheFullFormOnly) {
     EXPECT_EQ(view.heading(true).count, std::nullopt);
     EXPECT_EQ(view.heading(true).titleSize, 9);
     EXPECT_EQ(view.heading(false).accessibilityLabel, QStringLiteral("Today, 5 tabs"));
+
+    // On the narrow rail a long title shrinks down to seven tenths of its size, then is cut.
+    const struct {
+        bool compact;
+        double natural, available, size;
+    } cases[] = {
+        {true, 40, 50, 9}, {true, 50, 40, 9 * 0.8}, {true, 100, 40, 9 * 0.7}, {true, 100, -5, 9 * 0.7},
+        {false, 100, 40, 11},
+    };
+    for (const auto &c : cases)
+        EXPECT_DOUBLE_EQ(view.heading(c.compact).fittedTitleSize(c.natural, c.available), c.size)
+            << c.compact << " " << c.natural << " in " << c.available;
 }
 
 }  // namespace

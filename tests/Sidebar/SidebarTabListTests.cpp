@@ -329,6 +329,55 @@ TEST(SidebarTabList, ClicksReachTheRowActions) {
     EXPECT_EQ(recorder.calls, (QStringList{"click(r1, 3)", "click(r1, 12)", "toggleSubtree(r2)", "close(r3)", "close(w1)"}));
 }
 
+// A host may hand the list new actions or rebuild it from inside any of its callbacks (the store
+// publishes synchronously); what the callback was given must stay valid while it runs.
+TEST(SidebarTabList, CallbacksMayReplaceTheActionsOrRebuildTheList) {
+    ListWorld world;
+    QStringList calls;
+    const QString note = QStringLiteral("a note long enough to live outside the closure");
+    TabRowActions actions;
+    actions.click = [&, note](const SafariTab &tab, SidebarModifiers) {
+        world.list->setActions({});
+        calls << QStringLiteral("click ") + tab.id + QStringLiteral(" ") + note.left(6);
+    };
+    actions.close = [&](const SafariTab &tab) {
+        world.store->toggleCollapsed(QStringLiteral("w1"));  // folds the clicked row away
+        world.list->rebuild();
+        calls << QStringLiteral("close ") + tab.id;
+    };
+    world.list->setActions(actions);
+    SidebarTabList::Callbacks callbacks;
+    callbacks.onToggleWindowCollapse = [&, note](const SafariWindow &window) {
+        world.store->toggleWindowCollapsed(window.safariID);
+        world.list->setCallbacks({});
+        world.list->rebuild();
+        calls << QStringLiteral("fold %1 of %2 tabs ").arg(window.safariID).arg(window.tabs.size()) + note.left(6);
+    };
+    world.list->setCallbacks(callbacks);
+    QWidget *viewport = world.list->viewport();
+
+    QTest::mouseClick(viewport, Qt::MiddleButton, {}, world.band(QStringLiteral("w1a")).center());
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, world.band(QStringLiteral("r3")).center());
+    const int heading = world.rowOf(QStringLiteral("w1")) - 1;
+    const QRect rect = world.list->visualRect(world.list->rowModel().index(heading));
+    QTest::mouseClick(viewport, Qt::LeftButton, {},
+                      QPoint(rect.center().x(), rect.top() + world.list->rowModel().entry(heading).contentTop() + 5));
+    EXPECT_EQ(calls, (QStringList{"close w1a", "click r3 a note", "fold 2 of 3 tabs a note"}));
+}
+
+// The close button belongs to the row under the pointer, also when the rows moved under it.
+TEST(SidebarTabList, HoverFollowsRowsThatMoveUnderAStillPointer) {
+    ListWorld world;
+    QWidget *viewport = world.list->viewport();
+    const QPoint pointer = world.band(QStringLiteral("r1b")).center();
+    QTest::mouseMove(viewport, pointer);
+    ASSERT_EQ(world.list->hoveredTab(), QStringLiteral("r1b"));
+    world.store->toggleCollapsed(QStringLiteral("r1"));  // r1a and r1b fold away, r3 moves up under the pointer
+    world.settle();
+    EXPECT_TRUE(world.band(QStringLiteral("r3")).contains(pointer));
+    EXPECT_EQ(world.list->hoveredTab(), QStringLiteral("r3"));
+}
+
 TEST(SidebarTabList, HeadingsFoldTheirSectionsAndGroupsHaveAMenu) {
     ListWorld world;
     QStringList calls;
@@ -371,6 +420,19 @@ TEST(SidebarTabList, KeyboardReachesTheRows) {
     QTest::keyClick(world.list, Qt::Key_Down);
     QTest::keyClick(world.list, Qt::Key_Return);
     EXPECT_EQ(recorder.calls, QStringList{"click(p1, 0)"});
+
+    // Left folds an open parent, right opens a folded one; other rows ignore both.
+    recorder.calls.clear();
+    const struct {
+        const char *tab;
+        Qt::Key key;
+    } presses[] = {{"r1", Qt::Key_Left}, {"r1", Qt::Key_Right}, {"r2", Qt::Key_Left}, {"r2", Qt::Key_Right},
+                   {"r3", Qt::Key_Left}, {"r3", Qt::Key_Right}};
+    for (const auto &press : presses) {
+        world.list->setCurrentIndex(world.list->rowModel().index(world.rowOf(QString::fromLatin1(press.tab))));
+        QTest::keyClick(world.list, press.key);
+    }
+    EXPECT_EQ(recorder.calls, (QStringList{"toggleSubtree(r1)", "toggleSubtree(r2)"}));
 }
 
 // MARK: Drags
@@ -469,6 +531,30 @@ TEST(SidebarTabList, DropIndicatorAndPinHintAreDrawnWhileDragging) {
     EXPECT_TRUE(colorNear(image.pixelColor(world.inHost(QPoint(x, y))), world.token(world.environment.theme().accent), 30));
     saveScreenshot(image, QStringLiteral("tab-list-dragging"));
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(0, -58));
+}
+
+// The hint stands in the row above the first one, at its leading edge, over the lifted row.
+TEST(SidebarTabList, PinHintLiesAtTheLeadingEdgeOneRowAboveTheFirstRow) {
+    ListWorld world;
+    QWidget *viewport = world.list->viewport();
+    const QRect first = world.band(QStringLiteral("r1"));
+    const QPoint from = first.center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(0, -20));
+    QTest::mouseMove(viewport, from + QPoint(0, -40));
+    ASSERT_TRUE(world.list->drag() && world.list->drag()->window && world.list->drag()->window->wouldPin);
+    const QImage image = world.grab();
+    saveScreenshot(image, QStringLiteral("tab-list-pin-hint"));
+    const QColor accent = world.token(world.environment.theme().accent);
+    QRect found;
+    for (int y = first.top() - 60; y < first.top(); ++y)
+        for (int x = 0; x < first.width(); ++x)
+            if (colorNear(image.pixelColor(world.inHost(QPoint(x, y))), accent, 24)) found |= QRect(x, y, 1, 1);
+    ASSERT_FALSE(found.isEmpty()) << "no hint drawn";
+    EXPECT_LE(found.left(), 4);  // the symbol keeps a little air around its shape
+    EXPECT_GE(found.top(), first.top() - 29);
+    EXPECT_LE(found.bottom(), first.top() - 29 + 14);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(0, -40));
 }
 
 }  // namespace

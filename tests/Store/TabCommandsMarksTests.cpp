@@ -88,6 +88,12 @@ TEST_F(MarksTest, MutingNeedsABrowserThatMutes) {
     EXPECT_EQ(run(commands().setMuted(true, ids({"p", "x"}))), Outcome::unavailable(BrowserCapabilities::mute));
     EXPECT_TRUE(record("p").muted);
     EXPECT_FALSE(record("x").muted) << "a failed mute is not recorded";
+
+    world.browser.onMute = {};
+    QSignalSpy published(store.get(), &TabStore::recordsChanged);
+    EXPECT_EQ(run(commands().setMuted(true, ids({"c", "g", "x"}))), Outcome::applied());
+    EXPECT_EQ(published.count(), 1) << "a list is written once";
+    for (const auto *s : {"c", "g", "x"}) EXPECT_TRUE(record(s).muted) << s;
 }
 
 TEST_F(MarksTest, MutingASubtreeReachesOnlyTheOpenTabsUnderIt) {

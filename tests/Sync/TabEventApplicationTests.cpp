@@ -160,5 +160,55 @@ TEST(TabEventApplication, LaterEventsSeeWhatEarlierOnesDid) {
     EXPECT_TRUE(book.records.empty());
 }
 
+// The store republishes and saves only when the answer is yes, so it must be yes exactly when
+// the book is no longer what it was.
+TEST(TabEventApplication, AnswersWhetherAnyRecordChanged) {
+    auto r = bound(rid(1), 1, 2);
+    r.url = QStringLiteral("https://a.example/");
+    r.faviconHost = QStringLiteral("a.example");
+    r.title = QStringLiteral("A");
+    r.parentID = rid(2);
+    r.lastActivatedAt = at(5);
+    auto closed = record(rid(3));
+    closed.closedAt = at(5);
+    const TabRecordBook original({r, closed, bound(rid(2), 1, 1)}, {});
+    const auto same = resolved(rid(1), 1, 2, false, QStringLiteral("A"), QStringLiteral("https://a.example/"), rid(2));
+
+    struct Case {
+        const char *name;
+        std::vector<TabEvent> events;
+        std::vector<ResolvedTab> tabs;
+        bool history;
+        bool expected;
+    };
+    const std::optional<QString> url = QStringLiteral("https://a.example/");
+    const std::optional<QString> other = QStringLiteral("https://b.example/");
+    const Case cases[] = {
+        {"the address it has", {E::urlChanged(rid(1), other, url)}, {}, true, false},
+        {"another address", {E::urlChanged(rid(1), url, other)}, {}, true, true},
+        {"the title it has", {E::titleChanged(rid(1), "B", "A")}, {}, true, false},
+        {"another title", {E::titleChanged(rid(1), "A", "B")}, {}, true, true},
+        {"activated when it was", {E::tabActivated(rid(1))}, {}, true, false},
+        {"reordered to where it is", {E::tabReordered(rid(1), 3, 2)}, {}, true, false},
+        {"reordered elsewhere", {E::tabReordered(rid(1), 2, 3)}, {}, true, true},
+        {"moved to its own window and place", {E::tabMovedToWindow(rid(1), 4, 1)}, {same}, true, false},
+        {"the parent it has", {E::parentChanged(rid(1), std::nullopt, rid(2))}, {}, true, false},
+        {"no parent", {E::parentChanged(rid(1), rid(2), std::nullopt)}, {}, true, true},
+        {"closed again at the same time", {E::tabClosed(rid(3))}, {}, true, false},
+        {"closed", {E::tabClosed(rid(1))}, {}, true, true},
+        {"forgotten, then named again", {E::tabClosed(rid(2)), E::tabActivated(rid(2))}, {}, false, true},
+        {"created as it is", {E::tabCreated(rid(1))}, {same}, true, false},
+        {"created anew", {E::tabCreated(rid(8))}, {resolved(rid(8), 1, 3)}, true, true},
+        {"unchanged, then changed", {E::urlChanged(rid(1), other, url), E::titleChanged(rid(1), "A", "C")}, {}, true, true},
+        {"about nobody", {E::tabReordered(rid(9), 1, 2), E::windowOpened(3), E::tabDeactivated(rid(1))}, {}, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto book = original;
+        EXPECT_EQ(book.apply(c.events, c.tabs, at(5), c.history), c.expected);
+        EXPECT_EQ(book != original, c.expected);
+    }
+}
+
 }  // namespace
 }  // namespace ondrake

@@ -147,27 +147,68 @@ TEST(ResolvedSnapshot, BuildsFromTheWindowsAndTheMapping) {
 namespace ondrake {
 namespace {
 
-TEST(ResolvedSnapshot, TheAddressCacheFollowsANavigatingTab) {
+// The cache only spares work: over any run of polls, a snapshot made with it equals the one made
+// by looking everything up.
+TEST(ResolvedSnapshot, TheCacheGivesWhatLookingUpGives) {
     using test::safariTab;
     using test::safariWindow;
-    URLTextCache cache;
-    const TabIdentityMapping mapping{{"tab-0", rid(1)}};
-    const auto before = makeResolvedSnapshot({safariWindow(1, {safariTab("tab-0", 1, 1, "A", "https://a.example/")})},
-                                             mapping, &cache);
-    EXPECT_EQ(before.tabs.at(0).url, QStringLiteral("https://a.example/"));
-    const auto after = makeResolvedSnapshot({safariWindow(1, {safariTab("tab-0", 1, 1, "A", "https://b.example/")})},
-                                            mapping, &cache);
-    EXPECT_EQ(after.tabs.at(0).url, QStringLiteral("https://b.example/"));
+    const auto a = safariTab("tab-0", 1, 1, "A", "https://a.example/", true);
+    const auto b = safariTab("tab-1", 1, 2, "B", "https://b.example/", false, QStringLiteral("tab-0"));
+    const auto c = safariTab("tab-2", 1, 3, "C", "");
+    const auto d = safariTab("tab-3", 2, 1, "D", "https://d.example/");
+    const auto with = [](SafariTab tab, auto change) {
+        change(tab);
+        return tab;
+    };
+    const auto navigated = with(a, [](SafariTab &t) { t.url = parseURL(QStringLiteral("https://a.example/next")); });
+    const auto orphaned = with(b, [](SafariTab &t) { t.parentID.reset(); });
+    const auto adopted = with(c, [](SafariTab &t) { t.parentID = QStringLiteral("tab-1"); });
 
-    // Tabs that are gone are forgotten once they outnumber the ones left.
-    std::vector<SafariTab> many;
-    for (int i = 0; i < 200; ++i) many.push_back(safariTab(QStringLiteral("tab-%1").arg(i), 1, i + 1, "x", "https://x.example/"));
-    TabIdentityMapping all;
-    for (const auto &t : many) all.insert(t.id, OndrakeID());
-    makeResolvedSnapshot({safariWindow(1, many)}, all, &cache);
-    EXPECT_EQ(cache.size(), 200);
-    makeResolvedSnapshot({safariWindow(1, {many.front()})}, all, &cache);
-    EXPECT_LE(cache.size(), 1);
+    TabIdentityMapping mapping{{"tab-0", rid(1)}, {"tab-1", rid(2)}, {"tab-2", rid(3)}, {"tab-3", rid(4)}};
+    TabIdentityMapping remapped = mapping;
+    remapped.insert(QStringLiteral("tab-1"), rid(7));
+    TabIdentityMapping partial = mapping;
+    partial.remove(QStringLiteral("tab-3"));
+
+    struct Poll {
+        const char *what;
+        std::vector<SafariWindow> windows;
+        const TabIdentityMapping *mapping;
+        bool editMappingFirst = false;  // the caller changes its own mapping in place
+    };
+    const Poll polls[] = {
+        {"first", {safariWindow(1, {a, b, c}), safariWindow(2, {d}, 2)}, &mapping},
+        {"repeated", {safariWindow(1, {a, b, c}), safariWindow(2, {d}, 2)}, &mapping},
+        {"navigated", {safariWindow(1, {navigated, b, c}), safariWindow(2, {d}, 2)}, &mapping},
+        {"reparented", {safariWindow(1, {navigated, orphaned, adopted}), safariWindow(2, {d}, 2)}, &mapping},
+        {"a tab opened in front", {safariWindow(1, {d, navigated, orphaned, adopted})}, &mapping},
+        {"a tab closed", {safariWindow(1, {navigated, adopted})}, &mapping},
+        {"back as before", {safariWindow(1, {a, b, c}), safariWindow(2, {d}, 2)}, &mapping},
+        {"another mapping", {safariWindow(1, {a, b, c}), safariWindow(2, {d}, 2)}, &remapped},
+        {"a tab left unmapped", {safariWindow(1, {a, b, c}), safariWindow(2, {d}, 2)}, &partial},
+        {"mapped again", {safariWindow(1, {a, b, c}), safariWindow(2, {d}, 2)}, &mapping},
+        {"the mapping edited in place", {safariWindow(1, {a, b, c}), safariWindow(2, {d}, 2)}, &mapping, true},
+        {"a session id twice", {safariWindow(1, {a, b, a, c})}, &mapping},
+        {"empty", {}, &mapping},
+        {"after nothing", {safariWindow(1, {a, b, c}), safariWindow(2, {d}, 2)}, &mapping},
+    };
+    ResolvedTabCache cache;
+    TabIdentityMapping editable = mapping;
+    ResolvedSnapshot kept;
+    for (const auto &poll : polls) {
+        SCOPED_TRACE(poll.what);
+        const TabIdentityMapping *used = poll.mapping;
+        if (poll.mapping == &mapping) {
+            if (poll.editMappingFirst) editable.insert(QStringLiteral("tab-0"), rid(9));
+            used = &editable;
+        }
+        auto snapshot = makeResolvedSnapshot(poll.windows, *used, &cache);
+        EXPECT_EQ(snapshot, makeResolvedSnapshot(poll.windows, *used));
+        // As a poller does: the snapshot is kept for the next poll, and the one it replaces is
+        // written over by the poll after.
+        std::swap(kept, snapshot);
+        cache.recycle(std::move(snapshot.tabs));
+    }
 }
 
 }  // namespace

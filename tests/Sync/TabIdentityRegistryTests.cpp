@@ -92,7 +92,16 @@ TEST(TabIdentityRegistry, KeepsIdsThroughChanges) {
     for (const auto &c : cases) {
         TabIdentityRegistry registry;
         registry.assign(c.first);
-        EXPECT_EQ(ids(registry.assign(c.second)), c.expected) << c.what;
+        const auto out = registry.assign(c.second);
+        EXPECT_EQ(ids(out), c.expected) << c.what;
+        // A tab that kept its id shows this poll's title, however it was matched.
+        QStringList titles;
+        QStringList expectedTitles;
+        for (const auto &w : out)
+            for (const auto &t : w.tabs) titles << t.title;
+        for (const auto &w : c.second)
+            for (const auto &t : w.tabs) expectedTitles << TabIdentityRegistry::displayTitle(t.title, t.url);
+        EXPECT_EQ(titles, expectedTitles) << c.what;
     }
 }
 

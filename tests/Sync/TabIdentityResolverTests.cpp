@@ -4,6 +4,7 @@
 
 #include "Log.h"
 
+#include <functional>
 #include <limits>
 
 namespace ondrake {
@@ -166,6 +167,42 @@ TEST(TabIdentityResolver, AfterTheBrowserQuitsOpenRecordsReattachOnce) {
                                                          safariTab("tab-2", 5, 2, "Waiting", "https://w.example/")})});
     EXPECT_EQ(next.value("tab-1"), open.id);
     EXPECT_EQ(next.value("tab-2"), rid(1));
+}
+
+// The usual poll repeats the last one and is answered by the bindings as they stand; a binding
+// given up in between must not let a tab of that poll go without an identity.
+TEST(TabIdentityResolver, ARepeatedPollAfterBindingsWereGivenUpResolvesEveryTab) {
+    const std::vector<SafariWindow> windows{safariWindow(1, {safariTab("tab-0", 1, 1, "A", "https://a.example/"),
+                                                             safariTab("tab-1", 1, 2, "B", "https://b.example/")})};
+    struct Case {
+        const char *what;
+        std::function<void(TabIdentityResolver &, const TabIdentityMapping &)> between;
+    };
+    const Case cases[] = {
+        {"nothing", [](TabIdentityResolver &, const TabIdentityMapping &) {}},
+        {"one record released",
+         [](TabIdentityResolver &resolver, const TabIdentityMapping &first) {
+             auto released = record(first.value("tab-1"), "B", "https://b.example/");
+             released.sessionTabID = QStringLiteral("tab-1");
+             resolver.release(released);
+         }},
+        {"the browser quit",
+         [](TabIdentityResolver &resolver, const TabIdentityMapping &first) {
+             auto a = record(first.value("tab-0"), "A", "https://a.example/");
+             auto b = record(first.value("tab-1"), "B", "https://b.example/");
+             resolver.unbindAll({a, b});
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TabIdentityResolver resolver;
+        const auto first = resolver.resolve(windows);
+        c.between(resolver, first);
+        // Each record comes back to the tab that shows its page.
+        EXPECT_EQ(resolver.resolve(windows), first);
+        EXPECT_EQ(resolver.bindings(), first);
+        EXPECT_TRUE(resolver.pool().empty());
+    }
 }
 
 }  // namespace
