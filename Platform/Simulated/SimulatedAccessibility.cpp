@@ -341,8 +341,9 @@ void SimulatedAccessibility::buildChrome(WindowNodes &nodes, const WindowState &
 
     const bool inToolbar = state.layout == TabRowLayout::insideToolbar;
     // A window drawn on a desktop has no toolbar, only its tab strip along the top.
-    const std::optional<double> strip = inToolbar ? std::nullopt : drawnTabStrip_;
-    const double chromeHeight = strip ? *strip : toolbarHeight + tabRowHeight;
+    const bool strip = drawnTabStrip_.has_value() && !inToolbar;
+    const double stripHeight = drawnTabStrip_.value_or(0);
+    const double chromeHeight = strip ? stripHeight : toolbarHeight + tabRowHeight;
     auto page = make(QStringLiteral("AXStaticText"), QRectF(left + 20, top + chromeHeight + 20, width - 40, 20));
     const QRectF content(left, top + chromeHeight, width, height - chromeHeight);
     auto webArea = make(QStringLiteral("AXWebArea"), content).children({page});
@@ -353,7 +354,7 @@ void SimulatedAccessibility::buildChrome(WindowNodes &nodes, const WindowState &
     if (state.layout != TabRowLayout::none) {
         // The tab row: one button per tab, sharing the row's width.
         const QRectF row = inToolbar ? QRectF(left + 150, top + 12, width * 0.25, tabRowHeight)
-                           : strip   ? QRectF(left, top, width, *strip)
+                           : strip   ? QRectF(left, top, width, stripHeight)
                                      : QRectF(left, top + toolbarHeight, width, tabRowHeight);
         std::vector<SimulatedAccessibilityTree::Element> buttons;
         const auto count = w.tabs.size();
