@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ondrake {
 
@@ -13,6 +14,14 @@ namespace {
 bool isOnDisplay() {
     const auto name = QGuiApplication::platformName();
     return name != QLatin1String("offscreen") && name != QLatin1String("minimal");
+}
+
+// A frame from a hostile interface tree or a hand-edited calibration can lie beyond anything a
+// window's whole-number geometry holds; the desktop gets the nearest one that it can hold.
+constexpr double kFarthest = QWIDGETSIZE_MAX;
+QRectF representable(const QRectF &r) {
+    const auto bound = [](double v) { return std::isnan(v) ? 0.0 : std::clamp(v, -kFarthest, kFarthest); };
+    return QRectF(bound(r.x()), bound(r.y()), bound(r.width()), bound(r.height()));
 }
 }  // namespace
 
@@ -35,7 +44,7 @@ OverlayPanel::~OverlayPanel() = default;
 void OverlayPanel::setFrame(const QRectF &frame, bool display) {
     const QRectF previous = frame_;
     frame_ = frame;
-    setGeometry(screens_.toNative(frame));
+    setGeometry(screens_.toNative(representable(frame)));
     if (display) update();
     if (previous.topLeft() != frame.topLeft()) Q_EMIT didMove();
     if (previous.size() != frame.size()) Q_EMIT didResize();

@@ -167,6 +167,13 @@ void SimulatedAccessibility::setFullScreen(std::int64_t windowID, bool fullScree
     refresh();
 }
 
+void SimulatedAccessibility::setDrawnTabStrip(std::optional<double> height) {
+    if (height == drawnTabStrip_) return;
+    drawnTabStrip_ = height;
+    for (auto &[id, nodes] : windows_) buildChrome(nodes, nodes.state);
+    refresh();
+}
+
 std::optional<AXUIElement> SimulatedAccessibility::safariApplicationElement() {
     refresh();
     if (!safariApp_) return std::nullopt;
@@ -332,15 +339,22 @@ void SimulatedAccessibility::buildChrome(WindowNodes &nodes, const WindowState &
     toolbarItems.push_back(make(QStringLiteral("AXGroup"), QRectF(left + width * 0.3, top + 10, width * 0.4, 32)).children({address}));
     toolbarItems.push_back(make(QStringLiteral("AXButton"), QRectF(left + width - 44, top + 12, 28, 28)).description("New Tab"));
 
-    auto page = make(QStringLiteral("AXStaticText"), QRectF(left + 20, top + 100, width - 40, 20));
-    auto webArea = make(QStringLiteral("AXWebArea"), QRectF(left, top + 80, width, height - 80)).children({page});
-    auto webContent = make(QStringLiteral("AXScrollArea"), QRectF(left, top + 80, width, height - 80)).children({webArea});
+    const bool inToolbar = state.layout == TabRowLayout::insideToolbar;
+    // A window drawn on a desktop has no toolbar, only its tab strip along the top.
+    const bool strip = drawnTabStrip_.has_value() && !inToolbar;
+    const double stripHeight = drawnTabStrip_.value_or(0);
+    const double chromeHeight = strip ? stripHeight : toolbarHeight + tabRowHeight;
+    auto page = make(QStringLiteral("AXStaticText"), QRectF(left + 20, top + chromeHeight + 20, width - 40, 20));
+    const QRectF content(left, top + chromeHeight, width, height - chromeHeight);
+    auto webArea = make(QStringLiteral("AXWebArea"), content).children({page});
+    auto webContent = make(QStringLiteral("AXScrollArea"), content).children({webArea});
 
-    std::vector<SimulatedAccessibilityTree::Element> windowChildren{toolbar};
+    std::vector<SimulatedAccessibilityTree::Element> windowChildren;
+    if (!strip) windowChildren.push_back(toolbar);
     if (state.layout != TabRowLayout::none) {
         // The tab row: one button per tab, sharing the row's width.
-        const bool inToolbar = state.layout == TabRowLayout::insideToolbar;
         const QRectF row = inToolbar ? QRectF(left + 150, top + 12, width * 0.25, tabRowHeight)
+                           : strip   ? QRectF(left, top, width, stripHeight)
                                      : QRectF(left, top + toolbarHeight, width, tabRowHeight);
         std::vector<SimulatedAccessibilityTree::Element> buttons;
         const auto count = w.tabs.size();
@@ -364,7 +378,7 @@ void SimulatedAccessibility::buildChrome(WindowNodes &nodes, const WindowState &
         }
     }
     toolbar.children(toolbarItems);
-    nodes.toolbar = toolbar;
+    if (!strip) nodes.toolbar = toolbar;
     windowChildren.push_back(webContent);
 
     if (state.layout == TabRowLayout::outOfReach) {

@@ -50,6 +50,9 @@ public:
     // The browser's tree.
     void setTabRowLayout(std::int64_t windowID, TabRowLayout layout);
     void setFullScreen(std::int64_t windowID, bool fullScreen);
+    // The windows as they are drawn on a desktop: no toolbar, and a tab strip this tall along the
+    // top edge, which the tab row then covers; none goes back to the browser's own chrome.
+    void setDrawnTabStrip(std::optional<double> height);
     // Brings the browser's tree up to date and posts the notifications of what changed.
     void refresh();
     std::optional<AXUIElement> safariApplicationElement();
@@ -100,6 +103,7 @@ private:
     std::map<std::int64_t, AXUIElement> applications_;  // hand-built
     std::map<std::int64_t, TabRowLayout> layouts_;
     std::map<std::int64_t, bool> fullScreen_;
+    std::optional<double> drawnTabStrip_;
     bool observerCreationFails_ = false;
     int observersCreated_ = 0;
     bool refreshing_ = false;

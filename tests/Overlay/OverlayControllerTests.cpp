@@ -289,4 +289,23 @@ TEST(OverlayPanel, PressesNearItsEdgesResizeOnlyWhileResizable) {
     EXPECT_EQ(panel.edgesAt(QPointF(200, 20)), OverlayPanel::Edges());
 }
 
+TEST(OverlayPanel, AFrameNoWindowCouldHaveStillGivesTheDesktopOneItCan) {
+    SimulatedScreens screens;
+    OverlayPanel panel(screens);
+    const double inf = std::numeric_limits<double>::infinity();
+    const QRectF frames[] = {
+        {1e20, -1e20, 1e30, 28},                                  // a calibration edited by hand
+        {100, 500, inf, 28},                                      // a window the interface made endless
+        {std::numeric_limits<double>::quiet_NaN(), 500, 400, 28},
+    };
+    for (const auto &frame : frames) {
+        panel.setFrame(frame, false);
+        const QRect native = panel.geometry();
+        for (const int v : {native.x(), native.y(), native.width(), native.height()})
+            EXPECT_LE(std::abs(qint64(v)), 2 * qint64(QWIDGETSIZE_MAX)) << frame.x() << " " << frame.width();
+    }
+    panel.setFrame(QRectF(100, 500, 400, 28), false);
+    EXPECT_EQ(panel.geometry(), screens.toNative(QRectF(100, 500, 400, 28)));
+}
+
 }  // namespace

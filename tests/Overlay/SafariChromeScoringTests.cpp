@@ -399,4 +399,23 @@ TEST(SafariChromeDetection, TellsTheSimulatedLayoutsApart) {
     }
 }
 
+TEST(SafariChromeDetection, OnADesktopTheRowIsTheStripTheWindowDraws) {
+    OverlayWorld world;
+    world.safari.addWindow(OverlayWorld::window(7, {"a", "b", "c"}));
+    world.safari.launch();
+    const auto detect = [&] {
+        const auto app = world.accessibility.createApplication(*world.safari.processIdentifier());
+        return SafariChromeScoring::detect(*SafariFocusedWindow::read({app}, kScreenHeight), std::nullopt, kScreenHeight);
+    };
+    world.accessibility.setDrawnTabStrip(30);
+    const auto drawn = detect();
+    ASSERT_EQ(drawn.kind(), Kind::located);
+    EXPECT_EQ(drawn.geometry()->tabBarFrame, QRectF(100, 920, 1200, 30));  // the window's top 30 points
+    EXPECT_DOUBLE_EQ(drawn.geometry()->confidence, 1.0);
+    EXPECT_FALSE(world.accessibility.safariToolbar(7));
+
+    world.accessibility.setDrawnTabStrip(std::nullopt);
+    EXPECT_EQ(detect().geometry()->tabBarFrame, kRow);
+}
+
 }  // namespace
