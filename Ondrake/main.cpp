@@ -11,6 +11,7 @@
 #include "Qt/QtStatusItem.h"
 #include "Qt/QtUpdateAlert.h"
 #include "Qt/QtWindowList.h"
+#include "Qt/TabStripLayout.h"
 #include "Qt/TerminationSignals.h"
 #include "Qt/VisibleBrowser.h"
 #include "SimulatedAccessibility.h"
@@ -113,6 +114,8 @@ int main(int argc, char *argv[]) {
     SimulatedAccessibility accessibility(scheduler, safari, privacy);
     workspace.setInstalledApplicationVersion(safari.bundleIdentifier(), QStringLiteral("17.4"));
     Desktop desktop(safari, workspace, scheduler, application.processIdentifier());
+    // The immersive bar finds the tab row where the shown windows draw their strip.
+    if (desktop.visibleBrowser) accessibility.setDrawnTabStrip(TabStripLayout::kHeight);
 
     DBusNamedNotifier notifier;
     QtStatusItem statusItem;
