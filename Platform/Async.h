@@ -155,4 +155,32 @@ T runToCompletion(ManualScheduler &scheduler, QCoro::Task<T> task, Seconds limit
     if constexpr (!std::is_void_v<T>) return std::move(*result->value);
 }
 
+// Runs what is due on the main queue, waiting for work on other threads to report back,
+// without moving the clock.
+inline void settle(ManualScheduler &scheduler) {
+    for (;;) {
+        scheduler.runUntilIdle();
+        if (scheduler.externalWorkInFlight() == 0) {
+            // A completion posted just after the run above still counts as due now.
+            scheduler.runUntilIdle();
+            if (scheduler.externalWorkInFlight() == 0) return;
+        }
+        scheduler.waitForExternalWork();
+    }
+}
+
+// Moves virtual time on by `d`, timer by timer, settling after each: work on other threads
+// answers at once in virtual time.
+inline void step(ManualScheduler &scheduler, Seconds d) {
+    const double target = scheduler.now() + d.count();
+    settle(scheduler);
+    while (const auto next = scheduler.nextTimerTime()) {
+        if (*next > target) break;
+        scheduler.advance(Seconds(*next - scheduler.now()));
+        settle(scheduler);
+    }
+    scheduler.advance(Seconds(target - scheduler.now()));
+    settle(scheduler);
+}
+
 }  // namespace ondrake

@@ -30,6 +30,12 @@ public:
     std::vector<RunningApplication> runningApplications() const { return listRunningApplications(); }
     std::vector<RunningApplication> runningApplications(const QString &bundleIdentifier) const;
     std::optional<RunningApplication> frontmostApplication() const;
+    // The short version string of the installed application with this bundle identifier;
+    // nothing when it is not installed or its bundle cannot be read.
+    virtual std::optional<QString> installedApplicationVersion(const QString &bundleIdentifier) const {
+        (void)bundleIdentifier;
+        return std::nullopt;
+    }
 
 Q_SIGNALS:
     void applicationLaunched(const ondrake::RunningApplication &application);

@@ -92,7 +92,9 @@ public:
     // Keeps the watch until at least `seconds` from now.
     void extendOrderingWatch(double seconds);
     void setKnownSafariWindowIDs(std::set<std::int64_t> ids) { knownSafariWindowIDs_ = std::move(ids); }
+    const std::set<std::int64_t> &knownSafariWindowIDs() const { return knownSafariWindowIDs_; }
     void setSidebarWindowNumber(std::optional<std::int64_t> number) { sidebarWindowNumber_ = number; }
+    std::optional<std::int64_t> sidebarWindowNumber() const { return sidebarWindowNumber_; }
 
     const std::optional<SafariWindowSample> &lastSample() const { return lastSample_; }
     bool isUsingDisplayLink() const { return displayLink_ != nullptr; }

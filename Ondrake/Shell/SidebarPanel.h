@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Ondrake/Sidebar/SidebarThemeChoice.h"
 #include "Screens.h"
 
 #include <QWidget>
@@ -40,6 +41,9 @@ public:
     // The desktop draws the shadow of a frameless window itself, if at all; nothing to recompute.
     void invalidateShadow() {}
     std::int64_t windowNumber() const;
+    // Light or dark whatever the desktop uses; nothing follows the desktop.
+    void setAppearance(std::optional<PanelAppearance> appearance);
+    std::optional<PanelAppearance> appearance() const { return appearance_; }
     bool isKeyWindow() const { return isActiveWindow(); }
 
 Q_SIGNALS:
@@ -57,6 +61,7 @@ private:
     const Screens &screens_;
     QRectF frame_;
     int level_ = kNormalLevel;
+    std::optional<PanelAppearance> appearance_;
 };
 
 // The translucent, rounded surface that fills the panel and holds the sidebar's content.

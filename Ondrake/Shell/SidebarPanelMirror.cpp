@@ -1,5 +1,9 @@
 #include "SidebarPanelMirror.h"
 
+#include "Qt/QtWindowList.h"
+
+#include <QWindow>
+
 namespace ondrake {
 
 SidebarPanelMirror::SidebarPanelMirror(SidebarPanel &panel, SimulatedWindowServer &server, const Screens &screens,
@@ -34,5 +38,13 @@ void SidebarPanelMirror::orderedFront() {
     else
         server_.orderFront(number_);
 }
+
+QtPanelRaiseNotes::QtPanelRaiseNotes(SidebarPanel &panel, QtWindowList &list) {
+    front_ = QObject::connect(&panel, &SidebarPanel::orderedFront, [&panel, &list] {
+        if (panel.level() >= SidebarPanel::kNormalLevel && panel.windowHandle()) list.noteRaised(panel.windowHandle());
+    });
+}
+
+QtPanelRaiseNotes::~QtPanelRaiseNotes() { QObject::disconnect(front_); }
 
 }  // namespace ondrake

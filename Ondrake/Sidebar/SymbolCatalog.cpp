@@ -50,6 +50,7 @@ constexpr SymbolCatalog::Entry kEntries[] = {
     {"plus.circle", nullptr, Glyph::plusCircle},
     {"rectangle.on.rectangle", "edit-copy", Glyph::none},
     {"safari", "compass", Glyph::none},
+    {"sidebar.left", "sidebar-show-symbolic", Glyph::none},
     {"speaker.slash.fill", "audio-volume-muted", Glyph::none},
     {"xmark", "edit-delete-remove", Glyph::none},
     {"xmark.circle.fill", "window-close", Glyph::none},

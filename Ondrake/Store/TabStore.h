@@ -281,6 +281,8 @@ public:
     void selectAll();
 
     void toggleSearch();
+    // The search field is shown and asked to take the keyboard.
+    void focusSearch();
     void endSearch();
     // Escape: clears the text first, closes the field on the second press.
     void closeSearch();

@@ -14,6 +14,11 @@ void TabStore::toggleSearch() {
     assign(searchFocusToken_, searchFocusToken_ + 1, &TabStore::searchFocusTokenChanged);
 }
 
+void TabStore::focusSearch() {
+    assign(isSearchActive_, true, &TabStore::isSearchActiveChanged);
+    assign(searchFocusToken_, searchFocusToken_ + 1, &TabStore::searchFocusTokenChanged);
+}
+
 void TabStore::endSearch() {
     assign(isSearchActive_, false, &TabStore::isSearchActiveChanged);
     assign(searchQuery_, QString(), &TabStore::searchQueryChanged);

@@ -30,7 +30,20 @@ SimulatedSafari::SimulatedSafari(SimulatedWorkspace &workspace, QString bundleId
 
 std::int64_t SimulatedSafari::launch() { return workspace_.launch(bundleIdentifier_); }
 void SimulatedSafari::quit() { workspace_.terminate(bundleIdentifier_); }
-void SimulatedSafari::activate() { workspace_.activate(bundleIdentifier_); }
+void SimulatedSafari::activate() {
+    setHidden(false);
+    workspace_.activate(bundleIdentifier_);
+}
+
+void SimulatedSafari::setHidden(bool hidden) {
+    const std::lock_guard lock(mutex_);
+    hidden_ = hidden;
+}
+
+bool SimulatedSafari::isHidden() const {
+    const std::lock_guard lock(mutex_);
+    return hidden_;
+}
 bool SimulatedSafari::isRunning() const { return workspace_.isRunning(bundleIdentifier_); }
 
 bool SimulatedSafari::isActive() const {

@@ -56,6 +56,9 @@ public:
     void activate();
     bool isRunning() const;
     bool isActive() const;
+    // Hidden, every window is off screen until the browser is activated again.
+    void setHidden(bool hidden);
+    bool isHidden() const;
     std::optional<std::int64_t> processIdentifier() const;
 
     // The windows, front to back (window index = position + 1).
@@ -95,6 +98,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<Window> windows_;
     std::vector<ReadingListItem> readingList_;
+    bool hidden_ = false;
     std::int64_t nextWindowID_ = 1001;
 };
 

@@ -46,7 +46,7 @@ std::optional<WindowInfo> SimulatedWindowServer::describe(std::int64_t number,
         info.layer = 0;
         info.bounds = QRectF(w.bounds.left, w.bounds.top, w.bounds.right - w.bounds.left, w.bounds.bottom - w.bounds.top);
         info.ownerProcessID = browserPid;
-        info.isOnScreen = !w.minimised;
+        info.isOnScreen = !w.minimised && !safari_.isHidden();
         return info;
     }
     return std::nullopt;

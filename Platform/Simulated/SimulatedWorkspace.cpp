@@ -20,6 +20,21 @@ bool SimulatedWorkspace::isRunning(const QString &bundleIdentifier) const {
                        [&](const auto &a) { return a.bundleIdentifier == bundleIdentifier; });
 }
 
+void SimulatedWorkspace::setInstalledApplicationVersion(const QString &bundleIdentifier, std::optional<QString> version) {
+    const std::lock_guard lock(mutex_);
+    if (version)
+        installedVersions_[bundleIdentifier] = *version;
+    else
+        installedVersions_.erase(bundleIdentifier);
+}
+
+std::optional<QString> SimulatedWorkspace::installedApplicationVersion(const QString &bundleIdentifier) const {
+    const std::lock_guard lock(mutex_);
+    const auto it = installedVersions_.find(bundleIdentifier);
+    if (it == installedVersions_.end()) return std::nullopt;
+    return it->second;
+}
+
 std::int64_t SimulatedWorkspace::launch(const QString &bundleIdentifier) {
     RunningApplication launched;
     {

@@ -3,6 +3,7 @@
 #include "Scheduler.h"
 #include "Workspace.h"
 
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -24,6 +25,9 @@ public:
     // Ends every process with that bundle identifier. False when none ran.
     bool terminate(const QString &bundleIdentifier);
     bool isRunning(const QString &bundleIdentifier) const;
+    // What an installed application's bundle says its version is; nothing: not installed.
+    void setInstalledApplicationVersion(const QString &bundleIdentifier, std::optional<QString> version);
+    std::optional<QString> installedApplicationVersion(const QString &bundleIdentifier) const override;
 
 protected:
     std::vector<RunningApplication> listRunningApplications() const override;
@@ -34,6 +38,7 @@ private:
     Scheduler &scheduler_;
     mutable std::mutex mutex_;
     std::vector<RunningApplication> running_;
+    std::map<QString, QString> installedVersions_;
     std::int64_t nextProcessIdentifier_ = 501;
     // Shared with posted notifications, so one that arrives after the workspace is gone is dropped.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -3,6 +3,12 @@
 #include "Shell/SidebarPanelMirror.h"
 #include "Shell/SidebarWindowController.h"
 
+#include "Qt/QtScreens.h"
+#include "Qt/QtWindowList.h"
+
+#include <QCoreApplication>
+#include <QWindow>
+
 #include <gtest/gtest.h>
 
 namespace ondrake {
@@ -47,6 +53,34 @@ TEST(SidebarPanelMirror, TheTrackerSeesThePanelWhereItWasShown) {
 
     panel.orderOut();
     EXPECT_FALSE(world.windowServer.window(mirror.windowNumber())->isOnScreen);
+}
+
+}  // namespace
+}  // namespace ondrake
+
+namespace ondrake {
+namespace {
+
+TEST(QtPanelRaiseNotes, QtsWindowListSeesThePanelComeForwardAtTheNormalLevelOnly) {
+    QtScreens screens;
+    QtWindowList list(screens);
+    ManualScheduler scheduler;
+    SimulatedPointer pointer;
+    UserDefaults defaults;
+    SidebarWindowController controller(new QWidget, {defaults, screens, pointer, scheduler});
+    auto &panel = controller.panel();
+    QtPanelRaiseNotes notes(panel, list);
+    QWidget browser;
+    browser.setGeometry(400, 50, 800, 600);
+    browser.show();
+    QCoreApplication::processEvents();
+    list.noteRaised(browser.windowHandle());
+
+    panel.setLevel(SidebarWindowController::holdLevel);
+    panel.orderFrontRegardless();
+    EXPECT_EQ(list.onScreenWindows()->front().number, std::int64_t(browser.winId())) << "below normal windows";
+    panel.setLevel(SidebarPanel::kNormalLevel);
+    EXPECT_EQ(list.onScreenWindows()->front().number, panel.windowNumber());
 }
 
 }  // namespace

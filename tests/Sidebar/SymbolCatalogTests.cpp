@@ -21,7 +21,7 @@ const char *const kNamedSymbols[] = {
     "exclamationmark.circle.fill", "exclamationmark.triangle", "exclamationmark.triangle.fill", "flag",
     "folder", "gearshape.2", "globe", "list.bullet.indent", "lock.fill", "lock.shield", "magnifyingglass",
     "moon.zzz.fill", "paintbrush", "pin.fill", "plus", "plus.circle", "rectangle.on.rectangle", "safari",
-    "speaker.slash.fill", "xmark", "xmark.circle.fill",
+    "sidebar.left", "speaker.slash.fill", "xmark", "xmark.circle.fill",
 };
 
 // Pixels that are at least half covered, and whether all of them carry the tint.

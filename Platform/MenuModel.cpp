@@ -1,0 +1,55 @@
+#include "MenuModel.h"
+
+namespace ondrake {
+
+QKeySequence KeyEquivalent::sequence() const {
+    if (key.isEmpty()) return {};
+    QString text;
+    if (command) text += QStringLiteral("Ctrl+");
+    if (shift) text += QStringLiteral("Shift+");
+    return QKeySequence(text + key.toUpper());
+}
+
+MenuItem MenuItem::separator() {
+    MenuItem item;
+    item.isSeparator = true;
+    return item;
+}
+
+MenuItem *MenuModel::item(const QString &title) {
+    for (auto &entry : items)
+        if (!entry.isSeparator && entry.title == title) return &entry;
+    return nullptr;
+}
+
+const MenuItem *MenuModel::item(const QString &title) const { return const_cast<MenuModel *>(this)->item(title); }
+
+MenuItem *MenuModel::item(const QStringList &path) {
+    MenuModel *menu = this;
+    MenuItem *found = nullptr;
+    for (const auto &title : path) {
+        if (!menu) return nullptr;
+        found = menu->item(title);
+        if (!found) return nullptr;
+        menu = found->submenu.get();
+    }
+    return found;
+}
+
+const MenuItem *MenuModel::item(const QStringList &path) const { return const_cast<MenuModel *>(this)->item(path); }
+
+QStringList MenuModel::titles() const {
+    QStringList out;
+    for (const auto &entry : items) out << (entry.isSeparator ? QStringLiteral("-") : entry.title);
+    return out;
+}
+
+bool MenuModel::choose(const MenuItem &item) {
+    if (item.isSeparator || !item.isEnabled || !item.action) return false;
+    // A copy: the action may rebuild the menu that holds the item.
+    const MenuItem chosen = item;
+    chosen.action(chosen);
+    return true;
+}
+
+}  // namespace ondrake

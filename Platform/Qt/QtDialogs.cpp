@@ -1,0 +1,47 @@
+#include "Qt/QtDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace ondrake {
+
+namespace {
+QString filterFor(const QString &suffix) {
+    return suffix.isEmpty() ? QString() : QStringLiteral("%1 (*.%2)").arg(suffix.toUpper(), suffix);
+}
+}  // namespace
+
+std::optional<QString> QtDialogs::runSavePanel(const SavePanel &panel) {
+    QFileDialog dialog(nullptr, panel.message);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(filterFor(panel.allowedSuffix));
+    dialog.setDefaultSuffix(panel.allowedSuffix);
+    dialog.selectFile(panel.proposedFileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtDialogs::runOpenPanel(const OpenPanel &panel) {
+    QFileDialog dialog(nullptr, panel.message);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(panel.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog.setNameFilter(filterFor(panel.allowedSuffix));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+int QtDialogs::runAlert(const Alert &alert) {
+    QMessageBox box(alert.style == AlertStyle::warning ? QMessageBox::Warning : QMessageBox::Information, QString(),
+                    alert.message);
+    box.setInformativeText(alert.informativeText);
+    const QStringList titles = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttons;
+    std::vector<QAbstractButton *> buttons;
+    for (const auto &title : titles) buttons.push_back(box.addButton(title, QMessageBox::AcceptRole));
+    box.setDefaultButton(static_cast<QPushButton *>(buttons.front()));
+    box.exec();
+    const auto it = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return it == buttons.end() ? -1 : int(it - buttons.begin());
+}
+
+}  // namespace ondrake

@@ -1,0 +1,80 @@
+#include "Qt/QtStatusItem.h"
+
+#include <QCursor>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace ondrake {
+
+QtStatusItem::QtStatusItem()
+    : available_(QSystemTrayIcon::isSystemTrayAvailable()), menu_(std::make_unique<QMenu>()) {
+    menu_->setTitle(QStringLiteral("Ondrake"));
+    QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(), [this] { rebuild(); });
+    if (!available_) {
+        log_.info("This desktop has no system tray; running without the status menu");
+        return;
+    }
+    tray_ = std::make_unique<QSystemTrayIcon>();
+    tray_->setContextMenu(menu_.get());
+    // A plain click opens the menu too, as on a menu bar.
+    QObject::connect(tray_.get(), &QSystemTrayIcon::activated, menu_.get(), [this](QSystemTrayIcon::ActivationReason why) {
+        if (why == QSystemTrayIcon::Trigger) performClick();
+    });
+    tray_->show();
+}
+
+QtStatusItem::~QtStatusItem() {
+    // The tray refers to the menu; it goes first.
+    tray_.reset();
+}
+
+void QtStatusItem::setImage(const QIcon &image, const QString &accessibilityDescription) {
+    if (!tray_) return;
+    tray_->setIcon(image);
+    tray_->setToolTip(accessibilityDescription);
+}
+
+void QtStatusItem::setMenu(std::shared_ptr<MenuModel> menu) {
+    model_ = std::move(menu);
+    rebuild();
+}
+
+void QtStatusItem::performClick() {
+    if (!tray_) return;
+    menu_->popup(QCursor::pos());
+}
+
+void QtStatusItem::rebuild() {
+    if (!model_) return;
+    model_->willOpen();
+    fill(*menu_, *model_);
+}
+
+void QtStatusItem::fill(QMenu &menu, const MenuModel &model) {
+    menu.clear();
+    menu.setToolTipsVisible(true);
+    for (const auto &item : model.items) {
+        if (item.isSeparator) {
+            menu.addSeparator();
+            continue;
+        }
+        if (item.submenu) {
+            auto *sub = menu.addMenu(item.title);
+            sub->setEnabled(item.isEnabled);
+            fill(*sub, *item.submenu);
+            continue;
+        }
+        auto *action = menu.addAction(item.title);
+        action->setEnabled(item.isEnabled && bool(item.action));
+        action->setCheckable(item.isChecked);
+        action->setChecked(item.isChecked);
+        action->setToolTip(item.toolTip);
+        action->setShortcut(item.keyEquivalent.sequence());
+        action->setShortcutVisibleInContextMenu(true);
+        action->setData(item.representedObject);
+        // The item itself, with its represented object, as it stood when the menu opened.
+        QObject::connect(action, &QAction::triggered, action, [item] { MenuModel::choose(item); });
+    }
+}
+
+}  // namespace ondrake

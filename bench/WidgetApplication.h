@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QApplication>
+
+namespace ondrake::bench {
+
+// Widgets need an application object; benchmarks draw offscreen.
+inline void ensureWidgetApplication() {
+    if (QCoreApplication::instance()) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "OndrakeBench";
+    static char *argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+}
+
+}  // namespace ondrake::bench

@@ -1,0 +1,103 @@
+#include "Qt/QtStatusItem.h"
+
+#include "Log.h"
+#include "SimulatedStatusItem.h"
+
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+namespace ondrake {
+namespace {
+
+// A menu of each kind of item, recording which actions ran with which argument.
+struct SampleMenu {
+    std::shared_ptr<MenuModel> model = std::make_shared<MenuModel>();
+    std::vector<QVariant> chosen;
+    int opened = 0;
+
+    SampleMenu() {
+        const auto record = [this](const MenuItem &item) { chosen.push_back(item.representedObject); };
+        MenuItem plain;
+        plain.title = QStringLiteral("Refresh");
+        plain.keyEquivalent = KeyEquivalent::commandKey(QStringLiteral("r"));
+        plain.representedObject = QStringLiteral("plain");
+        plain.action = record;
+        MenuItem checked = plain;
+        checked.title = QStringLiteral("Compact Mode");
+        checked.keyEquivalent = KeyEquivalent::commandShiftKey(QStringLiteral("c"));
+        checked.isChecked = true;
+        checked.toolTip = QStringLiteral("Narrow");
+        MenuItem disabled = plain;
+        disabled.title = QStringLiteral("Import…");
+        disabled.isEnabled = false;
+        MenuItem inner = plain;
+        inner.title = QStringLiteral("Docs");
+        inner.representedObject = QStringLiteral("inner");
+        MenuItem parent;
+        parent.title = QStringLiteral("Recently Closed");
+        parent.submenu = std::make_shared<MenuModel>();
+        parent.submenu->items = {inner};
+        model->items = {plain, checked, MenuItem::separator(), disabled, parent};
+        model->onWillOpen = [this] { ++opened; };
+    }
+};
+
+TEST(MenuModel, ItemsAreFoundByTitlePathAndOnlyEnabledActionsRun) {
+    SampleMenu menu;
+    EXPECT_EQ(menu.model->titles(), (QStringList{"Refresh", "Compact Mode", "-", "Import…", "Recently Closed"}));
+    ASSERT_NE(menu.model->item(QStringList{"Recently Closed", "Docs"}), nullptr);
+    EXPECT_EQ(menu.model->item(QStringList{"Recently Closed", "Missing"}), nullptr);
+    EXPECT_EQ(menu.model->item(QStringList{"Refresh", "Docs"}), nullptr) << "no submenu to descend into";
+
+    EXPECT_TRUE(MenuModel::choose(*menu.model->item(QStringList{"Recently Closed", "Docs"})));
+    EXPECT_FALSE(MenuModel::choose(*menu.model->item(QStringLiteral("Import…"))));
+    EXPECT_FALSE(MenuModel::choose(*menu.model->item(QStringLiteral("Recently Closed"))));
+    EXPECT_EQ(menu.chosen, std::vector<QVariant>{QStringLiteral("inner")});
+
+    SimulatedStatusItem item;
+    item.setMenu(menu.model);
+    EXPECT_TRUE(item.choose({"Compact Mode"}));
+    EXPECT_EQ(menu.opened, 1) << "choosing opens the menu, which refreshes it first";
+}
+
+TEST(QtStatusItem, TheTraysMenuIsDrawnFromTheModel) {
+    SampleMenu menu;
+    QMenu qmenu;
+    QtStatusItem::fill(qmenu, *menu.model);
+    const auto actions = qmenu.actions();
+    ASSERT_EQ(actions.size(), 5);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("Refresh"));
+    EXPECT_EQ(actions[0]->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+    EXPECT_TRUE(actions[1]->isChecked());
+    EXPECT_EQ(actions[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+C")));
+    EXPECT_EQ(actions[1]->toolTip(), QStringLiteral("Narrow"));
+    EXPECT_TRUE(actions[2]->isSeparator());
+    EXPECT_FALSE(actions[3]->isEnabled());
+    ASSERT_NE(actions[4]->menu(), nullptr);
+    EXPECT_EQ(actions[4]->menu()->actions().front()->text(), QStringLiteral("Docs"));
+
+    actions[0]->trigger();
+    actions[4]->menu()->actions().front()->trigger();
+    EXPECT_EQ(menu.chosen, (std::vector<QVariant>{QStringLiteral("plain"), QStringLiteral("inner")}));
+
+    // Rebuilding replaces what was there.
+    menu.model->items.resize(1);
+    QtStatusItem::fill(qmenu, *menu.model);
+    EXPECT_EQ(qmenu.actions().size(), 1);
+}
+
+TEST(QtStatusItem, WithoutATraySaysSoOnceAndRunsOn) {
+    LogCapture log;
+    QtStatusItem item;
+    EXPECT_FALSE(item.isAvailable());
+    EXPECT_EQ(log.messages(QStringLiteral("Sidebar")),
+              std::vector<QString>{QStringLiteral("This desktop has no system tray; running without the status menu")});
+    SampleMenu menu;
+    item.setMenu(menu.model);
+    item.performClick();
+    EXPECT_EQ(item.menu().actions().size(), 5) << "the menu is still kept current";
+}
+
+}  // namespace
+}  // namespace ondrake
