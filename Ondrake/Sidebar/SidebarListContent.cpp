@@ -111,7 +111,7 @@ private:
         row.row = std::move(treeRow);
         const SafariTab &tab = row.row.tab;
         if (!in_.favicons.isEmpty()) {
-            if (const auto host = faviconHost(tab.url)) {
+            if (const auto host = in_.faviconHostOf ? in_.faviconHostOf(tab) : faviconHost(tab.url)) {
                 const auto found = in_.favicons.constFind(*host);
                 if (found != in_.favicons.cend()) row.favicon = *found;
             }

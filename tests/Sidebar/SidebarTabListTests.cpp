@@ -3,6 +3,7 @@
 
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
 
+#include <QBuffer>
 #include <QFontMetricsF>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -201,6 +202,44 @@ TEST(SidebarRowModel, EveryTabIsFoundAtItsRowAfterEachRebuild) {
         EXPECT_EQ(rows > 0, QByteArray(query) != "zzzzzz") << query;
     }
     EXPECT_EQ(model.rowOfTab(QStringLiteral("no-such-tab")), -1);
+}
+
+// The list remembers which site each tab's icon belongs to; a tab that moves to another site
+// takes that site's icon.
+TEST(SidebarRowModel, RowsShowTheIconOfTheSiteTheirTabIsOnNow) {
+    const auto png = [](QColor color) {
+        QImage icon(16, 16, QImage::Format_ARGB32);
+        icon.fill(color);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        icon.save(&buffer, "PNG");
+        return bytes;
+    };
+    ListWorld world;
+    world.http->answer(QUrl("https://red.example/favicon.ico"), 200, png(Qt::red));
+    world.http->answer(QUrl("https://blue.example/favicon.ico"), 200, png(Qt::blue));
+    auto windows = ListWorld::session();
+    windows[1].tabs[0].url = parseURL(QStringLiteral("https://red.example/"));
+    windows[1].tabs[2].url = parseURL(QStringLiteral("https://blue.example/"));
+    world.browser->setWindows(windows);
+    world.poll();
+    world.scheduler.runUntilIdle();
+    world.settle();
+    ASSERT_TRUE(world.store->favicons().contains(QStringLiteral("blue.example")));
+    const auto iconOf = [&](const char *tabID) -> std::optional<QRgb> {
+        const int row = world.rowOf(QString::fromUtf8(tabID));
+        if (row < 0 || !world.list->rowModel().entry(row).row->favicon) return std::nullopt;
+        return world.list->rowModel().entry(row).row->favicon->pixel(4, 4);
+    };
+    EXPECT_EQ(iconOf("w1"), QColor(Qt::red).rgb());
+    EXPECT_EQ(iconOf("w2"), QColor(Qt::blue).rgb());
+
+    windows[1].tabs[0].url = parseURL(QStringLiteral("https://www.blue.example/other"));
+    world.browser->setWindows(windows);
+    world.poll();
+    world.settle();
+    EXPECT_EQ(iconOf("w1"), QColor(Qt::blue).rgb());
 }
 
 // A cut title is remembered with its font and width, so no other font or width gets it.

@@ -18,6 +18,7 @@ struct ReadsWorld {
     UserDefaults defaults;
     AutomationPermission permission{workspace, privacy, defaults};
     std::unique_ptr<MockSafariController> browser;
+    std::shared_ptr<test::ScriptedHttpClient> http = std::make_shared<test::ScriptedHttpClient>();
     std::unique_ptr<TabStore> store;
 
     explicit ReadsWorld(std::vector<SafariWindow> windows, BrowserCapabilities caps = BrowserCapabilities(0x2C3E3)) {
@@ -26,7 +27,7 @@ struct ReadsWorld {
         store = std::make_unique<TabStore>(
             *browser, TabRecordFileStore(folders.paths(), Logger(QStringLiteral("Persistence"))),
             TabStore::Services{scheduler, workspace, permission, defaults, folders.paths(),
-                               std::make_shared<test::ScriptedHttpClient>(), {}});
+                               http, {}});
         poll();
     }
     void poll() { runToCompletion(scheduler, store->requestRefresh()); }
