@@ -106,9 +106,11 @@ private:
             if (in_.selection.contains(id)) ++selectedShown_;
     }
 
-    TabRow makeRow(TabTreeRow treeRow, bool hasNestedTabs, ParentCloseBehavior behaviour) const {
+    // Rows made for the occasion are moved in; rows the sections keep are copied.
+    template <typename Row>
+    TabRow makeRow(Row &&treeRow, bool hasNestedTabs, ParentCloseBehavior behaviour) const {
         TabRow row;
-        row.row = std::move(treeRow);
+        row.row = std::forward<Row>(treeRow);
         const SafariTab &tab = row.row.tab;
         if (!in_.favicons.isEmpty()) {
             if (const auto host = in_.faviconHostOf ? in_.faviconHostOf(tab) : faviconHost(tab.url)) {
