@@ -5,6 +5,7 @@
 #include "Ondrake/Sidebar/SidebarText.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
 #include "Ondrake/Sidebar/TabActivation.h"
+#include "Ondrake/Sidebar/WrappingLabel.h"
 
 #include "Async.h"
 #include "Store/TabStore.h"
@@ -187,10 +188,9 @@ CommandPaletteView::CommandPaletteView(TabStore &store, std::function<void()> on
     column->addWidget(divider);
 
     area_ = new QStackedWidget(this);
-    placeholder_ = new QLabel(area_);
+    // A pasted address may be longer than the palette is wide: it breaks over lines.
+    placeholder_ = new WrappingLabel(area_);
     placeholder_->setAlignment(Qt::AlignCenter);
-    placeholder_->setWordWrap(true);
-    placeholder_->setTextFormat(Qt::PlainText);
     placeholder_->setContentsMargins(24, 0, 24, 0);
     QPalette muted = placeholder_->palette();
     muted.setColor(QPalette::WindowText, secondary(muted));

@@ -81,6 +81,9 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
       isCompact_(store.isCompact()) {
     setObjectName(QStringLiteral("sidebarView"));
     setAccessibleName(tr("Sidebar"));
+    // The panel decides the width, the rail's few dozen points included; what the view holds
+    // makes do with it.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     themeModifier_ = new SidebarThemeModifier(themeChoice_, this, environment_);
     environment_->setCompact(isCompact_);
 

@@ -8,6 +8,7 @@
 #include "Ondrake/Sidebar/SidebarSearchField.h"
 #include "Ondrake/Sidebar/SidebarTabList.h"
 #include "Ondrake/Sidebar/SidebarHeaderModel.h"
+#include "Ondrake/Sidebar/WrappingLabel.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 
 using namespace ondrake;
 using namespace ondrake::test;
@@ -485,6 +487,63 @@ TEST(SidebarView, EveryControlIsReachableByTab) {
     view.searchButton()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(view.searchButton(), Qt::Key_Space);
     EXPECT_TRUE(world.store->isSearchActive());
+}
+
+}  // namespace
+
+namespace {
+
+// The sidebar in a panel that lays its content out, as the shell's panel does.
+struct PanelHost {
+    QWidget panel;
+    explicit PanelHost(SidebarView &view) {
+        auto *layout = new QVBoxLayout(&panel);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(&view);
+        panel.show();
+    }
+    void resize(int width) {
+        panel.resize(width, 520);
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST(SidebarView, ThePanelDecidesTheWidthAndMessagesWrapInsideIt) {
+    // The view must not have been a window of its own, whose layout would have fixed its minimum.
+    ReadsWorld world(ViewWorld::session());
+    ShellCalls shell;
+    auto *view = new SidebarView(*world.store, shell.callbacks(), {world.scheduler, world.defaults, world.privacy});
+    PanelHost host(*view);
+    view->setPalette(lightPalette());
+
+    world.store->setCompact(true);
+    QCoreApplication::processEvents();
+    host.resize(48);
+    EXPECT_EQ(host.panel.width(), 48);
+    EXPECT_EQ(view->width(), 48);
+
+    world.store->setCompact(false);
+    const QString message = QStringLiteral("Safari could not be reached at "
+                                           "/Applications/Safari.app/Contents/MacOS/SafariWithAVeryLongPathIndeed");
+    world.store->reportAdapterError(SafariControllerError::automationFailure(message));
+    QCoreApplication::processEvents();
+    host.resize(200);
+    EXPECT_EQ(view->width(), 200);
+    QLabel *text = nullptr;
+    for (auto *label : view->messageView()->findChildren<QLabel *>())
+        if (label->text() == message) text = label;
+    ASSERT_NE(text, nullptr);
+    EXPECT_GE(text->x(), 20);
+    EXPECT_LE(text->geometry().right(), view->width() - 20);
+    // The path is wider than the line, so it is broken over lines rather than cut; every line is
+    // shown, as the label got the height its lines need at its width.
+    const QString path = message.section(u' ', -1);
+    EXPECT_GT(text->fontMetrics().horizontalAdvance(path), text->width());
+    auto *wrapping = qobject_cast<WrappingLabel *>(text);
+    ASSERT_NE(wrapping, nullptr);
+    EXPECT_GE(wrapping->lineCount(text->width()), 3);
+    EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+    saveScreenshot(host.panel.grab().toImage(), QStringLiteral("sidebar-view-failed-long-message"));
 }
 
 }  // namespace
