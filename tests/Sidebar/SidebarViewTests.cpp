@@ -381,6 +381,32 @@ TEST(SidebarView, FooterNamesTheTargetWindowAndOpensATabThere) {
     EXPECT_EQ(world.store->windows().front().tabs.size(), 4u);
 }
 
+TEST(SidebarView, TheNewTabRowIsLitUnderThePointerOrTheKeyboardsFocusOnly) {
+    ViewWorld world;
+    auto *row = world.view->newTabRow();
+    const auto &theme = world.view->environment().theme();
+    const QColor fill = theme.fill().resolved(world.view->palette());
+    const QColor hover = over(theme.hover.resolved(world.view->palette()), fill);
+    // Inside the row's rounded tile, left of its plus.
+    const auto tile = [&] {
+        const QImage image = world.grab();
+        return image.pixelColor(row->mapTo(world.view.get(), QPoint(10, row->height() / 2)));
+    };
+    EXPECT_TRUE(colorNear(tile(), fill));
+    QTest::mouseMove(row, row->rect().center());
+    QEnterEvent enter(QPointF(row->rect().center()), QPointF(row->rect().center()), QPointF(row->mapToGlobal(row->rect().center())));
+    QCoreApplication::sendEvent(row, &enter);
+    EXPECT_TRUE(colorNear(tile(), hover));
+    QTest::mouseClick(row, Qt::LeftButton);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(row, &leave);
+    world.settle();
+    // The click left no lit row behind once the pointer went.
+    EXPECT_TRUE(colorNear(tile(), fill));
+    row->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(colorNear(tile(), hover));
+}
+
 TEST(SidebarView, ResizeHandleOnTheLeadingEdgeReportsToTheShell) {
     ViewWorld world;
     auto &view = *world.view;
