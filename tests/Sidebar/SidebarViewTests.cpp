@@ -573,3 +573,34 @@ TEST(SidebarView, ThePanelDecidesTheWidthAndMessagesWrapInsideIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WrappingLabel, BreaksAtSpacesAndInsideAWordOnlyWhenItIsLongerThanALine) {
+    struct Case {
+        const char *name;
+        QString text;
+        int atLeast;
+        int atMost;
+    };
+    // At the width of "abcdefghi": two eight-letter words take a line each, forty w's several.
+    const std::vector<Case> cases = {
+        {"empty: a failure without words keeps its line", QString(), 1, 1},
+        {"fits", QStringLiteral("Try"), 1, 1},
+        {"two words, one a line", QStringLiteral("abcdefgh abcdefgh"), 2, 2},
+        {"one long word", QString(40, u'w'), 3, 40},
+        {"a line break stays", QStringLiteral("one\ntwo"), 2, 2},
+    };
+    for (const auto &c : cases) {
+        WrappingLabel label;
+        label.setText(c.text);
+        const QFontMetrics metrics(label.font());
+        const int width = metrics.horizontalAdvance(QStringLiteral("abcdefghi"));
+        const int lines = label.lineCount(width);
+        EXPECT_GE(lines, c.atLeast) << c.name;
+        EXPECT_LE(lines, c.atMost) << c.name;
+        EXPECT_EQ(label.heightForWidth(width), lines * metrics.height()) << c.name;
+    }
+}
+
+}  // namespace
