@@ -242,6 +242,8 @@ TEST(SidebarRowActions, SearchRowsActOnTheClickedResultAloneAndAClickEndsTheSear
         c.fire(world.search, world.tab(QStringLiteral("a3")));
         world.settle();
         EXPECT_EQ(world.marked(c.mark), IDs{"a3"}) << c.name;
+        // The selection behind the results is left as it was.
+        EXPECT_EQ(world.store->selection().ids, (QSet<QString>{"a1", "a3", "b2"})) << c.name;
     }
 
     ActionWorld world;
