@@ -172,8 +172,11 @@ void SidebarView::buildHeader() {
     auto *tools = new QHBoxLayout(toolbar_);
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(6);
-    title_ = new QLabel(tr("Safari"), toolbar_);
-    title_->setFont(sidebar::sizedFont(font(), 13, QFont::DemiBold));
+    // At the narrowest width the title gives way, so the count and the buttons stay whole.
+    auto *title = new ElidedLabel(toolbar_);
+    title->setFont(sidebar::sizedFont(font(), 13, QFont::DemiBold));
+    title->setFullText(tr("Safari"));
+    title_ = title;
     tools->addWidget(title_);
     tools->addStretch(1);
 
@@ -199,6 +202,7 @@ void SidebarView::buildHeader() {
     count_->setObjectName(QStringLiteral("countLabel"));
     QFont countFont = sidebar::sizedFont(font(), 11, QFont::Medium);
     count_->setFont(countFont);
+    count_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     tools->addWidget(count_);
 
     searchField_ = new SidebarSearchField(store_, environment_, row);

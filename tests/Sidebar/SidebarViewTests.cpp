@@ -69,6 +69,21 @@ TEST(SidebarView, CountShowsTheSelectionFromTwoTabsInTheAccent) {
     EXPECT_EQ(view.countLabel()->text(), QStringLiteral("3"));
 }
 
+TEST(SidebarView, AtItsNarrowestTheToolbarShortensTheTitleNotTheCount) {
+    std::vector<SafariTab> tabs;
+    for (int i = 1; i <= 120; ++i) tabs.push_back(tab(QStringLiteral("t%1").arg(i), 1, i, i == 1));
+    ViewWorld world({window(1, std::move(tabs))}, QSize(200, 300));
+    world.store->selectAll();
+    world.settle();
+    auto *count = world.view->countLabel();
+    ASSERT_EQ(count->text(), QStringLiteral("120 selected"));
+    EXPECT_GE(count->width(), count->sizeHint().width());
+    EXPECT_LE(count->geometry().right(), world.view->headerToolbar()->width());
+    for (auto *button : {world.view->arrangeButton(), world.view->searchButton(), world.view->compactToggle()})
+        EXPECT_FALSE(button->geometry().intersects(count->geometry())) << button->accessibleName().toStdString();
+    saveScreenshot(world.grab(), QStringLiteral("sidebar-view-narrowest-selection"));
+}
+
 TEST(SidebarView, CompactRailHasItsOwnHeaderAndNoStatusLine) {
     ViewWorld world;
     auto &view = *world.view;
