@@ -48,6 +48,7 @@ public:
     void setFullText(const QString &text) {
         full_ = text;
         setToolTip(QString());
+        setAccessibleName(text);  // a screen reader reads what is cut off too
         showElided();
     }
     const QString &fullText() const { return full_; }

@@ -81,6 +81,9 @@ TEST(SidebarView, AtItsNarrowestTheToolbarShortensTheTitleNotTheCount) {
     EXPECT_LE(count->geometry().right(), world.view->headerToolbar()->width());
     for (auto *button : {world.view->arrangeButton(), world.view->searchButton(), world.view->compactToggle()})
         EXPECT_FALSE(button->geometry().intersects(count->geometry())) << button->accessibleName().toStdString();
+    auto *title = world.view->headerToolbar()->findChild<QLabel *>();
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->accessibleName(), QStringLiteral("Safari"));
     saveScreenshot(world.grab(), QStringLiteral("sidebar-view-narrowest-selection"));
 }
 
