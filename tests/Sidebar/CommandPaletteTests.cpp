@@ -160,6 +160,19 @@ TEST(CommandPalette, AFailedActivationStillRefreshesEndsTheSearchAndCloses) {
     EXPECT_EQ(world.store->windows().back().tabs.size(), 1u);  // the refresh saw it go
 }
 
+TEST(CommandPalette, AClosedPaletteLeavesTheSidebarsTypingAloneAndCatchesUpWhenOpened) {
+    PaletteWorld world;
+    world.palette->hide();
+    world.store->toggleSearch();
+    QTest::keyClicks(world.view->searchField()->lineEdit(), QStringLiteral("gam"));
+    // Kept after it closed, the palette does not match the tabs again on every keystroke.
+    EXPECT_EQ(world.palette->results().rowCount(), 0);
+    world.open();
+    EXPECT_EQ(world.field()->text(), QStringLiteral("gam"));
+    EXPECT_EQ(world.shownTitles(), std::vector<QString>{QStringLiteral("Gamma")});
+    EXPECT_TRUE(world.palette->results().index(0).data(PaletteResultModel::HighlightedRole).toBool());
+}
+
 TEST(CommandPalette, ThePaletteAndTheSidebarFieldEditOneQuery) {
     PaletteWorld world;
     world.store->toggleSearch();
