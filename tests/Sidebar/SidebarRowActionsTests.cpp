@@ -2,6 +2,7 @@
 #include "ViewWorld.h"
 
 #include "Ondrake/Sidebar/GroupPromptDialog.h"
+#include "Ondrake/Sidebar/SidebarMessageView.h"
 #include "Ondrake/Sidebar/SidebarRowActions.h"
 #include "Ondrake/Sidebar/SidebarTabList.h"
 
@@ -242,6 +243,8 @@ TEST(SidebarRowActions, SearchRowsActOnTheClickedResultAloneAndAClickEndsTheSear
         c.fire(world.search, world.tab(QStringLiteral("a3")));
         world.settle();
         EXPECT_EQ(world.marked(c.mark), IDs{"a3"}) << c.name;
+        // The selection behind the results is left as it was.
+        EXPECT_EQ(world.store->selection().ids, (QSet<QString>{"a1", "a3", "b2"})) << c.name;
     }
 
     ActionWorld world;
@@ -329,6 +332,24 @@ TEST(SidebarRowActions, ClickingARowDuringARefreshQueuesExactlyOneMore) {
     EXPECT_EQ(world.browser.snapshotCount, before + 2);
     EXPECT_FALSE(world.store->isRefreshing());
     EXPECT_EQ(world.store->selection().ids, QSet<QString>{QStringLiteral("a3")});
+}
+
+TEST(SidebarRowActions, TryAgainPressedTwiceRunsOneRefreshAndQueuesOneMore) {
+    HeldRefreshWorld world;
+    world.store->reportAdapterError(SafariControllerError::automationFailure(QStringLiteral("The script timed out")));
+    QCoreApplication::processEvents();
+    auto *retry = world.view->messageView()->actionButton();
+    ASSERT_NE(retry, nullptr);
+    const int before = world.browser.snapshotCount;
+    world.browser.snapshotGate.emplace();
+    QTest::mouseClick(retry, Qt::LeftButton);
+    QTest::mouseClick(retry, Qt::LeftButton);
+    EXPECT_EQ(world.browser.snapshotCount, before + 1);
+    world.browser.snapshotGate->resolve();
+    world.scheduler.runUntilIdle();
+    EXPECT_EQ(world.browser.snapshotCount, before + 2);
+    EXPECT_FALSE(world.store->isRefreshing());
+    EXPECT_EQ(world.store->state(), SidebarState::ready());
 }
 
 TEST(SidebarRowActions, RowClicksWithModifiersOnlyChangeTheSelection) {
