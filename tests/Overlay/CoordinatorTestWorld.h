@@ -11,7 +11,7 @@
 #include "SimulatedWorkspace.h"
 #include "UserDefaults.h"
 
-#include "OverlayScreenshots.h"
+#include "Screenshots.h"
 
 namespace ondrake::test {
 
