@@ -14,4 +14,9 @@ inline void ensureWidgetApplication() {
     static QApplication app(argc, argv);
 }
 
+// First among the bases of a benchmark's world whose members are widgets.
+struct WithWidgetApplication {
+    WithWidgetApplication() { ensureWidgetApplication(); }
+};
+
 }  // namespace ondrake::bench
