@@ -4,6 +4,7 @@
 
 #include "Async.h"
 #include "Browser/BrowserURL.h"
+#include "FixedIdentities.h"
 #include "ManualScheduler.h"
 #include "ScriptedHttpClient.h"
 #include "StorePlatform.h"
