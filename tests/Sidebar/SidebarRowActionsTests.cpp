@@ -56,13 +56,7 @@ private:
 
 // The store over that browser with every window listed:
 //   window 1 (front): a1 [a2] a3      window 2: b1 b2
-struct ActionWorld {
-    TemporaryPaths folders;
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
+struct ActionWorld : StorePlatform {
     MutingBrowser browser{ViewWorld::session()};
     std::unique_ptr<TabStore> store;
     std::vector<std::vector<QString>> groupRequests;
@@ -70,12 +64,9 @@ struct ActionWorld {
     TabRowActions search;
 
     ActionWorld() {
-        workspace.launch(safariBundleIdentifier());
-        defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows"));
-        store = std::make_unique<TabStore>(
-            browser, TabRecordFileStore(folders.paths(), Logger(QStringLiteral("Persistence"))),
-            TabStore::Services{scheduler, workspace, permission, defaults, folders.paths(),
-                               std::make_shared<ScriptedHttpClient>(), {}});
+        EXPECT_TRUE(folders.isValid());
+        showAllWindows();
+        store = makeStore(browser, std::make_shared<ScriptedHttpClient>());
         poll();
         const auto request = [this](std::vector<SafariTab> tabs) {
             std::vector<QString> ids;
