@@ -111,6 +111,9 @@ int main(int argc, char *argv[]) {
     safari.activate();
     SimulatedScriptEngine scriptEngine(safari);
     SimulatedPrivacy privacy(workspace);
+    // The simulated desktop's user has let this application read the browser's windows, as it
+    // has let it script the browser; the immersive bar needs that trust.
+    privacy.setTrusted(true);
     SimulatedAccessibility accessibility(scheduler, safari, privacy);
     workspace.setInstalledApplicationVersion(safari.bundleIdentifier(), QStringLiteral("17.4"));
     Desktop desktop(safari, workspace, scheduler, application.processIdentifier());

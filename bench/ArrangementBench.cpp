@@ -1,3 +1,4 @@
+#include "PerItem.h"
 #include "TabCorpus.h"
 
 #include "Store/TabViewProvider.h"
@@ -9,8 +10,7 @@ using namespace ondrake;
 namespace {
 
 void perRow(benchmark::State &state) {
-    state.counters["per_row"] = benchmark::Counter(double(state.range(0)), benchmark::Counter::kIsIterationInvariantRate |
-                                                                               benchmark::Counter::kInvert);
+    state.counters["per_row"] = bench::perItem(double(state.range(0)));
 }
 
 void BM_AgeSections(benchmark::State &state) {

@@ -1,5 +1,7 @@
 #include "Store/TabCommands.h"
 
+#include "PerItem.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace ondrake;
@@ -24,8 +26,7 @@ void BM_ClosePlanWithNestedTabs(benchmark::State &state) {
         auto plan = TabCommands::closeScope(asked, windows, ParentCloseBehavior::parentAndDescendants, {}, {});
         benchmark::DoNotOptimize(plan);
     }
-    state.counters["per_tab"] =
-        benchmark::Counter(double(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_tab"] = bench::perItem(double(count));
 }
 BENCHMARK(BM_ClosePlanWithNestedTabs)->Arg(500)->Arg(5000)->Unit(benchmark::kMillisecond);
 

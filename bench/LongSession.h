@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 
 namespace ondrake::bench {
@@ -56,6 +58,11 @@ inline std::vector<std::vector<SafariWindow>> twoPolls(std::int64_t tabs, bool c
         });
     polls.push_back(runToCompletion(scheduler, controller.snapshot()));
     return polls;
+}
+
+// The sessions the two polls are taken at: unchanged at three sizes, changing at two.
+inline void twoPollSizes(benchmark::internal::Benchmark *b) {
+    b->ArgNames({"tabs", "changed"})->Args({1000, 0})->Args({2000, 0})->Args({10000, 0})->Args({1000, 1})->Args({10000, 1});
 }
 
 }  // namespace ondrake::bench

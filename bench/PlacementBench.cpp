@@ -1,6 +1,8 @@
 #include "Log.h"
 #include "Sync/PendingRestore.h"
 
+#include "PerItem.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace ondrake;
@@ -31,8 +33,7 @@ void BM_PlacementPassAfterALongReopen(benchmark::State &state) {
         auto moves = advancePendingRestores(waiting, windows, mapping, logger);
         benchmark::DoNotOptimize(moves);
     }
-    state.counters["per_tab"] =
-        benchmark::Counter(double(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_tab"] = bench::perItem(double(count));
 }
 BENCHMARK(BM_PlacementPassAfterALongReopen)->Arg(500)->Arg(5000)->Unit(benchmark::kMillisecond);
 

@@ -2,6 +2,7 @@
 #include "LongSession.h"
 #include "Browser/SafariController.h"
 #include "ManualScheduler.h"
+#include "PerItem.h"
 #include "SimulatedSafari.h"
 #include "SimulatedScriptEngine.h"
 #include "SimulatedWorkspace.h"
@@ -53,16 +54,8 @@ void BM_Poll(benchmark::State &state) {
         events += pipeline.poll(polls[next]);
     }
     state.counters["events"] = benchmark::Counter(double(events), benchmark::Counter::kAvgIterations);
-    state.counters["per_tab"] = benchmark::Counter(double(tabs), benchmark::Counter::kIsIterationInvariantRate |
-                                                                     benchmark::Counter::kInvert);
+    state.counters["per_tab"] = bench::perItem(double(tabs));
 }
-BENCHMARK(BM_Poll)
-    ->ArgNames({"tabs", "changed"})
-    ->Args({1000, 0})
-    ->Args({2000, 0})
-    ->Args({10000, 0})
-    ->Args({1000, 1})
-    ->Args({10000, 1})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Poll)->Apply(bench::twoPollSizes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -1,26 +1,9 @@
 // The whole application over the simulated desktop: what it costs while nothing happens, and how
 // long it takes from start to the first painted sidebar.
 
-#include "Shell/AppDelegate.h"
+#include "AppDesktop.h"
+#include "NoNetwork.h"
 #include "WidgetApplication.h"
-
-#include "Async.h"
-#include "ManualScheduler.h"
-#include "ScriptedDialogs.h"
-#include "SimulatedAccessibility.h"
-#include "SimulatedApplication.h"
-#include "SimulatedFrameClock.h"
-#include "SimulatedNamedNotifier.h"
-#include "SimulatedPrivacy.h"
-#include "SimulatedSafari.h"
-#include "SimulatedScreens.h"
-#include "SimulatedScriptEngine.h"
-#include "SimulatedStatusItem.h"
-#include "SimulatedUpdater.h"
-#include "SimulatedWindowServer.h"
-#include "SimulatedWorkspace.h"
-
-#include <QTemporaryDir>
 
 #include <chrono>
 
@@ -29,35 +12,12 @@
 namespace ondrake {
 namespace {
 
-// A machine without a network: every icon fetch fails at once.
-struct NoNetwork final : HttpClient {
-    QCoro::Task<HttpResponse> get(QUrl, qint64) override { co_return HttpResponse::transportFailure(); }
-};
-
 // The browser in front with `tabs` tabs over ten windows, twenty windows of other applications
 // around them, and the application over it all.
-struct BenchApp {
-    QTemporaryDir folder;
-    Paths paths = Paths::under(folder.path());
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedApplication application{workspace};
-    SimulatedSafari safari{workspace};
-    SimulatedScriptEngine engine{safari};
-    SimulatedPrivacy privacy{workspace};
-    SimulatedAccessibility accessibility{scheduler, safari, privacy};
-    SimulatedWindowServer server{safari, workspace};
-    SimulatedScreens screens;
-    SimulatedPointer pointer;
-    SimulatedFrameClock frameClock{scheduler, screens};
-    SimulatedNamedNotifier notifier{scheduler};
-    SimulatedStatusItem statusItem;
-    ScriptedDialogs dialogs;
-    UserDefaults defaults{paths, QString::fromLatin1(kStandardDefaultsDomain)};
+struct BenchApp : bench::WithWidgetApplication, test::AppDesktop {
     std::unique_ptr<AppDelegate> delegate;
 
     explicit BenchApp(int tabs) {
-        bench::ensureWidgetApplication();
         safari.launch();
         for (int w = 0; w < 10; ++w) {
             SimulatedSafari::Window window;
@@ -74,7 +34,7 @@ struct BenchApp {
             info.bounds = QRectF(20.0 * i, 30.0 * i, 250.0 + 20 * i, 250.0 + 10 * i);
             info.ownerProcessID = editor;
             info.isOnScreen = true;
-            server.orderBack(server.addWindow(info));
+            windowServer.orderBack(windowServer.addWindow(info));
         }
         safari.activate();
         settle();
@@ -86,18 +46,11 @@ struct BenchApp {
     }
 
     void launch() {
-        delegate = std::make_unique<AppDelegate>(AppDelegate::Platform{
-            scheduler, workspace, server, screens, pointer, frameClock, defaults, paths, engine, privacy, accessibility,
-            std::make_shared<NoNetwork>(), notifier, statusItem, dialogs, application,
-            [this] { return std::make_unique<SimulatedUpdater>(scheduler); }, {},
-            [this](SidebarPanel &panel) {
-                return std::make_unique<SidebarPanelMirror>(panel, server, screens, application.processIdentifier());
-            }});
+        delegate = std::make_unique<AppDelegate>(platform(
+            std::make_shared<test::NoNetwork>(), [this] { return std::make_unique<SimulatedUpdater>(scheduler); }, {}));
         delegate->applicationDidFinishLaunching();
         settle();
     }
-    void settle() { ondrake::settle(scheduler); }
-    void step(double seconds) { ondrake::step(scheduler, Seconds(seconds)); }
 };
 
 // One unchanged poll of 500 tabs through the real controller and the store.

@@ -1,38 +1,17 @@
-#include "Async.h"
-#include "Browser/MockSafariController.h"
-#include "ManualScheduler.h"
+#include "NoNetwork.h"
 #include "Ondrake/Sidebar/SidebarEnvironment.h"
 #include "Ondrake/Sidebar/SidebarTabList.h"
-#include "SimulatedPrivacy.h"
-#include "SimulatedWorkspace.h"
-#include "Store/TabStore.h"
+#include "StorePlatform.h"
+#include "WidgetApplication.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QScrollBar>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 using namespace ondrake;
 
 namespace {
-
-// Widgets need an application object; the other benchmarks run without one.
-void ensureApplication() {
-    static QApplication *application = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "OndrakeBench";
-        static char *argv[] = {name, nullptr};
-        return new QApplication(argc, argv);  // lives for the whole run
-    }();
-    (void)application;
-}
-
-struct NoNetwork final : HttpClient {
-    QCoro::Task<HttpResponse> get(QUrl, qint64) override { co_return HttpResponse::transportFailure(); }
-};
 
 // `tabs` tabs over three windows, nested up to three levels: every fourth tab a root, the next
 // its child, the two after that grandchildren.
@@ -53,17 +32,11 @@ std::vector<SafariWindow> nestedSession(std::int64_t tabs) {
     return windows;
 }
 
-struct ListBench {
-    explicit ListBench(std::int64_t tabs) : browser(BrowserCapabilities(0x2C3E3), nestedSession(tabs)) {
-        ensureApplication();
-        workspace.launch(safariBundleIdentifier());
-        defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows"));
-        store = std::make_unique<TabStore>(browser, TabRecordFileStore(paths, Logger(QStringLiteral("Persistence"))),
-                                           TabStore::Services{scheduler, workspace, permission, defaults, paths,
-                                                              std::make_shared<NoNetwork>(), {}});
+struct ListBench : bench::WithWidgetApplication, test::MockBrowserStore {
+    explicit ListBench(std::int64_t tabs) : MockBrowserStore(nestedSession(tabs), std::make_shared<test::NoNetwork>()) {
+        showAllWindows();
         poll();
     }
-    void poll() { runToCompletion(scheduler, store->requestRefresh()); }
     std::unique_ptr<SidebarTabList> makeList() {
         auto list = std::make_unique<SidebarTabList>(*store, environment);
         list->resize(280, 800);
@@ -72,15 +45,6 @@ struct ListBench {
         return list;
     }
 
-    QTemporaryDir folder;
-    Paths paths = Paths::under(folder.path());
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
-    MockSafariController browser;
-    std::unique_ptr<TabStore> store;
     SidebarEnvironment environment;
 };
 

@@ -5,16 +5,11 @@
 #include "Ondrake/Sidebar/SidebarTabList.h"
 #include "Ondrake/Sidebar/SidebarView.h"
 
-#include "Async.h"
-#include "Browser/MockSafariController.h"
-#include "ManualScheduler.h"
-#include "SimulatedPrivacy.h"
-#include "SimulatedWorkspace.h"
-#include "Store/TabStore.h"
+#include "NoNetwork.h"
+#include "StorePlatform.h"
+#include "WidgetApplication.h"
 
-#include <QApplication>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cctype>
@@ -25,56 +20,32 @@ using namespace ondrake;
 
 namespace {
 
-void ensureWidgetApplication() {
-    if (QCoreApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "OndrakeBench";
-    static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+// `count` tabs of the corpus in five windows, every third nested under the tab before it.
+std::vector<SafariWindow> nestedCorpus(std::int64_t count) {
+    const bench::TabCorpus corpus(count);
+    std::vector<SafariWindow> windows;
+    for (std::int64_t w = 0; w < 5; ++w) windows.push_back(SafariWindow{100 + w, w + 1, w == 0, {}});
+    for (const auto &tab : corpus.tabs) {
+        auto &window = windows[std::size_t(tab.windowID - 100)];
+        SafariTab copy = tab;
+        if (window.tabs.size() % 3 == 2) copy.parentID = window.tabs.back().id;
+        window.tabs.push_back(copy);
+    }
+    return windows;
 }
 
-struct NoNetwork final : HttpClient {
-    QCoro::Task<HttpResponse> get(QUrl, qint64) override { co_return HttpResponse::transportFailure(); }
-};
-
-// 5,000 tabs of the corpus in five windows, every third nested under the tab before it, polled
-// once by a store that lists all windows.
-struct LargeSidebar {
-    explicit LargeSidebar(std::int64_t count) {
-        ensureWidgetApplication();
-        workspace.launch(safariBundleIdentifier());
-        defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows"));
-        const bench::TabCorpus corpus(count);
-        std::vector<SafariWindow> windows;
-        for (std::int64_t w = 0; w < 5; ++w) windows.push_back(SafariWindow{100 + w, w + 1, w == 0, {}});
-        for (const auto &tab : corpus.tabs) {
-            auto &window = windows[std::size_t(tab.windowID - 100)];
-            SafariTab copy = tab;
-            if (window.tabs.size() % 3 == 2) copy.parentID = window.tabs.back().id;
-            window.tabs.push_back(copy);
-        }
-        browser = std::make_unique<MockSafariController>(BrowserCapabilities(0x2C3E3), std::move(windows));
-        store = std::make_unique<TabStore>(*browser, TabRecordFileStore(paths, Logger(QStringLiteral("Persistence"))),
-                                           TabStore::Services{scheduler, workspace, permission, defaults, paths,
-                                                              std::make_shared<NoNetwork>(), {}});
-        runToCompletion(scheduler, store->requestRefresh());
+// Those tabs polled once by a store that lists all windows.
+struct LargeSidebar : bench::WithWidgetApplication, test::MockBrowserStore {
+    explicit LargeSidebar(std::int64_t count)
+        : MockBrowserStore(nestedCorpus(count), std::make_shared<test::NoNetwork>()) {
+        showAllWindows();
+        poll();
     }
 
     void settle() {
         QCoreApplication::processEvents();
         scheduler.runUntilIdle();
     }
-
-    QTemporaryDir folder;
-    Paths paths = Paths::under(folder.path());
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
-    std::unique_ptr<MockSafariController> browser;
-    std::unique_ptr<TabStore> store;
 };
 
 // One character typed into the sidebar's search field: the store's query, the search results,

@@ -2,6 +2,7 @@
 #include "LongSession.h"
 #include "Browser/SafariController.h"
 #include "ManualScheduler.h"
+#include "PerItem.h"
 #include "SimulatedSafari.h"
 #include "SimulatedScriptEngine.h"
 #include "SimulatedWorkspace.h"
@@ -24,8 +25,7 @@ void BM_Snapshot(benchmark::State &state) {
         auto result = runToCompletion(scheduler, controller.snapshot());
         benchmark::DoNotOptimize(result);
     }
-    state.counters["per_tab"] = benchmark::Counter(double(tabs), benchmark::Counter::kIsIterationInvariantRate |
-                                                                     benchmark::Counter::kInvert);
+    state.counters["per_tab"] = bench::perItem(double(tabs));
 }
 BENCHMARK(BM_Snapshot)->Arg(1000)->Arg(2000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 

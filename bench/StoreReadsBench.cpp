@@ -1,12 +1,7 @@
-#include "Async.h"
-#include "Browser/MockSafariController.h"
-#include "ManualScheduler.h"
-#include "SimulatedPrivacy.h"
-#include "SimulatedWorkspace.h"
-#include "Store/TabStore.h"
+#include "NoNetwork.h"
+#include "PerItem.h"
+#include "StorePlatform.h"
 #include "TabCorpus.h"
-
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -14,51 +9,40 @@ using namespace ondrake;
 
 namespace {
 
-struct NoNetwork final : HttpClient {
-    QCoro::Task<HttpResponse> get(QUrl, qint64) override { co_return HttpResponse::transportFailure(); }
-};
+// The corpus's tabs in five windows, every third one nested under the tab before it.
+std::vector<SafariWindow> nestedCorpus(const bench::TabCorpus &corpus) {
+    std::map<std::int64_t, SafariWindow> byID;
+    for (auto tab : corpus.tabs) {
+        auto &window = byID[tab.windowID];
+        window.safariID = tab.windowID;
+        if (window.tabs.size() % 3 == 1) tab.parentID = window.tabs.back().id;
+        window.tabs.push_back(tab);
+    }
+    std::vector<SafariWindow> windows;
+    for (auto &[id, window] : byID) {
+        window.index = std::int64_t(windows.size()) + 1;
+        window.isFrontmost = windows.empty();
+        windows.push_back(std::move(window));
+    }
+    return windows;
+}
 
-// The corpus's tabs in five windows, every third one nested under the tab before it, polled once
-// by a store that lists every window, with the corpus's groups, creation dates and metadata
-// on the records, one tab in fifty pinned and groups shown in the tree.
+// Those windows polled once by a store that lists every window, with the corpus's groups,
+// creation dates and metadata on the records, one tab in fifty pinned and groups shown in the tree.
 struct ReadsSession {
     bench::TabCorpus corpus;
-    QTemporaryDir folder;
-    Paths paths = Paths::under(folder.path());
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
-    std::unique_ptr<MockSafariController> browser;
-    std::unique_ptr<TabStore> store;
+    test::MockBrowserStore world;
+    TabStore &store = *world.store;
 
-    explicit ReadsSession(std::int64_t tabs) : corpus(tabs) {
-        workspace.launch(safariBundleIdentifier());
-        defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows"));
-        std::map<std::int64_t, SafariWindow> byID;
-        for (auto tab : corpus.tabs) {
-            auto &window = byID[tab.windowID];
-            window.safariID = tab.windowID;
-            if (window.tabs.size() % 3 == 1) tab.parentID = window.tabs.back().id;
-            window.tabs.push_back(tab);
-        }
-        std::vector<SafariWindow> windows;
-        for (auto &[id, window] : byID) {
-            window.index = std::int64_t(windows.size()) + 1;
-            window.isFrontmost = windows.empty();
-            windows.push_back(std::move(window));
-        }
-        browser = std::make_unique<MockSafariController>(BrowserCapabilities(0x2C3E3), std::move(windows));
-        store = std::make_unique<TabStore>(*browser, TabRecordFileStore(paths, Logger(QStringLiteral("Persistence"))),
-                                           TabStore::Services{scheduler, workspace, permission, defaults, paths,
-                                                              std::make_shared<NoNetwork>(), {}});
-        runToCompletion(scheduler, store->requestRefresh());
-        store->flags().setOverride(true, FeatureFlag::tabGroups());
-        store->updateBook([&](TabRecordBook &book) {
+    explicit ReadsSession(std::int64_t tabs)
+        : corpus(tabs), world(nestedCorpus(corpus), std::make_shared<test::NoNetwork>()) {
+        world.showAllWindows();
+        world.poll();
+        store.flags().setOverride(true, FeatureFlag::tabGroups());
+        store.updateBook([&](TabRecordBook &book) {
             book.groups = corpus.groups;
             int n = 0;
-            const auto &ids = store->ondrakeIDs();
+            const auto &ids = store.ondrakeIDs();
             for (auto it = ids.cbegin(); it != ids.cend(); ++it) {
                 auto &record = book.records.at(it.value());
                 const auto source = corpus.records.value(it.key());
@@ -68,13 +52,12 @@ struct ReadsSession {
                 record.pinned = n++ % 50 == 0;
             }
         });
-        scheduler.runUntilIdle();
+        world.scheduler.runUntilIdle();
     }
 };
 
 void perRow(benchmark::State &state) {
-    state.counters["per_row"] = benchmark::Counter(double(state.range(1)), benchmark::Counter::kIsIterationInvariantRate |
-                                                                               benchmark::Counter::kInvert);
+    state.counters["per_row"] = bench::perItem(double(state.range(1)));
 }
 
 const QString kQueries[] = {QStringLiteral("e"), QStringLiteral("doc"), QStringLiteral("kubernetes")};
@@ -86,7 +69,7 @@ void BM_StoreSearchKeystroke(benchmark::State &state) {
     ReadsSession session(5000);
     const QString lower = kQueries[state.range(0)];
     const QString upper = lower.toUpper();
-    auto &store = *session.store;
+    auto &store = session.store;
     std::size_t found = 0;
     bool flip = false;
     for (auto _ : state) {
@@ -103,7 +86,7 @@ BENCHMARK(BM_StoreSearchKeystroke)->DenseRange(0, 2)->Unit(benchmark::kMilliseco
 // The first keystroke after the records changed: the documents are made again.
 void BM_StoreSearchAfterRecordChange(benchmark::State &state) {
     ReadsSession session(5000);
-    auto &store = *session.store;
+    auto &store = session.store;
     const auto group = store.sortedGroups().front();
     store.setSearchQuery(kQueries[state.range(0)]);
     bool flip = false;
@@ -119,7 +102,7 @@ BENCHMARK(BM_StoreSearchAfterRecordChange)->DenseRange(0, 2)->Unit(benchmark::kM
 
 void BM_StoreDisplayOrder(benchmark::State &state) {
     ReadsSession session(state.range(1));
-    auto &store = *session.store;
+    auto &store = session.store;
     store.setViewMode(kAllSidebarViewModes[std::size_t(state.range(0))]);
     for (auto _ : state) benchmark::DoNotOptimize(store.displayOrder().data());
     perRow(state);
@@ -129,7 +112,7 @@ BENCHMARK(BM_StoreDisplayOrder)->ArgsProduct({{0, 1, 2, 3}, {500, 5000}})->Unit(
 
 void BM_StoreSelectAll(benchmark::State &state) {
     ReadsSession session(state.range(1));
-    auto &store = *session.store;
+    auto &store = session.store;
     store.setViewMode(kAllSidebarViewModes[std::size_t(state.range(0))]);
     for (auto _ : state) {
         store.clearSelection();

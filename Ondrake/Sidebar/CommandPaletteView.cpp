@@ -5,6 +5,7 @@
 #include "Ondrake/Sidebar/SidebarText.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
 #include "Ondrake/Sidebar/TabActivation.h"
+#include "Ondrake/Sidebar/WrappingLabel.h"
 
 #include "Async.h"
 #include "Store/TabStore.h"
@@ -187,10 +188,9 @@ CommandPaletteView::CommandPaletteView(TabStore &store, std::function<void()> on
     column->addWidget(divider);
 
     area_ = new QStackedWidget(this);
-    placeholder_ = new QLabel(area_);
+    // A pasted address may be longer than the palette is wide: it breaks over lines.
+    placeholder_ = new WrappingLabel(area_);
     placeholder_->setAlignment(Qt::AlignCenter);
-    placeholder_->setWordWrap(true);
-    placeholder_->setTextFormat(Qt::PlainText);
     placeholder_->setContentsMargins(24, 0, 24, 0);
     QPalette muted = placeholder_->palette();
     muted.setColor(QPalette::WindowText, secondary(muted));
@@ -232,6 +232,9 @@ QString CommandPaletteView::placeholderText() const { return showsResults() ? QS
 bool CommandPaletteView::showsResults() const { return area_->currentWidget() == list_; }
 
 void CommandPaletteView::refresh() {
+    // The shell keeps the palette after it closes; matching every tab again on each keystroke
+    // in the sidebar's field would be work for nobody. Showing catches up.
+    if (!isVisible()) return;
     const QString &query = store_.searchQuery();
     if (field_->text() != query) field_->setText(query);
     model_.setResults(store_.searchResults(), store_.favicons());
@@ -248,6 +251,7 @@ void CommandPaletteView::refresh() {
 }
 
 void CommandPaletteView::highlightChanged() {
+    if (!isVisible()) return;
     const int index = store_.searchSelectedIndex();
     model_.setHighlighted(index);
     if (index >= 0 && index < model_.rowCount()) list_->scrollTo(model_.index(index), QAbstractItemView::PositionAtCenter);
@@ -280,6 +284,7 @@ void CommandPaletteView::activate(std::optional<SafariTab> tab) {
 
 void CommandPaletteView::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
+    refresh();
     field_->setFocus(Qt::OtherFocusReason);
 }
 

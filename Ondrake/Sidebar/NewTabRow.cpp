@@ -16,7 +16,9 @@ constexpr int kOuterPadding = 6;
 NewTabRow::NewTabRow(SidebarEnvironment *environment, QWidget *parent)
     : QAbstractButton(parent), environment_(environment) {
     setObjectName(QStringLiteral("newTabRow"));
-    setFocusPolicy(Qt::StrongFocus);
+    // Reached by Tab; a click does not take the focus, which would leave the row lit after the
+    // pointer went.
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setText(tr("New Tab"));
     setMouseTracking(true);

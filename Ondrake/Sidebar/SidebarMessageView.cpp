@@ -3,6 +3,7 @@
 #include "Ondrake/Sidebar/SidebarEnvironment.h"
 #include "Ondrake/Sidebar/SidebarText.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
+#include "Ondrake/Sidebar/WrappingLabel.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -16,10 +17,7 @@ using sidebar::faded;
 using sidebar::setTextColor;
 
 QLabel *centredLabel(QWidget *parent, const QFont &font) {
-    auto *label = new QLabel(parent);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setWordWrap(true);
-    label->setTextFormat(Qt::PlainText);
+    auto *label = new WrappingLabel(parent);
     label->setFont(font);
     return label;
 }
@@ -94,7 +92,10 @@ LoadingView::LoadingView(SidebarEnvironment *environment, QWidget *parent)
     auto *spinner = new QProgressBar(this);
     spinner->setRange(0, 0);
     spinner->setTextVisible(false);
-    spinner->setFixedSize(64, 6);
+    // As wide as the rail allows, up to its own width.
+    spinner->setFixedHeight(6);
+    spinner->setMinimumWidth(16);
+    spinner->setMaximumWidth(64);
     spinner->setAccessibleName(SidebarMessage::loadingText());
     column->addWidget(spinner, 0, Qt::AlignHCenter);
     text_ = centredLabel(this, sidebar::sizedFont(font(), 11));

@@ -38,14 +38,19 @@ QCoro::Task<> readLaterAndClose(TabStore &store, std::vector<SafariTab> tabs) {
     co_await store.closeTabs(std::move(tabs));
 }
 
-// The store's mark toggles pick their tabs from the selection; a search row narrows the selection
-// to itself first, as a click on it would.
-void selectAloneIfWider(TabStore &store, const SafariTab &clicked) {
-    if (store.targets(clicked).size() < 2) return;
-    store.updateSelection([&](TabSelection &selection) {
-        selection.ids = {clicked.id};
-        selection.anchor = clicked.id;
-    });
+// The store's mark toggles pick their tabs from the selection. For a search row the selection is
+// narrowed to the row while the toggle runs, then given back: the user cannot see it there, so
+// an action on one result must neither spread over it nor change it.
+template<typename Toggle>
+void onClickedAlone(TabStore &store, const SafariTab &clicked, Toggle toggle) {
+    if (store.targets(clicked).size() < 2) {
+        toggle();
+        return;
+    }
+    const TabSelection kept = store.selection();
+    store.setSelection(TabSelection{{clicked.id}, clicked.id});
+    toggle();
+    store.setSelection(kept);
 }
 
 }  // namespace
@@ -98,10 +103,7 @@ TabRowActions SidebarRowActions::forSearch(TabStore &store, RequestNewGroup requ
     };
     actions.close = [s](const SafariTab &tab) { start(s->closeTabs({tab}), "Closing a tab"); };
     const auto alone = [s](void (TabStore::*toggle)(const SafariTab &)) {
-        return [s, toggle](const SafariTab &tab) {
-            selectAloneIfWider(*s, tab);
-            (s->*toggle)(tab);
-        };
+        return [s, toggle](const SafariTab &tab) { onClickedAlone(*s, tab, [&] { (s->*toggle)(tab); }); };
     };
     actions.toggleImportant = alone(&TabStore::toggleImportant);
     actions.toggleLocked = alone(&TabStore::toggleLocked);

@@ -48,6 +48,7 @@ public:
     void setFullText(const QString &text) {
         full_ = text;
         setToolTip(QString());
+        setAccessibleName(text);  // a screen reader reads what is cut off too
         showElided();
     }
     const QString &fullText() const { return full_; }
@@ -81,6 +82,9 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
       isCompact_(store.isCompact()) {
     setObjectName(QStringLiteral("sidebarView"));
     setAccessibleName(tr("Sidebar"));
+    // The panel decides the width, the rail's few dozen points included; what the view holds
+    // makes do with it.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     themeModifier_ = new SidebarThemeModifier(themeChoice_, this, environment_);
     environment_->setCompact(isCompact_);
 
@@ -169,8 +173,11 @@ void SidebarView::buildHeader() {
     auto *tools = new QHBoxLayout(toolbar_);
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(6);
-    title_ = new QLabel(tr("Safari"), toolbar_);
-    title_->setFont(sidebar::sizedFont(font(), 13, QFont::DemiBold));
+    // At the narrowest width the title gives way, so the count and the buttons stay whole.
+    auto *title = new ElidedLabel(toolbar_);
+    title->setFont(sidebar::sizedFont(font(), 13, QFont::DemiBold));
+    title->setFullText(tr("Safari"));
+    title_ = title;
     tools->addWidget(title_);
     tools->addStretch(1);
 
@@ -196,6 +203,7 @@ void SidebarView::buildHeader() {
     count_->setObjectName(QStringLiteral("countLabel"));
     QFont countFont = sidebar::sizedFont(font(), 11, QFont::Medium);
     count_->setFont(countFont);
+    count_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     tools->addWidget(count_);
 
     searchField_ = new SidebarSearchField(store_, environment_, row);

@@ -1,4 +1,5 @@
-#include "CoordinatorTestWorld.h"
+#include "CoordinatorWorld.h"
+#include <gtest/gtest.h>
 
 #include "Browser/ImmersiveTrackingMode.h"
 #include "Log.h"

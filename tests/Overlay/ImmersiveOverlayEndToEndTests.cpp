@@ -1,16 +1,10 @@
+#include "CoordinatorWorld.h"
+
 #include "Overlay/AccessibilityElement.h"
-#include "Overlay/ImmersiveOverlayCoordinator.h"
 #include "Shell/SafariWindowTracker.h"
 
-#include "ManualScheduler.h"
-#include "SimulatedAccessibility.h"
 #include "SimulatedFrameClock.h"
-#include "SimulatedPrivacy.h"
-#include "SimulatedSafari.h"
-#include "SimulatedScreens.h"
 #include "SimulatedWindowServer.h"
-#include "SimulatedWorkspace.h"
-#include "UserDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -22,40 +16,20 @@ namespace {
 // The whole road of the immersive bar over the simulated desktop: the window server, the real
 // window tracker and Safari's Accessibility tree feed the coordinator, wired as the shell wires
 // them.
-struct Desktop {
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedSafari safari{workspace};
+struct Desktop : test::CoordinatorWorld {
     SimulatedWindowServer windowServer{safari, workspace};
-    SimulatedScreens screens;
     SimulatedPointer pointer;
     SimulatedFrameClock frameClock{scheduler, screens};
-    SimulatedPrivacy privacy{workspace};
-    SimulatedAccessibility accessibility{scheduler, safari, privacy};
-    UserDefaults defaults;
     std::int64_t ownPid = workspace.launch(QStringLiteral("com.ondrake.Ondrake"));
     SafariWindowTracker tracker{{scheduler, windowServer, workspace, pointer, screens, frameClock, defaults, ownPid}};
-    OverlayCalibrationStore store{defaults, scheduler};
-    OverlayBarModel model;
-    ImmersiveOverlayCoordinator coordinator{
-        model, QStringLiteral("17.4.1"), store,
-        ImmersiveOverlayCoordinator::Services{scheduler, workspace, accessibility, privacy, screens, defaults}};
     std::int64_t window = 0;
 
-    Desktop() {
-        privacy.setTrusted(true);
+    Desktop() : CoordinatorWorld(Fades::asSet) {
         tracker.setOnChange([this](const std::optional<SafariWindowSample> &s) { coordinator.handleWindowSample(s); });
         QObject::connect(&workspace, &Workspace::applicationActivated, &workspace,
                          [this](const RunningApplication &app) { coordinator.evaluate(app); });
-
-        safari.launch();
-        SimulatedSafari::Window w;
-        w.bounds = {100, 50, 1300, 850};
-        w.tabs = {{QStringLiteral("News"), QStringLiteral("https://news.example/")},
-                  {QStringLiteral("Mail"), QStringLiteral("https://mail.example/")}};
-        window = safari.addWindow(std::move(w));
-        safari.activate();
-        scheduler.runUntilIdle();
+        window = openWindow({{QStringLiteral("News"), QStringLiteral("https://news.example/")},
+                             {QStringLiteral("Mail"), QStringLiteral("https://mail.example/")}});
     }
     ~Desktop() { tracker.stop(); }
 
@@ -71,7 +45,6 @@ struct Desktop {
         });
     }
     void advance(double seconds) { scheduler.advance(Seconds(seconds)); }
-    OverlayPanel &panel() { return coordinator.overlay().panel(); }
 };
 
 TEST(ImmersiveOverlayEndToEnd, TheBarLiesOverTheTabRowAndFollowsTheWindow) {

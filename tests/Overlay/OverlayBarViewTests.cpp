@@ -1,4 +1,4 @@
-#include "OverlayScreenshots.h"
+#include "Screenshots.h"
 
 #include "Overlay/BreadcrumbCrumbView.h"
 #include "Overlay/OverlayBarButton.h"

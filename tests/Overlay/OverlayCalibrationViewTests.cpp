@@ -1,4 +1,5 @@
-#include "CoordinatorTestWorld.h"
+#include "CoordinatorWorld.h"
+#include "Screenshots.h"
 
 #include "Overlay/OverlayCalibrationModel.h"
 #include "Overlay/OverlayCalibrationView.h"

@@ -3,10 +3,10 @@
 #include "Settings/SettingsPanelGeometry.h"
 #include "Shell/UpdateController.h"
 #include "SimulatedUpdater.h"
+#include "Screenshots.h"
 #include "StoreTestSupport.h"
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QImage>
 #include <QTest>
 #include <QWidget>
@@ -61,13 +61,6 @@ struct SettingsWorld : StoreWorld {
 inline void clickToggle(QAbstractButton *toggle) {
     ASSERT_NE(toggle, nullptr);
     QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(8, toggle->height() / 2));
-}
-
-// Saves what a widget draws under the build folder's screenshots/, for a person to look at.
-inline void saveScreenshot(QWidget &widget, const QString &name) {
-    const QString dir = QStringLiteral(ONDRAKE_SCREENSHOT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(widget.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) << name.toStdString();
 }
 
 }  // namespace ondrake::test

@@ -1,58 +1,25 @@
 #pragma once
 
-#include "Shell/AppDelegate.h"
-
-#include "Async.h"
-#include "ManualScheduler.h"
-#include "ScriptedDialogs.h"
+#include "AppDesktop.h"
 #include "ScriptedHttpClient.h"
-#include "SimulatedAccessibility.h"
-#include "SimulatedApplication.h"
-#include "SimulatedFrameClock.h"
-#include "SimulatedNamedNotifier.h"
-#include "SimulatedPrivacy.h"
-#include "SimulatedSafari.h"
-#include "SimulatedScreens.h"
-#include "SimulatedScriptEngine.h"
-#include "SimulatedStatusItem.h"
-#include "SimulatedUpdater.h"
-#include "SimulatedWindowServer.h"
-#include "SimulatedWorkspace.h"
 #include "TestSupport.h"
 
 #include <memory>
 
 namespace ondrake::test {
 
-// The application over one simulated desktop: the browser (not yet running), this application's
-// process, a 1440 × 900 screen, the window server, a status item and dialogs answered by the test,
-// and record and preference folders of the test's own. The delegate is made and launched on
-// request; a second one may follow over the same folders.
-struct AppWorld {
+// The application over one simulated desktop, its dialogs answered by the test. The delegate is
+// made and launched on request; a second one may follow over the same folders.
+struct AppWorld : AppDesktop {
     static inline const QString kBrowser = QStringLiteral("com.apple.Safari");
     static inline const QString kEditor = QStringLiteral("com.example.Editor");
 
-    TemporaryPaths folders;
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedApplication application{workspace};
-    SimulatedSafari safari{workspace};
-    SimulatedScriptEngine engine{safari};
-    SimulatedPrivacy privacy{workspace};
-    SimulatedAccessibility accessibility{scheduler, safari, privacy};
-    SimulatedWindowServer windowServer{safari, workspace};
-    SimulatedScreens screens;
-    SimulatedPointer pointer;
-    SimulatedFrameClock frameClock{scheduler, screens};
-    SimulatedNamedNotifier notifier{scheduler};
-    SimulatedStatusItem statusItem;
-    ScriptedDialogs dialogs;
-    UserDefaults defaults{folders.paths(), QString::fromLatin1(kStandardDefaultsDomain)};
     std::shared_ptr<ScriptedHttpClient> http = std::make_shared<ScriptedHttpClient>();
     Environment environment;
     SimulatedUpdater *updater = nullptr;  // the last one made
     std::unique_ptr<AppDelegate> delegate;
 
+    AppWorld() { EXPECT_TRUE(folders.isValid()); }
     ~AppWorld() {
         settle();
         delegate.reset();
@@ -66,20 +33,17 @@ struct AppWorld {
         }
     }
 
+    using AppDesktop::platform;
     AppDelegate::Platform platform() {
-        return {scheduler, workspace, windowServer, screens, pointer, frameClock, defaults, folders.paths(), engine,
-                privacy, accessibility, http, notifier, statusItem, dialogs, application,
-                [this] {
-                    auto made = std::make_unique<SimulatedUpdater>(scheduler);
-                    updater = made.get();
-                    updater->setAlertPresenter([](const SimulatedUpdater::Alert &, std::function<void()> dismissed) { dismissed(); });
-                    return made;
-                },
-                environment,
-                [this](SidebarPanel &panel) {
-                    return std::make_unique<SidebarPanelMirror>(panel, windowServer, screens,
-                                                                application.processIdentifier());
-                }};
+        return platform(
+            http,
+            [this] {
+                auto made = std::make_unique<SimulatedUpdater>(scheduler);
+                updater = made.get();
+                updater->setAlertPresenter([](const SimulatedUpdater::Alert &, std::function<void()> dismissed) { dismissed(); });
+                return made;
+            },
+            environment);
     }
     // A new delegate, launched, as at a start of the application.
     AppDelegate &launch() {
@@ -97,10 +61,6 @@ struct AppWorld {
     SidebarPanel &panel() { return delegate->windowController()->panel(); }
     SidebarPresence &presence() { return delegate->presence(); }
 
-    // Runs what is due now, waiting for the browser's script to answer, without moving the clock.
-    void settle() { ondrake::settle(scheduler); }
-    // Moves virtual time on; the script answers at once in virtual time.
-    void step(double seconds) { ondrake::step(scheduler, Seconds(seconds)); }
     void poll() {
         runToCompletion(scheduler, store().requestRefresh());
         settle();

@@ -2,6 +2,9 @@
 
 #include "Ondrake/Sidebar/CommandPaletteView.h"
 #include "Ondrake/Sidebar/SidebarSearchField.h"
+#include "Ondrake/Sidebar/WrappingLabel.h"
+
+#include <QLabel>
 
 #include <QLineEdit>
 #include <QListView>
@@ -63,6 +66,23 @@ TEST(CommandPalette, NoMatchNamesTheQueryInTypographicQuotes) {
     QTest::keyClicks(world.field(), QStringLiteral("xyz"));
     EXPECT_FALSE(world.palette->showsResults());
     EXPECT_EQ(world.palette->placeholderText(), QStringLiteral("No open tab matches “xyz”"));
+}
+
+TEST(CommandPalette, ANoMatchTextLongerThanThePaletteBreaksOverLines) {
+    PaletteWorld world;
+    const QString address = QStringLiteral("https://example.com/") + QString(120, u'x');
+    QTest::keyClicks(world.field(), address);
+    const QString text = CommandPaletteView::noMatchText(address);
+    ASSERT_EQ(world.palette->placeholderText(), text);
+    QLabel *shown = nullptr;
+    for (auto *label : world.palette->findChildren<QLabel *>())
+        if (label->isVisible() && label->text() == text) shown = label;
+    ASSERT_NE(shown, nullptr);
+    auto *wrapping = qobject_cast<WrappingLabel *>(shown);
+    ASSERT_NE(wrapping, nullptr);
+    EXPECT_GE(wrapping->lineCount(shown->width()), 2);
+    EXPECT_LE(shown->heightForWidth(shown->width()), shown->height());
+    saveScreenshot(world.palette->grab().toImage(), QStringLiteral("palette-no-match-long"));
 }
 
 TEST(CommandPalette, ArrowsWrapAndReturnActivatesTheHighlight) {
@@ -138,6 +158,19 @@ TEST(CommandPalette, AFailedActivationStillRefreshesEndsTheSearchAndCloses) {
     EXPECT_FALSE(world.store->isSearchActive());
     EXPECT_EQ(world.store->state(), SidebarState::ready());
     EXPECT_EQ(world.store->windows().back().tabs.size(), 1u);  // the refresh saw it go
+}
+
+TEST(CommandPalette, AClosedPaletteLeavesTheSidebarsTypingAloneAndCatchesUpWhenOpened) {
+    PaletteWorld world;
+    world.palette->hide();
+    world.store->toggleSearch();
+    QTest::keyClicks(world.view->searchField()->lineEdit(), QStringLiteral("gam"));
+    // Kept after it closed, the palette does not match the tabs again on every keystroke.
+    EXPECT_EQ(world.palette->results().rowCount(), 0);
+    world.open();
+    EXPECT_EQ(world.field()->text(), QStringLiteral("gam"));
+    EXPECT_EQ(world.shownTitles(), std::vector<QString>{QStringLiteral("Gamma")});
+    EXPECT_TRUE(world.palette->results().index(0).data(PaletteResultModel::HighlightedRole).toBool());
 }
 
 TEST(CommandPalette, ThePaletteAndTheSidebarFieldEditOneQuery) {

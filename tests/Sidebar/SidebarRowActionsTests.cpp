@@ -2,6 +2,7 @@
 #include "ViewWorld.h"
 
 #include "Ondrake/Sidebar/GroupPromptDialog.h"
+#include "Ondrake/Sidebar/SidebarMessageView.h"
 #include "Ondrake/Sidebar/SidebarRowActions.h"
 #include "Ondrake/Sidebar/SidebarTabList.h"
 
@@ -55,13 +56,7 @@ private:
 
 // The store over that browser with every window listed:
 //   window 1 (front): a1 [a2] a3      window 2: b1 b2
-struct ActionWorld {
-    TemporaryPaths folders;
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
+struct ActionWorld : StorePlatform {
     MutingBrowser browser{ViewWorld::session()};
     std::unique_ptr<TabStore> store;
     std::vector<std::vector<QString>> groupRequests;
@@ -69,12 +64,9 @@ struct ActionWorld {
     TabRowActions search;
 
     ActionWorld() {
-        workspace.launch(safariBundleIdentifier());
-        defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows"));
-        store = std::make_unique<TabStore>(
-            browser, TabRecordFileStore(folders.paths(), Logger(QStringLiteral("Persistence"))),
-            TabStore::Services{scheduler, workspace, permission, defaults, folders.paths(),
-                               std::make_shared<ScriptedHttpClient>(), {}});
+        EXPECT_TRUE(folders.isValid());
+        showAllWindows();
+        store = makeStore(browser, std::make_shared<ScriptedHttpClient>());
         poll();
         const auto request = [this](std::vector<SafariTab> tabs) {
             std::vector<QString> ids;
@@ -242,6 +234,8 @@ TEST(SidebarRowActions, SearchRowsActOnTheClickedResultAloneAndAClickEndsTheSear
         c.fire(world.search, world.tab(QStringLiteral("a3")));
         world.settle();
         EXPECT_EQ(world.marked(c.mark), IDs{"a3"}) << c.name;
+        // The selection behind the results is left as it was.
+        EXPECT_EQ(world.store->selection().ids, (QSet<QString>{"a1", "a3", "b2"})) << c.name;
     }
 
     ActionWorld world;
@@ -329,6 +323,24 @@ TEST(SidebarRowActions, ClickingARowDuringARefreshQueuesExactlyOneMore) {
     EXPECT_EQ(world.browser.snapshotCount, before + 2);
     EXPECT_FALSE(world.store->isRefreshing());
     EXPECT_EQ(world.store->selection().ids, QSet<QString>{QStringLiteral("a3")});
+}
+
+TEST(SidebarRowActions, TryAgainPressedTwiceRunsOneRefreshAndQueuesOneMore) {
+    HeldRefreshWorld world;
+    world.store->reportAdapterError(SafariControllerError::automationFailure(QStringLiteral("The script timed out")));
+    QCoreApplication::processEvents();
+    auto *retry = world.view->messageView()->actionButton();
+    ASSERT_NE(retry, nullptr);
+    const int before = world.browser.snapshotCount;
+    world.browser.snapshotGate.emplace();
+    QTest::mouseClick(retry, Qt::LeftButton);
+    QTest::mouseClick(retry, Qt::LeftButton);
+    EXPECT_EQ(world.browser.snapshotCount, before + 1);
+    world.browser.snapshotGate->resolve();
+    world.scheduler.runUntilIdle();
+    EXPECT_EQ(world.browser.snapshotCount, before + 2);
+    EXPECT_FALSE(world.store->isRefreshing());
+    EXPECT_EQ(world.store->state(), SidebarState::ready());
 }
 
 TEST(SidebarRowActions, RowClicksWithModifiersOnlyChangeTheSelection) {

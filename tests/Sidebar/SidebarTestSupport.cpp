@@ -1,6 +1,5 @@
 #include "SidebarTestSupport.h"
 
-#include <QDir>
 #include <QPainter>
 
 namespace ondrake::test {
@@ -34,12 +33,6 @@ QColor over(const QColor &top, const QColor &bottom) {
     if (near) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "got " << actual.name().toStdString() << ", expected "
                                          << expected.name().toStdString();
-}
-
-void saveScreenshot(const QImage &image, const QString &name) {
-    const QString dir = QStringLiteral(ONDRAKE_SCREENSHOT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) << name.toStdString();
 }
 
 PaintHost::PaintHost(QSize size, QColor background, Paint paint, QWidget *parent)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Screenshots.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPalette>
@@ -19,9 +21,6 @@ QColor over(const QColor &top, const QColor &bottom);
 
 // Whether two opaque colours differ by at most `tolerance` in every channel.
 ::testing::AssertionResult colorNear(const QColor &actual, const QColor &expected, int tolerance = 2);
-
-// Saves under the build folder's screenshots/ for a person to look at.
-void saveScreenshot(const QImage &image, const QString &name);
 
 // A widget that fills itself with `background` and then runs `paint`.
 class PaintHost : public QWidget {

@@ -8,6 +8,7 @@
 #include "Ondrake/Sidebar/SidebarSearchField.h"
 #include "Ondrake/Sidebar/SidebarTabList.h"
 #include "Ondrake/Sidebar/SidebarHeaderModel.h"
+#include "Ondrake/Sidebar/WrappingLabel.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 
 using namespace ondrake;
 using namespace ondrake::test;
@@ -65,6 +67,24 @@ TEST(SidebarView, CountShowsTheSelectionFromTwoTabsInTheAccent) {
     QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(view.width() / 2, view.height() - 60));
     EXPECT_TRUE(world.store->selection().ids.isEmpty());
     EXPECT_EQ(view.countLabel()->text(), QStringLiteral("3"));
+}
+
+TEST(SidebarView, AtItsNarrowestTheToolbarShortensTheTitleNotTheCount) {
+    std::vector<SafariTab> tabs;
+    for (int i = 1; i <= 120; ++i) tabs.push_back(tab(QStringLiteral("t%1").arg(i), 1, i, i == 1));
+    ViewWorld world({window(1, std::move(tabs))}, QSize(200, 300));
+    world.store->selectAll();
+    world.settle();
+    auto *count = world.view->countLabel();
+    ASSERT_EQ(count->text(), QStringLiteral("120 selected"));
+    EXPECT_GE(count->width(), count->sizeHint().width());
+    EXPECT_LE(count->geometry().right(), world.view->headerToolbar()->width());
+    for (auto *button : {world.view->arrangeButton(), world.view->searchButton(), world.view->compactToggle()})
+        EXPECT_FALSE(button->geometry().intersects(count->geometry())) << button->accessibleName().toStdString();
+    auto *title = world.view->headerToolbar()->findChild<QLabel *>();
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->accessibleName(), QStringLiteral("Safari"));
+    saveScreenshot(world.grab(), QStringLiteral("sidebar-view-narrowest-selection"));
 }
 
 TEST(SidebarView, CompactRailHasItsOwnHeaderAndNoStatusLine) {
@@ -379,6 +399,32 @@ TEST(SidebarView, FooterNamesTheTargetWindowAndOpensATabThere) {
     EXPECT_EQ(world.store->windows().front().tabs.size(), 4u);
 }
 
+TEST(SidebarView, TheNewTabRowIsLitUnderThePointerOrTheKeyboardsFocusOnly) {
+    ViewWorld world;
+    auto *row = world.view->newTabRow();
+    const auto &theme = world.view->environment().theme();
+    const QColor fill = theme.fill().resolved(world.view->palette());
+    const QColor hover = over(theme.hover.resolved(world.view->palette()), fill);
+    // Inside the row's rounded tile, left of its plus.
+    const auto tile = [&] {
+        const QImage image = world.grab();
+        return image.pixelColor(row->mapTo(world.view.get(), QPoint(10, row->height() / 2)));
+    };
+    EXPECT_TRUE(colorNear(tile(), fill));
+    QTest::mouseMove(row, row->rect().center());
+    QEnterEvent enter(QPointF(row->rect().center()), QPointF(row->rect().center()), QPointF(row->mapToGlobal(row->rect().center())));
+    QCoreApplication::sendEvent(row, &enter);
+    EXPECT_TRUE(colorNear(tile(), hover));
+    QTest::mouseClick(row, Qt::LeftButton);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(row, &leave);
+    world.settle();
+    // The click left no lit row behind once the pointer went.
+    EXPECT_TRUE(colorNear(tile(), fill));
+    row->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(colorNear(tile(), hover));
+}
+
 TEST(SidebarView, ResizeHandleOnTheLeadingEdgeReportsToTheShell) {
     ViewWorld world;
     auto &view = *world.view;
@@ -485,6 +531,94 @@ TEST(SidebarView, EveryControlIsReachableByTab) {
     view.searchButton()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(view.searchButton(), Qt::Key_Space);
     EXPECT_TRUE(world.store->isSearchActive());
+}
+
+}  // namespace
+
+namespace {
+
+// The sidebar in a panel that lays its content out, as the shell's panel does.
+struct PanelHost {
+    QWidget panel;
+    explicit PanelHost(SidebarView &view) {
+        auto *layout = new QVBoxLayout(&panel);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(&view);
+        panel.show();
+    }
+    void resize(int width) {
+        panel.resize(width, 520);
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST(SidebarView, ThePanelDecidesTheWidthAndMessagesWrapInsideIt) {
+    // The view must not have been a window of its own, whose layout would have fixed its minimum.
+    ReadsWorld world(ViewWorld::session());
+    ShellCalls shell;
+    auto *view = new SidebarView(*world.store, shell.callbacks(), {world.scheduler, world.defaults, world.privacy});
+    PanelHost host(*view);
+    view->setPalette(lightPalette());
+
+    world.store->setCompact(true);
+    QCoreApplication::processEvents();
+    host.resize(48);
+    EXPECT_EQ(host.panel.width(), 48);
+    EXPECT_EQ(view->width(), 48);
+
+    world.store->setCompact(false);
+    const QString message = QStringLiteral("Safari could not be reached at "
+                                           "/Applications/Safari.app/Contents/MacOS/SafariWithAVeryLongPathIndeed");
+    world.store->reportAdapterError(SafariControllerError::automationFailure(message));
+    QCoreApplication::processEvents();
+    host.resize(200);
+    EXPECT_EQ(view->width(), 200);
+    QLabel *text = nullptr;
+    for (auto *label : view->messageView()->findChildren<QLabel *>())
+        if (label->text() == message) text = label;
+    ASSERT_NE(text, nullptr);
+    EXPECT_GE(text->x(), 20);
+    EXPECT_LE(text->geometry().right(), view->width() - 20);
+    // The path is wider than the line, so it is broken over lines rather than cut; every line is
+    // shown, as the label got the height its lines need at its width.
+    const QString path = message.section(u' ', -1);
+    EXPECT_GT(text->fontMetrics().horizontalAdvance(path), text->width());
+    auto *wrapping = qobject_cast<WrappingLabel *>(text);
+    ASSERT_NE(wrapping, nullptr);
+    EXPECT_GE(wrapping->lineCount(text->width()), 3);
+    EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+    saveScreenshot(host.panel.grab().toImage(), QStringLiteral("sidebar-view-failed-long-message"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WrappingLabel, BreaksAtSpacesAndInsideAWordOnlyWhenItIsLongerThanALine) {
+    struct Case {
+        const char *name;
+        QString text;
+        int atLeast;
+        int atMost;
+    };
+    // At the width of "abcdefghi": two eight-letter words take a line each, forty w's several.
+    const std::vector<Case> cases = {
+        {"empty: a failure without words keeps its line", QString(), 1, 1},
+        {"fits", QStringLiteral("Try"), 1, 1},
+        {"two words, one a line", QStringLiteral("abcdefgh abcdefgh"), 2, 2},
+        {"one long word", QString(40, u'w'), 3, 40},
+        {"a line break stays", QStringLiteral("one\ntwo"), 2, 2},
+    };
+    for (const auto &c : cases) {
+        WrappingLabel label;
+        label.setText(c.text);
+        const QFontMetrics metrics(label.font());
+        const int width = metrics.horizontalAdvance(QStringLiteral("abcdefghi"));
+        const int lines = label.lineCount(width);
+        EXPECT_GE(lines, c.atLeast) << c.name;
+        EXPECT_LE(lines, c.atMost) << c.name;
+        EXPECT_EQ(label.heightForWidth(width), lines * metrics.height()) << c.name;
+    }
 }
 
 }  // namespace

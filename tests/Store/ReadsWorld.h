@@ -1,8 +1,7 @@
 #pragma once
 
+#include "StorePlatform.h"
 #include "StoreTestSupport.h"
-
-#include "Browser/MockSafariController.h"
 
 #include <functional>
 #include <stdexcept>
@@ -10,28 +9,16 @@
 namespace ondrake::test {
 
 // A store polling the in-memory browser, with virtual time and in-memory defaults.
-struct ReadsWorld {
-    test::TemporaryPaths folders;
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
-    std::unique_ptr<MockSafariController> browser;
-    std::shared_ptr<test::ScriptedHttpClient> http = std::make_shared<test::ScriptedHttpClient>();
-    std::unique_ptr<TabStore> store;
-
-    explicit ReadsWorld(std::vector<SafariWindow> windows, BrowserCapabilities caps = BrowserCapabilities(0x2C3E3)) {
-        workspace.launch(safariBundleIdentifier());
-        browser = std::make_unique<MockSafariController>(caps, std::move(windows));
-        store = std::make_unique<TabStore>(
-            *browser, TabRecordFileStore(folders.paths(), Logger(QStringLiteral("Persistence"))),
-            TabStore::Services{scheduler, workspace, permission, defaults, folders.paths(),
-                               http, {}});
+struct ReadsWorld : MockBrowserStore {
+    explicit ReadsWorld(std::vector<SafariWindow> windows, BrowserCapabilities caps = BrowserCapabilities(0x2C3E3),
+                        std::shared_ptr<test::ScriptedHttpClient> http = std::make_shared<test::ScriptedHttpClient>())
+        : MockBrowserStore(std::move(windows), http, caps), http(std::move(http)) {
+        EXPECT_TRUE(folders.isValid());
         poll();
     }
-    void poll() { runToCompletion(scheduler, store->requestRefresh()); }
-    void showAllWindows() { defaults.setString(kSidebarWindowScopeKey, QStringLiteral("allWindows")); }
+
+    // What the store's favicon loader is answered.
+    std::shared_ptr<test::ScriptedHttpClient> http;
 
     void changeRecord(const QString &tabID, const std::function<void(TabRecord &)> &change) {
         const auto id = store->ondrakeIDs().value(tabID);

@@ -4,10 +4,10 @@
 
 #include "Async.h"
 #include "Browser/BrowserURL.h"
+#include "FixedIdentities.h"
 #include "ManualScheduler.h"
 #include "ScriptedHttpClient.h"
-#include "SimulatedPrivacy.h"
-#include "SimulatedWorkspace.h"
+#include "StorePlatform.h"
 #include "TestSupport.h"
 
 #include <QSignalSpy>
@@ -182,30 +182,17 @@ private:
     }
 };
 
-// The platform around a store: virtual time, a workspace where the browser runs, privacy answers,
-// in-memory defaults and a record file in a temporary folder.
-struct StoreWorld {
-    TemporaryPaths folders;
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
+// The platform around a store, over a browser under the test's hand.
+struct StoreWorld : StorePlatform {
     FakeBrowser browser;
     std::shared_ptr<ScriptedHttpClient> http = std::make_shared<ScriptedHttpClient>();
     Environment environment;
 
-    StoreWorld() { workspace.launch(safariBundleIdentifier()); }
+    StoreWorld() { EXPECT_TRUE(folders.isValid()); }
 
-    TabRecordFileStore fileStore() const {
-        return TabRecordFileStore(folders.paths(), Logger(QStringLiteral("Persistence")));
-    }
     QString recordFile() const { return fileStore().fileURL(); }
-    std::unique_ptr<TabStore> makeStore() {
-        return std::make_unique<TabStore>(browser, fileStore(),
-                                          TabStore::Services{scheduler, workspace, permission, defaults,
-                                                                            folders.paths(), http, environment});
-    }
+    using StorePlatform::makeStore;
+    std::unique_ptr<TabStore> makeStore() { return makeStore(browser, http, environment); }
     // The record file as written, the clock advanced past any pending save first.
     PersistedState written() { return fileStore().load(scheduler.wallNow()).state; }
 

@@ -11,15 +11,10 @@
 namespace ondrake {
 namespace {
 
+using test::gid;
+using test::rid;
 using test::tab;
 using test::window;
-
-OndrakeID rid(int n) {
-    return *OndrakeID::fromString(QStringLiteral("00000000-0000-0000-0000-%1").arg(n, 12, 10, QLatin1Char('0')));
-}
-TabGroupID gid(int n) {
-    return *TabGroupID::fromString(QStringLiteral("00000000-0000-0000-0001-%1").arg(n, 12, 10, QLatin1Char('0')));
-}
 
 TEST(CommandOutcome, FoldsIntoTheFirstOfTheWorst) {
     using O = CommandOutcome;

@@ -5,12 +5,9 @@
 namespace ondrake {
 namespace {
 
+using test::rid;
 using test::tab;
 using test::window;
-
-OndrakeID rid(int n) {
-    return *OndrakeID::fromString(QStringLiteral("00000000-0000-0000-0000-%1").arg(n, 12, 10, QLatin1Char('0')));
-}
 
 // The store's side, as plain values.
 struct Records final : TabRecordWriting {

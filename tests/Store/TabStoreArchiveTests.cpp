@@ -113,11 +113,8 @@ TEST_F(ArchiveTest, TheCurrentWindowIsTheFrontOneElseTheFirst) {
 
 TEST(TabStoreExportOrder, ByIndexThenCreationThenIdentity) {
     const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
-    const auto id = [](int n) {
-        return *OndrakeID::fromString(QStringLiteral("00000000-0000-0000-0000-%1").arg(n, 12, 10, QLatin1Char('0')));
-    };
     const auto r = [&](int n, std::optional<qint64> index, int seconds) {
-        return TabRecord{.id = id(n), .index = index, .createdAt = t0.addSecs(seconds)};
+        return TabRecord{.id = test::rid(n), .index = index, .createdAt = t0.addSecs(seconds)};
     };
     struct Case {
         TabRecord a, b;

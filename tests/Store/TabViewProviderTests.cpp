@@ -1,6 +1,7 @@
 #include "Store/TabViewProvider.h"
 
 #include "Browser/BrowserURL.h"
+#include "FixedIdentities.h"
 
 #include <QHash>
 #include <QTimeZone>
@@ -27,12 +28,8 @@ SafariTab tab(const QString &id, const QString &url = {}) {
     return t;
 }
 
-OndrakeID rid(int n) {
-    return *OndrakeID::fromString(QStringLiteral("00000000-0000-0000-0000-%1").arg(n, 12, 10, QLatin1Char('0')));
-}
-TabGroupID gid(int n) {
-    return *TabGroupID::fromString(QStringLiteral("00000000-0000-0000-0001-%1").arg(n, 12, 10, QLatin1Char('0')));
-}
+using test::gid;
+using test::rid;
 
 // Records by session id, as the store would answer them.
 struct Records {

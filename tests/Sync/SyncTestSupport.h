@@ -5,6 +5,7 @@
 
 #include "Browser/BrowserURL.h"
 #include "Browser/SafariTab.h"
+#include "FixedIdentities.h"
 #include "Ondrake/Model/TabRecord.h"
 
 #include <QDateTime>
@@ -19,14 +20,6 @@ namespace ondrake::test {
 // Whole-second UTC instants from a fixed origin, so dates read as offsets in a test.
 inline QDateTime at(qint64 seconds) {
     return QDateTime(QDate(2025, 3, 1), QTime(9, 0), Qt::UTC).addSecs(seconds);
-}
-
-// Fixed identities, readable in failure messages by their last digits.
-inline OndrakeID rid(int n) {
-    return *OndrakeID::fromString(QStringLiteral("00000000-0000-0000-0000-%1").arg(n, 12, 10, QLatin1Char('0')));
-}
-inline TabGroupID gid(int n) {
-    return *TabGroupID::fromString(QStringLiteral("00000000-0000-0000-0001-%1").arg(n, 12, 10, QLatin1Char('0')));
 }
 
 // An open, unbound record with a title and an address; change the rest in place.

@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-// Widgets need a QApplication; with main defined here the shared main of the test support library
-// is not linked in.
+// For test programs that make widgets, which need a full application object. Listing the tests
+// for CTest runs without the tests' environment, so widgets draw offscreen unless told otherwise.
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    // Listing the tests for CTest runs without the tests' environment; widgets draw offscreen always.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ondrake::SymbolCatalog::installIconTheme();

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -13,5 +14,6 @@ inline void saveScreenshot(const QImage &image, const QString &name) {
     QDir().mkpath(dir);
     EXPECT_TRUE(image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) << name.toStdString();
 }
+inline void saveScreenshot(QWidget &widget, const QString &name) { saveScreenshot(widget.grab().toImage(), name); }
 
 }  // namespace ondrake::test

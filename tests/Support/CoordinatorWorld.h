@@ -11,13 +11,14 @@
 #include "SimulatedWorkspace.h"
 #include "UserDefaults.h"
 
-#include "OverlayScreenshots.h"
+#include <vector>
 
 namespace ondrake::test {
 
 // A simulated desktop with one 1440 × 900 screen, Safari installed but not running, this process
 // trusted for Accessibility, and a coordinator for Safari 17.4.1 that is not yet enabled.
 struct CoordinatorWorld {
+    enum class Fades { instant, asSet };
     static inline const QString kVersion = QStringLiteral("17.4.1");
     // Safari's window at (100, 50)-(1300, 850) from the top left is this in screen coordinates...
     static inline const SimulatedSafari::Bounds kBounds{100, 50, 1300, 850};
@@ -39,10 +40,10 @@ struct CoordinatorWorld {
         ImmersiveOverlayCoordinator::Services{scheduler, workspace, accessibility, privacy, screens, defaults});
     ImmersiveOverlayCoordinator &coordinator = *owned;
 
-    CoordinatorWorld() {
+    explicit CoordinatorWorld(Fades fades = Fades::instant) {
         privacy.setTrusted(true);
         // Fades are not what most tests look at: every change of the bar lands at once.
-        defaults.setDouble(OverlayController::fadeDurationKey, 0);
+        if (fades == Fades::instant) defaults.setDouble(OverlayController::fadeDurationKey, 0);
     }
     ~CoordinatorWorld() { owned.reset(); }
 
@@ -51,17 +52,28 @@ struct CoordinatorWorld {
 
     // Safari running and in front with one window of three tabs; immersive mode on.
     std::int64_t start(SimulatedAccessibility::TabRowLayout layout = SimulatedAccessibility::TabRowLayout::separate) {
+        return start({{QStringLiteral("One"), QStringLiteral("https://one.example/")},
+                      {QStringLiteral("Two"), QStringLiteral("https://two.example/")},
+                      {QStringLiteral("Three"), QStringLiteral("https://three.example/")}},
+                     layout);
+    }
+    std::int64_t start(std::vector<SimulatedSafari::Tab> tabs,
+                       SimulatedAccessibility::TabRowLayout layout = SimulatedAccessibility::TabRowLayout::separate) {
+        const auto id = openWindow(std::move(tabs), layout);
+        coordinator.setEnabled(true);
+        scheduler.runUntilIdle();
+        return id;
+    }
+    // Safari running and in front with one window of these tabs at kBounds; immersive mode as it was.
+    std::int64_t openWindow(std::vector<SimulatedSafari::Tab> tabs,
+                            SimulatedAccessibility::TabRowLayout layout = SimulatedAccessibility::TabRowLayout::separate) {
         safari.launch();
         SimulatedSafari::Window w;
         w.bounds = kBounds;
-        w.tabs = {{QStringLiteral("One"), QStringLiteral("https://one.example/")},
-                  {QStringLiteral("Two"), QStringLiteral("https://two.example/")},
-                  {QStringLiteral("Three"), QStringLiteral("https://three.example/")}};
+        w.tabs = std::move(tabs);
         const auto id = safari.addWindow(std::move(w));
         accessibility.setTabRowLayout(id, layout);
         safari.activate();
-        scheduler.runUntilIdle();
-        coordinator.setEnabled(true);
         scheduler.runUntilIdle();
         return id;
     }
