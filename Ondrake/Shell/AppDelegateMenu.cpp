@@ -102,7 +102,7 @@ void AppDelegate::menuNeedsUpdate() {
     immersive->isEnabled = immersiveFeature;
     immersive->isChecked = isImmersiveModeOn();
     immersive->toolTip = immersiveFeature
-                             ? QStringLiteral("Draw an Ondrake bar over Safari’s tab row. Safari’s tabs are unchanged underneath.")
+                             ? QStringLiteral("Draw an Ondrake bar over Safari's tab row. Safari's tabs are unchanged underneath.")
                              : QStringLiteral("Turn on Immersive Mode in Settings → Feature Flags first.");
 
     // Items whose window or service has not been built are shown but cannot be chosen.

@@ -12,7 +12,7 @@ using test::page;
 
 const QString kImmersiveOffTip = QStringLiteral("Turn on Immersive Mode in Settings → Feature Flags first.");
 const QString kImmersiveTip =
-    QStringLiteral("Draw an Ondrake bar over Safari’s tab row. Safari’s tabs are unchanged underneath.");
+    QStringLiteral("Draw an Ondrake bar over Safari's tab row. Safari's tabs are unchanged underneath.");
 
 struct MenuWorld {
     AppWorld world;
