@@ -46,6 +46,7 @@ TEST(StatusMenu, ItemsKeysAndTheStatusItemsImage) {
     MenuWorld menu;
     EXPECT_EQ(menu.world.statusItem.accessibilityDescription(), QStringLiteral("Ondrake"));
     EXPECT_FALSE(menu.world.statusItem.image().isNull());
+    EXPECT_TRUE(menu.world.statusItem.image().isMask());
 
     EXPECT_EQ(menu.open().titles(),
               (QStringList{"Show Sidebar", "Hide Sidebar", "Compact Mode", "Immersive Mode", "Calibrate Tab Bar Overlay…",
