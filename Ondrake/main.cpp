@@ -97,6 +97,13 @@ int main(int argc, char *argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const Logger log(QStringLiteral("App"));
+    // Installed before anything is built, so a signal during start-up still ends in the orderly
+    // quit with the final save; it is read once the event loop runs.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&](int number) {
+        log.info("Received signal %{public}d; quitting", number);
+        QApplication::quit();
+    });
     QtScheduler scheduler;
     const Paths paths = Paths::system();
     UserDefaults defaults(paths, QString::fromLatin1(kStandardDefaultsDomain));
@@ -135,11 +142,6 @@ int main(int argc, char *argv[]) {
                                                },
                                                FeatureFlags::processEnvironment(), desktop.linkPanel});
 
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app, [&](int number) {
-        log.info("Received signal %{public}d; quitting", number);
-        QApplication::quit();
-    });
 
     // Once the sidebar has seen the session, a page in the front window opens a link, so that the
     // new tab arrives nested under its opener.

@@ -2,6 +2,12 @@
 
 namespace ondrake {
 
+std::vector<RunningApplication> Workspace::runningApplications() const {
+    auto running = listRunningApplications();
+    std::erase_if(running, [](const RunningApplication &app) { return app.isTerminated; });
+    return running;
+}
+
 std::vector<RunningApplication> Workspace::runningApplications(const QString &bundleIdentifier) const {
     std::vector<RunningApplication> matching;
     for (auto &app : runningApplications())

@@ -27,7 +27,8 @@ public:
     using QObject::QObject;
     ~Workspace() override = default;
 
-    std::vector<RunningApplication> runningApplications() const { return listRunningApplications(); }
+    // An application that has terminated may still be listed for a moment; it never counts.
+    std::vector<RunningApplication> runningApplications() const;
     std::vector<RunningApplication> runningApplications(const QString &bundleIdentifier) const;
     std::optional<RunningApplication> frontmostApplication() const;
     // The short version string of the installed application with this bundle identifier;

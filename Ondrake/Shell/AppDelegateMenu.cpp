@@ -35,6 +35,8 @@ void AppDelegate::installStatusItem() {
     QIcon image = bundleImage(QStringLiteral("MenuBarIcon"));
     if (image.isNull() && SymbolCatalog::canDraw(u"sidebar.left"))
         image = SymbolCatalog::icon(u"sidebar.left", QGuiApplication::palette().color(QPalette::WindowText));
+    // A mask, so that a desktop which tints its tray icons can draw it in its own colours.
+    if (!image.isNull()) image.setIsMask(true);
     statusItem.setImage(image, image.isNull() ? QString() : QStringLiteral("Ondrake"));
 
     statusMenu_ = std::make_shared<MenuModel>();
@@ -102,7 +104,7 @@ void AppDelegate::menuNeedsUpdate() {
     immersive->isEnabled = immersiveFeature;
     immersive->isChecked = isImmersiveModeOn();
     immersive->toolTip = immersiveFeature
-                             ? QStringLiteral("Draw an Ondrake bar over Safari’s tab row. Safari’s tabs are unchanged underneath.")
+                             ? QStringLiteral("Draw an Ondrake bar over Safari's tab row. Safari's tabs are unchanged underneath.")
                              : QStringLiteral("Turn on Immersive Mode in Settings → Feature Flags first.");
 
     // Items whose window or service has not been built are shown but cannot be chosen.

@@ -97,7 +97,23 @@ SidebarBackdrop::SidebarBackdrop(QWidget *parent) : QWidget(parent) {
 
 void SidebarBackdrop::setCornerRadius(double radius) {
     cornerRadius_ = radius;
+    updateCornerMask();
     update();
+}
+
+void SidebarBackdrop::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    updateCornerMask();
+}
+
+void SidebarBackdrop::updateCornerMask() {
+    if (!hasCornerMask()) {
+        clearMask();
+        return;
+    }
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 
 void SidebarBackdrop::paintEvent(QPaintEvent *) {

@@ -76,8 +76,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The content is cut to the rounded corners too, not only the surface behind it.
+    void updateCornerMask();
+
     double cornerRadius_ = 0;
 };
 

@@ -39,6 +39,8 @@ int QtDialogs::runAlert(const Alert &alert) {
     std::vector<QAbstractButton *> buttons;
     for (const auto &title : titles) buttons.push_back(box.addButton(title, QMessageBox::AcceptRole));
     box.setDefaultButton(static_cast<QPushButton *>(buttons.front()));
+    // Escape answers "Cancel" where there is one; among buttons of one role Qt would pick none.
+    if (const auto cancel = titles.indexOf(QStringLiteral("Cancel")); cancel >= 0) box.setEscapeButton(buttons[cancel]);
     box.exec();
     const auto it = std::find(buttons.begin(), buttons.end(), box.clickedButton());
     return it == buttons.end() ? -1 : int(it - buttons.begin());

@@ -51,6 +51,10 @@ void QtStatusItem::rebuild() {
 }
 
 void QtStatusItem::fill(QMenu &menu, const MenuModel &model) {
+    // Clearing leaves the submenus made by the last fill behind as the menu's children; without
+    // this every opening of the menu would keep another set. Later, as one may be what called us.
+    for (auto *action : menu.actions())
+        if (auto *sub = action->menu(); sub && sub->parent() == &menu) sub->deleteLater();
     menu.clear();
     menu.setToolTipsVisible(true);
     for (const auto &item : model.items) {

@@ -260,6 +260,37 @@ TEST(AppDelegate, AWorkspaceNotificationFromAnotherThreadIsHandledOnTheMainThrea
     EXPECT_TRUE(lines.front().startsWith(QStringLiteral("Presence: activated=- "))) << lines.front().toStdString();
 }
 
+TEST(AppDelegate, OnlyAnActivationNamesTheApplicationPresenceIsEvaluatedFor) {
+    enum class Event { activated, launched, terminated };
+    const struct {
+        Event event;
+        QString named;
+    } cases[] = {
+        {Event::activated, AppWorld::kEditor},
+        {Event::launched, QStringLiteral("-")},
+        {Event::terminated, QStringLiteral("-")},
+    };
+    for (const auto &c : cases) {
+        AppWorld world;
+        world.openBrowser({page("Alpha")});
+        world.launch();
+        world.step(1);
+        world.workspace.launch(AppWorld::kEditor);
+        world.settle();
+        LogCapture log;
+        switch (c.event) {
+        case Event::activated: world.workspace.activate(AppWorld::kEditor); break;
+        case Event::launched: world.workspace.launch(QStringLiteral("com.example.Viewer")); break;
+        case Event::terminated: world.workspace.terminate(AppWorld::kEditor); break;
+        }
+        world.settle();
+        const auto lines = log.messages(QStringLiteral("Sidebar"));
+        ASSERT_FALSE(lines.empty()) << int(c.event);
+        EXPECT_TRUE(lines.front().startsWith(QStringLiteral("Presence: activated=%1 ").arg(c.named)))
+            << lines.front().toStdString();
+    }
+}
+
 TEST(AppDelegate, TheTrackerLearnsTheBrowsersOwnWindowIDs) {
     AppWorld world;
     const auto first = world.openBrowser({page("Alpha")});

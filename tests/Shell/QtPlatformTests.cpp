@@ -1,10 +1,17 @@
+#include "Qt/QtDialogs.h"
 #include "Qt/QtFrameClock.h"
 #include "Qt/QtScreens.h"
 #include "Qt/QtWindowList.h"
 
 #include "ManualScheduler.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -34,6 +41,48 @@ TEST(QtScreens, TheFirstScreenHoldsTheOriginAndRectanglesMapBothWays) {
 
     QtPointer pointer(screens);
     EXPECT_FALSE(pointer.isPrimaryButtonDown());
+}
+
+// Answers the next modal alert from inside its own event loop, as a person would.
+void answerNextAlert(std::function<void(QMessageBox &)> answer) {
+    QTimer::singleShot(0, [answer = std::move(answer)] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        answer(*box);
+        // An answer that left the alert open fails through the default button rather than hanging.
+        QTimer::singleShot(0, [box = QPointer<QMessageBox>(box)] {
+            if (box && box->isVisible()) box->defaultButton()->click();
+        });
+    });
+}
+
+TEST(QtDialogs, AlertsAnswerWithTheChosenButtonAndEscapeCancels) {
+    QtDialogs dialogs;
+    const Dialogs::Alert importing{Dialogs::AlertStyle::informational, QStringLiteral("Import Ondrake data"),
+                                   QStringLiteral("Choose how the 2 imported tab(s) should be applied."),
+                                   {QStringLiteral("Merge"), QStringLiteral("Open as New Group"),
+                                    QStringLiteral("Restore Complete Structure"), QStringLiteral("Cancel")}};
+    const auto press = [](const QString &title) {
+        return [title](QMessageBox &box) {
+            for (auto *button : box.buttons())
+                if (button->text() == title) return button->click();
+            FAIL() << "no button " << title.toStdString();
+        };
+    };
+    const auto key = [](Qt::Key k) { return [k](QMessageBox &box) { QTest::keyClick(&box, k); }; };
+    const struct {
+        const char *name;
+        std::function<void(QMessageBox &)> answer;
+        int expected;
+    } cases[] = {
+        {"a click", press(QStringLiteral("Open as New Group")), 1},
+        {"return takes the first", key(Qt::Key_Return), 0},
+        {"escape cancels", key(Qt::Key_Escape), 3},
+    };
+    for (const auto &c : cases) {
+        answerNextAlert(c.answer);
+        EXPECT_EQ(dialogs.runAlert(importing), c.expected) << c.name;
+    }
 }
 
 TEST(QtWindowList, ListsThisProcesssWindowsWithTheNumbersTheyStandFor) {

@@ -246,6 +246,28 @@ TEST(SidebarPresence, ADifferentFrontWindowReassertsTheSidebarsDepth) {
     EXPECT_EQ(world.panel().frame().right(), 500) << "docked against the new window";
 }
 
+TEST(SidebarPresence, ADifferentFrontWindowInTheStripMakesRoomAtOnceThoughItCountsAsMoving) {
+    AppWorld world;
+    world.openBrowser({page("Alpha")});
+    SimulatedSafari::Window w;
+    w.bounds = {100, 100, 900, 700};
+    w.tabs = {page("Beta")};
+    const auto second = world.safari.addWindow(w);
+    world.launch();
+    world.step(1);
+    ASSERT_NE(world.presence().dockedWindowNumber(), second);
+    ASSERT_EQ(handlerCalls(world, QStringLiteral("reserveSpace")), 0);
+
+    world.windowServer.orderFront(second);
+    world.app().tracker().extendOrderingWatch(0.001);  // the next measurement scans every window
+    world.app().tracker().measure();
+    world.settle();
+    ASSERT_EQ(world.presence().dockedWindowNumber(), second);
+    ASSERT_TRUE(world.app().tracker().lastSample()->isMoving);
+    EXPECT_EQ(handlerCalls(world, QStringLiteral("reserveSpace")), 1) << "no settling for a new window";
+    EXPECT_EQ(world.browserWindow(second)->bounds.left, 300);
+}
+
 TEST(SidebarPresence, AWindowDraggedIntoTheStripMakesRoomOnlyWhenReleased) {
     AppWorld world;
     const auto id = world.openBrowser({page("Alpha")});

@@ -237,3 +237,36 @@ TEST(SidebarWindowController, TheBackdropRoundsThePanelsCorners) {
 
 }  // namespace
 }  // namespace ondrake
+
+namespace ondrake {
+namespace {
+
+TEST(SidebarWindowController, TheContentIsCutToTheRoundedCorners) {
+    ManualScheduler scheduler;
+    SimulatedScreens screens;
+    SimulatedPointer pointer;
+    UserDefaults defaults;
+    auto *content = new QWidget;
+    content->setAutoFillBackground(true);
+    QPalette red;
+    red.setColor(QPalette::Window, Qt::red);
+    content->setPalette(red);
+    SidebarWindowController controller(content, {defaults, screens, pointer, scheduler});
+    controller.panel().setFrame(QRectF(0, 0, 300, 600), true);
+
+    struct Case {
+        double radius;
+        bool cornerShowsContent;
+    };
+    for (const auto &c : {Case{20, false}, Case{0, true}}) {
+        controller.setCornerRadius(c.radius);
+        const QImage image = controller.panel().grab().toImage();
+        ASSERT_EQ(image.size(), QSize(300, 600));
+        EXPECT_EQ(image.pixelColor(150, 300), QColor(Qt::red)) << c.radius;
+        for (const QPoint corner : {QPoint(1, 1), QPoint(298, 1), QPoint(1, 598), QPoint(298, 598)})
+            EXPECT_EQ(image.pixelColor(corner) == QColor(Qt::red), c.cornerShowsContent) << c.radius << corner.x() << corner.y();
+    }
+}
+
+}  // namespace
+}  // namespace ondrake

@@ -12,7 +12,7 @@ using test::page;
 
 const QString kImmersiveOffTip = QStringLiteral("Turn on Immersive Mode in Settings → Feature Flags first.");
 const QString kImmersiveTip =
-    QStringLiteral("Draw an Ondrake bar over Safari’s tab row. Safari’s tabs are unchanged underneath.");
+    QStringLiteral("Draw an Ondrake bar over Safari's tab row. Safari's tabs are unchanged underneath.");
 
 struct MenuWorld {
     AppWorld world;
@@ -46,6 +46,7 @@ TEST(StatusMenu, ItemsKeysAndTheStatusItemsImage) {
     MenuWorld menu;
     EXPECT_EQ(menu.world.statusItem.accessibilityDescription(), QStringLiteral("Ondrake"));
     EXPECT_FALSE(menu.world.statusItem.image().isNull());
+    EXPECT_TRUE(menu.world.statusItem.image().isMask());
 
     EXPECT_EQ(menu.open().titles(),
               (QStringList{"Show Sidebar", "Hide Sidebar", "Compact Mode", "Immersive Mode", "Calibrate Tab Bar Overlay…",
