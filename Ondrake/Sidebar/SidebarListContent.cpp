@@ -106,19 +106,22 @@ private:
             if (in_.selection.contains(id)) ++selectedShown_;
     }
 
-    TabRow makeRow(const TabTreeRow &treeRow, bool hasNestedTabs, ParentCloseBehavior behaviour) const {
+    // Rows made for the occasion are moved in; rows the sections keep are copied.
+    template <typename Row>
+    TabRow makeRow(Row &&treeRow, bool hasNestedTabs, ParentCloseBehavior behaviour) const {
         TabRow row;
-        row.row = treeRow;
+        row.row = std::forward<Row>(treeRow);
+        const SafariTab &tab = row.row.tab;
         if (!in_.favicons.isEmpty()) {
-            if (const auto host = faviconHost(treeRow.tab.url)) {
+            if (const auto host = in_.faviconHostOf ? in_.faviconHostOf(tab) : faviconHost(tab.url)) {
                 const auto found = in_.favicons.constFind(*host);
                 if (found != in_.favicons.cend()) row.favicon = *found;
             }
         }
-        if (const TabRecord *record = in_.record(treeRow.tab.id)) row.record = TabRowMarks::of(*record, in_.now);
+        if (const TabRecord *record = in_.record(tab.id)) row.record = TabRowMarks::of(*record, in_.now);
         row.enabledFeatures = in_.features;
-        row.isSelected = in_.selection.contains(treeRow.tab.id);
-        row.selectionCount = TabRow::selectionCountFor(treeRow.tab.id, in_.selection, selectedShown_);
+        row.isSelected = in_.selection.contains(tab.id);
+        row.selectionCount = TabRow::selectionCountFor(tab.id, in_.selection, selectedShown_);
         row.hasNestedTabs = hasNestedTabs;
         row.parentCloseBehavior = behaviour;
         row.currentGroup = TabRow::currentGroupOf(row.record, in_.groups);
@@ -280,6 +283,7 @@ private:
             return;
         }
         const int index = beginSection(Section{.kind = Section::Kind::search, .key = QStringLiteral("search")});
+        out_.entries.reserve(in_.searchResults.size());
         int position = 0;
         for (const SafariTab &tab : in_.searchResults) {
             TabRow row = makeRow(flat(tab), false, ParentCloseBehavior::parentOnly);

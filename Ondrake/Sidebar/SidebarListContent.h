@@ -18,6 +18,7 @@
 #include <QImage>
 #include <QSet>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -87,6 +88,8 @@ struct SidebarListContent {
         bool showsWindowHeadings = false;
         SidebarWindowOrdering windowOrdering;
         QHash<QString, QImage> favicons;
+        // The key of a tab's favicon; the list answers it from what it worked out before.
+        std::function<std::optional<QString>(const SafariTab &)> faviconHostOf;
         TabRecordLookup record = [](const QString &) -> const TabRecord * { return nullptr; };
         TabRowFeatures features;
         std::vector<TabGroup> groups;  // sorted

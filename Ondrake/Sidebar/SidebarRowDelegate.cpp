@@ -39,6 +39,15 @@ void paintSymbol(QPainter &painter, const QString &symbol, QPointF centre, doubl
 
 }  // namespace
 
+QString ElidedTitles::elided(const QFont &font, const QString &text, double width) {
+    const auto found = cuts_.constFind(text);
+    if (found != cuts_.cend() && found->width == width && found->font == font) return found->text;
+    if (cuts_.size() >= kCapacity) cuts_.clear();
+    QString cut = QFontMetricsF(font).elidedText(text, Qt::ElideRight, width);
+    cuts_.insert(text, Cut{font, width, cut});
+    return cut;
+}
+
 SidebarRowDelegate::SidebarRowDelegate(StyleOf style, StateOf state, QObject *parent)
     : QStyledItemDelegate(parent), style_(std::move(style)), state_(std::move(state)) {}
 
@@ -62,6 +71,9 @@ double SidebarRowDelegate::hiddenCountWidth(const TabRow &row, const Style &styl
 }
 
 QSize SidebarRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const {
+    // The view asks for every entry whenever it lays out; spare it the trip through QVariant.
+    if (const auto *model = qobject_cast<const SidebarRowModel *>(index.model()); model && index.row() < model->rowCount())
+        return QSize(0, model->entry(index.row()).height());
     return index.data(Qt::SizeHintRole).toSize();
 }
 
@@ -153,8 +165,9 @@ void SidebarRowDelegate::paintRow(QPainter &painter, const TabRow &row, const QR
     const QFont titleFont = font(style, 12, row.titleIsEmphasised() ? QFont::Medium : QFont::Normal);
     painter.setFont(titleFont);
     painter.setPen(color(theme.foreground, style, row.titleOpacity()));
-    painter.drawText(g.title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     QFontMetricsF(titleFont).elidedText(row.tab().title, Qt::ElideRight, g.title.width()));
+    const QString title = style.titles ? style.titles->elided(titleFont, row.tab().title, g.title.width())
+                                       : QFontMetricsF(titleFont).elidedText(row.tab().title, Qt::ElideRight, g.title.width());
+    painter.drawText(g.title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
 
     const auto badges = row.badges();
     for (std::size_t i = 0; i < badges.size() && i < g.badges.size(); ++i) {

@@ -7,9 +7,29 @@
 #include <QPalette>
 #include <QStyledItemDelegate>
 
+#include <QHash>
+
 #include <functional>
+#include <memory>
 
 namespace ondrake {
+
+// Titles as last cut to fit a width in a font. Rows are painted again far more often than their
+// titles, fonts or widths change, and cutting a title lays out all of it.
+class ElidedTitles {
+public:
+    static constexpr qsizetype kCapacity = 4096;
+
+    QString elided(const QFont &font, const QString &text, double width);
+
+private:
+    struct Cut {
+        QFont font;
+        double width = 0;
+        QString text;
+    };
+    QHash<QString, Cut> cuts_;
+};
 
 // Paints the tab list's entries from the theme's tokens: section tints, headings, rows, hints
 // and messages. Colours come only from the tokens (and the group colours); nothing is a widget.
@@ -21,6 +41,7 @@ public:
         QPalette palette;  // resolves the dynamic system colours of the tokens
         QFont font;        // the family; sizes are set per element
         bool compact = false;
+        std::shared_ptr<ElidedTitles> titles = std::make_shared<ElidedTitles>();
     };
     // What the list knows about the pointer and the drag when an entry is painted.
     struct State {

@@ -48,7 +48,15 @@ const SidebarListSection *SidebarRowModel::sectionOf(int row) const {
     return &content_.sections[std::size_t(section)];
 }
 
-int SidebarRowModel::rowOfTab(const QString &tabID) const { return rowByTab_.value(tabID, -1); }
+int SidebarRowModel::rowOfTab(const QString &tabID) const {
+    if (!rowByTab_) {
+        auto &rows = rowByTab_.emplace();
+        rows.reserve(qsizetype(content_.entries.size()));
+        for (std::size_t i = 0; i < content_.entries.size(); ++i)
+            if (content_.entries[i].row) rows.insert(content_.entries[i].row->tab().id, int(i));
+    }
+    return rowByTab_->value(tabID, -1);
+}
 
 int SidebarRowModel::rowAt(int y) const {
     if (y < 0 || y >= contentHeight()) return -1;
@@ -111,7 +119,7 @@ void SidebarRowModel::apply(SidebarListContent next) {
         old[i].section = fresh[i].section;
         if (old[i] == fresh[i]) continue;
         geometry = geometry || old[i].height() != fresh[i].height();
-        old[i] = fresh[i];
+        old[i] = std::move(next.entries[i]);
         if (!changed.empty() && changed.back().second == int(i) - 1) changed.back().second = int(i);
         else changed.emplace_back(int(i), int(i));
     }
@@ -127,13 +135,11 @@ void SidebarRowModel::apply(SidebarListContent next) {
 void SidebarRowModel::recomputeGeometry() {
     const auto &entries = content_.entries;
     tops_.assign(entries.size() + 1, 0);
-    rowByTab_.clear();
-    rowByTab_.reserve(qsizetype(entries.size()));
+    rowByTab_.reset();
     int y = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         tops_[i] = y;
         y += entries[i].height();
-        if (entries[i].row) rowByTab_.insert(entries[i].row->tab().id, int(i));
     }
     tops_[entries.size()] = y;
 }

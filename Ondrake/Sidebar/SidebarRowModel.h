@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 
+#include <optional>
 #include <vector>
 
 namespace ondrake {
@@ -50,7 +51,9 @@ private:
 
     SidebarListContent content_;
     std::vector<int> tops_;  // one more than the entries: the last is the total height
-    QHash<QString, int> rowByTab_;
+    // Made on the first look-up after a change: a keystroke replaces thousands of rows and
+    // often looks none up.
+    mutable std::optional<QHash<QString, int>> rowByTab_;
 };
 
 }  // namespace ondrake

@@ -5,6 +5,8 @@
 #include "Ondrake/Sidebar/SidebarMetrics.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
 
+#include "Browser/BrowserURL.h"
+#include "Ondrake/Model/FaviconHost.h"
 #include "Store/TabStore.h"
 
 #include <QContextMenuEvent>
@@ -101,7 +103,16 @@ void SidebarTabList::scheduleRebuild() {
 void SidebarTabList::rebuild() {
     rebuildQueued_ = false;
     const bool compact = environment_ && environment_->isCompact();
-    model_.apply(SidebarListContent::build(SidebarListContent::Input::of(store_, clock_(), compact)));
+    auto input = SidebarListContent::Input::of(store_, clock_(), compact);
+    // Tabs closed long ago are forgotten now and then rather than tracked one by one.
+    if (faviconHosts_.size() > 2 * std::max<qsizetype>(1024, store_.ondrakeIDs().size())) faviconHosts_.clear();
+    input.faviconHostOf = [this](const SafariTab &tab) {
+        auto known = faviconHosts_.find(tab.id);
+        if (known == faviconHosts_.end() || !sameURL(known->url, tab.url))
+            known = faviconHosts_.insert(tab.id, FaviconHost{tab.url, faviconHost(tab.url)});
+        return known->host;
+    };
+    model_.apply(SidebarListContent::build(input));
     const SidebarListContent &content = model_.content();
     const int horizontal = content.horizontalPadding();
     const int vertical = content.padsOutsideContent() ? SidebarListContent::kVerticalPadding : 0;

@@ -140,6 +140,13 @@ private:
     std::optional<QString> hoveredTab_;
     std::optional<Press> press_;
     std::optional<Drag> drag_;
+    // Favicon hosts by tab, kept while the tab's address stays: working one out costs far more
+    // than comparing addresses, and a search rebuilds thousands of rows per keystroke.
+    struct FaviconHost {
+        std::optional<QUrl> url;
+        std::optional<QString> host;
+    };
+    QHash<QString, FaviconHost> faviconHosts_;
 };
 
 }  // namespace ondrake

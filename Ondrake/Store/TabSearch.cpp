@@ -103,6 +103,9 @@ public:
         }
     }
 
+    const Characters &characters() const { return characters_; }
+    const std::vector<char16_t> &units() const { return units_; }
+
     std::optional<std::int64_t> score(QStringView candidate) const {
         if (units_.empty()) return 0;
         if (candidate.isEmpty()) return std::nullopt;
@@ -135,7 +138,134 @@ private:
     std::vector<char16_t> units_;
 };
 
+// A field as the index keeps it: lower-cased unit for unit where the text allows, so that a
+// query is found with plain scans; otherwise cut into characters once.
+struct IndexedField {
+    QString units;                          // lower-cased; empty when the text takes the general path
+    std::optional<Characters> characters;  // the general path's form of the text
+    std::int64_t weight = 1;
+
+    IndexedField(const QString &text, std::int64_t weight) : weight(weight) {
+        const auto *data = reinterpret_cast<const char16_t *>(text.utf16());
+        const qsizetype length = text.size();
+        bool lowerAlready = true;
+        for (qsizetype p = 0; p < length; ++p) {
+            const char16_t c = data[p];
+            if (!standsAlone(c) || (c == u'\r' && p + 1 < length && data[p + 1] == u'\n')) {
+                characters.emplace(text);
+                return;
+            }
+            lowerAlready = lowerAlready && lowered(c) == c;
+        }
+        if (lowerAlready) {
+            units = text;
+            return;
+        }
+        units.resize(length);
+        char16_t *out = reinterpret_cast<char16_t *>(units.data());
+        for (qsizetype p = 0; p < length; ++p) out[p] = lowered(data[p]);
+    }
+
+    std::optional<std::int64_t> score(const Query &query) const {
+        if (characters) {
+            if (characters->size() < query.characters().size()) return std::nullopt;
+            return scoreCharacters(query.characters(), *characters);
+        }
+        // The same greedy walk as Query::scoreUnits, over text that needs no per-unit checks.
+        const auto &wanted = query.units();
+        const qsizetype length = units.size();
+        if (length < qsizetype(wanted.size())) return std::nullopt;
+        const QStringView text(units);
+        Points points;
+        qsizetype from = 0;
+        for (const char16_t unit : wanted) {
+            if (unit == kNoUnit) return std::nullopt;
+            const qsizetype p = text.indexOf(QChar(unit), from);
+            if (p < 0) return std::nullopt;
+            points.add(p, p == 0 || isWordSeparator(text.sliced(p - 1, 1)));
+            from = p + 1;
+        }
+        return points.total(length, qsizetype(wanted.size()));
+    }
+};
+
 }  // namespace
+
+struct Index::Data {
+    std::vector<IndexedField> fields;
+    std::vector<std::size_t> firstField;  // per document, and one past the last
+};
+
+Index::Index() = default;
+
+Index::Index(const std::vector<Document> &documents) {
+    auto data = std::make_shared<Data>();
+    data->firstField.reserve(documents.size() + 1);
+    for (const auto &document : documents) {
+        data->firstField.push_back(data->fields.size());
+        const auto add = [&](const QString &field, std::int64_t weight) {
+            if (!field.isEmpty()) data->fields.emplace_back(field, weight);
+        };
+        add(document.title, 4);
+        add(document.domain, 3);
+        add(document.groupName, 3);
+        add(document.url, 1);
+        for (const auto &value : document.metadata) add(value, 1);
+    }
+    data->firstField.push_back(data->fields.size());
+    data_ = std::move(data);
+}
+
+namespace {
+
+template <typename Positions>
+std::vector<Ranked> rankIndexed(QStringView query, const std::vector<IndexedField> &fields,
+                                const std::vector<std::size_t> &firstField, const Positions &positions) {
+    const QStringView trimmed = query.trimmed();
+    if (trimmed.isEmpty()) return {};
+    const Query prepared(trimmed);
+    std::vector<Ranked> ranked;
+    positions([&](std::size_t i) {
+        std::optional<std::int64_t> best;
+        for (std::size_t f = firstField[i]; f < firstField[i + 1]; ++f) {
+            if (const auto score = fields[f].score(prepared)) {
+                const std::int64_t weighed = *score * fields[f].weight;
+                best = std::max(best.value_or(weighed), weighed);
+            }
+        }
+        if (best) ranked.push_back({i, *best});
+    });
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked &a, const Ranked &b) { return a.score > b.score; });
+    return ranked;
+}
+
+}  // namespace
+
+std::vector<Ranked> Index::rank(QStringView query) const {
+    if (!data_) return {};
+    const std::size_t count = data_->firstField.size() - 1;
+    return rankIndexed(query, data_->fields, data_->firstField, [count](const auto &visit) {
+        for (std::size_t i = 0; i < count; ++i) visit(i);
+    });
+}
+
+std::vector<Ranked> Index::rank(QStringView query, const std::vector<std::size_t> &positions) const {
+    if (!data_) return {};
+    const std::size_t count = data_->firstField.size() - 1;
+    return rankIndexed(query, data_->fields, data_->firstField, [&](const auto &visit) {
+        for (const std::size_t i : positions)
+            if (i < count) visit(i);
+    });
+}
+
+bool Index::narrows(QStringView previous, QStringView next) {
+    const Characters before(previous.trimmed());
+    const Characters after(next.trimmed());
+    if (before.size() == 0 || before.size() > after.size()) return false;
+    for (qsizetype i = 0; i < before.size(); ++i)
+        if (before.at(i) != after.at(i)) return false;
+    return true;
+}
 
 std::optional<std::int64_t> fuzzyScore(QStringView query, QStringView candidate) {
     return Query(query).score(candidate);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,6 +45,26 @@ struct Ranked {
     bool operator==(const Ranked &) const = default;
 };
 std::vector<Ranked> rank(QStringView query, const std::vector<Document> &documents);
+
+// The documents made ready once for many queries: a keystroke then scans texts lower-cased in
+// advance instead of preparing every field again. Ranks exactly as `rank` does.
+class Index {
+public:
+    Index();
+    explicit Index(const std::vector<Document> &documents);
+
+    std::vector<Ranked> rank(QStringView query) const;
+    // Only the documents at `positions`, which must be ascending.
+    std::vector<Ranked> rank(QStringView query, const std::vector<std::size_t> &positions) const;
+
+    // Whether every document that `next` matches is matched by `previous` too: the previous
+    // query's characters begin the next one's. Results may then be narrowed down, not ranked anew.
+    static bool narrows(QStringView previous, QStringView next);
+
+private:
+    struct Data;
+    std::shared_ptr<const Data> data_;
+};
 
 // The score of one text, or nothing when the query's characters do not all occur in it in
 // order. Characters are user-perceived ones, compared lower-cased and canonically.

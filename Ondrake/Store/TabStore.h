@@ -433,7 +433,17 @@ private:
         std::vector<TabSearch::Document> documents;
         std::optional<QString> query;
         std::vector<std::size_t> matches;  // into `tabs`, best first
+        TabSearch::Index index{};
     };
+    // The texts of each listed tab's address, kept across rebuilds of the search documents:
+    // making them is most of a rebuild's cost, and a poll changes few addresses.
+    struct SearchAddress {
+        std::optional<QUrl> url;
+        QString text;
+        QString domain;
+    };
+    mutable QHash<QString, SearchAddress> searchAddresses_;
+    TabSearch::Document searchDocument(const SafariTab &tab, const QString &url, const QString &domain) const;
     const SearchCache &searchCache() const;
     const std::vector<std::size_t> &searchMatches() const;
     mutable std::optional<SearchCache> searchCache_;

@@ -41,7 +41,11 @@ void TabStore::setSearchQuery(const QString &query) {
 }
 
 TabSearch::Document TabStore::searchDocument(const SafariTab &tab) const {
-    TabSearch::Document document{tab.id, tab.title, absoluteText(tab.url), faviconHost(tab.url).value_or(QString()), {}, {}};
+    return searchDocument(tab, absoluteText(tab.url), faviconHost(tab.url).value_or(QString()));
+}
+
+TabSearch::Document TabStore::searchDocument(const SafariTab &tab, const QString &url, const QString &domain) const {
+    TabSearch::Document document{tab.id, tab.title, url, domain, {}, {}};
     const TabRecord *found = record(tab.id);
     if (!found) return document;
     if (found->groupID)
@@ -58,17 +62,20 @@ const TabStore::SearchCache &TabStore::searchCache() const {
     const auto scope = currentWindowScope(defaults_);
     if (searchCache_ && searchCache_->scope == scope && searchCache_->windowOrder == windowOrdering_.order)
         return *searchCache_;
-    SearchCache cache{scope, windowOrdering_.order, listedTabs(), {}, std::nullopt, {}};
+    SearchCache cache{scope, windowOrdering_.order, listedTabs(), {}, std::nullopt, {}, {}};
     cache.documents.reserve(cache.tabs.size());
-    // Fresh copies of the texts lie together in memory: every keystroke reads all of them.
-    const auto packed = [](const QString &text) { return QString(text.constData(), text.size()); };
+    QHash<QString, SearchAddress> addresses;
+    addresses.reserve(qsizetype(cache.tabs.size()));
     for (const auto &tab : cache.tabs) {
-        auto document = searchDocument(tab);
-        document.title = packed(document.title);
-        document.groupName = packed(document.groupName);
-        for (auto &value : document.metadata) value = packed(value);
-        cache.documents.push_back(std::move(document));
+        const auto known = searchAddresses_.constFind(tab.id);
+        SearchAddress address = known != searchAddresses_.cend() && sameURL(known->url, tab.url)
+                                    ? *known
+                                    : SearchAddress{tab.url, absoluteText(tab.url), faviconHost(tab.url).value_or(QString())};
+        cache.documents.push_back(searchDocument(tab, address.text, address.domain));
+        addresses.insert(tab.id, std::move(address));
     }
+    searchAddresses_ = std::move(addresses);
+    cache.index = TabSearch::Index(cache.documents);
     return searchCache_.emplace(std::move(cache));
 }
 
@@ -78,7 +85,20 @@ const std::vector<std::size_t> &TabStore::searchMatches() const {
     const auto &cache = searchCache();
     if (cache.query != searchQuery_) {
         std::vector<std::size_t> matches;
-        const auto ranked = TabSearch::rank(searchQuery_, cache.documents);
+        std::vector<TabSearch::Ranked> ranked;
+        if (cache.query && TabSearch::Index::narrows(*cache.query, searchQuery_)) {
+            // Typing on only narrows: rank the previous matches again, in the documents' order so
+            // that ties still fall as they would over all documents.
+            std::vector<bool> matched(cache.documents.size(), false);
+            for (const auto match : cache.matches) matched[match] = true;
+            std::vector<std::size_t> previous;
+            previous.reserve(cache.matches.size());
+            for (std::size_t i = 0; i < matched.size(); ++i)
+                if (matched[i]) previous.push_back(i);
+            ranked = cache.index.rank(searchQuery_, previous);
+        } else {
+            ranked = cache.index.rank(searchQuery_);
+        }
         matches.reserve(ranked.size());
         for (const auto &result : ranked) matches.push_back(result.document);
         searchCache_->query = searchQuery_;

@@ -3,6 +3,8 @@
 
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
 
+#include <QBuffer>
+#include <QFontMetricsF>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -182,6 +184,87 @@ TEST(SidebarRowModel, SearchShowsTheResultsWithTheHighlightOrAMessage) {
     world.settle();
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.entry(0).text, QStringLiteral("No matching tabs"));
+}
+
+// Each rebuild replaces the rows of a search; the tab's row is looked up afresh every time.
+TEST(SidebarRowModel, EveryTabIsFoundAtItsRowAfterEachRebuild) {
+    ListWorld world;
+    const auto &model = world.list->rowModel();
+    for (const char *query : {"w1", "w", "", "w2", "zzzzzz", ""}) {
+        world.store->setSearchQuery(QString::fromUtf8(query));
+        world.settle();
+        int rows = 0;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (!model.entry(row).row) continue;
+            ++rows;
+            EXPECT_EQ(model.rowOfTab(model.entry(row).row->tab().id), row) << query;
+        }
+        EXPECT_EQ(rows > 0, QByteArray(query) != "zzzzzz") << query;
+    }
+    EXPECT_EQ(model.rowOfTab(QStringLiteral("no-such-tab")), -1);
+}
+
+// The list remembers which site each tab's icon belongs to; a tab that moves to another site
+// takes that site's icon.
+TEST(SidebarRowModel, RowsShowTheIconOfTheSiteTheirTabIsOnNow) {
+    const auto png = [](QColor color) {
+        QImage icon(16, 16, QImage::Format_ARGB32);
+        icon.fill(color);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        icon.save(&buffer, "PNG");
+        return bytes;
+    };
+    ListWorld world;
+    world.http->answer(QUrl("https://red.example/favicon.ico"), 200, png(Qt::red));
+    world.http->answer(QUrl("https://blue.example/favicon.ico"), 200, png(Qt::blue));
+    auto windows = ListWorld::session();
+    windows[1].tabs[0].url = parseURL(QStringLiteral("https://red.example/"));
+    windows[1].tabs[2].url = parseURL(QStringLiteral("https://blue.example/"));
+    world.browser->setWindows(windows);
+    world.poll();
+    world.scheduler.runUntilIdle();
+    world.settle();
+    ASSERT_TRUE(world.store->favicons().contains(QStringLiteral("blue.example")));
+    const auto iconOf = [&](const char *tabID) -> std::optional<QRgb> {
+        const int row = world.rowOf(QString::fromUtf8(tabID));
+        if (row < 0 || !world.list->rowModel().entry(row).row->favicon) return std::nullopt;
+        return world.list->rowModel().entry(row).row->favicon->pixel(4, 4);
+    };
+    EXPECT_EQ(iconOf("w1"), QColor(Qt::red).rgb());
+    EXPECT_EQ(iconOf("w2"), QColor(Qt::blue).rgb());
+
+    windows[1].tabs[0].url = parseURL(QStringLiteral("https://www.blue.example/other"));
+    world.browser->setWindows(windows);
+    world.poll();
+    world.settle();
+    EXPECT_EQ(iconOf("w1"), QColor(Qt::blue).rgb());
+}
+
+// A cut title is remembered with its font and width, so no other font or width gets it.
+TEST(ElidedTitles, AnswersAsTheFontMetricsWouldForEveryFontAndWidth) {
+    ElidedTitles titles;
+    QFont plain;
+    plain.setPixelSize(12);
+    QFont bold = plain;
+    bold.setWeight(QFont::Medium);
+    QFont small = plain;
+    small.setPixelSize(9);
+    const QString longTitle = QStringLiteral("Release notes — Kubernetes deployment guide for the quarterly report");
+    const QString shortTitle = QStringLiteral("Menu");
+    struct Ask {
+        const QFont &font;
+        const QString &text;
+        double width;
+    };
+    for (const Ask &ask : std::initializer_list<Ask>{{plain, longTitle, 120}, {plain, longTitle, 120}, {plain, longTitle, 80},
+                                                     {bold, longTitle, 80}, {small, longTitle, 80}, {plain, longTitle, 120},
+                                                     {plain, shortTitle, 120}, {plain, shortTitle, 10}}) {
+        EXPECT_EQ(titles.elided(ask.font, ask.text, ask.width),
+                  QFontMetricsF(ask.font).elidedText(ask.text, Qt::ElideRight, ask.width))
+            << ask.width;
+    }
 }
 
 TEST(SidebarRowModel, OtherArrangementsListFlatSectionsWithCounts) {

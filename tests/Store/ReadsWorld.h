@@ -10,11 +10,15 @@ namespace ondrake::test {
 
 // A store polling the in-memory browser, with virtual time and in-memory defaults.
 struct ReadsWorld : MockBrowserStore {
-    explicit ReadsWorld(std::vector<SafariWindow> windows, BrowserCapabilities caps = BrowserCapabilities(0x2C3E3))
-        : MockBrowserStore(std::move(windows), std::make_shared<test::ScriptedHttpClient>(), caps) {
+    explicit ReadsWorld(std::vector<SafariWindow> windows, BrowserCapabilities caps = BrowserCapabilities(0x2C3E3),
+                        std::shared_ptr<test::ScriptedHttpClient> http = std::make_shared<test::ScriptedHttpClient>())
+        : MockBrowserStore(std::move(windows), http, caps), http(std::move(http)) {
         EXPECT_TRUE(folders.isValid());
         poll();
     }
+
+    // What the store's favicon loader is answered.
+    std::shared_ptr<test::ScriptedHttpClient> http;
 
     void changeRecord(const QString &tabID, const std::function<void(TabRecord &)> &change) {
         const auto id = store->ondrakeIDs().value(tabID);

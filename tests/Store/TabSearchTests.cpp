@@ -162,4 +162,61 @@ TEST(TabSearch, NegativeScoresStillCount) {
     EXPECT_EQ(TabSearch::search(u"x", docs), (std::vector<Result>{{"tab-1", -20}}));
 }
 
+// The index ranks as the plain search does, over every document or over the previous query's
+// matches when the query only grew.
+TEST(TabSearchIndex, AgreesWithRankingEveryDocument) {
+    std::mt19937 random(11);
+    const QString alphabet = QString::fromUtf16(u"abcABC .-/_éÉe\u0301üÜİ日本\r\n—Qq9");
+    const auto text = [&](int length) {
+        QString out;
+        for (int k = 0; k < length; ++k) out += alphabet[qsizetype(random() % std::uint32_t(alphabet.size()))];
+        return out;
+    };
+    std::vector<Document> docs;
+    for (int i = 0; i < 400; ++i) {
+        std::vector<QString> metadata;
+        if (i % 3 == 0) metadata = {text(6), text(int(random() % 3))};
+        docs.push_back(Document{QStringLiteral("tab-%1").arg(i), text(int(random() % 16)), text(int(random() % 20)),
+                                text(int(random() % 8)), i % 4 == 0 ? text(5) : QString(), metadata});
+    }
+    const TabSearch::Index index(docs);
+    for (int i = 0; i < 300; ++i) {
+        const QString previous = text(1 + int(random() % 2));
+        const QString next = previous + text(1 + int(random() % 2));
+        const auto all = TabSearch::rank(next, docs);
+        ASSERT_EQ(index.rank(next), all) << next.toStdString();
+        if (!TabSearch::Index::narrows(previous, next)) continue;
+        std::vector<std::size_t> matched;
+        for (const auto &ranked : index.rank(previous)) matched.push_back(ranked.document);
+        std::sort(matched.begin(), matched.end());
+        EXPECT_EQ(index.rank(next, matched), all) << previous.toStdString() << " then " << next.toStdString();
+    }
+    EXPECT_TRUE(TabSearch::Index().rank(u"a").empty());
+    EXPECT_TRUE(index.rank(u"  ").empty());
+}
+
+TEST(TabSearchIndex, NarrowsOnlyWhenTheCharactersTypedSoFarStay) {
+    struct Case {
+        const char16_t *previous;
+        const char16_t *next;
+        bool narrows;
+    };
+    for (const Case &c : std::initializer_list<Case>{
+             {u"d", u"do", true},
+             {u"do", u"do", true},
+             {u"Do", u"dOc", true},      // case does not matter
+             {u"d ", u"d o", true},      // trailing blanks are trimmed
+             {u" d", u"d", true},
+             {u"do", u"d", false},       // a shorter query finds more
+             {u"do", u"dx", false},
+             {u"", u"d", false},          // nothing was found for a blank query
+             {u"  ", u"  d", false},
+             {u"e", u"e\u0301", false},   // the accent makes another character of the e
+             {u"e", u"é", false},
+             {u"👍", u"👍🏽", false},      // as does a skin tone of an emoji
+         })
+        EXPECT_EQ(TabSearch::Index::narrows(QStringView(c.previous), QStringView(c.next)), c.narrows)
+            << QString::fromUtf16(c.previous).toStdString() << " then " << QString::fromUtf16(c.next).toStdString();
+}
+
 }  // namespace

@@ -163,5 +163,22 @@ TEST(TabStoreSearchState, ResultsFollowEveryChangeOfTabsRecordsGroupsAndScope) {
     EXPECT_EQ(ids(store.searchResults()), (std::vector<QString>{"gh", "we", "ne"}));
 }
 
+// Each keystroke narrows the previous results when it can; what is found must not depend on it.
+TEST(TabStoreSearchState, TypingOnOrBackFindsWhatAFreshSearchFinds) {
+    ReadsWorld world(library());
+    world.showAllWindows();
+    auto &store = *world.store;
+    const auto fresh = [](const QString &query) {
+        ReadsWorld other(library());
+        other.showAllWindows();
+        other.store->setSearchQuery(query);
+        return ids(other.store->searchResults());
+    };
+    for (const char *query : {"e", "ex", "exa", "ex", "E", "n", "ne", "new", "news", "ne w", "g", "gi ", "git", "gitl", " "}) {
+        store.setSearchQuery(QString::fromUtf8(query));
+        EXPECT_EQ(ids(store.searchResults()), fresh(QString::fromUtf8(query))) << query;
+    }
+}
+
 }  // namespace
 }  // namespace ondrake
