@@ -5,6 +5,8 @@
 #include "Ondrake/Model/FaviconHost.h"
 #include "Store/TabStore.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <memory>
 
@@ -260,7 +262,7 @@ private:
             for (const auto &row : section.rows) order.push_back(row.tab.id);
         countSelected(order);
         if (in_.modeSections.empty()) {
-            pushMessage(QStringLiteral("No tabs to show"));
+            pushMessage(QCoreApplication::translate("SidebarView", "No tabs to show"));
             return;
         }
         for (const TabViewSection &modeSection : in_.modeSections) {
@@ -279,7 +281,7 @@ private:
 
     void buildSearch() {
         if (in_.searchResults.empty()) {
-            pushMessage(QStringLiteral("No matching tabs"));
+            pushMessage(QCoreApplication::translate("SidebarView", "No matching tabs"));
             return;
         }
         const int index = beginSection(Section{.kind = Section::Kind::search, .key = QStringLiteral("search")});
