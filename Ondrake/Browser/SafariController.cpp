@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <exception>
 #include <limits>
 #include <map>
 
@@ -93,8 +94,23 @@ void SafariController::checkWord(const AppleEventDescriptor &reply, const QStrin
     throw SafariControllerError::automationFailure(QStringLiteral("Unexpected script result: ") + word);
 }
 
+QCoro::Task<AppleEventDescriptor> SafariController::call(QString handler, std::vector<AppleEventDescriptor> args) {
+    const std::weak_ptr<const bool> alive = alive_;
+    std::optional<AppleEventDescriptor> reply;
+    std::exception_ptr failure;
+    try {
+        reply = co_await runner_->call(std::move(handler), std::move(args));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Checked before the runner's own error, which a caller could otherwise take for a stale target.
+    if (alive.expired()) throw SafariControllerError::automationFailure(QStringLiteral("Safari controller deallocated"));
+    if (failure) std::rethrow_exception(failure);
+    co_return std::move(*reply);
+}
+
 QCoro::Task<> SafariController::callForWord(QString handler, std::vector<AppleEventDescriptor> args) {
-    const auto reply = co_await runner_->call(handler, std::move(args));
+    const auto reply = co_await call(handler, std::move(args));
     checkWord(reply, handler);
 }
 
@@ -157,7 +173,7 @@ QCoro::Task<std::vector<SafariWindow>> SafariController::snapshot() {
     lastProcessIdentifier_ = process;
     safariWasRunning_ = true;
 
-    const auto reply = co_await runner_->call(QStringLiteral("getSnapshot"));
+    const auto reply = co_await call(QStringLiteral("getSnapshot"));
     const auto raw = parseSnapshot(reply, logger_);
     co_return tree_.apply(identities_.assign(raw));
 }
@@ -224,7 +240,7 @@ QCoro::Task<std::vector<SafariTabMove>> SafariController::takePendingLinkMoves()
 QCoro::Task<std::optional<SafariWindowFrameChange>> SafariController::reserveSpace(double minLeft, double maxRight) {
     requireSafari();
     Args args{real(minLeft), real(maxRight)};
-    const auto reply = co_await runner_->call(QStringLiteral("reserveSpace"), std::move(args));
+    const auto reply = co_await call(QStringLiteral("reserveSpace"), std::move(args));
     const auto change = parseFrameChange(reply);
     if (change) logger_.debug("Moved Safari window %ld aside for the sidebar", change->windowID);
     co_return change;
@@ -233,7 +249,7 @@ QCoro::Task<std::optional<SafariWindowFrameChange>> SafariController::reserveSpa
 QCoro::Task<std::optional<SafariWindowFrameChange>> SafariController::setLeftEdge(double newLeft) {
     requireSafari();
     Args args{real(newLeft)};
-    const auto reply = co_await runner_->call(QStringLiteral("setLeftEdge"), std::move(args));
+    const auto reply = co_await call(QStringLiteral("setLeftEdge"), std::move(args));
     const auto change = parseFrameChange(reply);
     if (change) logger_.debug("Repositioned Safari window %ld's left edge", change->windowID);
     co_return change;
@@ -245,14 +261,14 @@ QCoro::Task<> SafariController::restoreWindowBounds(SafariWindowFrameChange chan
     for (const double v : change.applied) args.push_back(real(v));
     for (const double v : change.original) args.push_back(real(v));
     // The reply is not examined: gone or moved by the user, either way nothing is left to do.
-    co_await runner_->call(QStringLiteral("restoreWindowBounds"), std::move(args));
+    co_await call(QStringLiteral("restoreWindowBounds"), std::move(args));
     logger_.debug("Asked to restore Safari window %ld", change.windowID);
 }
 
 QCoro::Task<std::optional<bool>> SafariController::isWindowZoomed(std::int64_t windowID) {
     if (!isSafariRunning()) co_return std::nullopt;
     Args args{integer(windowID)};
-    const auto reply = co_await runner_->call(QStringLiteral("isWindowZoomed"), std::move(args));
+    const auto reply = co_await call(QStringLiteral("isWindowZoomed"), std::move(args));
     co_return zoomAnswer(reply);
 }
 

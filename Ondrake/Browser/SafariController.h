@@ -54,6 +54,8 @@ private:
     bool isSafariRunning() const;
     void requireSafari() const;
     void resetSession();
+    // The runner's answer, or the error of a controller that went while it was on its way.
+    QCoro::Task<AppleEventDescriptor> call(QString handler, std::vector<AppleEventDescriptor> args = {});
     QCoro::Task<> callForWord(QString handler, std::vector<AppleEventDescriptor> args);
     void checkWord(const AppleEventDescriptor &reply, const QString &handler) const;
 
@@ -68,6 +70,10 @@ private:
     std::optional<std::int64_t> lastProcessIdentifier_;
     std::uint64_t sessionSerial_ = 0;
     const Workspace &workspace_;
+    // Answers of calls in flight arrive after the runner has gone (it waits for the handler in
+    // progress and fails the queued ones), and resume this controller's operations: they look
+    // here before touching it.
+    const std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };
 
 }  // namespace ondrake

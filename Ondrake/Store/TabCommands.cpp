@@ -148,6 +148,7 @@ QCoro::Task<TabCommands::CloseResult> TabCommands::closeTabs(std::vector<SafariT
         failure = QStringLiteral("unknown error");
     }
     logger_.debug("Planned close failed: %s", failure);
+    if (records_.expired()) co_return CloseResult{0, keptLocked, keptPinned, std::nullopt};
 
     // The browser may have closed some tabs before it failed: those stay in the history.
     const auto gone = co_await tabsGoneAfterFailure(plan.close);

@@ -39,7 +39,8 @@ public:
         bool operator==(const CloseResult &) const = default;
     };
 
-    // The store is held weakly: it owns the commands.
+    // The store is held weakly: it owns the commands. The adapter and the flags must outlive the
+    // store; a command the browser resumes after the store went asks nothing more of either.
     TabCommands(BrowserAdapter &adapter, const FeatureFlags &flags, std::weak_ptr<TabRecordWriting> records,
                 Scheduler &scheduler);
 

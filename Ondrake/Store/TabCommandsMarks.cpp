@@ -35,6 +35,7 @@ QCoro::Task<CommandOutcome> TabCommands::setPinned(bool pinned, std::vector<Ondr
     outcomes.reserve(ids.size());
     std::vector<OndrakeID> marked;
     for (const auto &id : ids) {
+        if (records_.expired()) break;
         if (!flags_.isEnabled(FeatureFlag::pinnedTabs())) {
             outcomes.push_back(featureDisabled(FeatureFlag::pinnedTabs()));
             continue;

@@ -54,13 +54,16 @@ QCoro::Task<bool> TabCommands::openInBatch(std::optional<QUrl> url, std::optiona
 
     // A new window. The browser does not say which one it made, so its windows are compared
     // before and after; without that answer later tabs each get a window of their own.
+    if (records_.expired()) co_return false;
     if (!windows.known) windows.known = co_await windowIDs();
+    if (records_.expired()) co_return false;
     try {
         co_await adapter_.openTab(url, std::nullopt);
     } catch (const std::exception &error) {
         logger_.debug("Could not reopen a tab: %s", describe(error));
         co_return false;
     }
+    if (records_.expired()) co_return true;
     const auto before = std::exchange(windows.known, co_await windowIDs());
     if (before && windows.known) {
         // Windows come front to back, and a new window opens in front.
@@ -117,6 +120,7 @@ QCoro::Task<TabCommands::ReopenResult> TabCommands::reopen(ClosedTabBatch batch,
     std::vector<PendingRestore> restores;
     int opened = 0;
     for (const auto &closed : batch.tabs) {
+        if (records_.expired()) break;
         const auto url = closed.url ? parseURL(*closed.url) : std::nullopt;
         std::optional<std::int64_t> target = windowID;
         if (!target && closed.windowID) target = *closed.windowID;

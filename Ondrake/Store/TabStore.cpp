@@ -14,7 +14,6 @@ TabStore::TabStore(BrowserAdapter &adapter, TabRecordFileStore persistence, Serv
       adapter_(adapter),
       persistence_(std::move(persistence)),
       faviconLoader_(std::make_unique<FaviconLoader>(services.paths, std::move(services.http), services.scheduler)),
-      coalescer_([this] { return refresh(); }),
       lastWindowScope_(currentWindowScope(services.standardDefaults)) {
     auto [loaded, outcome] = persistence_.load(scheduler_.wallNow());
     book_ = TabRecordBook(loaded.records, loaded.groups);
@@ -36,6 +35,11 @@ TabStore::TabStore(BrowserAdapter &adapter, TabRecordFileStore persistence, Serv
 
     self_ = std::shared_ptr<TabRecordWriting>(static_cast<TabRecordWriting *>(this), [](TabRecordWriting *) {});
     commands_ = std::make_shared<TabCommands>(adapter_, *flags_, std::weak_ptr<TabRecordWriting>(self_), scheduler_);
+    // A pass queued behind one that outlived the store has nothing left to refresh.
+    coalescer_ = std::make_shared<RefreshCoalescer>([this, alive = lifetime()]() -> QCoro::Task<> {
+        if (alive.expired()) return []() -> QCoro::Task<> { co_return; }();
+        return refresh();
+    });
 
     resolver_.loadPool(loaded.records);
     logger_.info("Loaded %{public}ld record(s): %{public}s", qint64(loaded.records.size()), outcome.description());

@@ -47,8 +47,9 @@ namespace ondrake {
 // The one observable object of the application: the browser's windows as last polled, the
 // records and groups, the sidebar's state and what the user selected, and the saving of the
 // record file. Every published property changes only when its value differs, so a poll that finds
-// nothing new notifies nobody and writes nothing. Main thread only; it must outlive the refreshes
-// and window moves it has started (the application keeps it for the life of the process).
+// nothing new notifies nobody and writes nothing. Main thread only. A refresh, command or window
+// move it started may still be waiting for the browser when the store goes: it then ends without
+// touching the store or the browser again.
 class TabStore final : public QObject, public PolledStore, public TabRecordWriting {
     Q_OBJECT
 public:
@@ -222,7 +223,7 @@ public:
     // Refreshing. Every caller goes through requestRefresh: passes never overlap, and requests
     // made during one fold into one more.
     QCoro::Task<> requestRefresh() override;
-    bool isRefreshing() const { return coalescer_.isRefreshing(); }
+    bool isRefreshing() const { return coalescer_->isRefreshing(); }
     void reportAdapterError(const SafariControllerError &error);
     void browserQuit();
     void publish(WindowList windows, const SidebarState &state);
@@ -337,6 +338,7 @@ Q_SIGNALS:
 
 private:
     QCoro::Task<> refresh();
+    QCoro::Task<> displaceWindow(QCoro::Task<std::optional<SafariWindowFrameChange>> move);
     // A snapshot from a session the store has not seen end: take the quit path first, so that
     // the new session's tabs reattach to the records instead of doubling them.
     void followBrowserSession();
@@ -396,7 +398,8 @@ private:
     ResolvedSnapshot lastSnapshot_{{}, {}, true};
     bool hasReceivedBrowserSnapshot_ = false;
     std::optional<std::uint64_t> browserSession_;
-    RefreshCoalescer coalescer_;
+    // Shared with the requests in flight, which may outlive the store.
+    std::shared_ptr<RefreshCoalescer> coalescer_;
     TimerHandle saveTimer_;
     std::map<std::int64_t, SafariWindowFrameChange> displacedWindows_;
     std::vector<PendingRestore> pendingRestores_;
@@ -408,6 +411,8 @@ private:
     int flagsVersion_ = 0;
     // The commands' weak view of the store: expires when the store goes.
     std::shared_ptr<TabRecordWriting> self_;
+    // What an operation resumed by the browser looks at before it touches the store.
+    std::weak_ptr<const TabRecordWriting> lifetime() const { return self_; }
     std::shared_ptr<TabCommands> commands_;
 
     // MARK: Reads, selection and search (private)

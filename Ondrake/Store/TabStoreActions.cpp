@@ -16,18 +16,22 @@ const QString kCannotMute = QStringLiteral("Safari can’t mute tabs");
 
 QCoro::Task<> TabStore::moveTabs(TabDropPlan plan) {
     if (!plan.changesAnything) co_return;
+    const auto alive = lifetime();
     if (adapter_.supports(BrowserCapabilities::move)) {
         try {
             co_await adapter_.moveTabs(plan.move);
         } catch (const SafariControllerError &error) {
+            if (alive.expired()) co_return;
             if (error.kind() == SafariControllerError::Kind::tabNotFound)
                 logger_.debug("Reorder abandoned: the window changed mid-drag");
             else
                 reportAdapterError(error);
         } catch (const std::exception &error) {
+            if (alive.expired()) co_return;
             reportError(error);
         }
     }
+    if (alive.expired()) co_return;
     // The rows show the browser's order again, moved or not.
     co_await requestRefresh();
 }
@@ -64,7 +68,9 @@ QCoro::Task<> TabStore::togglePinned(bool pinned, std::vector<SafariTab> tabs) {
     const auto ids = recordIDs(tabs);
     if (ids.empty()) co_return;
     const auto commands = commands_;
+    const auto alive = lifetime();
     const auto outcome = co_await commands->setPinned(pinned, ids);
+    if (alive.expired()) co_return;
     if (isFeatureRefusal(outcome)) announce(QStringLiteral("Pinning is switched off"));
     else if (outcome.kind == CommandOutcome::Kind::appliedLocally)
         announce(pinned ? QStringLiteral("Pinned in Sidebar") : QStringLiteral("Unpinned"));
@@ -72,7 +78,9 @@ QCoro::Task<> TabStore::togglePinned(bool pinned, std::vector<SafariTab> tabs) {
 
 QCoro::Task<> TabStore::toggleMuted(bool muted, std::vector<SafariTab> tabs) {
     const auto commands = commands_;
+    const auto alive = lifetime();
     const auto outcome = co_await commands->setMuted(muted, recordIDs(tabs));
+    if (alive.expired()) co_return;
     if (outcome.kind == CommandOutcome::Kind::unavailable) announce(kCannotMute);
 }
 
@@ -80,7 +88,9 @@ QCoro::Task<> TabStore::muteSubtree(bool muted, SafariTab tab) {
     const auto id = ondrakeIDs_.constFind(tab.id);
     if (id == ondrakeIDs_.cend()) co_return;
     const auto commands = commands_;
+    const auto alive = lifetime();
     const auto outcome = co_await commands->muteSubtree(*id, muted);
+    if (alive.expired()) co_return;
     if (outcome.kind == CommandOutcome::Kind::unavailable) announce(kCannotMute);
 }
 

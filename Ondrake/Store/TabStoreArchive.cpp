@@ -123,7 +123,9 @@ QCoro::Task<> TabStore::importArchive(OndrakeArchive archive, OndrakeArchive::Im
     const auto window = front == windows_.end() ? std::nullopt : std::optional<std::int64_t>(front->safariID);
 
     const auto commands = commands_;
+    const auto alive = lifetime();
     auto result = co_await commands->reopen(std::move(batch), window);
+    if (alive.expired()) co_return;
     if (result.outcome.kind == CommandOutcome::Kind::applied || result.outcome.kind == CommandOutcome::Kind::appliedLocally) {
         addPendingRestores(result.restores);
         announce(QStringLiteral("Imported and opened %1 tab(s)").arg(toOpen.size()));

@@ -59,7 +59,9 @@ QCoro::Task<> TabStore::closeTabs(std::vector<SafariTab> tabs) {
     removeClosedTabs(shown, plan.close);
     assign(windows_, std::move(shown), &TabStore::windowsChanged);
 
+    const auto alive = lifetime();
     const auto result = co_await commands->closeTabs(std::move(tabs), windows);
+    if (alive.expired()) co_return;
     announce(closeSummary(result));
     applyWindowScope();
     co_await requestRefresh();
@@ -97,7 +99,9 @@ QCoro::Task<> TabStore::reopenLastClosed() {
 QCoro::Task<> TabStore::reopen(ClosedTabBatch batch) {
     updateRecentlyClosed([&](ClosedTabStack &history) { history.take(batch.id); });
     const auto commands = commands_;
+    const auto alive = lifetime();
     auto result = co_await commands->reopen(batch, std::nullopt);
+    if (alive.expired()) co_return;
     if (succeeded(result.outcome)) {
         addPendingRestores(result.restores);
         const auto count = batch.tabs.size();
@@ -112,7 +116,9 @@ QCoro::Task<> TabStore::reopen(ClosedTabBatch batch) {
 
 QCoro::Task<> TabStore::openReadLater(OndrakeID id, bool markRead) {
     const auto commands = commands_;
+    const auto alive = lifetime();
     const auto outcome = co_await commands->openReadLaterItem(id, markRead, frontmostWindowID(windows_));
+    if (alive.expired()) co_return;
     if (!succeeded(outcome)) announce(QStringLiteral("Couldn’t open Read Later item"));
     else announce(markRead ? QStringLiteral("Opened and marked read") : QStringLiteral("Opened from Read Later"));
     co_await requestRefresh();

@@ -199,14 +199,15 @@ void TabStore::clearNewTabScrollTarget(const QString &sessionTabID) {
 // MARK: Activation and new tabs
 
 QCoro::Task<std::optional<CommandOutcome>> TabStore::performReportingErrors(QCoro::Task<CommandOutcome> operation) {
+    const auto alive = lifetime();
     try {
         co_return co_await std::move(operation);
     } catch (const SafariControllerError &error) {
-        reportAdapterError(error);
+        if (!alive.expired()) reportAdapterError(error);
     } catch (const std::exception &error) {
-        reportError(error);
+        if (!alive.expired()) reportError(error);
     } catch (...) {
-        reportAdapterError(SafariControllerError::automationFailure(QStringLiteral("Unknown error")));
+        if (!alive.expired()) reportAdapterError(SafariControllerError::automationFailure(QStringLiteral("Unknown error")));
     }
     co_return std::nullopt;
 }

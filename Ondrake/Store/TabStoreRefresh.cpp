@@ -22,9 +22,13 @@ QSet<QString> newFaviconHosts(const std::vector<SafariWindow> &before, const std
 }
 }  // namespace
 
-QCoro::Task<> TabStore::requestRefresh() { co_await coalescer_.request(); }
+QCoro::Task<> TabStore::requestRefresh() {
+    const auto coalescer = coalescer_;
+    co_await coalescer->request();
+}
 
 QCoro::Task<> TabStore::refresh() {
+    const auto alive = lifetime();
     if (workspace_.runningApplications(safariBundleIdentifier()).empty()) {
         browserQuit();
         publish({}, SidebarState::safariNotRunning());
@@ -40,17 +44,20 @@ QCoro::Task<> TabStore::refresh() {
     try {
         windows = co_await adapter_.snapshot();
     } catch (const SafariControllerError &error) {
-        reportAdapterError(error);
+        if (!alive.expired()) reportAdapterError(error);
         co_return;
     } catch (const std::exception &error) {
-        reportError(error);
+        if (!alive.expired()) reportError(error);
         co_return;
     }
+    if (alive.expired()) co_return;
     followBrowserSession();
     applyBrowserEvents(windows);
     publish(std::move(windows), SidebarState::ready());
     co_await restoreReattachedNesting();
+    if (alive.expired()) co_return;
     co_await placePendingRestores();
+    if (alive.expired()) co_return;
     co_await nestLinkedTabs();
 }
 

@@ -3,22 +3,21 @@
 namespace ondrake {
 
 QCoro::Task<> TabStore::reserveSpace(double minLeft, double maxRight) {
-    try {
-        if (const auto change = co_await adapter_.reserveSpace(minLeft, maxRight)) rememberDisplacedWindow(*change);
-    } catch (const SafariControllerError &error) {
-        reportAdapterError(error);
-    } catch (const std::exception &error) {
-        reportError(error);
-    }
+    co_await displaceWindow(adapter_.reserveSpace(minLeft, maxRight));
 }
 
-QCoro::Task<> TabStore::setLeftEdge(double newLeft) {
+QCoro::Task<> TabStore::setLeftEdge(double newLeft) { co_await displaceWindow(adapter_.setLeftEdge(newLeft)); }
+
+QCoro::Task<> TabStore::displaceWindow(QCoro::Task<std::optional<SafariWindowFrameChange>> move) {
+    const auto alive = lifetime();
     try {
-        if (const auto change = co_await adapter_.setLeftEdge(newLeft)) rememberDisplacedWindow(*change);
+        const auto change = co_await std::move(move);
+        // A window moved for a store that went is left where it is: nobody would put it back.
+        if (change && !alive.expired()) rememberDisplacedWindow(*change);
     } catch (const SafariControllerError &error) {
-        reportAdapterError(error);
+        if (!alive.expired()) reportAdapterError(error);
     } catch (const std::exception &error) {
-        reportError(error);
+        if (!alive.expired()) reportError(error);
     }
 }
 
@@ -31,7 +30,9 @@ void TabStore::rememberDisplacedWindow(const SafariWindowFrameChange &change) {
 QCoro::Task<> TabStore::restoreDisplacedWindows() {
     // Emptied first: a window moved again meanwhile is remembered afresh and survives this.
     const auto taken = std::exchange(displacedWindows_, {});
+    const auto alive = lifetime();
     for (const auto &[_, change] : taken) {
+        if (alive.expired()) co_return;
         try {
             co_await adapter_.restoreWindowBounds(change);
         } catch (...) {
@@ -42,9 +43,11 @@ QCoro::Task<> TabStore::restoreDisplacedWindows() {
 
 QCoro::Task<std::optional<bool>> TabStore::isWindowZoomed(std::int64_t windowID) {
     if (!adapter_.supports(BrowserCapabilities::zoomState)) co_return std::nullopt;
+    const auto alive = lifetime();
     try {
         co_return co_await adapter_.isWindowZoomed(windowID);
     } catch (const std::exception &error) {
+        if (alive.expired()) co_return std::nullopt;
         logger_.debug("Could not read window %ld's zoomed state: %{public}s", windowID, QString::fromUtf8(error.what()));
     }
     co_return std::nullopt;

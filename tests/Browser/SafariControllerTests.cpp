@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <thread>
+
 using namespace ondrake;
 using namespace ondrake::test;
 
@@ -397,6 +400,82 @@ TEST(SafariController, ClampsIntegersTo32Bits) {
     EXPECT_EQ(SafariController::integer(5'000'000'000).int32Value(), 2147483647);
     EXPECT_EQ(SafariController::integer(-5'000'000'000).int32Value(), -2147483648);
     EXPECT_EQ(SafariController::integer(-3).int32Value(), -3);
+}
+
+// Each operation, started and then left behind by its controller, with what the script is asked.
+struct Abandoned {
+    const char *handler;
+    std::function<QCoro::Task<>(SafariController &)> start;
+};
+
+std::vector<Abandoned> abandonedOperations() {
+    SafariTab tab;
+    tab.windowID = 1;
+    tab.index = 2;
+    tab.url = QUrl("https://b.example/");
+    SafariWindowFrameChange change;
+    change.windowID = 1;
+    // Captureless lambdas: the coroutine frames must not hold on to the table.
+    return {
+        {"getSnapshot", [](SafariController &c) -> QCoro::Task<> { co_await c.snapshot(); }},
+        {"activateTab", [tab](SafariController &c) { return c.activateTab(tab); }},
+        {"closeTabs", [tab](SafariController &c) { return c.closeTab(tab); }},
+        {"moveTabs", [](SafariController &c) { return c.moveTabs({1, 1, 1, 2, "https://a.example/", 2, "t", {}}); }},
+        {"reserveSpace", [](SafariController &c) -> QCoro::Task<> { co_await c.reserveSpace(0, 300); }},
+        {"setLeftEdge", [](SafariController &c) -> QCoro::Task<> { co_await c.setLeftEdge(300); }},
+        {"restoreWindowBounds", [change](SafariController &c) { return c.restoreWindowBounds(change); }},
+        {"isWindowZoomed", [](SafariController &c) -> QCoro::Task<> { co_await c.isWindowZoomed(1); }},
+        {"openTab", [](SafariController &c) { return c.openTab(QUrl("https://c.example/"), 1); }},
+        {"addReadingListItem", [](SafariController &c) { return c.addReadingListItem(QUrl("https://c.example/"), "c"); }},
+    };
+}
+
+void expectControllerGone(const TaskResult<void> &result, const char *handler) {
+    ASSERT_TRUE(result.done) << handler;
+    try {
+        std::rethrow_exception(result.error);
+    } catch (const SafariControllerError &e) {
+        EXPECT_EQ(e, SafariControllerError::automationFailure("Safari controller deallocated")) << handler;
+    } catch (...) {
+        ADD_FAILURE() << handler << ": no error, or not the controller's";
+    }
+}
+
+TEST(SafariController, AnAnswerArrivingAfterTheControllerWentEndsTheOperationWithAnError) {
+    for (const auto &op : abandonedOperations()) {
+        for (const bool running : {true, false}) {
+            SCOPED_TRACE(std::string(op.handler) + (running ? " running" : " queued"));
+            BrowserWorld world;
+            world.safari.launch();
+            world.safari.addWindow(BrowserWorld::window(1, {"a", "b"}));
+            world.scheduler.runUntilIdle();
+            auto controller = std::make_unique<SafariController>(world.engine, world.scheduler, world.workspace);
+
+            // Either the operation's own handler is in progress, or it waits behind one that is.
+            const auto gate = world.engine.holdNext(running ? op.handler : "isWindowZoomed");
+            auto blocker = running ? nullptr : observe(controller->isWindowZoomed(2).then([](auto) {}));
+            auto result = observe(op.start(*controller));
+            ASSERT_TRUE(gate->waitUntilReached());
+
+            if (running) {
+                gate->open();  // answered before the runner goes, resumed only after
+                controller.reset();
+            } else {
+                // The queued call is failed first; then the held one may finish.
+                std::thread opener([&] {
+                    world.scheduler.waitForExternalWork();
+                    gate->open();
+                });
+                controller.reset();
+                opener.join();
+            }
+            settle(world.scheduler);
+
+            expectControllerGone(*result, op.handler);
+            if (blocker) expectControllerGone(*blocker, "isWindowZoomed");
+            EXPECT_EQ(world.scheduler.externalWorkInFlight(), 0);
+        }
+    }
 }
 
 }  // namespace

@@ -122,6 +122,39 @@ TEST(AppDelegate, TerminationReplacesThePendingSaveWithOneAtOnceAndStopsEverythi
     EXPECT_TRUE(app.tracker().isIdle());
 }
 
+// The application goes while the browser is still answering: at a quit during a poll or while a
+// window is being put back. What the answer resumes must find the store and the controller gone.
+TEST(AppDelegate, AnAnswerArrivingAfterTheApplicationWentTouchesNothing) {
+    struct InFlight {
+        const char *handler;
+        std::function<QCoro::Task<>(AppWorld &, std::int64_t window)> start;
+    };
+    const std::vector<InFlight> cases{
+        {"getSnapshot", [](AppWorld &w, std::int64_t) { return w.store().requestRefresh(); }},
+        {"restoreWindowBounds", [](AppWorld &w, std::int64_t) { return w.store().restoreDisplacedWindows(); }},
+        {"isWindowZoomed",
+         [](AppWorld &w, std::int64_t window) -> QCoro::Task<> { co_await w.store().isWindowZoomed(window); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.handler);
+        AppWorld world;
+        const auto id = world.openBrowser({page("Alpha")}, {40, 25, 1040, 875});
+        world.launch();
+        world.step(0.5);
+        ASSERT_EQ(world.browserWindow(id)->bounds.left, 300) << "moved aside for the sidebar";
+
+        const auto gate = world.engine.holdNext(QString::fromLatin1(c.handler));
+        auto result = observe(c.start(world, id));
+        ASSERT_TRUE(gate->waitUntilReached());
+        gate->open();  // answered at once, but heard only once the application has gone
+        world.delegate.reset();
+        world.settle();
+
+        ASSERT_TRUE(result->done);
+        EXPECT_FALSE(result->error);
+    }
+}
+
 TEST(AppDelegate, ReopeningWantsTheSidebarBackAndActivatesTheBrowser) {
     AppWorld world;
     world.openBrowser({page("Alpha")});

@@ -46,6 +46,7 @@ public:
 
     std::vector<std::vector<SafariTab>> closeRequests;
     std::function<void(const std::vector<SafariTab> &)> onClose;  // default: the tabs vanish
+    std::optional<Deferred<>> closeGate;
 
     struct OpenRequest {
         std::optional<QUrl> url;
@@ -63,6 +64,7 @@ public:
 
     std::optional<SafariWindowFrameChange> nextFrameChange;
     std::optional<std::exception_ptr> frameError;
+    std::optional<Deferred<>> frameGate;  // moving a window aside and putting it back wait for it
     std::vector<SafariWindowFrameChange> restoreRequests;
     std::set<std::int64_t> goneWindows;
     std::optional<bool> zoomAnswer;
@@ -86,6 +88,7 @@ public:
     QCoro::Task<> closeTab(SafariTab tab) override { removeTabs({tab}); co_return; }
     QCoro::Task<> closeTabs(std::vector<SafariTab> tabs) override {
         closeRequests.push_back(tabs);
+        if (closeGate) co_await *closeGate;
         if (onClose) onClose(tabs);
         else removeTabs(tabs);
         co_return;
@@ -105,6 +108,7 @@ public:
     QCoro::Task<std::optional<SafariWindowFrameChange>> setLeftEdge(double) override { return frame(); }
     QCoro::Task<> restoreWindowBounds(SafariWindowFrameChange change) override {
         restoreRequests.push_back(change);
+        if (frameGate) co_await *frameGate;
         if (goneWindows.contains(change.windowID)) throw SafariControllerError::windowNotFound();
         co_return;
     }
@@ -176,6 +180,7 @@ public:
 
 private:
     QCoro::Task<std::optional<SafariWindowFrameChange>> frame() {
+        if (frameGate) co_await *frameGate;
         if (frameError) std::rethrow_exception(*frameError);
         auto change = std::exchange(nextFrameChange, std::nullopt);
         co_return change;
