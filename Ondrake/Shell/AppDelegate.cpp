@@ -13,6 +13,8 @@
 
 #include <QThread>
 
+#include <stdexcept>
+
 namespace ondrake {
 
 AppDelegate::AppDelegate(Platform platform, QObject *parent)
@@ -40,6 +42,9 @@ AppDelegate::AppDelegate(Platform platform, QObject *parent)
 }
 
 AppDelegate::~AppDelegate() {
+    *alive_ = false;
+    // A quit waiting for windows another request is putting back learns that nothing will follow.
+    for (auto &waiter : std::exchange(restoreWaiters_, {})) waiter->fail(std::runtime_error("The application has gone"));
     // The coordinator and the models' closures must not reach a delegate being torn down.
     if (immersive_) {
         immersive_->onEnablementChanged = [](bool) {};
@@ -369,14 +374,14 @@ void AppDelegate::activateCrumbTab(const QString &tabID) {
         for (const auto &t : w.tabs)
             if (!found && t.id == tabID) found = t;
     if (!found) return;
-    const auto activate = [](QPointer<AppDelegate> self, SafariTab tab) -> QCoro::Task<> {
-        auto &store = *self->store_;
+    const auto activate = [](std::shared_ptr<bool> alive, TabStore &store, SafariTab tab) -> QCoro::Task<> {
         store.select(tab.id, SidebarModifiers::none());
         const auto outcome = co_await store.performReportingErrors(store.activate(tab));
+        if (!*alive) co_return;  // the store went with the application
         if (outcome && outcome->kind == CommandOutcome::Kind::applied) store.onBrowserWindowRaised();
         co_await store.requestRefresh();
     };
-    startTask(activate(this, *found), QStringLiteral("Activating a tab"));
+    startTask(activate(alive_, *store_, *found), QStringLiteral("Activating a tab"));
 }
 
 void AppDelegate::updateKnownWindowIDs() {

@@ -218,6 +218,9 @@ private:
     std::vector<QMetaObject::Connection> subscriptions_;
     // Windows being put back, and those waiting for them.
     int restoresInFlight_ = 0;
+    // Cleared first thing in the destructor: work resumed while the members are being torn down
+    // (the store ends its operations as it goes) must not take the delegate for a live one.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::vector<std::shared_ptr<Deferred<>>> restoreWaiters_;
     bool quitting_ = false;
     bool terminated_ = false;

@@ -127,13 +127,16 @@ void AppDelegate::quit() {
 }
 
 QCoro::Task<> AppDelegate::quitAfterRestoring(QPointer<AppDelegate> self) {
+    const auto alive = self->alive_;
     co_await self->restoreDisplacedWindows();
-    if (self) self->platform_.application.terminate();
+    if (*alive) self->platform_.application.terminate();
 }
 
 QCoro::Task<> AppDelegate::restoreDisplacedWindows() {
+    const auto alive = alive_;
     ++restoresInFlight_;
     co_await store_->restoreDisplacedWindows();
+    if (!*alive) co_return;  // the application went while its windows were on their way back
     --restoresInFlight_;
     if (restoresInFlight_ > 0) {
         // Windows an earlier request took over are still on their way back: wait for them too.

@@ -155,6 +155,41 @@ TEST(AppDelegate, AnAnswerArrivingAfterTheApplicationWentTouchesNothing) {
     }
 }
 
+// The delegate's own work that outlives it: putting windows back for a hide, a quit waiting on
+// that, and a crumb's tab being activated.
+TEST(AppDelegate, ItsOwnWorkAnsweredAfterTheApplicationWentTouchesNothing) {
+    struct InFlight {
+        const char *handler;
+        std::function<void(AppDelegate &)> start;
+    };
+    const std::vector<InFlight> cases{
+        {"restoreWindowBounds", [](AppDelegate &app) { app.hideSidebar(); }},
+        {"restoreWindowBounds",
+         [](AppDelegate &app) {
+             app.hideSidebar();
+             app.quit();
+         }},
+        {"activateTab",
+         [](AppDelegate &app) { app.activateCrumbTab(app.store().windows().front().tabs.front().id); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.handler);
+        AppWorld world;
+        world.openBrowser({page("Alpha"), page("Beta")}, {40, 25, 1040, 875});
+        auto &app = world.launch();
+        world.step(0.5);
+        ASSERT_FALSE(app.store().windows().empty());
+
+        const auto gate = world.engine.holdNext(QString::fromLatin1(c.handler));
+        c.start(app);
+        ASSERT_TRUE(gate->waitUntilReached());
+        gate->open();
+        world.delegate.reset();
+        world.settle();
+        EXPECT_EQ(world.application.terminationRequests(), 0);
+    }
+}
+
 TEST(AppDelegate, ReopeningWantsTheSidebarBackAndActivatesTheBrowser) {
     AppWorld world;
     world.openBrowser({page("Alpha")});
