@@ -7,6 +7,8 @@
 
 #include "Store/TabStore.h"
 
+#include "ScheduledAnimation.h"
+
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QFocusEvent>
@@ -17,6 +19,7 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QToolTip>
+#include <QWheelEvent>
 
 namespace ondrake {
 
@@ -41,7 +44,7 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
 
     delegate_ = new SidebarRowDelegate([this]() -> const SidebarRowDelegate::Style & { return style_; },
                                        [this](int row) {
-                                           SidebarRowDelegate::State state;
+                                           SidebarRowDelegate::State state = changeState(row);
                                            const auto &entry = model_.entry(row);
                                            if (entry.row) {
                                                const QString &id = entry.row->tab().id;
@@ -54,6 +57,21 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
     setItemDelegate(delegate_);
     setModel(&model_);
     connect(&model_, &SidebarRowModel::geometryChanged, this, [this] { scheduleDelayedItemsLayout(); });
+    // The rows a keyed rebuild adds or takes away are what its animation shows; any other change
+    // of rows ends a running one, whose rows would no longer be where it thinks.
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex &, int first, int last) {
+        if (!collectsChange_) return settleChange();
+        Change &c = change_ ? *change_ : change_.emplace();
+        c.removedHeight += model_.top(last + 1) - model_.top(first);
+        c.insertedFirst = c.insertedEnd = c.shiftedFirst = first;
+    });
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+        if (!collectsChange_) return settleChange();
+        Change &c = change_ ? *change_ : change_.emplace();
+        c.insertedFirst = first;
+        c.insertedEnd = c.shiftedFirst = last + 1;
+        c.insertedHeight = model_.top(last + 1) - model_.top(first);
+    });
 
     middleClick_ = new MiddleClickFilter(
         viewport(),
@@ -74,6 +92,9 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
                               &TabStore::presentationRevisionChanged})
         connect(&store_, signal, this, &SidebarTabList::scheduleRebuild);
     connect(&store_, &TabStore::searchSelectedIndexChanged, this, [this] { followsHighlight_ = true; });
+    for (const auto signal : {&TabStore::windowsChanged, &TabStore::collapsedTabIDsChanged,
+                              &TabStore::collapsedWindowIDsChanged, &TabStore::groupsChanged})
+        connect(&store_, signal, this, [this] { changeKeyed_ = true; });
     connect(environment_, &SidebarEnvironment::compactChanged, this, &SidebarTabList::rebuild);
     connect(environment_, &SidebarEnvironment::themeChanged, this, [this] {
         applyStyle();
@@ -84,6 +105,16 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
 }
 
 SidebarTabList::~SidebarTabList() = default;
+
+void SidebarTabList::setScheduler(Scheduler *scheduler) {
+    settleChange();
+    scroll_.reset();
+    changeAnimation_.reset();
+    scheduler_ = scheduler;
+    if (!scheduler_) return;
+    scroll_ = std::make_unique<ScheduledAnimation>(*scheduler_, verticalScrollBar(), "value");
+    changeAnimation_ = std::make_unique<ScheduledAnimation>(*scheduler_, this, "changeProgress");
+}
 
 void SidebarTabList::setActions(TabRowActions actions) { actions_ = std::move(actions); }
 void SidebarTabList::setSearchActions(TabRowActions actions) { searchActions_ = std::move(actions); }
@@ -101,7 +132,26 @@ void SidebarTabList::scheduleRebuild() {
 void SidebarTabList::rebuild() {
     rebuildQueued_ = false;
     const bool compact = environment_ && environment_->isCompact();
-    model_.apply(SidebarListContent::build(SidebarListContent::Input::of(store_, clock_(), compact)));
+    auto next = SidebarListContent::build(SidebarListContent::Input::of(store_, clock_(), compact));
+    // Only the windows and the folds animate, and only within one arrangement: a new arrangement
+    // or a search is a new list, and a drag keeps its rows where the pointer left them.
+    const bool keyed = std::exchange(changeKeyed_, false);
+    collectsChange_ = keyed && changeAnimation_ && !drag_ && next.form == model_.content().form
+                      && next.form != SidebarListContent::Form::search;
+    if (collectsChange_) settleChange();
+    model_.apply(std::move(next));
+    if (std::exchange(collectsChange_, false) && change_) {
+        const Change &c = *change_;
+        const bool shows = c.insertedEnd > c.insertedFirst
+                           || (c.removedHeight > c.insertedHeight && c.shiftedFirst < model_.rowCount());
+        if (!shows) {
+            change_.reset();
+        } else {
+            changeProgress_ = 0;
+            changeAnimation_->start(1.0, kChangeDuration, QEasingCurve::OutCubic, [this] { settleChange(); });
+            viewport()->update();
+        }
+    }
     const SidebarListContent &content = model_.content();
     const int horizontal = content.horizontalPadding();
     const int vertical = content.padsOutsideContent() ? SidebarListContent::kVerticalPadding : 0;
@@ -116,7 +166,7 @@ void SidebarTabList::rebuild() {
         for (int row = 0; row < model_.rowCount(); ++row) {
             const auto &entry = model_.entry(row);
             if (entry.row && entry.row->isSelected) {
-                scrollToTab(entry.row->tab().id);
+                scrollToTab(entry.row->tab().id, PositionAtCenter, kHighlightScrollDuration);
                 break;
             }
         }
@@ -221,12 +271,46 @@ void SidebarTabList::setHoveredTab(const std::optional<QString> &tabID) {
     hoveredTab_ = tabID;
 }
 
-bool SidebarTabList::scrollToTab(const QString &tabID, ScrollHint hint) {
+bool SidebarTabList::scrollToTab(const QString &tabID, ScrollHint hint, Seconds duration) {
     const int row = model_.rowOfTab(tabID);
     if (row < 0) return false;
     executeDelayedItemsLayout();
+    if (scroll_) scroll_->stop();
+    // The view's own arithmetic finds the end; the animation then starts from where it stood.
+    QScrollBar *bar = verticalScrollBar();
+    const int from = bar->value();
     scrollTo(model_.index(row), hint);
+    const int to = bar->value();
+    if (!scroll_ || duration <= Seconds(0) || to == from) return true;
+    bar->setValue(from);
+    scroll_->start(to, duration, QEasingCurve::OutCubic, nullptr);
     return true;
+}
+
+bool SidebarTabList::isScrolling() const { return scroll_ && scroll_->isRunning(); }
+
+void SidebarTabList::setChangeProgress(double progress) {
+    if (changeProgress_ == progress) return;
+    changeProgress_ = progress;
+    if (change_) viewport()->update();
+}
+
+bool SidebarTabList::isChanging() const { return change_.has_value() && !collectsChange_; }
+
+void SidebarTabList::settleChange() {
+    if (changeAnimation_) changeAnimation_->stop();
+    changeProgress_ = 1;
+    if (std::exchange(change_, std::nullopt)) viewport()->update();
+}
+
+SidebarRowDelegate::State SidebarTabList::changeState(int row) const {
+    SidebarRowDelegate::State state;
+    if (!change_ || collectsChange_) return state;
+    const Change &c = *change_;
+    if (row >= c.insertedFirst && row < c.insertedEnd) state.opacity = changeProgress_;
+    else if (row >= c.shiftedFirst && c.removedHeight > c.insertedHeight)
+        state.offset = (c.removedHeight - c.insertedHeight) * (1 - changeProgress_);
+    return state;
 }
 
 std::optional<SafariTab> SidebarTabList::tabNamed(const QString &tabID) const {
@@ -277,6 +361,7 @@ void SidebarTabList::mouseMoveEvent(QMouseEvent *event) {
         const SidebarListSection *section = model_.sectionOf(row);
         if (!section || section->kind == SidebarListSection::Kind::mode || section->kind == SidebarListSection::Kind::search)
             return;
+        settleChange();
         const SafariTab &tab = model_.entry(row).row->tab();
         drag_ = Drag{tab.id, tab, section->key, press_->start, {}, std::nullopt, std::nullopt};
     }
@@ -299,6 +384,12 @@ void SidebarTabList::mouseReleaseEvent(QMouseEvent *event) {
     const int row = entryAt(event->position().toPoint());
     if (row < 0 || model_.entry(row).kind != press->kind || model_.entry(row).key != press->entryKey) return;
     activate(row, press->part, event->modifiers());
+}
+
+void SidebarTabList::wheelEvent(QWheelEvent *event) {
+    // The user's own scroll wins over one the list is still easing through.
+    if (scroll_) scroll_->stop();
+    QListView::wheelEvent(event);
 }
 
 void SidebarTabList::leaveEvent(QEvent *event) {
@@ -431,6 +522,7 @@ void SidebarTabList::keyPressEvent(QKeyEvent *event) {
     default: break;
     }
     showsFocus_ = true;
+    if (scroll_) scroll_->stop();
     QListView::keyPressEvent(event);
     viewport()->update();
 }
