@@ -62,15 +62,19 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
     connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex &, int first, int last) {
         if (!collectsChange_) return settleChange();
         Change &c = change_ ? *change_ : change_.emplace();
-        c.removedHeight += model_.top(last + 1) - model_.top(first);
+        c.oldShiftedTop = model_.top(last + 1);
         c.insertedFirst = c.insertedEnd = c.shiftedFirst = first;
+    });
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex &, int first, int) {
+        if (!collectsChange_) return;
+        Change &c = change_ ? *change_ : change_.emplace();
+        if (!c.oldShiftedTop) c.oldShiftedTop = model_.top(first);
     });
     connect(&model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
         if (!collectsChange_) return settleChange();
-        Change &c = change_ ? *change_ : change_.emplace();
+        Change &c = *change_;
         c.insertedFirst = first;
         c.insertedEnd = c.shiftedFirst = last + 1;
-        c.insertedHeight = model_.top(last + 1) - model_.top(first);
     });
 
     middleClick_ = new MiddleClickFilter(
@@ -141,10 +145,11 @@ void SidebarTabList::rebuild() {
     if (collectsChange_) settleChange();
     model_.apply(std::move(next));
     if (std::exchange(collectsChange_, false) && change_) {
-        const Change &c = *change_;
-        const bool shows = c.insertedEnd > c.insertedFirst
-                           || (c.removedHeight > c.insertedHeight && c.shiftedFirst < model_.rowCount());
-        if (!shows) {
+        Change &c = *change_;
+        // Measured, not summed: headings that stay may change height in the same rebuild.
+        if (c.oldShiftedTop && c.shiftedFirst < model_.rowCount())
+            c.shift = std::max(0, *c.oldShiftedTop - model_.top(c.shiftedFirst));
+        if (c.insertedEnd == c.insertedFirst && c.shift == 0) {
             change_.reset();
         } else {
             changeProgress_ = 0;
@@ -308,8 +313,7 @@ SidebarRowDelegate::State SidebarTabList::changeState(int row) const {
     if (!change_ || collectsChange_) return state;
     const Change &c = *change_;
     if (row >= c.insertedFirst && row < c.insertedEnd) state.opacity = changeProgress_;
-    else if (row >= c.shiftedFirst && c.removedHeight > c.insertedHeight)
-        state.offset = (c.removedHeight - c.insertedHeight) * (1 - changeProgress_);
+    else if (row >= c.shiftedFirst) state.offset = c.shift * (1 - changeProgress_);
     return state;
 }
 

@@ -151,9 +151,8 @@ private:
         int insertedFirst = 0;
         int insertedEnd = 0;
         int shiftedFirst = 0;
-        int removedHeight = 0;
-        int insertedHeight = 0;
-        bool any() const { return insertedEnd > insertedFirst || removedHeight > insertedHeight; }
+        std::optional<int> oldShiftedTop;
+        int shift = 0;  // how far the rows from shiftedFirst on moved up
     };
 
     TabStore &store_;
