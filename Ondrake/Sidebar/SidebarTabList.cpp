@@ -136,15 +136,16 @@ void SidebarTabList::scheduleRebuild() {
 void SidebarTabList::rebuild() {
     rebuildQueued_ = false;
     const bool compact = environment_ && environment_->isCompact();
-    auto next = SidebarListContent::build(SidebarListContent::Input::of(store_, clock_(), compact));
     // Only the windows and the folds animate, and only within one arrangement: a new arrangement
     // or a search is a new list, and a drag keeps its rows where the pointer left them.
-    const bool keyed = std::exchange(changeKeyed_, false);
-    collectsChange_ = keyed && changeAnimation_ && !drag_ && next.form == model_.content().form
-                      && next.form != SidebarListContent::Form::search;
+    const auto form = model_.content().form;
+    collectsChange_ = std::exchange(changeKeyed_, false) && changeAnimation_ && !drag_;
     if (collectsChange_) settleChange();
-    model_.apply(std::move(next));
-    if (std::exchange(collectsChange_, false) && change_) {
+    model_.apply(SidebarListContent::build(SidebarListContent::Input::of(store_, clock_(), compact)));
+    if (std::exchange(collectsChange_, false) && change_
+        && (model_.content().form != form || form == SidebarListContent::Form::search))
+        change_.reset();
+    if (change_ && !changeAnimation_->isRunning()) {
         Change &c = *change_;
         // Measured, not summed: headings that stay may change height in the same rebuild.
         if (c.oldShiftedTop && c.shiftedFirst < model_.rowCount())
