@@ -60,13 +60,15 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
     // The rows a keyed rebuild adds or takes away are what its animation shows; any other change
     // of rows ends a running one, whose rows would no longer be where it thinks.
     connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex &, int first, int last) {
-        if (!collectsChange_) return settleChange();
+        if (!collectsChange_ || changeAnimation_->isRunning()) settleChange();
+        if (!collectsChange_) return;
         Change &c = change_ ? *change_ : change_.emplace();
         c.oldShiftedTop = model_.top(last + 1);
         c.insertedFirst = c.insertedEnd = c.shiftedFirst = first;
     });
     connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex &, int first, int) {
         if (!collectsChange_) return;
+        if (changeAnimation_->isRunning()) settleChange();
         Change &c = change_ ? *change_ : change_.emplace();
         if (!c.oldShiftedTop) c.oldShiftedTop = model_.top(first);
     });
@@ -140,7 +142,6 @@ void SidebarTabList::rebuild() {
     // or a search is a new list, and a drag keeps its rows where the pointer left them.
     const auto form = model_.content().form;
     collectsChange_ = std::exchange(changeKeyed_, false) && changeAnimation_ && !drag_;
-    if (collectsChange_) settleChange();
     model_.apply(SidebarListContent::build(SidebarListContent::Input::of(store_, clock_(), compact)));
     if (std::exchange(collectsChange_, false) && change_
         && (model_.content().form != form || form == SidebarListContent::Form::search))

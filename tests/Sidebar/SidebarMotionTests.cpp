@@ -120,6 +120,24 @@ TEST(SidebarMotion, NothingMovesWithoutAChangeOfTheWindowsOrAFold) {
     }
 }
 
+TEST(SidebarMotion, ATitleChangingMidwayLeavesTheRunningChangeAlone) {
+    Motion m;
+    ListWorld &world = m.world;
+    world.store->toggleCollapsed(fixed("r1"));
+    world.settle();
+    world.scheduler.advance(Seconds(0.05));
+    const double progress = world.list->changeProgress();
+    auto windows = world.browser->windows();
+    windows.front().tabs.back().title = QStringLiteral("Renamed");
+    world.browser->setWindows(std::move(windows));
+    world.poll();
+    world.settle();
+    EXPECT_TRUE(world.list->isChanging());
+    EXPECT_GE(world.list->changeProgress(), progress);
+    world.scheduler.advance(Seconds(0.12));
+    EXPECT_FALSE(world.list->isChanging());
+}
+
 TEST(SidebarMotion, AFoldDuringADragShowsAtOnceAndADragEndsAChange) {
     Motion m;
     ListWorld &world = m.world;
