@@ -3,7 +3,7 @@
 #include "Overlay/OverlayBarModel.h"
 #include "Overlay/OverlayPanel.h"
 #include "Overlay/SafariChromeGeometry.h"
-#include "Overlay/ScheduledAnimation.h"
+#include "ScheduledAnimation.h"
 
 #include "Scheduler.h"
 #include "Screens.h"

@@ -80,7 +80,15 @@ QSize SidebarRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelInd
 void SidebarRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const {
     const auto *model = qobject_cast<const SidebarRowModel *>(index.model());
     if (!model) return;
-    paintEntry(*painter, model->entry(index.row()), option.rect, style_(), state_(index.row()));
+    const State state = state_(index.row());
+    if (state.opacity >= 1 && state.offset == 0) {
+        paintEntry(*painter, model->entry(index.row()), option.rect, style_(), state);
+        return;
+    }
+    painter->save();
+    painter->setOpacity(painter->opacity() * state.opacity);
+    paintEntry(*painter, model->entry(index.row()), QRectF(option.rect).translated(0, state.offset), style_(), state);
+    painter->restore();
 }
 
 void SidebarRowDelegate::paintEntry(QPainter &painter, const SidebarListEntry &entry, const QRectF &rect,

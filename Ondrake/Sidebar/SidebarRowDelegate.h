@@ -47,6 +47,9 @@ public:
     struct State {
         bool hovered = false;
         bool skipRow = false;  // the row is being dragged and is drawn elsewhere
+        // A list change under way: the entry fades in, or slides down to where it was.
+        double opacity = 1;
+        double offset = 0;
     };
     using StateOf = std::function<State(int row)>;
     using StyleOf = std::function<const Style &()>;

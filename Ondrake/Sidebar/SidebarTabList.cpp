@@ -9,6 +9,8 @@
 #include "Ondrake/Model/FaviconHost.h"
 #include "Store/TabStore.h"
 
+#include "ScheduledAnimation.h"
+
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QFocusEvent>
@@ -19,6 +21,7 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QToolTip>
+#include <QWheelEvent>
 
 namespace ondrake {
 
@@ -43,7 +46,7 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
 
     delegate_ = new SidebarRowDelegate([this]() -> const SidebarRowDelegate::Style & { return style_; },
                                        [this](int row) {
-                                           SidebarRowDelegate::State state;
+                                           SidebarRowDelegate::State state = changeState(row);
                                            const auto &entry = model_.entry(row);
                                            if (entry.row) {
                                                const QString &id = entry.row->tab().id;
@@ -56,6 +59,27 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
     setItemDelegate(delegate_);
     setModel(&model_);
     connect(&model_, &SidebarRowModel::geometryChanged, this, [this] { scheduleDelayedItemsLayout(); });
+    // The rows a keyed rebuild adds or takes away are what its animation shows; any other change
+    // of rows ends a running one, whose rows would no longer be where it thinks.
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex &, int first, int last) {
+        if (!collectsChange_ || changeAnimation_->isRunning()) settleChange();
+        if (!collectsChange_) return;
+        Change &c = change_ ? *change_ : change_.emplace();
+        c.oldShiftedTop = model_.top(last + 1);
+        c.insertedFirst = c.insertedEnd = c.shiftedFirst = first;
+    });
+    connect(&model_, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex &, int first, int) {
+        if (!collectsChange_) return;
+        if (changeAnimation_->isRunning()) settleChange();
+        Change &c = change_ ? *change_ : change_.emplace();
+        if (!c.oldShiftedTop) c.oldShiftedTop = model_.top(first);
+    });
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+        if (!collectsChange_) return settleChange();
+        Change &c = *change_;
+        c.insertedFirst = first;
+        c.insertedEnd = c.shiftedFirst = last + 1;
+    });
 
     middleClick_ = new MiddleClickFilter(
         viewport(),
@@ -76,6 +100,9 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
                               &TabStore::presentationRevisionChanged})
         connect(&store_, signal, this, &SidebarTabList::scheduleRebuild);
     connect(&store_, &TabStore::searchSelectedIndexChanged, this, [this] { followsHighlight_ = true; });
+    for (const auto signal : {&TabStore::windowsChanged, &TabStore::collapsedTabIDsChanged,
+                              &TabStore::collapsedWindowIDsChanged, &TabStore::groupsChanged})
+        connect(&store_, signal, this, [this] { changeKeyed_ = true; });
     connect(environment_, &SidebarEnvironment::compactChanged, this, &SidebarTabList::rebuild);
     connect(environment_, &SidebarEnvironment::themeChanged, this, [this] {
         applyStyle();
@@ -86,6 +113,16 @@ SidebarTabList::SidebarTabList(TabStore &store, SidebarEnvironment &environment,
 }
 
 SidebarTabList::~SidebarTabList() = default;
+
+void SidebarTabList::setScheduler(Scheduler *scheduler) {
+    settleChange();
+    scroll_.reset();
+    changeAnimation_.reset();
+    scheduler_ = scheduler;
+    if (!scheduler_) return;
+    scroll_ = std::make_unique<ScheduledAnimation>(*scheduler_, verticalScrollBar(), "value");
+    changeAnimation_ = std::make_unique<ScheduledAnimation>(*scheduler_, this, "changeProgress");
+}
 
 void SidebarTabList::setActions(TabRowActions actions) { actions_ = std::move(actions); }
 void SidebarTabList::setSearchActions(TabRowActions actions) { searchActions_ = std::move(actions); }
@@ -103,6 +140,10 @@ void SidebarTabList::scheduleRebuild() {
 void SidebarTabList::rebuild() {
     rebuildQueued_ = false;
     const bool compact = environment_ && environment_->isCompact();
+    // Only the windows and the folds animate, and only within one arrangement: a new arrangement
+    // or a search is a new list, and a drag keeps its rows where the pointer left them.
+    const auto form = model_.content().form;
+    collectsChange_ = std::exchange(changeKeyed_, false) && changeAnimation_ && !drag_;
     auto input = SidebarListContent::Input::of(store_, clock_(), compact);
     // Tabs closed long ago are forgotten now and then rather than tracked one by one.
     if (faviconHosts_.size() > 2 * std::max<qsizetype>(1024, store_.ondrakeIDs().size())) faviconHosts_.clear();
@@ -113,6 +154,22 @@ void SidebarTabList::rebuild() {
         return known->host;
     };
     model_.apply(SidebarListContent::build(input));
+    if (std::exchange(collectsChange_, false) && change_
+        && (model_.content().form != form || form == SidebarListContent::Form::search))
+        change_.reset();
+    if (change_ && !changeAnimation_->isRunning()) {
+        Change &c = *change_;
+        // Measured, not summed: headings that stay may change height in the same rebuild.
+        if (c.oldShiftedTop && c.shiftedFirst < model_.rowCount())
+            c.shift = std::max(0, *c.oldShiftedTop - model_.top(c.shiftedFirst));
+        if (c.insertedEnd == c.insertedFirst && c.shift == 0) {
+            change_.reset();
+        } else {
+            changeProgress_ = 0;
+            changeAnimation_->start(1.0, kChangeDuration, QEasingCurve::OutCubic, [this] { settleChange(); });
+            viewport()->update();
+        }
+    }
     const SidebarListContent &content = model_.content();
     const int horizontal = content.horizontalPadding();
     const int vertical = content.padsOutsideContent() ? SidebarListContent::kVerticalPadding : 0;
@@ -127,7 +184,7 @@ void SidebarTabList::rebuild() {
         for (int row = 0; row < model_.rowCount(); ++row) {
             const auto &entry = model_.entry(row);
             if (entry.row && entry.row->isSelected) {
-                scrollToTab(entry.row->tab().id);
+                scrollToTab(entry.row->tab().id, PositionAtCenter, kHighlightScrollDuration);
                 break;
             }
         }
@@ -232,12 +289,45 @@ void SidebarTabList::setHoveredTab(const std::optional<QString> &tabID) {
     hoveredTab_ = tabID;
 }
 
-bool SidebarTabList::scrollToTab(const QString &tabID, ScrollHint hint) {
+bool SidebarTabList::scrollToTab(const QString &tabID, ScrollHint hint, Seconds duration) {
     const int row = model_.rowOfTab(tabID);
     if (row < 0) return false;
     executeDelayedItemsLayout();
+    if (scroll_) scroll_->stop();
+    // The view's own arithmetic finds the end; the animation then starts from where it stood.
+    QScrollBar *bar = verticalScrollBar();
+    const int from = bar->value();
     scrollTo(model_.index(row), hint);
+    const int to = bar->value();
+    if (!scroll_ || duration <= Seconds(0) || to == from) return true;
+    bar->setValue(from);
+    scroll_->start(to, duration, QEasingCurve::OutCubic, nullptr);
     return true;
+}
+
+bool SidebarTabList::isScrolling() const { return scroll_ && scroll_->isRunning(); }
+
+void SidebarTabList::setChangeProgress(double progress) {
+    if (changeProgress_ == progress) return;
+    changeProgress_ = progress;
+    if (change_) viewport()->update();
+}
+
+bool SidebarTabList::isChanging() const { return change_.has_value() && !collectsChange_; }
+
+void SidebarTabList::settleChange() {
+    if (changeAnimation_) changeAnimation_->stop();
+    changeProgress_ = 1;
+    if (std::exchange(change_, std::nullopt)) viewport()->update();
+}
+
+SidebarRowDelegate::State SidebarTabList::changeState(int row) const {
+    SidebarRowDelegate::State state;
+    if (!change_ || collectsChange_) return state;
+    const Change &c = *change_;
+    if (row >= c.insertedFirst && row < c.insertedEnd) state.opacity = changeProgress_;
+    else if (row >= c.shiftedFirst) state.offset = c.shift * (1 - changeProgress_);
+    return state;
 }
 
 std::optional<SafariTab> SidebarTabList::tabNamed(const QString &tabID) const {
@@ -288,6 +378,7 @@ void SidebarTabList::mouseMoveEvent(QMouseEvent *event) {
         const SidebarListSection *section = model_.sectionOf(row);
         if (!section || section->kind == SidebarListSection::Kind::mode || section->kind == SidebarListSection::Kind::search)
             return;
+        settleChange();
         const SafariTab &tab = model_.entry(row).row->tab();
         drag_ = Drag{tab.id, tab, section->key, press_->start, {}, std::nullopt, std::nullopt};
     }
@@ -310,6 +401,12 @@ void SidebarTabList::mouseReleaseEvent(QMouseEvent *event) {
     const int row = entryAt(event->position().toPoint());
     if (row < 0 || model_.entry(row).kind != press->kind || model_.entry(row).key != press->entryKey) return;
     activate(row, press->part, event->modifiers());
+}
+
+void SidebarTabList::wheelEvent(QWheelEvent *event) {
+    // The user's own scroll wins over one the list is still easing through.
+    if (scroll_) scroll_->stop();
+    QListView::wheelEvent(event);
 }
 
 void SidebarTabList::leaveEvent(QEvent *event) {
@@ -442,6 +539,7 @@ void SidebarTabList::keyPressEvent(QKeyEvent *event) {
     default: break;
     }
     showsFocus_ = true;
+    if (scroll_) scroll_->stop();
     QListView::keyPressEvent(event);
     viewport()->update();
 }

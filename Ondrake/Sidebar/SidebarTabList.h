@@ -5,15 +5,19 @@
 #include "Ondrake/Sidebar/SidebarRowModel.h"
 #include "Ondrake/Sidebar/TabRowActions.h"
 
+#include "Scheduler.h"
+
 #include <QListView>
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace ondrake {
 
 class MiddleClickFilter;
+class ScheduledAnimation;
 class SidebarEnvironment;
 class TabStore;
 
@@ -24,8 +28,12 @@ class TabStore;
 // Positions of drags and group frames are in the list's content coordinates.
 class SidebarTabList : public QListView {
     Q_OBJECT
+    Q_PROPERTY(double changeProgress READ changeProgress WRITE setChangeProgress)
 public:
     static constexpr double kDragThreshold = 5;
+    // How long rows take to settle after the windows change or a section folds.
+    static constexpr Seconds kChangeDuration{0.15};
+    static constexpr Seconds kHighlightScrollDuration{0.1};
 
     // What the sections ask of their host; all default to doing nothing.
     struct Callbacks {
@@ -58,8 +66,19 @@ public:
     SidebarRowModel &rowModel() { return model_; }
     const SidebarRowModel &rowModel() const { return model_; }
 
-    // Scrolls the tab's row into the middle; false when the tab has no row.
-    bool scrollToTab(const QString &tabID, ScrollHint hint = PositionAtCenter);
+    // The clock the list's animations run on; without one, scrolls and changes show at once.
+    // The scheduler must outlive the list.
+    void setScheduler(Scheduler *scheduler);
+
+    // Scrolls the tab's row into the middle, easing there over `duration` when the list has a
+    // clock; false when the tab has no row.
+    bool scrollToTab(const QString &tabID, ScrollHint hint = PositionAtCenter, Seconds duration = Seconds(0));
+    bool isScrolling() const;
+
+    // How far the rows of the last change have settled: from 0 as it begins to 1 when done.
+    double changeProgress() const { return changeProgress_; }
+    void setChangeProgress(double progress);
+    bool isChanging() const;
 
     // Between the list's content and its viewport.
     QPointF toContent(QPointF viewportPoint) const;
@@ -89,6 +108,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -123,6 +143,17 @@ private:
     void paintLiftedRow(QPainter &painter, int row);
     void showMenu(const SidebarMenu &menu, QPoint globalPos);
     std::optional<SafariTab> tabNamed(const QString &tabID) const;
+    SidebarRowDelegate::State changeState(int row) const;
+    void settleChange();
+
+    // Rows that came in fade in; rows below those that went slide up from where they stood.
+    struct Change {
+        int insertedFirst = 0;
+        int insertedEnd = 0;
+        int shiftedFirst = 0;
+        std::optional<int> oldShiftedTop;
+        int shift = 0;  // how far the rows from shiftedFirst on moved up
+    };
 
     TabStore &store_;
     QPointer<SidebarEnvironment> environment_;
@@ -147,6 +178,14 @@ private:
         std::optional<QString> host;
     };
     QHash<QString, FaviconHost> faviconHosts_;
+
+    Scheduler *scheduler_ = nullptr;
+    std::unique_ptr<ScheduledAnimation> scroll_;
+    std::unique_ptr<ScheduledAnimation> changeAnimation_;
+    bool changeKeyed_ = false;  // the pending rebuild follows the windows or a fold
+    bool collectsChange_ = false;
+    std::optional<Change> change_;
+    double changeProgress_ = 1;
 };
 
 }  // namespace ondrake

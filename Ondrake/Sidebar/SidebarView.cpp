@@ -18,10 +18,12 @@
 
 #include "Async.h"
 #include "Privacy.h"
+#include "ScheduledAnimation.h"
 #include "Scheduler.h"
 #include "Store/TabStore.h"
 #include "UserDefaults.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -100,6 +102,11 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
     status_->setFont(sidebar::sizedFont(font(), 10));
     status_->setContentsMargins(12, 0, 12, 6);
     column_->addWidget(status_);
+    // Off while the line stands: an effect renders its widget through a pixmap.
+    statusOpacity_ = new QGraphicsOpacityEffect(status_);
+    statusOpacity_->setEnabled(false);
+    status_->setGraphicsEffect(statusOpacity_);
+    statusFade_ = std::make_unique<ScheduledAnimation>(scheduler_, statusOpacity_, "opacity");
     column_->addWidget(new SidebarDivider(environment_, this));
 
     content_ = new QStackedWidget(this);
@@ -130,7 +137,7 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
     connect(&store_, &TabStore::flagsVersionChanged, this, &SidebarView::updateHeader);
     connect(&store_, &TabStore::viewModeChanged, this, &SidebarView::updateHeader);
     connect(&store_, &TabStore::selectionChanged, this, &SidebarView::updateCounts);
-    connect(&store_, &TabStore::lastActionSummaryChanged, this, &SidebarView::updateStatus);
+    connect(&store_, &TabStore::lastActionSummaryChanged, this, &SidebarView::summaryChanged);
     connect(&store_, &TabStore::searchFocusTokenChanged, this, &SidebarView::focusSearchField);
     // Queued: the store names the new tab while it takes in a poll, before it publishes the windows.
     connect(&store_, &TabStore::newTabScrollTargetIDChanged, this,
@@ -234,6 +241,7 @@ void SidebarView::buildHeader() {
 
 void SidebarView::buildList() {
     list_ = new SidebarTabList(store_, *environment_, content_);
+    list_->setScheduler(&scheduler_);
     const auto requestNewGroup = [self = QPointer<SidebarView>(this)](std::vector<SafariTab> tabs) {
         if (self) self->requestGroupPrompt(std::move(tabs));
     };
@@ -342,9 +350,43 @@ void SidebarView::updateCounts() {
 }
 
 void SidebarView::updateStatus() {
+    statusFade_->stop();
+    statusOpacity_->setOpacity(1);
+    statusOpacity_->setEnabled(false);
     const auto line = SidebarHeaderModel::statusLine(isCompact_, store_.lastActionSummary());
     static_cast<ElidedLabel *>(status_)->setFullText(line.value_or(QString()));
     status_->setVisible(line.has_value());
+}
+
+double SidebarView::statusOpacity() const {
+    if (status_->isHidden()) return 0;
+    return statusOpacity_->isEnabled() ? statusOpacity_->opacity() : 1;
+}
+
+void SidebarView::summaryChanged() {
+    const auto line = SidebarHeaderModel::statusLine(isCompact_, store_.lastActionSummary());
+    const bool fadingOut = statusFade_->isRunning() && statusFade_->endValue().toDouble() == 0;
+    if (line) {
+        static_cast<ElidedLabel *>(status_)->setFullText(*line);
+        if (!status_->isHidden() && !fadingOut) return;
+        if (status_->isHidden()) {
+            statusOpacity_->setOpacity(0);
+            status_->show();
+        }
+    } else if (status_->isHidden() || fadingOut) {
+        return;
+    }
+    // The old summary stays on the line while it fades away.
+    statusOpacity_->setEnabled(true);
+    const bool in = line.has_value();
+    statusFade_->start(in ? 1.0 : 0.0, kStatusFadeDuration, QEasingCurve::OutCubic, [this, in] {
+        statusOpacity_->setEnabled(false);
+        statusOpacity_->setOpacity(1);
+        if (!in) {
+            status_->hide();
+            static_cast<ElidedLabel *>(status_)->setFullText(QString());
+        }
+    });
 }
 
 void SidebarView::updateFooter() {
@@ -452,7 +494,7 @@ void SidebarView::scrollToNewTab(const std::optional<QString> &targetID) {
 void SidebarView::scrollListTo(const QString &tabID) {
     // The list takes in the poll at its next turn; the scroll cannot wait for it.
     list_->rebuild();
-    list_->scrollToTab(tabID);
+    list_->scrollToTab(tabID, SidebarTabList::PositionAtCenter, kNewTabScrollDuration);
 }
 
 void SidebarView::openNewTab() {

@@ -10,8 +10,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class QGraphicsOpacityEffect;
 class QHBoxLayout;
 class QLabel;
 class QMenu;
@@ -25,6 +27,7 @@ class LoadingView;
 class NewTabRow;
 class Privacy;
 class ResizeHandle;
+class ScheduledAnimation;
 class SeamShading;
 class SidebarDivider;
 class SidebarEnvironment;
@@ -64,6 +67,10 @@ public:
 
     using GroupPrompt = ondrake::GroupPrompt;
 
+    // The status line's fade and the scroll to a new tab.
+    static constexpr Seconds kStatusFadeDuration{0.15};
+    static constexpr Seconds kNewTabScrollDuration{0.15};
+
     SidebarView(TabStore &store, Callbacks callbacks, Services services, QWidget *parent = nullptr);
     ~SidebarView() override;
 
@@ -93,6 +100,8 @@ public:
     QLabel *countLabel() const { return count_; }
     QLabel *compactCountLabel() const { return compactCount_; }
     QLabel *statusLabel() const { return status_; }
+    // 1 while the status line stands; less while it fades in or out.
+    double statusOpacity() const;
     SidebarIconButton *newGroupButton() const { return newGroup_; }
     SidebarIconButton *arrangeButton() const { return arrange_; }
     SidebarIconButton *searchButton() const { return search_; }
@@ -119,6 +128,7 @@ private:
     void updateHeader();
     void updateCounts();
     void updateStatus();
+    void summaryChanged();
     void updateFooter();
     void updateContent();
     void focusSearchField();
@@ -162,6 +172,8 @@ private:
     SidebarIconButton *compactRailToggle_;
     QLabel *compactCount_;
     QLabel *status_;
+    QGraphicsOpacityEffect *statusOpacity_;
+    std::unique_ptr<ScheduledAnimation> statusFade_;
     QStackedWidget *content_;
     LoadingView *loadingView_;
     SidebarMessageView *messageView_;

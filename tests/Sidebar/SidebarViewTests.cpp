@@ -280,14 +280,24 @@ TEST(SidebarView, TheListFollowsTheSearchHighlight) {
     world.settle();
     auto *bar = world.view->tabList()->verticalScrollBar();
     EXPECT_EQ(bar->value(), 0);
+    auto *list = world.view->tabList();
     QTest::keyClick(world.view->searchField()->lineEdit(), Qt::Key_Up);  // to the last result
     world.settle();
-    EXPECT_GT(bar->value(), 0);
+    // It eases there over a tenth of a second: most of the way by half time, there at the end.
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_TRUE(list->isScrolling());
+    world.scheduler.advance(Seconds(0.05));
+    const int halfway = bar->value();
+    world.scheduler.advance(Seconds(0.07));  // a frame past the end
+    const int end = bar->value();
+    EXPECT_FALSE(list->isScrolling());
+    EXPECT_GT(halfway, end / 2);
+    EXPECT_LT(halfway, end);
     const auto last = world.store->searchResults().back().id;
-    auto *list = world.view->tabList();
     EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->rowModel().index(list->rowModel().rowOfTab(last)))));
     QTest::keyClick(world.view->searchField()->lineEdit(), Qt::Key_Down);  // back to the first
     world.settle();
+    world.scheduler.advance(Seconds(0.12));
     EXPECT_EQ(bar->value(), 0);
 }
 
@@ -301,7 +311,14 @@ TEST(SidebarView, ANewTabFromTheFooterIsScrolledToOnceAndTheTargetCleared) {
     // The store named the new tab, the view scrolled to it and handed the target back.
     EXPECT_EQ(targets.count(), 2);
     EXPECT_FALSE(world.store->newTabScrollTargetID());
-    EXPECT_GT(bar->value(), 0);
+    // It eases down over 0.15 s.
+    EXPECT_EQ(bar->value(), 0);
+    world.scheduler.advance(Seconds(0.075));
+    const int halfway = bar->value();
+    world.scheduler.advance(Seconds(0.095));  // a frame past the end
+    EXPECT_GT(halfway, bar->value() / 2);
+    EXPECT_LT(halfway, bar->value());
+    EXPECT_FALSE(world.view->tabList()->isScrolling());
     // The second look after 220 ms scrolls there again, even if the user scrolled away.
     bar->setValue(0);
     world.drain();

@@ -1,4 +1,4 @@
-#include "Overlay/ScheduledAnimation.h"
+#include "ScheduledAnimation.h"
 
 #include <algorithm>
 #include <cmath>
