@@ -36,6 +36,12 @@ struct ControllerWorld {
     ControllerWorld() { controller.setEnabled(true); }
     OverlayPanel &panel() { return controller.panel(); }
     void advance(double seconds) { scheduler.advance(Seconds(seconds)); }
+    // Shows the bar fully at once, then leaves the fade duration at its default for what follows.
+    void showAtOnce(const SafariChromeGeometry &geometry) {
+        defaults.setDouble(OverlayController::fadeDurationKey, 0);
+        controller.apply(geometry);
+        defaults.removeObject(OverlayController::fadeDurationKey);
+    }
 };
 
 // Sends a press, a move by `delta` and a release through `target` at `local`, as the desktop
@@ -115,9 +121,7 @@ TEST(OverlayController, AHideDuringAFadeInFadesTheBarOut) {
 
 TEST(OverlayController, OnlyAFadeOutUnderWayMakesAnotherHideRedundant) {
     ControllerWorld w;
-    w.defaults.setDouble(OverlayController::fadeDurationKey, 0);
-    w.controller.apply(geometryAt(kRow));
-    w.defaults.removeObject(OverlayController::fadeDurationKey);
+    w.showAtOnce(geometryAt(kRow));
 
     w.controller.hide(true);
     const int token = w.controller.fadeToken();
@@ -130,9 +134,7 @@ TEST(OverlayController, OnlyAFadeOutUnderWayMakesAnotherHideRedundant) {
 
 TEST(OverlayController, ApplyDuringAFadeOutKeepsTheBarAndFadesItBackIn) {
     ControllerWorld w;
-    w.defaults.setDouble(OverlayController::fadeDurationKey, 0);
-    w.controller.apply(geometryAt(kRow));
-    w.defaults.removeObject(OverlayController::fadeDurationKey);
+    w.showAtOnce(geometryAt(kRow));
 
     w.controller.hide(true);
     w.advance(0.04);
