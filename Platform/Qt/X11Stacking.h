@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace ondrake {
+
+// The X server's stacking order of this process's top-level windows. The window manager's
+// `_NET_CLIENT_LIST_STACKING` answers in one round trip; without it the root's children are read,
+// and a window inside a manager's frame stands where its frame stands. Main thread.
+class X11Stacking {
+public:
+    using WindowID = std::uint32_t;
+
+    // Nothing unless the application runs on X11.
+    static std::unique_ptr<X11Stacking> forApplication();
+
+    explicit X11Stacking(xcb_connection_t *connection);
+    ~X11Stacking();
+    X11Stacking(const X11Stacking &) = delete;
+    X11Stacking &operator=(const X11Stacking &) = delete;
+
+    // Those of `windows` the server stacks, front to back; windows it does not list (unmapped,
+    // not yet managed, or above management like menus) are left out. Nothing when the order
+    // cannot be read.
+    std::optional<std::vector<WindowID>> frontToBack(const std::vector<WindowID> &windows) const;
+
+    // Only what a test needs to tell the two ways apart.
+    enum class Source { windowManager, rootChildren };
+    std::optional<Source> lastSource() const { return lastSource_; }
+
+private:
+    std::optional<std::vector<WindowID>> managerList(WindowID root) const;
+    std::optional<std::vector<WindowID>> rootChildren(WindowID root) const;
+    std::optional<WindowID> topLevelAncestor(WindowID window, WindowID root) const;
+    std::optional<WindowID> rootOf(WindowID window) const;
+
+    xcb_connection_t *connection_;
+    std::uint32_t stackingAtom_ = 0;
+    mutable std::optional<WindowID> root_;
+    // A window's frame stays until the window is managed afresh, so the walk up is done once.
+    mutable std::map<WindowID, WindowID> frames_;
+    mutable std::optional<Source> lastSource_;
+};
+
+}  // namespace ondrake
