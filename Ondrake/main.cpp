@@ -143,7 +143,7 @@ int main(int argc, char *argv[]) {
                                                FeatureFlags::processEnvironment(), desktop.linkPanel});
 
 
-    // Once the sidebar has seen the session, a page in the front window opens a link, so that the
+    // Once the sidebar has seen the session, a page in its first window opens a link, so that the
     // new tab arrives nested under its opener.
     auto linkOpened = std::make_shared<bool>(false);
     QObject::connect(&delegate.store(), &TabStore::windowsChanged, &app, [&, linkOpened] {
