@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
 
@@ -22,6 +23,8 @@ std::vector<QScreen *> orderedScreens() {
 }  // namespace
 
 QtScreens::QtScreens(QObject *parent) : Screens(parent) {
+    // First, so that every later listener reads the screens as they are now.
+    connect(this, &Screens::parametersChanged, this, [this] { screens_.reset(); });
     auto *app = qGuiApp;
     connect(app, &QGuiApplication::screenAdded, this, [this](QScreen *s) {
         watch(s);
@@ -35,6 +38,7 @@ QtScreens::QtScreens(QObject *parent) : Screens(parent) {
 void QtScreens::watch(QScreen *screen) {
     connect(screen, &QScreen::geometryChanged, this, &Screens::parametersChanged);
     connect(screen, &QScreen::availableGeometryChanged, this, &Screens::parametersChanged);
+    connect(screen, &QScreen::refreshRateChanged, this, [this] { screens_.reset(); });
 }
 
 ScreenInfo QtScreens::describe(const QScreen &screen, const QRect &primaryGeometry) {
@@ -44,11 +48,14 @@ ScreenInfo QtScreens::describe(const QScreen &screen, const QRect &primaryGeomet
 }
 
 std::vector<ScreenInfo> QtScreens::screens() const {
+    if (screens_) return *screens_;
     std::vector<ScreenInfo> out;
     const auto ordered = orderedScreens();
-    if (ordered.empty()) return out;
-    const auto origin = ordered.front()->geometry();
-    for (auto *s : ordered) out.push_back(describe(*s, origin));
+    if (!ordered.empty()) {
+        const auto origin = ordered.front()->geometry();
+        for (auto *s : ordered) out.push_back(describe(*s, origin));
+    }
+    screens_ = out;
     return out;
 }
 
@@ -63,6 +70,18 @@ std::optional<ScreenInfo> QtScreens::mainScreen() const {
 QPoint QtScreens::nativeOrigin() const {
     auto *first = primary();
     return first ? first->geometry().topLeft() : QPoint();
+}
+
+QtPointer::QtPointer(const Screens &screens) : screens_(screens) {
+    if (qGuiApp) qGuiApp->installEventFilter(this);
+}
+
+bool QtPointer::eventFilter(QObject *watched, QEvent *event) {
+    // Every press reaches the application once through its window, whichever widget takes it.
+    if (event->type() == QEvent::MouseButtonPress && qobject_cast<QWindow *>(watched)
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+        Q_EMIT primaryButtonPressed();
+    return false;
 }
 
 QPointF QtPointer::location() const {

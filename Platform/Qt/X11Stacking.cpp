@@ -1,5 +1,6 @@
 #include "Qt/X11Stacking.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 
@@ -37,9 +38,31 @@ X11Stacking::X11Stacking(xcb_connection_t *connection) : connection_(connection)
     const auto cookie = xcb_intern_atom(connection_, 0, std::uint16_t(std::strlen(kStackingAtomName)), kStackingAtomName);
     if (const Reply<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(connection_, cookie, nullptr)})
         stackingAtom_ = reply->atom;
+    if (auto *app = QCoreApplication::instance()) app->installNativeEventFilter(this);
 }
 
-X11Stacking::~X11Stacking() = default;
+X11Stacking::~X11Stacking() {
+    if (auto *app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
+}
+
+bool X11Stacking::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) {
+    if (!cachedManagerList_ || eventType != "xcb_generic_event_t") return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
+    const auto *change = static_cast<const xcb_property_notify_event_t *>(message);
+    if (change->atom == stackingAtom_ && root_ && change->window == *root_) cachedManagerList_.reset();
+    return false;
+}
+
+bool X11Stacking::hearsRootPropertyChanges(WindowID root) const {
+    if (!hearsRootChanges_) {
+        // The mask this connection selected on the root, Qt's own selection included.
+        const Reply<xcb_get_window_attributes_reply_t> attributes{
+            xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, root), nullptr)};
+        hearsRootChanges_ = attributes && (attributes->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE);
+    }
+    return *hearsRootChanges_;
+}
 
 std::optional<X11Stacking::WindowID> X11Stacking::rootOf(WindowID window) const {
     if (root_) return root_;
@@ -51,12 +74,16 @@ std::optional<X11Stacking::WindowID> X11Stacking::rootOf(WindowID window) const 
 
 std::optional<std::vector<X11Stacking::WindowID>> X11Stacking::managerList(WindowID root) const {
     if (stackingAtom_ == XCB_ATOM_NONE) return std::nullopt;
+    if (cachedManagerList_) return cachedManagerList_;
+    ++managerListReads_;
     const auto cookie = xcb_get_property(connection_, 0, root, stackingAtom_, XCB_ATOM_WINDOW, 0, kMaxListedWindows);
     const Reply<xcb_get_property_reply_t> reply{xcb_get_property_reply(connection_, cookie, nullptr)};
     if (!reply || reply->type != XCB_ATOM_WINDOW || reply->format != 32) return std::nullopt;
     const auto *ids = static_cast<const WindowID *>(xcb_get_property_value(reply.get()));
     const auto count = std::size_t(xcb_get_property_value_length(reply.get())) / sizeof(WindowID);
-    return std::vector<WindowID>(ids, ids + count);  // bottom to top
+    std::vector<WindowID> list(ids, ids + count);  // bottom to top
+    if (hearsRootPropertyChanges(root)) cachedManagerList_ = list;
+    return list;
 }
 
 std::optional<std::vector<X11Stacking::WindowID>> X11Stacking::rootChildren(WindowID root) const {

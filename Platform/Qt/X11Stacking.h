@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -11,9 +13,10 @@ struct xcb_connection_t;
 namespace ondrake {
 
 // The X server's stacking order of this process's top-level windows. The window manager's
-// `_NET_CLIENT_LIST_STACKING` answers in one round trip; without it the root's children are read,
-// and a window inside a manager's frame stands where its frame stands. Main thread.
-class X11Stacking {
+// `_NET_CLIENT_LIST_STACKING` answers in one round trip, and is read again only once the manager
+// announces a change of it; without it the root's children are read, and a window inside a
+// manager's frame stands where its frame stands. Main thread.
+class X11Stacking final : public QAbstractNativeEventFilter {
 public:
     using WindowID = std::uint32_t;
 
@@ -21,7 +24,7 @@ public:
     static std::unique_ptr<X11Stacking> forApplication();
 
     explicit X11Stacking(xcb_connection_t *connection);
-    ~X11Stacking();
+    ~X11Stacking() override;
     X11Stacking(const X11Stacking &) = delete;
     X11Stacking &operator=(const X11Stacking &) = delete;
 
@@ -33,12 +36,19 @@ public:
     // Only what a test needs to tell the two ways apart.
     enum class Source { windowManager, rootChildren };
     std::optional<Source> lastSource() const { return lastSource_; }
+    // How many times the server was asked for the manager's list.
+    int managerListReads() const { return managerListReads_; }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
 private:
     std::optional<std::vector<WindowID>> managerList(WindowID root) const;
     std::optional<std::vector<WindowID>> rootChildren(WindowID root) const;
     std::optional<WindowID> topLevelAncestor(WindowID window, WindowID root) const;
     std::optional<WindowID> rootOf(WindowID window) const;
+    // Whether the server tells this connection of the root's property changes, so that a list
+    // once read can be kept until the manager changes it.
+    bool hearsRootPropertyChanges(WindowID root) const;
 
     xcb_connection_t *connection_;
     std::uint32_t stackingAtom_ = 0;
@@ -46,6 +56,9 @@ private:
     // A window's frame stays until the window is managed afresh, so the walk up is done once.
     mutable std::map<WindowID, WindowID> frames_;
     mutable std::optional<Source> lastSource_;
+    mutable std::optional<bool> hearsRootChanges_;
+    mutable std::optional<std::vector<WindowID>> cachedManagerList_;
+    mutable int managerListReads_ = 0;
 };
 
 }  // namespace ondrake
