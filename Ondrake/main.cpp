@@ -28,6 +28,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 using namespace ondrake;
@@ -81,6 +83,17 @@ void quietOffscreenStacking(QtMsgType type, const QMessageLogContext &context, c
     defaultMessageHandler(type, context, message);
 }
 
+// Ends the process once everything made after it has gone, before the application object goes:
+// that one waits for the network's name lookups, which cannot be cancelled and take seconds on a
+// machine without a network. The records are saved by then.
+struct EndBeforeQtTeardown {
+    int status = EXIT_FAILURE;
+    ~EndBeforeQtTeardown() {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
@@ -90,6 +103,7 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    EndBeforeQtTeardown end;
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
         defaultMessageHandler = qInstallMessageHandler(quietOffscreenStacking);
     QApplication::setApplicationName(QStringLiteral("Ondrake"));
@@ -154,8 +168,8 @@ int main(int argc, char *argv[]) {
 
     delegate.applicationDidFinishLaunching();
     log.info("Ondrake started");
-    const int status = QApplication::exec();
+    end.status = QApplication::exec();
     delegate.applicationWillTerminate();
     log.info("Ondrake stopped");
-    return status;
+    return end.status;
 }

@@ -96,7 +96,8 @@ public:
     void applicationDidFinishLaunching();
     // The application was opened again while running: the sidebar is wanted back.
     bool applicationShouldHandleReopen();
-    // Stops every timer and observer and saves the records at once.
+    // Stops every timer and observer, saves the records at once and ends the network requests
+    // under way.
     void applicationWillTerminate();
     bool isLaunched() const { return windowController_ != nullptr; }
     bool hasTerminated() const { return terminated_; }
