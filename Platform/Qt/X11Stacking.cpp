@@ -21,6 +21,13 @@ template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
 
 constexpr char kStackingAtomName[] = "_NET_CLIENT_LIST_STACKING";
+constexpr char kManagerCheckAtomName[] = "_NET_SUPPORTING_WM_CHECK";
+
+std::uint32_t internAtom(xcb_connection_t *connection, const char *name) {
+    const auto cookie = xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name);
+    const Reply<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(connection, cookie, nullptr)};
+    return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
+}
 // Far more windows than any desktop shows; the property is read whole in one request.
 constexpr std::uint32_t kMaxListedWindows = 65536;
 
@@ -34,10 +41,10 @@ std::unique_ptr<X11Stacking> X11Stacking::forApplication() {
     return nullptr;
 }
 
-X11Stacking::X11Stacking(xcb_connection_t *connection) : connection_(connection) {
-    const auto cookie = xcb_intern_atom(connection_, 0, std::uint16_t(std::strlen(kStackingAtomName)), kStackingAtomName);
-    if (const Reply<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(connection_, cookie, nullptr)})
-        stackingAtom_ = reply->atom;
+X11Stacking::X11Stacking(xcb_connection_t *connection)
+    : connection_(connection),
+      stackingAtom_(internAtom(connection, kStackingAtomName)),
+      managerCheckAtom_(internAtom(connection, kManagerCheckAtomName)) {
     if (auto *app = QCoreApplication::instance()) app->installNativeEventFilter(this);
 }
 
@@ -46,12 +53,46 @@ X11Stacking::~X11Stacking() {
 }
 
 bool X11Stacking::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) {
-    if (!cachedManagerList_ || eventType != "xcb_generic_event_t") return false;
+    if (!manager_ || eventType != "xcb_generic_event_t") return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
-    const auto *change = static_cast<const xcb_property_notify_event_t *>(message);
-    if (change->atom == stackingAtom_ && root_ && change->window == *root_) cachedManagerList_.reset();
+    switch (event->response_type & 0x7f) {
+    case XCB_PROPERTY_NOTIFY: {
+        const auto *change = static_cast<const xcb_property_notify_event_t *>(message);
+        if (root_ && change->window == *root_ && (change->atom == stackingAtom_ || change->atom == managerCheckAtom_))
+            manager_.reset();
+        break;
+    }
+    case XCB_DESTROY_NOTIFY:
+        // A manager that quits or crashes leaves its list behind on the root.
+        if (static_cast<const xcb_destroy_notify_event_t *>(message)->window == watchedManager_) {
+            watchedManager_.reset();
+            manager_.reset();
+        }
+        break;
+    default: break;
+    }
     return false;
+}
+
+std::optional<X11Stacking::WindowID> X11Stacking::windowProperty(WindowID window, std::uint32_t property) const {
+    const auto cookie = xcb_get_property(connection_, 0, window, property, XCB_ATOM_WINDOW, 0, 1);
+    const Reply<xcb_get_property_reply_t> reply{xcb_get_property_reply(connection_, cookie, nullptr)};
+    if (!reply || reply->type != XCB_ATOM_WINDOW || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
+        return std::nullopt;
+    return *static_cast<const WindowID *>(xcb_get_property_value(reply.get()));
+}
+
+std::optional<X11Stacking::WindowID> X11Stacking::runningManager(WindowID root) const {
+    // A running manager's check window names itself; a stale one is gone or names nothing.
+    const auto check = windowProperty(root, managerCheckAtom_);
+    if (!check || windowProperty(*check, managerCheckAtom_) != check) return std::nullopt;
+    if (watchedManager_ != check) {
+        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection_, *check, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection_);
+        watchedManager_ = check;
+    }
+    return check;
 }
 
 bool X11Stacking::hearsRootPropertyChanges(WindowID root) const {
@@ -73,17 +114,21 @@ std::optional<X11Stacking::WindowID> X11Stacking::rootOf(WindowID window) const 
 }
 
 std::optional<std::vector<X11Stacking::WindowID>> X11Stacking::managerList(WindowID root) const {
-    if (stackingAtom_ == XCB_ATOM_NONE) return std::nullopt;
-    if (cachedManagerList_) return cachedManagerList_;
+    if (stackingAtom_ == XCB_ATOM_NONE || managerCheckAtom_ == XCB_ATOM_NONE) return std::nullopt;
+    if (manager_) return manager_->list;
     ++managerListReads_;
-    const auto cookie = xcb_get_property(connection_, 0, root, stackingAtom_, XCB_ATOM_WINDOW, 0, kMaxListedWindows);
-    const Reply<xcb_get_property_reply_t> reply{xcb_get_property_reply(connection_, cookie, nullptr)};
-    if (!reply || reply->type != XCB_ATOM_WINDOW || reply->format != 32) return std::nullopt;
-    const auto *ids = static_cast<const WindowID *>(xcb_get_property_value(reply.get()));
-    const auto count = std::size_t(xcb_get_property_value_length(reply.get())) / sizeof(WindowID);
-    std::vector<WindowID> list(ids, ids + count);  // bottom to top
-    if (hearsRootPropertyChanges(root)) cachedManagerList_ = list;
-    return list;
+    ManagerState state;
+    if (runningManager(root)) {
+        const auto cookie = xcb_get_property(connection_, 0, root, stackingAtom_, XCB_ATOM_WINDOW, 0, kMaxListedWindows);
+        const Reply<xcb_get_property_reply_t> reply{xcb_get_property_reply(connection_, cookie, nullptr)};
+        if (reply && reply->type == XCB_ATOM_WINDOW && reply->format == 32) {
+            const auto *ids = static_cast<const WindowID *>(xcb_get_property_value(reply.get()));
+            const auto count = std::size_t(xcb_get_property_value_length(reply.get())) / sizeof(WindowID);
+            state.list.emplace(ids, ids + count);  // bottom to top
+        }
+    }
+    if (hearsRootPropertyChanges(root)) manager_ = state;
+    return state.list;
 }
 
 std::optional<std::vector<X11Stacking::WindowID>> X11Stacking::rootChildren(WindowID root) const {

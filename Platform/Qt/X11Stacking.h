@@ -12,10 +12,10 @@ struct xcb_connection_t;
 
 namespace ondrake {
 
-// The X server's stacking order of this process's top-level windows. The window manager's
-// `_NET_CLIENT_LIST_STACKING` answers in one round trip, and is read again only once the manager
-// announces a change of it; without it the root's children are read, and a window inside a
-// manager's frame stands where its frame stands. Main thread.
+// The X server's stacking order of this process's top-level windows. A running window manager's
+// `_NET_CLIENT_LIST_STACKING` answers, read again only once the manager announces a change of it
+// or goes away (its list may outlive it); without one the root's children are read, and a window
+// inside a manager's frame stands where its frame stands. Main thread.
 class X11Stacking final : public QAbstractNativeEventFilter {
 public:
     using WindowID = std::uint32_t;
@@ -36,13 +36,16 @@ public:
     // Only what a test needs to tell the two ways apart.
     enum class Source { windowManager, rootChildren };
     std::optional<Source> lastSource() const { return lastSource_; }
-    // How many times the server was asked for the manager's list.
+    // How many times the server was asked for the manager and its list.
     int managerListReads() const { return managerListReads_; }
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
 private:
     std::optional<std::vector<WindowID>> managerList(WindowID root) const;
+    // The window a running manager keeps to show that it runs; nothing when none runs.
+    std::optional<WindowID> runningManager(WindowID root) const;
+    std::optional<WindowID> windowProperty(WindowID window, std::uint32_t property) const;
     std::optional<std::vector<WindowID>> rootChildren(WindowID root) const;
     std::optional<WindowID> topLevelAncestor(WindowID window, WindowID root) const;
     std::optional<WindowID> rootOf(WindowID window) const;
@@ -52,12 +55,18 @@ private:
 
     xcb_connection_t *connection_;
     std::uint32_t stackingAtom_ = 0;
+    std::uint32_t managerCheckAtom_ = 0;
     mutable std::optional<WindowID> root_;
     // A window's frame stays until the window is managed afresh, so the walk up is done once.
     mutable std::map<WindowID, WindowID> frames_;
     mutable std::optional<Source> lastSource_;
     mutable std::optional<bool> hearsRootChanges_;
-    mutable std::optional<std::vector<WindowID>> cachedManagerList_;
+    // What the manager said last, `list` nothing when no manager runs; kept while nothing changed.
+    struct ManagerState {
+        std::optional<std::vector<WindowID>> list;
+    };
+    mutable std::optional<ManagerState> manager_;
+    mutable std::optional<WindowID> watchedManager_;
     mutable int managerListReads_ = 0;
 };
 
