@@ -267,7 +267,11 @@ bool XInput::click(QPoint point) const {
                 QStringLiteral("click"), QStringLiteral("1")});
 }
 
-bool XInput::key(const QString &keys) const { return run({QStringLiteral("key"), keys}); }
+bool XInput::key(const QString &keys) const {
+    QStringList arguments{QStringLiteral("key")};
+    arguments += keys.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return run(arguments);
+}
 
 bool XInput::type(const QString &text) const {
     return run({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});

@@ -114,7 +114,7 @@ public:
     // Moves the window's inside to (x, y) on the root.
     bool move(XWindow window, QPoint topLeft) const;
     bool click(QPoint point) const;
-    // Keys in xdotool's notation, "ctrl+shift+c".
+    // Keys in xdotool's notation, one after the other: "ctrl+shift+c", "Escape Escape".
     bool key(const QString &keys) const;
     bool type(const QString &text) const;
 
