@@ -42,19 +42,7 @@ std::int64_t SidebarPanel::windowNumber() const { return std::int64_t(winId()); 
 void SidebarPanel::setAppearance(std::optional<PanelAppearance> appearance) {
     if (appearance == appearance_) return;
     appearance_ = appearance;
-    if (!appearance || *appearance == PanelAppearance::followSystem) {
-        setPalette(QPalette());
-        return;
-    }
-    const bool dark = *appearance == PanelAppearance::dark;
-    QPalette palette;
-    palette.setColor(QPalette::Window, dark ? QColor(30, 30, 32) : QColor(242, 242, 245));
-    palette.setColor(QPalette::WindowText, dark ? QColor(235, 235, 240) : QColor(28, 28, 30));
-    palette.setColor(QPalette::Base, dark ? QColor(22, 22, 24) : QColor(255, 255, 255));
-    palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
-    palette.setColor(QPalette::Button, palette.color(QPalette::Window));
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::WindowText));
-    setPalette(palette);
+    setPalette(panelPalette(appearance.value_or(PanelAppearance::followSystem)));
 }
 
 void SidebarPanel::setFrame(const QRectF &frame, bool display) {
