@@ -3,6 +3,7 @@
 #include "Ondrake/Settings/AppearanceSettings.h"
 #include "Ondrake/Settings/SettingsStyle.h"
 
+#include "Store/SidebarKeyCommand.h"
 #include "Store/TabStore.h"
 #include "UserDefaults.h"
 
@@ -93,8 +94,9 @@ AppearanceSettingsView::AppearanceSettingsView(TabStore &store, UserDefaults &de
     rail_->setFocusPolicy(Qt::StrongFocus);
     second->layout()->addWidget(rail_);
     second->layout()->addWidget(settings_style::note(
-        tr("Collapses the sidebar to icons only. Toggle with ⌘⇧C, the menu bar item, or the arrow at the top of the "
-           "sidebar."),
+        tr("Collapses the sidebar to icons only. Toggle with %1, the menu bar item, or the arrow at the top of the "
+           "sidebar.")
+            .arg(keyCaption(keySequence(SidebarKeyCommand::toggleCompactMode))),
         second));
     second->layout()->addWidget(
         sliderRow(tr("Rail width"), QStringLiteral("railWidth"), 48, 120, railWidth_, railWidthValue_));

@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <QWindow>
 
 namespace ondrake {
@@ -43,6 +44,28 @@ void SidebarPanel::setAppearance(std::optional<PanelAppearance> appearance) {
     if (appearance == appearance_) return;
     appearance_ = appearance;
     setPalette(panelPalette(appearance.value_or(PanelAppearance::followSystem)));
+}
+
+void SidebarPanel::setCornerRadius(double radius) {
+    cornerRadius_ = radius;
+    updateWindowMask();
+}
+
+void SidebarPanel::showEvent(QShowEvent *event) {
+    // A compositor may have started or stopped while the panel was away.
+    compositing_ = screens_.isCompositing();
+    updateWindowMask();
+    QWidget::showEvent(event);
+}
+
+void SidebarPanel::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    updateWindowMask();
+}
+
+void SidebarPanel::updateWindowMask() {
+    if (cornerRadius_ > 0 && !compositing_) setMask(SidebarBackdrop::roundedRegion(size(), cornerRadius_));
+    else clearMask();
 }
 
 void SidebarPanel::setFrame(const QRectF &frame, bool display) {
@@ -99,9 +122,13 @@ void SidebarBackdrop::updateCornerMask() {
         clearMask();
         return;
     }
+    setMask(roundedRegion(size(), cornerRadius_));
+}
+
+QRegion SidebarBackdrop::roundedRegion(const QSize &size, double radius) {
     QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
-    setMask(QRegion(path.toFillPolygon().toPolygon()));
+    path.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), radius, radius);
+    return QRegion(path.toFillPolygon().toPolygon());
 }
 
 void SidebarBackdrop::paintEvent(QPaintEvent *) {

@@ -1,12 +1,8 @@
 #include "SidebarTestSupport.h"
 
-#include "Ondrake/Sidebar/ThemeColor.h"
-
 #include <QPainter>
 
-#include <algorithm>
 #include <cmath>
-#include <map>
 
 namespace ondrake::test {
 
@@ -39,32 +35,6 @@ QColor over(const QColor &top, const QColor &bottom) {
     if (near) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "got " << actual.name().toStdString() << ", expected "
                                          << expected.name().toStdString();
-}
-
-QColor mostCommonColor(const QImage &image, const QRect &area) {
-    std::map<QRgb, int> counts;
-    const QRect inside = area & image.rect();
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        for (int x = inside.left(); x <= inside.right(); ++x) ++counts[image.pixel(x, y) | 0xff000000u];
-    if (counts.empty()) return {};
-    const auto most = std::max_element(counts.begin(), counts.end(),
-                                       [](const auto &a, const auto &b) { return a.second < b.second; });
-    return QColor::fromRgb(most->first);
-}
-
-QColor strongestInk(const QImage &image, const QRect &area, const QColor &background) {
-    QColor strongest = background;
-    double best = 1;
-    const QRect inside = area & image.rect();
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        for (int x = inside.left(); x <= inside.right(); ++x) {
-            const QColor pixel = QColor::fromRgb(image.pixel(x, y) | 0xff000000u);
-            if (const double ratio = contrastRatio(pixel, background); ratio > best) {
-                best = ratio;
-                strongest = pixel;
-            }
-        }
-    return strongest;
 }
 
 PaintHost::PaintHost(QSize size, QColor background, Paint paint, QWidget *parent)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pixels.h"
 #include "Screenshots.h"
 
 #include <QColor>
@@ -21,11 +22,6 @@ QColor over(const QColor &top, const QColor &bottom);
 
 // Whether two opaque colours differ by at most `tolerance` in every channel.
 ::testing::AssertionResult colorNear(const QColor &actual, const QColor &expected, int tolerance = 2);
-
-// The colour most pixels of `area` have: the surface behind what is drawn there.
-QColor mostCommonColor(const QImage &image, const QRect &area);
-// The pixel of `area` that stands out most from `background`.
-QColor strongestInk(const QImage &image, const QRect &area, const QColor &background);
 
 // A widget that fills itself with `background` and then runs `paint`.
 class PaintHost : public QWidget {

@@ -39,7 +39,7 @@ TEST(SidebarView, ToolbarShowsTitleButtonsAndTheTabCount) {
         if (shown(button)) names.push_back(button->accessibleName());
     EXPECT_EQ(names, (std::vector<QString>{"Arrange Tabs", "Search Tabs", "Collapse to Favicons"}));
     EXPECT_EQ(view.arrangeButton()->toolTip(), QStringLiteral("Arrange Tabs: Tree"));
-    EXPECT_EQ(view.searchButton()->toolTip(), QStringLiteral("Search Tabs (⌘F)"));
+    EXPECT_EQ(view.searchButton()->toolTip(), QStringLiteral("Search Tabs (Ctrl+F)"));
     // The active-window scope lists the front window's three tabs.
     EXPECT_EQ(view.countLabel()->text(), QStringLiteral("3"));
 
@@ -112,7 +112,7 @@ TEST(SidebarView, CompactRailHasItsOwnHeaderAndNoStatusLine) {
 
     auto *expand = view.compactHeader()->findChild<SidebarIconButton *>();
     ASSERT_NE(expand, nullptr);
-    EXPECT_EQ(expand->toolTip(), QStringLiteral("Expand Sidebar (⌘⇧C)"));
+    EXPECT_EQ(expand->toolTip(), QStringLiteral("Expand Sidebar (Ctrl+Shift+C)"));
     QTest::mouseClick(expand, Qt::LeftButton);
     EXPECT_EQ(world.shell.compact, (std::vector<bool>{true, false}));
     EXPECT_TRUE(shown(view.statusLabel()));
