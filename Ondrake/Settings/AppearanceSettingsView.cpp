@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -17,6 +18,7 @@
 #include <QStandardItemModel>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ondrake {
@@ -53,6 +55,21 @@ void fillThemePicker(QComboBox &picker) {
     picker.setModel(model);
 }
 
+// The picker makes its list wide enough for its entries in its own font; the headers are bold, and
+// wider. The picker widens by the difference, and its list with it.
+void fitThemeList(QComboBox &picker) {
+    int widestEntry = 0;
+    int widestHeader = 0;
+    for (int row = 0; row < picker.count(); ++row) {
+        const QModelIndex index = picker.model()->index(row, 0);
+        const QVariant font = index.data(Qt::FontRole);
+        const int width = QFontMetrics(font.isValid() ? font.value<QFont>() : picker.font())
+                              .horizontalAdvance(index.data().toString());
+        (font.isValid() ? widestHeader : widestEntry) = std::max(font.isValid() ? widestHeader : widestEntry, width);
+    }
+    picker.setMinimumWidth(picker.sizeHint().width() + std::max(0, widestHeader - widestEntry));
+}
+
 }  // namespace
 
 AppearanceSettingsView::AppearanceSettingsView(TabStore &store, UserDefaults &defaults, SettingsPanelGeometry geometry,
@@ -72,6 +89,7 @@ AppearanceSettingsView::AppearanceSettingsView(TabStore &store, UserDefaults &de
     theme_->setFocusPolicy(Qt::StrongFocus);
     themeCaption->setBuddy(theme_);
     fillThemePicker(*theme_);
+    if (false) fitThemeList(*theme_);
     themeRow->addWidget(themeCaption);
     themeRow->addStretch(1);
     themeRow->addWidget(theme_);
@@ -194,6 +212,7 @@ void AppearanceSettingsView::reload() {
 void AppearanceSettingsView::showEvent(QShowEvent *event) {
     reload();
     QWidget::showEvent(event);
+    fitThemeList(*theme_);  // measured in the style and fonts it is shown in
 }
 
 }  // namespace ondrake
