@@ -37,8 +37,9 @@ QColor mixed(const QColor &from, const QColor &to, double amount) {
 }  // namespace
 
 double contrastRatio(const QColor &a, const QColor &b) {
-    const auto [darker, lighter] = std::minmax(relativeLuminance(a), relativeLuminance(b));
-    return (lighter + 0.05) / (darker + 0.05);
+    const double first = relativeLuminance(a);
+    const double second = relativeLuminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 QColor legibleOn(const QColor &text, const QColor &surface, double minimumRatio) {
