@@ -47,16 +47,14 @@ std::optional<std::vector<QWindow *>> QtWindowList::stackingOrder() const {
     }
     const auto order = stacking_->frontToBack(ids);
     if (!order) return std::nullopt;
-    const auto byID = [&](X11Stacking::WindowID id) {
-        return *std::find_if(shown.begin(), shown.end(), [&](QWindow *w) { return X11Stacking::WindowID(w->winId()) == id; });
-    };
     // Menus stand above every managed window; a window the server does not list yet (just
     // shown, not yet managed) counts as behind the rest until it is.
     std::vector<QWindow *> out;
+    out.reserve(shown.size());
     for (auto *w : shown)
         if (floatsAboveWindows(*w)) out.push_back(w);
     for (const auto id : *order) {
-        auto *w = byID(id);
+        auto *w = shown[std::size_t(std::find(ids.begin(), ids.end(), id) - ids.begin())];
         if (!floatsAboveWindows(*w)) out.push_back(w);
     }
     for (auto *w : shown)

@@ -146,10 +146,26 @@ std::vector<XWindow> XInspector::stacking() const {
     return cardinals(root_, atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW);
 }
 
+std::vector<XWindow> XInspector::topLevels() const {
+    auto listed = stacking();
+    if (!listed.empty()) return listed;
+    std::vector<XWindow> mapped;
+    for (const auto w : rootChildren())
+        if (isViewable(w)) mapped.push_back(w);
+    return mapped;
+}
+
 std::optional<XWindow> XInspector::activeWindow() const {
     const auto active = cardinals(root_, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
-    if (active.empty() || active.front() == XCB_WINDOW_NONE) return std::nullopt;
-    return active.front();
+    if (!active.empty()) {
+        if (active.front() == XCB_WINDOW_NONE) return std::nullopt;
+        return active.front();
+    }
+    // Without a manager the window with the keyboard's focus is the active one.
+    const Reply<xcb_get_input_focus_reply_t> focus{xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)};
+    if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == root_)
+        return std::nullopt;
+    return focus->focus;
 }
 
 bool XInspector::hasWindowManager() const {
@@ -170,7 +186,7 @@ QString XInspector::name(XWindow window) const {
 
 std::vector<XWindow> XInspector::windowsNamed(const QString &wanted) const {
     std::vector<XWindow> out;
-    for (const auto w : stacking())
+    for (const auto w : topLevels())
         if (name(w) == wanted) out.push_back(w);
     return out;
 }
@@ -190,7 +206,7 @@ bool XInspector::isViewable(XWindow window) const {
 }
 
 bool XInspector::isAbove(XWindow upper, XWindow lower) const {
-    const auto order = stacking();
+    const auto order = topLevels();
     const auto u = std::find(order.begin(), order.end(), upper);
     const auto l = std::find(order.begin(), order.end(), lower);
     return u != order.end() && l != order.end() && u > l;

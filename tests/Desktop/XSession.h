@@ -79,15 +79,18 @@ public:
 
     // The manager's client windows, bottom to top; empty without a manager.
     std::vector<XWindow> stacking() const;
+    // The top-level windows shown, bottom to top: the manager's list, or the root's children.
+    std::vector<XWindow> topLevels() const;
+    // The manager's active window, or without one the window with the keyboard's focus.
     std::optional<XWindow> activeWindow() const;
     bool hasWindowManager() const;
-    // The top-level windows the manager lists whose name is `name`.
+    // The top-level windows shown whose name is `name`.
     std::vector<XWindow> windowsNamed(const QString &name) const;
     QString name(XWindow window) const;
     // The window's inside, on the root: where the application placed it.
     std::optional<QRect> geometry(XWindow window) const;
     bool isViewable(XWindow window) const;
-    // True when `upper` lies above `lower` in the manager's stacking list.
+    // True when `upper` lies above `lower` among the top-level windows.
     bool isAbove(XWindow upper, XWindow lower) const;
     QImage screenshot() const;
     // The order of the root's children, bottom to top.
