@@ -314,16 +314,17 @@ TEST(StatusMenu, ClosingTheCalibrationWindowFindsTheTabRowAfresh) {
     ASSERT_TRUE(coordinator->isCalibrating());
     ASSERT_TRUE(coordinator->detection());
 
-    // While the window is open Safari puts its tabs into the toolbar; only a fresh look sees that.
+    // Safari puts its tabs into the toolbar as the window closes, before it says so: only a fresh
+    // look at its window sees that.
     world.accessibility.setTabRowLayout(window, SimulatedAccessibility::TabRowLayout::insideToolbar);
     world.app().secondaryWindows().window(SecondaryWindows::Kind::calibration)->close();
-    world.settle();
     EXPECT_FALSE(coordinator->isCalibrating());
     EXPECT_FALSE(coordinator->liveCalibration());
     EXPECT_FALSE(coordinator->hasStoredCalibration());
     ASSERT_TRUE(coordinator->detection());
     EXPECT_EQ(coordinator->detection()->kind(), ImmersiveOverlayCoordinator::CachedDetection::Kind::unsupportedLayout);
 
+    world.settle();
     world.activate(AppWorld::kBrowser);
     EXPECT_EQ(coordinator->hiddenReason(), OverlayHiddenReason::unsupportedTabLayout);
     EXPECT_FALSE(coordinator->overlay().panel().isVisible());
