@@ -49,12 +49,17 @@ BreadcrumbCrumbView::Appearance BreadcrumbCrumbView::appearance(const TabBreadcr
 
 BreadcrumbCrumbView::BreadcrumbCrumbView(TabBreadcrumb::Crumb crumb, const SidebarThemeTokens &theme,
                                          std::function<void(const QString &)> onActivate, QWidget *parent)
-    : QAbstractButton(parent), crumb_(std::move(crumb)), theme_(theme), onActivate_(std::move(onActivate)) {
+    : QAbstractButton(parent),
+      crumb_(std::move(crumb)),
+      label_(OverlayBarLayout::crumbLabel(crumb_)),
+      theme_(theme),
+      onActivate_(std::move(onActivate)) {
     // Qt keeps its factories for the life of the process; one is enough.
     static const bool factoryInstalled = (QAccessible::installFactory(crumbAccessible), true);
     Q_UNUSED(factoryInstalled);
     const auto look = appearance(crumb_, theme_);
-    setText(OverlayBarLayout::crumbLabel(crumb_));
+    // The button's own text would make an "&" in a title a keyboard mnemonic.
+    setText(literalMnemonics(label_));
     setFont(OverlayBarLayout::crumbFont(look.emphasised));
     setAccessibleName(look.accessibleName);
     setToolTip(plainToolTip(look.toolTip));
@@ -94,7 +99,7 @@ void BreadcrumbCrumbView::paintEvent(QPaintEvent *) {
     painter.setFont(font());
     painter.setPen(look.color.resolved(palette()));
     const QRectF label = QRectF(rect()).adjusted(OverlayBarLayout::crumbPadding, 0, -OverlayBarLayout::crumbPadding, 0);
-    painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label_);
     if (hasFocus()) {
         QPen ring(theme_.accent.resolved(palette()), 1.5);
         painter.setPen(ring);

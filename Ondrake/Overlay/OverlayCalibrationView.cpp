@@ -132,6 +132,7 @@ OverlayCalibrationView::OverlayCalibrationView(OverlayCalibrationModel &model, Q
     stack->addLayout(grid);
 
     note_ = new QLabel(this);
+    note_->setTextFormat(Qt::PlainText);
     note_->setFont(sized(*this, 10));
     note_->setWordWrap(true);
     makeSecondary(*note_);
