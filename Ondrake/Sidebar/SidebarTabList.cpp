@@ -9,6 +9,7 @@
 #include "Ondrake/Model/FaviconHost.h"
 #include "Store/TabStore.h"
 
+#include "PlainText.h"
 #include "ScheduledAnimation.h"
 
 #include <QContextMenuEvent>
@@ -565,7 +566,7 @@ bool SidebarTabList::viewportEvent(QEvent *event) {
             }
         }
         if (text.isEmpty()) QToolTip::hideText();
-        else QToolTip::showText(help->globalPos(), text, viewport());
+        else QToolTip::showText(help->globalPos(), plainToolTip(text), viewport());
         return true;
     }
     return QListView::viewportEvent(event);
