@@ -78,6 +78,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     presence_->setPoller(poller_.get());
     buildImmersiveOverlay();
     prepareSecondaryWindows();
+    // The status menu may be missing (no tray); the settings stay a key press away.
+    settingsShortcut_ = std::make_unique<ApplicationShortcut>(
+        kSettingsKey, [this](const QWidget &window) { return isOwnWindow(window); }, [this] { openSettings(); });
 
     subscribe();
     extensionBridge_.start();
@@ -177,6 +180,10 @@ void AppDelegate::prepareSecondaryWindows() {
     secondaryWindows_.setOnClose(SecondaryWindows::Kind::commandPalette, [self] {
         if (self) self->store_->setSearchQuery(QString());
     });
+}
+
+bool AppDelegate::isOwnWindow(const QWidget &window) const {
+    return (windowController_ && &window == &windowController_->panel()) || secondaryWindows_.contains(window);
 }
 
 const std::optional<QString> &AppDelegate::safariVersion() {
