@@ -250,6 +250,15 @@ bool AppDelegate::applicationShouldHandleReopen() {
     return true;
 }
 
+void AppDelegate::answerLaterLaunches(SingleInstance &instance) {
+    connect(&instance, &SingleInstance::reopenRequested, this, [this] {
+        applicationShouldHandleReopen();
+        const bool shown = windowController_ && windowController_->panel().isVisible();
+        Logger(QStringLiteral("App")).info("Opened again by a later launch; the sidebar is %{public}s",
+                                           shown ? "shown" : "hidden");
+    });
+}
+
 void AppDelegate::activateSafari() {
     for (const auto &app : platform_.workspace.runningApplications(kBrowserBundleIdentifier)) {
         if (app.isTerminated) continue;

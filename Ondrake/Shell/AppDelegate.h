@@ -29,6 +29,7 @@
 #include "Paths.h"
 #include "Pointer.h"
 #include "Privacy.h"
+#include "Qt/SingleInstance.h"
 #include "Scheduler.h"
 #include "Screens.h"
 #include "ScriptEngine.h"
@@ -99,6 +100,8 @@ public:
     void applicationDidFinishLaunching();
     // The application was opened again while running: the sidebar is wanted back.
     bool applicationShouldHandleReopen();
+    // Each later launch that reaches this one through `instance` opens it again.
+    void answerLaterLaunches(SingleInstance &instance);
     // Stops every timer and observer and saves the records at once.
     void applicationWillTerminate();
     bool isLaunched() const { return windowController_ != nullptr; }
