@@ -13,6 +13,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -40,31 +41,25 @@ bool leaveDeadSocket(const QString &path) {
     return bound;
 }
 
-TEST(SingleInstance, LaterLaunchesAskTheFirstToReopenAndDoNotListen) {
-    RuntimeFolder runtime;
-    SingleInstance first(runtime.socketPath());
-    QSignalSpy reopened(&first, &SingleInstance::reopenRequested);
-    ASSERT_EQ(first.claim(), SingleInstance::Claim::first);
-    EXPECT_TRUE(first.isListening());
-    EXPECT_TRUE(QFileInfo(runtime.socketPath()).exists());
-    EXPECT_FALSE(QFileInfo::exists(runtime.socketPath() + QStringLiteral(".lock"))) << "turns are not held after a claim";
-
-    for (int launch = 1; launch <= 2; ++launch) {
-        SingleInstance later(runtime.socketPath());
-        EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning) << launch;
-        EXPECT_FALSE(later.isListening()) << launch;
-        EXPECT_EQ(reopened.count(), launch) << "each launch asks once";
-    }
-    EXPECT_TRUE(first.isListening()) << "the later ones leave the socket to the first";
-}
-
-TEST(SingleInstance, TheSocketGoesWithTheInstanceAndTheNextLaunchIsFirstAgain) {
+TEST(SingleInstance, LaterLaunchesAskTheFirstToReopenUntilItGoes) {
     RuntimeFolder runtime;
     {
         SingleInstance first(runtime.socketPath());
+        QSignalSpy reopened(&first, &SingleInstance::reopenRequested);
         ASSERT_EQ(first.claim(), SingleInstance::Claim::first);
+        EXPECT_TRUE(first.isListening());
+        EXPECT_TRUE(QFileInfo(runtime.socketPath()).exists());
+        EXPECT_FALSE(QFileInfo::exists(runtime.socketPath() + QStringLiteral(".lock"))) << "turns end with the claim";
+
+        for (int launch = 1; launch <= 2; ++launch) {
+            SingleInstance later(runtime.socketPath());
+            EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning) << launch;
+            EXPECT_FALSE(later.isListening()) << launch;
+            EXPECT_EQ(reopened.count(), launch) << "each launch asks once";
+        }
+        EXPECT_TRUE(first.isListening()) << "the later ones leave the socket to the first";
     }
-    EXPECT_FALSE(QFileInfo::exists(runtime.socketPath()));
+    EXPECT_FALSE(QFileInfo::exists(runtime.socketPath())) << "the socket goes with the instance";
     SingleInstance next(runtime.socketPath());
     EXPECT_EQ(next.claim(), SingleInstance::Claim::first);
 }
