@@ -1,11 +1,14 @@
 #include "TabIdentityRegistry.h"
 
+#include "Sync/LeastCostMatching.h"
+
 #include "Browser/BrowserURL.h"
 
 #include <QHash>
 #include <QSet>
 
-#include <cstdlib>
+#include <algorithm>
+
 #include <unordered_set>
 
 namespace ondrake {
@@ -27,7 +30,9 @@ public:
             if (claimed.contains(e.id)) continue;
             const int position = int(entries_.size());
             entries_.push_back(&e);
-            byURL_[e.url].push_back(position);
+            auto &sameURL = byURL_[e.url];
+            ranks_.push_back(std::int64_t(sameURL.size()));
+            sameURL.push_back(position);
             byIndex_[e.index].push_back(position);
         }
         taken_.assign(entries_.size(), false);
@@ -43,13 +48,30 @@ public:
             if (taken_[std::size_t(p)]) continue;
             const auto &e = *entries_[std::size_t(p)];
             if (matchTitle && e.title != tab.title) continue;
-            const auto distance = std::llabs(e.index - tab.index);
+            const auto distance = positionDistance(e.index, tab.index);
             if (best < 0 || distance < bestDistance) {
                 best = p;
                 bestDistance = distance;
             }
         }
         return take(best);
+    }
+
+    // The entries still on offer with this URL (and title, when given), in remembered order.
+    std::vector<int> available(const QString &url, const QString *title) const {
+        std::vector<int> positions;
+        const auto it = byURL_.find(url);
+        if (it == byURL_.end()) return positions;
+        for (const int p : it.value())
+            if (!taken_[std::size_t(p)] && (!title || entries_[std::size_t(p)]->title == *title)) positions.push_back(p);
+        return positions;
+    }
+    const TabIdentityRegistry::Entry &entry(int position) const { return *entries_[std::size_t(position)]; }
+    // Where the entry stood among the entries with its URL, and how many those were.
+    std::int64_t rank(int position) const { return ranks_[std::size_t(position)]; }
+    std::size_t countWithURL(const QString &url) const {
+        const auto it = byURL_.find(url);
+        return it == byURL_.end() ? 0 : it.value().size();
     }
 
     const TabIdentityRegistry::Entry *takeAtIndex(std::int64_t index) {
@@ -60,18 +82,70 @@ public:
         return nullptr;
     }
 
-private:
     const TabIdentityRegistry::Entry *take(int position) {
         if (position < 0) return nullptr;
         taken_[std::size_t(position)] = true;
         return entries_[std::size_t(position)];
     }
 
+private:
+
     std::vector<const TabIdentityRegistry::Entry *> entries_;
     std::vector<bool> taken_;
+    std::vector<std::int64_t> ranks_;
     QHash<QString, std::vector<int>> byURL_;
     std::unordered_map<std::int64_t, std::vector<int>> byIndex_;
 };
+
+// Where a tab stands, or an entry stood: among those of its window with its URL, and in the window.
+struct Place {
+    std::int64_t rank = 0;
+    std::int64_t index = 0;
+};
+
+// Pairs the tabs of one window that show one page with the entries remembered for it so that
+// they move least in all. While the window holds as many of them as before, their order among
+// themselves counts first: tabs opening, closing or moving around them shift every twin alike.
+// A tab standing exactly where an entry stood keeps it before anything else is weighed, and a
+// twin never takes the other's entry only because it comes first. Answers (tab, entry) pairs as
+// positions in the two lists.
+std::vector<std::pair<std::size_t, std::size_t>> pairByPlace(const std::vector<Place> &tabs,
+                                                             const std::vector<Place> &entries, bool byRank) {
+    constexpr std::int64_t kRankWeight = std::int64_t(1) << 32;
+    const auto cost = [&](const Place &tab, const Place &entry) {
+        const auto moved = positionDistance(tab.index, entry.index);
+        if (!byRank) return moved;
+        const auto rankCost = std::min(positionDistance(tab.rank, entry.rank), std::int64_t(1) << 30) * kRankWeight;
+        return std::min(moved, kRankWeight - 1) + rankCost;
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    std::unordered_map<std::int64_t, std::size_t> entryAt;
+    for (std::size_t e = entries.size(); e-- > 0;) entryAt[entries[e].index] = e;
+    std::vector<bool> tabPaired(tabs.size(), false);
+    std::vector<bool> entryPaired(entries.size(), false);
+    for (std::size_t t = 0; t < tabs.size(); ++t) {
+        const auto it = entryAt.find(tabs[t].index);
+        if (it == entryAt.end() || entryPaired[it->second] || cost(tabs[t], entries[it->second]) != 0) continue;
+        pairs.emplace_back(t, it->second);
+        tabPaired[t] = true;
+        entryPaired[it->second] = true;
+    }
+    std::vector<std::size_t> rows;
+    std::vector<std::size_t> columns;
+    for (std::size_t t = 0; t < tabs.size(); ++t)
+        if (!tabPaired[t]) rows.push_back(t);
+    for (std::size_t e = 0; e < entries.size(); ++e)
+        if (!entryPaired[e]) columns.push_back(e);
+    if (rows.empty() || columns.empty()) return pairs;
+    std::vector<std::int64_t> costs;
+    costs.reserve(rows.size() * columns.size());
+    for (const auto t : rows)
+        for (const auto e : columns) costs.push_back(cost(tabs[t], entries[e]));
+    const auto matching = leastCostMatching(rows.size(), columns.size(), costs);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (matching[r]) pairs.emplace_back(rows[r], columns[*matching[r]]);
+    return pairs;
+}
 
 }  // namespace
 
@@ -110,10 +184,11 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     for (const auto *w : selected) currentCount += w->tabs.size();
     QHash<QString, UrlInfo> now;
     now.reserve(qsizetype(currentCount));
+    QSet<QString> shared;  // URLs that more than one tab shows
     for (const auto *w : selected) {
         for (const auto &t : w->tabs) {
             auto &c = now[t.url];
-            ++c.count;
+            if (++c.count == 2) shared.insert(t.url);
             c.windowID = w->id;
         }
     }
@@ -149,10 +224,46 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             for (std::size_t i = 0; i < w->tabs.size(); ++i)
                 if (const auto m = moved.constFind(w->tabs[i].url); m != moved.cend()) ids[i] = *m;
         }
-        for (std::size_t i = 0; i < w->tabs.size(); ++i)
-            if (!ids[i]) take(i, candidates.takeNearest(w->tabs[i], true));
-        for (std::size_t i = 0; i < w->tabs.size(); ++i)
-            if (!ids[i]) take(i, candidates.takeNearest(w->tabs[i], false));
+        // Tabs of this window that show the same URL as another tab of it, by URL.
+        QHash<QString, std::vector<std::size_t>> twins;
+        if (!shared.isEmpty()) {
+            for (std::size_t i = 0; i < w->tabs.size(); ++i)
+                if (shared.contains(w->tabs[i].url)) twins[w->tabs[i].url].push_back(i);
+            twins.removeIf([](const auto &group) { return group.value().size() < 2; });
+        }
+        // Same URL and title, then same URL alone; twins are matched together.
+        const auto matchPass = [&](bool sameTitle) {
+            std::vector<bool> grouped;
+            for (std::size_t i = 0; i < w->tabs.size(); ++i) {
+                if (ids[i]) continue;
+                const auto &tab = w->tabs[i];
+                const auto group = twins.isEmpty() ? twins.cend() : twins.constFind(tab.url);
+                if (group == twins.cend()) {
+                    take(i, candidates.takeNearest(tab, sameTitle));
+                    continue;
+                }
+                if (grouped.empty()) grouped.assign(w->tabs.size(), false);
+                if (grouped[i]) continue;
+                std::vector<std::size_t> rows;
+                std::vector<Place> tabPlaces;
+                for (std::size_t rank = 0; rank < group->size(); ++rank) {
+                    const auto j = (*group)[rank];
+                    if (ids[j] || (sameTitle && w->tabs[j].title != tab.title)) continue;
+                    grouped[j] = true;
+                    rows.push_back(j);
+                    tabPlaces.push_back({std::int64_t(rank), w->tabs[j].index});
+                }
+                const auto columns = candidates.available(tab.url, sameTitle ? &tab.title : nullptr);
+                std::vector<Place> entryPlaces;
+                entryPlaces.reserve(columns.size());
+                for (const int p : columns) entryPlaces.push_back({candidates.rank(p), candidates.entry(p).index});
+                const bool sameCount = candidates.countWithURL(tab.url) == group->size();
+                for (const auto &[r, c] : pairByPlace(tabPlaces, entryPlaces, sameCount))
+                    take(rows[r], candidates.take(columns[c]));
+            }
+        };
+        matchPass(true);
+        matchPass(false);
         if (w->tabs.size() == prev.size()) {
             for (std::size_t i = 0; i < w->tabs.size(); ++i)
                 if (!ids[i]) take(i, candidates.takeAtIndex(w->tabs[i].index));
