@@ -11,8 +11,6 @@ namespace {
 
 constexpr auto kMaxCost = std::numeric_limits<std::int64_t>::max();
 
-std::int64_t add(std::int64_t a, std::int64_t b) { return a > kMaxCost - b ? kMaxCost : a + b; }
-
 // Groups of a few on each side, the usual twins, are solved exactly over the subsets of columns.
 constexpr std::size_t kExactColumns = 8;
 constexpr std::size_t kExactStates = 4096;
@@ -44,7 +42,7 @@ Matching exact(std::size_t rows, std::size_t columns, std::span<const std::int64
             for (std::size_t c = 0; c < columns; ++c) {
                 const std::size_t bit = std::size_t(1) << c;
                 if ((mask & bit) || !feasible(i + 1, mask | bit)) continue;
-                const auto cost = add(costs[i * columns + c], best[(i + 1) * masks + (mask | bit)]);
+                const auto cost = addCosts(costs[i * columns + c], best[(i + 1) * masks + (mask | bit)]);
                 if (!any || cost < least) least = cost;
                 any = true;
             }
@@ -61,7 +59,7 @@ Matching exact(std::size_t rows, std::size_t columns, std::span<const std::int64
             const std::size_t bit = std::size_t(1) << c;
             if ((mask & bit) || !feasible(i + 1, mask | bit)) continue;
             const auto cost = costs[i * columns + c];
-            if (add(cost, best[(i + 1) * masks + (mask | bit)]) != target) continue;
+            if (addCosts(cost, best[(i + 1) * masks + (mask | bit)]) != target) continue;
             if (!chosen || cost < costs[i * columns + *chosen]) chosen = c;
         }
         if (chosen) {
@@ -112,6 +110,8 @@ std::int64_t positionDistance(std::int64_t a, std::int64_t b) {
     const std::uint64_t distance = a > b ? std::uint64_t(a) - std::uint64_t(b) : std::uint64_t(b) - std::uint64_t(a);
     return distance > std::uint64_t(kMaxCost) ? kMaxCost : std::int64_t(distance);
 }
+
+std::int64_t addCosts(std::int64_t a, std::int64_t b) { return a > kMaxCost - b ? kMaxCost : a + b; }
 
 std::vector<std::optional<std::size_t>> leastCostMatching(std::size_t rows, std::size_t columns,
                                                           std::span<const std::int64_t> costs) {

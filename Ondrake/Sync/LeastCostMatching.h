@@ -18,5 +18,7 @@ std::vector<std::optional<std::size_t>> leastCostMatching(std::size_t rows, std:
 
 // How far apart two positions are, saturating instead of wrapping for positions read from a file.
 std::int64_t positionDistance(std::int64_t a, std::int64_t b);
+// The sum of two costs, saturating.
+std::int64_t addCosts(std::int64_t a, std::int64_t b);
 
 }  // namespace ondrake

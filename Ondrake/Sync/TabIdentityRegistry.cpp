@@ -25,11 +25,13 @@ bool canFollowAcrossWindows(const std::optional<QUrl> &url) {
 // by URL and by index keep the matching linear in the number of tabs.
 class Candidates {
 public:
-    Candidates(const std::vector<TabIdentityRegistry::Entry> &entries, const QSet<QString> &claimed) {
+    Candidates(const std::vector<TabIdentityRegistry::Entry> &entries, const QSet<QString> &claimed,
+               const QSet<QString> &closed) {
         for (const auto &e : entries) {
             if (claimed.contains(e.id)) continue;
             const int position = int(entries_.size());
             entries_.push_back(&e);
+            closed_.push_back(!closed.isEmpty() && closed.contains(e.id));
             auto &sameURL = byURL_[e.url];
             ranks_.push_back(std::int64_t(sameURL.size()));
             sameURL.push_back(position);
@@ -48,7 +50,7 @@ public:
             if (taken_[std::size_t(p)]) continue;
             const auto &e = *entries_[std::size_t(p)];
             if (matchTitle && e.title != tab.title) continue;
-            const auto distance = positionDistance(e.index, tab.index);
+            const auto distance = addCosts(positionDistance(e.index, tab.index), closedCost(p));
             if (best < 0 || distance < bestDistance) {
                 best = p;
                 bestDistance = distance;
@@ -67,6 +69,8 @@ public:
         return positions;
     }
     const TabIdentityRegistry::Entry &entry(int position) const { return *entries_[std::size_t(position)]; }
+    // What taking an entry whose tab this system closed costs on top: any other entry comes first.
+    std::int64_t closedCost(int position) const { return closed_[std::size_t(position)] ? kClosedCost : 0; }
     // Where the entry stood among the entries with its URL, and how many those were.
     std::int64_t rank(int position) const { return ranks_[std::size_t(position)]; }
     std::size_t countWithURL(const QString &url) const {
@@ -91,7 +95,9 @@ public:
 private:
 
     std::vector<const TabIdentityRegistry::Entry *> entries_;
+    static constexpr std::int64_t kClosedCost = std::int64_t(1) << 61;
     std::vector<bool> taken_;
+    std::vector<bool> closed_;
     std::vector<std::int64_t> ranks_;
     QHash<QString, std::vector<int>> byURL_;
     std::unordered_map<std::int64_t, std::vector<int>> byIndex_;
@@ -101,6 +107,7 @@ private:
 struct Place {
     std::int64_t rank = 0;
     std::int64_t index = 0;
+    std::int64_t extraCost = 0;  // of an entry whose tab was closed
 };
 
 // Pairs the tabs of one window that show one page with the entries remembered for it so that
@@ -114,9 +121,9 @@ std::vector<std::pair<std::size_t, std::size_t>> pairByPlace(const std::vector<P
     constexpr std::int64_t kRankWeight = std::int64_t(1) << 32;
     const auto cost = [&](const Place &tab, const Place &entry) {
         const auto moved = positionDistance(tab.index, entry.index);
-        if (!byRank) return moved;
-        const auto rankCost = std::min(positionDistance(tab.rank, entry.rank), std::int64_t(1) << 30) * kRankWeight;
-        return std::min(moved, kRankWeight - 1) + rankCost;
+        if (!byRank) return addCosts(moved, entry.extraCost);
+        const auto rankCost = std::min(positionDistance(tab.rank, entry.rank), std::int64_t(1) << 28) * kRankWeight;
+        return addCosts(std::min(moved, kRankWeight - 1) + rankCost, entry.extraCost);
     };
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
     std::unordered_map<std::int64_t, std::size_t> entryAt;
@@ -210,7 +217,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     for (const auto *w : selected) {
         const auto prevIt = previous_.find(w->id);
         const auto &prev = prevIt == previous_.end() ? none : prevIt->second;
-        Candidates candidates(prev, claimed);
+        Candidates candidates(prev, claimed, closed_);
 
         std::vector<std::optional<QString>> ids(w->tabs.size());
         // The entry of this window that gave the tab its id, if one did.
@@ -256,7 +263,8 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
                 const auto columns = candidates.available(tab.url, sameTitle ? &tab.title : nullptr);
                 std::vector<Place> entryPlaces;
                 entryPlaces.reserve(columns.size());
-                for (const int p : columns) entryPlaces.push_back({candidates.rank(p), candidates.entry(p).index});
+                for (const int p : columns)
+                    entryPlaces.push_back({candidates.rank(p), candidates.entry(p).index, candidates.closedCost(p)});
                 const bool sameCount = candidates.countWithURL(tab.url) == group->size();
                 for (const auto &[r, c] : pairByPlace(tabPlaces, entryPlaces, sameCount))
                     take(rows[r], candidates.take(columns[c]));
@@ -298,7 +306,14 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         result.push_back(std::move(window));
     }
 
-    // 6.
+    // 6. A tab that was closed yet shows up again is still waited for.
+    if (!closed_.isEmpty()) {
+        QSet<QString> stillShown;
+        for (const auto &window : result)
+            for (const auto &tab : window.tabs)
+                if (closed_.contains(tab.id)) stillShown.insert(tab.id);
+        closed_ = std::move(stillShown);
+    }
     previous_ = std::move(remembered);
     lastURLs_ = std::move(now);
     return result;

@@ -154,6 +154,29 @@ TEST(TabIdentityRegistry, TwinsKeepTheirOwnIds) {
     }
 }
 
+// Identical twins cannot be told apart by what the browser shows; when this system closed one
+// of them itself, the one left keeps its own id.
+TEST(TabIdentityRegistry, ATwinClosedByTheSystemLeavesItsIdToNoOne) {
+    struct Case {
+        const char *what;
+        QString closed;
+        std::initializer_list<R> after;
+        QStringList expected;
+    };
+    const char *s = "https://same.example/";
+    const Case cases[] = {
+        {"the earlier one closed", "tab-0", {{"S", s}, {"X", "https://x/"}}, {"tab-1", "tab-2"}},
+        {"the later one closed", "tab-1", {{"S", s}, {"X", "https://x/"}}, {"tab-0", "tab-2"}},
+        {"the browser kept it after all", "tab-0", {{"S", s}, {"S", s}, {"X", "https://x/"}}, {"tab-0", "tab-1", "tab-2"}},
+    };
+    for (const auto &c : cases) {
+        TabIdentityRegistry registry;
+        registry.assign({raw(1, {{"S", s}, {"S", s}, {"X", "https://x/"}})});
+        registry.noteClosed({c.closed});
+        EXPECT_EQ(ids(registry.assign({raw(1, c.after)})), c.expected) << c.what;
+    }
+}
+
 TEST(TabIdentityRegistry, AClaimedIdIsNotOfferedToTheOldWindow) {
     TabIdentityRegistry registry;
     registry.assign({raw(1, {{"A", "https://a/"}, {"B", "https://b/"}}), raw(2, {{"C", "https://c/"}})});
