@@ -53,7 +53,8 @@ private:
     // What one poll holds of one URL text.
     struct UrlInfo {
         int count = 0;
-        std::int64_t windowID = 0;  // of the last tab counted
+        int position = 0;           // of the last tab counted, in its window
+        std::int64_t windowID = 0;  // of that tab
         QString id;  // given to the tab, when only one has the URL
         std::optional<std::optional<QUrl>> parsed;  // outer: parsed yet
     };

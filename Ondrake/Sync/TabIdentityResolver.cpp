@@ -106,16 +106,25 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
         // pending tabs that show the URL, in poll order.
         struct Bucket {
             std::vector<std::size_t> positions;
-            std::vector<std::size_t> tabs;
+            std::size_t tabCount = 0;
+            std::vector<std::size_t> tabs;  // listed only where more than one tab shows the URL
         };
         QHash<QString, Bucket> byURL;
         for (std::size_t position = 0; position < pool_.size(); ++position)
             if (pool_[position].url && !pool_[position].url->isEmpty())
                 byURL[*pool_[position].url].positions.push_back(position);
-        if (!byURL.isEmpty())
+        // Each pending tab's bucket, looked up once; nothing is added to the hash after this.
+        std::vector<Bucket *> bucketOf(pending.size(), nullptr);
+        if (!byURL.isEmpty()) {
             for (std::size_t k = 0; k < pending.size(); ++k)
                 if (pending[k].url && !pending[k].url->isEmpty())
-                    if (const auto bucket = byURL.find(*pending[k].url); bucket != byURL.end()) bucket->tabs.push_back(k);
+                    if (const auto bucket = byURL.find(*pending[k].url); bucket != byURL.end()) {
+                        bucketOf[k] = &*bucket;
+                        ++bucket->tabCount;
+                    }
+            for (std::size_t k = 0; k < pending.size(); ++k)
+                if (bucketOf[k] && bucketOf[k]->tabCount > 1) bucketOf[k]->tabs.push_back(k);
+        }
 
         const auto claim = [&](const Pending &tab, std::size_t position) {
             claimed[position] = true;
@@ -123,14 +132,12 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
             mapping.insert(tab.sessionTabID, pool_[position].id);
         };
         const auto matchPass = [&](bool sameTitle) {
-            if (byURL.isEmpty()) return;
             std::vector<bool> grouped;
             for (std::size_t k = 0; k < pending.size(); ++k) {
                 const auto &tab = pending[k];
-                if (!tab.url || tab.url->isEmpty() || mapping.contains(tab.sessionTabID)) continue;
-                const auto bucket = byURL.constFind(*tab.url);
-                if (bucket == byURL.cend()) continue;
-                if (bucket->tabs.size() == 1) {
+                const auto *bucket = bucketOf[k];
+                if (!bucket || mapping.contains(tab.sessionTabID)) continue;
+                if (bucket->tabCount == 1) {
                     std::optional<std::size_t> best;
                     std::int64_t bestCost = 0;
                     for (const auto position : bucket->positions) {
