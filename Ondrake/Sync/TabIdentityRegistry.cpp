@@ -8,8 +8,9 @@
 #include <QSet>
 
 #include <algorithm>
-
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace ondrake {
 
