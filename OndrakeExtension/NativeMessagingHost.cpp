@@ -15,7 +15,9 @@ int NativeMessagingHost::run() {
         case NativeMessageReader::Outcome::end:
             return 0;
         case NativeMessageReader::Outcome::tooLong:
-            log_.debug("Refusing a native message of %{public}ld bytes; the limit is %{public}ld", next.length,
+            // The application never sees this session; an administrator must, and debug lines are
+            // not kept by the log.
+            log_.error("Refusing a native message of %{public}ld bytes; the limit is %{public}ld", next.length,
                        reader.maximumLength());
             break;
         case NativeMessageReader::Outcome::truncated:

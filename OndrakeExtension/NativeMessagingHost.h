@@ -10,7 +10,7 @@ namespace ondrake {
 class SafariWebExtensionHandler;
 
 // The program's run: hands every message of the input to the handler until the input ends. A
-// message over the limit is skipped with one debug line; one cut off by the end of the input ends
+// message over the limit is skipped with one error line; one cut off by the end of the input ends
 // the run with one debug line. The run always ends as a clean exit.
 class NativeMessagingHost {
 public:

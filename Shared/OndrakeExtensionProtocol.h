@@ -13,7 +13,8 @@ inline const QString extensionBundleIdentifier = QStringLiteral("com.ondrake.Ond
 inline const QString stateFileName = QStringLiteral("extension-state.json");
 inline const QString stateChangedNotification = QStringLiteral("com.ondrake.Ondrake.state-changed");
 // The longest message the handler takes: browsers send their extensions' hosts up to this much.
-// The application refuses a state file larger than that, which no handler wrote.
+// The application does not read a state file larger than that; the file of a message close to the
+// limit can be (every tab written with all its fields, slashes escaped), and is then ignored too.
 inline constexpr qint64 maximumMessageLength = 64 * 1024 * 1024;
 
 // The exchange folder inside the handler's container under `realHome`; nothing without a home.

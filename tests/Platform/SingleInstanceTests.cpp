@@ -1,6 +1,7 @@
 #include "Qt/SingleInstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -132,6 +133,62 @@ TEST(SingleInstance, RequestsThatAreNotAReopenAreRefused) {
         EXPECT_EQ(reopened.count(), 0) << name;
         EXPECT_EQ(stranger.readAll(), QByteArray()) << name << ": and answers nothing";
         EXPECT_TRUE(instance.isListening()) << name;
+    }
+}
+
+// An environment variable set for one test and put back after it.
+class ScopedVariable {
+public:
+    ScopedVariable(const char *name, const QByteArray &value)
+        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedVariable() {
+        if (had_) qputenv(name_, old_);
+        else qunsetenv(name_);
+    }
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+private:
+    const char *name_;
+    QByteArray old_;
+    bool had_;
+};
+
+// Wherever the socket lands, in the runtime folder or, when that cannot be had, in a private
+// folder of the temporary one, it is named for the user and only the user can reach it.
+TEST(SingleInstance, TheSocketIsTheUsersAloneWithOrWithoutARuntimeFolder) {
+    struct Case {
+        const char *name;
+        const char *runtime;  // below the test's folder
+        const char *landsIn;  // likewise
+    };
+    const Case cases[] = {
+        {"the runtime folder", "runtime", "runtime"},
+        {"a runtime folder that cannot be made", "missing/runtime", "tmp/"},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir root;
+        const QDir dir(root.path());
+        ASSERT_TRUE(dir.mkdir(QStringLiteral("runtime")) && dir.mkdir(QStringLiteral("tmp"))) << c.name;
+        QFile::setPermissions(dir.filePath(QStringLiteral("runtime")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const auto below = [&](const char *name) { return QFile::encodeName(dir.filePath(QString::fromLatin1(name))); };
+        const ScopedVariable runtime("XDG_RUNTIME_DIR", below(c.runtime));
+        const ScopedVariable temporary("TMPDIR", below("tmp"));
+
+        const QString path = SingleInstance::socketPathFor(QStringLiteral("app"));
+        EXPECT_TRUE(QFile::encodeName(path).startsWith(below(c.landsIn))) << c.name << ": " << path.toStdString();
+        EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("app.%1.instance").arg(getuid())) << c.name;
+
+        SingleInstance instance(path);
+        ASSERT_EQ(instance.claim(50ms), SingleInstance::Claim::first) << c.name;
+        const QFileInfo socket(path);
+        EXPECT_EQ(socket.ownerId(), getuid()) << c.name;
+        EXPECT_EQ(socket.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                          | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther),
+                  QFileDevice::Permissions()) << c.name << ": no one else may connect";
     }
 }
 

@@ -18,15 +18,9 @@ namespace ondrake::test {
 // The sidebar over the store, polling the simulated browser through the real controller: what
 // the user does with the mouse goes all the way to the browser's own tabs and back. Pages are
 // named by their titles.
-struct BrowserViewWorld {
-    TemporaryFolder folders;
-    ManualScheduler scheduler;
-    SimulatedWorkspace workspace{scheduler};
-    SimulatedSafari safari{workspace};
+struct BrowserViewWorld : StorePlatform {
+    SimulatedSafari safari{workspace};  // running: the platform launched it
     SimulatedScriptEngine engine{safari};
-    SimulatedPrivacy privacy{workspace};
-    UserDefaults defaults;
-    AutomationPermission permission{workspace, privacy, defaults};
     std::unique_ptr<SafariController> controller;
     std::unique_ptr<TabStore> store;
     ShellCalls shell;
@@ -39,24 +33,15 @@ struct BrowserViewWorld {
     // One browser window per list of titles, the first in front with its first tab current.
     explicit BrowserViewWorld(const std::vector<QStringList> &windows, QSize size = QSize(280, 620)) {
         EXPECT_TRUE(folders.isValid());
-        safari.launch();
         for (const QStringList &titles : windows) {
             SimulatedSafari::Window w;
             for (const QString &title : titles) w.tabs.push_back(page(title));
             safari.addWindow(std::move(w));
         }
         controller = std::make_unique<SafariController>(engine, scheduler, workspace);
-        store = std::make_unique<TabStore>(*controller,
-                                           TabRecordFileStore(folders.paths(), Logger(QStringLiteral("Persistence"))),
-                                           TabStore::Services{scheduler, workspace, permission, defaults, folders.paths(),
-                                                              std::make_shared<ScriptedHttpClient>(), {}});
+        store = makeStore(*controller, std::make_shared<ScriptedHttpClient>());
         runToCompletion(scheduler, store->requestRefresh());
-        view = std::make_unique<SidebarView>(*store, shell.callbacks(), SidebarView::Services{scheduler, defaults, privacy});
-        view->setPalette(lightPalette());
-        view->resize(size);
-        view->show();
-        view->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        view = shownSidebar(*store, shell, SidebarView::Services{scheduler, defaults, privacy}, size);
         settle();
     }
     ~BrowserViewWorld() {
