@@ -11,6 +11,7 @@
 #include "Qt/QtStatusItem.h"
 #include "Qt/QtUpdateAlert.h"
 #include "Qt/QtWindowList.h"
+#include "Qt/SingleInstance.h"
 #include "Qt/TabStripLayout.h"
 #include "Qt/TerminationSignals.h"
 #include "Qt/VisibleBrowser.h"
@@ -97,6 +98,22 @@ int main(int argc, char *argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const Logger log(QStringLiteral("App"));
+    // One instance per user: a second one would poll and save the same record file beside the
+    // first, and the last save would win. A later launch brings the running one's sidebar back.
+    SingleInstance instance(SingleInstance::socketPathFor(SimulatedApplication::kBundleIdentifier));
+    switch (instance.claim()) {
+    case SingleInstance::Claim::first: break;
+    case SingleInstance::Claim::reopenedRunning:
+        log.info("Ondrake is already running; asked it to show the sidebar");
+        return 0;
+    case SingleInstance::Claim::unanswered:
+        log.error("Ondrake is already running but did not answer; not starting a second one");
+        return 1;
+    case SingleInstance::Claim::unguarded:
+        log.error("Running without the guard against a second instance");
+        break;
+    }
+
     // Installed before anything is built, so a signal during start-up still ends in the orderly
     // quit with the final save; it is read once the event loop runs.
     TerminationSignals termination;
@@ -152,6 +169,7 @@ int main(int argc, char *argv[]) {
         scheduler.post([&safari] { DemoSession::openLinkFromPage(safari); });
     });
 
+    delegate.answerLaterLaunches(instance);
     delegate.applicationDidFinishLaunching();
     log.info("Ondrake started");
     const int status = QApplication::exec();

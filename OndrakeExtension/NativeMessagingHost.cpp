@@ -1,12 +1,11 @@
 #include "NativeMessagingHost.h"
 
-#include "NativeMessageReader.h"
 #include "SafariWebExtensionHandler.h"
 
 namespace ondrake {
 
 int NativeMessagingHost::run() {
-    NativeMessageReader reader(input_);
+    NativeMessageReader reader(input_, maximumLength_);
     for (;;) {
         NativeMessageReader::Next next = reader.next();
         switch (next.outcome) {
@@ -17,8 +16,8 @@ int NativeMessagingHost::run() {
             return 0;
         case NativeMessageReader::Outcome::tooLong:
             log_.debug("Refusing a native message of %{public}ld bytes; the limit is %{public}ld", next.length,
-                       NativeMessageReader::kMaximumLength);
-            return 0;
+                       reader.maximumLength());
+            break;
         case NativeMessageReader::Outcome::truncated:
             log_.debug("Native message input ended inside a message");
             return 0;
