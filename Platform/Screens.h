@@ -42,6 +42,9 @@ public:
     virtual std::optional<ScreenInfo> mainScreen() const = 0;
     // Where the first screen's top left corner lies in the desktop's own window coordinates.
     virtual QPoint nativeOrigin() const { return {}; }
+    // Whether a compositor blends translucent windows with what lies behind them. Without one,
+    // the transparent pixels of a window show as black. Asked afresh on every call.
+    virtual bool isCompositing() const { return true; }
 
     // Height of the first screen; 0 without screens.
     double firstScreenHeight() const;

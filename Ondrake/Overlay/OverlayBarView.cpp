@@ -5,9 +5,11 @@
 
 #include "Ondrake/Sidebar/SeamShading.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
+#include "Store/SidebarKeyCommand.h"
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QPainter>
 #include <QScreen>
 
@@ -37,12 +39,16 @@ private:
     OverlayBarView *bar_;
 };
 
+QString OverlayBarView::commandPaletteHelp() {
+    return QStringLiteral("Command palette (%1)").arg(keyCaption(QKeySequence(Qt::CTRL | Qt::Key_K)));
+}
+
 OverlayBarView::OverlayBarView(OverlayBarModel &model, UserDefaults *defaults, QWidget *parent)
     : QWidget(parent), model_(model) {
     setAccessibleName(tr("Tab bar overlay"));
     breadcrumbRow_ = new QWidget(this);
     breadcrumbRow_->setAccessibleName(tr("Breadcrumb"));
-    commandButton_ = new OverlayBarButton(OverlayBarLayout::commandSymbol, commandPaletteHelp,
+    commandButton_ = new OverlayBarButton(OverlayBarLayout::commandSymbol, commandPaletteHelp(),
                                           [this] { model_.onCommandPalette(); }, this);
     menuButton_ = new OverlayBarButton(OverlayBarLayout::menuSymbol, menuHelp, [this] { model_.onMenu(); }, this);
     seam_ = new SeamShading(SeamShading::Side::leading, theme().seam, false, defaults, this);

@@ -25,7 +25,8 @@ class UserDefaults;
 class OverlayBarView final : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString commandPaletteHelp = QStringLiteral("Command palette (⌘K)");
+    // Names the menu's key for the palette as this desktop writes it.
+    static QString commandPaletteHelp();
     static inline const QString menuHelp = QStringLiteral("Ondrake menu");
     static constexpr double outlineWidth = 2;
 

@@ -3,12 +3,14 @@
 #include "Ondrake/Settings/AppearanceSettings.h"
 #include "Ondrake/Settings/SettingsStyle.h"
 
+#include "Store/SidebarKeyCommand.h"
 #include "Store/TabStore.h"
 #include "UserDefaults.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -16,6 +18,7 @@
 #include <QStandardItemModel>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ondrake {
@@ -50,6 +53,21 @@ void fillThemePicker(QComboBox &picker) {
         }
     }
     picker.setModel(model);
+}
+
+// The picker makes its list wide enough for its entries in its own font; the headers are bold, and
+// wider. The picker widens by the difference, and its list with it.
+void fitThemeList(QComboBox &picker) {
+    int widestEntry = 0;
+    int widestHeader = 0;
+    for (int row = 0; row < picker.count(); ++row) {
+        const QModelIndex index = picker.model()->index(row, 0);
+        const QVariant font = index.data(Qt::FontRole);
+        const int width = QFontMetrics(font.isValid() ? font.value<QFont>() : picker.font())
+                              .horizontalAdvance(index.data().toString());
+        (font.isValid() ? widestHeader : widestEntry) = std::max(font.isValid() ? widestHeader : widestEntry, width);
+    }
+    picker.setMinimumWidth(picker.sizeHint().width() + std::max(0, widestHeader - widestEntry));
 }
 
 }  // namespace
@@ -93,8 +111,9 @@ AppearanceSettingsView::AppearanceSettingsView(TabStore &store, UserDefaults &de
     rail_->setFocusPolicy(Qt::StrongFocus);
     second->layout()->addWidget(rail_);
     second->layout()->addWidget(settings_style::note(
-        tr("Collapses the sidebar to icons only. Toggle with ⌘⇧C, the menu bar item, or the arrow at the top of the "
-           "sidebar."),
+        tr("Collapses the sidebar to icons only. Toggle with %1, the menu bar item, or the arrow at the top of the "
+           "sidebar.")
+            .arg(keyCaption(keySequence(SidebarKeyCommand::toggleCompactMode))),
         second));
     second->layout()->addWidget(
         sliderRow(tr("Rail width"), QStringLiteral("railWidth"), 48, 120, railWidth_, railWidthValue_));
@@ -192,6 +211,7 @@ void AppearanceSettingsView::reload() {
 void AppearanceSettingsView::showEvent(QShowEvent *event) {
     reload();
     QWidget::showEvent(event);
+    fitThemeList(*theme_);  // measured in the style and fonts it is shown in
 }
 
 }  // namespace ondrake

@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 #include <QWindow>
 
 namespace ondrake {
@@ -42,19 +43,29 @@ std::int64_t SidebarPanel::windowNumber() const { return std::int64_t(winId()); 
 void SidebarPanel::setAppearance(std::optional<PanelAppearance> appearance) {
     if (appearance == appearance_) return;
     appearance_ = appearance;
-    if (!appearance || *appearance == PanelAppearance::followSystem) {
-        setPalette(QPalette());
-        return;
-    }
-    const bool dark = *appearance == PanelAppearance::dark;
-    QPalette palette;
-    palette.setColor(QPalette::Window, dark ? QColor(30, 30, 32) : QColor(242, 242, 245));
-    palette.setColor(QPalette::WindowText, dark ? QColor(235, 235, 240) : QColor(28, 28, 30));
-    palette.setColor(QPalette::Base, dark ? QColor(22, 22, 24) : QColor(255, 255, 255));
-    palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
-    palette.setColor(QPalette::Button, palette.color(QPalette::Window));
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::WindowText));
-    setPalette(palette);
+    setPalette(panelPalette(appearance.value_or(PanelAppearance::followSystem)));
+}
+
+void SidebarPanel::setCornerRadius(double radius) {
+    cornerRadius_ = radius;
+    updateWindowMask();
+}
+
+void SidebarPanel::showEvent(QShowEvent *event) {
+    // A compositor may have started or stopped while the panel was away.
+    compositing_ = screens_.isCompositing();
+    updateWindowMask();
+    QWidget::showEvent(event);
+}
+
+void SidebarPanel::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    updateWindowMask();
+}
+
+void SidebarPanel::updateWindowMask() {
+    if (cornerRadius_ > 0 && !compositing_) setMask(SidebarBackdrop::roundedRegion(size(), cornerRadius_));
+    else clearMask();
 }
 
 void SidebarPanel::setFrame(const QRectF &frame, bool display) {
@@ -111,9 +122,13 @@ void SidebarBackdrop::updateCornerMask() {
         clearMask();
         return;
     }
+    setMask(roundedRegion(size(), cornerRadius_));
+}
+
+QRegion SidebarBackdrop::roundedRegion(const QSize &size, double radius) {
     QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
-    setMask(QRegion(path.toFillPolygon().toPolygon()));
+    path.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), radius, radius);
+    return QRegion(path.toFillPolygon().toPolygon());
 }
 
 void SidebarBackdrop::paintEvent(QPaintEvent *) {

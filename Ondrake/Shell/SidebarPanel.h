@@ -45,6 +45,11 @@ public:
     void setAppearance(std::optional<PanelAppearance> appearance);
     std::optional<PanelAppearance> appearance() const { return appearance_; }
     bool isKeyWindow() const { return isActiveWindow(); }
+    // The rounded corners of the backdrop. Where the desktop does not composite, the window itself
+    // is cut to them, or its transparent corners would show black.
+    void setCornerRadius(double radius);
+    // Whether the window is cut to its rounded shape.
+    bool masksCorners() const { return !mask().isEmpty(); }
 
 Q_SIGNALS:
     // The frame, level or visibility changed; lets a simulated window server follow the panel.
@@ -54,14 +59,19 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void watchNativeWindow();
+    void updateWindowMask();
 
     const Screens &screens_;
     QRectF frame_;
     int level_ = kNormalLevel;
     std::optional<PanelAppearance> appearance_;
+    double cornerRadius_ = 0;
+    bool compositing_ = true;  // as the desktop said when the panel was last shown
 };
 
 // The translucent, rounded surface that fills the panel and holds the sidebar's content.
@@ -73,6 +83,8 @@ public:
     void setCornerRadius(double radius);
     // Square corners need no rounding mask.
     bool hasCornerMask() const { return cornerRadius_ > 0; }
+    // A rectangle of `size` with corners of `radius` cut off.
+    static QRegion roundedRegion(const QSize &size, double radius);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

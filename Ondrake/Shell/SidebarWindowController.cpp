@@ -69,6 +69,7 @@ SidebarWindowController::SidebarWindowController(QWidget *content, Services serv
     layout->setContentsMargins(0, 0, 0, 0);
     backdrop_ = new SidebarBackdrop(panel_.get());
     backdrop_->setCornerRadius(cornerRadius_);
+    panel_->setCornerRadius(cornerRadius_);
     layout->addWidget(backdrop_);
     auto *inner = new QVBoxLayout(backdrop_);
     inner->setContentsMargins(0, 0, 0, 0);
@@ -122,6 +123,7 @@ void SidebarWindowController::setCornerRadius(double radius) {
     cornerRadius_ = clamped;
     services_.defaults.setDouble(kCornerRadiusKey, clamped);
     backdrop_->setCornerRadius(clamped);
+    panel_->setCornerRadius(clamped);
     panel_->invalidateShadow();
 }
 

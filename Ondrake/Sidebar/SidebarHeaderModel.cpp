@@ -1,5 +1,6 @@
 #include "Ondrake/Sidebar/SidebarHeaderModel.h"
 
+#include "Store/SidebarKeyCommand.h"
 #include "Store/TabStore.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,8 @@ HeaderIcon SidebarHeaderModel::newTabGroupButton() {
 }
 
 HeaderIcon SidebarHeaderModel::searchButton() {
-    return {QStringLiteral("magnifyingglass"), tr("Search Tabs (⌘F)"), tr("Search Tabs")};
+    return {QStringLiteral("magnifyingglass"),
+            tr("Search Tabs (%1)").arg(keyCaption(keySequence(SidebarKeyCommand::focusSearch))), tr("Search Tabs")};
 }
 
 HeaderIcon SidebarHeaderModel::closeSearchButton() {
@@ -23,8 +25,9 @@ HeaderIcon SidebarHeaderModel::closeSearchButton() {
 }
 
 HeaderIcon SidebarHeaderModel::compactToggle(bool isCompact) {
-    if (isCompact) return {QStringLiteral("chevron.left"), tr("Expand Sidebar (⌘⇧C)"), tr("Expand Sidebar")};
-    return {QStringLiteral("chevron.right"), tr("Collapse to Favicons (⌘⇧C)"), tr("Collapse to Favicons")};
+    const QString key = keyCaption(keySequence(SidebarKeyCommand::toggleCompactMode));
+    if (isCompact) return {QStringLiteral("chevron.left"), tr("Expand Sidebar (%1)").arg(key), tr("Expand Sidebar")};
+    return {QStringLiteral("chevron.right"), tr("Collapse to Favicons (%1)").arg(key), tr("Collapse to Favicons")};
 }
 
 int SidebarHeaderModel::visibleTabCount(const std::vector<SafariWindow> &listedWindows) {

@@ -18,6 +18,8 @@ public:
 
     void setIcon(const HeaderIcon &icon);
     const HeaderIcon &headerIcon() const { return icon_; }
+    // Focus that came from the keyboard is drawn; a click's is not.
+    bool showsFocusFrame() const { return hasFocus() && showsFocus_; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

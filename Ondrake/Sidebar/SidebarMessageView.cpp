@@ -76,9 +76,10 @@ QPushButton *SidebarMessageView::actionButton() const {
 
 void SidebarMessageView::applyTheme() {
     const auto &theme = environment_ ? environment_->theme() : SidebarThemeTokens::light();
-    const QColor muted = theme.mutedForeground.resolved(palette());
+    const QPalette &colours = environment_ ? environment_->palette() : palette();
+    const QColor muted = theme.mutedForeground.resolved(colours);
     symbol_->setPixmap(SymbolCatalog::pixmap(message_.symbol, QSize(30, 30), faded(muted, 0.8), devicePixelRatioF()));
-    setTextColor(title_, faded(theme.foreground.resolved(palette()), 0.75));
+    setTextColor(title_, faded(theme.foreground.resolved(colours), 0.75));
     setTextColor(text_, muted);
     setTextColor(note_, faded(muted, 0.7));
 }
@@ -108,7 +109,7 @@ LoadingView::LoadingView(SidebarEnvironment *environment, QWidget *parent)
 
 void LoadingView::applyTheme() {
     const auto &theme = environment_ ? environment_->theme() : SidebarThemeTokens::light();
-    setTextColor(text_, theme.mutedForeground.resolved(palette()));
+    setTextColor(text_, theme.mutedForeground.resolved(environment_ ? environment_->palette() : palette()));
 }
 
 }  // namespace ondrake

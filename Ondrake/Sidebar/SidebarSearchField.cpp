@@ -93,10 +93,11 @@ void SidebarSearchField::setFocused(bool focused) {
 
 void SidebarSearchField::applyTheme() {
     const auto &theme = environment_ ? environment_->theme() : SidebarThemeTokens::light();
+    const QPalette &colours = environment_ ? environment_->palette() : this->palette();
     QPalette palette = field_->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
-    palette.setColor(QPalette::Text, theme.foreground.resolved(this->palette()));
-    palette.setColor(QPalette::PlaceholderText, theme.mutedForeground.resolved(this->palette()));
+    palette.setColor(QPalette::Text, theme.foreground.resolved(colours));
+    palette.setColor(QPalette::PlaceholderText, theme.mutedForeground.resolved(colours));
     field_->setPalette(palette);
     update();
 }

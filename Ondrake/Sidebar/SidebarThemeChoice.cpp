@@ -79,6 +79,19 @@ SidebarThemeFamily family(SidebarThemeChoice choice) {
 
 PanelAppearance panelAppearance(SidebarThemeChoice choice) { return info(choice).appearance; }
 
+QPalette panelPalette(PanelAppearance appearance) {
+    QPalette palette;
+    if (appearance == PanelAppearance::followSystem) return palette;
+    const bool dark = appearance == PanelAppearance::dark;
+    palette.setColor(QPalette::Window, dark ? QColor(30, 30, 32) : QColor(242, 242, 245));
+    palette.setColor(QPalette::WindowText, dark ? QColor(235, 235, 240) : QColor(28, 28, 30));
+    palette.setColor(QPalette::Base, dark ? QColor(22, 22, 24) : QColor(255, 255, 255));
+    palette.setColor(QPalette::Text, palette.color(QPalette::WindowText));
+    palette.setColor(QPalette::Button, palette.color(QPalette::Window));
+    palette.setColor(QPalette::ButtonText, palette.color(QPalette::WindowText));
+    return palette;
+}
+
 QString toString(SidebarThemeFamily family) {
     switch (family) {
     case SidebarThemeFamily::classic: return QStringLiteral("classic");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonValue>
+#include <QPalette>
 #include <QString>
 
 #include <array>
@@ -59,6 +60,9 @@ SidebarThemeChoice storedSidebarThemeChoice(const UserDefaults &defaults);
 QString displayName(SidebarThemeChoice choice);
 SidebarThemeFamily family(SidebarThemeChoice choice);
 PanelAppearance panelAppearance(SidebarThemeChoice choice);
+// What the panel sets of its palette for an appearance: the window and text colours, light or
+// dark. The roles it leaves unset, the accent among them, stay the desktop's; followSystem sets none.
+QPalette panelPalette(PanelAppearance appearance);
 
 QString toString(SidebarThemeFamily family);
 // The family's choices in declaration order.

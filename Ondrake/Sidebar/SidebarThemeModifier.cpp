@@ -31,7 +31,12 @@ bool SidebarThemeModifier::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void SidebarThemeModifier::apply() {
-    if (environment_) environment_->setTheme(SidebarThemeTokens::resolve(colorScheme(), choice_));
+    if (!environment_) return;
+    // The same set may resolve to other colours under another palette: the dark and grey sets
+    // draw with the palette's own text colours.
+    const auto theme = SidebarThemeTokens::resolve(colorScheme(), choice_);
+    if (root_) environment_->setTheme(theme, root_->palette());
+    else environment_->setTheme(theme);
 }
 
 }  // namespace ondrake

@@ -13,7 +13,7 @@ namespace ondrake {
 class SidebarEnvironment;
 
 // Keeps the environment's theme resolved from the stored choice and the colour scheme of the
-// sidebar's root widget, re-resolving when either changes.
+// sidebar's root widget, and its palette the root's, re-resolving when either changes.
 class SidebarThemeModifier : public QObject {
     Q_OBJECT
 public:

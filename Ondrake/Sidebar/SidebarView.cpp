@@ -1,5 +1,6 @@
 #include "Ondrake/Sidebar/SidebarView.h"
 
+#include "Ondrake/Sidebar/ElidedLabel.h"
 #include "Ondrake/Sidebar/GroupPromptDialog.h"
 #include "Ondrake/Sidebar/NewTabRow.h"
 #include "Ondrake/Sidebar/ResizeHandle.h"
@@ -26,6 +27,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,34 +44,6 @@ const Logger &sidebarLogger() {
     return logger;
 }
 
-// One line of text, cut with an ellipsis when the sidebar is narrower than it.
-class ElidedLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-
-    void setFullText(const QString &text) {
-        full_ = text;
-        setToolTip(QString());
-        setAccessibleName(text);  // a screen reader reads what is cut off too
-        showElided();
-    }
-    const QString &fullText() const { return full_; }
-    QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
-
-protected:
-    void resizeEvent(QResizeEvent *event) override {
-        QLabel::resizeEvent(event);
-        showElided();
-    }
-
-private:
-    void showElided() {
-        const int room = std::max(0, contentsRect().width());
-        const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, room);
-        if (shown != text()) setText(shown);
-    }
-    QString full_;
-};
 }  // namespace
 
 SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services, QWidget *parent)
@@ -98,7 +72,6 @@ SidebarView::SidebarView(TabStore &store, Callbacks callbacks, Services services
 
     status_ = new ElidedLabel(this);
     status_->setObjectName(QStringLiteral("statusLine"));
-    status_->setTextFormat(Qt::PlainText);
     status_->setFont(sidebar::sizedFont(font(), 10));
     status_->setContentsMargins(12, 0, 12, 6);
     column_->addWidget(status_);
@@ -181,10 +154,10 @@ void SidebarView::buildHeader() {
     tools->setContentsMargins(0, 0, 0, 0);
     tools->setSpacing(6);
     // At the narrowest width the title gives way, so the count and the buttons stay whole.
-    auto *title = new ElidedLabel(toolbar_);
-    title->setFont(sidebar::sizedFont(font(), 13, QFont::DemiBold));
-    title->setFullText(tr("Safari"));
-    title_ = title;
+    title_ = new ElidedLabel(toolbar_);
+    title_->setObjectName(QStringLiteral("headerTitle"));
+    title_->setFont(sidebar::sizedFont(font(), 13, QFont::DemiBold));
+    title_->setText(tr("Safari"));
     tools->addWidget(title_);
     tools->addStretch(1);
 
@@ -325,14 +298,38 @@ void SidebarView::compactChanged() {
 
 void SidebarView::updateHeader() {
     const bool searching = store_.isSearchActive();
-    compactHeader_->setVisible(isCompact_);
-    toolbar_->parentWidget()->setVisible(!isCompact_);
-    toolbar_->setVisible(!searching);
-    searchField_->setVisible(searching);
+    QWidget *const row = toolbar_->parentWidget();
+    const std::pair<QWidget *, bool> parts[] = {
+        {compactHeader_, isCompact_}, {row, !isCompact_}, {toolbar_, !searching}, {searchField_, searching}};
+    for (const auto &[part, shown] : parts)
+        if (shown) part->show();
+    // Hiding the part that holds the keyboard would pass it on down the tab chain, and whatever
+    // comes next would draw a focus frame as if the user had tabbed there.
+    if (QWidget *focused = window()->focusWidget()) {
+        if (QWidget *successor = headerSuccessor(focused, searching))
+            successor->setFocus(showsKeyboardFocus(focused) ? Qt::TabFocusReason : Qt::OtherFocusReason);
+    }
+    for (const auto &[part, shown] : parts)
+        if (!shown) part->hide();
     newGroup_->setVisible(store_.flags().isEnabled(FeatureFlag::tabGroups()));
     const auto mode = store_.viewMode();
     arrange_->setIcon({ArrangeMenu::symbol(mode), ArrangeMenu::help(mode), ArrangeMenu::accessibleName()});
     arrange_->setAccessibleDescription(ArrangeMenu::title(mode));
+}
+
+QWidget *SidebarView::headerSuccessor(QWidget *focused, bool searching) const {
+    const auto holds = [focused](QWidget *part) { return part == focused || part->isAncestorOf(focused); };
+    QWidget *const field = searchField_->lineEdit();
+    if (isCompact_) return holds(toolbar_->parentWidget()) ? compactRailToggle_ : nullptr;
+    if (holds(compactHeader_)) return searching ? field : compactToggle_;
+    if (searching && holds(toolbar_)) return field;
+    if (!searching && holds(searchField_)) return search_;
+    return nullptr;
+}
+
+bool SidebarView::showsKeyboardFocus(QWidget *focused) {
+    if (const auto *button = qobject_cast<SidebarIconButton *>(focused)) return button->showsFocusFrame();
+    return qobject_cast<QLineEdit *>(focused) != nullptr;  // typing is the keyboard's
 }
 
 void SidebarView::updateCounts() {
@@ -342,9 +339,14 @@ void SidebarView::updateCounts() {
     count_->setText(count ? count->text : QString());
     count_->setVisible(count.has_value());
     const auto &theme = environment_->theme();
-    if (count)
-        setTextColor(count_, (count->tone == SidebarHeaderModel::Tone::accent ? theme.accent : theme.mutedForeground)
-                                 .resolved(palette()));
+    if (count && count->tone == SidebarHeaderModel::Tone::accent) {
+        // A few themes' accents are too pale for text on their own background; the count stays
+        // in the accent's hue, only as much darker as reading it takes.
+        setTextColor(count_, legibleOn(environment_->color(theme.accent), environment_->color(theme.fill()),
+                                       kMutedTextContrast));
+    } else if (count) {
+        setTextColor(count_, environment_->color(theme.mutedForeground));
+    }
     const auto rail = SidebarHeaderModel::compactCount(ready, visible);
     compactCount_->setText(rail.value_or(QString()));
     compactCount_->setVisible(rail.has_value());
@@ -355,7 +357,7 @@ void SidebarView::updateStatus() {
     statusOpacity_->setOpacity(1);
     statusOpacity_->setEnabled(false);
     const auto line = SidebarHeaderModel::statusLine(isCompact_, store_.lastActionSummary());
-    static_cast<ElidedLabel *>(status_)->setFullText(line.value_or(QString()));
+    status_->setText(line.value_or(QString()));
     status_->setVisible(line.has_value());
 }
 
@@ -368,7 +370,7 @@ void SidebarView::summaryChanged() {
     const auto line = SidebarHeaderModel::statusLine(isCompact_, store_.lastActionSummary());
     const bool fadingOut = statusFade_->isRunning() && statusFade_->endValue().toDouble() == 0;
     if (line) {
-        static_cast<ElidedLabel *>(status_)->setFullText(*line);
+        status_->setText(*line);
         if (!status_->isHidden() && !fadingOut) return;
         if (status_->isHidden()) {
             statusOpacity_->setOpacity(0);
@@ -385,7 +387,7 @@ void SidebarView::summaryChanged() {
         statusOpacity_->setOpacity(1);
         if (!in) {
             status_->hide();
-            static_cast<ElidedLabel *>(status_)->setFullText(QString());
+            status_->setText(QString());
         }
     });
 }
@@ -504,9 +506,9 @@ void SidebarView::openNewTab() {
 
 void SidebarView::applyTheme() {
     const auto &theme = environment_->theme();
-    setTextColor(title_, theme.foreground.resolved(palette()));
-    setTextColor(compactCount_, theme.mutedForeground.resolved(palette()));
-    setTextColor(status_, theme.mutedForeground.resolved(palette()));
+    setTextColor(title_, environment_->color(theme.foreground));
+    setTextColor(compactCount_, environment_->color(theme.mutedForeground));
+    setTextColor(status_, environment_->color(theme.mutedForeground));
     seam_->setColor(theme.seam);
     updateCounts();
     update();

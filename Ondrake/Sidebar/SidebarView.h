@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Ondrake/Sidebar/ElidedLabel.h"
 #include "Ondrake/Sidebar/GroupPrompt.h"
 #include "Ondrake/Sidebar/SidebarMessage.h"
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
@@ -69,6 +70,8 @@ public:
 
     // The status line's fade and the scroll to a new tab.
     static constexpr Seconds kStatusFadeDuration{0.15};
+    // The least contrast a secondary text keeps with the panel behind it.
+    static constexpr double kMutedTextContrast = 3;
     static constexpr Seconds kNewTabScrollDuration{0.15};
 
     SidebarView(TabStore &store, Callbacks callbacks, Services services, QWidget *parent = nullptr);
@@ -99,7 +102,8 @@ public:
     QWidget *compactHeader() const { return compactHeader_; }
     QLabel *countLabel() const { return count_; }
     QLabel *compactCountLabel() const { return compactCount_; }
-    QLabel *statusLabel() const { return status_; }
+    ElidedLabel *statusLabel() const { return status_; }
+    ElidedLabel *titleLabel() const { return title_; }
     // 1 while the status line stands; less while it fades in or out.
     double statusOpacity() const;
     SidebarIconButton *newGroupButton() const { return newGroup_; }
@@ -126,6 +130,9 @@ private:
     void themeSettingChanged();
     void compactChanged();
     void updateHeader();
+    // The control that takes the keyboard when the header part holding `focused` goes.
+    QWidget *headerSuccessor(QWidget *focused, bool searching) const;
+    static bool showsKeyboardFocus(QWidget *focused);
     void updateCounts();
     void updateStatus();
     void summaryChanged();
@@ -160,7 +167,7 @@ private:
     QVBoxLayout *column_;
     QWidget *header_;
     QWidget *toolbar_;
-    QLabel *title_;
+    ElidedLabel *title_;
     SidebarIconButton *newGroup_;
     SidebarIconButton *arrange_;
     QMenu *arrangeMenu_;
@@ -171,7 +178,7 @@ private:
     QWidget *compactHeader_;
     SidebarIconButton *compactRailToggle_;
     QLabel *compactCount_;
-    QLabel *status_;
+    ElidedLabel *status_;
     QGraphicsOpacityEffect *statusOpacity_;
     std::unique_ptr<ScheduledAnimation> statusFade_;
     QStackedWidget *content_;

@@ -5,6 +5,7 @@
 #include <QStyleHints>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ondrake {
 
@@ -21,7 +22,40 @@ constexpr double kSecondaryDark = 0.55;
 
 QString number(double value) { return QString::number(value, 'g', 6); }
 
+double relativeLuminance(const QColor &color) {
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+QColor mixed(const QColor &from, const QColor &to, double amount) {
+    const auto mix = [amount](double a, double b) { return float(a + (b - a) * amount); };
+    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()), mix(from.blueF(), to.blueF()));
+}
+
 }  // namespace
+
+double contrastRatio(const QColor &a, const QColor &b) {
+    const double first = relativeLuminance(a);
+    const double second = relativeLuminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+QColor legibleOn(const QColor &text, const QColor &surface, double minimumRatio) {
+    const QColor laid = mixed(surface, QColor(text.rgb()), text.alphaF());
+    if (contrastRatio(laid, surface) >= minimumRatio) return text;
+    const QColor target = contrastRatio(Qt::black, surface) >= contrastRatio(Qt::white, surface) ? QColor(Qt::black)
+                                                                                                  : QColor(Qt::white);
+    // The least change that reads; twenty halvings are finer than a colour channel's step.
+    double low = 0;
+    double high = 1;
+    for (int i = 0; i < 20; ++i) {
+        const double middle = (low + high) / 2;
+        (contrastRatio(mixed(laid, target, middle), surface) >= minimumRatio ? high : low) = middle;
+    }
+    return mixed(laid, target, high);
+}
 
 ColorScheme colorSchemeOf(const QPalette &palette) {
     return palette.color(QPalette::WindowText).lightnessF() > palette.color(QPalette::Window).lightnessF()

@@ -16,6 +16,12 @@ ColorScheme colorSchemeOf(const QPalette &palette);
 // The platform's current scheme: the style hints where they know it, else the application palette.
 ColorScheme platformColorScheme();
 
+// WCAG 2 contrast ratio of two opaque colours, from 1 (equal) to 21 (black on white).
+double contrastRatio(const QColor &a, const QColor &b);
+// `text` laid over the opaque `surface`, taken just far enough towards black or white, whichever
+// the surface is further from, to read at `minimumRatio`; unchanged when it already does.
+QColor legibleOn(const QColor &text, const QColor &surface, double minimumRatio);
+
 // A colour of a theme. Fixed colours are sRGB; the system colours (primary and secondary text,
 // the user's accent and the window material) stay dynamic and are only turned into pixels against
 // the palette of the widget that draws them, so they follow its appearance.

@@ -25,4 +25,19 @@ std::optional<SidebarKeyCommand> sidebarKeyCommand(const QString &characters, Si
     return std::nullopt;
 }
 
+QKeySequence keySequence(SidebarKeyCommand command) {
+    // The command key is Control here, as sidebarKeyCommand reads it.
+    switch (command) {
+    case SidebarKeyCommand::selectAll: return QKeySequence(Qt::CTRL | Qt::Key_A);
+    case SidebarKeyCommand::clearSelection: return QKeySequence(Qt::Key_Escape);
+    case SidebarKeyCommand::closeSelection: return QKeySequence(Qt::Key_Delete);
+    case SidebarKeyCommand::reopenLastClosed: return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T);
+    case SidebarKeyCommand::focusSearch: return QKeySequence(Qt::CTRL | Qt::Key_F);
+    case SidebarKeyCommand::toggleCompactMode: return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+    }
+    return {};
+}
+
+QString keyCaption(const QKeySequence &keys) { return keys.toString(QKeySequence::NativeText); }
+
 }  // namespace ondrake

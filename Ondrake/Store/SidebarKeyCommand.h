@@ -2,6 +2,7 @@
 
 #include "Store/SidebarModifiers.h"
 
+#include <QKeySequence>
 #include <QString>
 
 #include <optional>
@@ -15,5 +16,10 @@ enum class SidebarKeyCommand { selectAll, clearSelection, closeSelection, reopen
 // `characters` ignore the modifiers.
 std::optional<SidebarKeyCommand> sidebarKeyCommand(const QString &characters, SidebarModifiers modifiers,
                                                    bool hasSelection);
+
+// The key that gives the command, for a caption that names it (of Delete and Backspace, Delete).
+QKeySequence keySequence(SidebarKeyCommand command);
+// A key as this desktop writes it in its menus: "Ctrl+Shift+C" here, never the symbols of another.
+QString keyCaption(const QKeySequence &keys);
 
 }  // namespace ondrake

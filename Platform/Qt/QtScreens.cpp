@@ -5,6 +5,12 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
 namespace ondrake {
 
 namespace {
@@ -63,6 +69,27 @@ std::optional<ScreenInfo> QtScreens::mainScreen() const {
 QPoint QtScreens::nativeOrigin() const {
     auto *first = primary();
     return first ? first->geometry().topLeft() : QPoint();
+}
+
+bool QtScreens::isCompositing() const {
+    // The offscreen platform may answer as an X11 application too, without a connection.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return true;
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection) return true;
+    // A compositing manager owns the selection named after the screen it composites.
+    int screen = 0;
+    char *host = nullptr;
+    int display = 0;
+    if (xcb_parse_display(nullptr, &host, &display, &screen) != 0) std::free(host);
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+    const auto atomCookie = xcb_intern_atom(connection, 1, std::uint16_t(name.size()), name.constData());
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(connection, atomCookie, nullptr), &std::free);
+    if (!atom || atom->atom == XCB_ATOM_NONE) return false;  // nobody ever claimed it
+    const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr), &std::free);
+    return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
 QPointF QtPointer::location() const {

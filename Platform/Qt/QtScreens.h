@@ -17,6 +17,8 @@ public:
     std::vector<ScreenInfo> screens() const override;
     std::optional<ScreenInfo> mainScreen() const override;
     QPoint nativeOrigin() const override;
+    // Under X11, whether a compositing manager holds its selection; other desktops always composite.
+    bool isCompositing() const override;
 
     static ScreenInfo describe(const QScreen &screen, const QRect &primaryGeometry);
 

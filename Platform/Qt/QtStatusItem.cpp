@@ -3,6 +3,11 @@
 #include "PlainText.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -22,7 +27,7 @@ QtStatusItem::QtStatusItem()
     QObject::connect(tray_.get(), &QSystemTrayIcon::activated, menu_.get(), [this](QSystemTrayIcon::ActivationReason why) {
         if (why == QSystemTrayIcon::Trigger) performClick();
     });
-    tray_->show();
+    // Not shown yet: a tray given an icon without a picture keeps an empty square for it.
 }
 
 QtStatusItem::~QtStatusItem() {
@@ -32,8 +37,31 @@ QtStatusItem::~QtStatusItem() {
 
 void QtStatusItem::setImage(const QIcon &image, const QString &accessibilityDescription) {
     if (!tray_) return;
-    tray_->setIcon(image);
     tray_->setToolTip(accessibilityDescription);
+    if (image.isNull()) {
+        tray_->hide();
+        return;
+    }
+    tray_->setIcon(trayImage(image, QGuiApplication::palette().color(QPalette::WindowText)));
+    tray_->show();
+}
+
+QIcon QtStatusItem::trayImage(const QIcon &image, const QColor &ink) {
+    QIcon out;
+    for (const int side : kTraySizes) {
+        QImage canvas(side, side, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        image.paint(&painter, canvas.rect());
+        if (image.isMask()) {
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            painter.fillRect(canvas.rect(), ink);
+        }
+        painter.end();
+        out.addPixmap(QPixmap::fromImage(canvas));
+    }
+    out.setIsMask(image.isMask());
+    return out;
 }
 
 void QtStatusItem::setMenu(std::shared_ptr<MenuModel> menu) {

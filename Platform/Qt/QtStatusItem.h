@@ -3,6 +3,8 @@
 #include "Log.h"
 #include "StatusItem.h"
 
+#include <QColor>
+#include <QIcon>
 #include <QObject>
 
 #include <memory>
@@ -13,8 +15,8 @@ class QSystemTrayIcon;
 namespace ondrake {
 
 // The status item as an icon in the desktop's system tray with a context menu. The menu's
-// widgets are rebuilt from the model every time it is about to show. Where the desktop has no
-// tray, one line says so and the item stays hidden.
+// widgets are rebuilt from the model every time it is about to show. The icon enters the tray
+// once it has an image. Where the desktop has no tray, one line says so and the item stays hidden.
 class QtStatusItem final : public StatusItem {
 public:
     QtStatusItem();
@@ -31,6 +33,10 @@ public:
     void rebuild();
     // Fills `menu` with the model's items; the actions run the model's items.
     static void fill(QMenu &menu, const MenuModel &model);
+    // The tray's picture of `image` at the sizes trays ask for, on a transparent ground, so no
+    // tray draws a square behind it. A mask image keeps only its shape, in `ink`.
+    static QIcon trayImage(const QIcon &image, const QColor &ink);
+    static constexpr int kTraySizes[] = {16, 22, 24, 32, 48, 64};
 
 private:
     const Logger log_{QStringLiteral("Sidebar")};

@@ -16,15 +16,19 @@ public:
 
     std::vector<ScreenInfo> screens() const override { return screens_; }
     std::optional<ScreenInfo> mainScreen() const override;
+    bool isCompositing() const override { return compositing_; }
 
     // Replaces the screens and announces the change.
     void setScreens(std::vector<ScreenInfo> screens);
     // Which screen holds the key window; an index that names none falls back to the first.
     void setMainScreenIndex(std::size_t index) { mainIndex_ = index; }
+    // A desktop without a compositor; the world starts with one.
+    void setCompositing(bool compositing) { compositing_ = compositing; }
 
 private:
     std::vector<ScreenInfo> screens_;
     std::size_t mainIndex_ = 0;
+    bool compositing_ = true;
 };
 
 // The simulated mouse.

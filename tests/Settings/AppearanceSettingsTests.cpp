@@ -3,10 +3,13 @@
 #include "Ondrake/Settings/AppearanceSettings.h"
 #include "Ondrake/Settings/AppearanceSettingsView.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPainter>
 #include <QSlider>
+#include <QStyleOptionViewItem>
 
 #include <limits>
 
@@ -125,6 +128,41 @@ TEST(AppearanceSettingsView, TheExpansionSwitchOnlyStoresItsSetting) {
     EXPECT_TRUE(pane.world.compactWidthWrites.empty());
     pane.world.defaults.setBool(QStringLiteral("SidebarExpandSafariWhenCompact"), false);
     EXPECT_FALSE(pane.find<QCheckBox>("expandSafari")->isChecked());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AppearanceSettingsView, ThePickersEntriesAndSectionHeadersAreShownWhole) {
+    AppearancePane pane;
+    auto *picker = pane.find<QComboBox>("theme");
+    picker->showPopup();
+    QAbstractItemView *list = picker->view();
+    ASSERT_TRUE(list->isVisible());
+    QStringList texts;
+    // A row is shown whole when drawing it wider changes nothing in the room it has.
+    const auto drawn = [&](const QModelIndex &index, int width) {
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.rect = QRect(0, 0, width, list->visualRect(index).height());
+        QImage image(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        list->itemDelegate()->paint(&painter, option, index);
+        return image;
+    };
+    const int width = list->viewport()->width();
+    for (int row = 0; row < picker->count(); ++row) {
+        const QModelIndex index = picker->model()->index(row, 0);
+        texts << index.data().toString();
+        EXPECT_EQ(drawn(index, width), drawn(index, width + 200).copy(0, 0, width, list->visualRect(index).height()))
+            << texts.back().toStdString();
+    }
+    EXPECT_TRUE(texts.contains(QStringLiteral("MacBook Neo")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Pastel")));
+    saveScreenshot(list->window()->grab().toImage(), QStringLiteral("settings-appearance-theme-picker"));
+    picker->hidePopup();
 }
 
 }  // namespace

@@ -235,6 +235,40 @@ TEST(SidebarWindowController, TheBackdropRoundsThePanelsCorners) {
     EXPECT_GT(qAlpha(image.pixel(image.width() / 2, image.height() - 5)), 200);
 }
 
+TEST(SidebarWindowController, WithoutACompositorTheWindowItselfIsCutToTheRoundedCorners) {
+    struct Case {
+        bool compositing;
+        double radius;
+        bool masked;
+    };
+    for (const auto &c : {Case{false, 20, true}, Case{false, 0, false}, Case{true, 20, false}}) {
+        SCOPED_TRACE(testing::Message() << "compositing " << c.compositing << ", radius " << c.radius);
+        PanelWorld world;
+        world.screens.setCompositing(c.compositing);
+        world.controller->setCornerRadius(c.radius);
+        world.show();
+        auto &panel = world.panel();
+        EXPECT_EQ(panel.masksCorners(), c.masked);
+        if (!c.masked) continue;
+        // The desktop shows the panel inside the mask only: no corner, every edge's middle.
+        const auto shown = [&](QPoint p) { return panel.mask().contains(p); };
+        const int w = panel.width(), h = panel.height();
+        for (const QPoint corner : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1), QPoint(3, 3)})
+            EXPECT_FALSE(shown(corner)) << corner.x() << "," << corner.y();
+        for (const QPoint inside : {QPoint(w / 2, 0), QPoint(0, h / 2), QPoint(w - 1, h / 2), QPoint(w / 2, h - 1),
+                                    QPoint(20, 20), QPoint(w / 2, h / 2)})
+            EXPECT_TRUE(shown(inside)) << inside.x() << "," << inside.y();
+
+        // A new width is cut anew; a compositor that came meanwhile needs no cut at the next showing.
+        panel.setFrame(QRectF(panel.frame().topLeft(), QSizeF(64, panel.frame().height())), true);
+        EXPECT_EQ(panel.mask().boundingRect().width(), 64);
+        world.screens.setCompositing(true);
+        panel.orderOut();
+        panel.orderFrontRegardless();
+        EXPECT_FALSE(panel.masksCorners());
+    }
+}
+
 }  // namespace
 }  // namespace ondrake
 

@@ -4,7 +4,10 @@
 #include "SimulatedStatusItem.h"
 
 #include <QCoreApplication>
+#include <QIcon>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +108,41 @@ TEST(QtStatusItem, WithoutATraySaysSoOnceAndRunsOn) {
     item.setMenu(menu.model);
     item.performClick();
     EXPECT_EQ(item.menu().actions().size(), 5) << "the menu is still kept current";
+}
+
+TEST(QtStatusItem, TheTrayPictureHasNoGroundAndAMaskTakesTheInk) {
+    // A round glyph in the middle of a transparent square, as the symbol is drawn.
+    QPixmap glyph(32, 32);
+    glyph.fill(Qt::transparent);
+    {
+        QPainter painter(&glyph);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::black);
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(QRectF(8, 8, 16, 16));
+    }
+    struct Case {
+        bool mask;
+        QColor centre;
+    };
+    for (const auto &c : {Case{true, QColor(200, 30, 30)}, Case{false, QColor(Qt::black)}}) {
+        SCOPED_TRACE(c.mask ? "mask" : "picture");
+        QIcon image(glyph);
+        image.setIsMask(c.mask);
+        const QIcon tray = QtStatusItem::trayImage(image, QColor(200, 30, 30));
+        EXPECT_EQ(tray.isMask(), c.mask);
+        std::vector<int> sides;
+        for (const QSize size : tray.availableSizes()) sides.push_back(size.width());
+        EXPECT_EQ(sides, std::vector<int>(std::begin(QtStatusItem::kTraySizes), std::end(QtStatusItem::kTraySizes)));
+        for (const int side : QtStatusItem::kTraySizes) {
+            const QImage picture = tray.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(picture.size(), QSize(side, side));
+            // Every corner shows the tray through; only the glyph is drawn, in one colour.
+            for (const QPoint corner : {QPoint(0, 0), QPoint(side - 1, 0), QPoint(0, side - 1), QPoint(side - 1, side - 1)})
+                EXPECT_EQ(qAlpha(picture.pixel(corner)), 0) << side;
+            EXPECT_EQ(picture.pixelColor(side / 2, side / 2), c.centre) << side;
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pixels.h"
 #include "Screenshots.h"
 
 #include <QColor>

@@ -251,4 +251,47 @@ TEST(SidebarThemeModifier, ResolvesFromTheRootsSchemeAndFollowsItsChanges) {
     EXPECT_EQ(environment.theme(), SidebarThemeTokens::light());
 }
 
+TEST(SidebarThemeModifier, ASetOfSystemColoursDrawsInTheRootsNewPalette) {
+    QWidget root;
+    root.setPalette(lightPalette());
+    SidebarEnvironment environment;
+    SidebarThemeModifier modifier(SidebarThemeChoice::dark, &root, &environment);
+    EXPECT_EQ(environment.color(environment.theme().foreground), QColor(Qt::black));
+
+    // The panel turns dark after the sidebar was made: the set stays, its text turns light.
+    QSignalSpy themes(&environment, &SidebarEnvironment::themeChanged);
+    root.setPalette(darkPalette());
+    EXPECT_EQ(environment.theme(), SidebarThemeTokens::dark());
+    EXPECT_EQ(themes.count(), 1);
+    EXPECT_EQ(environment.color(environment.theme().foreground), QColor(Qt::white));
+    EXPECT_EQ(environment.color(environment.theme().mutedForeground).rgb(), QColor(Qt::white).rgb());
+}
+
+TEST(ThemeColor, ContrastRatiosAndTheLeastChangeThatReads) {
+    struct Case {
+        const char *name;
+        QColor a, b;
+        double ratio;
+    };
+    const std::vector<Case> cases = {
+        {"black on white", Qt::black, Qt::white, 21},
+        {"equal", QColor(120, 30, 200), QColor(120, 30, 200), 1},
+        {"either order", Qt::white, QColor(118, 118, 118), 4.54},
+    };
+    for (const auto &c : cases) EXPECT_NEAR(contrastRatio(c.a, c.b), c.ratio, 0.01) << c.name;
+
+    const QColor cream = QColor::fromRgbF(0.988f, 0.976f, 0.91f);
+    const QColor gold = QColor::fromRgbF(0.72f, 0.56f, 0.06f);
+    ASSERT_LT(contrastRatio(gold, cream), 3);
+    const QColor read = legibleOn(gold, cream, 3);
+    EXPECT_GE(contrastRatio(read, cream), 3);
+    EXPECT_LT(contrastRatio(read, cream), 3.05);  // no darker than it must be
+    EXPECT_GT(read.red(), read.blue());            // still gold, only deeper
+    // On a dark ground a pale text is left alone; a dim one is lifted towards white.
+    EXPECT_EQ(legibleOn(Qt::white, Qt::black, 4.5), QColor(Qt::white));
+    EXPECT_GT(legibleOn(QColor(60, 60, 60), Qt::black, 4.5).lightness(), 60);
+    // A translucent text is judged as it lies on the surface.
+    EXPECT_GE(contrastRatio(legibleOn(QColor(0, 0, 0, 40), Qt::white, 4.5), Qt::white), 4.5);
+}
+
 }  // namespace

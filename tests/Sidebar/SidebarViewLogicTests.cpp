@@ -73,10 +73,10 @@ TEST(SidebarHeaderModel, IconButtonsCarryHelpAndNames) {
     };
     const std::vector<Case> cases = {
         {SidebarHeaderModel::newTabGroupButton(), {"plus.circle", "New Tab Group", "New Tab Group"}},
-        {SidebarHeaderModel::searchButton(), {"magnifyingglass", "Search Tabs (⌘F)", "Search Tabs"}},
+        {SidebarHeaderModel::searchButton(), {"magnifyingglass", "Search Tabs (Ctrl+F)", "Search Tabs"}},
         {SidebarHeaderModel::closeSearchButton(), {"xmark.circle.fill", "Close Search", "Close Search"}},
-        {SidebarHeaderModel::compactToggle(false), {"chevron.right", "Collapse to Favicons (⌘⇧C)", "Collapse to Favicons"}},
-        {SidebarHeaderModel::compactToggle(true), {"chevron.left", "Expand Sidebar (⌘⇧C)", "Expand Sidebar"}},
+        {SidebarHeaderModel::compactToggle(false), {"chevron.right", "Collapse to Favicons (Ctrl+Shift+C)", "Collapse to Favicons"}},
+        {SidebarHeaderModel::compactToggle(true), {"chevron.left", "Expand Sidebar (Ctrl+Shift+C)", "Expand Sidebar"}},
     };
     for (const auto &c : cases) EXPECT_EQ(c.icon, c.expected) << c.expected.symbol.toStdString();
 }
