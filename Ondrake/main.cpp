@@ -11,6 +11,7 @@
 #include "Qt/QtStatusItem.h"
 #include "Qt/QtUpdateAlert.h"
 #include "Qt/QtWindowList.h"
+#include "Qt/SingleInstance.h"
 #include "Qt/TabStripLayout.h"
 #include "Qt/TerminationSignals.h"
 #include "Qt/VisibleBrowser.h"
@@ -31,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 using namespace ondrake;
 
@@ -83,14 +85,16 @@ void quietOffscreenStacking(QtMsgType type, const QMessageLogContext &context, c
     defaultMessageHandler(type, context, message);
 }
 
-// Ends the process once everything made after it has gone, before the application object goes:
-// that one waits for the network's name lookups, which cannot be cancelled and take seconds on a
-// machine without a network. The records are saved by then.
+// Once the application has run, ends the process when everything made after this has gone, before
+// the application object goes: that one waits for the network's name lookups, which cannot be
+// cancelled and take seconds on a machine without a network. The records are saved by then. A
+// launch that ends before running leaves as usual.
 struct EndBeforeQtTeardown {
-    int status = EXIT_FAILURE;
+    std::optional<int> status;
     ~EndBeforeQtTeardown() {
+        if (!status) return;
         std::fflush(nullptr);
-        std::_Exit(status);
+        std::_Exit(*status);
     }
 };
 
@@ -111,6 +115,22 @@ int main(int argc, char *argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const Logger log(QStringLiteral("App"));
+    // One instance per user: a second one would poll and save the same record file beside the
+    // first, and the last save would win. A later launch brings the running one's sidebar back.
+    SingleInstance instance(SingleInstance::socketPathFor(SimulatedApplication::kBundleIdentifier));
+    switch (instance.claim()) {
+    case SingleInstance::Claim::first: break;
+    case SingleInstance::Claim::reopenedRunning:
+        log.info("Ondrake is already running; asked it to show the sidebar");
+        return 0;
+    case SingleInstance::Claim::unanswered:
+        log.error("Ondrake is already running but did not answer; not starting a second one");
+        return 1;
+    case SingleInstance::Claim::unguarded:
+        log.error("Running without the guard against a second instance");
+        break;
+    }
+
     // Installed before anything is built, so a signal during start-up still ends in the orderly
     // quit with the final save; it is read once the event loop runs.
     TerminationSignals termination;
@@ -166,10 +186,11 @@ int main(int argc, char *argv[]) {
         scheduler.post([&safari] { DemoSession::openLinkFromPage(safari); });
     });
 
+    delegate.answerLaterLaunches(instance);
     delegate.applicationDidFinishLaunching();
     log.info("Ondrake started");
     end.status = QApplication::exec();
     delegate.applicationWillTerminate();
     log.info("Ondrake stopped");
-    return end.status;
+    return *end.status;
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "Log.h"
+#include "MessageValue.h"
 #include "NamedNotifier.h"
 #include "Shared/ExtensionTab.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
-#include <QJsonObject>
 
 #include <functional>
 #include <optional>
@@ -24,17 +24,22 @@ public:
 
     // Handles one message as the browser delivered it, UTF-8 JSON; anything but a "state"
     // message is ignored.
-    void beginRequest(const QByteArray &payload);
+    void beginRequest(QByteArrayView payload);
 
-    // The message as an object; nothing when the bytes are not one JSON object.
-    static std::optional<QJsonObject> message(const QByteArray &payload);
+    // The message as an object; nothing when the bytes are not one JSON object. It reads from
+    // `payload`, which must outlive it.
+    static std::optional<MessageValue> message(QByteArrayView payload);
     // Writes the state the message describes and posts the notification once it is on disk.
     // Without a usable "tabs" array nothing is written.
-    void handleState(const QJsonObject &message);
+    void handleState(const MessageValue &message);
     // One element of "tabs"; nothing when it lacks an integer "safariTabId" or "safariWindowId".
-    static std::optional<ExtensionTab> tab(const QJsonObject &element);
+    static std::optional<ExtensionTab> tab(const MessageValue &element);
 
 private:
+    struct Members;
+    static Members membersOf(const MessageValue &message);
+    void handleState(const Members &members);
+
     const Logger log_{QStringLiteral("extension")};
     QString realHome_;
     NamedNotifier &notifier_;

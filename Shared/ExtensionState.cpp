@@ -4,7 +4,9 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace ondrake {
 
@@ -32,28 +34,38 @@ std::optional<QDateTime> ExtensionState::dateFromReferenceSeconds(double seconds
 }
 
 std::optional<QByteArray> ExtensionState::encoded() const {
-    using namespace exchange;
     if (!updatedAt.isValid()) return std::nullopt;
-    QByteArray out;
-    out.reserve(64 + qsizetype(tabs.size()) * 256);
-    out += '{';
-    appendKey(out, "version");
-    appendInteger(out, version);
-    appendKey(out, "updatedAt");
-    appendNumber(out, secondsSinceReferenceDate(updatedAt));
-    appendKey(out, "tabs");
-    out += '[';
-    for (std::size_t i = 0; i < tabs.size(); ++i) {
-        if (i > 0) out += ',';
-        tabs[i].appendJson(out);
-    }
-    out += ']';
+    ExtensionStateWriter writer(version, updatedAt, 64 + qsizetype(tabs.size()) * 256);
+    for (const ExtensionTab &tab : tabs) writer.add(tab);
+    return std::move(writer).finish(focusedWindowID);
+}
+
+ExtensionStateWriter::ExtensionStateWriter(qint64 version, const QDateTime &updatedAt, qsizetype capacity) {
+    using namespace exchange;
+    out_.reserve(std::max<qsizetype>(capacity, 64));
+    out_ += '{';
+    appendKey(out_, "version");
+    appendInteger(out_, version);
+    appendKey(out_, "updatedAt");
+    appendNumber(out_, ExtensionState::secondsSinceReferenceDate(updatedAt));
+    appendKey(out_, "tabs");
+    out_ += '[';
+}
+
+void ExtensionStateWriter::add(const ExtensionTab &tab) {
+    if (!std::exchange(first_, false)) out_ += ',';
+    tab.appendJson(out_);
+}
+
+QByteArray ExtensionStateWriter::finish(std::optional<qint64> focusedWindowID) && {
+    using namespace exchange;
+    out_ += ']';
     if (focusedWindowID) {
-        appendKey(out, "focusedWindowID");
-        appendInteger(out, *focusedWindowID);
+        appendKey(out_, "focusedWindowID");
+        appendInteger(out_, *focusedWindowID);
     }
-    out += '}';
-    return out;
+    out_ += '}';
+    return std::move(out_);
 }
 
 ExtensionState ExtensionState::fromJson(const QJsonValue &value) {

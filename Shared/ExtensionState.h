@@ -38,6 +38,20 @@ struct ExtensionState {
     static std::optional<QDateTime> dateFromReferenceSeconds(double seconds);
 };
 
+// Writes the JSON of a state one tab at a time, so that a writer with many tabs need not hold
+// them all as values first. The output is that of ExtensionState::encoded.
+class ExtensionStateWriter {
+public:
+    // `updatedAt` must be a valid date; `capacity` is a guess of the bytes to come.
+    ExtensionStateWriter(qint64 version, const QDateTime &updatedAt, qsizetype capacity = 0);
+    void add(const ExtensionTab &tab);
+    QByteArray finish(std::optional<qint64> focusedWindowID) &&;
+
+private:
+    QByteArray out_;
+    bool first_ = true;
+};
+
 }  // namespace ondrake
 
 Q_DECLARE_METATYPE(ondrake::ExtensionState)

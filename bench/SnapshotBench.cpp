@@ -17,7 +17,7 @@ namespace {
 // it, gives session ids and applies the tab tree.
 void BM_Snapshot(benchmark::State &state) {
     const auto tabs = state.range(0);
-    bench::LongSession session(tabs);
+    bench::LongSession session(tabs, state.range(1) != 0);
     auto &[scheduler, workspace, safari, engine, controller] = session;
     runToCompletion(scheduler, controller.snapshot());  // compiles, gives the first ids
 
@@ -27,6 +27,12 @@ void BM_Snapshot(benchmark::State &state) {
     }
     state.counters["per_tab"] = bench::perItem(double(tabs));
 }
-BENCHMARK(BM_Snapshot)->Arg(1000)->Arg(2000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Snapshot)
+    ->ArgNames({"tabs", "twins"})
+    ->Args({1000, 0})
+    ->Args({2000, 0})
+    ->Args({10000, 0})
+    ->Args({10000, 20})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

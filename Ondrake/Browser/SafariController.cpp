@@ -216,7 +216,13 @@ QCoro::Task<> SafariController::closeTabs(std::vector<SafariTab> tabs) {
             if (error.kind() != SafariControllerError::Kind::windowNotFound) throw;
             windowGone = true;
         }
-        if (windowGone) logger_.debug("Window %{public}ld had already gone; nothing to close in it", windowID);
+        if (windowGone) {
+            logger_.debug("Window %{public}ld had already gone; nothing to close in it", windowID);
+            continue;
+        }
+        std::vector<QString> closed;
+        for (const auto &t : windowTabs) closed.push_back(t.id);
+        identities_.noteClosed(closed);
     }
 }
 

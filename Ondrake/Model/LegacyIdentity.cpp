@@ -13,8 +13,9 @@ namespace ondrake::LegacyIdentity {
 namespace {
 
 const QString kLegacyIdentifier = QStringLiteral("dev.local.Wickline");
-// Preferences files are kilobytes; anything larger is not the application's and would only slow the start.
-constexpr qint64 kLegacyPreferencesMaxBytes = 1024 * 1024;
+// Preferences files are kilobytes, and carrying tens of thousands of keys across takes a fraction
+// of a second; a file larger than this is not the application's and would only hold up the start.
+constexpr qint64 kLegacyPreferencesMaxBytes = 16 * 1024 * 1024;
 
 const Logger &migrationLogger() {
     static const Logger logger(QStringLiteral("Migration"));
@@ -36,6 +37,11 @@ std::optional<QString> legacyRecordFileURL(const QString &home) {
 
 void copyLegacyDefaults(const std::optional<QString> &legacyPreferences, UserDefaults &defaults, const Logger &logger) {
     if (!legacyPreferences) return;
+    if (const QFileInfo file(*legacyPreferences); file.isFile() && file.size() > kLegacyPreferencesMaxBytes) {
+        logger.error("Skipped the legacy preferences: %{public}ld bytes is over the limit of %{public}ld", file.size(),
+                     kLegacyPreferencesMaxBytes);
+        return;
+    }
     const auto legacy = PropertyList::readDictionary(*legacyPreferences, kLegacyPreferencesMaxBytes);
     if (!legacy || legacy->isEmpty()) return;
     qint64 copied = 0;

@@ -23,7 +23,7 @@ std::optional<QString> legacyPreferencesURL(const QString &home);
 std::optional<QString> legacyRecordFileURL(const QString &home);
 
 // Copies the keys that `defaults` does not have yet from the legacy preferences; a file over
-// 1 MiB is not read.
+// 16 MiB is not read, and says so in one line.
 void copyLegacyDefaults(const std::optional<QString> &legacyPreferences, UserDefaults &defaults, const Logger &logger);
 // Copies the legacy record file when there is one and the current location has none.
 void copyLegacyRecordFile(const std::optional<QString> &legacyRecordFile, const QString &currentRecordFile,

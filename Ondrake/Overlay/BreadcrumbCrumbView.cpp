@@ -2,6 +2,10 @@
 
 #include "Overlay/OverlayBarLayout.h"
 
+#include "PlainText.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,6 +13,19 @@
 #include <cmath>
 
 namespace ondrake {
+
+namespace {
+
+// A crumb that names no other tab is a label to assistive technology, with nothing to press;
+// the others are asked of the button they are.
+QAccessibleInterface *crumbAccessible(const QString &className, QObject *object) {
+    if (className != QLatin1String(BreadcrumbCrumbView::staticMetaObject.className())) return nullptr;
+    auto *crumb = qobject_cast<BreadcrumbCrumbView *>(object);
+    if (!crumb || crumb->crumb().tabID) return nullptr;
+    return new QAccessibleWidget(crumb, QAccessible::StaticText);
+}
+
+}  // namespace
 
 BreadcrumbCrumbView::Appearance BreadcrumbCrumbView::appearance(const TabBreadcrumb::Crumb &crumb,
                                                                 const SidebarThemeTokens &theme) {
@@ -24,20 +41,28 @@ BreadcrumbCrumbView::Appearance BreadcrumbCrumbView::appearance(const TabBreadcr
     case Kind::elision: a.color = theme.mutedForeground; break;
     }
     if (a.isClickable) {
-        a.toolTip = QStringLiteral("Go to “") + crumb.title + QStringLiteral("”");
-        a.accessibleName = QStringLiteral("Go to ") + crumb.title;
+        a.toolTip = tr("Go to “%1”").arg(crumb.title);
+        a.accessibleName = tr("Go to %1").arg(crumb.title);
     }
     return a;
 }
 
 BreadcrumbCrumbView::BreadcrumbCrumbView(TabBreadcrumb::Crumb crumb, const SidebarThemeTokens &theme,
                                          std::function<void(const QString &)> onActivate, QWidget *parent)
-    : QAbstractButton(parent), crumb_(std::move(crumb)), theme_(theme), onActivate_(std::move(onActivate)) {
+    : QAbstractButton(parent),
+      crumb_(std::move(crumb)),
+      label_(OverlayBarLayout::crumbLabel(crumb_)),
+      theme_(theme),
+      onActivate_(std::move(onActivate)) {
+    // Qt keeps its factories for the life of the process; one is enough.
+    static const bool factoryInstalled = (QAccessible::installFactory(crumbAccessible), true);
+    Q_UNUSED(factoryInstalled);
     const auto look = appearance(crumb_, theme_);
-    setText(OverlayBarLayout::crumbLabel(crumb_));
+    // The button's own text would make an "&" in a title a keyboard mnemonic.
+    setText(literalMnemonics(label_));
     setFont(OverlayBarLayout::crumbFont(look.emphasised));
     setAccessibleName(look.accessibleName);
-    setToolTip(look.toolTip);
+    setToolTip(plainToolTip(look.toolTip));
     if (look.isClickable) {
         setFocusPolicy(Qt::TabFocus);
         setCursor(Qt::PointingHandCursor);
@@ -74,7 +99,7 @@ void BreadcrumbCrumbView::paintEvent(QPaintEvent *) {
     painter.setFont(font());
     painter.setPen(look.color.resolved(palette()));
     const QRectF label = QRectF(rect()).adjusted(OverlayBarLayout::crumbPadding, 0, -OverlayBarLayout::crumbPadding, 0);
-    painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label_);
     if (hasFocus()) {
         QPen ring(theme_.accent.resolved(palette()), 1.5);
         painter.setPen(ring);

@@ -44,6 +44,7 @@ protected:
 
 private:
     TabBreadcrumb::Crumb crumb_;
+    QString label_;  // as drawn
     SidebarThemeTokens theme_;
     std::function<void(const QString &)> onActivate_;
     bool isHovering_ = false;

@@ -286,6 +286,7 @@ void ImmersiveOverlayCoordinator::abandonCalibration() {
     isCalibrating_ = false;
     overlay_->setCalibrating(false);
     liveCalibration_.reset();
+    detection_.reset();
     evaluate();
 }
 

@@ -112,8 +112,8 @@ public:
     // Forgets the stored calibration for this Safari and detects afresh; while calibrating, the
     // live calibration goes back to the calculated row.
     void resetToAutomaticDetection();
-    // The calibration window closed without Save or Cancel: the calibration ends, nothing is
-    // stored, and the cached detection stays.
+    // The calibration window closed without Save or Cancel: the calibration ends and nothing is
+    // stored. As after Save or Cancel, the row is found afresh.
     void abandonCalibration();
     // What a calibration starts from: the live one, else the calculated row across the window.
     SafariChromeInsets calibrationSeed() const;

@@ -1,5 +1,6 @@
 #include "Overlay/OverlayBarLayout.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 
@@ -31,7 +32,9 @@ QFont OverlayBarLayout::titleFont() { return systemFont(12, QFont::Medium); }
 QFont OverlayBarLayout::summaryFont() { return systemFont(11, QFont::Medium); }
 QFont OverlayBarLayout::symbolFont() { return systemFont(10, QFont::DemiBold); }
 
-QString OverlayBarLayout::calibrationText(const QString &summary) { return QStringLiteral("Drag to place · ") + summary; }
+QString OverlayBarLayout::calibrationText(const QString &summary) {
+    return QCoreApplication::translate("ondrake::OverlayBarView", "Drag to place · ") + summary;
+}
 
 QString OverlayBarLayout::crumbLabel(const TabBreadcrumb::Crumb &crumb) {
     const QFontMetricsF metrics(crumbFont(isEmphasised(crumb)));

@@ -45,9 +45,9 @@ QString OverlayBarView::commandPaletteHelp() {
 
 OverlayBarView::OverlayBarView(OverlayBarModel &model, UserDefaults *defaults, QWidget *parent)
     : QWidget(parent), model_(model) {
-    setAccessibleName(QStringLiteral("Tab bar overlay"));
+    setAccessibleName(tr("Tab bar overlay"));
     breadcrumbRow_ = new QWidget(this);
-    breadcrumbRow_->setAccessibleName(QStringLiteral("Breadcrumb"));
+    breadcrumbRow_->setAccessibleName(tr("Breadcrumb"));
     commandButton_ = new OverlayBarButton(OverlayBarLayout::commandSymbol, commandPaletteHelp(),
                                           [this] { model_.onCommandPalette(); }, this);
     menuButton_ = new OverlayBarButton(OverlayBarLayout::menuSymbol, menuHelp, [this] { model_.onMenu(); }, this);

@@ -7,10 +7,11 @@ namespace ondrake {
 
 const std::array<OverlayCalibrationModel::Field, 4> &OverlayCalibrationModel::fields() {
     static const std::array<Field, 4> all = {{
-        {"From window top", &SafariChromeInsets::fromTop, 0, 400, 1},
-        {"Height", &SafariChromeInsets::height, 16, 80, 1},
-        {"Inset from left", &SafariChromeInsets::fromLeft, 0, 600, 1},
-        {"Inset from right", &SafariChromeInsets::fromRight, 0, 600, 1},
+        {QT_TRANSLATE_NOOP("ondrake::OverlayCalibrationView", "From window top"), &SafariChromeInsets::fromTop, 0, 400, 1},
+        {QT_TRANSLATE_NOOP("ondrake::OverlayCalibrationView", "Height"), &SafariChromeInsets::height, 16, 80, 1},
+        {QT_TRANSLATE_NOOP("ondrake::OverlayCalibrationView", "Inset from left"), &SafariChromeInsets::fromLeft, 0, 600, 1},
+        {QT_TRANSLATE_NOOP("ondrake::OverlayCalibrationView", "Inset from right"), &SafariChromeInsets::fromRight, 0, 600,
+         1},
     }};
     return all;
 }

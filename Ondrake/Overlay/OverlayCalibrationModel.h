@@ -19,7 +19,7 @@ class OverlayCalibrationModel final : public QObject {
 public:
     // One of the four numbers the window edits, with its limits.
     struct Field {
-        const char *label;
+        const char *label;  // the English caption; the view translates it
         double SafariChromeInsets::*member;
         double minimum;
         double maximum;

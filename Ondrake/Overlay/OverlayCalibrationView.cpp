@@ -46,8 +46,21 @@ QToolButton *stepButton(Qt::ArrowType arrow, const QString &name, QWidget *paren
 
 }  // namespace
 
+QString OverlayCalibrationView::title() { return tr("Calibrate the tab bar overlay"); }
+
+QString OverlayCalibrationView::explanation() {
+    return tr("Drag the outlined bar over Safari's tab row, or use the fields below. Safari's own tabs are unchanged "
+              "underneath — this only decides where Ondrake draws.");
+}
+
+QString OverlayCalibrationView::useAutomaticHelp() {
+    return tr("Forget this calibration and go back to detecting the tab row automatically.");
+}
+
+QString OverlayCalibrationView::fieldLabel(const OverlayCalibrationModel::Field &field) { return tr(field.label); }
+
 QString OverlayCalibrationView::noteText(const QString &safariVersion) {
-    return QStringLiteral("Saved for ") + safariVersion + QStringLiteral(". A Safari update may need a new calibration.");
+    return tr("Saved for %1. A Safari update may need a new calibration.").arg(safariVersion);
 }
 
 QString OverlayCalibrationView::formatted(double value) { return QLocale().toString(value, 'f', 0); }
@@ -61,16 +74,16 @@ double OverlayCalibrationView::parsed(const QString &text) {
 OverlayCalibrationView::OverlayCalibrationView(OverlayCalibrationModel &model, QWidget *parent)
     : QWidget(parent), model_(model) {
     setFixedWidth(fixedWidth);
-    setAccessibleName(QStringLiteral("Calibrate Overlay"));
+    setAccessibleName(tr("Calibrate Overlay"));
     auto *stack = new QVBoxLayout(this);
     stack->setContentsMargins(20, 20, 20, 20);
     stack->setSpacing(14);
 
     auto *header = new QVBoxLayout;
     header->setSpacing(4);
-    auto *heading = new QLabel(title, this);
+    auto *heading = new QLabel(title(), this);
     heading->setFont(sized(*this, 13, QFont::Bold));
-    auto *explaining = new QLabel(explanation, this);
+    auto *explaining = new QLabel(explanation(), this);
     explaining->setFont(sized(*this, 12));
     explaining->setWordWrap(true);
     makeSecondary(*explaining);
@@ -83,7 +96,7 @@ OverlayCalibrationView::OverlayCalibrationView(OverlayCalibrationModel &model, Q
     grid->setVerticalSpacing(8);
     int r = 0;
     for (const auto &field : OverlayCalibrationModel::fields()) {
-        const QString label = QString::fromUtf8(field.label);
+        const QString label = fieldLabel(field);
         auto *caption = new QLabel(label, this);
         grid->addWidget(caption, r, 0, Qt::AlignRight | Qt::AlignVCenter);
 
@@ -92,13 +105,13 @@ OverlayCalibrationView::OverlayCalibrationView(OverlayCalibrationModel &model, Q
         row.field = new QLineEdit(this);
         row.field->setFixedWidth(fieldWidth);
         row.field->setAccessibleName(label);
-        row.up = stepButton(Qt::UpArrow, QStringLiteral("Increase ") + label, this);
-        row.down = stepButton(Qt::DownArrow, QStringLiteral("Decrease ") + label, this);
+        row.up = stepButton(Qt::UpArrow, tr("Increase %1").arg(label), this);
+        row.down = stepButton(Qt::DownArrow, tr("Decrease %1").arg(label), this);
         auto *stepper = new QVBoxLayout;
         stepper->setSpacing(0);
         stepper->addWidget(row.up);
         stepper->addWidget(row.down);
-        auto *unit = new QLabel(QStringLiteral("pt"), this);
+        auto *unit = new QLabel(tr("pt"), this);
         makeSecondary(*unit);
 
         auto *line = new QHBoxLayout;
@@ -119,16 +132,17 @@ OverlayCalibrationView::OverlayCalibrationView(OverlayCalibrationModel &model, Q
     stack->addLayout(grid);
 
     note_ = new QLabel(this);
+    note_->setTextFormat(Qt::PlainText);
     note_->setFont(sized(*this, 10));
     note_->setWordWrap(true);
     makeSecondary(*note_);
     stack->addWidget(note_);
 
     auto *buttons = new QHBoxLayout;
-    useAutomatic_ = new QPushButton(QStringLiteral("Use Automatic"), this);
-    useAutomatic_->setToolTip(useAutomaticHelp);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    save_ = new QPushButton(QStringLiteral("Save"), this);
+    useAutomatic_ = new QPushButton(tr("Use Automatic"), this);
+    useAutomatic_->setToolTip(useAutomaticHelp());
+    cancel_ = new QPushButton(tr("Cancel"), this);
+    save_ = new QPushButton(tr("Save"), this);
     save_->setDefault(true);
     // Return belongs to Save wherever the focus is, as in any dialog.
     for (auto *button : {useAutomatic_, cancel_, save_}) button->setAutoDefault(false);

@@ -22,13 +22,11 @@ class OverlayCalibrationView final : public QWidget {
 public:
     static constexpr int fixedWidth = 420;
     static constexpr int fieldWidth = 64;
-    static inline const QString title = QStringLiteral("Calibrate the tab bar overlay");
-    static inline const QString explanation = QStringLiteral(
-        "Drag the outlined bar over Safari's tab row, or use the fields below. Safari's own tabs are unchanged "
-        "underneath — this only decides where Ondrake draws.");
-    static inline const QString useAutomaticHelp =
-        QStringLiteral("Forget this calibration and go back to detecting the tab row automatically.");
-
+    // Fixed captions, in the user's language.
+    static QString title();
+    static QString explanation();
+    static QString useAutomaticHelp();
+    static QString fieldLabel(const OverlayCalibrationModel::Field &field);
     static QString noteText(const QString &safariVersion);
     // The value as the field shows it: in the current locale, without fraction digits.
     static QString formatted(double value);

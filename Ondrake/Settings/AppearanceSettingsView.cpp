@@ -89,7 +89,6 @@ AppearanceSettingsView::AppearanceSettingsView(TabStore &store, UserDefaults &de
     theme_->setFocusPolicy(Qt::StrongFocus);
     themeCaption->setBuddy(theme_);
     fillThemePicker(*theme_);
-    if (false) fitThemeList(*theme_);
     themeRow->addWidget(themeCaption);
     themeRow->addStretch(1);
     themeRow->addWidget(theme_);

@@ -3,7 +3,7 @@
 #include "Ondrake/Settings/SettingsStyle.h"
 #include "Ondrake/Settings/UpdateSettings.h"
 
-#include "Shell/UpdateController.h"
+#include "Settings/UpdateController.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

@@ -78,6 +78,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     presence_->setPoller(poller_.get());
     buildImmersiveOverlay();
     prepareSecondaryWindows();
+    // The status menu may be missing (no tray); the settings stay a key press away.
+    settingsShortcut_ = std::make_unique<ApplicationShortcut>(
+        kSettingsKey, [this](const QWidget &window) { return isOwnWindow(window); }, [this] { openSettings(); });
 
     subscribe();
     extensionBridge_.start();
@@ -179,6 +182,10 @@ void AppDelegate::prepareSecondaryWindows() {
     });
 }
 
+bool AppDelegate::isOwnWindow(const QWidget &window) const {
+    return (windowController_ && &window == &windowController_->panel()) || secondaryWindows_.contains(window);
+}
+
 const std::optional<QString> &AppDelegate::safariVersion() {
     if (!safariVersion_) safariVersion_ = platform_.workspace.installedApplicationVersion(kBrowserBundleIdentifier);
     return *safariVersion_;
@@ -241,6 +248,15 @@ bool AppDelegate::applicationShouldHandleReopen() {
     presence_->evaluatePresence(std::nullopt);
     activateSafari();
     return true;
+}
+
+void AppDelegate::answerLaterLaunches(SingleInstance &instance) {
+    connect(&instance, &SingleInstance::reopenRequested, this, [this] {
+        applicationShouldHandleReopen();
+        const bool shown = windowController_ && windowController_->panel().isVisible();
+        Logger(QStringLiteral("App")).info("Opened again by a later launch; the sidebar is %{public}s",
+                                           shown ? "shown" : "hidden");
+    });
 }
 
 void AppDelegate::activateSafari() {

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "Shell/ApplicationShortcut.h"
 #include "Shell/ExtensionBridge.h"
 #include "Shell/SafariWindowTracker.h"
 #include "Shell/SecondaryWindows.h"
 #include "Shell/SidebarPanelMirror.h"
 #include "Shell/SidebarPresence.h"
 #include "Shell/SidebarWindowController.h"
-#include "Shell/UpdateController.h"
+#include "Settings/UpdateController.h"
 
 #include "Accessibility.h"
 #include "Application.h"
@@ -28,6 +29,7 @@
 #include "Paths.h"
 #include "Pointer.h"
 #include "Privacy.h"
+#include "Qt/SingleInstance.h"
 #include "Scheduler.h"
 #include "Screens.h"
 #include "ScriptEngine.h"
@@ -86,6 +88,8 @@ public:
     static inline const QString kBrowserBundleIdentifier = QStringLiteral("com.apple.Safari");
     static inline const QString kImmersiveModeKey = QStringLiteral("ImmersiveModeEnabled");
     static inline const QString kExpandSafariWhenCompactKey = QStringLiteral("SidebarExpandSafariWhenCompact");
+    // "Settings…": in the status menu, and in every window of the application's own.
+    static inline const KeyEquivalent kSettingsKey = KeyEquivalent::commandKey(QStringLiteral(","));
 
     // Builds the long-lived objects; the store loads the record file here. Starts nothing.
     explicit AppDelegate(Platform platform, QObject *parent = nullptr);
@@ -96,6 +100,8 @@ public:
     void applicationDidFinishLaunching();
     // The application was opened again while running: the sidebar is wanted back.
     bool applicationShouldHandleReopen();
+    // Each later launch that reaches this one through `instance` opens it again.
+    void answerLaterLaunches(SingleInstance &instance);
     // Stops every timer and observer, saves the records at once and ends the network requests
     // under way.
     void applicationWillTerminate();
@@ -181,6 +187,8 @@ private:
     void buildWindowController();
     void buildImmersiveOverlay();
     void prepareSecondaryWindows();
+    // Whether `window` is the panel or one of the secondary windows.
+    bool isOwnWindow(const QWidget &window) const;
     void setCalibrationHandlers();
     void subscribe();
     void observeWorkspace();
@@ -213,6 +221,7 @@ private:
     std::unique_ptr<PanelWindowListLink> panelLink_;
     std::unique_ptr<TabPoller> poller_;
     std::unique_ptr<ImmersiveOverlayCoordinator> immersive_;
+    std::unique_ptr<ApplicationShortcut> settingsShortcut_;
     std::optional<std::optional<QString>> safariVersion_;
     std::optional<PanelAppearance> panelAppearance_;
     std::vector<QMetaObject::Connection> workspaceObservers_;

@@ -81,7 +81,7 @@ void AppDelegate::installStatusItem() {
     submenu(kWhenClosing);
     separator();
     add(QStringLiteral("Refresh"), command(&AppDelegate::refresh), KeyEquivalent::commandKey(QStringLiteral("r")));
-    add(QStringLiteral("Settings…"), command(&AppDelegate::openSettings), KeyEquivalent::commandKey(QStringLiteral(",")));
+    add(QStringLiteral("Settings…"), command(&AppDelegate::openSettings), kSettingsKey);
     add(QStringLiteral("Check for Updates…"), command(&AppDelegate::checkForUpdates));
     separator();
     add(QStringLiteral("Quit Ondrake"), command(&AppDelegate::quit), KeyEquivalent::commandKey(QStringLiteral("q")));

@@ -12,19 +12,34 @@ namespace ondrake {
 
 namespace {
 
-// The whole file, or nothing when it cannot be read or is not a regular file: the folder is shared
-// with another program, and a pipe or device in place of the file must not hold up the main thread.
-std::optional<QByteArray> readRegularFile(const QString &path) {
+// The state file as read: its bytes, or why there are none. A file larger than any handler writes
+// is not read at all, so that it cannot hold up the main thread.
+struct StateFileRead {
+    enum class Kind { unreadable, tooLarge, read };
+    Kind kind = Kind::unreadable;
+    QByteArray bytes;
+    ExtensionBridge::FileStamp stamp;
+};
+
+// Only a regular file is read: the folder is shared with another program, and a pipe or device in
+// place of the file must not hold up the main thread either.
+StateFileRead readStateFile(const QString &path) {
+    constexpr qint64 kLimit = OndrakeExtensionProtocol::maximumMessageLength;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) return {};
     struct stat info {};
     QFile file;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
         || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return std::nullopt;
+        return {};
     }
-    return file.readAll();
+    const ExtensionBridge::FileStamp stamp{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+                                           qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+    if (info.st_size > kLimit) return {StateFileRead::Kind::tooLarge, {}, stamp};
+    // No more than the size seen: the handler replaces the file whole, and a file that grows in
+    // place is someone else's, read in part and not decoded.
+    return {StateFileRead::Kind::read, file.read(qint64(info.st_size)), stamp};
 }
 
 }  // namespace
@@ -67,9 +82,17 @@ void ExtensionBridge::reload() {
     if (running_ && !watcher_.isActive()) startWatching();
     const auto folder = OndrakeExtensionProtocol::exchangeDirectory(false, home_);
     if (!folder) return;
-    const auto bytes = readRegularFile(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName));
-    if (!bytes) return;
-    auto decoded = ExtensionState::decode(*bytes);
+    const StateFileRead file = readStateFile(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName));
+    if (file.kind == StateFileRead::Kind::tooLarge) {
+        // Every write reaches the bridge more than once; one line per file says enough.
+        if (refusedFile_ != file.stamp)
+            log_.error("Ignoring an extension state file of %{public}ld bytes; the limit is %{public}ld",
+                       file.stamp.size, OndrakeExtensionProtocol::maximumMessageLength);
+        refusedFile_ = file.stamp;
+        return;
+    }
+    if (file.kind != StateFileRead::Kind::read) return;
+    auto decoded = ExtensionState::decode(file.bytes);
     if (!decoded) return;
     if (decoded->version >= 2) {
         log_.debug("Ignoring extension state at version %{public}ld", decoded->version);

@@ -39,9 +39,19 @@ public:
     void start();
     void stop();
     // Reads the file and publishes it when it decodes, is of a version this program knows, and
-    // differs from the current state. Installs the watch first when the folder has appeared.
+    // differs from the current state. Installs the watch first when the folder has appeared. A
+    // file larger than the largest message the handler takes is not read; it is logged once.
     void reload();
     void startWatching();
+
+    // Which file, as of which change.
+    struct FileStamp {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modified = 0;  // nanoseconds since 1970
+        bool operator==(const FileStamp &) const = default;
+    };
 
 Q_SIGNALS:
     void stateChanged(const ondrake::ExtensionState &state);
@@ -55,6 +65,7 @@ private:
     FolderWatch watcher_;
     bool running_ = false;
     NotificationObservation darwinObserver_;
+    std::optional<FileStamp> refusedFile_;  // the last file refused for its size
 };
 
 }  // namespace ondrake

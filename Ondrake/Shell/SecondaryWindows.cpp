@@ -5,6 +5,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace ondrake {
 
 // A titled, closable window that takes its content's size and cannot be resized or minimised.
@@ -88,5 +90,9 @@ void SecondaryWindows::orderOut(Kind kind) {
 }
 
 QWidget *SecondaryWindows::window(Kind kind) const { return slot(kind).window.get(); }
+
+bool SecondaryWindows::contains(const QWidget &window) const {
+    return std::any_of(slots_.begin(), slots_.end(), [&](const Slot &s) { return s.window.get() == &window; });
+}
 
 }  // namespace ondrake

@@ -42,6 +42,8 @@ public:
     void orderOut(Kind kind);
     // None until first opened.
     QWidget *window(Kind kind) const;
+    // Whether `window` is one of these windows.
+    bool contains(const QWidget &window) const;
 
 private:
     class Window;

@@ -26,7 +26,8 @@ SidebarHeading SafariWindowView::heading(bool compact) const {
     return heading;
 }
 
-SafariWindowView::Dragging SafariWindowView::dragChanged(const QString &tabID, QSizeF translation) const {
+SafariWindowView::Dragging SafariWindowView::dragChanged(const QString &tabID, QSizeF translation,
+                                                         const SafariWindow &browserWindow) const {
     const int rowDelta = rowsMoved(translation.height());
     const int depthDelta = levelsMoved(translation.width());
     if (pinsOnDragOut) {
@@ -34,7 +35,7 @@ SafariWindowView::Dragging SafariWindowView::dragChanged(const QString &tabID, Q
         const long long position = found == rows.end() ? 0 : found - rows.begin();
         if (position + rowDelta < 0) return Dragging{tabID, translation, std::nullopt, true};
     }
-    return Dragging{tabID, translation, TabDropPlan::make(tabID, window, rows, rowDelta, depthDelta), false};
+    return Dragging{tabID, translation, TabDropPlan::make(tabID, browserWindow, rows, rowDelta, depthDelta), false};
 }
 
 TabDragOutcome SafariWindowView::dragEnded(const std::optional<Dragging> &dragging, const QString &tabID,

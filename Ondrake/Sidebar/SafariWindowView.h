@@ -24,7 +24,7 @@ struct SafariWindowView {
     // Where the "Pin in Sidebar" hint's top-leading corner lies from the first row's: one row up.
     static constexpr QPointF kPinHintOffset{0, -sidebar::kRowPitch};
 
-    SafariWindow window;
+    SafariWindow window;  // the tabs this section shows: without those of the pinned and group sections
     std::optional<QString> name;  // "Window " and the index when absent
     bool isCollapsed = false;
     bool showsHeading = false;
@@ -43,7 +43,9 @@ struct SafariWindowView {
         bool wouldPin = false;
         bool operator==(const Dragging &) const = default;
     };
-    Dragging dragChanged(const QString &tabID, QSizeF translation) const;
+    // The drop lands among `rows`, but the browser counts the move in its whole window, the tabs
+    // shown in the pinned and group sections included; `browserWindow` is that window.
+    Dragging dragChanged(const QString &tabID, QSizeF translation, const SafariWindow &browserWindow) const;
     // Only the drag of this tab counts; a drop on a group frame wins over pinning and moving.
     static TabDragOutcome dragEnded(const std::optional<Dragging> &dragging, const QString &tabID, QPointF location,
                                     const GroupFrames &groupFrames);

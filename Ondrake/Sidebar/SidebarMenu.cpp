@@ -1,5 +1,7 @@
 #include "Ondrake/Sidebar/SidebarMenu.h"
 
+#include "PlainText.h"
+
 #include <QMenu>
 
 #include <utility>
@@ -28,18 +30,19 @@ const Item *findIn(const std::vector<Item> &items, const QStringList &path, qsiz
     return nullptr;
 }
 
+// Titles are text as shown, never mnemonic markup.
 void fill(QMenu &menu, const std::vector<Item> &items) {
     for (const Item &item : items) {
         switch (item.kind) {
         case Item::Kind::separator: menu.addSeparator(); break;
         case Item::Kind::submenu: {
-            QMenu *sub = menu.addMenu(item.title);
+            QMenu *sub = menu.addMenu(literalMnemonics(item.title));
             sub->setEnabled(item.enabled);
             fill(*sub, item.items);
             break;
         }
         case Item::Kind::action: {
-            QAction *action = menu.addAction(item.title);
+            QAction *action = menu.addAction(literalMnemonics(item.title));
             action->setEnabled(item.enabled);
             if (item.action) QObject::connect(action, &QAction::triggered, &menu, [run = item.action] { run(); });
             break;

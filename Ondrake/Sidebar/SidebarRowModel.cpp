@@ -64,6 +64,14 @@ int SidebarRowModel::rowAt(int y) const {
     return int(after - tops_.begin()) - 1;
 }
 
+int SidebarRowModel::bandAt(int y) const {
+    const int row = rowAt(y);
+    if (row < 0) return -1;
+    const SidebarListEntry &e = entry(row);
+    const int inside = y - top(row) - e.contentTop();
+    return inside >= 0 && inside < e.content ? row : -1;
+}
+
 GroupFrames SidebarRowModel::groupFrames(int width) const {
     GroupFrames frames;
     for (const SidebarListSection &section : content_.sections) {

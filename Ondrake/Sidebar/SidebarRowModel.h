@@ -39,6 +39,9 @@ public:
     int rowOfTab(const QString &tabID) const;
     // The entry at a y in content coordinates; -1 outside every entry.
     int rowAt(int y) const;
+    // The entry whose own band (its content, without the spacing and padding around it) holds
+    // a y in content coordinates; -1 between the bands.
+    int bandAt(int y) const;
     // The tinted frame of each group section, top to bottom, spanning `width`.
     GroupFrames groupFrames(int width) const;
 

@@ -9,6 +9,7 @@
 #include "Ondrake/Model/FaviconHost.h"
 #include "Store/TabStore.h"
 
+#include "PlainText.h"
 #include "ScheduledAnimation.h"
 
 #include <QContextMenuEvent>
@@ -22,6 +23,8 @@
 #include <QScrollBar>
 #include <QToolTip>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 namespace ondrake {
 
@@ -234,7 +237,13 @@ GroupFrames SidebarTabList::groupFrames() const { return model_.groupFrames(view
 
 int SidebarTabList::entryAt(QPoint viewportPoint) const {
     if (!viewport()->rect().contains(viewportPoint)) return -1;
-    return model_.rowAt(int(std::floor(toContent(viewportPoint).y())));
+    return model_.bandAt(int(std::floor(toContent(viewportPoint).y())));
+}
+
+QRect SidebarTabList::bandRect(int row) const {
+    const QRect rect = visualRect(model_.index(row));
+    const SidebarListEntry &entry = model_.entry(row);
+    return QRect(rect.left(), rect.top() + entry.contentTop(), rect.width(), entry.content);
 }
 
 std::optional<QString> SidebarTabList::tabAt(QPoint viewportPoint) const {
@@ -347,7 +356,7 @@ void SidebarTabList::mousePressEvent(QMouseEvent *event) {
     if (std::exchange(showsFocus_, false)) viewport()->update();
     press_.reset();
     const int row = entryAt(event->position().toPoint());
-    // Space between the rows belongs to whatever lies behind the list.
+    // Space between the bands belongs to whatever lies behind the list.
     if (row < 0) {
         event->ignore();
         return;
@@ -451,7 +460,14 @@ void SidebarTabList::updateDrag(QPointF contentPoint) {
     Drag &drag = *drag_;
     drag.translation = QSizeF(contentPoint.x() - drag.start.x(), contentPoint.y() - drag.start.y());
     const SidebarListSection *section = sectionByKey(drag.sectionKey);
-    if (section && section->window) drag.window = section->window->dragChanged(drag.tabID, drag.translation);
+    if (section && section->window) {
+        const SafariWindowView &view = *section->window;
+        const auto &windows = store_.windows();
+        const auto whole = std::find_if(windows.begin(), windows.end(),
+                                        [&](const SafariWindow &w) { return w.safariID == view.window.safariID; });
+        // A window the browser no longer has takes no move.
+        drag.window = view.dragChanged(drag.tabID, drag.translation, whole != windows.end() ? *whole : SafariWindow{});
+    }
     if (section && section->pinned) drag.pinned = section->pinned->dragChanged(drag.tabID, drag.translation);
     viewport()->update();
 }
@@ -510,7 +526,7 @@ void SidebarTabList::contextMenuEvent(QContextMenuEvent *event) {
     QPoint point = event->pos();
     if (event->reason() == QContextMenuEvent::Keyboard) {
         if (!currentIndex().isValid()) return;
-        point = visualRect(currentIndex()).center();
+        point = bandRect(currentIndex().row()).center();
     }
     if (auto menu = contextMenuAt(point)) showMenu(*menu, viewport()->mapToGlobal(point));
 }
@@ -565,7 +581,7 @@ bool SidebarTabList::viewportEvent(QEvent *event) {
             }
         }
         if (text.isEmpty()) QToolTip::hideText();
-        else QToolTip::showText(help->globalPos(), text, viewport());
+        else QToolTip::showText(help->globalPos(), plainToolTip(text), viewport());
         return true;
     }
     return QListView::viewportEvent(event);

@@ -85,6 +85,9 @@ public:
     QPointF toViewport(QPointF contentPoint) const;
     // The entry's rect in content coordinates.
     QRect entryRect(int row) const;
+    // The entry whose own band holds a viewport point: its row or heading, without the spacing
+    // and padding around it, which are the sidebar's empty space. -1 there.
+    int entryAt(QPoint viewportPoint) const;
     GroupFrames groupFrames() const;
     // The context menu of what lies at a viewport point: a tab row's or a group header's.
     std::optional<SidebarMenu> contextMenuAt(QPoint viewportPoint) const;
@@ -129,7 +132,8 @@ private:
     void scheduleRebuild();
     void applyStyle();
     void setHoveredTab(const std::optional<QString> &tabID);
-    int entryAt(QPoint viewportPoint) const;
+    // The entry's band in the viewport.
+    QRect bandRect(int row) const;
     std::optional<QString> tabAt(QPoint viewportPoint) const;
     Part partAt(int row, QPointF contentPoint) const;
     TabRowGeometry rowGeometry(int row, bool hovered) const;

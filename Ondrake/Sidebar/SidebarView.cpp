@@ -250,10 +250,11 @@ void SidebarView::buildList() {
 }
 
 bool SidebarView::eventFilter(QObject *watched, QEvent *event) {
-    // The list takes every press; one below its rows is a press on the panel's empty space.
+    // The list takes every press; one beside its rows and headings is a press on the panel's
+    // empty space.
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto *press = static_cast<QMouseEvent *>(event);
-        if (press->button() == Qt::LeftButton && !list_->indexAt(press->position().toPoint()).isValid())
+        if (press->button() == Qt::LeftButton && list_->entryAt(press->position().toPoint()) < 0)
             store_.clearSelection();
     }
     return false;

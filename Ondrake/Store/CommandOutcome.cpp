@@ -30,6 +30,7 @@ QString CommandOutcome::description() const {
         case Refusal::Kind::tabIsLocked: return QStringLiteral("refused(tabIsLocked)");
         case Refusal::Kind::noSuchRecord: return QStringLiteral("refused(noSuchRecord)");
         case Refusal::Kind::nothingToDo: return QStringLiteral("refused(nothingToDo)");
+        case Refusal::Kind::unsafeAddress: return QStringLiteral("refused(unsafeAddress)");
         }
         break;
     case Kind::unavailable: return QStringLiteral("unavailable(%1)").arg(missing.description());

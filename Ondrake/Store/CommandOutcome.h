@@ -11,7 +11,7 @@ namespace ondrake {
 // What a tab command did, in place of an error.
 struct CommandOutcome {
     struct Refusal {
-        enum class Kind { featureDisabled, tabIsLocked, noSuchRecord, nothingToDo };
+        enum class Kind { featureDisabled, tabIsLocked, noSuchRecord, nothingToDo, unsafeAddress };
         Kind kind = Kind::nothingToDo;
         QString featureKey;  // featureDisabled only
 
@@ -19,6 +19,8 @@ struct CommandOutcome {
         static Refusal tabIsLocked() { return {Kind::tabIsLocked, {}}; }
         static Refusal noSuchRecord() { return {Kind::noSuchRecord, {}}; }
         static Refusal nothingToDo() { return {Kind::nothingToDo, {}}; }
+        // A stored address that is not opened from a file (see isSafeToOpen).
+        static Refusal unsafeAddress() { return {Kind::unsafeAddress, {}}; }
         bool operator==(const Refusal &) const = default;
     };
 

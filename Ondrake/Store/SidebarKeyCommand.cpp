@@ -26,7 +26,7 @@ std::optional<SidebarKeyCommand> sidebarKeyCommand(const QString &characters, Si
 }
 
 QKeySequence keySequence(SidebarKeyCommand command) {
-    // The design's command key is Control on this desktop, as sidebarKeyCommand reads it.
+    // The command key is Control here, as sidebarKeyCommand reads it.
     switch (command) {
     case SidebarKeyCommand::selectAll: return QKeySequence(Qt::CTRL | Qt::Key_A);
     case SidebarKeyCommand::clearSelection: return QKeySequence(Qt::Key_Escape);

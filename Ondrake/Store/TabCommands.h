@@ -71,7 +71,8 @@ public:
     CommandOutcome setLocked(bool locked, const std::vector<OndrakeID> &ids);
     // Putting a record on the list also adds its page to the browser's Reading List where it can.
     QCoro::Task<CommandOutcome> toggleReadLater(bool readLater, OndrakeID id);
-    // No window: the browser chooses.
+    // No window: the browser chooses. An address that is not safe to open is refused before
+    // anything changes.
     QCoro::Task<CommandOutcome> openReadLaterItem(OndrakeID id, bool markRead, std::optional<std::int64_t> windowID);
 
     // Groups. The name is taken as given; the caller trims it.
@@ -90,11 +91,14 @@ public:
     struct ReopenResult {
         CommandOutcome outcome;
         std::vector<PendingRestore> restores;  // the opened tabs still to be put in place
+        int unsafe = 0;                        // tabs left closed for their address
         bool operator==(const ReopenResult &) const = default;
     };
     // Revives the batch's records and lets the next poll give them to the tabs it opens. No
     // window: each tab goes back to the window it was closed in. Tabs that need a new window
-    // share one, and a tab whose window has gone opens in a new one. The history is the caller's.
+    // share one, and a tab whose window has gone opens in a new one. A tab whose address is not
+    // safe to open stays closed and unrevived; a batch of only such tabs is refused as
+    // unsafeAddress. The history is the caller's.
     QCoro::Task<ReopenResult> reopen(ClosedTabBatch batch, std::optional<std::int64_t> windowID);
 
     // The tab the record was bound to at the last poll, as the browser is handed it.

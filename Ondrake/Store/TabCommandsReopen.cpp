@@ -1,6 +1,7 @@
 #include "TabCommands.h"
 
 #include "Browser/BrowserURL.h"
+#include "SafeAddress.h"
 
 #include <algorithm>
 #include <map>
@@ -84,8 +85,10 @@ QCoro::Task<CommandOutcome> TabCommands::openReadLaterItem(OndrakeID id, bool ma
         const auto store = records_.lock();
         const auto record = store ? store->book().record(id) : std::nullopt;
         if (!record) co_return noSuchRecord();
-        if (record->url) url = parseURL(*record->url);
-        if (!url) co_return nothingToDo();
+        if (!record->url) co_return nothingToDo();
+        // One that does not even parse is no more to be trusted than one that does.
+        url = parseURL(*record->url);
+        if (!url || !isSafeToOpen(*url)) co_return CommandOutcome::refused(CommandOutcome::Refusal::unsafeAddress());
         store->releaseForReattachment(*record);
     }
     try {
@@ -104,9 +107,17 @@ QCoro::Task<TabCommands::ReopenResult> TabCommands::reopen(ClosedTabBatch batch,
     const auto self = shared_from_this();
     if (!adapter_.supports(BrowserCapabilities::open))
         co_return ReopenResult{CommandOutcome::unavailable(BrowserCapabilities::open), {}};
+    // A tab without an address opens blank; one with an address opens only when it is safe.
+    const auto unsafe = std::stable_partition(batch.tabs.begin(), batch.tabs.end(), [](const ClosedTab &closed) {
+        return !closed.url || isSafeToOpen(*closed.url);
+    });
+    const int unsafeCount = int(batch.tabs.end() - unsafe);
+    batch.tabs.erase(unsafe, batch.tabs.end());
     {
         const auto store = records_.lock();
-        if (!store || batch.tabs.empty()) co_return ReopenResult{nothingToDo(), {}};
+        if (!store || (batch.tabs.empty() && unsafeCount == 0)) co_return ReopenResult{nothingToDo(), {}};
+        if (batch.tabs.empty())
+            co_return ReopenResult{CommandOutcome::refused(CommandOutcome::Refusal::unsafeAddress()), {}, unsafeCount};
         std::vector<TabRecord> revived;
         revived.reserve(batch.tabs.size());
         store->updateBook([&](TabRecordBook &book) {
@@ -129,8 +140,8 @@ QCoro::Task<TabCommands::ReopenResult> TabCommands::reopen(ClosedTabBatch batch,
         if (closed.parentID || closed.index)
             restores.push_back(PendingRestore{closed.id, closed.parentID, closed.index, PendingRestore::kAttempts});
     }
-    if (opened == 0) co_return ReopenResult{nothingToDo(), {}};
-    co_return ReopenResult{CommandOutcome::applied(), std::move(restores)};
+    if (opened == 0) co_return ReopenResult{nothingToDo(), {}, unsafeCount};
+    co_return ReopenResult{CommandOutcome::applied(), std::move(restores), unsafeCount};
 }
 
 }  // namespace ondrake

@@ -60,16 +60,27 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
     if (newParentID && inMovedBlock(*newParentID)) return std::nullopt;
     if (below && inMovedBlock(below->tab.id)) return std::nullopt;
 
-    std::int64_t toIndex = std::int64_t(tabs.size()) - (blockLast - from) + 1;
-    if (below) {
-        std::int64_t position = 0;
-        for (auto it = tabs.begin(); it != tabs.end(); ++it) {
-            if (it >= from && it < blockLast) continue;
-            if (it->id == below->tab.id) {
-                toIndex = position + 1;
-                break;
-            }
-            ++position;
+    std::vector<const SafariTab *> left;  // the window without the block
+    left.reserve(tabs.size());
+    for (auto it = tabs.begin(); it != tabs.end(); ++it)
+        if (it < from || it >= blockLast) left.push_back(&*it);
+    const auto positionOf = [&](const QString &id) -> std::optional<std::size_t> {
+        const auto found = std::find_if(left.begin(), left.end(), [&](const SafariTab *tab) { return tab->id == id; });
+        if (found == left.end()) return std::nullopt;
+        return std::size_t(found - left.begin());
+    };
+    std::size_t to = left.size();
+    if (const auto position = below ? positionOf(below->tab.id) : std::nullopt) to = *position;
+    // Tabs the section does not show (pinned, grouped, folded away) may stand between the row
+    // above and the row below. A nested block goes right after its new parent's nested tabs
+    // among them: the browser's tree only keeps a tab that stands beside its parent.
+    if (newParentID && above) {
+        const auto parentDepth = depths.constFind(*newParentID);
+        const auto start = positionOf(above->tab.id);
+        if (parentDepth != depths.cend() && start && *start < to) {
+            std::size_t i = *start + 1;
+            while (i < to && depths.value(left[i]->id, -1) > *parentDepth) ++i;
+            to = i;
         }
     }
 
@@ -77,7 +88,7 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
     plan.move.windowID = window.safariID;
     plan.move.fromIndex = (from - tabs.begin()) + 1;
     plan.move.count = blockLast - from;
-    plan.move.toIndex = toIndex;
+    plan.move.toIndex = std::int64_t(to) + 1;
     plan.move.expectedURL = absoluteText(draggedRow->tab.url);
     plan.move.expectedTabCount = std::int64_t(tabs.size());
     plan.move.tabID = tabID;

@@ -1,22 +1,11 @@
 #include "TabStore.h"
 
-#include "Browser/BrowserURL.h"
+#include "SafeAddress.h"
 
 #include <algorithm>
 #include <unordered_set>
 
 namespace ondrake {
-
-namespace {
-// An archive is a file from anywhere: only pages the user could have had open in the browser
-// are opened from it, never scripts, local files or inline data.
-bool opensOnImport(const std::optional<QString> &urlText) {
-    const auto url = urlText ? parseURL(*urlText) : std::nullopt;
-    if (!url) return false;
-    const QString scheme = lowerScheme(*url);
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("favorites");
-}
-}  // namespace
 
 bool TabStore::exportSortOrder(const TabRecord &a, const TabRecord &b) {
     constexpr auto none = std::numeric_limits<qint64>::max();
@@ -96,12 +85,19 @@ QCoro::Task<> TabStore::importArchive(OndrakeArchive archive, OndrakeArchive::Im
     if (imported.settings) setSettings(*imported.settings);
     if (imported.featureOverrides) flags_->replaceOverrides(*imported.featureOverrides);
 
+    // An archive is a file from anywhere. A tab without an address is not opened either, but it
+    // is no danger to speak of.
     std::vector<TabRecord> toOpen;
-    for (auto &record : imported.recordsToOpen)
-        if (opensOnImport(record.url)) toOpen.push_back(std::move(record));
+    qsizetype unsafe = 0;
+    for (auto &record : imported.recordsToOpen) {
+        if (!record.url) continue;
+        if (isSafeToOpen(*record.url)) toOpen.push_back(std::move(record));
+        else ++unsafe;
+    }
     const auto count = imported.records.size();
+    const QString unsafeNote = unsafeAddressNote(unsafe);
     if (toOpen.empty()) {
-        announce(count == 0 ? QStringLiteral("Nothing to import") : QStringLiteral("Imported %1 tab(s)").arg(count));
+        announce(count == 0 ? QStringLiteral("Nothing to import") : QStringLiteral("Imported %1 tab(s)").arg(count) + unsafeNote);
         co_return;
     }
 
@@ -128,9 +124,9 @@ QCoro::Task<> TabStore::importArchive(OndrakeArchive archive, OndrakeArchive::Im
     if (alive.expired()) co_return;
     if (result.outcome.kind == CommandOutcome::Kind::applied || result.outcome.kind == CommandOutcome::Kind::appliedLocally) {
         addPendingRestores(result.restores);
-        announce(QStringLiteral("Imported and opened %1 tab(s)").arg(toOpen.size()));
+        announce(QStringLiteral("Imported and opened %1 tab(s)").arg(toOpen.size()) + unsafeNote);
     } else {
-        announce(QStringLiteral("Imported %1 tab(s); Safari couldn’t open them").arg(count));
+        announce(QStringLiteral("Imported %1 tab(s); Safari couldn’t open them").arg(count) + unsafeNote);
     }
     co_await requestRefresh();
 }

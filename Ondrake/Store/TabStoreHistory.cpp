@@ -1,5 +1,7 @@
 #include "TabStore.h"
 
+#include "SafeAddress.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -9,6 +11,11 @@ namespace ondrake {
 namespace {
 bool succeeded(const CommandOutcome &outcome) {
     return outcome.kind == CommandOutcome::Kind::applied || outcome.kind == CommandOutcome::Kind::appliedLocally;
+}
+
+bool refusedAsUnsafe(const CommandOutcome &outcome) {
+    return outcome.kind == CommandOutcome::Kind::refused
+           && outcome.refusal.kind == CommandOutcome::Refusal::Kind::unsafeAddress;
 }
 
 // The windows without the closed tabs: the tabs nested under one move up to its nearest parent
@@ -102,14 +109,21 @@ QCoro::Task<> TabStore::reopen(ClosedTabBatch batch) {
     const auto alive = lifetime();
     auto result = co_await commands->reopen(batch, std::nullopt);
     if (alive.expired()) co_return;
+    const QString unsafe = unsafeAddressNote(result.unsafe);
     if (succeeded(result.outcome)) {
         addPendingRestores(result.restores);
-        const auto count = batch.tabs.size();
-        announce(count == 1 ? QStringLiteral("Reopened") : QStringLiteral("Reopened %1 tabs").arg(count));
+        const auto count = qsizetype(batch.tabs.size()) - result.unsafe;
+        if (result.unsafe == 0)
+            announce(count == 1 ? QStringLiteral("Reopened") : QStringLiteral("Reopened %1 tabs").arg(count));
+        else
+            announce((count == 1 ? QStringLiteral("Reopened 1 tab") : QStringLiteral("Reopened %1 tabs").arg(count)) + unsafe);
+    } else if (refusedAsUnsafe(result.outcome)) {
+        // Trying again cannot open it: the batch stays out of the history.
+        announce(QStringLiteral("Nothing reopened") + unsafe);
     } else {
         // Back as the newest, so the next reopen tries it again.
         updateRecentlyClosed([&](ClosedTabStack &history) { history.add(batch); });
-        announce(QStringLiteral("Couldn’t reopen"));
+        announce(QStringLiteral("Couldn’t reopen") + unsafe);
     }
     co_await requestRefresh();
 }
@@ -119,7 +133,8 @@ QCoro::Task<> TabStore::openReadLater(OndrakeID id, bool markRead) {
     const auto alive = lifetime();
     const auto outcome = co_await commands->openReadLaterItem(id, markRead, frontmostWindowID(windows_));
     if (alive.expired()) co_return;
-    if (!succeeded(outcome)) announce(QStringLiteral("Couldn’t open Read Later item"));
+    if (refusedAsUnsafe(outcome)) announce(QStringLiteral("Didn’t open Read Later item — unsafe address"));
+    else if (!succeeded(outcome)) announce(QStringLiteral("Couldn’t open Read Later item"));
     else announce(markRead ? QStringLiteral("Opened and marked read") : QStringLiteral("Opened from Read Later"));
     co_await requestRefresh();
 }

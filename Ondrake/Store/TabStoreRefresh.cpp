@@ -20,6 +20,19 @@ QSet<QString> newFaviconHosts(const std::vector<SafariWindow> &before, const std
     }
     return hosts;
 }
+// The position among the shown tabs of the stored parent, or of the nearest stored ancestor
+// above it that is shown. The walk is bounded, so links that loop end it.
+std::optional<std::size_t> nearestShownAncestor(const TabRecordBook &book, OndrakeID parentID,
+                                                const QHash<OndrakeID, std::size_t> &positions) {
+    constexpr int kMaxLevels = 64;
+    for (int level = 0; level < kMaxLevels; ++level) {
+        if (const auto found = positions.constFind(parentID); found != positions.cend()) return *found;
+        const auto record = book.records.find(parentID);
+        if (record == book.records.end() || !record->second.parentID) return std::nullopt;
+        parentID = *record->second.parentID;
+    }
+    return std::nullopt;
+}
 }  // namespace
 
 QCoro::Task<> TabStore::requestRefresh() {
@@ -208,18 +221,19 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
         return;
     }
 
-    // A record coming back to a tab keeps the parent it had when that parent came back too and
-    // stands before it in the same window; the browser's tree learns the link as from a drag.
+    // A record coming back to a tab keeps the parent it had, or, when that one did not come
+    // back, its nearest stored ancestor that did, as long as it stands before it in the same
+    // window; the browser's tree learns the link as from a drag.
     QHash<OndrakeID, std::size_t> positions;  // built on first need: most polls reattach nothing
     for (auto &tab : current.tabs) {
         if (!created.contains(tab.ondrakeID) || tab.parentOndrakeID) continue;
         const auto stored = book_.records.find(tab.ondrakeID);
         if (stored == book_.records.end() || !stored->second.parentID) continue;
-        const auto &parentID = *stored->second.parentID;
         if (positions.isEmpty())
             for (std::size_t i = 0; i < current.tabs.size(); ++i) positions.insert(current.tabs[i].ondrakeID, i);
-        const auto found = positions.constFind(parentID);
-        if (found == positions.cend()) continue;
+        const auto found = nearestShownAncestor(book_, *stored->second.parentID, positions);
+        if (!found) continue;
+        const auto &parentID = current.tabs[*found].ondrakeID;
         const auto parent = current.tabs.begin() + std::ptrdiff_t(*found);
         if (parent->windowID != tab.windowID || parent->index >= tab.index) continue;
         tab.parentOndrakeID = parentID;

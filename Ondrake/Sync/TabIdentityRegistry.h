@@ -4,6 +4,7 @@
 #include "Browser/SafariTab.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -34,6 +35,13 @@ public:
     void reset() {
         previous_.clear();
         lastURLs_.clear();
+        closed_.clear();
+    }
+    // Tabs this system has just closed. Their ids go to another tab only when nothing else fits,
+    // so a twin left open keeps its own, whatever the closed one looked like; a tab the browser
+    // did not close after all keeps its id.
+    void noteClosed(const std::vector<QString> &ids) {
+        for (const auto &id : ids) closed_.insert(id);
     }
 
     std::uint64_t nextSerial() const { return nextSerial_; }
@@ -45,7 +53,8 @@ private:
     // What one poll holds of one URL text.
     struct UrlInfo {
         int count = 0;
-        std::int64_t windowID = 0;  // of the last tab counted
+        int position = 0;           // of the last tab counted, in its window
+        std::int64_t windowID = 0;  // of that tab
         QString id;  // given to the tab, when only one has the URL
         std::optional<std::optional<QUrl>> parsed;  // outer: parsed yet
     };
@@ -56,6 +65,7 @@ private:
     // The last poll's tabs by URL text, with the texts already parsed: most come back unchanged,
     // and parsing is the dearest step of a poll.
     QHash<QString, UrlInfo> lastURLs_;
+    QSet<QString> closed_;  // until a poll no longer shows them
 };
 
 }  // namespace ondrake

@@ -1,5 +1,7 @@
 #include "TabIdentityResolver.h"
 
+#include "Sync/LeastCostMatching.h"
+
 #include "Browser/BrowserURL.h"
 
 #include <QHash>
@@ -14,15 +16,12 @@ TabIdentityResolver::PoolEntry TabIdentityResolver::PoolEntry::from(const TabRec
 
 std::int64_t TabIdentityResolver::cost(const PoolEntry &entry, const Pending &tab) {
     // Stored positions come from the record file and may be anything a 64-bit integer holds:
-    // the distance is taken without overflow and the cost saturates instead of wrapping.
-    const std::int64_t a = entry.index.value_or(tab.index);
-    const std::int64_t b = tab.index;
-    const std::uint64_t distance = a > b ? std::uint64_t(a) - std::uint64_t(b) : std::uint64_t(b) - std::uint64_t(a);
+    // the cost saturates instead of wrapping.
+    const auto distance = positionDistance(entry.index.value_or(tab.index), tab.index);
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     const bool otherWindow = entry.windowOrdinal && *entry.windowOrdinal != tab.windowOrdinal;
-    const std::int64_t cap = otherWindow ? kMax - kOtherWindowCost : kMax;
-    const std::int64_t c = distance > std::uint64_t(cap) ? cap : std::int64_t(distance);
-    return otherWindow ? c + kOtherWindowCost : c;
+    if (!otherWindow) return distance;
+    return distance > kMax - kOtherWindowCost ? kMax : distance + kOtherWindowCost;
 }
 
 void TabIdentityResolver::poolIfOpen(const TabRecord &record) {
@@ -103,34 +102,79 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
     std::size_t newCount = 0;
     if (!pending.empty()) {
         std::vector<bool> claimed(pool_.size(), false);
-        // Pool positions by URL, ascending, so the earliest position wins a tie.
-        QHash<QString, std::vector<std::size_t>> byURL;
+        // Pool positions by URL, ascending, so the earliest position wins a tie; beside them the
+        // pending tabs that show the URL, in poll order.
+        struct Bucket {
+            std::vector<std::size_t> positions;
+            std::size_t tabCount = 0;
+            std::vector<std::size_t> tabs;  // listed only where more than one tab shows the URL
+        };
+        QHash<QString, Bucket> byURL;
         for (std::size_t position = 0; position < pool_.size(); ++position)
-            if (pool_[position].url && !pool_[position].url->isEmpty()) byURL[*pool_[position].url].push_back(position);
-
-        const auto matchPass = [&](bool sameTitle) {
-            if (byURL.isEmpty()) return;
-            for (const auto &tab : pending) {
-                if (!tab.url || tab.url->isEmpty() || mapping.contains(tab.sessionTabID)) continue;
-                const auto bucket = byURL.constFind(*tab.url);
-                if (bucket == byURL.cend()) continue;
-                std::optional<std::size_t> best;
-                std::int64_t bestCost = 0;
-                for (const auto position : *bucket) {
-                    if (claimed[position]) continue;
-                    const auto &entry = pool_[position];
-                    if (sameTitle && entry.title != tab.title) continue;
-                    const auto c = cost(entry, tab);
-                    if (!best || c < bestCost) {
-                        best = position;
-                        bestCost = c;
-                        if (c == 0) break;  // nothing later can be strictly cheaper
+            if (pool_[position].url && !pool_[position].url->isEmpty())
+                byURL[*pool_[position].url].positions.push_back(position);
+        // Each pending tab's bucket, looked up once; nothing is added to the hash after this.
+        std::vector<Bucket *> bucketOf(pending.size(), nullptr);
+        if (!byURL.isEmpty()) {
+            for (std::size_t k = 0; k < pending.size(); ++k)
+                if (pending[k].url && !pending[k].url->isEmpty())
+                    if (const auto bucket = byURL.find(*pending[k].url); bucket != byURL.end()) {
+                        bucketOf[k] = &*bucket;
+                        ++bucket->tabCount;
                     }
+            for (std::size_t k = 0; k < pending.size(); ++k)
+                if (bucketOf[k] && bucketOf[k]->tabCount > 1) bucketOf[k]->tabs.push_back(k);
+        }
+
+        const auto claim = [&](const Pending &tab, std::size_t position) {
+            claimed[position] = true;
+            ++claimedCount;
+            mapping.insert(tab.sessionTabID, pool_[position].id);
+        };
+        const auto matchPass = [&](bool sameTitle) {
+            std::vector<bool> grouped;
+            for (std::size_t k = 0; k < pending.size(); ++k) {
+                const auto &tab = pending[k];
+                const auto *bucket = bucketOf[k];
+                if (!bucket || mapping.contains(tab.sessionTabID)) continue;
+                if (bucket->tabCount == 1) {
+                    std::optional<std::size_t> best;
+                    std::int64_t bestCost = 0;
+                    for (const auto position : bucket->positions) {
+                        if (claimed[position]) continue;
+                        const auto &entry = pool_[position];
+                        if (sameTitle && entry.title != tab.title) continue;
+                        const auto c = cost(entry, tab);
+                        if (!best || c < bestCost) {
+                            best = position;
+                            bestCost = c;
+                            if (c == 0) break;  // nothing later can be strictly cheaper
+                        }
+                    }
+                    if (best) claim(tab, *best);
+                    continue;
                 }
-                if (!best) continue;
-                claimed[*best] = true;
-                ++claimedCount;
-                mapping.insert(tab.sessionTabID, pool_[*best].id);
+                // Tabs that show one page (and title) share its records so that they move least
+                // in all, wherever each tab's window stands in the poll.
+                if (grouped.empty()) grouped.assign(pending.size(), false);
+                if (grouped[k]) continue;
+                std::vector<std::size_t> rows;
+                for (const auto j : bucket->tabs) {
+                    if (mapping.contains(pending[j].sessionTabID) || (sameTitle && pending[j].title != tab.title)) continue;
+                    grouped[j] = true;
+                    rows.push_back(j);
+                }
+                std::vector<std::size_t> columns;
+                for (const auto position : bucket->positions)
+                    if (!claimed[position] && (!sameTitle || pool_[position].title == tab.title)) columns.push_back(position);
+                if (columns.empty()) continue;
+                std::vector<std::int64_t> costs;
+                costs.reserve(rows.size() * columns.size());
+                for (const auto j : rows)
+                    for (const auto position : columns) costs.push_back(cost(pool_[position], pending[j]));
+                const auto matching = leastCostMatching(rows.size(), columns.size(), costs);
+                for (std::size_t r = 0; r < rows.size(); ++r)
+                    if (matching[r]) claim(pending[rows[r]], columns[*matching[r]]);
             }
         };
         matchPass(true);

@@ -17,7 +17,8 @@ namespace ondrake {
 
 // Lays persistent identities over the browser's per-session tab ids. A tab keeps the identity it
 // had at the last poll; a tab new to the session takes a stored record waiting in the pool, by
-// URL and title first, then by URL alone, nearest position first; any other tab gets a new one.
+// URL and title first, then by URL alone, nearest position first, and tabs that show one page
+// share its records so that they move least in all; any other tab gets a new one.
 class TabIdentityResolver {
 public:
     // Added to the cost of a pool entry remembered in another window.

@@ -1,5 +1,7 @@
 #include "Qt/QtStatusItem.h"
 
+#include "PlainText.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
@@ -85,22 +87,23 @@ void QtStatusItem::fill(QMenu &menu, const MenuModel &model) {
         if (auto *sub = action->menu(); sub && sub->parent() == &menu) sub->deleteLater();
     menu.clear();
     menu.setToolTipsVisible(true);
+    // Titles are text as shown, never mnemonic markup.
     for (const auto &item : model.items) {
         if (item.isSeparator) {
             menu.addSeparator();
             continue;
         }
         if (item.submenu) {
-            auto *sub = menu.addMenu(item.title);
+            auto *sub = menu.addMenu(literalMnemonics(item.title));
             sub->setEnabled(item.isEnabled);
             fill(*sub, *item.submenu);
             continue;
         }
-        auto *action = menu.addAction(item.title);
+        auto *action = menu.addAction(literalMnemonics(item.title));
         action->setEnabled(item.isEnabled && bool(item.action));
         action->setCheckable(item.isChecked);
         action->setChecked(item.isChecked);
-        action->setToolTip(item.toolTip);
+        action->setToolTip(plainToolTip(item.toolTip));
         action->setShortcut(item.keyEquivalent.sequence());
         action->setShortcutVisibleInContextMenu(true);
         action->setData(item.representedObject);

@@ -152,19 +152,25 @@ TEST_F(LegacyIdentityTest, ACarryOverOfManySettingsWritesTheDefaultsOnce) {
     EXPECT_EQ(UserDefaults(paths(), QStringLiteral("com.ondrake.Ondrake")).dictionaryRepresentation().size(), 3001);
 }
 
-TEST_F(LegacyIdentityTest, PreferencesOverOneMiBAreNotRead) {
+TEST_F(LegacyIdentityTest, PreferencesOver16MiBAreSkippedWithOneLine) {
     // A valid list padded with one long value to an exact size.
     const QByteArray head = "<plist version=\"1.0\"><dict><key>SidebarTheme</key><string>";
     const QByteArray tail = "</string></dict></plist>";
     const auto sized = [&](qsizetype size) { return head + QByteArray(size - head.size() - tail.size(), 'x') + tail; };
-    writeFile(legacyPreferences(), sized(1024 * 1024 + 1));
+    constexpr qsizetype kLimit = 16 * 1024 * 1024;
+    writeFile(legacyPreferences(), sized(kLimit + 1));
     LegacyIdentity::copyLegacyDefaults(legacyPreferences(), defaults_, Logger(QStringLiteral("Migration")));
     EXPECT_EQ(defaults_.objectForKey(QStringLiteral("SidebarTheme")), std::nullopt);
-    EXPECT_TRUE(migrationLog().empty());
+    EXPECT_EQ(migrationLog(),
+              std::vector<QString>{QStringLiteral("Skipped the legacy preferences: 16777217 bytes is over the limit of 16777216")});
+    ASSERT_EQ(log_.entries().size(), 1u);
+    EXPECT_EQ(log_.entries()[0].level, LogLevel::error);
 
-    writeFile(legacyPreferences(), sized(1024 * 1024));
+    log_.clear();
+    writeFile(legacyPreferences(), sized(kLimit));
     LegacyIdentity::copyLegacyDefaults(legacyPreferences(), defaults_, Logger(QStringLiteral("Migration")));
-    EXPECT_EQ(defaults_.stringForKey(QStringLiteral("SidebarTheme"))->size(), 1024 * 1024 - head.size() - tail.size());
+    EXPECT_EQ(defaults_.stringForKey(QStringLiteral("SidebarTheme"))->size(), kLimit - head.size() - tail.size());
+    EXPECT_EQ(migrationLog(), std::vector<QString>{QStringLiteral("Carried 1 settings across from the legacy domain")});
 }
 
 TEST_F(LegacyIdentityTest, FifosInTheLegacyPlacesAreSkippedWithoutWaiting) {

@@ -39,15 +39,28 @@ TEST(OndrakeExtensionProgram, WritesEachStateNeverAnswersAndExitsCleanlyAtTheEnd
     EXPECT_EQ(state->tabs[0].safariTabID, 2);
 }
 
-TEST(OndrakeExtensionProgram, StopsAtAnOverLongMessageWithOneLineAndACleanExit) {
+TEST(OndrakeExtensionProgram, SkipsAMessageOver64MiBWithOneLineAndGoesOn) {
     test::TemporaryPaths tmp;
-    const auto run = test::runExtensionHandler(kProgram, test::framed("{}", 2 * 1024 * 1024) + stateMessage(1),
+    const qsizetype tooLong = 64 * 1024 * 1024 + 1;
+    const auto run = test::runExtensionHandler(kProgram, test::framed(QByteArray(tooLong, ' ')) + stateMessage(3),
                                                tmp.paths().home, test::kNoBus);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.standardOutput.isEmpty());
-    EXPECT_TRUE(run.standardError.contains("Refusing a native message of 2097152 bytes")) << run.standardError.toStdString();
-    EXPECT_FALSE(stateUnder(tmp.paths().home));
+    EXPECT_EQ(run.standardError.count("Refusing a native message of 67108865 bytes"), 1) << run.standardError.toStdString();
+    const auto state = stateUnder(tmp.paths().home);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->tabs.at(0).safariTabID, 3);
+}
+
+TEST(OndrakeExtensionProgram, ALengthPastTheEndOfInputEndsTheRunCleanly) {
+    test::TemporaryPaths tmp;
+    const auto run = test::runExtensionHandler(kProgram, stateMessage(1) + test::framed("{}", 0xFFFFFFFF), tmp.paths().home,
+                                               test::kNoBus);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.standardError.contains("Refusing a native message of 4294967295 bytes")) << run.standardError.toStdString();
+    EXPECT_EQ(stateUnder(tmp.paths().home)->tabs.at(0).safariTabID, 1);
 }
 
 TEST(OndrakeExtensionProgram, PostsOnTheSessionBusAfterWriting) {

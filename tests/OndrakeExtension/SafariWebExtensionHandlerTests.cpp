@@ -3,16 +3,12 @@
 #include "Log.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 
 using namespace ondrake;
 
 namespace {
 
 QByteArray json(const char *text) { return QByteArray(text); }
-
-QJsonObject object(const char *text) { return QJsonDocument::fromJson(text).object(); }
 
 TEST(SafariWebExtensionHandler, AnEmptyStateMessageWritesAnEmptyStateAndPosts) {
     test::ExtensionTestWorld world;
@@ -67,9 +63,22 @@ TEST(SafariWebExtensionHandler, ConvertsEachElementByItsRules) {
          ExtensionTab{1, 2, QString(), std::nullopt, false, false}},
         {"flags as text", R"({"safariTabId":1,"safariWindowId":2,"active":"true","pinned":"yes"})",
          ExtensionTab{1, 2, QString(), std::nullopt, false, false}},
+        {"tab id one below the smallest", R"({"safariTabId":-9223372036854775809,"safariWindowId":2})", std::nullopt},
+        {"window id one above the largest", R"({"safariTabId":1,"safariWindowId":9223372036854775808})", std::nullopt},
+        {"tab id beyond any number", R"({"safariTabId":1e400,"safariWindowId":2})", std::nullopt},
+        {"window id too small for any number", R"({"safariTabId":1,"safariWindowId":1e-400})", std::nullopt},
+        {"numbers beyond any number elsewhere", R"({"safariTabId":1,"safariWindowId":2,"title":1e400,"more":[-1e400]})",
+         ExtensionTab{1, 2, QString(), std::nullopt, false, false}},
+        {"a repeated key: the last counts", R"({"safariTabId":1,"safariWindowId":2,"safariTabId":9,"active":true,"active":false})",
+         ExtensionTab{9, 2, QString(), std::nullopt, false, false}},
+        {"keys and text with escapes", R"({"safari\u0054abId":1,"safariWindowId":2,"title":"a\/b \"c\" \u00e9"})",
+         ExtensionTab{1, 2, QStringLiteral("a/b \"c\" \u00e9"), std::nullopt, false, false}},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(SafariWebExtensionHandler::tab(object(c.element)), c.expected) << c.name;
+    for (const auto &c : cases) {
+        const auto element = MessageValue::parse(c.element);
+        ASSERT_TRUE(element) << c.name;
+        EXPECT_EQ(SafariWebExtensionHandler::tab(*element), c.expected) << c.name;
+    }
 }
 
 TEST(SafariWebExtensionHandler, KeepsTheOrderAndLeavesNoGapForDroppedElements) {
@@ -92,11 +101,28 @@ TEST(SafariWebExtensionHandler, KeepsTheOrderAndLeavesNoGapForDroppedElements) {
     EXPECT_TRUE(world.fileBytes().contains(R"({"safariTabID":5,"safariWindowID":1,"title":"","url":)"));
 }
 
+TEST(SafariWebExtensionHandler, ANumberBeyondRangeDropsOnlyWhatItStandsFor) {
+    test::ExtensionTestWorld world;
+    world.handler.beginRequest(json(R"({"type":"state","focusedWindowId":1e400,"extra":[1e400,-9223372036854775809],"tabs":[
+        {"safariTabId":1e400,"safariWindowId":1},
+        {"safariTabId":2,"safariWindowId":1,"title":"kept"},
+        {"safariTabId":-9223372036854775809,"safariWindowId":1},
+        {"safariTabId":4,"safariWindowId":1,"title":"also kept","zoom":1e400}]})"));
+    const auto state = world.written();
+    ASSERT_TRUE(state);
+    ASSERT_EQ(state->tabs.size(), 2u);
+    EXPECT_EQ(state->tabs[0].title, QStringLiteral("kept"));
+    EXPECT_EQ(state->tabs[1].safariTabID, 4);
+    EXPECT_EQ(state->focusedWindowID, std::nullopt);
+    EXPECT_EQ(world.posts(), 1);
+}
+
 TEST(SafariWebExtensionHandler, FocusedWindowOnlyWhenAnInteger) {
     const std::vector<std::pair<const char *, std::optional<qint64>>> cases = {
         {R"("focusedWindowId":7)", 7},          {R"("focusedWindowId":"7")", std::nullopt},
         {R"("focusedWindowId":true)", std::nullopt}, {R"("focusedWindowId":7.5)", std::nullopt},
         {R"("focusedWindowID":7)", std::nullopt},   {R"("focusedWindowId":null)", std::nullopt},
+        {R"("focusedWindowId":-9223372036854775809)", std::nullopt}, {R"("focusedWindowId":7e0)", 7},
     };
     for (const auto &[member, expected] : cases) {
         test::ExtensionTestWorld world;

@@ -381,19 +381,26 @@ TEST(ImmersiveOverlayCoordinator, EndingACalibrationDropsTheDetectionSavedOrNot)
     }
 }
 
-TEST(ImmersiveOverlayCoordinator, ClosingTheCalibrationWindowKeepsTheDetection) {
-    CoordinatorWorld w;
-    const auto id = w.start();
-    w.coordinator.beginCalibration();
-    w.coordinator.applyCalibrationEdit({.fromTop = 70, .fromLeft = 0, .fromRight = 0, .height = 20});
-    w.accessibility.setTabRowLayout(id, Layout::insideToolbar);
-    w.coordinator.abandonCalibration();
-    EXPECT_FALSE(w.coordinator.isCalibrating());
-    EXPECT_FALSE(w.coordinator.liveCalibration());
-    EXPECT_FALSE(w.panel().isMovable());
-    EXPECT_TRUE(w.store.readAll().empty());
-    EXPECT_TRUE(w.barIsShown());
-    EXPECT_EQ(w.panel().frame(), CoordinatorWorld::kRowFrame);
+TEST(ImmersiveOverlayCoordinator, ClosingTheCalibrationWindowDiscardsItAndFindsTheRowAfresh) {
+    for (const bool layoutChanged : {false, true}) {
+        SCOPED_TRACE(layoutChanged ? "tabs moved into the toolbar meanwhile" : "same layout");
+        CoordinatorWorld w;
+        const auto id = w.start();
+        w.coordinator.beginCalibration();
+        w.coordinator.applyCalibrationEdit({.fromTop = 70, .fromLeft = 0, .fromRight = 0, .height = 20});
+        if (layoutChanged) w.accessibility.setTabRowLayout(id, Layout::insideToolbar);
+        w.coordinator.abandonCalibration();
+        EXPECT_FALSE(w.coordinator.isCalibrating());
+        EXPECT_FALSE(w.coordinator.liveCalibration());
+        EXPECT_FALSE(w.panel().isMovable());
+        EXPECT_TRUE(w.store.readAll().empty());
+        if (layoutChanged) {
+            EXPECT_EQ(w.coordinator.hiddenReason(), R::unsupportedTabLayout);
+        } else {
+            EXPECT_TRUE(w.barIsShown());
+            EXPECT_EQ(w.panel().frame(), CoordinatorWorld::kRowFrame);
+        }
+    }
 }
 
 TEST(ImmersiveOverlayCoordinator, TypedEditsAreClampedAndEvaluatedOnce) {

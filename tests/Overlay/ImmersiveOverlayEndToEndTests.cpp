@@ -34,15 +34,26 @@ struct Desktop : test::CoordinatorWorld {
     ~Desktop() { tracker.stop(); }
 
     // Where Safari's own tab row is, in screen coordinates.
-    QRectF tabRow() {
-        const auto row = accessibility.safariTabRow(window);
+    QRectF tabRow() { return tabRow(window); }
+    QRectF tabRow(std::int64_t id) {
+        const auto row = accessibility.safariTabRow(id);
         return *AccessibilityElement{row->ref()}.frame(screens.firstScreenHeight());
     }
-    void moveWindow(double dx, double dy) {
+    void moveWindow(double dx, double dy) { moveWindow(window, dx, dy); }
+    void moveWindow(std::int64_t id, double dx, double dy) {
         safari.update([&](std::vector<SimulatedSafari::Window> &windows) {
-            auto &b = windows.front().bounds;
-            b = {b.left + dx, b.top + dy, b.right + dx, b.bottom + dy};
+            for (auto &w : windows)
+                if (w.id == id) w.bounds = {w.bounds.left + dx, w.bounds.top + dy, w.bounds.right + dx, w.bounds.bottom + dy};
         });
+    }
+    // A second window behind the first.
+    std::int64_t addWindow(SimulatedSafari::Bounds bounds) {
+        SimulatedSafari::Window w;
+        w.bounds = bounds;
+        w.tabs = {{QStringLiteral("Docs"), QStringLiteral("https://docs.example/")}};
+        const auto id = safari.addWindow(std::move(w));
+        accessibility.setTabRowLayout(id, SimulatedAccessibility::TabRowLayout::separate);
+        return id;
     }
     void advance(double seconds) { scheduler.advance(Seconds(seconds)); }
 };
@@ -79,6 +90,55 @@ TEST(ImmersiveOverlayEndToEnd, TheBarLiesOverTheTabRowAndFollowsTheWindow) {
     EXPECT_DOUBLE_EQ(d.panel().alpha(), 1);
     EXPECT_EQ(d.panel().frame(), d.tabRow());
     EXPECT_EQ(d.panel().frame(), QRectF(160, 722, 1200, 28));
+}
+
+TEST(ImmersiveOverlayEndToEnd, TheBarGoesOverAnotherWindowThatTakesTheFocusAndFollowsThatOne) {
+    Desktop d;
+    // Smaller and over the first: only knowing it as one of Safari's own windows tells it from a popover.
+    const auto second = d.addWindow({300, 150, 1100, 750});
+    d.tracker.setKnownSafariWindowIDs({d.window, second});
+    d.coordinator.setEnabled(true);
+    d.tracker.start();
+    d.advance(0.3);
+    ASSERT_EQ(d.coordinator.trackedWindowNumber(), d.window);
+    ASSERT_EQ(d.panel().frame(), d.tabRow());
+
+    // The user clicks into the other window.
+    d.windowServer.orderFront(second);
+    d.advance(0.1);
+    EXPECT_TRUE(d.panel().isVisible());
+    EXPECT_EQ(d.panel().frame(), d.tabRow(second)) << "Accessibility names the new window first";
+    d.advance(0.5);
+    EXPECT_EQ(d.coordinator.trackedWindowNumber(), second) << "then the window list's measurements are its";
+    d.advance(1);
+    EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
+    EXPECT_TRUE(d.panel().isVisible());
+    EXPECT_DOUBLE_EQ(d.panel().alpha(), 1);
+    EXPECT_EQ(d.panel().frame(), d.tabRow(second));
+    EXPECT_EQ(d.panel().frame(), QRectF(300, 670, 800, 28));
+
+    // Dragging that window hides the bar until it rests, then the bar lies over its row again.
+    bool hidWhileMoving = false;
+    for (int step = 0; step < 12; ++step) {
+        d.moveWindow(second, -5, 4);
+        d.advance(1.0 / 30);
+        hidWhileMoving = hidWhileMoving || d.coordinator.hiddenReason() == R::windowMoving;
+    }
+    EXPECT_TRUE(hidWhileMoving);
+    d.advance(0.1);
+    EXPECT_FALSE(d.panel().isVisible());
+    d.advance(0.6);
+    EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
+    EXPECT_TRUE(d.panel().isVisible());
+    EXPECT_DOUBLE_EQ(d.panel().alpha(), 1);
+    EXPECT_EQ(d.panel().frame(), d.tabRow(second));
+    EXPECT_EQ(d.panel().frame(), QRectF(240, 622, 800, 28));
+
+    // The window left behind moves without the bar.
+    d.moveWindow(d.window, 40, 0);
+    d.advance(1);
+    EXPECT_TRUE(d.panel().isVisible());
+    EXPECT_EQ(d.panel().frame(), QRectF(240, 622, 800, 28));
 }
 
 TEST(ImmersiveOverlayEndToEnd, FullScreenMinimisingAndOtherApplicationsHideTheBar) {

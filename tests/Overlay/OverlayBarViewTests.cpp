@@ -1,4 +1,5 @@
 #include "Screenshots.h"
+#include "ShownText.h"
 
 #include "Overlay/BreadcrumbCrumbView.h"
 #include "Overlay/OverlayBarButton.h"
@@ -7,9 +8,11 @@
 
 #include "UserDefaults.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetricsF>
+#include <QHelpEvent>
 #include <QTest>
 
 using namespace ondrake;
@@ -157,7 +160,50 @@ TEST(BreadcrumbCrumbView, EachKindOfCrumbReadsAndActsItsOwnWay) {
         EXPECT_EQ(view.accessibleName(), look.accessibleName);
         EXPECT_EQ(view.testAttribute(Qt::WA_TransparentForMouseEvents), !c.clickable);
         EXPECT_EQ(view.font().weight(), c.emphasised ? QFont::DemiBold : QFont::Normal);
+
+        // To assistive technology a crumb that goes nowhere is a label, with nothing to press.
+        QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(&view);
+        ASSERT_NE(spoken, nullptr);
+        EXPECT_EQ(spoken->role(), c.clickable ? QAccessible::Button : QAccessible::StaticText) << c.accessibleName;
+        EXPECT_EQ(spoken->text(QAccessible::Name), look.accessibleName);
+        const auto *actions = spoken->actionInterface();
+        EXPECT_EQ(actions && actions->actionNames().contains(QAccessibleActionInterface::pressAction()), c.clickable)
+            << c.accessibleName;
     }
+}
+
+TEST(BreadcrumbCrumbView, ATitleWithMarkupOrAnAmpersandIsShownAsWritten) {
+    const QString title = QStringLiteral("<b>Sale</b> & <i>more</i>");
+    BreadcrumbCrumbView view(ancestor(QStringLiteral("tab-3"), title), SidebarThemeTokens::light(), {});
+    view.resize(view.sizeHint());
+    view.show();
+    QHelpEvent hover(QEvent::ToolTip, view.rect().center(), view.mapToGlobal(view.rect().center()));
+    QApplication::sendEvent(&view, &hover);
+    EXPECT_EQ(shownToolTip(QToolTip::text()), QStringLiteral("Go to “<b>Sale</b> & <i>more</i>”"));
+    QToolTip::hideText();
+    // Nor is its "&" a keyboard shortcut that assistive technology would announce.
+    QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(spoken, nullptr);
+    EXPECT_EQ(spoken->text(QAccessible::Accelerator), QString());
+    EXPECT_EQ(spoken->text(QAccessible::Name), QStringLiteral("Go to <b>Sale</b> & <i>more</i>"));
+}
+
+TEST(OverlayBarView, ItsFixedCaptionsAreTranslatedAndWhatItShowsOfThePageIsNot) {
+    BracketingTranslator translation;
+    const auto look = BreadcrumbCrumbView::appearance(ancestor(QStringLiteral("tab-1"), QStringLiteral("Inbox")),
+                                                      SidebarThemeTokens::light());
+    EXPECT_EQ(look.toolTip, QStringLiteral("[Go to “Inbox”]"));
+    EXPECT_EQ(look.accessibleName, QStringLiteral("[Go to Inbox]"));
+    EXPECT_EQ(OverlayBarLayout::calibrationText(QStringLiteral("top 52")), QStringLiteral("[Drag to place · ]top 52"));
+
+    Bar bar;
+    bar.model.setBreadcrumb({{group(QStringLiteral("Work")), active(QStringLiteral("tab-2"), QStringLiteral("Message"))}});
+    EXPECT_EQ(bar.view.accessibleName(), QStringLiteral("[Tab bar overlay]"));
+    EXPECT_EQ(bar.view.breadcrumbRow().accessibleName(), QStringLiteral("[Breadcrumb]"));
+    EXPECT_EQ(bar.view.crumbViews()[0]->accessibleName(), QStringLiteral("Work"));
+    EXPECT_EQ(bar.view.crumbViews()[1]->accessibleName(), QStringLiteral("Message"));
+    // The buttons' help is shown as it is written; the key in it is named as the desktop names keys.
+    EXPECT_EQ(bar.view.commandButton().toolTip(), QStringLiteral("Command palette ([Ctrl][+]K)"));
 }
 
 TEST(OverlayBarView, ShowsTheBreadcrumbAndSendsClicksToTheShell) {

@@ -1,5 +1,6 @@
 #include "CoordinatorWorld.h"
 #include "Screenshots.h"
+#include "ShownText.h"
 
 #include "Overlay/OverlayCalibrationModel.h"
 #include "Overlay/OverlayCalibrationView.h"
@@ -136,6 +137,32 @@ TEST(OverlayCalibrationView, TheNoteNamesTheSafariItIsSavedFor) {
               QStringLiteral("Saved for this Safari. A Safari update may need a new calibration."));
     w.model.setSafariVersion(OverlayCalibrationModel::versionName(QStringLiteral("17.4")));
     EXPECT_EQ(w.view.note().text(), QStringLiteral("Saved for Safari 17.4. A Safari update may need a new calibration."));
+}
+
+TEST(OverlayCalibrationView, EveryCaptionGoesThroughTranslation) {
+    BracketingTranslator translation;
+    Window w;
+    w.model.setHasStoredCalibration(true);
+    w.model.setSafariVersion(QStringLiteral("Safari 17.4"));
+    QStringList untranslated;
+    const auto check = [&](const QString &text) {
+        if (!text.startsWith(QLatin1Char('[')) || !text.endsWith(QLatin1Char(']'))) untranslated << text;
+    };
+    check(w.view.accessibleName());
+    for (auto *label : w.view.findChildren<QLabel *>()) check(label->text());
+    for (auto *button : w.view.findChildren<QPushButton *>()) check(button->text());
+    for (auto *button : w.view.findChildren<QToolButton *>()) {
+        check(button->toolTip());
+        check(button->accessibleName());
+    }
+    for (std::size_t row = 0; row < 4; ++row) check(w.view.valueField(row).accessibleName());
+    check(w.view.useAutomaticButton().toolTip());
+    EXPECT_TRUE(untranslated.isEmpty()) << untranslated.join(QStringLiteral(" | ")).toStdString();
+
+    // What is filled in at run time stays as it is.
+    EXPECT_EQ(w.view.note().text(), QStringLiteral("[Saved for Safari 17.4. A Safari update may need a new calibration.]"));
+    EXPECT_EQ(w.view.stepUp(top).accessibleName(), QStringLiteral("[Increase [From window top]]"));
+    EXPECT_EQ(w.shown(top), QStringLiteral("52"));
 }
 
 TEST(OverlayCalibrationView, ReturnSavesWhatWasTypedAndEscapeCancels) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Settings/SettingsPanelGeometry.h"
-#include "Shell/UpdateController.h"
+#include "Settings/UpdateController.h"
 #include "SimulatedUpdater.h"
 #include "Screenshots.h"
 #include "StoreTestSupport.h"

@@ -112,6 +112,36 @@ TEST_F(ExtensionBridgeTest, PublishesOnlyAcceptableChangedStates) {
     EXPECT_EQ(published.constLast().at(0).value<ExtensionState>(), *bridge.state());
 }
 
+TEST_F(ExtensionBridgeTest, AFileLargerThanAnyMessageIsNotReadAndSaidOnce) {
+    const qint64 limit = OndrakeExtensionProtocol::maximumMessageLength;
+    // Written as the handler writes, without waiting for the disk.
+    const auto writePadded = [&](const ExtensionState &state, qint64 size) {
+        const QByteArray bytes = *state.encoded();
+        ASSERT_TRUE(QDir().mkpath(folder()));
+        ASSERT_TRUE(AtomicFile::replaceUnsynced(file(), bytes + QByteArray(size - bytes.size(), ' ')));
+    };
+    bridge.start();
+    const LogCapture log;
+    writePadded(sampleState(now, 1), limit);
+    notify();
+    EXPECT_EQ(bridge.state(), sampleState(now, 1)) << "as large as a message may be";
+
+    writePadded(sampleState(now, 2), limit + 1);
+    notify();
+    notify();
+    EXPECT_EQ(bridge.state(), sampleState(now, 1));
+    const std::vector<QString> refused{
+        QStringLiteral("Ignoring an extension state file of 67108865 bytes; the limit is 67108864")};
+    EXPECT_EQ(log.messages(QStringLiteral("extension")), refused) << "one line for the file, however often it is read";
+    ASSERT_EQ(log.entries().size(), 1u);
+    EXPECT_EQ(log.entries()[0].level, LogLevel::error);
+
+    write(sampleState(now, 3));
+    notify();
+    EXPECT_EQ(bridge.state(), sampleState(now, 3));
+    EXPECT_EQ(log.entries().size(), 1u);
+}
+
 TEST_F(ExtensionBridgeTest, FreshForLessThanFifteenSeconds) {
     EXPECT_FALSE(bridge.isFresh());  // nothing read yet
     write(sampleState(now));

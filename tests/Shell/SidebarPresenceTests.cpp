@@ -321,6 +321,50 @@ TEST(SidebarPresence, DockingWaitsForThePrimaryButtonOnly) {
     }
 }
 
+TEST(SidebarPresence, TheCompactRailTakesOnlyItsOwnWidthAndExpandingMakesRoomAgain) {
+    for (const bool expandBrowser : {false, true}) {
+        SCOPED_TRACE(expandBrowser ? "the browser grows into the freed room" : "the browser stays where it is");
+        AppWorld world;
+        world.defaults.setBool(AppDelegate::kExpandSafariWhenCompactKey, expandBrowser);
+        const auto id = world.openBrowser({page("Alpha")}, {40, 25, 1040, 875});
+        world.launch();
+        world.step(0.5);
+        ASSERT_EQ(world.browserWindow(id)->bounds.left, 300);
+
+        world.store().setCompact(true);
+        world.step(0.1);
+        const double compactWidth = world.app().windowController()->compactWidth();
+        EXPECT_EQ(world.panel().frame().width(), compactWidth);
+        EXPECT_EQ(world.browserWindow(id)->bounds.left, expandBrowser ? compactWidth : 300);
+
+        // Dragged over the rail and let go: the browser makes room for the rail, not the wide sidebar.
+        world.pointer.setPrimaryButtonDown(true);
+        const double start = world.browserWindow(id)->bounds.left;
+        for (int i = 1; i <= 10; ++i) {
+            moveBrowserWindow(world, id, start + (10 - start) * i / 10 - world.browserWindow(id)->bounds.left);
+            world.step(0.05);
+        }
+        ASSERT_EQ(world.browserWindow(id)->bounds.left, 10);
+        world.pointer.setPrimaryButtonDown(false);
+        world.step(0.1);
+        EXPECT_EQ(world.browserWindow(id)->bounds.left, compactWidth);
+        EXPECT_EQ(world.panel().frame(), QRectF(0, world.panel().frame().y(), compactWidth, world.panel().frame().height()));
+
+        // Expanded again, the wide sidebar gets its room back: through the setting, else by docking.
+        const int movedToEdge = handlerCalls(world, QStringLiteral("setLeftEdge"));
+        const int roomAsked = handlerCalls(world, QStringLiteral("reserveSpace"));
+        world.store().setCompact(false);
+        world.step(0.1);
+        EXPECT_EQ(world.panel().frame().width(), world.app().windowController()->expandedWidth());
+        EXPECT_EQ(world.browserWindow(id)->bounds.left, 300);
+        EXPECT_EQ(world.panel().frame().right(), 300);
+        EXPECT_EQ(handlerCalls(world, QStringLiteral("setLeftEdge")) - movedToEdge, expandBrowser ? 1 : 0);
+        if (!expandBrowser) {
+            EXPECT_EQ(handlerCalls(world, QStringLiteral("reserveSpace")) - roomAsked, 1);
+        }
+    }
+}
+
 TEST(SidebarPresence, WindowsMovedAsideGoBackOnHideOnlyWhenUntouched) {
     for (const bool touched : {false, true}) {
         SCOPED_TRACE(touched ? "moved by the user" : "untouched");

@@ -1,6 +1,10 @@
 #include "AppWorld.h"
+#include "ShownText.h"
+
+#include "Qt/QtStatusItem.h"
 
 #include <QFile>
+#include <QMenu>
 
 #include <gtest/gtest.h>
 
@@ -300,6 +304,32 @@ TEST(StatusMenu, CalibratingSwitchesTheBarOnAndKeepsOnlyWhatIsSaved) {
     EXPECT_FALSE(coordinator->hasStoredCalibration());
 }
 
+TEST(StatusMenu, ClosingTheCalibrationWindowFindsTheTabRowAfresh) {
+    MenuWorld menu(true);
+    auto &world = menu.world;
+    world.privacy.setTrusted(true);
+    const auto window = world.safari.windows().front().id;
+    EXPECT_TRUE(menu.choose({"Calibrate Tab Bar Overlay…"}));
+    auto *coordinator = world.app().immersive();
+    ASSERT_TRUE(coordinator->isCalibrating());
+    ASSERT_TRUE(coordinator->detection());
+
+    // Safari puts its tabs into the toolbar as the window closes, before it says so: only a fresh
+    // look at its window sees that.
+    world.accessibility.setTabRowLayout(window, SimulatedAccessibility::TabRowLayout::insideToolbar);
+    world.app().secondaryWindows().window(SecondaryWindows::Kind::calibration)->close();
+    EXPECT_FALSE(coordinator->isCalibrating());
+    EXPECT_FALSE(coordinator->liveCalibration());
+    EXPECT_FALSE(coordinator->hasStoredCalibration());
+    ASSERT_TRUE(coordinator->detection());
+    EXPECT_EQ(coordinator->detection()->kind(), ImmersiveOverlayCoordinator::CachedDetection::Kind::unsupportedLayout);
+
+    world.settle();
+    world.activate(AppWorld::kBrowser);
+    EXPECT_EQ(coordinator->hiddenReason(), OverlayHiddenReason::unsupportedTabLayout);
+    EXPECT_FALSE(coordinator->overlay().panel().isVisible());
+}
+
 const SafariTab &tabTitled(TabStore &store, const QString &title) {
     for (const auto &w : store.windows())
         for (const auto &t : w.tabs)
@@ -424,6 +454,51 @@ TEST(StatusMenu, ExportWritesTheChosenScopeAndSaysWhyWhenItCannot) {
     const auto requests = world.dialogs.requests().size();
     world.app().exportGroup(QStringLiteral("not-a-group"));
     EXPECT_EQ(world.dialogs.requests().size(), requests);
+}
+
+TEST(StatusMenu, TheTrayShowsTheUsersTitlesWithTheirAmpersands) {
+    MenuWorld menu;
+    auto &world = menu.world;
+    auto &store = world.store();
+    store.flags().setOverride(true, FeatureFlag::tabGroups());
+    ASSERT_TRUE(store.createGroup(QStringLiteral("R&D"), {tabTitled(store, "Alpha")}));
+    ASSERT_TRUE(store.createGroup(QStringLiteral("Tom & Jerry"), {tabTitled(store, "Beta")}));
+    TabRecord saved;
+    saved.title = QStringLiteral("Q&A");
+    saved.readLater = true;
+    saved.addedToReadLaterAt = ManualScheduler::defaultWallStart();
+    auto book = store.book();
+    book.merge({saved}, {});
+    store.setBook(book);
+    ClosedTabStack history;
+    history.batches = {batch(QStringLiteral("Salt & Pepper"), 1)};
+    store.setRecentlyClosed(history);
+
+    QMenu tray;
+    QtStatusItem::fill(tray, menu.open());
+    const auto submenu = [&](const QStringList &path) {
+        QMenu *at = &tray;
+        for (const auto &entry : path)
+            if (at) at = test::spokenSubmenu(*at, entry);
+        if (!at) throw std::logic_error("no submenu " + path.join(QStringLiteral(" → ")).toStdString());
+        return at;
+    };
+    EXPECT_EQ(test::spokenEntries(*submenu({"Recently Closed"})), QStringList{"Salt & Pepper + 1 more"});
+    EXPECT_EQ(test::spokenEntries(*submenu({"Read Later"})), QStringList{"Q&A"});
+    EXPECT_EQ(test::spokenEntries(*submenu({"Read Later", "Q&A"})).size(), 4);
+    QMenu *groups = submenu({"Export", "Group"});
+    ASSERT_EQ(test::spokenEntries(*groups), (QStringList{"R&D", "Tom & Jerry"}));
+
+    // Choosing the entry read as "Tom & Jerry" exports that group.
+    const QString target = world.folders.root() + QStringLiteral("/Cartoons.json");
+    world.dialogs.answerPanel(target);
+    groups->actions().at(1)->trigger();
+    world.settle();
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto archive = OndrakeArchive::read(file.readAll(), world.scheduler.wallNow());
+    ASSERT_EQ(archive.groups.size(), 1u);
+    EXPECT_EQ(archive.groups.front().name, QStringLiteral("Tom & Jerry"));
 }
 
 TEST(StatusMenu, ImportAsksHowAndAppliesTheChoice) {

@@ -30,6 +30,11 @@ SafariWindowView windowSection(bool pinsOnDragOut = false) {
     return view;
 }
 
+// A drag in a section that shows every tab of its window.
+SafariWindowView::Dragging dragIn(const SafariWindowView &view, const QString &tabID, QSizeF translation) {
+    return view.dragChanged(tabID, translation, view.window);
+}
+
 TabGroup group(const QString &name) {
     TabGroup g;
     g.name = name;
@@ -59,7 +64,7 @@ TEST(SafariWindowView, DragTranslationsBecomePlans) {
     };
     const SafariWindowView view = windowSection();
     for (const auto &c : cases) {
-        const auto dragging = view.dragChanged(c.tab, c.translation);
+        const auto dragging = dragIn(view, c.tab, c.translation);
         EXPECT_FALSE(dragging.wouldPin) << c.name;
         ASSERT_TRUE(dragging.plan) << c.name;
         EXPECT_EQ(dragging.plan->changesAnything, c.changes) << c.name;
@@ -71,16 +76,30 @@ TEST(SafariWindowView, DragTranslationsBecomePlans) {
     }
 }
 
+// The pinned tab has a section of its own; the browser still counts it.
+TEST(SafariWindowView, MovesAreCountedAmongAllOfTheBrowsersTabs) {
+    const SafariWindow browser{7, 1, true, {tab("a", 1), tab("p", 2), tab("b", 3), tab("c", 4)}};
+    SafariWindowView view;
+    view.window = SafariWindow{7, 1, true, {tab("a", 1), tab("b", 3), tab("c", 4)}};
+    view.rows = TabTreeRow::rows({}, view.window);
+    const auto dragging = view.dragChanged(QStringLiteral("c"), QSizeF(0, -58), browser);
+    ASSERT_TRUE(dragging.plan);
+    EXPECT_EQ(dragging.plan->insertionRow, 0);
+    const SafariTabMove &move = dragging.plan->move;
+    EXPECT_EQ(std::tuple(move.fromIndex, move.count, move.toIndex, move.expectedTabCount), std::tuple(4, 1, 1, 4));
+    EXPECT_FALSE(view.dragChanged(QStringLiteral("c"), QSizeF(0, -58), SafariWindow{}).plan) << "the window is gone";
+}
+
 TEST(SafariWindowView, DraggingAboveTheFirstRowPinsOnlyWhereAllowed) {
-    const auto pinning = windowSection(true).dragChanged(QStringLiteral("a"), QSizeF(0, -15));
+    const auto pinning = dragIn(windowSection(true), QStringLiteral("a"), QSizeF(0, -15));
     EXPECT_TRUE(pinning.wouldPin);
     EXPECT_FALSE(pinning.plan);
     EXPECT_EQ(SafariWindowView::dragEnded(pinning, QStringLiteral("a"), {}, {}), TabDragOutcome::pin());
     // A row further down needs to travel past the first row.
-    EXPECT_FALSE(windowSection(true).dragChanged(QStringLiteral("c"), QSizeF(0, -58)).wouldPin);
-    EXPECT_TRUE(windowSection(true).dragChanged(QStringLiteral("c"), QSizeF(0, -88)).wouldPin);
+    EXPECT_FALSE(dragIn(windowSection(true), QStringLiteral("c"), QSizeF(0, -58)).wouldPin);
+    EXPECT_TRUE(dragIn(windowSection(true), QStringLiteral("c"), QSizeF(0, -88)).wouldPin);
 
-    const auto moving = windowSection(false).dragChanged(QStringLiteral("a"), QSizeF(0, -15));
+    const auto moving = dragIn(windowSection(false), QStringLiteral("a"), QSizeF(0, -15));
     EXPECT_FALSE(moving.wouldPin);
     ASSERT_TRUE(moving.plan);
     EXPECT_EQ(moving.plan->insertionRow, 0);
@@ -90,7 +109,7 @@ TEST(SafariWindowView, DropOnAGroupWinsAndOtherTabsDragsAreIgnored) {
     const TabGroup work = group(QStringLiteral("Work"));
     const TabGroup home = group(QStringLiteral("Home"));
     const GroupFrames frames = {{work.id, QRectF(0, 0, 200, 80)}, {home.id, QRectF(0, 90, 200, 50)}};
-    const auto pinning = windowSection(true).dragChanged(QStringLiteral("a"), QSizeF(0, -40));
+    const auto pinning = dragIn(windowSection(true), QStringLiteral("a"), QSizeF(0, -40));
     EXPECT_EQ(SafariWindowView::dragEnded(pinning, QStringLiteral("a"), QPointF(20, 100), frames),
               TabDragOutcome::assignGroup(home.id));
     EXPECT_EQ(SafariWindowView::dragEnded(pinning, QStringLiteral("a"), QPointF(20, 200), frames), TabDragOutcome::pin());
@@ -101,7 +120,7 @@ TEST(SafariWindowView, DropOnAGroupWinsAndOtherTabsDragsAreIgnored) {
 TEST(SafariWindowView, OverlappingGroupFramesResolveToTheUpperSection) {
     const TabGroup work = group(QStringLiteral("Work"));
     const TabGroup home = group(QStringLiteral("Home"));
-    const auto dragging = windowSection().dragChanged(QStringLiteral("c"), QSizeF(0, 40));
+    const auto dragging = dragIn(windowSection(), QStringLiteral("c"), QSizeF(0, 40));
     const QPointF point(20, 60);
     EXPECT_EQ(SafariWindowView::dragEnded(dragging, QStringLiteral("c"), point,
                                           {{work.id, QRectF(0, 0, 200, 80)}, {home.id, QRectF(0, 50, 200, 80)}}),

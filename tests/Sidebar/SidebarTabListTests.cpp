@@ -564,8 +564,10 @@ TEST(SidebarTabList, DraggingARowMovesItThroughThePlan) {
     const DragRecord record = drag(world, QStringLiteral("r3"), from + QPoint(12, -58));
     ASSERT_EQ(record.calls, QStringList{"move"});
     const SafariWindowView &section = *world.list->rowModel().sectionOf(world.rowOf(QStringLiteral("r3")))->window;
-    const auto expected = TabDropPlan::make(QStringLiteral("r3"), section.window, section.rows, -2, 1);
+    // The rows are the section's, the move is counted among the pinned and grouped tabs too.
+    const auto expected = TabDropPlan::make(QStringLiteral("r3"), world.store->windows().front(), section.rows, -2, 1);
     EXPECT_EQ(record.plan, expected);
+    EXPECT_EQ(record.plan->move.expectedTabCount, 10);
     EXPECT_EQ(record.plan->move.newParentID, QStringLiteral("r1a"));
 }
 

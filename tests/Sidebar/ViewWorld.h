@@ -31,6 +31,18 @@ struct ShellCalls {
     }
 };
 
+// The sidebar over `store`, shown active in a light palette, as the user sees it.
+inline std::unique_ptr<SidebarView> shownSidebar(TabStore &store, ShellCalls &shell, SidebarView::Services services,
+                                                 QSize size) {
+    auto view = std::make_unique<SidebarView>(store, shell.callbacks(), services);
+    view->setPalette(lightPalette());
+    view->resize(size);
+    view->show();
+    view->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    return view;
+}
+
 // The sidebar over a store polling the in-memory browser:
 //   window 1 (front): a1 "Alpha" [a2 "Alpine"] a3 "Beta"
 //   window 2:         b1 "Gamma" b2 "Delta"
@@ -54,14 +66,8 @@ struct ViewWorld : ReadsWorld {
     }
 
     explicit ViewWorld(std::vector<SafariWindow> windows = session(), QSize size = QSize(280, 520))
-        : ReadsWorld(std::move(windows)) {
-        view = std::make_unique<SidebarView>(*store, shell.callbacks(),
-                                             SidebarView::Services{scheduler, defaults, privacy});
-        view->setPalette(lightPalette());
-        view->resize(size);
-        view->show();
-        view->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        : ReadsWorld(std::move(windows)),
+          view(shownSidebar(*store, shell, SidebarView::Services{scheduler, defaults, privacy}, size)) {
         settle();
     }
 

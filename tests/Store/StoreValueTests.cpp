@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 
 #include "Store/CommandOutcome.h"
+#include "Store/SafeAddress.h"
 #include "Store/SidebarKeyCommand.h"
 #include "Store/SidebarLayout.h"
 #include "Store/SidebarWindowOrdering.h"
@@ -219,6 +220,36 @@ TEST(WindowTabs, SubtreesAreBoundedAndOrdered) {
     add(2, 3);
     EXPECT_EQ(descendantRecordIDs(rid(1), records), (std::vector<OndrakeID>{rid(3), rid(4), rid(5), rid(2)}));
     EXPECT_TRUE(descendantRecordIDs(rid(2), records).empty());
+}
+
+TEST(SafeAddress, OnlyWebStartAndBlankPagesOpenFromStoredAddresses) {
+    const std::vector<std::pair<const char *, bool>> cases = {
+        {"https://example.com/a?b=c", true},
+        {"http://example.com/", true},
+        {"HTTPS://EXAMPLE.COM/", true},
+        {"favorites://", true},
+        {"about:blank", true},
+        {"about:config", false},
+        {"javascript:alert(1)", false},
+        {"JavaScript:alert(1)", false},
+        {"file:///etc/passwd", false},
+        {"data:text/plain,hello", false},
+        {"data:text/html,<script>alert(1)</script>", false},
+        {"vbscript:msgbox", false},
+        {"blob:https://example.com/1", false},
+        {"relative/page.html", false},
+        {"/absolute/path", false},
+        {"//example.com/no-scheme", false},
+        {"", false},
+        {"not a url at all", false},
+    };
+    for (const auto &[address, safe] : cases) EXPECT_EQ(isSafeToOpen(QString::fromUtf8(address)), safe) << address;
+
+    EXPECT_EQ(unsafeAddressNote(0), QString());
+    EXPECT_EQ(unsafeAddressNote(1), QStringLiteral(" — 1 unsafe address not opened"));
+    EXPECT_EQ(unsafeAddressNote(3), QStringLiteral(" — 3 unsafe addresses not opened"));
+    EXPECT_EQ(CommandOutcome::refused(CommandOutcome::Refusal::unsafeAddress()).description(),
+              QStringLiteral("refused(unsafeAddress)"));
 }
 
 }  // namespace

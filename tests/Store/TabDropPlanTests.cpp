@@ -138,6 +138,36 @@ TEST(TabDropPlan, RefusesWhatDoesNotAddUp) {
     EXPECT_FALSE(TabDropPlan::make("y", other, rows(w, {{"x", 0}, {"y", 0}}), 0, 0)) << "not in the window";
 }
 
+// A section that does not show every tab of its window (the others are pinned or grouped): a
+// tab nested by the drop must come to stand beside its new parent in the window, or the
+// browser's tree would let go of it.
+TEST(TabDropPlan, ANestedDropStandsBesideItsParentPastTabsTheSectionDoesNotShow) {
+    struct Case {
+        const char *what;
+        SafariWindow window;
+        const char *dragged;
+        int rowOffset;
+        int depthOffset;
+        Landing expected;
+    };
+    const Case cases[] = {
+        {"another tab between: the block goes before it", window({{"a"}, {"h"}, {"b"}}), "b", 0, 1,
+         Landing{3, 1, 2, "a", 1, 1, true}},
+        {"the parent's own nested tab between: the block goes after it", window({{"a"}, {"h", "a"}, {"b"}}), "b", 0, 1,
+         Landing{3, 1, 3, "a", 1, 1, true}},
+        {"up from below: right after the parent", window({{"a"}, {"h"}, {"b"}, {"c"}}), "c", -1, 1,
+         Landing{4, 1, 2, "a", 1, 1, true}},
+        {"to the top level: before the row below, as ever", window({{"a"}, {"h"}, {"b"}, {"c"}}), "c", -1, 0,
+         Landing{4, 1, 3, std::nullopt, 1, 0, true}},
+    };
+    for (const auto &c : cases) {
+        std::vector<TabTreeRow> shown;
+        for (const auto &row : TabTreeRow::rows({}, c.window))
+            if (row.tab.id != QStringLiteral("h")) shown.push_back(row);
+        EXPECT_EQ(landing(TabDropPlan::make(c.dragged, c.window, shown, c.rowOffset, c.depthOffset)), c.expected) << c.what;
+    }
+}
+
 // Sections that are out of step with the window must not nest a tab under its own subtree.
 TEST(TabDropPlan, RefusesToNestIntoItsOwnSubtree) {
     const SafariWindow w = window({{"a"}, {"b", "a"}, {"c"}});

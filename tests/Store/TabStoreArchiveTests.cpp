@@ -225,7 +225,7 @@ TEST_F(ArchiveTest, NothingToImportAndABrowserThatCannotOpen) {
     EXPECT_EQ(store->records().size(), before + 2) << "the records stay";
 }
 
-TEST_F(ArchiveTest, OnlyWebAndFavoritesPagesAreOpened) {
+TEST_F(ArchiveTest, OnlyWebStartAndBlankPagesAreOpened) {
     const std::vector<std::pair<std::optional<QString>, bool>> pages{
         {QStringLiteral("javascript:alert(document.cookie)"), true},
         {QStringLiteral("https://safe.example/"), true},
@@ -236,12 +236,15 @@ TEST_F(ArchiveTest, OnlyWebAndFavoritesPagesAreOpened) {
         {std::nullopt, true},
         {QStringLiteral("not a url at all"), true},
         {QStringLiteral("vbscript:msgbox"), true},
+        {QStringLiteral("about:blank"), true},
+        {QStringLiteral("about:config"), true},
+        {QStringLiteral("/relative/page.html"), true},
     };
     run(store->importArchive(archiveOf(pages), Mode::restoreCompleteStructure()));
     std::vector<QString> opened;
     for (const auto &request : world.browser.openRequests) opened.push_back(request.url->toString());
-    EXPECT_EQ(opened, (std::vector<QString>{"https://safe.example/", "http://loud.example/", "favorites://"}));
-    EXPECT_EQ(store->lastActionSummary(), QStringLiteral("Imported and opened 3 tab(s)"));
+    EXPECT_EQ(opened, (std::vector<QString>{"https://safe.example/", "http://loud.example/", "favorites://", "about:blank"}));
+    EXPECT_EQ(store->lastActionSummary(), QStringLiteral("Imported and opened 4 tab(s) — 7 unsafe addresses not opened"));
 
     int closed = 0;
     for (const auto &[id, r] : store->records())
@@ -250,6 +253,95 @@ TEST_F(ArchiveTest, OnlyWebAndFavoritesPagesAreOpened) {
             ++closed;
         }
     EXPECT_EQ(closed, 3) << "kept as closed records";
+}
+
+// What an archive from anywhere may hold: none of it is opened on any path, and each path says so.
+TEST_F(ArchiveTest, UnsafeAddressesFromAnArchiveOpenOnNoPath) {
+    const std::vector<QString> unsafe{QStringLiteral("javascript:alert(document.cookie)"), QStringLiteral("file:///etc/passwd"),
+                                      QStringLiteral("data:text/html,<script>alert(1)</script>"),
+                                      QStringLiteral("relative/page.html")};
+    std::vector<std::pair<std::optional<QString>, bool>> pages;
+    for (const auto &address : unsafe) pages.emplace_back(address, true);
+    pages.emplace_back(web(0), true);
+    auto archive = archiveOf(pages);
+    for (auto &tab : archive.tabs) tab.readLater = true;
+
+    struct Case {
+        const char *name;
+        Mode mode;
+        QString imported;
+        std::size_t opened;
+    };
+    const std::vector<Case> cases{
+        {"merge", Mode::merge(), QStringLiteral("Imported 5 tab(s)"), 0},
+        {"as a new group", Mode::openAsNewGroup("New"),
+         QStringLiteral("Imported and opened 1 tab(s) — 4 unsafe addresses not opened"), 1},
+        {"the complete structure", Mode::restoreCompleteStructure(),
+         QStringLiteral("Imported and opened 1 tab(s) — 4 unsafe addresses not opened"), 1},
+    };
+    const auto addresses = [](const test::FakeBrowser &browser) {
+        std::vector<QString> all;
+        for (const auto &request : browser.openRequests) all.push_back(request.url ? request.url->toString() : QString());
+        return all;
+    };
+    for (const auto &c : cases) {
+        Archives t;
+        t.run(t.store->importArchive(archive, c.mode));
+        EXPECT_EQ(t.store->lastActionSummary(), c.imported) << c.name;
+        EXPECT_EQ(t.world.browser.openRequests.size(), c.opened) << c.name;
+
+        std::vector<TabRecord> stored;
+        for (const auto &[id, record] : t.store->records())
+            if (record.url && std::find(unsafe.begin(), unsafe.end(), *record.url) != unsafe.end()) stored.push_back(record);
+        ASSERT_EQ(stored.size(), unsafe.size()) << c.name;
+
+        // Read Later, with and without marking read: refused before anything changes.
+        for (const auto &record : stored) {
+            for (const bool markRead : {false, true}) {
+                t.run(t.store->openReadLater(record.id, markRead));
+                EXPECT_EQ(t.store->lastActionSummary(), QStringLiteral("Didn’t open Read Later item — unsafe address"))
+                    << c.name << " " << record.url->toStdString();
+            }
+            const auto after = t.store->book().record(record.id);
+            EXPECT_TRUE(after->readLater) << c.name << " not marked read";
+            EXPECT_TRUE(after->closedAt) << c.name << " still closed";
+        }
+
+        // The history: a batch of only such tabs is dropped, a mixed one opens the rest.
+        const auto closedTab = [&](const TabRecord &record) {
+            return ClosedTab{.id = record.id, .url = record.url, .title = record.title, .closedAt = t.start};
+        };
+        ClosedTabBatch onlyUnsafe{.id = QUuid::createUuid(), .tabs = {}, .closedAt = t.start};
+        for (const auto &record : stored) onlyUnsafe.tabs.push_back(closedTab(record));
+        ClosedTabBatch mixed = onlyUnsafe;
+        mixed.id = QUuid::createUuid();
+        mixed.tabs.insert(mixed.tabs.begin() + 1, ClosedTab{.url = web(7), .title = "w", .closedAt = t.start});
+        ClosedTabStack history;
+        history.add(mixed);
+        history.add(onlyUnsafe);
+        t.store->setRecentlyClosed(history);
+        const auto before = t.world.browser.openRequests.size();
+
+        t.run(t.store->reopenLastClosed());
+        EXPECT_EQ(t.store->lastActionSummary(), QStringLiteral("Nothing reopened — 4 unsafe addresses not opened")) << c.name;
+        EXPECT_EQ(t.world.browser.openRequests.size(), before) << c.name;
+        EXPECT_EQ(t.store->recentlyClosed().batches, std::vector<ClosedTabBatch>{mixed}) << c.name << " not put back";
+
+        t.run(t.store->reopenLastClosed());
+        EXPECT_EQ(t.store->lastActionSummary(), QStringLiteral("Reopened 1 tab — 4 unsafe addresses not opened")) << c.name;
+        const auto opened = addresses(t.world.browser);
+        EXPECT_EQ(std::vector<QString>(opened.begin() + qsizetype(before), opened.end()), std::vector<QString>{*web(7)})
+            << c.name;
+        for (const auto &record : stored) EXPECT_TRUE(t.store->book().record(record.id)->closedAt) << c.name << " not revived";
+
+        // One unsafe tab in a batch whose other tab the browser cannot open: the batch comes back.
+        t.world.browser.onOpen = [](const auto &) { throw SafariControllerError::safariNotRunning(); };
+        ClosedTabBatch failing{.id = QUuid::createUuid(), .tabs = {closedTab(stored[0])}, .closedAt = t.start};
+        failing.tabs.push_back(ClosedTab{.url = web(8), .title = "x", .closedAt = t.start});
+        t.run(t.store->reopen(failing));
+        EXPECT_EQ(t.store->lastActionSummary(), QStringLiteral("Couldn’t reopen — 1 unsafe address not opened")) << c.name;
+        EXPECT_EQ(t.store->recentlyClosed().batches.back(), failing) << c.name;
+    }
 }
 
 TEST_F(ArchiveTest, WithoutAFrontWindowTheTabsShareOneNewWindow) {

@@ -106,6 +106,88 @@ TEST_F(StoreTest, AnOlderFileIsWrittenBackAfterStartAndACurrentOneIsNot) {
     EXPECT_FALSE(again->hasPendingSave());
 }
 
+// Groups change without any record changing: the sidebar hears of it and the file follows.
+TEST_F(StoreTest, AChangeToGroupsAloneIsPublishedAndSavedTwoSecondsLater) {
+    struct Case {
+        const char *what;
+        std::function<void(TabStore &, const TabGroupID &)> change;
+        std::function<void(const TabGroup &)> check;
+    };
+    const Case cases[] = {
+        {"rename", [](TabStore &store, const TabGroupID &id) { store.renameGroup(id, "  Later "); },
+         [](const TabGroup &group) { EXPECT_EQ(group.name, "Later"); }},
+        {"colour",
+         [](TabStore &store, const TabGroupID &id) {
+             store.commands().editGroups(id, TabCommands::setGroupColor(QStringLiteral("green")));
+         },
+         [](const TabGroup &group) { EXPECT_EQ(group.colorName, "green"); }},
+        {"fold",
+         [](TabStore &store, const TabGroupID &id) { store.commands().editGroups(id, TabCommands::setGroupCollapsed(true)); },
+         [](const TabGroup &group) { EXPECT_TRUE(group.isCollapsed); }},
+        {"reorder", [](TabStore &store, const TabGroupID &id) { store.moveGroup(id, 1); },
+         [](const TabGroup &group) { EXPECT_EQ(group.sortIndex, 1); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::StoreWorld world;
+        world.environment = {{QStringLiteral("ONDRAKE_FEATURE_TABGROUPS"), QStringLiteral("1")}};
+        world.browser.windows = {window(1, {tab("a", 1, 1, true)})};
+        auto store = world.makeStore();
+        world.refresh(*store);
+        const auto group = store->createGroup(QStringLiteral("Reading"), store->windows()[0].tabs);
+        ASSERT_TRUE(group && store->createGroup(QStringLiteral("Work"), {}));
+        world.scheduler.advance(Seconds(3));
+        ASSERT_FALSE(store->hasPendingSave());
+        const auto savedGroups = [&] {
+            std::map<TabGroupID, TabGroup> groups;
+            for (const auto &g : world.written().groups) groups.emplace(g.id, g);
+            return groups;
+        };
+        const auto before = savedGroups();
+        ASSERT_EQ(before, store->groups());
+        const auto records = store->records();
+
+        QSignalSpy groupsSpy(store.get(), &TabStore::groupsChanged);
+        QSignalSpy recordsSpy(store.get(), &TabStore::recordsChanged);
+        c.change(*store, group->id);
+        EXPECT_EQ(groupsSpy.count(), 1);
+        EXPECT_EQ(recordsSpy.count(), 0);
+        EXPECT_EQ(store->records(), records);
+        c.check(store->groups().at(group->id));
+
+        world.scheduler.advance(Seconds(1.9));
+        EXPECT_EQ(savedGroups(), before);
+        world.scheduler.advance(Seconds(0.1));
+        EXPECT_EQ(savedGroups(), store->groups());
+        c.check(savedGroups().at(group->id));
+    }
+}
+
+// A file that could not be read is moved aside, never overwritten; what the store starts from
+// is written in its place two seconds after start, and the moved copy stays.
+TEST_F(StoreTest, AnUnreadableFileIsMovedAsideAndTheRecoveredStateWrittenBack) {
+    writeFile("{ not a record file");
+    auto store = world.makeStore();
+    EXPECT_TRUE(store->records().empty());
+    EXPECT_FALSE(fileExists()) << "moved aside";
+    const QDir folder = QFileInfo(world.recordFile()).absoluteDir();
+    const auto aside = folder.entryList({QFileInfo(world.recordFile()).fileName() + QStringLiteral(".*.corrupt")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(store->hasPendingSave());
+
+    world.scheduler.advance(Seconds(1.9));
+    EXPECT_FALSE(fileExists());
+    world.scheduler.advance(Seconds(0.1));
+    ASSERT_TRUE(fileExists());
+    const auto written = world.fileStore().load(world.scheduler.wallNow());
+    EXPECT_EQ(written.outcome.kind, TabRecordFileStore::LoadOutcome::Kind::loaded);
+    EXPECT_EQ(written.state.schemaVersion, 3);
+    EXPECT_TRUE(written.state.records.empty());
+    QFile kept(folder.filePath(aside[0]));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("{ not a record file"));
+}
+
 TEST_F(StoreTest, SettingsAndHistorySaveOnlyWhenTheyChange) {
     auto store = world.makeStore();
     QSignalSpy settingsSpy(store.get(), &TabStore::settingsChanged);

@@ -105,6 +105,78 @@ TEST(TabIdentityRegistry, KeepsIdsThroughChanges) {
     }
 }
 
+// Tabs that show one page keep their own ids through what happens to them and around them; an
+// id that went to the twin would take the record, and with it the lock and marks, along.
+TEST(TabIdentityRegistry, TwinsKeepTheirOwnIds) {
+    struct Case {
+        const char *what;
+        std::initializer_list<R> first;
+        std::initializer_list<R> second;
+        QStringList expected;
+    };
+    const char *u = "https://same.example/";
+    const Case cases[] = {
+        {"the earlier twin takes the later one's title", {{"A", u}, {"B", u}}, {{"B", u}, {"B", u}}, {"tab-0", "tab-1"}},
+        {"the same while a tab before them closed",
+         {{"X", "https://x/"}, {"A", u}, {"B", u}},
+         {{"B", u}, {"B", u}},
+         {"tab-1", "tab-2"}},
+        {"the same while a tab before them opened",
+         {{"A", u}, {"B", u}},
+         {{"N", "https://n/"}, {"B", u}, {"B", u}},
+         {"tab-2", "tab-0", "tab-1"}},
+        {"one of three takes the others' title", {{"A", u}, {"B", u}, {"B", u}}, {{"B", u}, {"B", u}, {"B", u}},
+         {"tab-0", "tab-1", "tab-2"}},
+        {"both retitled alike", {{"A", u}, {"B", u}}, {{"C", u}, {"C", u}}, {"tab-0", "tab-1"}},
+        {"both retitled apart", {{"A", u}, {"B", u}}, {{"C", u}, {"D", u}}, {"tab-0", "tab-1"}},
+        {"titles that trade places go with their titles", {{"A", u}, {"B", u}}, {{"B", u}, {"A", u}},
+         {"tab-1", "tab-0"}},
+        {"reordered by the user",
+         {{"A", u}, {"X", "https://x/"}, {"B", u}},
+         {{"B", u}, {"A", u}, {"X", "https://x/"}},
+         {"tab-2", "tab-0", "tab-1"}},
+        {"the earlier twin closed", {{"A", u}, {"B", u}, {"X", "https://x/"}}, {{"B", u}, {"X", "https://x/"}},
+         {"tab-1", "tab-2"}},
+        {"the later twin closed", {{"A", u}, {"B", u}}, {{"A", u}}, {"tab-0"}},
+        {"a twin closed and the other retitled: the nearer place",
+         {{"A", u}, {"X", "https://x/"}, {"Y", "https://y/"}, {"Z", "https://z/"}, {"B", u}},
+         {{"X", "https://x/"}, {"Y", "https://y/"}, {"Z", "https://z/"}, {"C", u}},
+         {"tab-1", "tab-2", "tab-3", "tab-4"}},
+        {"a twin opened between them, still loading", {{"A", u}, {"B", u}}, {{"A", u}, {"", u}, {"B", u}},
+         {"tab-0", "tab-2", "tab-1"}},
+        {"a twin of the first opened between them", {{"A", u}, {"B", u}}, {{"A", u}, {"A", u}, {"B", u}},
+         {"tab-0", "tab-2", "tab-1"}},
+    };
+    for (const auto &c : cases) {
+        TabIdentityRegistry registry;
+        registry.assign({raw(1, c.first)});
+        EXPECT_EQ(ids(registry.assign({raw(1, c.second)})), c.expected) << c.what;
+    }
+}
+
+// Identical twins cannot be told apart by what the browser shows; when this system closed one
+// of them itself, the one left keeps its own id.
+TEST(TabIdentityRegistry, ATwinClosedByTheSystemLeavesItsIdToNoOne) {
+    struct Case {
+        const char *what;
+        QString closed;
+        std::initializer_list<R> after;
+        QStringList expected;
+    };
+    const char *s = "https://same.example/";
+    const Case cases[] = {
+        {"the earlier one closed", "tab-0", {{"S", s}, {"X", "https://x/"}}, {"tab-1", "tab-2"}},
+        {"the later one closed", "tab-1", {{"S", s}, {"X", "https://x/"}}, {"tab-0", "tab-2"}},
+        {"the browser kept it after all", "tab-0", {{"S", s}, {"S", s}, {"X", "https://x/"}}, {"tab-0", "tab-1", "tab-2"}},
+    };
+    for (const auto &c : cases) {
+        TabIdentityRegistry registry;
+        registry.assign({raw(1, {{"S", s}, {"S", s}, {"X", "https://x/"}})});
+        registry.noteClosed({c.closed});
+        EXPECT_EQ(ids(registry.assign({raw(1, c.after)})), c.expected) << c.what;
+    }
+}
+
 TEST(TabIdentityRegistry, AClaimedIdIsNotOfferedToTheOldWindow) {
     TabIdentityRegistry registry;
     registry.assign({raw(1, {{"A", "https://a/"}, {"B", "https://b/"}}), raw(2, {{"C", "https://c/"}})});

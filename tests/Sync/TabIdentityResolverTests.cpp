@@ -106,6 +106,42 @@ TEST(TabIdentityResolver, SamePageInTwoWindowsGoesByPosition) {
     EXPECT_EQ(mapping.value("tab-1"), rid(1));
 }
 
+// After a restart records carry no window, so twins in several windows are told apart by their
+// positions alone: taken together they move least, whichever window the poll lists first.
+TEST(TabIdentityResolver, TwinsShareTheirRecordsByTheLeastTotalMove) {
+    struct Case {
+        const char *what;
+        std::vector<TabRecord> pool;
+        std::vector<SafariWindow> windows;
+        TabIdentityMapping expected;
+    };
+    const Case cases[] = {
+        // Taken tab by tab the first would take record 1 (2 away) and leave record 2 to the second
+        // (7 away): 9 in all, against 5.
+        {"across windows",
+         {stored(1, "Docs", kNews, 4), stored(2, "Docs", kNews, 9)},
+         {safariWindow(1, {safariTab("tab-0", 1, 6, "Docs", kNews)}), safariWindow(2, {safariTab("tab-1", 2, 2, "Docs", kNews)}, 2)},
+         {{"tab-0", rid(2)}, {"tab-1", rid(1)}}},
+        {"the earlier twin took the later one's title",
+         {stored(1, "A", kNews, 1), stored(2, "B", kNews, 2)},
+         {safariWindow(1, {safariTab("tab-0", 1, 1, "B", kNews), safariTab("tab-1", 1, 2, "B", kNews)})},
+         {{"tab-0", rid(1)}, {"tab-1", rid(2)}}},
+        {"three tabs for two records: the one farthest off is new",
+         {stored(1, "Docs", kNews, 2), stored(2, "Docs", kNews, 3)},
+         {safariWindow(1, {safariTab("tab-0", 1, 1, "Docs", kNews), safariTab("tab-1", 1, 3, "Docs", kNews),
+                           safariTab("tab-2", 1, 9, "Docs", kNews)})},
+         {{"tab-0", rid(1)}, {"tab-1", rid(2)}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TabIdentityResolver resolver;
+        resolver.loadPool(c.pool);
+        const auto mapping = resolver.resolve(c.windows);
+        for (auto it = c.expected.cbegin(); it != c.expected.cend(); ++it) EXPECT_EQ(mapping.value(it.key()), it.value()) << it.key().toStdString();
+        EXPECT_TRUE(resolver.pool().empty());
+    }
+}
+
 TEST(TabIdentityResolver, CostCountsDistanceAndAnotherWindow) {
     const TabIdentityResolver::Pending tab{"tab-0", kNews, "T", 1, 5};
     struct Case {

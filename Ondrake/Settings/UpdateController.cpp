@@ -1,4 +1,4 @@
-#include "Shell/UpdateController.h"
+#include "Settings/UpdateController.h"
 
 namespace ondrake {
 

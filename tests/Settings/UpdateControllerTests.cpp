@@ -1,4 +1,4 @@
-#include "Shell/UpdateController.h"
+#include "Settings/UpdateController.h"
 
 #include "ManualScheduler.h"
 #include "Qt/QtUpdateAlert.h"

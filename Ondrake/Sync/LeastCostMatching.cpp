@@ -1,0 +1,125 @@
+#include "LeastCostMatching.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+#include <tuple>
+
+namespace ondrake {
+
+namespace {
+
+constexpr auto kMaxCost = std::numeric_limits<std::int64_t>::max();
+
+// Groups of a few on each side, the usual twins, are solved exactly over the subsets of columns.
+constexpr std::size_t kExactColumns = 8;
+constexpr std::size_t kExactStates = 4096;
+// Larger groups take the cheapest pairs first; past this many pairs, each row in turn takes its
+// cheapest column, so a page open hundreds of times costs no more than it always did.
+constexpr std::size_t kSortedPairs = std::size_t(1) << 16;
+
+using Matching = std::vector<std::optional<std::size_t>>;
+
+Matching exact(std::size_t rows, std::size_t columns, std::span<const std::int64_t> costs) {
+    const std::size_t pairs = std::min(rows, columns);
+    const std::size_t masks = std::size_t(1) << columns;
+    // Whether rows i.. can still bring the columns in `mask` up to the number of pairs.
+    const auto feasible = [&](std::size_t i, std::size_t mask) {
+        const auto used = std::size_t(std::popcount(mask));
+        return used <= pairs && pairs - used <= rows - i;
+    };
+    // best[i * masks + mask]: the least cost of rows i.. with the columns in `mask` taken.
+    std::vector<std::int64_t> best((rows + 1) * masks, 0);
+    for (std::size_t i = rows; i-- > 0;) {
+        for (std::size_t mask = 0; mask < masks; ++mask) {
+            if (!feasible(i, mask)) continue;
+            std::int64_t least = kMaxCost;
+            bool any = false;
+            if (feasible(i + 1, mask)) {
+                least = best[(i + 1) * masks + mask];
+                any = true;
+            }
+            for (std::size_t c = 0; c < columns; ++c) {
+                const std::size_t bit = std::size_t(1) << c;
+                if ((mask & bit) || !feasible(i + 1, mask | bit)) continue;
+                const auto cost = addCosts(costs[i * columns + c], best[(i + 1) * masks + (mask | bit)]);
+                if (!any || cost < least) least = cost;
+                any = true;
+            }
+            best[i * masks + mask] = least;
+        }
+    }
+
+    Matching matching(rows);
+    std::size_t mask = 0;
+    for (std::size_t i = 0; i < rows; ++i) {
+        const auto target = best[i * masks + mask];
+        std::optional<std::size_t> chosen;
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::size_t bit = std::size_t(1) << c;
+            if ((mask & bit) || !feasible(i + 1, mask | bit)) continue;
+            const auto cost = costs[i * columns + c];
+            if (addCosts(cost, best[(i + 1) * masks + (mask | bit)]) != target) continue;
+            if (!chosen || cost < costs[i * columns + *chosen]) chosen = c;
+        }
+        if (chosen) {
+            matching[i] = chosen;
+            mask |= std::size_t(1) << *chosen;
+        }
+    }
+    return matching;
+}
+
+Matching cheapestPairsFirst(std::size_t rows, std::size_t columns, std::span<const std::int64_t> costs) {
+    std::vector<std::tuple<std::int64_t, std::size_t, std::size_t>> pairs;
+    pairs.reserve(rows * columns);
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < columns; ++c) pairs.emplace_back(costs[r * columns + c], r, c);
+    std::sort(pairs.begin(), pairs.end());
+    Matching matching(rows);
+    std::vector<bool> taken(columns, false);
+    std::size_t left = std::min(rows, columns);
+    for (const auto &[cost, r, c] : pairs) {
+        if (left == 0) break;
+        if (matching[r] || taken[c]) continue;
+        matching[r] = c;
+        taken[c] = true;
+        --left;
+    }
+    return matching;
+}
+
+Matching rowByRow(std::size_t rows, std::size_t columns, std::span<const std::int64_t> costs) {
+    Matching matching(rows);
+    std::vector<bool> taken(columns, false);
+    std::size_t left = columns;
+    for (std::size_t r = 0; r < rows && left > 0; ++r) {
+        std::optional<std::size_t> chosen;
+        for (std::size_t c = 0; c < columns; ++c)
+            if (!taken[c] && (!chosen || costs[r * columns + c] < costs[r * columns + *chosen])) chosen = c;
+        matching[r] = chosen;
+        taken[*chosen] = true;
+        --left;
+    }
+    return matching;
+}
+
+}  // namespace
+
+std::int64_t positionDistance(std::int64_t a, std::int64_t b) {
+    const std::uint64_t distance = a > b ? std::uint64_t(a) - std::uint64_t(b) : std::uint64_t(b) - std::uint64_t(a);
+    return distance > std::uint64_t(kMaxCost) ? kMaxCost : std::int64_t(distance);
+}
+
+std::int64_t addCosts(std::int64_t a, std::int64_t b) { return a > kMaxCost - b ? kMaxCost : a + b; }
+
+std::vector<std::optional<std::size_t>> leastCostMatching(std::size_t rows, std::size_t columns,
+                                                          std::span<const std::int64_t> costs) {
+    if (rows == 0 || columns == 0) return Matching(rows);
+    if (rows == 1) return rowByRow(rows, columns, costs);
+    if (columns <= kExactColumns && (rows + 1) << columns <= kExactStates) return exact(rows, columns, costs);
+    if (rows * columns <= kSortedPairs) return cheapestPairsFirst(rows, columns, costs);
+    return rowByRow(rows, columns, costs);
+}
+
+}  // namespace ondrake

@@ -1,0 +1,215 @@
+#include "AppWorld.h"
+
+#include "DemoSession.h"
+#include "ManualScheduler.h"
+#include "NativeMessaging.h"
+#include "NoNetwork.h"
+#include "Paths.h"
+#include "Qt/SingleInstance.h"
+#include "Store/FaviconLoader.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace ondrake {
+namespace {
+
+TEST(SecondLaunch, BringsBackASidebarTheUserHid) {
+    test::AppWorld world;
+    world.openBrowser({test::page("Alpha")});
+    world.workspace.launch(test::AppWorld::kEditor);
+    world.activate(test::AppWorld::kEditor);
+    auto &app = world.launch();
+    QTemporaryDir runtime;
+    const QString socket = QDir(runtime.path()).filePath(QStringLiteral("app.instance"));
+    SingleInstance running(socket);
+    app.answerLaterLaunches(running);
+    ASSERT_EQ(running.claim(), SingleInstance::Claim::first);
+    ASSERT_TRUE(world.statusItem.choose({"Hide Sidebar"}));
+    world.settle();
+    ASSERT_FALSE(world.panel().isVisible());
+
+    LogCapture log;
+    SingleInstance later(socket);
+    EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning);
+    world.settle();
+    EXPECT_TRUE(world.panel().isVisible());
+    EXPECT_TRUE(world.safari.isActive()) << "with the browser brought forward";
+    EXPECT_TRUE(log.contains(QStringLiteral("Opened again by a later launch; the sidebar is shown")));
+}
+
+// The built application, started as separate processes over folders of the test's own.
+
+// Long enough for a start under the sanitizers; only a failing test waits this long.
+constexpr int kPatienceMs = 60000;
+
+// A user of their own for the processes: home, data, preferences, caches, temporary and runtime
+// folders, no display and no session bus.
+struct UserFolders {
+    QTemporaryDir root;
+
+    QString folder(const char *name) const {
+        const QString path = QDir(root.path()).filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        return path;
+    }
+    QString runtime() const {
+        const QString path = folder("runtime");
+        // The desktop's runtime folder is the user's alone; Qt insists on it.
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return path;
+    }
+    Paths paths() const { return {folder("data"), folder("cache"), folder("config"), folder("tmp"), folder("home")}; }
+
+    QProcessEnvironment environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_MESSAGE_PATTERN"})
+            environment.remove(QString::fromLatin1(name));
+        const Paths p = paths();
+        const std::pair<const char *, QString> values[] = {
+            {"QT_QPA_PLATFORM", QStringLiteral("offscreen")},
+            {"HOME", p.home},
+            {kTestRealHomeVariable, p.home},
+            {"XDG_DATA_HOME", p.applicationSupport},
+            {"XDG_CONFIG_HOME", p.preferences},
+            {"XDG_CACHE_HOME", p.caches},
+            {"XDG_RUNTIME_DIR", runtime()},
+            {"TMPDIR", p.temporary},
+            {"DBUS_SESSION_BUS_ADDRESS", test::kNoBus},
+            // The test reads the info lines, and the icon loader's word of a fetch that failed.
+            {"QT_LOGGING_RULES", QStringLiteral("*.debug=false;com.ondrake.Ondrake.Favicon.debug=true")},
+        };
+        for (const auto &[name, value] : values) environment.insert(QString::fromLatin1(name), value);
+        return environment;
+    }
+
+    QStringList socketsInRuntimeFolder() const {
+        return QDir(runtime()).entryList({QStringLiteral("*.instance")}, QDir::System | QDir::Files);
+    }
+    QString recordFile() const {
+        return QDir(paths().applicationSupport).filePath(QStringLiteral("com.ondrake.Ondrake/TabRecords.json"));
+    }
+
+    // Every site of the demo session has its icon cached already, so the application fetches none
+    // from the network.
+    void cacheDemoSessionIcons() const {
+        ManualScheduler scheduler;
+        FaviconLoader icons(paths(), std::make_shared<test::NoNetwork>(), scheduler);
+        QImage icon(FaviconLoader::iconSide, FaviconLoader::iconSide, QImage::Format_ARGB32);
+        icon.fill(Qt::darkCyan);
+        auto tabs = std::vector{DemoSession::linkedTab()};
+        for (const auto &w : DemoSession::windows()) tabs.insert(tabs.end(), w.tabs.begin(), w.tabs.end());
+        for (const auto &tab : tabs)
+            if (const auto host = FaviconLoader::faviconHost(QUrl(tab.url))) icons.store(icon, *host, true);
+    }
+};
+
+// One start of the application program, its output read as it comes. Killed if still running
+// when the test ends.
+class Launch {
+public:
+    explicit Launch(const UserFolders &user) {
+        process_.setProcessEnvironment(user.environment());
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(QStringLiteral(ONDRAKE_APP_PROGRAM), {});
+    }
+    ~Launch() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.kill();
+        process_.waitForFinished(kPatienceMs);
+    }
+    Launch(const Launch &) = delete;
+    Launch &operator=(const Launch &) = delete;
+
+    const QString &output() {
+        output_ += QString::fromUtf8(process_.readAll());
+        return output_;
+    }
+    // Until the output holds the line, the program ends, or patience runs out.
+    bool waitForLine(const QString &line) {
+        const QDeadlineTimer deadline(kPatienceMs);
+        while (!output().contains(line)) {
+            if (process_.state() == QProcess::NotRunning || deadline.hasExpired()) return false;
+            process_.waitForReadyRead(int(deadline.remainingTime()));
+        }
+        return true;
+    }
+    // Ended of its own accord (or after `terminate`), with this exit code.
+    std::optional<int> waitForExit() {
+        const bool ended = process_.waitForFinished(kPatienceMs);
+        output();
+        if (!ended || process_.exitStatus() != QProcess::NormalExit) return std::nullopt;
+        return process_.exitCode();
+    }
+    void terminate() { process_.terminate(); }
+    // As a crash would end it: no clean-up of any kind.
+    void kill() {
+        process_.kill();
+        process_.waitForFinished(kPatienceMs);
+    }
+
+private:
+    QProcess process_;
+    QString output_;
+};
+
+const QString kStarted = QStringLiteral("Ondrake started");
+const QString kAskedRunning = QStringLiteral("Ondrake is already running; asked it to show the sidebar");
+const QString kReopened = QStringLiteral("Opened again by a later launch; the sidebar is shown");
+
+TEST(SecondLaunch, AsksTheRunningApplicationToShowItsSidebarAndLeavesItTheRecordFile) {
+    UserFolders user;
+    ASSERT_TRUE(user.root.isValid());
+    user.cacheDemoSessionIcons();
+
+    Launch first(user);
+    ASSERT_TRUE(first.waitForLine(kStarted)) << first.output().toStdString();
+    EXPECT_EQ(user.socketsInRuntimeFolder().size(), 1) << "the first listens in the user's runtime folder";
+
+    Launch second(user);
+    EXPECT_EQ(second.waitForExit(), 0) << second.output().toStdString();
+    EXPECT_TRUE(second.output().contains(kAskedRunning)) << second.output().toStdString();
+    // It ended before building anything: no store, so no record file of its own to save.
+    EXPECT_FALSE(second.output().contains(kStarted));
+    EXPECT_FALSE(second.output().contains(QStringLiteral("TabStore")));
+
+    EXPECT_TRUE(first.waitForLine(kReopened)) << first.output().toStdString();
+
+    first.terminate();
+    EXPECT_EQ(first.waitForExit(), 0) << first.output().toStdString();
+    EXPECT_TRUE(QFile::exists(user.recordFile())) << "the one instance saved on its way out";
+    EXPECT_TRUE(user.socketsInRuntimeFolder().isEmpty()) << "and took its socket with it";
+    EXPECT_FALSE(first.output().contains(QStringLiteral("No favicon"))) << "no icon was fetched";
+}
+
+TEST(SecondLaunch, ALaunchAfterACrashTakesOverTheSocketItLeft) {
+    UserFolders user;
+    ASSERT_TRUE(user.root.isValid());
+    user.cacheDemoSessionIcons();
+
+    Launch crashed(user);
+    ASSERT_TRUE(crashed.waitForLine(kStarted)) << crashed.output().toStdString();
+    crashed.kill();
+    ASSERT_EQ(user.socketsInRuntimeFolder().size(), 1) << "a crash leaves the socket behind";
+
+    Launch next(user);
+    ASSERT_TRUE(next.waitForLine(kStarted)) << next.output().toStdString();
+    EXPECT_TRUE(next.output().contains(QStringLiteral("Taking over the socket of an instance that is gone")));
+
+    Launch later(user);
+    EXPECT_EQ(later.waitForExit(), 0) << later.output().toStdString();
+    EXPECT_TRUE(later.output().contains(kAskedRunning));
+    EXPECT_TRUE(next.waitForLine(kReopened)) << next.output().toStdString();
+
+    next.terminate();
+    EXPECT_EQ(next.waitForExit(), 0) << next.output().toStdString();
+}
+
+}  // namespace
+}  // namespace ondrake

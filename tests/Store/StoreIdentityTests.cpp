@@ -1,0 +1,132 @@
+#include "SimulatedBrowserStore.h"
+
+namespace ondrake {
+namespace {
+
+using test::Browser;
+using test::page;
+using test::Page;
+using test::simWindow;
+
+const QString kDoc = QStringLiteral("https://docs.example/guide");
+
+// The record of the tab at a place, as the sidebar finds it.
+OndrakeID recordAt(const Browser &browser, std::size_t window, std::size_t tab) {
+    return browser.store->ondrakeIDs().value(browser.store->windows().at(window).tabs.at(tab).id);
+}
+const TabRecord &at(const Browser &browser, std::size_t window, std::size_t tab) {
+    return browser.store->records().at(recordAt(browser, window, tab));
+}
+
+// The browser quits, the application saves at its quit and starts again from the file; the
+// browser comes back with its windows as `change` leaves them.
+void restart(Browser &browser, const std::function<void(std::vector<SimulatedSafari::Window> &)> &change) {
+    browser.safari.quit();
+    browser.poll();
+    browser.store->cancelPendingSave();
+    browser.store->save();
+    browser.start();
+    browser.safari.update(change);
+    browser.safari.launch();
+    browser.poll();
+}
+
+// Two tabs of one page: the earlier one, still loading, takes the later one's title. The lock
+// and the mark stay on the tabs the user set them on, and a close keeps the locked tab.
+TEST(StoreIdentity, TwinsKeepTheirMarksWhenOneTakesTheOthersTitle) {
+    Browser browser;
+    browser.safari.addWindow(simWindow({page("Home"), Page{"Loading", kDoc}, Page{"Guide", kDoc}}));
+    browser.start();
+    browser.poll();
+    const auto earlier = recordAt(browser, 0, 1);
+    const auto later = recordAt(browser, 0, 2);
+    browser.store->updateBook([&](TabRecordBook &book) {
+        book.records.at(earlier).important = true;
+        book.records.at(later).locked = true;
+    });
+
+    browser.safari.update([](auto &windows) { windows[0].tabs[1].title = QStringLiteral("Guide"); });
+    browser.poll();
+    EXPECT_EQ(recordAt(browser, 0, 1), earlier);
+    EXPECT_EQ(recordAt(browser, 0, 2), later);
+    EXPECT_TRUE(at(browser, 0, 1).important);
+    EXPECT_FALSE(at(browser, 0, 1).locked);
+    EXPECT_TRUE(at(browser, 0, 2).locked);
+
+    runToCompletion(browser.scheduler, browser.store->closeTabs({browser.store->windows()[0].tabs[2]}));
+    browser.poll();
+    ASSERT_EQ(browser.safari.windows()[0].tabs.size(), 3u) << "the locked twin stays open";
+    runToCompletion(browser.scheduler, browser.store->closeTabs({browser.store->windows()[0].tabs[1]}));
+    browser.poll();
+    EXPECT_EQ(browser.titles(), (std::vector<QString>{"Home", "Guide"}));
+    EXPECT_EQ(recordAt(browser, 0, 1), later);
+    EXPECT_TRUE(at(browser, 0, 1).locked);
+}
+
+// The record file keeps no window. When the browser comes back without some tabs, a twin in the
+// first window stands nearer the record of a twin in the second than its own; taken together,
+// each goes back to its own record.
+TEST(StoreIdentity, TwinsAcrossWindowsGetTheirOwnRecordsAfterARestart) {
+    Browser browser;
+    browser.safari.addWindow(
+        simWindow({page("H"), page("I"), page("J"), page("K"), page("L"), Page{"Guide", kDoc}}));
+    browser.safari.addWindow(simWindow({Page{"Guide", kDoc}, page("M")}));
+    browser.start();
+    browser.poll();
+    const auto first = recordAt(browser, 0, 5);
+    const auto second = recordAt(browser, 1, 0);
+    browser.store->updateBook([&](TabRecordBook &book) {
+        book.records.at(first).important = true;
+        book.records.at(second).locked = true;
+    });
+
+    restart(browser, [](auto &windows) { windows[0].tabs.erase(windows[0].tabs.begin(), windows[0].tabs.begin() + 4); });
+    ASSERT_EQ(browser.titles(), (std::vector<QString>{"L", "Guide", "Guide", "M"}));
+    EXPECT_EQ(recordAt(browser, 0, 1), first);
+    EXPECT_EQ(recordAt(browser, 1, 0), second);
+    EXPECT_TRUE(at(browser, 1, 0).locked);
+    EXPECT_FALSE(at(browser, 0, 1).locked);
+}
+
+// A tab that comes back without its stored parent goes under the nearest stored ancestor that
+// came back before it in its window, as it would have within the session; with none, to the top.
+TEST(StoreIdentity, AReattachedTabGoesUnderItsNearestAncestorThatCameBack) {
+    struct Case {
+        const char *what;
+        std::vector<QString> missing;
+        std::optional<QString> parentOfLeaf;
+    };
+    const Case cases[] = {
+        {"its parent came back", {}, QStringLiteral("Child")},
+        {"its parent did not", {QStringLiteral("Child")}, QStringLiteral("Root")},
+        {"nor its grandparent", {QStringLiteral("Child"), QStringLiteral("Root")}, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Browser browser;
+        browser.safari.addWindow(simWindow({page("Home"), page("Root"), page("Child"), page("Leaf"), page("Other")}));
+        browser.start();
+        browser.poll();
+        browser.nest("Child", "Root");
+        browser.nest("Leaf", "Child");
+        browser.poll();
+        ASSERT_EQ(browser.tab("Leaf").parentID, browser.tab("Child").id);
+        std::map<QString, OndrakeID> ids;
+        for (const auto *title : {"Root", "Child", "Leaf"}) ids[title] = browser.idOf(title);
+
+        restart(browser, [&](auto &windows) {
+            std::erase_if(windows[0].tabs, [&](const Page &p) {
+                return std::find(c.missing.begin(), c.missing.end(), p.title) != c.missing.end();
+            });
+        });
+        ASSERT_EQ(browser.idOf("Leaf"), ids["Leaf"]);
+        const auto expected = c.parentOfLeaf ? std::optional(ids[*c.parentOfLeaf]) : std::nullopt;
+        EXPECT_EQ(browser.store->records().at(ids["Leaf"]).parentID, expected) << "the record";
+        const auto shown = browser.tab("Leaf").parentID;
+        EXPECT_EQ(shown ? std::optional(browser.store->ondrakeIDs().value(*shown)) : std::nullopt, expected)
+            << "the sidebar";
+    }
+}
+
+}  // namespace
+}  // namespace ondrake
