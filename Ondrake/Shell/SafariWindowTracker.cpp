@@ -50,9 +50,16 @@ SafariWindowTracker::SafariWindowTracker(Services services) : services_(services
     // The idle timer is too slow to see a short press; the pointer says when one begins.
     pressWatch_ = QObject::connect(&services_.pointer, &Pointer::primaryButtonPressed,
                                    [this] { pace(services_.scheduler.now()); });
+    // A window raised over the sidebar, where the desktop says so, is looked at closely at once.
+    services_.windowList.setChangeHandler([this] {
+        if (timer_.isActive()) extendOrderingWatch(kPressWatch);
+    });
 }
 
-SafariWindowTracker::~SafariWindowTracker() { QObject::disconnect(pressWatch_); }
+SafariWindowTracker::~SafariWindowTracker() {
+    services_.windowList.setChangeHandler(nullptr);
+    QObject::disconnect(pressWatch_);
+}
 
 double SafariWindowTracker::sampleInterval(const UserDefaults &defaults) {
     double rate = kDefaultSampleRate;

@@ -92,6 +92,10 @@ std::optional<std::vector<WindowInfo>> QtWindowList::onScreenWindows() const {
     return out;
 }
 
+void QtWindowList::setChangeHandler(ChangeHandler handler) const {
+    if (stacking_) stacking_->setChangeHandler(std::move(handler));
+}
+
 std::optional<WindowInfo> QtWindowList::window(std::int64_t number) const {
     // One window needs no order, and so no question to the server.
     for (auto *w : QGuiApplication::topLevelWindows()) {

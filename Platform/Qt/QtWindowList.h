@@ -31,6 +31,8 @@ public:
 
     std::optional<std::vector<WindowInfo>> onScreenWindows() const override;
     std::optional<WindowInfo> window(std::int64_t number) const override;
+    // Announced where the X server's order is read.
+    void setChangeHandler(ChangeHandler handler) const override;
 
     // Tells the list that the window came to the front without taking focus. Only the order of
     // activation needs telling; a server's stacking order knows it already.

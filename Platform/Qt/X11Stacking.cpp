@@ -58,8 +58,10 @@ bool X11Stacking::nativeEventFilter(const QByteArray &eventType, void *message, 
     switch (event->response_type & 0x7f) {
     case XCB_PROPERTY_NOTIFY: {
         const auto *change = static_cast<const xcb_property_notify_event_t *>(message);
-        if (root_ && change->window == *root_ && (change->atom == stackingAtom_ || change->atom == managerCheckAtom_))
+        if (root_ && change->window == *root_ && (change->atom == stackingAtom_ || change->atom == managerCheckAtom_)) {
             manager_.reset();
+            if (onChange_) onChange_();
+        }
         break;
     }
     case XCB_DESTROY_NOTIFY:

@@ -3,6 +3,7 @@
 #include <QAbstractNativeEventFilter>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -40,6 +41,8 @@ public:
     int managerListReads() const { return managerListReads_; }
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+    // Called when the manager announces a new stacking list; one handler at a time.
+    void setChangeHandler(std::function<void()> handler) { onChange_ = std::move(handler); }
 
 private:
     std::optional<std::vector<WindowID>> managerList(WindowID root) const;
@@ -68,6 +71,7 @@ private:
     mutable std::optional<ManagerState> manager_;
     mutable std::optional<WindowID> watchedManager_;
     mutable int managerListReads_ = 0;
+    std::function<void()> onChange_;
 };
 
 }  // namespace ondrake

@@ -246,6 +246,7 @@ TEST(SafariWindowTracker, AQuietTrackerWakesOnlyToMeasureAndWhatNeedsACloserLook
     } cases[] = {
         {"a press", [](ShellWorld &w, std::int64_t) { w.pointer.setPrimaryButtonDown(true); }},
         {"an ordering watch", [](ShellWorld &w, std::int64_t) { w.tracker.extendOrderingWatch(0.5); }},
+        {"the desktop restacking its windows", [](ShellWorld &w, std::int64_t) { w.windowList.announceChange(); }},
         {"a moved window", [](ShellWorld &w, std::int64_t id) {
              w.moveSafariWindow(id, 40, 0);
              w.tracker.measure();
