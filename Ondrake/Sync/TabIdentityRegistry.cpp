@@ -27,7 +27,7 @@ bool canFollowAcrossWindows(const std::optional<QUrl> &url) {
 class Candidates {
 public:
     Candidates(const std::vector<TabIdentityRegistry::Entry> &entries, const QSet<QString> &claimed,
-               const QSet<QString> &closed) {
+               const QHash<QString, int> &closed) {
         entries_.reserve(entries.size());
         for (const auto &e : entries) {
             if (claimed.contains(e.id)) continue;
@@ -368,12 +368,11 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         result.push_back(std::move(window));
     }
 
-    // 6. A tab that was closed yet shows up again is still waited for.
     if (!closed_.isEmpty()) {
-        QSet<QString> stillShown;
+        QHash<QString, int> stillShown;
         for (const auto &window : result)
             for (const auto &tab : window.tabs)
-                if (closed_.contains(tab.id)) stillShown.insert(tab.id);
+                if (const int left = closed_.value(tab.id) - 1; left > 0) stillShown.insert(tab.id, left);
         closed_ = std::move(stillShown);
     }
     previous_ = std::move(remembered);
