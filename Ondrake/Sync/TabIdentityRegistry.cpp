@@ -172,11 +172,9 @@ std::vector<std::pair<std::size_t, std::size_t>> pairByPlace(const std::vector<P
     for (std::size_t e = 0; e < entries.size(); ++e)
         if (!entryPaired[e]) columns.push_back(e);
     if (rows.empty() || columns.empty()) return pairs;
-    std::vector<std::int64_t> costs;
-    costs.reserve(rows.size() * columns.size());
-    for (const auto t : rows)
-        for (const auto e : columns) costs.push_back(cost(tabs[t], entries[e]));
-    const auto matching = leastCostMatching(rows.size(), columns.size(), costs);
+    const auto matching = leastCostMatching(rows.size(), columns.size(), [&](std::size_t r, std::size_t c) {
+        return cost(tabs[rows[r]], entries[columns[c]]);
+    });
     for (std::size_t r = 0; r < rows.size(); ++r)
         if (matching[r]) pairs.emplace_back(rows[r], columns[*matching[r]]);
     return pairs;
