@@ -132,8 +132,8 @@ struct Place {
 // Pairs the tabs of one window that show one page with the entries remembered for it so that
 // they move least in all. While the window holds as many of them as before, their order among
 // themselves counts first: tabs opening, closing or moving around them shift every twin alike.
-// A tab standing exactly where an entry stood keeps it before anything else is weighed, and a
-// twin never takes the other's entry only because it comes first. Answers (tab, entry) pairs as
+// No pair is settled before the rest are weighed: when a tab of the page closes before two
+// twins, the later twin lands exactly where the earlier stood. Answers (tab, entry) pairs as
 // positions in the two lists.
 std::vector<std::pair<std::size_t, std::size_t>> pairByPlace(const std::vector<Place> &tabs,
                                                              const std::vector<Place> &entries, bool byRank) {
@@ -144,39 +144,12 @@ std::vector<std::pair<std::size_t, std::size_t>> pairByPlace(const std::vector<P
         const auto rankCost = std::min(positionDistance(tab.rank, entry.rank), std::int64_t(1) << 28) * kRankWeight;
         return addCosts(std::min(moved, kRankWeight - 1) + rankCost, entry.extraCost);
     };
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    std::vector<bool> tabPaired(tabs.size(), false);
-    std::vector<bool> entryPaired(entries.size(), false);
-    const auto pairIfUnmoved = [&](std::size_t t, std::size_t e) {
-        if (entryPaired[e] || cost(tabs[t], entries[e]) != 0) return;
-        pairs.emplace_back(t, e);
-        tabPaired[t] = true;
-        entryPaired[e] = true;
-    };
-    // Most groups are a pair or two; a long one is looked up by position.
-    constexpr std::size_t kScanned = 16;
-    if (entries.size() <= kScanned) {
-        for (std::size_t t = 0; t < tabs.size(); ++t)
-            for (std::size_t e = 0; e < entries.size() && !tabPaired[t]; ++e)
-                if (entries[e].index == tabs[t].index) pairIfUnmoved(t, e);
-    } else {
-        std::unordered_map<std::int64_t, std::size_t> entryAt;
-        for (std::size_t e = entries.size(); e-- > 0;) entryAt[entries[e].index] = e;
-        for (std::size_t t = 0; t < tabs.size(); ++t)
-            if (const auto it = entryAt.find(tabs[t].index); it != entryAt.end()) pairIfUnmoved(t, it->second);
-    }
-    std::vector<std::size_t> rows;
-    std::vector<std::size_t> columns;
-    for (std::size_t t = 0; t < tabs.size(); ++t)
-        if (!tabPaired[t]) rows.push_back(t);
-    for (std::size_t e = 0; e < entries.size(); ++e)
-        if (!entryPaired[e]) columns.push_back(e);
-    if (rows.empty() || columns.empty()) return pairs;
-    const auto matching = leastCostMatching(rows.size(), columns.size(), [&](std::size_t r, std::size_t c) {
-        return cost(tabs[rows[r]], entries[columns[c]]);
+    const auto matching = leastCostMatching(tabs.size(), entries.size(), [&](std::size_t t, std::size_t e) {
+        return cost(tabs[t], entries[e]);
     });
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (matching[r]) pairs.emplace_back(rows[r], columns[*matching[r]]);
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t t = 0; t < tabs.size(); ++t)
+        if (matching[t]) pairs.emplace_back(t, *matching[t]);
     return pairs;
 }
 

@@ -146,6 +146,12 @@ TEST(TabIdentityRegistry, TwinsKeepTheirOwnIds) {
          {"tab-0", "tab-2", "tab-1"}},
         {"a twin of the first opened between them", {{"A", u}, {"B", u}}, {{"A", u}, {"A", u}, {"B", u}},
          {"tab-0", "tab-2", "tab-1"}},
+        // Each of the two lands where the other stood; neither stands still.
+        {"a tab of the page with another title closed before them", {{"X", u}, {"B", u}, {"B", u}},
+         {{"B", u}, {"B", u}}, {"tab-1", "tab-2"}},
+        {"a tab of the page with another title moved from before them to the end",
+         {{"X", u}, {"B", u}, {"B", u}, {"Y", "https://y/"}}, {{"B", u}, {"B", u}, {"Y", "https://y/"}, {"X", u}},
+         {"tab-1", "tab-2", "tab-3", "tab-0"}},
     };
     for (const auto &c : cases) {
         TabIdentityRegistry registry;
