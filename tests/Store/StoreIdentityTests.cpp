@@ -63,6 +63,62 @@ TEST(StoreIdentity, TwinsKeepTheirMarksWhenOneTakesTheOthersTitle) {
     EXPECT_TRUE(at(browser, 0, 1).locked);
 }
 
+// What happens to and around two tabs of one page, in the browser or from the sidebar: the
+// mark and the lock stay on the tabs the user set them on.
+TEST(StoreIdentity, TwinsKeepTheirMarksThroughWhatHappensAroundThem) {
+    using Windows = std::vector<SimulatedSafari::Window>;
+    struct Case {
+        const char *what;
+        std::vector<Page> pages;
+        std::size_t important;  // tab marked, then where it stands after
+        std::size_t locked;
+        std::function<void(Browser &)> action;
+        std::size_t importantAfter;
+        std::size_t lockedAfter;
+    };
+    const auto inBrowser = [](std::function<void(std::vector<Page> &)> change) {
+        return [change](Browser &browser) { browser.safari.update([&](Windows &windows) { change(windows[0].tabs); }); };
+    };
+    const Page a{"A", kDoc};
+    const Page b{"B", kDoc};
+    const Case cases[] = {
+        {"both retitled alike", {page("Home"), a, b}, 1, 2,
+         inBrowser([](auto &tabs) { tabs[1].title = tabs[2].title = QStringLiteral("C"); }), 1, 2},
+        {"reordered by the user", {page("Home"), a, page("X"), b}, 1, 3,
+         inBrowser([](auto &tabs) { std::rotate(tabs.begin(), tabs.begin() + 3, tabs.end()); }), 2, 0},
+        {"the earlier closed in the browser", {page("Home"), a, b, page("X")}, 3, 2,
+         inBrowser([](auto &tabs) { tabs.erase(tabs.begin() + 1); }), 2, 1},
+        {"a twin opened between them, still loading", {page("Home"), a, b}, 1, 2,
+         inBrowser([](auto &tabs) { tabs.insert(tabs.begin() + 2, Page{"", kDoc}); }), 1, 3},
+        {"a tab of the page with another title closed in the browser before them",
+         {page("Home"), Page{"Other", kDoc}, b, b}, 2, 3, inBrowser([](auto &tabs) { tabs.erase(tabs.begin() + 1); }), 1, 2},
+        {"the same closed from the sidebar", {page("Home"), Page{"Other", kDoc}, b, b}, 2, 3,
+         [](Browser &browser) {
+             runToCompletion(browser.scheduler, browser.store->closeTabs({browser.store->windows()[0].tabs[1]}));
+         },
+         1, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Browser browser;
+        browser.safari.addWindow(simWindow(c.pages));
+        browser.start();
+        browser.poll();
+        const auto important = recordAt(browser, 0, c.important);
+        const auto locked = recordAt(browser, 0, c.locked);
+        browser.store->updateBook([&](TabRecordBook &book) {
+            book.records.at(important).important = true;
+            book.records.at(locked).locked = true;
+        });
+
+        c.action(browser);
+        browser.poll();
+        EXPECT_EQ(recordAt(browser, 0, c.importantAfter), important);
+        EXPECT_EQ(recordAt(browser, 0, c.lockedAfter), locked);
+        EXPECT_TRUE(at(browser, 0, c.lockedAfter).locked);
+    }
+}
+
 // The record file keeps no window. When the browser comes back without some tabs, a twin in the
 // first window stands nearer the record of a twin in the second than its own; taken together,
 // each goes back to its own record.
