@@ -18,6 +18,14 @@ const TabRecord &at(const Browser &browser, std::size_t window, std::size_t tab)
     return browser.store->records().at(recordAt(browser, window, tab));
 }
 
+// Marks one record important and locks another, as the user does from the sidebar.
+void markImportantAndLock(Browser &browser, const OndrakeID &important, const OndrakeID &locked) {
+    browser.store->updateBook([&](TabRecordBook &book) {
+        book.records.at(important).important = true;
+        book.records.at(locked).locked = true;
+    });
+}
+
 // The browser quits, the application saves at its quit and starts again from the file; the
 // browser comes back with its windows as `change` leaves them.
 void restart(Browser &browser, const std::function<void(std::vector<SimulatedSafari::Window> &)> &change) {
@@ -40,10 +48,7 @@ TEST(StoreIdentity, TwinsKeepTheirMarksWhenOneTakesTheOthersTitle) {
     browser.poll();
     const auto earlier = recordAt(browser, 0, 1);
     const auto later = recordAt(browser, 0, 2);
-    browser.store->updateBook([&](TabRecordBook &book) {
-        book.records.at(earlier).important = true;
-        book.records.at(later).locked = true;
-    });
+    markImportantAndLock(browser, earlier, later);
 
     browser.safari.update([](auto &windows) { windows[0].tabs[1].title = QStringLiteral("Guide"); });
     browser.poll();
@@ -106,10 +111,7 @@ TEST(StoreIdentity, TwinsKeepTheirMarksThroughWhatHappensAroundThem) {
         browser.poll();
         const auto important = recordAt(browser, 0, c.important);
         const auto locked = recordAt(browser, 0, c.locked);
-        browser.store->updateBook([&](TabRecordBook &book) {
-            book.records.at(important).important = true;
-            book.records.at(locked).locked = true;
-        });
+        markImportantAndLock(browser, important, locked);
 
         c.action(browser);
         browser.poll();
@@ -131,10 +133,7 @@ TEST(StoreIdentity, TwinsAcrossWindowsGetTheirOwnRecordsAfterARestart) {
     browser.poll();
     const auto first = recordAt(browser, 0, 5);
     const auto second = recordAt(browser, 1, 0);
-    browser.store->updateBook([&](TabRecordBook &book) {
-        book.records.at(first).important = true;
-        book.records.at(second).locked = true;
-    });
+    markImportantAndLock(browser, first, second);
 
     restart(browser, [](auto &windows) { windows[0].tabs.erase(windows[0].tabs.begin(), windows[0].tabs.begin() + 4); });
     ASSERT_EQ(browser.titles(), (std::vector<QString>{"L", "Guide", "Guide", "M"}));
