@@ -149,12 +149,15 @@ TEST(StoreIdentity, AReattachedTabGoesUnderItsNearestAncestorThatCameBack) {
     struct Case {
         const char *what;
         std::vector<QString> missing;
+        std::vector<QString> inAnotherWindow;
         std::optional<QString> parentOfLeaf;
     };
     const Case cases[] = {
-        {"its parent came back", {}, QStringLiteral("Child")},
-        {"its parent did not", {QStringLiteral("Child")}, QStringLiteral("Root")},
-        {"nor its grandparent", {QStringLiteral("Child"), QStringLiteral("Root")}, std::nullopt},
+        {"its parent came back", {}, {}, QStringLiteral("Child")},
+        {"its parent did not", {QStringLiteral("Child")}, {}, QStringLiteral("Root")},
+        {"nor its grandparent", {QStringLiteral("Child"), QStringLiteral("Root")}, {}, std::nullopt},
+        // As within a session, a parent in another window is none.
+        {"its grandparent came back in another window", {QStringLiteral("Child")}, {QStringLiteral("Root")}, std::nullopt},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -170,11 +173,20 @@ TEST(StoreIdentity, AReattachedTabGoesUnderItsNearestAncestorThatCameBack) {
         for (const auto *title : {"Root", "Child", "Leaf"}) ids[title] = browser.idOf(title);
 
         restart(browser, [&](auto &windows) {
-            std::erase_if(windows[0].tabs, [&](const Page &p) {
-                return std::find(c.missing.begin(), c.missing.end(), p.title) != c.missing.end();
-            });
+            const auto among = [](const std::vector<QString> &titles) {
+                return [&titles](const Page &p) { return std::find(titles.begin(), titles.end(), p.title) != titles.end(); };
+            };
+            SimulatedSafari::Window other;
+            other.id = windows[0].id + 1;
+            std::copy_if(windows[0].tabs.begin(), windows[0].tabs.end(), std::back_inserter(other.tabs), among(c.inAnotherWindow));
+            std::erase_if(windows[0].tabs, among(c.missing));
+            std::erase_if(windows[0].tabs, among(c.inAnotherWindow));
+            if (!other.tabs.empty()) windows.push_back(std::move(other));
         });
-        ASSERT_EQ(browser.idOf("Leaf"), ids["Leaf"]);
+        for (const auto &[title, id] : ids) {
+            if (std::find(c.missing.begin(), c.missing.end(), title) != c.missing.end()) continue;
+            ASSERT_EQ(browser.idOf(title), id) << title.toStdString();
+        }
         const auto expected = c.parentOfLeaf ? std::optional(ids[*c.parentOfLeaf]) : std::nullopt;
         EXPECT_EQ(browser.store->records().at(ids["Leaf"]).parentID, expected) << "the record";
         const auto shown = browser.tab("Leaf").parentID;
