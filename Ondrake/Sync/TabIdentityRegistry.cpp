@@ -202,7 +202,7 @@ QString TabIdentityRegistry::displayTitle(const QString &rawTitle, const QString
 }
 
 std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSnapshot::RawWindow> &windows) {
-    // 1. The first window with a given id wins; windows without tabs count for nothing.
+    // The first window with a given id wins; windows without tabs count for nothing.
     std::vector<const SafariSnapshot::RawWindow *> selected;
     std::unordered_set<std::int64_t> taken;
     for (const auto &w : windows) {
@@ -210,7 +210,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         selected.push_back(&w);
     }
 
-    // 2-4. A URL that one tab had before and one tab has now, in another window, is that tab
+    // A URL that one tab had before and one tab has now, in another window, is that tab
     // dragged across; the old window's tabs may not claim its id. The last poll's index by URL is
     // kept from that poll, with each URL already parsed.
     std::size_t currentCount = 0;
