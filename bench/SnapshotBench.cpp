@@ -1,4 +1,5 @@
 #include "Async.h"
+#include "HeapPeak.h"
 #include "LongSession.h"
 #include "Browser/SafariController.h"
 #include "ManualScheduler.h"
@@ -6,6 +7,7 @@
 #include "SimulatedSafari.h"
 #include "SimulatedScriptEngine.h"
 #include "SimulatedWorkspace.h"
+#include "Sync/TabIdentityRegistry.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,5 +36,40 @@ BENCHMARK(BM_Snapshot)
     ->Args({10000, 0})
     ->Args({10000, 20})
     ->Unit(benchmark::kMicrosecond);
+
+// One window of `tabs` tabs showing one page, a blank tab opening and closing before them on
+// alternate polls, so that every twin moves at every poll and none stands where it stood.
+// "peak/tab" is the most heap one such poll held at once, per tab.
+void BM_SessionIdsShiftedTwins(benchmark::State &state) {
+    const auto tabs = state.range(0);
+    std::vector<SafariSnapshot::RawWindow> polls(2);
+    for (std::size_t p = 0; p < polls.size(); ++p) {
+        auto &window = polls[p];
+        window.id = 1;
+        window.index = 1;
+        window.currentTabIndex = 1;
+        if (p == 1) window.tabs.push_back({1, QStringLiteral("New Tab"), QString()});
+        for (std::int64_t t = 0; t < tabs; ++t)
+            window.tabs.push_back({std::int64_t(window.tabs.size()) + 1, QStringLiteral("Inbox"),
+                                   QStringLiteral("https://mail.example/inbox")});
+    }
+    TabIdentityRegistry registry;
+    registry.assign({polls[0]});
+    double peakPerTab = 0;
+    {
+        const bench::HeapPeak peak;
+        registry.assign({polls[1]});
+        peakPerTab = double(peak.bytes()) / double(tabs);
+    }
+    std::size_t next = 0;
+    for (auto _ : state) {
+        auto result = registry.assign({polls[next]});
+        benchmark::DoNotOptimize(result);
+        next = 1 - next;
+    }
+    state.counters["per_tab"] = bench::perItem(double(tabs));
+    state.counters["peak/tab"] = peakPerTab;
+}
+BENCHMARK(BM_SessionIdsShiftedTwins)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <span>
 #include <tuple>
 
 namespace ondrake {
@@ -89,14 +90,21 @@ Matching cheapestPairsFirst(std::size_t rows, std::size_t columns, std::span<con
     return matching;
 }
 
-Matching rowByRow(std::size_t rows, std::size_t columns, std::span<const std::int64_t> costs) {
+Matching rowByRow(std::size_t rows, std::size_t columns, const MatchingCost &cost) {
     Matching matching(rows);
     std::vector<bool> taken(columns, false);
     std::size_t left = columns;
     for (std::size_t r = 0; r < rows && left > 0; ++r) {
         std::optional<std::size_t> chosen;
-        for (std::size_t c = 0; c < columns; ++c)
-            if (!taken[c] && (!chosen || costs[r * columns + c] < costs[r * columns + *chosen])) chosen = c;
+        std::int64_t least = 0;
+        for (std::size_t c = 0; c < columns; ++c) {
+            if (taken[c]) continue;
+            const auto candidate = cost(r, c);
+            if (!chosen || candidate < least) {
+                chosen = c;
+                least = candidate;
+            }
+        }
         matching[r] = chosen;
         taken[*chosen] = true;
         --left;
@@ -114,12 +122,15 @@ std::int64_t positionDistance(std::int64_t a, std::int64_t b) {
 std::int64_t addCosts(std::int64_t a, std::int64_t b) { return a > kMaxCost - b ? kMaxCost : a + b; }
 
 std::vector<std::optional<std::size_t>> leastCostMatching(std::size_t rows, std::size_t columns,
-                                                          std::span<const std::int64_t> costs) {
+                                                          const MatchingCost &cost) {
     if (rows == 0 || columns == 0) return Matching(rows);
-    if (rows == 1) return rowByRow(rows, columns, costs);
-    if (columns <= kExactColumns && (rows + 1) << columns <= kExactStates) return exact(rows, columns, costs);
-    if (rows * columns <= kSortedPairs) return cheapestPairsFirst(rows, columns, costs);
-    return rowByRow(rows, columns, costs);
+    const bool exactly = columns <= kExactColumns && (rows + 1) << columns <= kExactStates;
+    if (rows == 1 || (!exactly && rows * columns > kSortedPairs)) return rowByRow(rows, columns, cost);
+    std::vector<std::int64_t> costs;
+    costs.reserve(rows * columns);
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < columns; ++c) costs.push_back(cost(r, c));
+    return exactly ? exact(rows, columns, costs) : cheapestPairsFirst(rows, columns, costs);
 }
 
 }  // namespace ondrake

@@ -27,7 +27,7 @@ bool canFollowAcrossWindows(const std::optional<QUrl> &url) {
 class Candidates {
 public:
     Candidates(const std::vector<TabIdentityRegistry::Entry> &entries, const QSet<QString> &claimed,
-               const QSet<QString> &closed) {
+               const QHash<QString, int> &closed) {
         entries_.reserve(entries.size());
         for (const auto &e : entries) {
             if (claimed.contains(e.id)) continue;
@@ -132,8 +132,8 @@ struct Place {
 // Pairs the tabs of one window that show one page with the entries remembered for it so that
 // they move least in all. While the window holds as many of them as before, their order among
 // themselves counts first: tabs opening, closing or moving around them shift every twin alike.
-// A tab standing exactly where an entry stood keeps it before anything else is weighed, and a
-// twin never takes the other's entry only because it comes first. Answers (tab, entry) pairs as
+// No pair is settled before the rest are weighed: when a tab of the page closes before two
+// twins, the later twin lands exactly where the earlier stood. Answers (tab, entry) pairs as
 // positions in the two lists.
 std::vector<std::pair<std::size_t, std::size_t>> pairByPlace(const std::vector<Place> &tabs,
                                                              const std::vector<Place> &entries, bool byRank) {
@@ -144,41 +144,12 @@ std::vector<std::pair<std::size_t, std::size_t>> pairByPlace(const std::vector<P
         const auto rankCost = std::min(positionDistance(tab.rank, entry.rank), std::int64_t(1) << 28) * kRankWeight;
         return addCosts(std::min(moved, kRankWeight - 1) + rankCost, entry.extraCost);
     };
+    const auto matching = leastCostMatching(tabs.size(), entries.size(), [&](std::size_t t, std::size_t e) {
+        return cost(tabs[t], entries[e]);
+    });
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    std::vector<bool> tabPaired(tabs.size(), false);
-    std::vector<bool> entryPaired(entries.size(), false);
-    const auto pairIfUnmoved = [&](std::size_t t, std::size_t e) {
-        if (entryPaired[e] || cost(tabs[t], entries[e]) != 0) return;
-        pairs.emplace_back(t, e);
-        tabPaired[t] = true;
-        entryPaired[e] = true;
-    };
-    // Most groups are a pair or two; a long one is looked up by position.
-    constexpr std::size_t kScanned = 16;
-    if (entries.size() <= kScanned) {
-        for (std::size_t t = 0; t < tabs.size(); ++t)
-            for (std::size_t e = 0; e < entries.size() && !tabPaired[t]; ++e)
-                if (entries[e].index == tabs[t].index) pairIfUnmoved(t, e);
-    } else {
-        std::unordered_map<std::int64_t, std::size_t> entryAt;
-        for (std::size_t e = entries.size(); e-- > 0;) entryAt[entries[e].index] = e;
-        for (std::size_t t = 0; t < tabs.size(); ++t)
-            if (const auto it = entryAt.find(tabs[t].index); it != entryAt.end()) pairIfUnmoved(t, it->second);
-    }
-    std::vector<std::size_t> rows;
-    std::vector<std::size_t> columns;
     for (std::size_t t = 0; t < tabs.size(); ++t)
-        if (!tabPaired[t]) rows.push_back(t);
-    for (std::size_t e = 0; e < entries.size(); ++e)
-        if (!entryPaired[e]) columns.push_back(e);
-    if (rows.empty() || columns.empty()) return pairs;
-    std::vector<std::int64_t> costs;
-    costs.reserve(rows.size() * columns.size());
-    for (const auto t : rows)
-        for (const auto e : columns) costs.push_back(cost(tabs[t], entries[e]));
-    const auto matching = leastCostMatching(rows.size(), columns.size(), costs);
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (matching[r]) pairs.emplace_back(rows[r], columns[*matching[r]]);
+        if (matching[t]) pairs.emplace_back(t, *matching[t]);
     return pairs;
 }
 
@@ -231,7 +202,7 @@ QString TabIdentityRegistry::displayTitle(const QString &rawTitle, const QString
 }
 
 std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSnapshot::RawWindow> &windows) {
-    // 1. The first window with a given id wins; windows without tabs count for nothing.
+    // The first window with a given id wins; windows without tabs count for nothing.
     std::vector<const SafariSnapshot::RawWindow *> selected;
     std::unordered_set<std::int64_t> taken;
     for (const auto &w : windows) {
@@ -239,7 +210,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         selected.push_back(&w);
     }
 
-    // 2-4. A URL that one tab had before and one tab has now, in another window, is that tab
+    // A URL that one tab had before and one tab has now, in another window, is that tab
     // dragged across; the old window's tabs may not claim its id. The last poll's index by URL is
     // kept from that poll, with each URL already parsed.
     std::size_t currentCount = 0;
@@ -368,12 +339,11 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         result.push_back(std::move(window));
     }
 
-    // 6. A tab that was closed yet shows up again is still waited for.
     if (!closed_.isEmpty()) {
-        QSet<QString> stillShown;
+        QHash<QString, int> stillShown;
         for (const auto &window : result)
             for (const auto &tab : window.tabs)
-                if (closed_.contains(tab.id)) stillShown.insert(tab.id);
+                if (const int left = closed_.value(tab.id) - 1; left > 0) stillShown.insert(tab.id, left);
         closed_ = std::move(stillShown);
     }
     previous_ = std::move(remembered);

@@ -4,7 +4,6 @@
 #include "Browser/SafariTab.h"
 
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -41,7 +40,7 @@ public:
     // so a twin left open keeps its own, whatever the closed one looked like; a tab the browser
     // did not close after all keeps its id.
     void noteClosed(const std::vector<QString> &ids) {
-        for (const auto &id : ids) closed_.insert(id);
+        for (const auto &id : ids) closed_.insert(id, kClosedPolls);
     }
 
     std::uint64_t nextSerial() const { return nextSerial_; }
@@ -65,7 +64,10 @@ private:
     // The last poll's tabs by URL text, with the texts already parsed: most come back unchanged,
     // and parsing is the dearest step of a poll.
     QHash<QString, UrlInfo> lastURLs_;
-    QSet<QString> closed_;  // until a poll no longer shows them
+    // A snapshot asked for before the close may still show the tab; the poll after it tells a
+    // browser that kept the tab, which then goes by position again like any twin.
+    static constexpr int kClosedPolls = 2;
+    QHash<QString, int> closed_;  // polls left for each closed tab that is still shown
 };
 
 }  // namespace ondrake

@@ -168,11 +168,9 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 for (const auto position : bucket->positions)
                     if (!claimed[position] && (!sameTitle || pool_[position].title == tab.title)) columns.push_back(position);
                 if (columns.empty()) continue;
-                std::vector<std::int64_t> costs;
-                costs.reserve(rows.size() * columns.size());
-                for (const auto j : rows)
-                    for (const auto position : columns) costs.push_back(cost(pool_[position], pending[j]));
-                const auto matching = leastCostMatching(rows.size(), columns.size(), costs);
+                const auto matching = leastCostMatching(rows.size(), columns.size(), [&](std::size_t r, std::size_t c) {
+                    return cost(pool_[columns[c]], pending[rows[r]]);
+                });
                 for (std::size_t r = 0; r < rows.size(); ++r)
                     if (matching[r]) claim(pending[rows[r]], columns[*matching[r]]);
             }

@@ -18,6 +18,14 @@ const TabRecord &at(const Browser &browser, std::size_t window, std::size_t tab)
     return browser.store->records().at(recordAt(browser, window, tab));
 }
 
+// Marks one record important and locks another, as the user does from the sidebar.
+void markImportantAndLock(Browser &browser, const OndrakeID &important, const OndrakeID &locked) {
+    browser.store->updateBook([&](TabRecordBook &book) {
+        book.records.at(important).important = true;
+        book.records.at(locked).locked = true;
+    });
+}
+
 // The browser quits, the application saves at its quit and starts again from the file; the
 // browser comes back with its windows as `change` leaves them.
 void restart(Browser &browser, const std::function<void(std::vector<SimulatedSafari::Window> &)> &change) {
@@ -40,10 +48,7 @@ TEST(StoreIdentity, TwinsKeepTheirMarksWhenOneTakesTheOthersTitle) {
     browser.poll();
     const auto earlier = recordAt(browser, 0, 1);
     const auto later = recordAt(browser, 0, 2);
-    browser.store->updateBook([&](TabRecordBook &book) {
-        book.records.at(earlier).important = true;
-        book.records.at(later).locked = true;
-    });
+    markImportantAndLock(browser, earlier, later);
 
     browser.safari.update([](auto &windows) { windows[0].tabs[1].title = QStringLiteral("Guide"); });
     browser.poll();
@@ -63,6 +68,59 @@ TEST(StoreIdentity, TwinsKeepTheirMarksWhenOneTakesTheOthersTitle) {
     EXPECT_TRUE(at(browser, 0, 1).locked);
 }
 
+// What happens to and around two tabs of one page, in the browser or from the sidebar: the
+// mark and the lock stay on the tabs the user set them on.
+TEST(StoreIdentity, TwinsKeepTheirMarksThroughWhatHappensAroundThem) {
+    using Windows = std::vector<SimulatedSafari::Window>;
+    struct Case {
+        const char *what;
+        std::vector<Page> pages;
+        std::size_t important;  // tab marked, then where it stands after
+        std::size_t locked;
+        std::function<void(Browser &)> action;
+        std::size_t importantAfter;
+        std::size_t lockedAfter;
+    };
+    const auto inBrowser = [](std::function<void(std::vector<Page> &)> change) {
+        return [change](Browser &browser) { browser.safari.update([&](Windows &windows) { change(windows[0].tabs); }); };
+    };
+    const Page a{"A", kDoc};
+    const Page b{"B", kDoc};
+    const Case cases[] = {
+        {"both retitled alike", {page("Home"), a, b}, 1, 2,
+         inBrowser([](auto &tabs) { tabs[1].title = tabs[2].title = QStringLiteral("C"); }), 1, 2},
+        {"reordered by the user", {page("Home"), a, page("X"), b}, 1, 3,
+         inBrowser([](auto &tabs) { std::rotate(tabs.begin(), tabs.begin() + 3, tabs.end()); }), 2, 0},
+        {"the earlier closed in the browser", {page("Home"), a, b, page("X")}, 3, 2,
+         inBrowser([](auto &tabs) { tabs.erase(tabs.begin() + 1); }), 2, 1},
+        {"a twin opened between them, still loading", {page("Home"), a, b}, 1, 2,
+         inBrowser([](auto &tabs) { tabs.insert(tabs.begin() + 2, Page{"", kDoc}); }), 1, 3},
+        {"a tab of the page with another title closed in the browser before them",
+         {page("Home"), Page{"Other", kDoc}, b, b}, 2, 3, inBrowser([](auto &tabs) { tabs.erase(tabs.begin() + 1); }), 1, 2},
+        {"the same closed from the sidebar", {page("Home"), Page{"Other", kDoc}, b, b}, 2, 3,
+         [](Browser &browser) {
+             runToCompletion(browser.scheduler, browser.store->closeTabs({browser.store->windows()[0].tabs[1]}));
+         },
+         1, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Browser browser;
+        browser.safari.addWindow(simWindow(c.pages));
+        browser.start();
+        browser.poll();
+        const auto important = recordAt(browser, 0, c.important);
+        const auto locked = recordAt(browser, 0, c.locked);
+        markImportantAndLock(browser, important, locked);
+
+        c.action(browser);
+        browser.poll();
+        EXPECT_EQ(recordAt(browser, 0, c.importantAfter), important);
+        EXPECT_EQ(recordAt(browser, 0, c.lockedAfter), locked);
+        EXPECT_TRUE(at(browser, 0, c.lockedAfter).locked);
+    }
+}
+
 // The record file keeps no window. When the browser comes back without some tabs, a twin in the
 // first window stands nearer the record of a twin in the second than its own; taken together,
 // each goes back to its own record.
@@ -75,10 +133,7 @@ TEST(StoreIdentity, TwinsAcrossWindowsGetTheirOwnRecordsAfterARestart) {
     browser.poll();
     const auto first = recordAt(browser, 0, 5);
     const auto second = recordAt(browser, 1, 0);
-    browser.store->updateBook([&](TabRecordBook &book) {
-        book.records.at(first).important = true;
-        book.records.at(second).locked = true;
-    });
+    markImportantAndLock(browser, first, second);
 
     restart(browser, [](auto &windows) { windows[0].tabs.erase(windows[0].tabs.begin(), windows[0].tabs.begin() + 4); });
     ASSERT_EQ(browser.titles(), (std::vector<QString>{"L", "Guide", "Guide", "M"}));
@@ -94,12 +149,15 @@ TEST(StoreIdentity, AReattachedTabGoesUnderItsNearestAncestorThatCameBack) {
     struct Case {
         const char *what;
         std::vector<QString> missing;
+        std::vector<QString> inAnotherWindow;
         std::optional<QString> parentOfLeaf;
     };
     const Case cases[] = {
-        {"its parent came back", {}, QStringLiteral("Child")},
-        {"its parent did not", {QStringLiteral("Child")}, QStringLiteral("Root")},
-        {"nor its grandparent", {QStringLiteral("Child"), QStringLiteral("Root")}, std::nullopt},
+        {"its parent came back", {}, {}, QStringLiteral("Child")},
+        {"its parent did not", {QStringLiteral("Child")}, {}, QStringLiteral("Root")},
+        {"nor its grandparent", {QStringLiteral("Child"), QStringLiteral("Root")}, {}, std::nullopt},
+        // As within a session, a parent in another window is none.
+        {"its grandparent came back in another window", {QStringLiteral("Child")}, {QStringLiteral("Root")}, std::nullopt},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -115,11 +173,20 @@ TEST(StoreIdentity, AReattachedTabGoesUnderItsNearestAncestorThatCameBack) {
         for (const auto *title : {"Root", "Child", "Leaf"}) ids[title] = browser.idOf(title);
 
         restart(browser, [&](auto &windows) {
-            std::erase_if(windows[0].tabs, [&](const Page &p) {
-                return std::find(c.missing.begin(), c.missing.end(), p.title) != c.missing.end();
-            });
+            const auto among = [](const std::vector<QString> &titles) {
+                return [&titles](const Page &p) { return std::find(titles.begin(), titles.end(), p.title) != titles.end(); };
+            };
+            SimulatedSafari::Window other;
+            other.id = windows[0].id + 1;
+            std::copy_if(windows[0].tabs.begin(), windows[0].tabs.end(), std::back_inserter(other.tabs), among(c.inAnotherWindow));
+            std::erase_if(windows[0].tabs, among(c.missing));
+            std::erase_if(windows[0].tabs, among(c.inAnotherWindow));
+            if (!other.tabs.empty()) windows.push_back(std::move(other));
         });
-        ASSERT_EQ(browser.idOf("Leaf"), ids["Leaf"]);
+        for (const auto &[title, id] : ids) {
+            if (std::find(c.missing.begin(), c.missing.end(), title) != c.missing.end()) continue;
+            ASSERT_EQ(browser.idOf(title), id) << title.toStdString();
+        }
         const auto expected = c.parentOfLeaf ? std::optional(ids[*c.parentOfLeaf]) : std::nullopt;
         EXPECT_EQ(browser.store->records().at(ids["Leaf"]).parentID, expected) << "the record";
         const auto shown = browser.tab("Leaf").parentID;

@@ -14,6 +14,11 @@ namespace {
 using Matching = std::vector<std::optional<std::size_t>>;
 constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
 
+// The matching of costs laid out row after row.
+Matching solve(std::size_t rows, std::size_t columns, const std::vector<std::int64_t> &costs) {
+    return leastCostMatching(rows, columns, [&](std::size_t r, std::size_t c) { return costs[r * columns + c]; });
+}
+
 std::int64_t total(const Matching &matching, std::size_t columns, const std::vector<std::int64_t> &costs) {
     std::int64_t sum = 0;
     for (std::size_t r = 0; r < matching.size(); ++r)
@@ -71,7 +76,7 @@ TEST(LeastCostMatching, ChoosesAsTheCasesWant) {
         {"saturated costs do not wrap", 2, 2, {kMax, 0, kMax, kMax}, {1, 0}},
     };
     for (const auto &c : cases) {
-        EXPECT_EQ(leastCostMatching(c.rows, c.columns, c.costs), c.expected) << c.what;
+        EXPECT_EQ(solve(c.rows, c.columns, c.costs), c.expected) << c.what;
     }
 }
 
@@ -83,7 +88,7 @@ TEST(LeastCostMatching, SmallGroupsReachTheLeastTotal) {
         const std::size_t columns = 1 + random() % 5;
         std::vector<std::int64_t> costs(rows * columns);
         for (auto &cost : costs) cost = std::int64_t(random() % 12);
-        const auto matching = leastCostMatching(rows, columns, costs);
+        const auto matching = solve(rows, columns, costs);
         expectWellFormed(matching, rows, columns);
         std::vector<bool> used(columns, false);
         EXPECT_EQ(total(matching, columns, costs), bruteForce(0, rows, columns, used, std::min(rows, columns), costs))
@@ -97,7 +102,7 @@ TEST(LeastCostMatching, LargeGroupsPairEveryoneOnce) {
         std::vector<std::int64_t> costs(size * size);
         for (std::size_t r = 0; r < size; ++r)
             for (std::size_t c = 0; c < size; ++c) costs[r * size + c] = positionDistance(std::int64_t(r), std::int64_t(c));
-        const auto matching = leastCostMatching(size, size, costs);
+        const auto matching = solve(size, size, costs);
         expectWellFormed(matching, size, size);
         EXPECT_EQ(total(matching, size, costs), 0) << size;
     }

@@ -146,6 +146,12 @@ TEST(TabIdentityRegistry, TwinsKeepTheirOwnIds) {
          {"tab-0", "tab-2", "tab-1"}},
         {"a twin of the first opened between them", {{"A", u}, {"B", u}}, {{"A", u}, {"A", u}, {"B", u}},
          {"tab-0", "tab-2", "tab-1"}},
+        // Each of the two lands where the other stood; neither stands still.
+        {"a tab of the page with another title closed before them", {{"X", u}, {"B", u}, {"B", u}},
+         {{"B", u}, {"B", u}}, {"tab-1", "tab-2"}},
+        {"a tab of the page with another title moved from before them to the end",
+         {{"X", u}, {"B", u}, {"B", u}, {"Y", "https://y/"}}, {{"B", u}, {"B", u}, {"Y", "https://y/"}, {"X", u}},
+         {"tab-1", "tab-2", "tab-3", "tab-0"}},
     };
     for (const auto &c : cases) {
         TabIdentityRegistry registry;
@@ -155,25 +161,41 @@ TEST(TabIdentityRegistry, TwinsKeepTheirOwnIds) {
 }
 
 // Identical twins cannot be told apart by what the browser shows; when this system closed one
-// of them itself, the one left keeps its own id.
+// of them itself, the one left keeps its own id. The hint outlives neither the close nor a
+// browser that kept the tab: after that, twins go by position again.
 TEST(TabIdentityRegistry, ATwinClosedByTheSystemLeavesItsIdToNoOne) {
+    using Poll = std::vector<R>;
     struct Case {
         const char *what;
         QString closed;
-        std::initializer_list<R> after;
-        QStringList expected;
+        std::vector<Poll> after;  // what the browser shows at each poll after the close
+        QStringList expected;     // at the last of them
     };
     const char *s = "https://same.example/";
+    const R x{"X", "https://x/"};
     const Case cases[] = {
-        {"the earlier one closed", "tab-0", {{"S", s}, {"X", "https://x/"}}, {"tab-1", "tab-2"}},
-        {"the later one closed", "tab-1", {{"S", s}, {"X", "https://x/"}}, {"tab-0", "tab-2"}},
-        {"the browser kept it after all", "tab-0", {{"S", s}, {"S", s}, {"X", "https://x/"}}, {"tab-0", "tab-1", "tab-2"}},
+        {"the earlier one closed", "tab-0", {{{"S", s}, x}}, {"tab-1", "tab-2"}},
+        {"the later one closed", "tab-1", {{{"S", s}, x}}, {"tab-0", "tab-2"}},
+        {"the browser kept it after all", "tab-0", {{{"S", s}, {"S", s}, x}}, {"tab-0", "tab-1", "tab-2"}},
+        {"a poll asked for before the close still showed it", "tab-0", {{{"S", s}, {"S", s}, x}, {{"S", s}, x}},
+         {"tab-1", "tab-2"}},
+        {"the browser kept it, then the other closed in the browser", "tab-0",
+         {{{"S", s}, {"S", s}, x}, {{"S", s}, {"S", s}, x}, {{"S", s}, x}},
+         {"tab-0", "tab-2"}},
+        {"closed, then a twin opened much later", "tab-0", {{{"S", s}, x}, {{"S", s}, x}, {{"S", s}, x}, {{"S", s}, {"S", s}, x}},
+         {"tab-1", "tab-3", "tab-2"}},
     };
     for (const auto &c : cases) {
         TabIdentityRegistry registry;
-        registry.assign({raw(1, {{"S", s}, {"S", s}, {"X", "https://x/"}})});
+        registry.assign({raw(1, {{"S", s}, {"S", s}, x})});
         registry.noteClosed({c.closed});
-        EXPECT_EQ(ids(registry.assign({raw(1, c.after)})), c.expected) << c.what;
+        QStringList last;
+        for (const auto &poll : c.after) {
+            RawWindow window = raw(1, {});
+            for (const auto &t : poll) window.tabs.push_back({std::int64_t(window.tabs.size()) + 1, t.title, t.url});
+            last = ids(registry.assign({window}));
+        }
+        EXPECT_EQ(last, c.expected) << c.what;
     }
 }
 
