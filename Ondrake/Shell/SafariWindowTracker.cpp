@@ -51,15 +51,14 @@ SafariWindowTracker::SafariWindowTracker(Services services) : services_(services
     pressWatch_ = QObject::connect(&services_.pointer, &Pointer::primaryButtonPressed,
                                    [this] { pace(services_.scheduler.now()); });
     // A window raised over the sidebar, where the desktop says so, is looked at closely at once.
-    services_.windowList.setChangeHandler([this] {
-        if (timer_.isActive()) extendOrderingWatch(kPressWatch);
+    // The handler outlives the tracker in the list; it holds the tracker weakly.
+    services_.windowList.setChangeHandler([self = std::weak_ptr<SafariWindowTracker *>(self_)] {
+        const auto tracker = self.lock();
+        if (tracker && (*tracker)->timer_.isActive()) (*tracker)->extendOrderingWatch(kPressWatch);
     });
 }
 
-SafariWindowTracker::~SafariWindowTracker() {
-    services_.windowList.setChangeHandler(nullptr);
-    QObject::disconnect(pressWatch_);
-}
+SafariWindowTracker::~SafariWindowTracker() { QObject::disconnect(pressWatch_); }
 
 double SafariWindowTracker::sampleInterval(const UserDefaults &defaults) {
     double rate = kDefaultSampleRate;

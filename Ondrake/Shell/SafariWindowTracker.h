@@ -144,6 +144,7 @@ private:
     Services services_;
     const Logger logger_{QStringLiteral("Sidebar")};
     QMetaObject::Connection pressWatch_;
+    std::shared_ptr<SafariWindowTracker *> self_ = std::make_shared<SafariWindowTracker *>(this);
     ChangeHandler onChange_;
     TimerHandle timer_;
     std::unique_ptr<DisplayLink> displayLink_;
