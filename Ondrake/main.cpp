@@ -29,7 +29,10 @@
 #include <QApplication>
 #include <QGuiApplication>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 
 using namespace ondrake;
 
@@ -82,6 +85,19 @@ void quietOffscreenStacking(QtMsgType type, const QMessageLogContext &context, c
     defaultMessageHandler(type, context, message);
 }
 
+// Once the application has run, ends the process when everything made after this has gone, before
+// the application object goes: that one waits for the network's name lookups, which cannot be
+// cancelled and take seconds on a machine without a network. The records are saved by then. A
+// launch that ends before running leaves as usual.
+struct EndBeforeQtTeardown {
+    std::optional<int> status;
+    ~EndBeforeQtTeardown() {
+        if (!status) return;
+        std::fflush(nullptr);
+        std::_Exit(*status);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char *argv[]) {
@@ -91,6 +107,7 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    EndBeforeQtTeardown end;
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
         defaultMessageHandler = qInstallMessageHandler(quietOffscreenStacking);
     QApplication::setApplicationName(QStringLiteral("Ondrake"));
@@ -160,7 +177,7 @@ int main(int argc, char *argv[]) {
                                                FeatureFlags::processEnvironment(), desktop.linkPanel});
 
 
-    // Once the sidebar has seen the session, a page in the front window opens a link, so that the
+    // Once the sidebar has seen the session, a page in its first window opens a link, so that the
     // new tab arrives nested under its opener.
     auto linkOpened = std::make_shared<bool>(false);
     QObject::connect(&delegate.store(), &TabStore::windowsChanged, &app, [&, linkOpened] {
@@ -172,8 +189,8 @@ int main(int argc, char *argv[]) {
     delegate.answerLaterLaunches(instance);
     delegate.applicationDidFinishLaunching();
     log.info("Ondrake started");
-    const int status = QApplication::exec();
+    end.status = QApplication::exec();
     delegate.applicationWillTerminate();
     log.info("Ondrake stopped");
-    return status;
+    return *end.status;
 }

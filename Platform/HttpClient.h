@@ -30,6 +30,9 @@ public:
     // Never throws. A body is read only for a 2xx status, and only while it stays within
     // `maxBodyBytes`; past that reading stops and the response says `tooLarge`.
     virtual QCoro::Task<HttpResponse> get(QUrl url, qint64 maxBodyBytes) = 0;
+    // Ends every request under way as a transport failure and fails every later one at once, so
+    // that nothing waits on the network any more; for quitting.
+    virtual void close() = 0;
 };
 
 }  // namespace ondrake

@@ -3,6 +3,7 @@
 #include <QRectF>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,12 @@ public:
     virtual std::optional<std::vector<WindowInfo>> onScreenWindows() const = 0;
     // The one window with that number, on screen or not; nothing when there is no such window.
     virtual std::optional<WindowInfo> window(std::int64_t number) const = 0;
+
+    using ChangeHandler = std::function<void()>;
+    // Where the platform announces that its windows were restacked, called after each such
+    // change; lets a reader that looks only now and then look at once. One handler at a time;
+    // nothing ever calls it where no such announcement exists.
+    virtual void setChangeHandler(ChangeHandler handler) const { (void)handler; }
 };
 
 }  // namespace ondrake

@@ -63,8 +63,9 @@ void BM_UnchangedPoll(benchmark::State &state) {
 }
 BENCHMARK(BM_UnchangedPoll)->ArgName("tabs")->Arg(500)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// One second of the idle application: the tracker's 30 ticks a second (measuring four times a
-// second), a poll every 0.75 s, the browser in front and nothing changing. `core_pct` is the
+// One second of the idle application: the tracker measuring four times a second (its timer, at
+// 30 Hz while anything moves, waking only as often), a poll every 0.75 s, the browser in front and
+// nothing changing. `core_pct` is the
 // share of one core that second costs.
 void BM_IdleSecond(benchmark::State &state) {
     BenchApp app(int(state.range(0)));

@@ -277,6 +277,8 @@ void AppDelegate::applicationWillTerminate() {
     store_->save();
     for (const auto &c : workspaceObservers_) disconnect(c);
     workspaceObservers_.clear();
+    // Icons still on their way are not worth waiting for.
+    platform_.http->close();
 }
 
 void AppDelegate::windowTrackerChanged(const std::optional<SafariWindowSample> &sample) {

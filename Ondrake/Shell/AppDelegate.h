@@ -102,7 +102,8 @@ public:
     bool applicationShouldHandleReopen();
     // Each later launch that reaches this one through `instance` opens it again.
     void answerLaterLaunches(SingleInstance &instance);
-    // Stops every timer and observer and saves the records at once.
+    // Stops every timer and observer, saves the records at once and ends the network requests
+    // under way.
     void applicationWillTerminate();
     bool isLaunched() const { return windowController_ != nullptr; }
     bool hasTerminated() const { return terminated_; }

@@ -46,9 +46,19 @@ SafariWindowFilter::Choice SafariWindowFilter::choose(const std::vector<SafariWi
     return {};
 }
 
-SafariWindowTracker::SafariWindowTracker(Services services) : services_(services) {}
+SafariWindowTracker::SafariWindowTracker(Services services) : services_(services) {
+    // The idle timer is too slow to see a short press; the pointer says when one begins.
+    pressWatch_ = QObject::connect(&services_.pointer, &Pointer::primaryButtonPressed,
+                                   [this] { pace(services_.scheduler.now()); });
+    // A window raised over the sidebar, where the desktop says so, is looked at closely at once.
+    // The handler outlives the tracker in the list; it holds the tracker weakly.
+    services_.windowList.setChangeHandler([self = std::weak_ptr<SafariWindowTracker *>(self_)] {
+        const auto tracker = self.lock();
+        if (tracker && (*tracker)->timer_.isActive()) (*tracker)->extendOrderingWatch(kPressWatch);
+    });
+}
 
-SafariWindowTracker::~SafariWindowTracker() = default;
+SafariWindowTracker::~SafariWindowTracker() { QObject::disconnect(pressWatch_); }
 
 double SafariWindowTracker::sampleInterval(const UserDefaults &defaults) {
     double rate = kDefaultSampleRate;
@@ -104,13 +114,27 @@ std::optional<double> SafariWindowTracker::screenHeight() const {
 void SafariWindowTracker::start() {
     if (timer_.isActive()) return;
     displayLink_.reset();
-    startTimer();
+    startTimer(sampleInterval(services_.defaults));
 }
 
-void SafariWindowTracker::startTimer() {
-    const double interval = sampleInterval(services_.defaults);
+void SafariWindowTracker::startTimer(double interval) {
     timer_ = services_.scheduler.every(Seconds(interval), [this] { tick(); });
     timerInterval_ = interval;
+}
+
+bool SafariWindowTracker::isQuiet(double now) const {
+    if (orderingWatchUntil_ && now < *orderingWatchUntil_) return false;
+    return !services_.pointer.isPrimaryButtonDown() && (!lastSample_ || !lastSample_->isMoving)
+           && (!lastChange_ || now - *lastChange_ >= kRecentChange) && lastMeasured_.has_value();
+}
+
+void SafariWindowTracker::pace(double now) {
+    if (!timer_.isActive()) return;
+    const double rate = sampleInterval(services_.defaults);
+    const double interval = isQuiet(now) ? std::max(rate, kIdleMeasureInterval) : rate;
+    if (timerInterval_ && *timerInterval_ == interval) return;
+    displayLink_.reset();
+    startTimer(interval);
 }
 
 void SafariWindowTracker::stop() {
@@ -133,14 +157,22 @@ void SafariWindowTracker::stop() {
 }
 
 void SafariWindowTracker::extendOrderingWatch(double seconds) {
-    const double until = services_.scheduler.now() + seconds;
+    const double now = services_.scheduler.now();
+    const double until = now + seconds;
     orderingWatchUntil_ = std::max(orderingWatchUntil_.value_or(until), until);
+    pace(now);
+}
+
+void SafariWindowTracker::setOrderingWatchUntil(std::optional<double> until) {
+    orderingWatchUntil_ = until;
+    pace(services_.scheduler.now());
 }
 
 void SafariWindowTracker::tick() {
     const double now = services_.scheduler.now();
     watchMouseButton(now);
     if (shouldMeasure(now)) measure(std::nullopt);
+    pace(services_.scheduler.now());
 }
 
 void SafariWindowTracker::displayLinkFired(double targetTimestamp) {
@@ -157,11 +189,8 @@ void SafariWindowTracker::displayLinkLost() {
 }
 
 bool SafariWindowTracker::shouldMeasure(double now) const {
-    if (orderingWatchUntil_ && now < *orderingWatchUntil_) return true;
-    const bool quiet = !services_.pointer.isPrimaryButtonDown() && (!lastSample_ || !lastSample_->isMoving)
-                       && (!lastChange_ || now - *lastChange_ >= kRecentChange) && lastMeasured_.has_value();
-    if (!quiet) return true;
-    return now - *lastMeasured_ >= kIdleMeasureInterval;
+    if (!isQuiet(now)) return true;
+    return now - *lastMeasured_ >= kIdleMeasureInterval - kTimerSlack;
 }
 
 void SafariWindowTracker::watchMouseButton(double now) {
@@ -202,7 +231,7 @@ void SafariWindowTracker::measure(std::optional<double> targetTimestamp) {
     const auto height = screenHeight();
 
     const bool fullScanNeeded = (orderingWatchUntil_ && now < *orderingWatchUntil_) || !lastFullScan_
-                                || now - *lastFullScan_ >= kFullScanInterval || !trackedNumber_;
+                                || now - *lastFullScan_ >= kFullScanInterval - kTimerSlack || !trackedNumber_;
     if (!fullScanNeeded) {
         if (const auto measurement = queryTrackedWindow(*safariPid, height)) {
             process(*measurement, targetTimestamp, std::nullopt, std::nullopt, {});
@@ -285,7 +314,7 @@ void SafariWindowTracker::process(const Measurement &measurement, std::optional<
         startDisplayLink();
     } else {
         start();
-        retimeIfRateChanged();
+        pace(now);
     }
 
     SafariWindowSample sample;
@@ -310,13 +339,6 @@ void SafariWindowTracker::startDisplayLink() {
         displayLink_ = services_.frameClock.makeDisplayLink(
             *screen, [this](double target) { displayLinkFired(target); }, [this] { displayLinkLost(); });
     if (!displayLink_) start();
-}
-
-void SafariWindowTracker::retimeIfRateChanged() {
-    if (!timer_.isActive()) return;
-    if (timerInterval_ && *timerInterval_ == sampleInterval(services_.defaults)) return;
-    displayLink_.reset();
-    startTimer();
 }
 
 void SafariWindowTracker::report(const std::optional<SafariWindowSample> &sample, bool force) {

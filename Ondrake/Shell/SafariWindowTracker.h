@@ -50,7 +50,9 @@ struct WindowDragState {
 
 // Follows the browser's front window through the window server's list and reports each changed
 // measurement. Idle windows are measured four times a second; a moving one on every tick, or on
-// every display frame while its motion is predicted. Main thread.
+// every display frame while its motion is predicted. While all is quiet the timer itself wakes
+// only four times a second; a change, a press of the primary button or an ordering watch brings
+// back the full rate at once. Main thread.
 class SafariWindowTracker {
 public:
     struct Services {
@@ -72,6 +74,8 @@ public:
     static constexpr double kRecentChange = 0.5;
     static constexpr double kPressWatch = 0.2;
     static constexpr double kMinimumWindowSide = 200;
+    // A timer may fire a little before its interval is up by the clock that judges it.
+    static constexpr double kTimerSlack = 0.002;
 
     using ChangeHandler = std::function<void(const std::optional<SafariWindowSample> &)>;
 
@@ -88,7 +92,7 @@ public:
 
     // Until this media time every measurement is a full scan and none is throttled.
     std::optional<double> orderingWatchUntil() const { return orderingWatchUntil_; }
-    void setOrderingWatchUntil(std::optional<double> until) { orderingWatchUntil_ = until; }
+    void setOrderingWatchUntil(std::optional<double> until);
     // Keeps the watch until at least `seconds` from now.
     void extendOrderingWatch(double seconds);
     void setKnownSafariWindowIDs(std::set<std::int64_t> ids) { knownSafariWindowIDs_ = std::move(ids); }
@@ -128,13 +132,19 @@ private:
                  std::optional<bool> sidebarInFront, std::optional<bool> windowInFront, std::vector<QRectF> popovers);
     void lose(double now);
     void startDisplayLink();
-    void startTimer();
-    void retimeIfRateChanged();
+    void startTimer(double interval);
+    // Nothing moves, nothing is pressed and no ordering watch runs.
+    bool isQuiet(double now) const;
+    // Times the running timer for what is going on: the sample rate, or the idle measuring rate
+    // while all is quiet. Also takes up a changed sample rate.
+    void pace(double now);
     void report(const std::optional<SafariWindowSample> &sample, bool force);
     std::optional<double> screenHeight() const;
 
     Services services_;
     const Logger logger_{QStringLiteral("Sidebar")};
+    QMetaObject::Connection pressWatch_;
+    std::shared_ptr<SafariWindowTracker *> self_ = std::make_shared<SafariWindowTracker *>(this);
     ChangeHandler onChange_;
     TimerHandle timer_;
     std::unique_ptr<DisplayLink> displayLink_;

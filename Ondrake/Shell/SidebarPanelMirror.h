@@ -39,8 +39,9 @@ private:
     QMetaObject::Connection placement_, front_;
 };
 
-// On a desktop, Qt's window list learns of the panel's raises, which take no focus and so would
-// go unseen: without this the panel would always seem to lie behind the browser's window.
+// On a desktop whose stacking order cannot be read (Wayland), Qt's window list learns of the
+// panel's raises, which take no focus and so would go unseen: without this the panel would always
+// seem to lie behind the browser's window. Where the X server's order is read, this changes nothing.
 class QtPanelRaiseNotes final : public PanelWindowListLink {
 public:
     QtPanelRaiseNotes(SidebarPanel &panel, QtWindowList &list);

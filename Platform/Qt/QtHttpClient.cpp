@@ -75,7 +75,14 @@ QtHttpClient::QtHttpClient(std::chrono::milliseconds timeout)
 
 QtHttpClient::~QtHttpClient() = default;
 
+void QtHttpClient::close() {
+    closed_ = true;
+    // Each reply ends at once as a failure; a name lookup it started is dropped when still queued.
+    for (auto *reply : manager_->findChildren<QNetworkReply *>()) reply->abort();
+}
+
 QCoro::Task<HttpResponse> QtHttpClient::get(QUrl url, qint64 maxBodyBytes) {
+    if (closed_) co_return HttpResponse::transportFailure();
     QNetworkRequest request(url);
     request.setTransferTimeout(int(timeout_.count()));
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);

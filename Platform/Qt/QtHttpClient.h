@@ -20,10 +20,12 @@ public:
     QtHttpClient &operator=(const QtHttpClient &) = delete;
 
     QCoro::Task<HttpResponse> get(QUrl url, qint64 maxBodyBytes) override;
+    void close() override;
 
 private:
     std::unique_ptr<QNetworkAccessManager> manager_;
     std::chrono::milliseconds timeout_;
+    bool closed_ = false;
 };
 
 }  // namespace ondrake

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
 
@@ -28,6 +29,8 @@ std::vector<QScreen *> orderedScreens() {
 }  // namespace
 
 QtScreens::QtScreens(QObject *parent) : Screens(parent) {
+    // First, so that every later listener reads the screens as they are now.
+    connect(this, &Screens::parametersChanged, this, [this] { screens_.reset(); });
     auto *app = qGuiApp;
     connect(app, &QGuiApplication::screenAdded, this, [this](QScreen *s) {
         watch(s);
@@ -41,6 +44,7 @@ QtScreens::QtScreens(QObject *parent) : Screens(parent) {
 void QtScreens::watch(QScreen *screen) {
     connect(screen, &QScreen::geometryChanged, this, &Screens::parametersChanged);
     connect(screen, &QScreen::availableGeometryChanged, this, &Screens::parametersChanged);
+    connect(screen, &QScreen::refreshRateChanged, this, [this] { screens_.reset(); });
 }
 
 ScreenInfo QtScreens::describe(const QScreen &screen, const QRect &primaryGeometry) {
@@ -50,11 +54,14 @@ ScreenInfo QtScreens::describe(const QScreen &screen, const QRect &primaryGeomet
 }
 
 std::vector<ScreenInfo> QtScreens::screens() const {
+    if (screens_) return *screens_;
     std::vector<ScreenInfo> out;
     const auto ordered = orderedScreens();
-    if (ordered.empty()) return out;
-    const auto origin = ordered.front()->geometry();
-    for (auto *s : ordered) out.push_back(describe(*s, origin));
+    if (!ordered.empty()) {
+        const auto origin = ordered.front()->geometry();
+        for (auto *s : ordered) out.push_back(describe(*s, origin));
+    }
+    screens_ = out;
     return out;
 }
 
@@ -90,6 +97,18 @@ bool QtScreens::isCompositing() const {
     const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr), &std::free);
     return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
+QtPointer::QtPointer(const Screens &screens) : screens_(screens) {
+    if (qGuiApp) qGuiApp->installEventFilter(this);
+}
+
+bool QtPointer::eventFilter(QObject *watched, QEvent *event) {
+    // Every press reaches the application once through its window, whichever widget takes it.
+    if (event->type() == QEvent::MouseButtonPress && qobject_cast<QWindow *>(watched)
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+        Q_EMIT primaryButtonPressed();
+    return false;
 }
 
 QPointF QtPointer::location() const {

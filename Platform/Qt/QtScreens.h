@@ -24,15 +24,22 @@ public:
 
 private:
     void watch(QScreen *screen);
+
+    // The window tracker asks several times a second; the screens change rarely.
+    mutable std::optional<std::vector<ScreenInfo>> screens_;
 };
 
 // The mouse through Qt. The pressed buttons are those Qt saw pressed over this application's own
 // windows; the desktop tells no application about presses elsewhere.
 class QtPointer final : public Pointer {
+    Q_OBJECT
 public:
-    explicit QtPointer(const Screens &screens) : screens_(screens) {}
+    explicit QtPointer(const Screens &screens);
     QPointF location() const override;
     Qt::MouseButtons pressedButtons() const override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     const Screens &screens_;

@@ -7,7 +7,15 @@
 
 namespace ondrake {
 
-QtWindowList::QtWindowList(const Screens &screens) : screens_(screens) {
+namespace {
+
+// Menus and tool tips float above normal windows, as on the platform's own menu layer.
+bool floatsAboveWindows(const QWindow &window) { return window.type() == Qt::Popup || window.type() == Qt::ToolTip; }
+
+}  // namespace
+
+QtWindowList::QtWindowList(const Screens &screens, std::unique_ptr<X11Stacking> stacking)
+    : screens_(screens), stacking_(std::move(stacking)) {
     QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &context_, [this](QWindow *w) {
         if (w) noteRaised(w);
     });
@@ -20,13 +28,44 @@ void QtWindowList::noteRaised(QWindow *window) {
     recent_.insert(recent_.begin(), window);
 }
 
-std::vector<QWindow *> QtWindowList::frontToBack() const {
+std::vector<QWindow *> QtWindowList::activationOrder() const {
     std::vector<QWindow *> out;
     for (const auto &w : recent_)
         if (w) out.push_back(w);
     for (auto *w : QGuiApplication::topLevelWindows())
         if (std::find(out.begin(), out.end(), w) == out.end()) out.push_back(w);
     return out;
+}
+
+std::optional<std::vector<QWindow *>> QtWindowList::stackingOrder() const {
+    std::vector<QWindow *> shown;
+    std::vector<X11Stacking::WindowID> ids;
+    for (auto *w : QGuiApplication::topLevelWindows()) {
+        if (!w->isVisible() || !w->handle()) continue;
+        shown.push_back(w);
+        ids.push_back(X11Stacking::WindowID(w->winId()));
+    }
+    const auto order = stacking_->frontToBack(ids);
+    if (!order) return std::nullopt;
+    // Menus stand above every managed window; a window the server does not list yet (just
+    // shown, not yet managed) counts as behind the rest until it is.
+    std::vector<QWindow *> out;
+    out.reserve(shown.size());
+    for (auto *w : shown)
+        if (floatsAboveWindows(*w)) out.push_back(w);
+    for (const auto id : *order) {
+        auto *w = shown[std::size_t(std::find(ids.begin(), ids.end(), id) - ids.begin())];
+        if (!floatsAboveWindows(*w)) out.push_back(w);
+    }
+    for (auto *w : shown)
+        if (std::find(out.begin(), out.end(), w) == out.end()) out.push_back(w);
+    return out;
+}
+
+std::vector<QWindow *> QtWindowList::frontToBack() const {
+    if (stacking_)
+        if (auto order = stackingOrder()) return std::move(*order);
+    return activationOrder();
 }
 
 WindowInfo QtWindowList::describe(QWindow &window) const {
@@ -36,8 +75,7 @@ WindowInfo QtWindowList::describe(QWindow &window) const {
     info.number = ok ? number : std::int64_t(window.winId());
     const auto owner = window.property(kOwnerProcessProperty).toLongLong(&ok);
     info.ownerProcessID = ok ? owner : QCoreApplication::applicationPid();
-    // Menus and tool tips float above normal windows, as on the platform's own menu layer.
-    info.layer = (window.type() == Qt::Popup || window.type() == Qt::ToolTip) ? 101 : 0;
+    info.layer = floatsAboveWindows(window) ? 101 : 0;
     // Window-list coordinates start at the first screen's top left.
     info.bounds = QRectF(window.geometry().translated(-screens_.nativeOrigin()));
     info.isOnScreen = window.isVisible() && window.windowState() != Qt::WindowMinimized;
@@ -54,8 +92,13 @@ std::optional<std::vector<WindowInfo>> QtWindowList::onScreenWindows() const {
     return out;
 }
 
+void QtWindowList::setChangeHandler(ChangeHandler handler) const {
+    if (stacking_) stacking_->setChangeHandler(std::move(handler));
+}
+
 std::optional<WindowInfo> QtWindowList::window(std::int64_t number) const {
-    for (auto *w : frontToBack()) {
+    // One window needs no order, and so no question to the server.
+    for (auto *w : QGuiApplication::topLevelWindows()) {
         auto info = describe(*w);
         if (info.number == number) return info;
     }

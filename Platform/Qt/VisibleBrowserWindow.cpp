@@ -71,8 +71,10 @@ void VisibleBrowserWindow::resizeEvent(QResizeEvent *event) {
 void VisibleBrowserWindow::changeEvent(QEvent *event) {
     QWidget::changeEvent(event);
     // Clicking into the window makes it the browser's front window and the browser frontmost.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && safari_.bringToFront(windowID_))
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && safari_.bringToFront(windowID_)) {
+        Q_EMIT activatedByDesktop();
         safari_.activate();
+    }
 }
 
 void VisibleBrowserWindow::closeEvent(QCloseEvent *event) {

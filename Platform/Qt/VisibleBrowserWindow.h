@@ -30,6 +30,11 @@ public:
     // Carries out a click at that point of the strip.
     void click(QPoint point);
 
+Q_SIGNALS:
+    // The desktop made it the active window (a click, the keyboard, the window manager) and with
+    // that the browser's front window.
+    void activatedByDesktop();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

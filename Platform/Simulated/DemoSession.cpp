@@ -77,12 +77,13 @@ void DemoSession::seed(SimulatedSafari &safari) { safari.setWindows(windows()); 
 bool DemoSession::openLinkFromPage(SimulatedSafari &safari) {
     bool opened = false;
     safari.update([&](std::vector<SimulatedSafari::Window> &windows) {
-        if (windows.empty() || windows.front().id != kWindowIDs[0]) return;
-        auto &front = windows.front();
+        const auto first = std::find_if(windows.begin(), windows.end(),
+                                        [](const SimulatedSafari::Window &w) { return w.id == kWindowIDs[0]; });
+        if (first == windows.end()) return;
         const auto &linked = linkedTab();
-        if (std::find(front.tabs.begin(), front.tabs.end(), linked) != front.tabs.end()) return;
-        if (front.currentTab < 1 || front.currentTab > std::int64_t(front.tabs.size())) return;
-        front.tabs.insert(front.tabs.begin() + front.currentTab, linked);
+        if (std::find(first->tabs.begin(), first->tabs.end(), linked) != first->tabs.end()) return;
+        if (first->currentTab < 1 || first->currentTab > std::int64_t(first->tabs.size())) return;
+        first->tabs.insert(first->tabs.begin() + first->currentTab, linked);
         opened = true;
     });
     return opened;

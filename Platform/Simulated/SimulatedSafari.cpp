@@ -28,16 +28,39 @@ QString titleFor(const QString &url) {
 SimulatedSafari::SimulatedSafari(SimulatedWorkspace &workspace, QString bundleIdentifier)
     : workspace_(workspace), bundleIdentifier_(std::move(bundleIdentifier)) {}
 
-std::int64_t SimulatedSafari::launch() { return workspace_.launch(bundleIdentifier_); }
-void SimulatedSafari::quit() { workspace_.terminate(bundleIdentifier_); }
+std::int64_t SimulatedSafari::launch() {
+    const auto pid = workspace_.launch(bundleIdentifier_);
+    changed();
+    return pid;
+}
+
+void SimulatedSafari::quit() {
+    workspace_.terminate(bundleIdentifier_);
+    changed();
+}
+
 void SimulatedSafari::activate() {
     setHidden(false);
     workspace_.activate(bundleIdentifier_);
 }
 
 void SimulatedSafari::setHidden(bool hidden) {
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     hidden_ = hidden;
+}
+
+void SimulatedSafari::setChangeObserver(std::function<void()> observer) {
+    const std::lock_guard lock(observerMutex_);
+    observer_ = std::move(observer);
+}
+
+void SimulatedSafari::changed() const {
+    std::function<void()> observer;
+    {
+        const std::lock_guard lock(observerMutex_);
+        observer = observer_;
+    }
+    if (observer) observer();
 }
 
 bool SimulatedSafari::isHidden() const {
@@ -58,7 +81,7 @@ std::optional<std::int64_t> SimulatedSafari::processIdentifier() const {
 }
 
 std::int64_t SimulatedSafari::addWindow(Window window) {
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     if (window.id == 0) window.id = nextWindowID_++;
     nextWindowID_ = std::max(nextWindowID_, window.id + 1);
     windows_.push_back(std::move(window));
@@ -78,18 +101,18 @@ std::optional<SimulatedSafari::Window> SimulatedSafari::window(std::int64_t id) 
 }
 
 void SimulatedSafari::setWindows(std::vector<Window> windows) {
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     windows_ = std::move(windows);
     for (const auto &w : windows_) nextWindowID_ = std::max(nextWindowID_, w.id + 1);
 }
 
 void SimulatedSafari::update(const std::function<void(std::vector<Window> &)> &change) {
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     change(windows_);
 }
 
 bool SimulatedSafari::bringToFront(std::int64_t id) {
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     const auto it = std::find_if(windows_.begin(), windows_.end(), [&](const Window &w) { return w.id == id; });
     if (it == windows_.end()) return false;
     std::rotate(windows_.begin(), it, std::next(it));
@@ -154,7 +177,7 @@ QString SimulatedSafari::activateTab(std::int64_t wid, std::int64_t idx, const Q
                                      bool shouldActivate) {
     if (!isRunning()) return kNotRunning;
     {
-        const std::lock_guard lock(mutex_);
+        const Change changing(*this);
         auto *w = find(wid);
         if (!w) return kNoWindow;
         const auto t = resolveTabIndex(*w, idx, expectedURL);
@@ -180,7 +203,7 @@ void SimulatedSafari::closeAt(std::vector<Window> &windows, std::size_t position
 
 QString SimulatedSafari::closeTab(std::int64_t wid, std::int64_t idx, const QString &expectedURL) {
     if (!isRunning()) return kNotRunning;
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     auto *w = find(wid);
     if (!w) return kNoWindow;
     const auto t = resolveTabIndex(*w, idx, expectedURL);
@@ -192,7 +215,7 @@ QString SimulatedSafari::closeTab(std::int64_t wid, std::int64_t idx, const QStr
 QString SimulatedSafari::closeTabs(std::int64_t wid, const std::vector<std::int64_t> &idxList,
                                    const std::vector<QString> &urlList) {
     if (!isRunning()) return kNotRunning;
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     if (!find(wid)) return kNoWindow;
     for (std::size_t i = 0; i < idxList.size(); ++i) {
         auto *w = find(wid);  // the window goes with its last tab; the trap covers the rest
@@ -207,7 +230,7 @@ QString SimulatedSafari::closeTabs(std::int64_t wid, const std::vector<std::int6
 QString SimulatedSafari::moveTabs(std::int64_t wid, std::int64_t f, std::int64_t c, std::int64_t d,
                                   const QString &expectedURL, std::int64_t expectedCount) {
     if (!isRunning()) return kNotRunning;
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     auto *w = find(wid);
     if (!w) return kNoWindow;
     const auto n = std::int64_t(w->tabs.size());
@@ -249,7 +272,7 @@ AppleEventDescriptor SimulatedSafari::frameReply(const Window &window, Bounds be
 
 AppleEventDescriptor SimulatedSafari::reserveSpace(double minLeft, double maxRight) {
     if (!isRunning()) return AppleEventDescriptor::list();
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     if (windows_.empty()) return AppleEventDescriptor::list();
     auto &w = windows_.front();
     if (!w.isBrowserWindow || w.tabs.empty()) return AppleEventDescriptor::list();
@@ -265,7 +288,7 @@ AppleEventDescriptor SimulatedSafari::reserveSpace(double minLeft, double maxRig
 
 AppleEventDescriptor SimulatedSafari::setLeftEdge(double newLeft) {
     if (!isRunning()) return AppleEventDescriptor::list();
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     if (windows_.empty()) return AppleEventDescriptor::list();
     auto &w = windows_.front();
     if (!w.isBrowserWindow || w.tabs.empty()) return AppleEventDescriptor::list();
@@ -279,7 +302,7 @@ AppleEventDescriptor SimulatedSafari::setLeftEdge(double newLeft) {
 
 QString SimulatedSafari::restoreWindowBounds(std::int64_t wid, Bounds expected, Bounds original) {
     if (!isRunning()) return kNotRunning;
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     auto *w = find(wid);
     if (!w) return kNoWindow;
     if (w->bounds == expected) w->bounds = settle(original);
@@ -296,7 +319,7 @@ std::int32_t SimulatedSafari::isWindowZoomed(std::int64_t wid) const {
 
 QString SimulatedSafari::openTab(std::int64_t wid, const QString &targetURL) {
     if (!isRunning()) return kNotRunning;
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     const Tab tab{titleFor(targetURL), targetURL};
     if (wid == 0) {
         Window w;
@@ -319,7 +342,7 @@ QString SimulatedSafari::addReadingListItem(const QString &targetURL, const QStr
     if (targetURL.isEmpty()) return kNoTab;
     const QUrl url(targetURL, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) return kNoTab;  // the browser refuses what is not an address
-    const std::lock_guard lock(mutex_);
+    const Change changing(*this);
     readingList_.push_back({targetURL, itemTitle});
     return kOK;
 }

@@ -70,6 +70,10 @@ public:
     // Makes the window the front one, as clicking into it does. False when there is no such window.
     bool bringToFront(std::int64_t id);
     std::vector<ReadingListItem> readingList() const;
+    // Told after every change of the windows, tabs, Reading List, visibility or process, on the
+    // thread that made it and outside the browser's lock; one observer at a time. Lets a view
+    // follow the browser without asking it over and over.
+    void setChangeObserver(std::function<void()> observer);
 
     // The script's handlers.
     static std::int64_t resolveTabIndex(const Window &window, std::int64_t idx, const QString &expectedURL);
@@ -87,6 +91,23 @@ public:
     QString addReadingListItem(const QString &targetURL, const QString &itemTitle);
 
 private:
+    // Holds the browser's lock for a change and tells the observer once the lock is let go.
+    class Change {
+    public:
+        explicit Change(SimulatedSafari &safari) : safari_(safari), lock_(safari.mutex_) {}
+        ~Change() {
+            lock_.unlock();
+            safari_.changed();
+        }
+        Change(const Change &) = delete;
+        Change &operator=(const Change &) = delete;
+
+    private:
+        SimulatedSafari &safari_;
+        std::unique_lock<std::mutex> lock_;
+    };
+
+    void changed() const;
     Window *find(std::int64_t wid);
     static void closeAt(std::vector<Window> &windows, std::size_t windowPosition, std::int64_t tabIndex);
     // The window server puts a window on whole points.
@@ -100,6 +121,8 @@ private:
     std::vector<ReadingListItem> readingList_;
     bool hidden_ = false;
     std::int64_t nextWindowID_ = 1001;
+    mutable std::mutex observerMutex_;
+    std::function<void()> observer_;
 };
 
 }  // namespace ondrake

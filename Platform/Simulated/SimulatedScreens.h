@@ -33,13 +33,21 @@ private:
 
 // The simulated mouse.
 class SimulatedPointer final : public Pointer {
+    Q_OBJECT
 public:
     QPointF location() const override { return location_; }
     Qt::MouseButtons pressedButtons() const override { return buttons_; }
 
     void moveTo(QPointF location) { location_ = location; }
-    void setPressedButtons(Qt::MouseButtons buttons) { buttons_ = buttons; }
-    void setPrimaryButtonDown(bool down) { buttons_.setFlag(Qt::LeftButton, down); }
+    void setPressedButtons(Qt::MouseButtons buttons) {
+        const bool pressed = !buttons_.testFlag(Qt::LeftButton) && buttons.testFlag(Qt::LeftButton);
+        buttons_ = buttons;
+        if (pressed) Q_EMIT primaryButtonPressed();
+    }
+    void setPrimaryButtonDown(bool down) {
+        auto buttons = buttons_;
+        setPressedButtons(buttons.setFlag(Qt::LeftButton, down));
+    }
 
 private:
     QPointF location_{100, 100};

@@ -1,6 +1,8 @@
 #include "Qt/QtHttpClient.h"
 
+#include <QCoreApplication>
 #include <QTcpServer>
+#include <QTest>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
@@ -115,6 +117,27 @@ TEST(QtHttpClient, ANoAnswerHasNoStatus) {
         EXPECT_EQ(QCoro::waitFor(client.get(url, 1000)), HttpResponse::transportFailure()) << scheme;
     }
     EXPECT_EQ(QCoro::waitFor(client.get(QUrl(QStringLiteral("https://")), 1000)), HttpResponse::transportFailure());
+}
+
+TEST(QtHttpClient, ClosingEndsTheRequestsUnderWayAndRefusesLaterOnes) {
+    // A server that takes the connection and never says a word, as a host behind a dead route.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&silent, &QTcpServer::newConnection, &silent, [&] {
+        while (silent.nextPendingConnection()) ++connections;
+    });
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/favicon.ico").arg(silent.serverPort()));
+
+    QtHttpClient client(std::chrono::minutes(1));
+    auto waiting = client.get(url, 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connections == 1; }, 5000));
+    client.close();
+    EXPECT_EQ(QCoro::waitFor(std::move(waiting)), HttpResponse::transportFailure());
+
+    EXPECT_EQ(QCoro::waitFor(client.get(url, 1000)), HttpResponse::transportFailure());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(connections, 1) << "nothing more reached the network";
 }
 
 }  // namespace

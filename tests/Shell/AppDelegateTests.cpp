@@ -101,9 +101,12 @@ TEST(AppDelegate, ConstructionStartsNothingAndLaunchWiresTheGraphInOrder) {
 TEST(AppDelegate, TerminationReplacesThePendingSaveWithOneAtOnceAndStopsEverything) {
     AppWorld world;
     world.openBrowser({page("Alpha"), page("Beta")});
+    // A site that never answers keeps its icon's request waiting.
+    world.http->hold(QUrl(QStringLiteral("https://alpha.example/favicon.ico")));
     auto &app = world.launch();
     ASSERT_TRUE(world.store().hasPendingSave()) << "the first poll made records";
     EXPECT_TRUE(recordFile(world).isEmpty());
+    ASSERT_TRUE(world.store().faviconLoader().isInFlight(QStringLiteral("alpha.example")));
 
     app.applicationWillTerminate();
     EXPECT_FALSE(world.store().hasPendingSave());
@@ -111,6 +114,10 @@ TEST(AppDelegate, TerminationReplacesThePendingSaveWithOneAtOnceAndStopsEverythi
     EXPECT_FALSE(app.poller()->isRunning());
     EXPECT_TRUE(app.tracker().isIdle());
     EXPECT_FALSE(app.extensionBridge().isRunning());
+    EXPECT_TRUE(world.http->isClosed());
+    world.settle();
+    EXPECT_FALSE(world.store().faviconLoader().isInFlight(QStringLiteral("alpha.example")))
+        << "the waiting request ended with the application";
 
     // Nothing wakes up afterwards.
     const int before = world.engine.receivedEvents().size();

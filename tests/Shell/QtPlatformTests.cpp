@@ -43,6 +43,27 @@ TEST(QtScreens, TheFirstScreenHoldsTheOriginAndRectanglesMapBothWays) {
     EXPECT_FALSE(pointer.isPrimaryButtonDown());
 }
 
+TEST(QtPointer, TellsOfPressesOfThePrimaryButtonOnTheApplicationsWindows) {
+    QtScreens screens;
+    QtPointer pointer(screens);
+    int presses = 0;
+    QObject::connect(&pointer, &Pointer::primaryButtonPressed, [&] { ++presses; });
+    QWidget window;
+    window.setGeometry(100, 100, 300, 200);
+    window.show();
+    QCoreApplication::processEvents();
+
+    // As the desktop delivers them: to the window, and through it to the widget.
+    auto *native = window.windowHandle();
+    QTest::mousePress(native, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_EQ(presses, 1);
+    EXPECT_TRUE(pointer.isPrimaryButtonDown());
+    QTest::mouseRelease(native, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseClick(native, Qt::RightButton, {}, QPoint(50, 50));
+    EXPECT_EQ(presses, 1) << "only the primary button";
+    EXPECT_FALSE(pointer.isPrimaryButtonDown());
+}
+
 // Answers the next modal alert from inside its own event loop, as a person would.
 void answerNextAlert(std::function<void(QMessageBox &)> answer) {
     QTimer::singleShot(0, [answer = std::move(answer)] {

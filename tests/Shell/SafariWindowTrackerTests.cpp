@@ -227,6 +227,52 @@ TEST(SafariWindowTracker, IdleWindowsAreMeasuredFourTimesASecondAndMovingOnesOnE
     EXPECT_DOUBLE_EQ(world.tracker.timerInterval().value_or(0), 1.0 / 60);
 }
 
+// How often the tracker's timer fires in the next `seconds`, as a wake-up of the process.
+int wakeUps(ShellWorld &world, double seconds) {
+    const double end = world.scheduler.now() + seconds;
+    int count = 0;
+    while (world.scheduler.nextTimerTime() && *world.scheduler.nextTimerTime() <= end) {
+        world.scheduler.advanceToNextTimer();
+        ++count;
+    }
+    world.scheduler.advance(Seconds(end - world.scheduler.now()));
+    return count;
+}
+
+TEST(SafariWindowTracker, AQuietTrackerWakesOnlyToMeasureAndWhatNeedsACloserLookWakesItAtOnce) {
+    const struct {
+        const char *name;
+        std::function<void(ShellWorld &, std::int64_t window)> disturb;
+    } cases[] = {
+        {"a press", [](ShellWorld &w, std::int64_t) { w.pointer.setPrimaryButtonDown(true); }},
+        {"an ordering watch", [](ShellWorld &w, std::int64_t) { w.tracker.extendOrderingWatch(0.5); }},
+        {"the desktop restacking its windows", [](ShellWorld &w, std::int64_t) { w.windowList.announceChange(); }},
+        {"a moved window", [](ShellWorld &w, std::int64_t id) {
+             w.moveSafariWindow(id, 40, 0);
+             w.tracker.measure();
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ShellWorld world;
+        const auto id = world.addSafariWindow({400, 50, 1100, 850});
+        world.tracker.setSidebarWindowNumber(world.addOtherWindow(world.ownPid, QRectF(100, 50, 300, 800)));
+        world.startTracking();
+        world.scheduler.advance(Seconds(1));
+        // Four measurements a second and no wake-up without one, whatever the sample rate.
+        EXPECT_LE(wakeUps(world, 2), 9);
+        EXPECT_DOUBLE_EQ(world.tracker.timerInterval().value_or(0), SafariWindowTracker::kIdleMeasureInterval);
+
+        c.disturb(world, id);
+        EXPECT_DOUBLE_EQ(world.tracker.timerInterval().value_or(0), 1.0 / 30);
+        EXPECT_GE(wakeUps(world, 0.2), 5);
+
+        world.pointer.setPrimaryButtonDown(false);
+        world.scheduler.advance(Seconds(2));
+        EXPECT_DOUBLE_EQ(world.tracker.timerInterval().value_or(0), SafariWindowTracker::kIdleMeasureInterval);
+    }
+}
+
 TEST(SafariWindowTracker, AWindowCountsAsMovingUntilItSettlesOrTheButtonComesUp) {
     ShellWorld world;
     const auto id = world.addSafariWindow({100, 50, 1100, 850});

@@ -24,11 +24,17 @@ public:
         ++singleQueries;
         return inner_.window(number);
     }
+    void setChangeHandler(ChangeHandler handler) const override { changeHandler_ = std::move(handler); }
+    // As a desktop does when its windows were restacked.
+    void announceChange() const {
+        if (changeHandler_) changeHandler_();
+    }
     mutable int fullScans = 0;
     mutable int singleQueries = 0;
 
 private:
     const WindowList &inner_;
+    mutable ChangeHandler changeHandler_;
 };
 
 // A simulated desktop: the browser running with no windows yet, one 1440 × 900 screen, this

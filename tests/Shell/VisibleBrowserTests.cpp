@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace ondrake {
 namespace {
 
@@ -95,6 +97,31 @@ TEST(VisibleBrowserWindow, TheStripDrivesTheBrowserAndMovingTheWindowMovesItsBou
     const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
     QDir().mkpath(folder);
     shown.grab().save(folder + QStringLiteral("/visible-browser-window.png"));
+}
+
+TEST(VisibleBrowser, FollowsTheBrowsersChangesWhenTheyHappenWithoutATimer) {
+    BrowserWindowWorld world;
+    VisibleBrowser shown(world.safari, world.scheduler, QPoint());
+    ASSERT_NE(shown.window(world.id), nullptr);
+    EXPECT_EQ(shown.window(world.id)->geometry(), QRect(100, 25, 1000, 700));
+    EXPECT_FALSE(world.scheduler.nextTimerTime()) << "nothing wakes while nothing changes";
+
+    // A change from the script's thread shows at the next turn of the main loop.
+    std::thread script([&] { world.safari.setLeftEdge(400); });
+    script.join();
+    world.scheduler.runUntilIdle();
+    EXPECT_EQ(shown.window(world.id)->geometry(), QRect(400, 25, 700, 700));
+
+    // A burst of changes is shown once; windows come and go with the browser's.
+    SimulatedSafari::Window second;
+    second.bounds = {200, 100, 900, 700};
+    const auto added = world.safari.addWindow(second);
+    world.safari.update([&](auto &windows) { std::erase_if(windows, [&](const auto &w) { return w.id == world.id; }); });
+    EXPECT_EQ(shown.window(added), nullptr);
+    world.scheduler.runUntilIdle();
+    EXPECT_NE(shown.window(added), nullptr);
+    EXPECT_EQ(shown.window(world.id), nullptr);
+    EXPECT_FALSE(world.scheduler.nextTimerTime());
 }
 
 TEST(VisibleBrowser, IsNotMadeWithoutADisplay) {

@@ -26,15 +26,17 @@ public:
     Deferred<> hold(const QUrl &url) { return gates_[url]; }
 
     const std::vector<QUrl> &requests() const { return requests_; }
+    bool isClosed() const { return closed_; }
     std::optional<qint64> lastLimit() const { return lastLimit_; }
 
     QCoro::Task<HttpResponse> get(QUrl url, qint64 maxBodyBytes) override {
         requests_.push_back(url);
         lastLimit_ = maxBodyBytes;
-        if (const auto gate = gates_.constFind(url); gate != gates_.constEnd()) {
+        if (const auto gate = gates_.constFind(url); gate != gates_.constEnd() && !closed_) {
             const Deferred<> waiting = *gate;
             co_await waiting;
         }
+        if (closed_) co_return HttpResponse::transportFailure();
         const auto found = answers_.constFind(url);
         if (found == answers_.constEnd()) co_return HttpResponse::transportFailure();
         const Answer a = *found;
@@ -44,7 +46,14 @@ public:
         co_return HttpResponse{a.status, HttpResponse::Body::complete, a.body};
     }
 
+    void close() override {
+        closed_ = true;
+        for (auto &gate : gates_)
+            if (!gate.isSettled()) gate.resolve();
+    }
+
 private:
+    bool closed_ = false;
     QHash<QUrl, Answer> answers_;
     QHash<QUrl, Deferred<>> gates_;
     std::vector<QUrl> requests_;

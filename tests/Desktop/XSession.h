@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace ondrake::test {
+
+using XWindow = std::uint32_t;
+using Milliseconds = std::chrono::milliseconds;
+
+// Runs the event loop until `done` holds or the time is up; true when it held. Never sleeps a
+// fixed time: it looks again whenever an event was handled, at least every few milliseconds.
+bool waitUntil(const std::function<bool()> &done, Milliseconds timeout);
+
+// Programs the desktop tests need; the message names those missing.
+std::optional<QString> missingDesktopPrograms();
+
+// A virtual X server of its own, on the first free display, with its own temporary home. Ends
+// with this object, and with it every client still connected.
+class XServer {
+public:
+    XServer();
+    ~XServer();
+    XServer(const XServer &) = delete;
+    XServer &operator=(const XServer &) = delete;
+
+    bool isRunning() const { return !display_.isEmpty(); }
+    // ":<number>"
+    const QString &display() const { return display_; }
+    // A process environment for a client of this server, its home and folders in `home`.
+    QProcessEnvironment clientEnvironment(const QString &home) const;
+    static constexpr QSize kScreenSize{1920, 1080};
+
+private:
+    QProcess server_;
+    QString display_;
+};
+
+// The window manager, openbox, on a server; it is ready once it has announced itself on the root.
+class WindowManager {
+public:
+    explicit WindowManager(const XServer &server);
+    ~WindowManager();
+    WindowManager(const WindowManager &) = delete;
+    WindowManager &operator=(const WindowManager &) = delete;
+    bool isRunning() const { return ready_; }
+
+private:
+    QTemporaryDir home_;
+    QProcess process_;
+    bool ready_ = false;
+};
+
+// What a client of the server can read of its windows, without a toolkit: the manager's stacking
+// list, the active window, names, places, and the screen's pixels.
+class XInspector {
+public:
+    explicit XInspector(const XServer &server);
+    ~XInspector();
+    XInspector(const XInspector &) = delete;
+    XInspector &operator=(const XInspector &) = delete;
+
+    bool isConnected() const { return connection_ != nullptr; }
+    XWindow root() const { return root_; }
+
+    // The manager's client windows, bottom to top; empty without a manager.
+    std::vector<XWindow> stacking() const;
+    // The top-level windows shown, bottom to top: the manager's list, or the root's children.
+    std::vector<XWindow> topLevels() const;
+    // The manager's active window, or without one the window with the keyboard's focus.
+    std::optional<XWindow> activeWindow() const;
+    bool hasWindowManager() const;
+    // The top-level windows shown whose name is `name`.
+    std::vector<XWindow> windowsNamed(const QString &name) const;
+    QString name(XWindow window) const;
+    // The window's inside, on the root: where the application placed it.
+    std::optional<QRect> geometry(XWindow window) const;
+    bool isViewable(XWindow window) const;
+    // True when `upper` lies above `lower` among the top-level windows.
+    bool isAbove(XWindow upper, XWindow lower) const;
+    QImage screenshot() const;
+    // The order of the root's children, bottom to top.
+    std::vector<XWindow> rootChildren() const;
+    // Raises the window as any other client may, without activating it.
+    void raise(XWindow window) const;
+    // Shows a small window of this client's own until the manager manages it: proof that it
+    // handles new windows, which it does only some time after it has announced itself.
+    bool managerTakesNewWindows(Milliseconds timeout) const;
+
+private:
+    std::uint32_t atom(const char *name) const;
+    std::vector<std::uint32_t> cardinals(XWindow window, std::uint32_t property, std::uint32_t type) const;
+
+    xcb_connection_t *connection_ = nullptr;
+    XWindow root_ = 0;
+};
+
+// A person at the keyboard and mouse, through xdotool.
+class XInput {
+public:
+    explicit XInput(const XServer &server) : environment_(server.clientEnvironment(QString())) {}
+    bool activate(XWindow window) const;
+    // Moves the window's inside to (x, y) on the root.
+    bool move(XWindow window, QPoint topLeft) const;
+    bool click(QPoint point) const;
+    // Keys in xdotool's notation, one after the other: "ctrl+shift+c", "Escape Escape".
+    bool key(const QString &keys) const;
+    bool type(const QString &text) const;
+
+private:
+    bool run(const QStringList &arguments) const;
+    QProcessEnvironment environment_;
+};
+
+}  // namespace ondrake::test
