@@ -93,6 +93,37 @@ TEST(X11Stacking, TheWindowListFollowsTheServersOrderWhoeverRaisesTheWindows) {
     }
 }
 
+TEST(X11Stacking, AManagerThatComesLaterIsHeardAndItsListTakesOver) {
+    ASSERT_TRUE(server && server->isRunning());
+    const XInspector x(*server);
+    ThreeWindows windows;
+    ASSERT_TRUE(waitUntil([&] { return x.isViewable(windows.id(0)) && x.isViewable(windows.id(2)); }, Milliseconds(5000)));
+    QtScreens screens;
+    auto stacking = X11Stacking::forApplication();
+    ASSERT_TRUE(stacking);
+    X11Stacking *reader = stacking.get();
+    QtWindowList list(screens, std::move(stacking));
+    x.raise(windows.id(1));
+    ASSERT_TRUE(waitUntil([&] { return numbersFrontToBack(list) == std::vector<std::int64_t>{1002, 1003, 1001}; },
+                          Milliseconds(5000)));
+    ASSERT_EQ(reader->lastSource(), X11Stacking::Source::rootChildren);
+    int announced = 0;
+    list.setChangeHandler([&] { ++announced; });
+
+    // The manager frames the windows it finds; from then on its list is the order.
+    const WindowManager manager(*server);
+    ASSERT_TRUE(manager.isRunning());
+    x.raise(windows.id(0));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return numbersFrontToBack(list) == std::vector<std::int64_t>{1001, 1002, 1003}
+                   && reader->lastSource() == X11Stacking::Source::windowManager;
+        },
+        Milliseconds(5000)))
+        << ::testing::PrintToString(numbersFrontToBack(list));
+    EXPECT_GT(announced, 0) << "the manager's arrival is passed on";
+}
+
 TEST(X11Stacking, TheManagersListIsReadAgainOnlyWhenItAnnouncesAChangeWhichIsPassedOn) {
     ASSERT_TRUE(server && server->isRunning());
     const WindowManager manager(*server);
