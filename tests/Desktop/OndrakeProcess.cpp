@@ -30,6 +30,7 @@ OndrakeProcess::OndrakeProcess(const XServer &server, const QString &home) {
     env.insert(QStringLiteral("ONDRAKE_TEST_REAL_HOME"), home);
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    endWithThisProgram(process_);
     QObject::connect(&process_, &QProcess::readyRead, &process_, [this] { readOutput(); });
     process_.start(QStringLiteral(ONDRAKE_APP_PROGRAM), QStringList{});
     process_.waitForStarted(10000);

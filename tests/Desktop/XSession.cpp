@@ -10,7 +10,10 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/prctl.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 
 namespace ondrake::test {
@@ -41,6 +44,10 @@ bool waitUntil(const std::function<bool()> &done, Milliseconds timeout) {
     return true;
 }
 
+void endWithThisProgram(QProcess &process) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
 std::optional<QString> missingDesktopPrograms() {
     QStringList missing;
     for (const auto *program : {"Xvfb", "openbox", "xdotool"})
@@ -57,6 +64,7 @@ XServer::XServer() {
                           QStringLiteral("%1x%2x24").arg(kScreenSize.width()).arg(kScreenSize.height()),
                           QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
     server_.setProcessChannelMode(QProcess::SeparateChannels);
+    endWithThisProgram(server_);
     server_.setStandardErrorFile(QProcess::nullDevice());
     server_.start();
     if (!server_.waitForStarted(int(kStartTimeout.count()))) return;
@@ -94,6 +102,7 @@ WindowManager::WindowManager(const XServer &server) {
     process_.setProcessEnvironment(server.clientEnvironment(home_.path()));
     process_.setProgram(QStringLiteral("openbox"));
     process_.setArguments({QStringLiteral("--sm-disable")});
+    endWithThisProgram(process_);
     process_.setStandardOutputFile(QProcess::nullDevice());
     process_.setStandardErrorFile(QProcess::nullDevice());
     process_.start();
