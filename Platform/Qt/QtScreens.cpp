@@ -1,5 +1,7 @@
 #include "Qt/QtScreens.h"
 
+#include "Qt/XcbReply.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -91,11 +93,10 @@ bool QtScreens::isCompositing() const {
     if (xcb_parse_display(nullptr, &host, &display, &screen) != 0) std::free(host);
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
     const auto atomCookie = xcb_intern_atom(connection, 1, std::uint16_t(name.size()), name.constData());
-    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-        xcb_intern_atom_reply(connection, atomCookie, nullptr), &std::free);
+    const XcbReply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(connection, atomCookie, nullptr));
     if (!atom || atom->atom == XCB_ATOM_NONE) return false;  // nobody ever claimed it
-    const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr), &std::free);
+    const XcbReply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr));
     return owner && owner->owner != XCB_WINDOW_NONE;
 }
 

@@ -1,5 +1,7 @@
 #include "Qt/X11Stacking.h"
 
+#include "Qt/XcbReply.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
@@ -7,25 +9,18 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 namespace ondrake {
 
 namespace {
 
-struct FreeReply {
-    void operator()(void *reply) const { std::free(reply); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeReply>;
-
 constexpr char kStackingAtomName[] = "_NET_CLIENT_LIST_STACKING";
 constexpr char kManagerCheckAtomName[] = "_NET_SUPPORTING_WM_CHECK";
 
 std::uint32_t internAtom(xcb_connection_t *connection, const char *name) {
     const auto cookie = xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name);
-    const Reply<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(connection, cookie, nullptr)};
+    const XcbReply<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(connection, cookie, nullptr)};
     return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
 }
 // Far more windows than any desktop shows; the property is read whole in one request.
@@ -78,7 +73,7 @@ bool X11Stacking::nativeEventFilter(const QByteArray &eventType, void *message, 
 
 std::optional<X11Stacking::WindowID> X11Stacking::windowProperty(WindowID window, std::uint32_t property) const {
     const auto cookie = xcb_get_property(connection_, 0, window, property, XCB_ATOM_WINDOW, 0, 1);
-    const Reply<xcb_get_property_reply_t> reply{xcb_get_property_reply(connection_, cookie, nullptr)};
+    const XcbReply<xcb_get_property_reply_t> reply{xcb_get_property_reply(connection_, cookie, nullptr)};
     if (!reply || reply->type != XCB_ATOM_WINDOW || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
         return std::nullopt;
     return *static_cast<const WindowID *>(xcb_get_property_value(reply.get()));
@@ -100,7 +95,7 @@ std::optional<X11Stacking::WindowID> X11Stacking::runningManager(WindowID root) 
 bool X11Stacking::hearsRootPropertyChanges(WindowID root) const {
     if (!hearsRootChanges_) {
         // The mask this connection selected on the root, Qt's own selection included.
-        const Reply<xcb_get_window_attributes_reply_t> attributes{
+        const XcbReply<xcb_get_window_attributes_reply_t> attributes{
             xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, root), nullptr)};
         hearsRootChanges_ = attributes && (attributes->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE);
     }
@@ -109,7 +104,7 @@ bool X11Stacking::hearsRootPropertyChanges(WindowID root) const {
 
 std::optional<X11Stacking::WindowID> X11Stacking::rootOf(WindowID window) const {
     if (root_) return root_;
-    const Reply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr)};
+    const XcbReply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr)};
     if (!tree) return std::nullopt;
     root_ = tree->root;
     return root_;
@@ -122,7 +117,7 @@ std::optional<std::vector<X11Stacking::WindowID>> X11Stacking::managerList(Windo
     ManagerState state;
     if (runningManager(root)) {
         const auto cookie = xcb_get_property(connection_, 0, root, stackingAtom_, XCB_ATOM_WINDOW, 0, kMaxListedWindows);
-        const Reply<xcb_get_property_reply_t> reply{xcb_get_property_reply(connection_, cookie, nullptr)};
+        const XcbReply<xcb_get_property_reply_t> reply{xcb_get_property_reply(connection_, cookie, nullptr)};
         if (reply && reply->type == XCB_ATOM_WINDOW && reply->format == 32) {
             const auto *ids = static_cast<const WindowID *>(xcb_get_property_value(reply.get()));
             const auto count = std::size_t(xcb_get_property_value_length(reply.get())) / sizeof(WindowID);
@@ -134,7 +129,7 @@ std::optional<std::vector<X11Stacking::WindowID>> X11Stacking::managerList(Windo
 }
 
 std::optional<std::vector<X11Stacking::WindowID>> X11Stacking::rootChildren(WindowID root) const {
-    const Reply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root), nullptr)};
+    const XcbReply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root), nullptr)};
     if (!tree) return std::nullopt;
     const auto *children = xcb_query_tree_children(tree.get());
     return std::vector<WindowID>(children, children + xcb_query_tree_children_length(tree.get()));  // bottom to top
@@ -143,7 +138,7 @@ std::optional<std::vector<X11Stacking::WindowID>> X11Stacking::rootChildren(Wind
 std::optional<X11Stacking::WindowID> X11Stacking::topLevelAncestor(WindowID window, WindowID root) const {
     // A reparenting manager puts each window inside a frame of its own, a few levels deep at most.
     for (int depth = 0; depth < 16; ++depth) {
-        const Reply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr)};
+        const XcbReply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr)};
         if (!tree || tree->parent == XCB_WINDOW_NONE) return std::nullopt;
         if (tree->parent == root) return window;
         window = tree->parent;

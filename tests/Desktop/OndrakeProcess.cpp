@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cmath>
@@ -30,6 +31,7 @@ OndrakeProcess::OndrakeProcess(const XServer &server, const QString &home) {
     env.insert(QStringLiteral("ONDRAKE_TEST_REAL_HOME"), home);
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    endWithThisProgram(process_);
     QObject::connect(&process_, &QProcess::readyRead, &process_, [this] { readOutput(); });
     process_.start(QStringLiteral(ONDRAKE_APP_PROGRAM), QStringList{});
     process_.waitForStarted(10000);
@@ -89,6 +91,18 @@ double OndrakeProcess::cpuSeconds() const {
     if (fields.size() < 13) return -1;
     const double ticks = double(fields[11].toLongLong() + fields[12].toLongLong());  // utime, stime
     return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+bool OndrakeProcess::waitUntilQuiet(double share, Milliseconds span, Milliseconds timeout) const {
+    const QDeadlineTimer deadline(timeout);
+    while (!deadline.hasExpired()) {
+        const double before = cpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        waitUntil([&] { return clock.elapsed() >= span.count(); }, span * 2);
+        if (cpuSeconds() - before <= share * double(clock.elapsed()) / 1000.0) return true;
+    }
+    return false;
 }
 
 std::optional<OndrakeProcess::Exit> OndrakeProcess::terminate(Milliseconds timeout) {

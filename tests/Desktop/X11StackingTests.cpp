@@ -41,6 +41,20 @@ struct ThreeWindows {
     XWindow id(int i) const { return XWindow(widgets[std::size_t(i)]->winId()); }
 };
 
+// Three windows on the server, and the application's window list reading the server's order.
+struct ListedWindows {
+    explicit ListedWindows(const XInspector &x)
+        : shown(waitUntil([&] { return x.isViewable(windows.id(0)) && x.isViewable(windows.id(2)); }, Milliseconds(5000))) {}
+    bool isReady() const { return shown && reader && list.readsStackingOrder(); }
+
+    ThreeWindows windows;
+    const bool shown;
+    QtScreens screens;
+    std::unique_ptr<X11Stacking> stacking = X11Stacking::forApplication();
+    const X11Stacking *reader = stacking.get();
+    QtWindowList list{screens, std::move(stacking)};
+};
+
 TEST(X11Stacking, TheWindowListFollowsTheServersOrderWhoeverRaisesTheWindows) {
     ASSERT_TRUE(server && server->isRunning());
     struct Case {
@@ -57,14 +71,11 @@ TEST(X11Stacking, TheWindowListFollowsTheServersOrderWhoeverRaisesTheWindows) {
             ASSERT_TRUE(manager->isRunning());
         }
         const XInspector x(*server);
-        ThreeWindows windows;
-        ASSERT_TRUE(waitUntil([&] { return x.isViewable(windows.id(0)) && x.isViewable(windows.id(2)); }, Milliseconds(5000)));
-        QtScreens screens;
-        auto stacking = X11Stacking::forApplication();
-        ASSERT_TRUE(stacking);
-        const X11Stacking *reader = stacking.get();
-        QtWindowList list(screens, std::move(stacking));
-        ASSERT_TRUE(list.readsStackingOrder());
+        ListedWindows listed(x);
+        ASSERT_TRUE(listed.isReady());
+        auto &windows = listed.windows;
+        const auto &list = listed.list;
+        const auto *reader = listed.reader;
 
         // Another client raises each window in turn; the application takes no focus and is told
         // nothing, yet the list puts that window in front.
@@ -91,6 +102,35 @@ TEST(X11Stacking, TheWindowListFollowsTheServersOrderWhoeverRaisesTheWindows) {
             << ::testing::PrintToString(numbersFrontToBack(list));
         EXPECT_EQ(reader->lastSource(), X11Stacking::Source::rootChildren);
     }
+}
+
+TEST(X11Stacking, AManagerThatComesLaterIsHeardAndItsListTakesOver) {
+    ASSERT_TRUE(server && server->isRunning());
+    const XInspector x(*server);
+    ListedWindows listed(x);
+    ASSERT_TRUE(listed.isReady());
+    const auto &windows = listed.windows;
+    auto &list = listed.list;
+    const auto *reader = listed.reader;
+    x.raise(windows.id(1));
+    ASSERT_TRUE(waitUntil([&] { return numbersFrontToBack(list) == std::vector<std::int64_t>{1002, 1003, 1001}; },
+                          Milliseconds(5000)));
+    ASSERT_EQ(reader->lastSource(), X11Stacking::Source::rootChildren);
+    int announced = 0;
+    list.setChangeHandler([&] { ++announced; });
+
+    // The manager frames the windows it finds; from then on its list is the order.
+    const WindowManager manager(*server);
+    ASSERT_TRUE(manager.isRunning());
+    x.raise(windows.id(0));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return numbersFrontToBack(list) == std::vector<std::int64_t>{1001, 1002, 1003}
+                   && reader->lastSource() == X11Stacking::Source::windowManager;
+        },
+        Milliseconds(5000)))
+        << ::testing::PrintToString(numbersFrontToBack(list));
+    EXPECT_GT(announced, 0) << "the manager's arrival is passed on";
 }
 
 TEST(X11Stacking, TheManagersListIsReadAgainOnlyWhenItAnnouncesAChangeWhichIsPassedOn) {

@@ -1,5 +1,7 @@
 #include "XSession.h"
 
+#include "Qt/XcbReply.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,19 +10,15 @@
 
 #include <xcb/xcb.h>
 
+#include <sys/prctl.h>
+
 #include <algorithm>
-#include <cstdlib>
+#include <csignal>
 #include <cstring>
 
 namespace ondrake::test {
 
 namespace {
-
-struct FreeReply {
-    void operator()(void *reply) const { std::free(reply); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeReply>;
 
 constexpr Milliseconds kStartTimeout{20000};
 
@@ -46,6 +44,10 @@ bool waitUntil(const std::function<bool()> &done, Milliseconds timeout) {
     return true;
 }
 
+void endWithThisProgram(QProcess &process) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
 std::optional<QString> missingDesktopPrograms() {
     QStringList missing;
     for (const auto *program : {"Xvfb", "openbox", "xdotool"})
@@ -62,6 +64,7 @@ XServer::XServer() {
                           QStringLiteral("%1x%2x24").arg(kScreenSize.width()).arg(kScreenSize.height()),
                           QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
     server_.setProcessChannelMode(QProcess::SeparateChannels);
+    endWithThisProgram(server_);
     server_.setStandardErrorFile(QProcess::nullDevice());
     server_.start();
     if (!server_.waitForStarted(int(kStartTimeout.count()))) return;
@@ -99,6 +102,7 @@ WindowManager::WindowManager(const XServer &server) {
     process_.setProcessEnvironment(server.clientEnvironment(home_.path()));
     process_.setProgram(QStringLiteral("openbox"));
     process_.setArguments({QStringLiteral("--sm-disable")});
+    endWithThisProgram(process_);
     process_.setStandardOutputFile(QProcess::nullDevice());
     process_.setStandardErrorFile(QProcess::nullDevice());
     process_.start();
@@ -129,13 +133,13 @@ XInspector::~XInspector() {
 }
 
 std::uint32_t XInspector::atom(const char *name) const {
-    const Reply<xcb_intern_atom_reply_t> reply{
+    const XcbReply<xcb_intern_atom_reply_t> reply{
         xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::uint16_t(std::strlen(name)), name), nullptr)};
     return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
 }
 
 std::vector<std::uint32_t> XInspector::cardinals(XWindow window, std::uint32_t property, std::uint32_t type) const {
-    const Reply<xcb_get_property_reply_t> reply{
+    const XcbReply<xcb_get_property_reply_t> reply{
         xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, window, property, type, 0, 65536), nullptr)};
     if (!reply || reply->type != type || reply->format != 32) return {};
     const auto *values = static_cast<const std::uint32_t *>(xcb_get_property_value(reply.get()));
@@ -162,7 +166,7 @@ std::optional<XWindow> XInspector::activeWindow() const {
         return active.front();
     }
     // Without a manager the window with the keyboard's focus is the active one.
-    const Reply<xcb_get_input_focus_reply_t> focus{xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)};
+    const XcbReply<xcb_get_input_focus_reply_t> focus{xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)};
     if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == root_)
         return std::nullopt;
     return focus->focus;
@@ -174,7 +178,7 @@ bool XInspector::hasWindowManager() const {
 
 QString XInspector::name(XWindow window) const {
     const auto read = [&](std::uint32_t property, std::uint32_t type) -> std::optional<QString> {
-        const Reply<xcb_get_property_reply_t> reply{
+        const XcbReply<xcb_get_property_reply_t> reply{
             xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, window, property, type, 0, 1024), nullptr)};
         if (!reply || reply->type != type) return std::nullopt;
         return QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(reply.get())),
@@ -192,15 +196,15 @@ std::vector<XWindow> XInspector::windowsNamed(const QString &wanted) const {
 }
 
 std::optional<QRect> XInspector::geometry(XWindow window) const {
-    const Reply<xcb_get_geometry_reply_t> size{xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr)};
-    const Reply<xcb_translate_coordinates_reply_t> place{
+    const XcbReply<xcb_get_geometry_reply_t> size{xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr)};
+    const XcbReply<xcb_translate_coordinates_reply_t> place{
         xcb_translate_coordinates_reply(connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr)};
     if (!size || !place) return std::nullopt;
     return QRect(place->dst_x, place->dst_y, size->width, size->height);
 }
 
 bool XInspector::isViewable(XWindow window) const {
-    const Reply<xcb_get_window_attributes_reply_t> attributes{
+    const XcbReply<xcb_get_window_attributes_reply_t> attributes{
         xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr)};
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
@@ -213,7 +217,7 @@ bool XInspector::isAbove(XWindow upper, XWindow lower) const {
 }
 
 std::vector<XWindow> XInspector::rootChildren() const {
-    const Reply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr)};
+    const XcbReply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr)};
     if (!tree) return {};
     const auto *children = xcb_query_tree_children(tree.get());
     return {children, children + xcb_query_tree_children_length(tree.get())};
@@ -250,7 +254,7 @@ bool XInspector::managerTakesNewWindows(Milliseconds timeout) const {
 
 QImage XInspector::screenshot() const {
     const auto size = XServer::kScreenSize;
-    const Reply<xcb_get_image_reply_t> reply{xcb_get_image_reply(
+    const XcbReply<xcb_get_image_reply_t> reply{xcb_get_image_reply(
         connection_,
         xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, std::uint16_t(size.width()),
                       std::uint16_t(size.height()), ~0u),

@@ -26,6 +26,10 @@ using Milliseconds = std::chrono::milliseconds;
 // fixed time: it looks again whenever an event was handled, at least every few milliseconds.
 bool waitUntil(const std::function<bool()> &done, Milliseconds timeout);
 
+// Ends the process's program with this test program, however that ends (a crash, a kill), so that
+// no server, window manager or application outlives it. Before `start`.
+void endWithThisProgram(QProcess &process);
+
 // Programs the desktop tests need; the message names those missing.
 std::optional<QString> missingDesktopPrograms();
 
