@@ -111,11 +111,14 @@ TEST(ImmersiveOverlayEndToEnd, TheBarGoesOverAnotherWindowThatTakesTheFocusAndFo
     d.advance(0.5);
     EXPECT_EQ(d.coordinator.trackedWindowNumber(), second) << "then the window list's measurements are its";
     d.advance(1);
-    EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
-    EXPECT_TRUE(d.panel().isVisible());
-    EXPECT_DOUBLE_EQ(d.panel().alpha(), 1);
-    EXPECT_EQ(d.panel().frame(), d.tabRow(second));
-    EXPECT_EQ(d.panel().frame(), QRectF(300, 670, 800, 28));
+    const auto expectBarRestingOverSecond = [&](QRectF row) {
+        EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
+        EXPECT_TRUE(d.panel().isVisible());
+        EXPECT_DOUBLE_EQ(d.panel().alpha(), 1);
+        EXPECT_EQ(d.panel().frame(), d.tabRow(second));
+        EXPECT_EQ(d.panel().frame(), row);
+    };
+    expectBarRestingOverSecond(QRectF(300, 670, 800, 28));
 
     // Dragging that window hides the bar until it rests, then the bar lies over its row again.
     bool hidWhileMoving = false;
@@ -128,11 +131,7 @@ TEST(ImmersiveOverlayEndToEnd, TheBarGoesOverAnotherWindowThatTakesTheFocusAndFo
     d.advance(0.1);
     EXPECT_FALSE(d.panel().isVisible());
     d.advance(0.6);
-    EXPECT_EQ(d.coordinator.hiddenReason(), std::nullopt);
-    EXPECT_TRUE(d.panel().isVisible());
-    EXPECT_DOUBLE_EQ(d.panel().alpha(), 1);
-    EXPECT_EQ(d.panel().frame(), d.tabRow(second));
-    EXPECT_EQ(d.panel().frame(), QRectF(240, 622, 800, 28));
+    expectBarRestingOverSecond(QRectF(240, 622, 800, 28));
 
     // The window left behind moves without the bar.
     d.moveWindow(d.window, 40, 0);
