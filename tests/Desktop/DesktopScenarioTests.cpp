@@ -7,6 +7,7 @@
 #include "XSession.h"
 
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
+#include "Ondrake/Sidebar/ThemeColor.h"
 
 #include "DemoSession.h"
 

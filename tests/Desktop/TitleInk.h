@@ -6,9 +6,6 @@
 
 namespace ondrake::test {
 
-// The WCAG contrast ratio of two colours, 1 to 21.
-double contrastRatio(const QColor &a, const QColor &b);
-
 // What a screenshot shows of the title that leads the sidebar's header: how wide its letters are
 // painted and how strongly the strongest of them stands out from the surface behind them.
 struct TitleInk {
