@@ -113,9 +113,9 @@ public:
     }
 
 private:
+    static constexpr std::int64_t kClosedCost = std::int64_t(1) << 61;
 
     std::vector<const TabIdentityRegistry::Entry *> entries_;
-    static constexpr std::int64_t kClosedCost = std::int64_t(1) << 61;
     std::vector<bool> taken_;
     std::vector<bool> closed_;  // empty when no entry's tab was closed
     QHash<QString, std::vector<int>> byURL_;

@@ -6,7 +6,6 @@
 
 #include <QHash>
 
-#include <limits>
 
 namespace ondrake {
 
@@ -18,10 +17,8 @@ std::int64_t TabIdentityResolver::cost(const PoolEntry &entry, const Pending &ta
     // Stored positions come from the record file and may be anything a 64-bit integer holds:
     // the cost saturates instead of wrapping.
     const auto distance = positionDistance(entry.index.value_or(tab.index), tab.index);
-    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     const bool otherWindow = entry.windowOrdinal && *entry.windowOrdinal != tab.windowOrdinal;
-    if (!otherWindow) return distance;
-    return distance > kMax - kOtherWindowCost ? kMax : distance + kOtherWindowCost;
+    return otherWindow ? addCosts(distance, kOtherWindowCost) : distance;
 }
 
 void TabIdentityResolver::poolIfOpen(const TabRecord &record) {
