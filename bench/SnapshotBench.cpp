@@ -7,7 +7,7 @@
 #include "SimulatedSafari.h"
 #include "SimulatedScriptEngine.h"
 #include "SimulatedWorkspace.h"
-#include "Sync/TabIdentityRegistry.h"
+#include "Browser/TabIdentityRegistry.h"
 
 #include <benchmark/benchmark.h>
 

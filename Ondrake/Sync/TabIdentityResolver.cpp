@@ -1,6 +1,6 @@
 #include "TabIdentityResolver.h"
 
-#include "Sync/LeastCostMatching.h"
+#include "Browser/LeastCostMatching.h"
 
 #include "Browser/BrowserURL.h"
 

@@ -1,4 +1,4 @@
-#include "Sync/TabIdentityRegistry.h"
+#include "Browser/TabIdentityRegistry.h"
 
 #include <gtest/gtest.h>
 

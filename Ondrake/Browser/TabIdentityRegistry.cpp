@@ -1,6 +1,6 @@
 #include "TabIdentityRegistry.h"
 
-#include "Sync/LeastCostMatching.h"
+#include "Browser/LeastCostMatching.h"
 
 #include "Browser/BrowserURL.h"
 

@@ -1,4 +1,4 @@
-#include "Sync/LeastCostMatching.h"
+#include "Browser/LeastCostMatching.h"
 
 #include <gtest/gtest.h>
 
