@@ -13,7 +13,7 @@ namespace {
 constexpr auto kMaxCost = std::numeric_limits<std::int64_t>::max();
 
 // Groups of a few on each side, the usual twins, are solved exactly over the subsets of columns.
-constexpr std::size_t kExactColumns = 8;
+constexpr std::size_t kExactColumns = 9;
 constexpr std::size_t kExactStates = 4096;
 // Larger groups take the cheapest pairs first; past this many pairs, each row in turn takes its
 // cheapest column, so a page open hundreds of times costs no more than it always did.
@@ -71,6 +71,44 @@ Matching exact(std::size_t rows, std::size_t columns, std::span<const std::int64
     return matching;
 }
 
+bool fitsExactly(std::size_t rows, std::size_t columns) {
+    return columns <= kExactColumns && rows + 1 <= (kExactStates >> columns);
+}
+
+// With no more rows than columns, a row's partner in the preferred pairing is always among its
+// `rows` cheapest columns: of those, the other rows hold at most one fewer, and a free one is no
+// dearer and comes earlier. The columns outside every row's short list can go.
+std::vector<std::size_t> shortListedColumns(std::size_t rows, std::size_t columns, std::span<const std::int64_t> costs) {
+    std::vector<bool> listed(columns, false);
+    std::vector<std::size_t> order(columns);
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (std::size_t c = 0; c < columns; ++c) order[c] = c;
+        const auto byCost = [&](std::size_t a, std::size_t b) {
+            return std::tie(costs[r * columns + a], a) < std::tie(costs[r * columns + b], b);
+        };
+        std::partial_sort(order.begin(), order.begin() + std::ptrdiff_t(rows), order.end(), byCost);
+        for (std::size_t k = 0; k < rows; ++k) listed[order[k]] = true;
+    }
+    std::vector<std::size_t> kept;
+    for (std::size_t c = 0; c < columns; ++c)
+        if (listed[c]) kept.push_back(c);
+    return kept;
+}
+
+// The exact pairing over the short-listed columns alone, when they are few enough.
+std::optional<Matching> exactOverShortList(std::size_t rows, std::size_t columns, std::span<const std::int64_t> costs) {
+    const auto kept = shortListedColumns(rows, columns, costs);
+    if (!fitsExactly(rows, kept.size())) return std::nullopt;
+    std::vector<std::int64_t> reduced;
+    reduced.reserve(rows * kept.size());
+    for (std::size_t r = 0; r < rows; ++r)
+        for (const auto c : kept) reduced.push_back(costs[r * columns + c]);
+    auto matching = exact(rows, kept.size(), reduced);
+    for (auto &c : matching)
+        if (c) c = kept[*c];
+    return matching;
+}
+
 Matching cheapestPairsFirst(std::size_t rows, std::size_t columns, std::span<const std::int64_t> costs) {
     std::vector<std::tuple<std::int64_t, std::size_t, std::size_t>> pairs;
     pairs.reserve(rows * columns);
@@ -121,16 +159,28 @@ std::int64_t positionDistance(std::int64_t a, std::int64_t b) {
 
 std::int64_t addCosts(std::int64_t a, std::int64_t b) { return a > kMaxCost - b ? kMaxCost : a + b; }
 
+bool leastCostMatchingIsExact(std::size_t rows, std::size_t columns) {
+    if (rows <= 1 || columns == 0) return true;
+    if (rows > columns) return fitsExactly(rows, columns);
+    return rows <= kExactColumns && fitsExactly(rows, std::min(columns, rows * rows));
+}
+
 std::vector<std::optional<std::size_t>> leastCostMatching(std::size_t rows, std::size_t columns,
                                                           const MatchingCost &cost) {
     if (rows == 0 || columns == 0) return Matching(rows);
-    const bool exactly = columns <= kExactColumns && (rows + 1) << columns <= kExactStates;
-    if (rows == 1 || (!exactly && rows * columns > kSortedPairs)) return rowByRow(rows, columns, cost);
+    if (rows == 1) return rowByRow(rows, columns, cost);
+    const bool exactly = fitsExactly(rows, columns);
+    // Few rows against many columns may still be solved exactly over their short lists.
+    const bool shortList = !exactly && rows <= columns && fitsExactly(rows, rows);
+    if (!exactly && !shortList && rows * columns > kSortedPairs) return rowByRow(rows, columns, cost);
     std::vector<std::int64_t> costs;
     costs.reserve(rows * columns);
     for (std::size_t r = 0; r < rows; ++r)
         for (std::size_t c = 0; c < columns; ++c) costs.push_back(cost(r, c));
-    return exactly ? exact(rows, columns, costs) : cheapestPairsFirst(rows, columns, costs);
+    if (exactly) return exact(rows, columns, costs);
+    if (shortList)
+        if (auto matching = exactOverShortList(rows, columns, costs)) return std::move(*matching);
+    return rows * columns > kSortedPairs ? rowByRow(rows, columns, cost) : cheapestPairsFirst(rows, columns, costs);
 }
 
 }  // namespace ondrake

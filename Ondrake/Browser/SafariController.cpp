@@ -235,6 +235,7 @@ QCoro::Task<> SafariController::moveTabs(SafariTabMove move) {
         Args args{integer(move.windowID), integer(move.fromIndex), integer(move.count),
                   integer(move.toIndex),  text(expectedURL),       integer(move.expectedTabCount)};
         co_await callForWord(QStringLiteral("moveTabs"), std::move(args));
+        identities_.noteMoved(move);
     }
     tree_.recordUserMove(move.newParentID, move.tabID);
 }

@@ -1,8 +1,9 @@
 #include "TabIdentityRegistry.h"
 
-#include "Browser/LeastCostMatching.h"
-
 #include "Browser/BrowserURL.h"
+#include "Browser/LeastCostMatching.h"
+#include "Browser/SamePageMatching.h"
+#include "Browser/SequenceAlignment.h"
 
 #include <QHash>
 #include <QSet>
@@ -16,168 +17,99 @@ namespace ondrake {
 
 namespace {
 
+// What taking an entry whose tab this system closed costs on top: any other entry comes first.
+constexpr std::int64_t kClosedCost = std::int64_t(1) << 61;
+
 bool canFollowAcrossWindows(const std::optional<QUrl> &url) {
     if (!url) return false;
     const auto scheme = lowerScheme(*url);
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("file");
 }
 
-// One window's remembered entries that are still on offer. Each is taken at most once; lookups
-// by URL and by index keep the matching linear in the number of tabs.
-class Candidates {
-public:
-    Candidates(const std::vector<TabIdentityRegistry::Entry> &entries, const QSet<QString> &claimed,
-               const QHash<QString, int> &closed) {
-        entries_.reserve(entries.size());
-        for (const auto &e : entries) {
-            if (claimed.contains(e.id)) continue;
-            const int position = int(entries_.size());
-            entries_.push_back(&e);
-            if (!closed.isEmpty()) {
-                closed_.resize(entries_.size(), false);
-                closed_.back() = closed.contains(e.id);
-            }
-            byURL_[e.url].push_back(position);
-            byIndex_[e.index].push_back(position);
-        }
-        taken_.assign(entries_.size(), false);
-    }
-
-    // The nearest remembered entry with the tab's URL (and title, when asked), the earlier one on a tie.
-    const TabIdentityRegistry::Entry *takeNearest(const SafariSnapshot::RawTab &tab, bool matchTitle) {
-        const auto it = byURL_.find(tab.url);
-        if (it == byURL_.end()) return nullptr;
-        int best = -1;
-        std::int64_t bestDistance = 0;
-        for (const int p : it.value()) {
-            if (taken_[std::size_t(p)]) continue;
-            const auto &e = *entries_[std::size_t(p)];
-            if (matchTitle && e.title != tab.title) continue;
-            const auto distance = addCosts(positionDistance(e.index, tab.index), closedCost(p));
-            if (best < 0 || distance < bestDistance) {
-                best = p;
-                bestDistance = distance;
-            }
-        }
-        return take(best);
-    }
-
-    // The entries still on offer with this URL (and title, when given), in remembered order.
-    std::vector<int> available(const QString &url, const QString *title) const {
-        std::vector<int> positions;
-        const auto it = byURL_.find(url);
-        if (it == byURL_.end()) return positions;
-        for (const int p : it.value())
-            if (!taken_[std::size_t(p)] && (!title || entries_[std::size_t(p)]->title == *title)) positions.push_back(p);
-        return positions;
-    }
-    const TabIdentityRegistry::Entry &entry(int position) const { return *entries_[std::size_t(position)]; }
-    // What taking an entry whose tab this system closed costs on top: any other entry comes first.
-    std::int64_t closedCost(int position) const {
-        return std::size_t(position) < closed_.size() && closed_[std::size_t(position)] ? kClosedCost : 0;
-    }
-    // Where the entry stood among the entries with its URL, and how many those were.
-    std::int64_t rank(int position) const {
-        const auto &sameURL = byURL_.find(entries_[std::size_t(position)]->url).value();
-        return std::find(sameURL.begin(), sameURL.end(), position) - sameURL.begin();
-    }
-    std::size_t countWithURL(const QString &url) const {
-        const auto it = byURL_.find(url);
-        return it == byURL_.end() ? 0 : it.value().size();
-    }
-
-    // The entry still on offer that stood exactly where the tab stands, with its URL (and title,
-    // when asked); -1 when there is none.
-    int unmovedAt(const SafariSnapshot::RawTab &tab, bool matchTitle) const {
-        const auto it = byIndex_.find(tab.index);
-        if (it == byIndex_.end()) return -1;
-        for (const int p : it->second) {
-            const auto &e = *entries_[std::size_t(p)];
-            if (!taken_[std::size_t(p)] && e.url == tab.url && (!matchTitle || e.title == tab.title)) return p;
-        }
-        return -1;
-    }
-
-    const TabIdentityRegistry::Entry *takeAtIndex(std::int64_t index) {
-        const auto it = byIndex_.find(index);
-        if (it == byIndex_.end()) return nullptr;
-        for (const int p : it->second)
-            if (!taken_[std::size_t(p)]) return take(p);
-        return nullptr;
-    }
-
-    const TabIdentityRegistry::Entry *take(int position) {
-        if (position < 0) return nullptr;
-        taken_[std::size_t(position)] = true;
-        return entries_[std::size_t(position)];
-    }
-
-private:
-    static constexpr std::int64_t kClosedCost = std::int64_t(1) << 61;
-
-    std::vector<const TabIdentityRegistry::Entry *> entries_;
-    std::vector<bool> taken_;
-    std::vector<bool> closed_;  // empty when no entry's tab was closed
-    QHash<QString, std::vector<int>> byURL_;
-    std::unordered_map<std::int64_t, std::vector<int>> byIndex_;
-};
-
-// Where a tab stands, or an entry stood: among those of its window with its URL, and in the window.
-struct Place {
-    std::int64_t rank = 0;
-    std::int64_t index = 0;
-    std::int64_t extraCost = 0;  // of an entry whose tab was closed
-};
-
-// Pairs the tabs of one window that show one page with the entries remembered for it so that
-// they move least in all. While the window holds as many of them as before, their order among
-// themselves counts first: tabs opening, closing or moving around them shift every twin alike.
-// No pair is settled before the rest are weighed: when a tab of the page closes before two
-// twins, the later twin lands exactly where the earlier stood. Answers (tab, entry) pairs as
-// positions in the two lists.
-std::vector<std::pair<std::size_t, std::size_t>> pairByPlace(const std::vector<Place> &tabs,
-                                                             const std::vector<Place> &entries, bool byRank) {
-    constexpr std::int64_t kRankWeight = std::int64_t(1) << 32;
-    const auto cost = [&](const Place &tab, const Place &entry) {
-        const auto moved = positionDistance(tab.index, entry.index);
-        if (!byRank) return addCosts(moved, entry.extraCost);
-        const auto rankCost = std::min(positionDistance(tab.rank, entry.rank), std::int64_t(1) << 28) * kRankWeight;
-        return addCosts(std::min(moved, kRankWeight - 1) + rankCost, entry.extraCost);
-    };
-    const auto matching = leastCostMatching(tabs.size(), entries.size(), [&](std::size_t t, std::size_t e) {
-        return cost(tabs[t], entries[e]);
-    });
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    for (std::size_t t = 0; t < tabs.size(); ++t)
-        if (matching[t]) pairs.emplace_back(t, *matching[t]);
-    return pairs;
+bool samePage(const TabIdentityRegistry::Entry &entry, const SafariSnapshot::RawTab &tab) {
+    return entry.url == tab.url && entry.title == tab.title;
 }
 
-// Pairs the tabs of one group of twins that still lack an id (those with the first tab's title,
-// when asked) with the entries on offer for them; marks them as matched together. Answers
-// (tab, entry) pairs as positions in the window and among the candidates. Kept apart from the
-// usual path, which it would otherwise weigh down.
-[[gnu::noinline]] std::vector<std::pair<std::size_t, int>> matchTwins(
-    const Candidates &candidates, const std::vector<SafariSnapshot::RawTab> &tabs, const std::vector<std::size_t> &group,
-    std::size_t first, bool sameTitle, bool byRank, const std::vector<std::optional<QString>> &ids,
-    std::vector<bool> &grouped) {
-    const auto &tab = tabs[first];
-    std::vector<std::size_t> rows;
-    std::vector<Place> tabPlaces;
-    for (std::size_t rank = 0; rank < group.size(); ++rank) {
-        const auto j = group[rank];
-        if (ids[j] || (sameTitle && tabs[j].title != tab.title)) continue;
-        grouped[j] = true;
-        rows.push_back(j);
-        tabPlaces.push_back({std::int64_t(rank), tabs[j].index});
+// How far the middle of a window may be lined up off its diagonal: that many more openings than
+// closings (or the reverse) at any point, which a poll's worth of changes stays well within.
+constexpr std::size_t kAlignmentBand = 32;
+
+// The tab each remembered entry of a window stands at now, by lining up the two polls' pages
+// (address and title) in order: what stayed the same at either end first, then the middle so
+// that as many tabs as possible line up, a page open more than once counting double. So a tab
+// moved past its twins lines up the twins, not itself. An entry that lines up with no tab has
+// none.
+std::vector<std::int64_t> lineUp(const std::vector<const TabIdentityRegistry::Entry *> &entries,
+                                 const std::vector<SafariSnapshot::RawTab> &tabs) {
+    const std::size_t n = entries.size();
+    const std::size_t m = tabs.size();
+    std::vector<std::int64_t> tabOf(n, -1);
+    std::size_t head = 0;
+    while (head < n && head < m && samePage(*entries[head], tabs[head])) {
+        tabOf[head] = std::int64_t(head);
+        ++head;
     }
-    const auto columns = candidates.available(tab.url, sameTitle ? &tab.title : nullptr);
-    std::vector<Place> entryPlaces;
-    entryPlaces.reserve(columns.size());
-    for (const int p : columns) entryPlaces.push_back({candidates.rank(p), candidates.entry(p).index, candidates.closedCost(p)});
-    std::vector<std::pair<std::size_t, int>> pairs;
-    for (const auto &[r, c] : pairByPlace(tabPlaces, entryPlaces, byRank)) pairs.emplace_back(rows[r], columns[c]);
-    return pairs;
+    std::size_t tail = 0;
+    while (tail < n - head && tail < m - head && samePage(*entries[n - 1 - tail], tabs[m - 1 - tail])) {
+        tabOf[n - 1 - tail] = std::int64_t(m - 1 - tail);
+        ++tail;
+    }
+    if (head + tail == n || head + tail == m) return tabOf;
+
+    // Every page of the window as a small number, equal for equal pages, and how often each
+    // shows on either side.
+    QHash<std::pair<QStringView, QStringView>, std::uint32_t> numbers;
+    std::vector<std::uint32_t> countBefore;
+    std::vector<std::uint32_t> countAfter;
+    const auto number = [&](const QString &url, const QString &title) {
+        const auto key = std::pair<QStringView, QStringView>(url, title);
+        auto found = numbers.find(key);
+        if (found == numbers.end()) {
+            found = numbers.insert(key, std::uint32_t(numbers.size()));
+            countBefore.push_back(0);
+            countAfter.push_back(0);
+        }
+        return *found;
+    };
+    std::vector<std::uint32_t> before;
+    std::vector<std::uint32_t> after;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto k = number(entries[i]->url, entries[i]->title);
+        ++countBefore[k];
+        if (i >= head && i < n - tail) before.push_back(k);
+    }
+    for (std::size_t j = 0; j < m; ++j) {
+        const auto k = number(tabs[j].url, tabs[j].title);
+        ++countAfter[k];
+        if (j >= head && j < m - tail) after.push_back(k);
+    }
+    std::vector<std::uint32_t> weight(numbers.size());
+    for (std::size_t k = 0; k < weight.size(); ++k) weight[k] = countBefore[k] > 1 || countAfter[k] > 1 ? 2 : 1;
+    if (const auto pairs = heaviestCommonSubsequence(before, after, weight, kAlignmentBand))
+        for (const auto &[i, j] : *pairs) tabOf[head + i] = std::int64_t(head + j);
+    return tabOf;
+}
+
+// Where each entry should stand now, in half positions: an entry lined up stands at its tab;
+// the others of a stretch between two lined-up entries take the stretch's new tabs in order,
+// and those left over stand just before the stretch's end.
+std::vector<std::int64_t> expectedHalfPositions(const std::vector<std::int64_t> &tabOf, std::size_t tabCount) {
+    std::vector<std::int64_t> expected(tabOf.size());
+    std::size_t i = 0;
+    std::int64_t lastTab = -1;
+    while (i < tabOf.size()) {
+        if (tabOf[i] >= 0) {
+            lastTab = tabOf[i];
+            expected[i++] = 2 * lastTab;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < tabOf.size() && tabOf[end] < 0) ++end;
+        const std::int64_t nextTab = end < tabOf.size() ? tabOf[end] : std::int64_t(tabCount);
+        const std::int64_t newTabs = nextTab - lastTab - 1;
+        for (std::int64_t k = 0; i < end; ++i, ++k) expected[i] = k < newTabs ? 2 * (lastTab + 1 + k) : 2 * nextTab - 1;
+    }
+    return expected;
 }
 
 }  // namespace
@@ -192,6 +124,23 @@ std::optional<std::vector<TabIdentityRegistry::Entry>> TabIdentityRegistry::prev
     const auto it = previous_.find(windowID);
     if (it == previous_.end()) return std::nullopt;
     return it->second;
+}
+
+void TabIdentityRegistry::noteMoved(const SafariTabMove &move) {
+    const auto found = previous_.find(move.windowID);
+    if (found == previous_.end() || move.fromIndex == move.toIndex) return;
+    auto &entries = found->second;
+    const auto size = std::int64_t(entries.size());
+    // The browser's own checks passed: the block it moved is the one at these places.
+    if (size != move.expectedTabCount || move.count < 1 || move.fromIndex < 1 || move.toIndex < 1 ||
+        move.fromIndex - 1 + move.count > size || move.toIndex - 1 + move.count > size)
+        return;
+    const auto first = entries.begin() + (move.fromIndex - 1);
+    std::vector<Entry> block(std::make_move_iterator(first), std::make_move_iterator(first + move.count));
+    entries.erase(first, first + move.count);
+    entries.insert(entries.begin() + (move.toIndex - 1), std::make_move_iterator(block.begin()),
+                   std::make_move_iterator(block.end()));
+    for (std::size_t i = 0; i < entries.size(); ++i) entries[i].index = std::int64_t(i) + 1;
 }
 
 QString TabIdentityRegistry::displayTitle(const QString &rawTitle, const QString &urlText) {
@@ -217,22 +166,11 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     for (const auto *w : selected) currentCount += w->tabs.size();
     QHash<QString, UrlInfo> now;
     now.reserve(qsizetype(currentCount));
-    // Per window, the tabs that show the same URL as another tab of it, by URL. The windows'
-    // tabs are counted one window after the other, so a URL last counted in the same window is a
-    // twin there.
-    std::unordered_map<std::int64_t, QHash<QString, std::vector<std::size_t>>> twins;
     for (const auto *w : selected) {
-        for (std::size_t i = 0; i < w->tabs.size(); ++i) {
-            const auto &t = w->tabs[i];
+        for (const auto &t : w->tabs) {
             auto &c = now[t.url];
-            if (c.count > 0 && c.windowID == w->id) {
-                auto &group = twins[w->id][t.url];
-                if (group.empty()) group.push_back(std::size_t(c.position));
-                group.push_back(i);
-            }
             ++c.count;
             c.windowID = w->id;
-            c.position = int(i);
         }
     }
     QHash<QString, QString> moved;
@@ -253,61 +191,76 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     for (const auto *w : selected) {
         const auto prevIt = previous_.find(w->id);
         const auto &prev = prevIt == previous_.end() ? none : prevIt->second;
-        Candidates candidates(prev, claimed, closed_);
+        const auto &tabs = w->tabs;
+        // The entries on offer: those of a tab dragged to another window are not.
+        std::vector<const Entry *> offered;
+        offered.reserve(prev.size());
+        for (const auto &e : prev)
+            if (claimed.isEmpty() || !claimed.contains(e.id)) offered.push_back(&e);
+        std::vector<bool> taken(offered.size(), false);
 
-        std::vector<std::optional<QString>> ids(w->tabs.size());
+        std::vector<std::optional<QString>> ids(tabs.size());
         // The entry of this window that gave the tab its id, if one did.
-        std::vector<const Entry *> from(w->tabs.size(), nullptr);
-        const auto take = [&](std::size_t i, const Entry *entry) {
-            if (!entry) return;
-            ids[i] = entry->id;
-            from[i] = entry;
+        std::vector<const Entry *> from(tabs.size(), nullptr);
+        const auto take = [&](std::size_t i, std::size_t e) {
+            taken[e] = true;
+            ids[i] = offered[e]->id;
+            from[i] = offered[e];
         };
         if (!moved.isEmpty()) {
-            for (std::size_t i = 0; i < w->tabs.size(); ++i)
-                if (const auto m = moved.constFind(w->tabs[i].url); m != moved.cend()) ids[i] = *m;
+            for (std::size_t i = 0; i < tabs.size(); ++i)
+                if (const auto m = moved.constFind(tabs[i].url); m != moved.cend()) ids[i] = *m;
         }
-        // The twins each tab belongs to, if any, and its rank among them.
-        struct Twins {
-            const std::vector<std::size_t> *group = nullptr;
-            std::int64_t rank = 0;
-        };
-        std::vector<Twins> twinsOf;
-        if (const auto found = twins.find(w->id); found != twins.end()) {
-            twinsOf.assign(w->tabs.size(), Twins{});
-            for (const auto &group : found->second)
-                for (std::size_t rank = 0; rank < group.size(); ++rank) twinsOf[group[rank]] = {&group, std::int64_t(rank)};
+
+        // A tab that lines up with its own page keeps that entry's id, unless this system closed
+        // that tab: a twin of it may stand there now.
+        const auto tabOf = lineUp(offered, tabs);
+        for (std::size_t e = 0; e < offered.size(); ++e) {
+            const auto i = tabOf[e];
+            if (i >= 0 && !ids[std::size_t(i)] && !closed_.contains(offered[e]->id)) take(std::size_t(i), e);
         }
-        // Same URL and title, then same URL alone; twins are matched together.
-        const auto matchPass = [&](bool sameTitle) {
-            std::vector<bool> grouped;
-            for (std::size_t i = 0; i < w->tabs.size(); ++i) {
+
+        // The rest by address and title, then address alone; each entry costs its distance from
+        // where it should stand now, and a closed tab's entry comes after every other.
+        std::vector<std::size_t> rows;
+        for (std::size_t i = 0; i < tabs.size(); ++i)
+            if (!ids[i]) rows.push_back(i);
+        std::vector<std::size_t> columns;
+        for (std::size_t e = 0; e < offered.size(); ++e)
+            if (!taken[e]) columns.push_back(e);
+        if (!rows.empty() && !columns.empty()) {
+            const auto expected = expectedHalfPositions(tabOf, tabs.size());
+            std::vector<PageKey> rowKeys;
+            rowKeys.reserve(rows.size());
+            for (const auto i : rows) rowKeys.push_back({tabs[i].url, tabs[i].title});
+            std::vector<PageKey> columnKeys;
+            columnKeys.reserve(columns.size());
+            for (const auto e : columns) columnKeys.push_back({offered[e]->url, offered[e]->title});
+            const auto matching = matchSamePages(rowKeys, columnKeys, [&](std::size_t r, std::size_t c) {
+                const auto e = columns[c];
+                const auto distance = positionDistance(expected[e], 2 * std::int64_t(rows[r]));
+                return closed_.contains(offered[e]->id) ? addCosts(distance, kClosedCost) : distance;
+            });
+            for (std::size_t r = 0; r < rows.size(); ++r)
+                if (matching[r]) take(rows[r], columns[*matching[r]]);
+        }
+
+        // A window that kept its number of tabs: a tab that navigated keeps the id of its place.
+        if (tabs.size() == prev.size()) {
+            std::unordered_map<std::int64_t, std::vector<std::size_t>> byIndex;
+            for (std::size_t i = 0; i < tabs.size(); ++i) {
                 if (ids[i]) continue;
-                const auto &tab = w->tabs[i];
-                const auto *group = twinsOf.empty() ? nullptr : twinsOf[i].group;
-                if (!group) {
-                    take(i, candidates.takeNearest(tab, sameTitle));
-                    continue;
-                }
-                if (!grouped.empty() && grouped[i]) continue;
-                const auto sameCount = [&] { return candidates.countWithURL(tab.url) == group->size(); };
-                // The usual poll: a twin that stands exactly where it stood keeps its id at once.
-                if (const int p = candidates.unmovedAt(tab, sameTitle);
-                    p >= 0 && candidates.closedCost(p) == 0 && (candidates.rank(p) == twinsOf[i].rank || !sameCount())) {
-                    take(i, candidates.take(p));
-                    continue;
-                }
-                if (grouped.empty()) grouped.assign(w->tabs.size(), false);
-                for (const auto &[row, position] :
-                     matchTwins(candidates, w->tabs, *group, i, sameTitle, sameCount(), ids, grouped))
-                    take(row, candidates.take(position));
+                if (byIndex.empty())
+                    for (std::size_t e = 0; e < offered.size(); ++e)
+                        if (!taken[e]) byIndex[offered[e]->index].push_back(e);
+                const auto found = byIndex.find(tabs[i].index);
+                if (found == byIndex.end()) continue;
+                for (const auto e : found->second)
+                    if (!taken[e]) {
+                        take(i, e);
+                        break;
+                    }
             }
-        };
-        matchPass(true);
-        matchPass(false);
-        if (w->tabs.size() == prev.size()) {
-            for (std::size_t i = 0; i < w->tabs.size(); ++i)
-                if (!ids[i]) take(i, candidates.takeAtIndex(w->tabs[i].index));
         }
         for (auto &id : ids)
             if (!id) id = QStringLiteral("tab-") + QString::number(nextSerial_++);
@@ -317,10 +270,10 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         window.index = w->index;
         window.isFrontmost = w->index == 1;
         auto &entries = remembered[w->id];
-        entries.reserve(w->tabs.size());
-        window.tabs.reserve(w->tabs.size());
-        for (std::size_t i = 0; i < w->tabs.size(); ++i) {
-            const auto &raw = w->tabs[i];
+        entries.reserve(tabs.size());
+        window.tabs.reserve(tabs.size());
+        for (std::size_t i = 0; i < tabs.size(); ++i) {
+            const auto &raw = tabs[i];
             // An unchanged title goes on as the text the last poll had, so whoever compares the
             // two polls later finds one shared value instead of reading both.
             const QString &rawTitle = from[i] && from[i]->title == raw.title ? from[i]->title : raw.title;

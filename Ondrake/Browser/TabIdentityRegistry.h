@@ -2,6 +2,7 @@
 
 #include "Browser/SafariSnapshot.h"
 #include "Browser/SafariTab.h"
+#include "Browser/SafariTabMove.h"
 
 #include <QHash>
 #include <QString>
@@ -42,6 +43,10 @@ public:
     void noteClosed(const std::vector<QString> &ids) {
         for (const auto &id : ids) closed_.insert(id, kClosedPolls);
     }
+    // A move this system made and the browser carried out: the window is remembered in its new
+    // order, so the moved tabs keep their ids whatever their twins. A move planned on another
+    // count of tabs than remembered changes nothing.
+    void noteMoved(const SafariTabMove &move);
 
     std::uint64_t nextSerial() const { return nextSerial_; }
 
@@ -52,8 +57,7 @@ private:
     // What one poll holds of one URL text.
     struct UrlInfo {
         int count = 0;
-        int position = 0;           // of the last tab counted, in its window
-        std::int64_t windowID = 0;  // of that tab
+        std::int64_t windowID = 0;  // of the last tab counted
         QString id;  // given to the tab, when only one has the URL
         std::optional<std::optional<QUrl>> parsed;  // outer: parsed yet
     };

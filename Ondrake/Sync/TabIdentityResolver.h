@@ -18,17 +18,14 @@ namespace ondrake {
 // Lays persistent identities over the browser's per-session tab ids. A tab keeps the identity it
 // had at the last poll; a tab new to the session takes a stored record waiting in the pool, by
 // URL and title first, then by URL alone, nearest position first, and tabs that show one page
-// share its records so that they move least in all; any other tab gets a new one.
+// share its records so that they move least in all; any other tab gets a new one. Records carry
+// no window into the pool, so the windows count for nothing.
 class TabIdentityResolver {
 public:
-    // Added to the cost of a pool entry remembered in another window.
-    static constexpr std::int64_t kOtherWindowCost = 50;
-
     struct PoolEntry {
         OndrakeID id;
         std::optional<QString> url;
         QString title;
-        std::optional<std::int64_t> windowOrdinal;
         std::optional<std::int64_t> index;
 
         static PoolEntry from(const TabRecord &record);
@@ -40,7 +37,6 @@ public:
         QString sessionTabID;
         std::optional<QString> url;  // absolute text
         QString title;
-        std::int64_t windowOrdinal = 0;  // position of its window in the poll, from 0
         std::int64_t index = 0;
         bool operator==(const Pending &) const = default;
     };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <random>
 #include <set>
 
@@ -38,20 +39,26 @@ void expectWellFormed(const Matching &matching, std::size_t rows, std::size_t co
     EXPECT_EQ(used.size(), std::min(rows, columns));
 }
 
-// The least total over every way of pairing, tried one by one.
-std::int64_t bruteForce(std::size_t row, std::size_t rows, std::size_t columns, std::vector<bool> &used,
-                        std::size_t pairsLeft, const std::vector<std::int64_t> &costs) {
+// The least total over every way of pairing, tried one by one (each set of columns still free
+// answered once).
+std::int64_t bruteForce(std::size_t row, std::size_t rows, std::size_t columns, std::uint32_t used, std::size_t pairsLeft,
+                        const std::vector<std::int64_t> &costs, std::map<std::pair<std::size_t, std::uint32_t>, std::int64_t> &seen) {
     if (pairsLeft == 0) return 0;
     if (rows - row < pairsLeft) return kMax;
-    auto best = bruteForce(row + 1, rows, columns, used, pairsLeft, costs);
+    if (const auto found = seen.find({row, used}); found != seen.end()) return found->second;
+    auto best = bruteForce(row + 1, rows, columns, used, pairsLeft, costs, seen);
     for (std::size_t c = 0; c < columns; ++c) {
-        if (used[c]) continue;
-        used[c] = true;
-        const auto rest = bruteForce(row + 1, rows, columns, used, pairsLeft - 1, costs);
-        used[c] = false;
+        if (used & (1u << c)) continue;
+        const auto rest = bruteForce(row + 1, rows, columns, used | (1u << c), pairsLeft - 1, costs, seen);
         if (rest != kMax) best = std::min(best, rest + costs[row * columns + c]);
     }
+    seen[{row, used}] = best;
     return best;
+}
+
+std::int64_t bruteForce(std::size_t rows, std::size_t columns, const std::vector<std::int64_t> &costs) {
+    std::map<std::pair<std::size_t, std::uint32_t>, std::int64_t> seen;
+    return bruteForce(0, rows, columns, 0, std::min(rows, columns), costs, seen);
 }
 
 TEST(LeastCostMatching, ChoosesAsTheCasesWant) {
@@ -80,31 +87,73 @@ TEST(LeastCostMatching, ChoosesAsTheCasesWant) {
     }
 }
 
-// Small groups are solved exactly: the totals equal the best found by trying every pairing.
-TEST(LeastCostMatching, SmallGroupsReachTheLeastTotal) {
+// Wherever the pairing claims to be exact, in both shapes (more rows than columns and the
+// reverse), its total equals the best found by trying every pairing.
+TEST(LeastCostMatching, ClaimedShapesReachTheLeastTotal) {
     std::mt19937 random(20260318);
-    for (int round = 0; round < 400; ++round) {
-        const std::size_t rows = 1 + random() % 5;
-        const std::size_t columns = 1 + random() % 5;
+    int checked = 0;
+    for (int round = 0; round < 1500; ++round) {
+        std::size_t rows = 1 + random() % 11;
+        std::size_t columns = 1 + random() % 11;
+        // Now and then a few against many, either way round.
+        if (round % 5 == 0) {
+            rows = 1 + random() % 3;
+            columns = 12 + random() % 20;
+            if (random() % 2) std::swap(rows, columns);
+        }
+        if (!leastCostMatchingIsExact(rows, columns)) continue;
         std::vector<std::int64_t> costs(rows * columns);
-        for (auto &cost : costs) cost = std::int64_t(random() % 12);
+        // Now small costs with many ties, now positions far apart.
+        const std::uint32_t spread = round % 2 == 0 ? 12 : 100000;
+        for (auto &cost : costs) cost = std::int64_t(random() % spread);
         const auto matching = solve(rows, columns, costs);
         expectWellFormed(matching, rows, columns);
-        std::vector<bool> used(columns, false);
-        EXPECT_EQ(total(matching, columns, costs), bruteForce(0, rows, columns, used, std::min(rows, columns), costs))
-            << "round " << round;
+        EXPECT_EQ(total(matching, columns, costs), bruteForce(rows, columns, costs))
+            << rows << " x " << columns << ", round " << round;
+        ++checked;
     }
+    EXPECT_GT(checked, 600);
+    // What the claim covers: a smaller side of three against any larger one, either way round.
+    for (const auto &[rows, columns] : {std::pair<std::size_t, std::size_t>{2, 9}, {9, 2}, {3, 40}, {40, 3}, {6, 6}})
+        EXPECT_TRUE(leastCostMatchingIsExact(rows, columns)) << rows << " x " << columns;
 }
 
-// Large groups stay well formed, and positions that did not change pair up at no cost.
-TEST(LeastCostMatching, LargeGroupsPairEveryoneOnce) {
-    for (const std::size_t size : {30u, 300u}) {
-        std::vector<std::int64_t> costs(size * size);
-        for (std::size_t r = 0; r < size; ++r)
-            for (std::size_t c = 0; c < size; ++c) costs[r * size + c] = positionDistance(std::int64_t(r), std::int64_t(c));
-        const auto matching = solve(size, size, costs);
-        expectWellFormed(matching, size, size);
-        EXPECT_EQ(total(matching, size, costs), 0) << size;
+// Two tabs against nine remembered places: the pair that costs least in all, not the first
+// row's nearest place.
+TEST(LeastCostMatching, FewRowsAgainstManyColumnsAreSolvedExactly) {
+    // Row 0 is nearest to column 4 (1 away), which row 1 needs more: 2 + 2 beats 1 + 5.
+    std::vector<std::int64_t> costs{9, 9, 9, 2, 1, 9, 9, 9, 9,  //
+                                    9, 9, 9, 9, 2, 5, 9, 9, 9};
+    const auto matching = solve(2, 9, costs);
+    EXPECT_EQ(matching, (Matching{3, 4}));
+    EXPECT_EQ(total(matching, 9, costs), 4);
+}
+
+// Past the exact sizes the pairing takes the cheapest pairs first, and past that row by row.
+// Where every row has one place it stands at exactly, among places at all sorts of distances,
+// both still find all of them.
+TEST(LeastCostMatching, GreedyTiersFindEveryExactPlace) {
+    std::mt19937 random(7);
+    for (const auto &[rows, columns] : {std::pair<std::size_t, std::size_t>{40, 60}, {60, 40}, {300, 320}, {320, 300}}) {
+        // Rows and columns at scattered positions; the first min(rows, columns) rows each have
+        // a column at the same position, in shuffled order.
+        std::vector<std::int64_t> spots(100000);
+        for (std::size_t i = 0; i < spots.size(); ++i) spots[i] = std::int64_t(i);
+        std::shuffle(spots.begin(), spots.end(), random);
+        std::vector<std::int64_t> rowAt(spots.begin(), spots.begin() + std::ptrdiff_t(rows));
+        std::vector<std::int64_t> columnAt(spots.begin() + std::ptrdiff_t(rows), spots.begin() + std::ptrdiff_t(rows + columns));
+        std::vector<std::size_t> order(columns);
+        for (std::size_t c = 0; c < columns; ++c) order[c] = c;
+        std::shuffle(order.begin(), order.end(), random);
+        const auto pairs = std::min(rows, columns);
+        for (std::size_t r = 0; r < pairs; ++r) columnAt[order[r]] = rowAt[r];
+        std::vector<std::int64_t> costs(rows * columns);
+        for (std::size_t r = 0; r < rows; ++r)
+            for (std::size_t c = 0; c < columns; ++c) costs[r * columns + c] = positionDistance(rowAt[r], columnAt[c]);
+        EXPECT_FALSE(leastCostMatchingIsExact(rows, columns));
+        const auto matching = solve(rows, columns, costs);
+        expectWellFormed(matching, rows, columns);
+        for (std::size_t r = 0; r < pairs; ++r) EXPECT_EQ(matching[r], order[r]) << rows << " x " << columns << ", row " << r;
     }
 }
 

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <random>
+
 using namespace ondrake;
 
 namespace {
@@ -197,6 +204,254 @@ TEST(TabIdentityRegistry, ATwinClosedByTheSystemLeavesItsIdToNoOne) {
         }
         EXPECT_EQ(last, c.expected) << c.what;
     }
+}
+
+// A window of the browser under the test's hand, with the truth it keeps by position: the id
+// each tab was given when first seen, which it must keep for as long as it stays open.
+class TruthWindow {
+public:
+    struct Tab {
+        QString title;
+        QString url;
+        QString id;  // empty until first seen
+    };
+
+    TruthWindow(std::int64_t id, std::vector<Tab> tabs) : id_(id), tabs_(std::move(tabs)) {}
+
+    std::int64_t id() const { return id_; }
+    std::vector<Tab> &tabs() { return tabs_; }
+    RawWindow raw() const {
+        RawWindow w;
+        w.id = id_;
+        w.index = 1;
+        w.currentTabIndex = 1;
+        for (const auto &t : tabs_) w.tabs.push_back({std::int64_t(w.tabs.size()) + 1, t.title, t.url});
+        return w;
+    }
+    // Tabs [from, from + count) to start at `to` (1-based), as the browser moves them.
+    SafariTabMove move(std::size_t from, std::size_t count, std::size_t to) {
+        SafariTabMove m{id_, std::int64_t(from), std::int64_t(count), std::int64_t(to), tabs_[from - 1].url,
+                        std::int64_t(tabs_.size()), tabs_[from - 1].id, std::nullopt};
+        std::vector<Tab> block(tabs_.begin() + std::ptrdiff_t(from - 1), tabs_.begin() + std::ptrdiff_t(from - 1 + count));
+        tabs_.erase(tabs_.begin() + std::ptrdiff_t(from - 1), tabs_.begin() + std::ptrdiff_t(from - 1 + count));
+        tabs_.insert(tabs_.begin() + std::ptrdiff_t(to - 1), block.begin(), block.end());
+        return m;
+    }
+    // Checks what a poll gave against the truth, learning the ids of tabs seen for the first
+    // time; answers the number of tabs that did not keep their id, whose truth then follows the
+    // poll so that one mistake counts once.
+    int check(const SafariWindow &window, QSet<QString> &seen) {
+        int lost = 0;
+        EXPECT_EQ(window.tabs.size(), tabs_.size());
+        for (std::size_t i = 0; i < tabs_.size() && i < window.tabs.size(); ++i) {
+            auto &truth = tabs_[i];
+            const auto &given = window.tabs[i].id;
+            if (truth.id.isEmpty()) {
+                EXPECT_FALSE(seen.contains(given)) << given.toStdString() << " given again";
+                truth.id = given;
+                seen.insert(given);
+            } else if (truth.id != given) {
+                ++lost;
+                truth.id = given;
+            }
+        }
+        return lost;
+    }
+
+private:
+    std::int64_t id_;
+    std::vector<Tab> tabs_;
+};
+
+int pollAndCheck(TabIdentityRegistry &registry, std::vector<TruthWindow> &windows, QSet<QString> &seen) {
+    std::vector<RawWindow> raw;
+    for (const auto &w : windows) raw.push_back(w.raw());
+    const auto out = registry.assign(raw);
+    int lost = 0;
+    for (std::size_t k = 0; k < windows.size(); ++k) lost += windows[k].check(out[k], seen);
+    return lost;
+}
+
+// Changes the browser makes that its tab list tells apart: no identical tab stands beside the
+// one closed or opened. Every tab that stays keeps its id, also a twin whose position alone
+// would hand it the id of the one that went; a new tab keeps the id it was first seen with while
+// its page was loading (address known, no title yet).
+TEST(TabIdentityRegistry, TwinsKeepTheirIdsThroughTheBrowsersClosesAndOpens) {
+    const QString u = QStringLiteral("https://same.example/");
+    const auto tab = [](const char *title, const QString &url) { return TruthWindow::Tab{QString::fromUtf8(title), url, {}}; };
+    const TruthWindow::Tab x = tab("X", QStringLiteral("https://x/"));
+    const TruthWindow::Tab y = tab("Y", QStringLiteral("https://y/"));
+    const std::vector<TruthWindow::Tab> identical{tab("S", u), x, tab("S", u)};
+    const std::vector<TruthWindow::Tab> apart{tab("A", u), x, tab("B", u)};
+    struct Case {
+        const char *what;
+        std::vector<TruthWindow::Tab> first;
+        int close;          // position closed, or -1
+        int open;           // position a tab of the page opens at, or -1
+        const char *title;  // the opened tab's title once loaded
+    };
+    const Case cases[] = {
+        {"S X S, the first closed", identical, 0, -1, ""},
+        {"S X S, the last closed", identical, 2, -1, ""},
+        {"S Y S S, the first closed", {tab("S", u), y, tab("S", u), tab("S", u)}, 0, -1, ""},
+        {"S X S, a twin opened before them", identical, -1, 0, "S"},
+        {"S X S, a twin opened between them", identical, -1, 2, "S"},
+        {"S X S, a twin opened after them", identical, -1, 3, "S"},
+        {"A X B, the first closed", apart, 0, -1, ""},
+        {"A X B, the last closed", apart, 2, -1, ""},
+        {"A X B, a twin titled A opened before them", apart, -1, 0, "A"},
+        {"A X B, a twin titled B opened between them", apart, -1, 1, "B"},
+        {"A X B, a twin titled A opened after them", apart, -1, 3, "A"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TabIdentityRegistry registry;
+        QSet<QString> seen;
+        std::vector<TruthWindow> windows{TruthWindow(1, c.first)};
+        pollAndCheck(registry, windows, seen);
+        auto &tabs = windows[0].tabs();
+        if (c.close >= 0) tabs.erase(tabs.begin() + c.close);
+        if (c.open >= 0) tabs.insert(tabs.begin() + c.open, TruthWindow::Tab{QString(), u, {}});
+        EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
+        if (c.open >= 0) {
+            tabs[std::size_t(c.open)].title = QString::fromUtf8(c.title);
+            EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
+        }
+    }
+}
+
+// Tabs this system moves keep their ids whatever their twins, and so do the tabs around them.
+TEST(TabIdentityRegistry, TabsTheSystemMovedKeepTheirIds) {
+    const QString u = QStringLiteral("https://same.example/");
+    const auto tab = [&](const char *title) { return TruthWindow::Tab{QString::fromUtf8(title), u, {}}; };
+    const TruthWindow::Tab r{QStringLiteral("R"), QStringLiteral("https://r/"), {}};
+    struct Case {
+        const char *what;
+        std::size_t from, count, to;
+    };
+    const Case cases[] = {
+        {"the second twin above the first", 3, 1, 1},
+        {"the first twin below the second", 1, 1, 3},
+        {"a twin with the tab after it, to the front", 3, 2, 1},
+        {"a twin past both others", 1, 1, 4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TabIdentityRegistry registry;
+        QSet<QString> seen;
+        std::vector<TruthWindow> windows{TruthWindow(1, {tab("S"), tab("S"), tab("S"), r})};
+        pollAndCheck(registry, windows, seen);
+        registry.noteMoved(windows[0].move(c.from, c.count, c.to));
+        EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
+    }
+    // A move planned on another number of tabs than the registry saw is not applied.
+    TabIdentityRegistry registry;
+    registry.assign({raw(1, {{"S", "https://s/"}, {"S", "https://s/"}})});
+    registry.noteMoved({1, 2, 1, 1, "https://s/", 3, "tab-1", std::nullopt});
+    EXPECT_EQ(registry.previousEntries(1)->front().id, "tab-0");
+}
+
+// Thousands of changes to windows full of twins: the browser closes and opens tabs (a new one
+// seen first while loading, then titled) and moves tabs whose page is open once, and the sidebar
+// drags tabs, twins more often than not. Only the browser's changes its tab list can tell apart
+// are made: no identical tab beside the one closed or opened. After every poll every tab keeps
+// its id.
+TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
+    std::mt19937 random(2026);
+    const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
+    struct Page {
+        QString title, url;
+    };
+    std::vector<std::vector<Page>> pages(2);
+    for (int p = 0; p < 12; ++p) pages[0].push_back({QStringLiteral("Page %1").arg(p), QStringLiteral("https://p%1.example/").arg(p)});
+    for (int p = 0; p < 5; ++p) pages[1].push_back({QStringLiteral("Inbox"), QStringLiteral("https://mail%1.example/").arg(p % 3)});
+    std::vector<TruthWindow> windows;
+    for (std::size_t w = 0; w < pages.size(); ++w) {
+        std::vector<TruthWindow::Tab> tabs;
+        for (int t = 0; t < (w == 0 ? 24 : 16); ++t) {
+            const auto &page = pages[w][pick(pages[w].size())];
+            tabs.push_back({page.title, page.url, {}});
+        }
+        windows.emplace_back(std::int64_t(w) + 1, std::move(tabs));
+    }
+    TabIdentityRegistry registry;
+    QSet<QString> seen;
+    pollAndCheck(registry, windows, seen);
+    int lost = 0;
+    int wrongPolls = 0;
+    const auto poll = [&] {
+        const int now = pollAndCheck(registry, windows, seen);
+        lost += now;
+        wrongPolls += now > 0;
+    };
+
+    const auto identical = [](const TruthWindow::Tab &a, const TruthWindow::Tab &b) { return a.url == b.url && a.title == b.title; };
+    std::map<std::string, int> made;
+    std::optional<std::pair<std::size_t, std::size_t>> loading;  // window and position of a tab still loading
+    for (int step = 0; step < 6000; ++step) {
+        if (loading) {
+            auto &t = windows[loading->first].tabs()[loading->second];
+            const auto &page = pages[loading->first];
+            t.title = std::find_if(page.begin(), page.end(), [&](const Page &p) { return p.url == t.url; })->title;
+            loading.reset();
+            ++made["titled"];
+            poll();
+            continue;
+        }
+        const auto w = pick(windows.size());
+        auto &window = windows[w];
+        auto &tabs = window.tabs();
+        const auto besideIdentical = [&](std::size_t at, const TruthWindow::Tab &t, std::size_t skip) {
+            for (const auto n : {at - 1, at + skip})
+                if (n < tabs.size() && identical(tabs[n], t)) return true;
+            return false;
+        };
+        const auto kind = pick(10);
+        if (kind < 2 && tabs.size() > 6) {
+            const auto at = pick(tabs.size());
+            if (besideIdentical(at, tabs[at], 1)) continue;
+            tabs.erase(tabs.begin() + std::ptrdiff_t(at));
+            ++made["closed"];
+        } else if (kind < 4 && tabs.size() < 40) {
+            const auto at = pick(tabs.size() + 1);
+            const auto &page = pages[w][pick(pages[w].size())];
+            tabs.insert(tabs.begin() + std::ptrdiff_t(at), TruthWindow::Tab{QString(), page.url, {}});
+            loading = std::pair(w, at);
+            ++made["opened"];
+        } else if (kind < 6) {
+            std::vector<std::size_t> unique;
+            for (std::size_t i = 0; i < tabs.size(); ++i)
+                if (std::count_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.url == tabs[i].url; }) == 1)
+                    unique.push_back(i);
+            if (unique.empty()) continue;
+            const auto from = unique[pick(unique.size())];
+            auto moving = tabs[from];
+            tabs.erase(tabs.begin() + std::ptrdiff_t(from));
+            tabs.insert(tabs.begin() + std::ptrdiff_t(pick(tabs.size() + 1)), std::move(moving));
+            ++made["moved by the browser"];
+        } else {
+            std::vector<std::size_t> twins;
+            for (std::size_t i = 0; i < tabs.size(); ++i)
+                if (std::count_if(tabs.begin(), tabs.end(), [&](const auto &t) { return identical(t, tabs[i]); }) > 1)
+                    twins.push_back(i);
+            const bool twin = !twins.empty() && pick(4) != 0;
+            const auto from = twin ? twins[pick(twins.size())] : pick(tabs.size());
+            const auto count = std::min<std::size_t>(1 + pick(2), tabs.size() - from);
+            const auto to = 1 + pick(tabs.size() - count + 1);
+            registry.noteMoved(window.move(from + 1, count, to));
+            ++made[twin ? "twin dragged" : "dragged"];
+        }
+        poll();
+    }
+    int changes = 0;
+    for (const auto &[kind, count] : made) {
+        std::cout << "  " << kind << ": " << count << "\n";
+        if (kind != "titled") changes += count;
+    }
+    std::cout << "  changes: " << changes << ", polls after which a tab lost its id: " << wrongPolls
+              << ", ids lost: " << lost << "\n";
+    EXPECT_GT(changes, 4000);
+    EXPECT_EQ(lost, 0);
 }
 
 TEST(TabIdentityRegistry, AClaimedIdIsNotOfferedToTheOldWindow) {

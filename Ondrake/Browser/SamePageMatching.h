@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Browser/LeastCostMatching.h"
+
+#include <QStringView>
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace ondrake {
+
+// What a tab shows, or what a remembered place showed.
+struct PageKey {
+    QStringView url;
+    QStringView title;
+};
+
+// Pairs tabs (rows) with remembered places (columns) that show the same address: first those
+// with the same title too, then by the address alone. A lone tab of an address takes its
+// cheapest place, the earlier one on a tie; tabs that share an address (and title) are paired
+// together by the least total cost, so that none takes a place another needs more. Answers the
+// place of each tab, none for a tab left without one. The keys must outlive the call.
+std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> tabs, std::span<const PageKey> places,
+                                                       const MatchingCost &cost);
+
+}  // namespace ondrake

@@ -1,0 +1,77 @@
+#include "Browser/SequenceAlignment.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace ondrake;
+
+namespace {
+
+// The heaviest common subsequence's weight by the textbook table, with no band.
+std::uint32_t heaviest(const std::vector<std::uint32_t> &a, const std::vector<std::uint32_t> &b,
+                       const std::vector<std::uint32_t> &weight) {
+    std::vector<std::vector<std::uint32_t>> table(a.size() + 1, std::vector<std::uint32_t>(b.size() + 1, 0));
+    for (std::size_t i = a.size(); i-- > 0;)
+        for (std::size_t j = b.size(); j-- > 0;)
+            table[i][j] = std::max({table[i + 1][j], table[i][j + 1],
+                                    a[i] == b[j] ? table[i + 1][j + 1] + weight[a[i]] : 0u});
+    return table[0][0];
+}
+
+// Lists of few distinct values of weight 1 or 2, one derived from the other by some edits or
+// drawn afresh. The pairs are of equal values, ascending on both sides; with a band as wide as
+// the lists their weight is the most any pairing reaches, with a narrower one never more; and
+// there is none exactly when the lengths differ by more than the band.
+TEST(SequenceAlignment, FindsTheHeaviestCommonSubsequenceWithinTheBand) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        const std::uint32_t values = 1 + random() % 5;
+        std::vector<std::uint32_t> weight(values);
+        for (auto &w : weight) w = 1 + random() % 2;
+        std::vector<std::uint32_t> a(random() % 14);
+        for (auto &v : a) v = random() % values;
+        std::vector<std::uint32_t> b = a;
+        if (round % 3 == 0) {
+            b.resize(random() % 14);
+            for (auto &v : b) v = random() % values;
+        } else {
+            for (int edits = int(random() % 4); edits > 0; --edits) {
+                if (!b.empty() && random() % 2 == 0) b.erase(b.begin() + std::ptrdiff_t(random() % b.size()));
+                else b.insert(b.begin() + std::ptrdiff_t(random() % (b.size() + 1)), random() % values);
+            }
+        }
+        const bool wide = round % 2 == 0;
+        const std::size_t band = wide ? a.size() + b.size() : random() % 6;
+        const auto pairs = heaviestCommonSubsequence(a, b, weight, band);
+        const auto apart = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+        ASSERT_EQ(pairs.has_value(), apart <= band) << "round " << round;
+        if (!pairs) continue;
+        std::uint32_t total = 0;
+        for (std::size_t k = 0; k < pairs->size(); ++k) {
+            const auto [i, j] = (*pairs)[k];
+            ASSERT_LT(i, a.size());
+            ASSERT_LT(j, b.size());
+            ASSERT_EQ(a[i], b[j]);
+            total += weight[a[i]];
+            if (k > 0) {
+                EXPECT_LT((*pairs)[k - 1].first, i);
+                EXPECT_LT((*pairs)[k - 1].second, j);
+            }
+        }
+        if (wide) EXPECT_EQ(total, heaviest(a, b, weight)) << "round " << round;
+        else EXPECT_LE(total, heaviest(a, b, weight)) << "round " << round;
+    }
+}
+
+// A tab moved past two twins: the twins stay paired, whichever way the move is read.
+TEST(SequenceAlignment, HeavierElementsWinOverAMovedLightOne) {
+    const std::vector<std::uint32_t> weight{1, 2};  // 0: a page open once, 1: a page open twice
+    const std::vector<std::uint32_t> before{0, 1, 1};
+    const std::vector<std::uint32_t> after{1, 0, 1};
+    const auto pairs = heaviestCommonSubsequence(before, after, weight, 4);
+    using Pairs = std::vector<std::pair<std::size_t, std::size_t>>;
+    EXPECT_EQ(pairs, (Pairs{{1, 0}, {2, 2}}));
+}
+
+}  // namespace
