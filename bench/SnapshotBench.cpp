@@ -72,4 +72,24 @@ void BM_SessionIdsShiftedTwins(benchmark::State &state) {
 }
 BENCHMARK(BM_SessionIdsShiftedTwins)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
 
+// One window of `tabs` tabs showing one page, polled again unchanged: the usual poll of a page
+// open thousands of times.
+void BM_SessionIdsOnePage(benchmark::State &state) {
+    const auto tabs = state.range(0);
+    SafariSnapshot::RawWindow window;
+    window.id = 1;
+    window.index = 1;
+    window.currentTabIndex = 1;
+    for (std::int64_t t = 0; t < tabs; ++t)
+        window.tabs.push_back({t + 1, QStringLiteral("Inbox"), QStringLiteral("https://mail.example/inbox")});
+    TabIdentityRegistry registry;
+    registry.assign({window});
+    for (auto _ : state) {
+        auto result = registry.assign({window});
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["per_tab"] = bench::perItem(double(tabs));
+}
+BENCHMARK(BM_SessionIdsOnePage)->Arg(1000)->Arg(16000)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
