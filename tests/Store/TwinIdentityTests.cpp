@@ -92,6 +92,37 @@ TEST(TwinIdentity, RestoringAnExportOfIdenticalTabsLeavesTheOriginalsTheirMarks)
     check("loaded");
 }
 
+// A page opens a twin of a locked tab by a link; the browser puts it at the far end and the
+// sidebar moves it next to the page it came from. The lock stays on the tab the user locked.
+TEST(TwinIdentity, ALinkOpenedTwinMovedNextToItsOpenerLeavesTheLockWhereItWas) {
+    Browser browser;
+    const test::Page sky{QStringLiteral("Sky"), QStringLiteral("https://sky.example/")};
+    auto window = test::simWindow({sky, test::page(QStringLiteral("Article")), sky});
+    window.currentTab = 2;
+    const auto windowID = browser.safari.addWindow(std::move(window));
+    browser.start();
+    browser.store->flags().setOverride(true, FeatureFlag::autoNestLinkedTabs());
+    browser.poll();
+    const auto before = browser.store->windows().front().tabs;
+    browser.store->toggleLocked(before[2]);
+    const auto locked = browser.store->ondrakeIDs().value(before[2].id);
+
+    browser.safari.update([&](auto &windows) {
+        for (auto &w : windows)
+            if (w.id == windowID) w.tabs.push_back(sky);
+    });
+    browser.poll();
+    browser.poll();
+    const auto &after = browser.store->windows().front().tabs;
+    ASSERT_EQ(after.size(), 4u);
+    EXPECT_EQ(after[2].parentID, before[1].id) << "the opened tab went next to its opener";
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const auto &record = browser.store->records().at(browser.store->ondrakeIDs().value(after[i].id));
+        EXPECT_EQ(record.locked, i == 3) << i;
+        EXPECT_EQ(record.id == locked, i == 3) << i;
+    }
+}
+
 // What the test knows of one tab, kept by its position in the browser's window.
 struct Truth {
     std::optional<OndrakeID> id;  // until first seen, none
