@@ -1,12 +1,11 @@
 #include "Browser/TabIdentityRegistry.h"
 
+#include "ChangeTally.h"
+
 #include <gtest/gtest.h>
 
 #include <QSet>
 
-#include <algorithm>
-#include <iostream>
-#include <map>
 #include <random>
 
 using namespace ondrake;
@@ -419,10 +418,7 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
             loading = std::pair(w, at);
             ++made["opened"];
         } else if (kind < 6) {
-            std::vector<std::size_t> unique;
-            for (std::size_t i = 0; i < tabs.size(); ++i)
-                if (std::count_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.url == tabs[i].url; }) == 1)
-                    unique.push_back(i);
+            const auto unique = test::positionsOf(tabs, [](const auto &a, const auto &b) { return a.url == b.url; }, true);
             if (unique.empty()) continue;
             const auto from = unique[pick(unique.size())];
             auto moving = tabs[from];
@@ -430,10 +426,7 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
             tabs.insert(tabs.begin() + std::ptrdiff_t(pick(tabs.size() + 1)), std::move(moving));
             ++made["moved by the browser"];
         } else {
-            std::vector<std::size_t> twins;
-            for (std::size_t i = 0; i < tabs.size(); ++i)
-                if (std::count_if(tabs.begin(), tabs.end(), [&](const auto &t) { return identical(t, tabs[i]); }) > 1)
-                    twins.push_back(i);
+            const auto twins = test::positionsOf(tabs, identical, false);
             const bool twin = !twins.empty() && pick(4) != 0;
             const auto from = twin ? twins[pick(twins.size())] : pick(tabs.size());
             const auto count = std::min<std::size_t>(1 + pick(2), tabs.size() - from);
@@ -443,11 +436,7 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
         }
         poll();
     }
-    int changes = 0;
-    for (const auto &[kind, count] : made) {
-        std::cout << "  " << kind << ": " << count << "\n";
-        if (kind != "titled") changes += count;
-    }
+    const int changes = test::tallyChanges(made, "titled");
     std::cout << "  changes: " << changes << ", polls after which a tab lost its id: " << wrongPolls
               << ", ids lost: " << lost << "\n";
     EXPECT_GT(changes, 4000);

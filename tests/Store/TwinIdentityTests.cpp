@@ -1,9 +1,9 @@
 #include "SimulatedBrowserStore.h"
 
+#include "ChangeTally.h"
 #include "DemoSession.h"
 #include "Store/TabDropPlan.h"
 
-#include <iostream>
 #include <random>
 
 namespace ondrake {
@@ -253,10 +253,7 @@ TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
             loading = std::pair(w, at);
             ++made["opened in the browser"];
         } else if (kind < 6) {
-            std::vector<std::size_t> unique;
-            for (std::size_t i = 0; i < tabs.size(); ++i)
-                if (std::count_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.url == tabs[i].url; }) == 1)
-                    unique.push_back(i);
+            const auto unique = test::positionsOf(tabs, [](const auto &a, const auto &b) { return a.url == b.url; }, true);
             if (unique.empty()) continue;
             const auto from = unique[pick(unique.size())];
             const auto to = pick(tabs.size());
@@ -271,10 +268,7 @@ TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
             ++made["moved in the browser"];
         } else if (kind < 9) {
             const auto &window = shownWindow(w);
-            std::vector<std::size_t> twins;
-            for (std::size_t i = 0; i < tabs.size(); ++i)
-                if (std::count_if(tabs.begin(), tabs.end(), [&](const auto &t) { return identical(t, tabs[i]); }) > 1)
-                    twins.push_back(i);
+            const auto twins = test::positionsOf(tabs, identical, false);
             const bool twin = !twins.empty() && pick(4) != 0;
             const auto dragged = twin ? twins[pick(twins.size())] : pick(tabs.size());
             const auto plan = TabDropPlan::make(window.tabs[dragged].id, window, TabTreeRow::rows({}, window),
@@ -305,11 +299,7 @@ TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
         browser.poll();
         check();
     }
-    int changes = 0;
-    for (const auto &[kind, count] : made) {
-        std::cout << "  " << kind << ": " << count << "\n";
-        if (kind != "titled") changes += count;
-    }
+    const int changes = test::tallyChanges(made, "titled");
     std::cout << "  changes: " << changes << ", polls after which a mark or record was misplaced: " << wrongPolls
               << ", tabs misplaced: " << misplaced << "\n";
     EXPECT_GT(changes, 3000);
