@@ -78,10 +78,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     presence_->setPoller(poller_.get());
     buildImmersiveOverlay();
     prepareSecondaryWindows();
-    // The status menu may be missing (no tray); the settings stay a key press away.
-    settingsShortcut_ = std::make_unique<ApplicationShortcut>(
-        kSettingsKey, [this](const QWidget &window) { return isOwnWindow(window); }, [this] { openSettings(); });
-
     subscribe();
     extensionBridge_.start();
     observeWorkspace();
