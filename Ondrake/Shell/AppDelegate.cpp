@@ -246,10 +246,11 @@ bool AppDelegate::applicationShouldHandleReopen() {
     return true;
 }
 
-void AppDelegate::answerLaterLaunches(SingleInstance &instance) {
-    connect(&instance, &SingleInstance::reopenRequested, this, [this] {
-        applicationShouldHandleReopen();
-        const bool shown = windowController_ && windowController_->panel().isVisible();
+void AppDelegate::answerLaterLaunches(InstanceGuard &guard) {
+    guard.setReopenHandler([self = QPointer<AppDelegate>(this)] {
+        if (!self) return;
+        self->applicationShouldHandleReopen();
+        const bool shown = self->windowController_ && self->windowController_->panel().isVisible();
         Logger(QStringLiteral("App")).info("Opened again by a later launch; the sidebar is %{public}s",
                                            shown ? "shown" : "hidden");
     });

@@ -17,6 +17,7 @@
 #include "Dialogs.h"
 #include "FrameClock.h"
 #include "HttpClient.h"
+#include "InstanceGuard.h"
 #include "Log.h"
 #include "MenuModel.h"
 #include "NamedNotifier.h"
@@ -29,7 +30,6 @@
 #include "Paths.h"
 #include "Pointer.h"
 #include "Privacy.h"
-#include "Qt/SingleInstance.h"
 #include "Scheduler.h"
 #include "Screens.h"
 #include "ScriptEngine.h"
@@ -101,8 +101,8 @@ public:
     void applicationDidFinishLaunching();
     // The application was opened again while running: the sidebar is wanted back.
     bool applicationShouldHandleReopen();
-    // Each later launch that reaches this one through `instance` opens it again.
-    void answerLaterLaunches(SingleInstance &instance);
+    // Each later launch that reaches this one through `guard` opens it again.
+    void answerLaterLaunches(InstanceGuard &guard);
     // Stops every timer and observer, saves the records at once and ends the network requests
     // under way.
     void applicationWillTerminate();
