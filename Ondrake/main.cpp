@@ -117,16 +117,18 @@ int main(int argc, char *argv[]) {
     const Logger log(QStringLiteral("App"));
     // One instance per user: a second one would poll and save the same record file beside the
     // first, and the last save would win. A later launch brings the running one's sidebar back.
-    SingleInstance instance(SingleInstance::socketPathFor(SimulatedApplication::kBundleIdentifier));
-    switch (instance.claim()) {
-    case SingleInstance::Claim::first: break;
-    case SingleInstance::Claim::reopenedRunning:
+    const Paths paths = Paths::system();
+    SingleInstance instance(SingleInstance::socketPathFor(SimulatedApplication::kBundleIdentifier, paths));
+    InstanceGuard &guard = instance;
+    switch (guard.claim()) {
+    case InstanceGuard::Claim::first: break;
+    case InstanceGuard::Claim::reopenedRunning:
         log.info("Ondrake is already running; asked it to show the sidebar");
         return 0;
-    case SingleInstance::Claim::unanswered:
+    case InstanceGuard::Claim::unanswered:
         log.error("Ondrake is already running but did not answer; not starting a second one");
         return 1;
-    case SingleInstance::Claim::unguarded:
+    case InstanceGuard::Claim::unguarded:
         log.error("Running without the guard against a second instance");
         break;
     }
@@ -139,7 +141,6 @@ int main(int argc, char *argv[]) {
         QApplication::quit();
     });
     QtScheduler scheduler;
-    const Paths paths = Paths::system();
     UserDefaults defaults(paths, QString::fromLatin1(kStandardDefaultsDomain));
 
     // No browser on this machine: the application runs against the simulated one, seeded with
@@ -186,7 +187,7 @@ int main(int argc, char *argv[]) {
         scheduler.post([&safari] { DemoSession::openLinkFromPage(safari); });
     });
 
-    delegate.answerLaterLaunches(instance);
+    delegate.answerLaterLaunches(guard);
     delegate.applicationDidFinishLaunching();
     log.info("Ondrake started");
     end.status = QApplication::exec();

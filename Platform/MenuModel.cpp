@@ -1,5 +1,7 @@
 #include "MenuModel.h"
 
+#include <QKeyEvent>
+
 namespace ondrake {
 
 QKeySequence KeyEquivalent::sequence() const {
@@ -8,6 +10,13 @@ QKeySequence KeyEquivalent::sequence() const {
     if (command) text += QStringLiteral("Ctrl+");
     if (shift) text += QStringLiteral("Shift+");
     return QKeySequence(text + key.toUpper());
+}
+
+bool KeyEquivalent::matches(const QKeyEvent &press) const {
+    const QKeySequence keys = sequence();
+    if (keys.isEmpty() || press.isAutoRepeat()) return false;
+    const auto modifiers = press.modifiers() & ~Qt::KeypadModifier;
+    return QKeyCombination(modifiers, Qt::Key(press.key())) == keys[0];
 }
 
 MenuItem MenuItem::separator() {
@@ -50,6 +59,20 @@ bool MenuModel::choose(const MenuItem &item) {
     const MenuItem chosen = item;
     chosen.action(chosen);
     return true;
+}
+
+const MenuItem *MenuModel::itemForKey(const QKeyEvent &press) const {
+    for (const auto &entry : items)
+        if (!entry.isSeparator && entry.keyEquivalent.matches(press)) return &entry;
+    return nullptr;
+}
+
+bool MenuModel::performKeyEquivalent(const QKeyEvent &press) {
+    if (!itemForKey(press)) return false;
+    // Refreshing may rebuild the items, so the item is looked up again afterwards.
+    willOpen();
+    const MenuItem *item = itemForKey(press);
+    return item && choose(*item);
 }
 
 }  // namespace ondrake

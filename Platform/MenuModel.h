@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+class QKeyEvent;
+
 namespace ondrake {
 
 // A key equivalent as the menu shows it: one lower-case character and its modifiers. Command
@@ -24,6 +26,8 @@ struct KeyEquivalent {
 
     bool isEmpty() const { return key.isEmpty(); }
     QKeySequence sequence() const;
+    // Whether the press is this key with exactly these modifiers; a held key's repeats are not.
+    bool matches(const QKeyEvent &press) const;
     bool operator==(const KeyEquivalent &) const = default;
 };
 
@@ -67,6 +71,11 @@ public:
     }
     // What a user's choice does: an enabled item with an action runs it. Answers whether it ran.
     static bool choose(const MenuItem &item);
+    // The direct item whose key equivalent the press is, if any.
+    const MenuItem *itemForKey(const QKeyEvent &press) const;
+    // What a key equivalent does, open or not: the menu is refreshed as for opening, then the
+    // item of that key is chosen. Answers whether it ran.
+    bool performKeyEquivalent(const QKeyEvent &press);
 };
 
 }  // namespace ondrake

@@ -10,8 +10,8 @@
 
 namespace ondrake {
 
-OverlayBarButton::OverlayBarButton(QString symbol, QString help, std::function<void()> action, QWidget *parent)
-    : QAbstractButton(parent), symbol_(std::move(symbol)), action_(std::move(action)) {
+OverlayBarButton::OverlayBarButton(Face face, QString help, std::function<void()> action, QWidget *parent)
+    : QAbstractButton(parent), face_(std::move(face)), action_(std::move(action)) {
     setFixedSize(sizeHint());
     setToolTip(help);
     setAccessibleName(help);
@@ -21,7 +21,10 @@ OverlayBarButton::OverlayBarButton(QString symbol, QString help, std::function<v
     });
 }
 
-QSize OverlayBarButton::sizeHint() const { return OverlayBarLayout::buttonSize.toSize(); }
+QSize OverlayBarButton::sizeHint() const {
+    return (face_.symbol.isEmpty() ? OverlayBarLayout::captionButtonSize(face_.caption) : OverlayBarLayout::buttonSize)
+        .toSize();
+}
 
 void OverlayBarButton::paintEvent(QPaintEvent *) {
     const auto &theme = OverlayBarView::tokens(colorSchemeOf(palette()));
@@ -32,9 +35,16 @@ void OverlayBarButton::paintEvent(QPaintEvent *) {
         background.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
         painter.fillPath(background, theme.hover.resolved(palette()));
     }
-    // An 11-point semibold symbol is about this big.
-    const QRectF box = QRectF(0, 0, 13, 13).translated(QRectF(rect()).center() - QPointF(6.5, 6.5));
-    SymbolCatalog::paint(painter, symbol_, box, symbolColor(theme, isHovering_).resolved(palette()));
+    const QColor ink = symbolColor(theme, isHovering_).resolved(palette());
+    if (face_.symbol.isEmpty()) {
+        painter.setFont(OverlayBarLayout::captionFont());
+        painter.setPen(ink);
+        painter.drawText(rect(), Qt::AlignCenter, face_.caption);
+    } else {
+        // An 11-point semibold symbol is about this big.
+        const QRectF box = QRectF(0, 0, 13, 13).translated(QRectF(rect()).center() - QPointF(6.5, 6.5));
+        SymbolCatalog::paint(painter, face_.symbol, box, ink);
+    }
     if (hasFocus()) {
         painter.setPen(QPen(theme.accent.resolved(palette()), 1.5));
         painter.setBrush(Qt::NoBrush);

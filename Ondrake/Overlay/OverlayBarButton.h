@@ -8,17 +8,24 @@
 
 namespace ondrake {
 
-// A small symbol button at the bar's right end, tinted stronger and backed while the pointer is
-// over it. Its help text is both its tool tip and its accessible name. Colours follow its own
-// appearance: the dark set in dark appearance, the light set otherwise.
+// A small button at the bar's right end showing a symbol or a short caption, tinted stronger and
+// backed while the pointer is over it. Its help text is both its tool tip and its accessible name.
+// Colours follow its own appearance: the dark set in dark appearance, the light set otherwise.
 class OverlayBarButton final : public QAbstractButton {
     Q_OBJECT
 public:
     static constexpr double cornerRadius = 5;
 
-    OverlayBarButton(QString symbol, QString help, std::function<void()> action, QWidget *parent = nullptr);
+    // What the button shows: a symbol of the catalog, or else the caption.
+    struct Face {
+        QString symbol{};
+        QString caption{};
+    };
 
-    const QString &symbol() const { return symbol_; }
+    OverlayBarButton(Face face, QString help, std::function<void()> action, QWidget *parent = nullptr);
+
+    const QString &symbol() const { return face_.symbol; }
+    const QString &caption() const { return face_.caption; }
     bool isHovering() const { return isHovering_; }
     // The symbol's colour for the hover state.
     static ThemeColor symbolColor(const SidebarThemeTokens &theme, bool hovering) {
@@ -33,7 +40,7 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
-    QString symbol_;
+    Face face_;
     std::function<void()> action_;
     bool isHovering_ = false;
 };

@@ -1,10 +1,14 @@
 #include "Overlay/OverlayBarLayout.h"
 
+#include "Store/SidebarKeyCommand.h"
+
 #include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QKeySequence>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ondrake {
 
@@ -31,6 +35,14 @@ QFont OverlayBarLayout::titleFont() { return systemFont(12, QFont::Medium); }
 // The interface font's digits are all of one width, so the numbers do not jitter as they change.
 QFont OverlayBarLayout::summaryFont() { return systemFont(11, QFont::Medium); }
 QFont OverlayBarLayout::symbolFont() { return systemFont(10, QFont::DemiBold); }
+QFont OverlayBarLayout::captionFont() { return systemFont(11, QFont::DemiBold); }
+
+QString OverlayBarLayout::commandCaption() { return keyCaption(QKeySequence(Qt::CTRL | Qt::Key_K)); }
+
+QSizeF OverlayBarLayout::captionButtonSize(const QString &caption) {
+    const double text = QFontMetricsF(captionFont()).horizontalAdvance(caption);
+    return {std::max(buttonSize.width(), std::ceil(text + 2 * captionPadding)), buttonSize.height()};
+}
 
 QString OverlayBarLayout::calibrationText(const QString &summary) {
     return QCoreApplication::translate("ondrake::OverlayBarView", "Drag to place · ") + summary;
@@ -65,7 +77,8 @@ OverlayBarLayout OverlayBarLayout::make(const Input &in) {
     }
 
     layout.menuButton = centred(width - padding - buttonSize.width(), buttonSize, height);
-    layout.commandButton = centred(layout.menuButton->left() - spacing - buttonSize.width(), buttonSize, height);
+    const QSizeF commandSize = captionButtonSize(commandCaption());
+    layout.commandButton = centred(layout.menuButton->left() - spacing - commandSize.width(), commandSize, height);
     // Between the left part and the buttons: the spacer with the spacing on both its sides.
     const double room = std::max(0.0, layout.commandButton->left() - spacing - minimumSpacer - spacing - start);
 

@@ -27,7 +27,7 @@ struct OverlayBarLayout {
     static constexpr QSizeF calibrationSymbolSize{12, 12};
 
     static inline const QString separator = QStringLiteral("›");
-    static inline const QString commandSymbol = QStringLiteral("command");
+    static constexpr double captionPadding = 5;
     static inline const QString menuSymbol = QStringLiteral("ellipsis");
     static inline const QString calibrationSymbol =
         QStringLiteral("arrow.up.left.and.down.right.and.arrow.up.right.and.down.left");
@@ -37,6 +37,11 @@ struct OverlayBarLayout {
     static QFont titleFont();
     static QFont summaryFont();
     static QFont symbolFont();
+    static QFont captionFont();
+    // The palette button shows its key as this desktop names it.
+    static QString commandCaption();
+    // A button showing a caption is as wide as the caption needs, never narrower than one with a symbol.
+    static QSizeF captionButtonSize(const QString &caption);
     static QString calibrationText(const QString &summary);
 
     // A crumb's label: its title, cut at the end beyond the maximum width, never squeezed.

@@ -5,11 +5,9 @@
 
 #include "Ondrake/Sidebar/SeamShading.h"
 #include "Ondrake/Sidebar/SymbolCatalog.h"
-#include "Store/SidebarKeyCommand.h"
 
 #include <QEvent>
 #include <QGuiApplication>
-#include <QKeySequence>
 #include <QPainter>
 #include <QScreen>
 
@@ -40,7 +38,7 @@ private:
 };
 
 QString OverlayBarView::commandPaletteHelp() {
-    return QStringLiteral("Command palette (%1)").arg(keyCaption(QKeySequence(Qt::CTRL | Qt::Key_K)));
+    return QStringLiteral("Command palette (%1)").arg(OverlayBarLayout::commandCaption());
 }
 
 OverlayBarView::OverlayBarView(OverlayBarModel &model, UserDefaults *defaults, QWidget *parent)
@@ -48,9 +46,9 @@ OverlayBarView::OverlayBarView(OverlayBarModel &model, UserDefaults *defaults, Q
     setAccessibleName(tr("Tab bar overlay"));
     breadcrumbRow_ = new QWidget(this);
     breadcrumbRow_->setAccessibleName(tr("Breadcrumb"));
-    commandButton_ = new OverlayBarButton(OverlayBarLayout::commandSymbol, commandPaletteHelp(),
+    commandButton_ = new OverlayBarButton({.caption = OverlayBarLayout::commandCaption()}, commandPaletteHelp(),
                                           [this] { model_.onCommandPalette(); }, this);
-    menuButton_ = new OverlayBarButton(OverlayBarLayout::menuSymbol, menuHelp, [this] { model_.onMenu(); }, this);
+    menuButton_ = new OverlayBarButton({.symbol = OverlayBarLayout::menuSymbol}, menuHelp, [this] { model_.onMenu(); }, this);
     seam_ = new SeamShading(SeamShading::Side::leading, theme().seam, false, defaults, this);
     outline_ = new Outline(this);
 

@@ -1,5 +1,6 @@
 #include "Ondrake/Settings/AppearanceSettings.h"
 
+#include "Store/SidebarKeyCommand.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,7 @@ std::vector<ThemePickerSection> themePickerSections() {
 
 QString themeDescription(SidebarThemeChoice choice) {
     switch (choice) {
-    case SidebarThemeChoice::system: return QStringLiteral("Follows macOS light/dark automatically.");
+    case SidebarThemeChoice::system: return QStringLiteral("Follows the desktop's light/dark appearance automatically.");
     case SidebarThemeChoice::light: return QStringLiteral("Always light, matching Safari's own window colour.");
     case SidebarThemeChoice::grey:
         return QStringLiteral("The translucent grey the panel used to default to — tinted by whatever is behind it.");
@@ -45,6 +46,13 @@ QString themeDescription(SidebarThemeChoice choice) {
     case SidebarThemeChoice::neoIndigo: return QStringLiteral("Deep blue — the dark one of the four.");
     }
     return {};
+}
+
+QString compactRailNote() {
+    return QCoreApplication::translate("AppearanceSettingsView",
+                                       "Collapses the sidebar to icons only. Toggle with %1, the Ondrake menu in the "
+                                       "system tray, or the arrow at the top of the sidebar.")
+        .arg(keyCaption(keySequence(SidebarKeyCommand::toggleCompactMode)));
 }
 
 QString wholePointsText(double points) {

@@ -22,6 +22,8 @@ struct ThemePickerSection {
 
 std::vector<ThemePickerSection> themePickerSections();
 QString themeDescription(SidebarThemeChoice choice);
+// How else the rail is switched: its key, the status menu and the sidebar's own arrow.
+QString compactRailNote();
 // A whole number of points, truncated toward zero: 63.7 reads "63 pt".
 QString wholePointsText(double points);
 

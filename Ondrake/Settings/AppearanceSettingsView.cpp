@@ -3,7 +3,6 @@
 #include "Ondrake/Settings/AppearanceSettings.h"
 #include "Ondrake/Settings/SettingsStyle.h"
 
-#include "Store/SidebarKeyCommand.h"
 #include "Store/TabStore.h"
 #include "UserDefaults.h"
 
@@ -110,11 +109,7 @@ AppearanceSettingsView::AppearanceSettingsView(TabStore &store, UserDefaults &de
     rail_->setAccessibleName(rail_->text());
     rail_->setFocusPolicy(Qt::StrongFocus);
     second->layout()->addWidget(rail_);
-    second->layout()->addWidget(settings_style::note(
-        tr("Collapses the sidebar to icons only. Toggle with %1, the menu bar item, or the arrow at the top of the "
-           "sidebar.")
-            .arg(keyCaption(keySequence(SidebarKeyCommand::toggleCompactMode))),
-        second));
+    second->layout()->addWidget(settings_style::note(compactRailNote(), second));
     second->layout()->addWidget(
         sliderRow(tr("Rail width"), QStringLiteral("railWidth"), 48, 120, railWidth_, railWidthValue_));
     expandSafari_ = new QCheckBox(tr("Let Safari expand into the freed space"), second);

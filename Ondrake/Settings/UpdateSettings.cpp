@@ -38,8 +38,8 @@ QString automaticChecksNote(bool checksAutomatically) {
             "Ondrake checks the update feed about once a day. Nothing about your machine, your tabs or your browsing "
             "is sent.");
     return QStringLiteral(
-        "Ondrake will not contact the update feed on its own. Use Check Now, or the menu bar item, to look for an "
-        "update by hand.");
+        "Ondrake will not contact the update feed on its own. Use Check Now, or the Ondrake menu in the system tray, "
+        "to look for an update by hand.");
 }
 
 QString backgroundDownloadNote() {

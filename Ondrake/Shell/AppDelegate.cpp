@@ -78,10 +78,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     presence_->setPoller(poller_.get());
     buildImmersiveOverlay();
     prepareSecondaryWindows();
-    // The status menu may be missing (no tray); the settings stay a key press away.
-    settingsShortcut_ = std::make_unique<ApplicationShortcut>(
-        kSettingsKey, [this](const QWidget &window) { return isOwnWindow(window); }, [this] { openSettings(); });
-
     subscribe();
     extensionBridge_.start();
     observeWorkspace();
@@ -250,10 +246,11 @@ bool AppDelegate::applicationShouldHandleReopen() {
     return true;
 }
 
-void AppDelegate::answerLaterLaunches(SingleInstance &instance) {
-    connect(&instance, &SingleInstance::reopenRequested, this, [this] {
-        applicationShouldHandleReopen();
-        const bool shown = windowController_ && windowController_->panel().isVisible();
+void AppDelegate::answerLaterLaunches(InstanceGuard &guard) {
+    guard.setReopenHandler([self = QPointer<AppDelegate>(this)] {
+        if (!self) return;
+        self->applicationShouldHandleReopen();
+        const bool shown = self->windowController_ && self->windowController_->panel().isVisible();
         Logger(QStringLiteral("App")).info("Opened again by a later launch; the sidebar is %{public}s",
                                            shown ? "shown" : "hidden");
     });

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Shell/ApplicationShortcut.h"
 #include "Shell/ExtensionBridge.h"
+#include "Shell/MenuKeyEquivalents.h"
 #include "Shell/SafariWindowTracker.h"
 #include "Shell/SecondaryWindows.h"
 #include "Shell/SidebarPanelMirror.h"
@@ -17,6 +17,7 @@
 #include "Dialogs.h"
 #include "FrameClock.h"
 #include "HttpClient.h"
+#include "InstanceGuard.h"
 #include "Log.h"
 #include "MenuModel.h"
 #include "NamedNotifier.h"
@@ -29,7 +30,6 @@
 #include "Paths.h"
 #include "Pointer.h"
 #include "Privacy.h"
-#include "Qt/SingleInstance.h"
 #include "Scheduler.h"
 #include "Screens.h"
 #include "ScriptEngine.h"
@@ -88,7 +88,8 @@ public:
     static inline const QString kBrowserBundleIdentifier = QStringLiteral("com.apple.Safari");
     static inline const QString kImmersiveModeKey = QStringLiteral("ImmersiveModeEnabled");
     static inline const QString kExpandSafariWhenCompactKey = QStringLiteral("SidebarExpandSafariWhenCompact");
-    // "Settings…": in the status menu, and in every window of the application's own.
+    // "Settings…": in the status menu, and like every key of its items, in every window of the
+    // application's own.
     static inline const KeyEquivalent kSettingsKey = KeyEquivalent::commandKey(QStringLiteral(","));
 
     // Builds the long-lived objects; the store loads the record file here. Starts nothing.
@@ -100,8 +101,8 @@ public:
     void applicationDidFinishLaunching();
     // The application was opened again while running: the sidebar is wanted back.
     bool applicationShouldHandleReopen();
-    // Each later launch that reaches this one through `instance` opens it again.
-    void answerLaterLaunches(SingleInstance &instance);
+    // Each later launch that reaches this one through `guard` opens it again.
+    void answerLaterLaunches(InstanceGuard &guard);
     // Stops every timer and observer, saves the records at once and ends the network requests
     // under way.
     void applicationWillTerminate();
@@ -221,7 +222,7 @@ private:
     std::unique_ptr<PanelWindowListLink> panelLink_;
     std::unique_ptr<TabPoller> poller_;
     std::unique_ptr<ImmersiveOverlayCoordinator> immersive_;
-    std::unique_ptr<ApplicationShortcut> settingsShortcut_;
+    std::unique_ptr<MenuKeyEquivalents> menuKeys_;
     std::optional<std::optional<QString>> safariVersion_;
     std::optional<PanelAppearance> panelAppearance_;
     std::vector<QMetaObject::Connection> workspaceObservers_;

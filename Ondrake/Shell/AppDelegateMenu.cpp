@@ -90,6 +90,11 @@ void AppDelegate::installStatusItem() {
         if (self) self->menuNeedsUpdate();
     };
     statusItem.setMenu(statusMenu_);
+    // The keys the menu shows work without opening it, and without a tray to open it from. Made
+    // before the panel's key monitor, which therefore sees a key first, as a local monitor does.
+    menuKeys_ = std::make_unique<MenuKeyEquivalents>(statusMenu_, [self](const QWidget &window) {
+        return self && self->isOwnWindow(window);
+    });
 }
 
 void AppDelegate::menuNeedsUpdate() {

@@ -228,55 +228,21 @@ QPointF SidebarTabList::toViewport(QPointF contentPoint) const {
     return contentPoint - QPointF(horizontalOffset(), verticalOffset());
 }
 
-QRect SidebarTabList::entryRect(int row) const {
-    if (row < 0 || row >= model_.rowCount()) return {};
-    return QRect(0, model_.top(row), viewport()->width(), model_.entry(row).height());
-}
-
-GroupFrames SidebarTabList::groupFrames() const { return model_.groupFrames(viewport()->width()); }
+SidebarListGeometry SidebarTabList::geometry() const { return SidebarListGeometry(model_, viewport()->width(), style_); }
 
 int SidebarTabList::entryAt(QPoint viewportPoint) const {
     if (!viewport()->rect().contains(viewportPoint)) return -1;
-    return model_.bandAt(int(std::floor(toContent(viewportPoint).y())));
-}
-
-QRect SidebarTabList::bandRect(int row) const {
-    const QRect rect = visualRect(model_.index(row));
-    const SidebarListEntry &entry = model_.entry(row);
-    return QRect(rect.left(), rect.top() + entry.contentTop(), rect.width(), entry.content);
+    return geometry().entryAt(toContent(viewportPoint));
 }
 
 std::optional<QString> SidebarTabList::tabAt(QPoint viewportPoint) const {
-    const int row = entryAt(viewportPoint);
-    if (row < 0 || !model_.entry(row).row) return std::nullopt;
-    return model_.entry(row).row->tab().id;
-}
-
-TabRowGeometry SidebarTabList::rowGeometry(int row, bool hovered) const {
-    const SidebarListEntry &entry = model_.entry(row);
-    const QRect rect = entryRect(row);
-    const QRectF band(rect.left(), rect.top() + entry.contentTop(), rect.width(), entry.content);
-    return entry.row->geometry(band, style_.compact, hovered, SidebarRowDelegate::hiddenCountWidth(*entry.row, style_));
-}
-
-SidebarTabList::Part SidebarTabList::partAt(int row, QPointF contentPoint) const {
-    const SidebarListEntry &entry = model_.entry(row);
-    if (!entry.row) return Part::heading;
-    const TabRowGeometry g = rowGeometry(row, true);
-    if (!g.closeButton.isEmpty() && g.closeButton.contains(contentPoint)) return Part::close;
-    if (!g.chevron.isEmpty() && g.chevron.contains(contentPoint)) return Part::chevron;
-    return Part::row;
+    if (!viewport()->rect().contains(viewportPoint)) return std::nullopt;
+    return geometry().tabAt(toContent(viewportPoint));
 }
 
 const TabRowActions &SidebarTabList::rowActions() const {
     if (model_.content().form == SidebarListContent::Form::search && searchActions_) return *searchActions_;
     return actions_;
-}
-
-const SidebarListSection *SidebarTabList::sectionByKey(const QString &key) const {
-    for (const auto &section : model_.content().sections)
-        if (section.key == key) return &section;
-    return nullptr;
 }
 
 int SidebarTabList::rowOfKey(SidebarListEntry::Kind kind, const QString &key) const {
@@ -339,12 +305,6 @@ SidebarRowDelegate::State SidebarTabList::changeState(int row) const {
     return state;
 }
 
-std::optional<SafariTab> SidebarTabList::tabNamed(const QString &tabID) const {
-    const int row = model_.rowOfTab(tabID);
-    if (row < 0) return std::nullopt;
-    return model_.entry(row).row->tab();
-}
-
 // MARK: Mouse
 
 void SidebarTabList::focusInEvent(QFocusEvent *event) {
@@ -355,15 +315,16 @@ void SidebarTabList::focusInEvent(QFocusEvent *event) {
 void SidebarTabList::mousePressEvent(QMouseEvent *event) {
     if (std::exchange(showsFocus_, false)) viewport()->update();
     press_.reset();
-    const int row = entryAt(event->position().toPoint());
+    const QPointF point = toContent(event->position());
+    const auto hit = viewport()->rect().contains(event->position().toPoint()) ? geometry().hitAt(point) : std::nullopt;
     // Space between the bands belongs to whatever lies behind the list.
-    if (row < 0) {
+    if (!hit) {
         event->ignore();
         return;
     }
     if (event->button() != Qt::LeftButton) return;
-    const QPointF point = toContent(event->position());
-    press_ = Press{model_.entry(row).kind, model_.entry(row).key, partAt(row, point), point};
+    const SidebarListEntry &entry = model_.entry(hit->entry);
+    press_ = Press{entry.kind, entry.key, hit->part, point};
     event->accept();
 }
 
@@ -380,18 +341,12 @@ void SidebarTabList::mouseMoveEvent(QMouseEvent *event) {
     }
     if (!press_) return;
     if (!drag_) {
-        const QPointF travel = point - press_->start;
-        if (std::hypot(travel.x(), travel.y()) < kDragThreshold) return;
-        const int row = rowOfKey(press_->kind, press_->entryKey);
-        if (row < 0 || !model_.entry(row).row) return;
-        const SidebarListSection *section = model_.sectionOf(row);
-        if (!section || section->kind == SidebarListSection::Kind::mode || section->kind == SidebarListSection::Kind::search)
-            return;
+        drag_ = SidebarListDrag::begin(model_, rowOfKey(press_->kind, press_->entryKey), press_->start, point);
+        if (!drag_) return;
         settleChange();
-        const SafariTab &tab = model_.entry(row).row->tab();
-        drag_ = Drag{tab.id, tab, section->key, press_->start, {}, std::nullopt, std::nullopt};
     }
-    updateDrag(point);
+    drag_->moveTo(point, model_.content(), store_.windows());
+    viewport()->update();
 }
 
 void SidebarTabList::mouseReleaseEvent(QMouseEvent *event) {
@@ -456,32 +411,10 @@ void SidebarTabList::activate(int row, Part part, Qt::KeyboardModifiers modifier
 
 // MARK: Drags
 
-void SidebarTabList::updateDrag(QPointF contentPoint) {
-    Drag &drag = *drag_;
-    drag.translation = QSizeF(contentPoint.x() - drag.start.x(), contentPoint.y() - drag.start.y());
-    const SidebarListSection *section = sectionByKey(drag.sectionKey);
-    if (section && section->window) {
-        const SafariWindowView &view = *section->window;
-        const auto &windows = store_.windows();
-        const auto whole = std::find_if(windows.begin(), windows.end(),
-                                        [&](const SafariWindow &w) { return w.safariID == view.window.safariID; });
-        // A window the browser no longer has takes no move.
-        drag.window = view.dragChanged(drag.tabID, drag.translation, whole != windows.end() ? *whole : SafariWindow{});
-    }
-    if (section && section->pinned) drag.pinned = section->pinned->dragChanged(drag.tabID, drag.translation);
-    viewport()->update();
-}
-
 void SidebarTabList::finishDrag(QPointF contentPoint) {
-    const Drag drag = *std::exchange(drag_, std::nullopt);
+    const SidebarListDrag drag = *std::exchange(drag_, std::nullopt);
     viewport()->update();
-    const SidebarListSection *section = sectionByKey(drag.sectionKey);
-    if (!section) return;
-    const GroupFrames frames = groupFrames();
-    TabDragOutcome outcome;
-    if (section->window) outcome = SafariWindowView::dragEnded(drag.window, drag.tabID, contentPoint, frames);
-    else if (section->pinned) outcome = PinnedTabsView::dragEnded(drag.pinned, drag.tabID, contentPoint, frames);
-    else if (section->group) outcome = GroupedTabsView::dragEnded(section->group->group().id, contentPoint, frames);
+    const TabDragOutcome outcome = drag.drop(contentPoint, model_.content(), geometry().groupFrames());
     // Copies, as in activate().
     const Callbacks callbacks = callbacks_;
     const auto assignGroup = actions_.assignGroup;
@@ -526,7 +459,7 @@ void SidebarTabList::contextMenuEvent(QContextMenuEvent *event) {
     QPoint point = event->pos();
     if (event->reason() == QContextMenuEvent::Keyboard) {
         if (!currentIndex().isValid()) return;
-        point = bandRect(currentIndex().row()).center();
+        point = toViewport(geometry().band(currentIndex().row()).center()).toPoint();
     }
     if (auto menu = contextMenuAt(point)) showMenu(*menu, viewport()->mapToGlobal(point));
 }
@@ -563,23 +496,8 @@ void SidebarTabList::keyPressEvent(QKeyEvent *event) {
 bool SidebarTabList::viewportEvent(QEvent *event) {
     if (event->type() == QEvent::ToolTip) {
         const auto *help = static_cast<QHelpEvent *>(event);
-        const int row = entryAt(help->pos());
-        QString text;
-        if (row >= 0) {
-            const SidebarListEntry &entry = model_.entry(row);
-            if (entry.row) {
-                const QPointF point = toContent(help->pos());
-                const TabRowGeometry g = rowGeometry(row, true);
-                const auto badges = entry.row->badges();
-                for (std::size_t i = 0; i < badges.size() && i < g.badges.size(); ++i)
-                    if (g.badges[i].contains(point)) text = badges[i].help;
-                if (text.isEmpty() && !g.closeButton.isEmpty() && g.closeButton.contains(point)) text = TabRow::closeHelp();
-                if (text.isEmpty() && !g.chevron.isEmpty() && g.chevron.contains(point)) text = entry.row->chevronHelp();
-                if (text.isEmpty()) text = entry.row->helpText(style_.compact);
-            } else if (entry.heading) {
-                text = entry.heading->help;
-            }
-        }
+        const QString text =
+            viewport()->rect().contains(help->pos()) ? geometry().helpAt(toContent(help->pos())) : QString();
         if (text.isEmpty()) QToolTip::hideText();
         else QToolTip::showText(help->globalPos(), plainToolTip(text), viewport());
         return true;
@@ -605,53 +523,44 @@ void SidebarTabList::paintEvent(QPaintEvent *event) {
 }
 
 void SidebarTabList::paintDragOverlay(QPainter &painter) {
-    const Drag &drag = *drag_;
+    const SidebarListDrag::Overlay overlay = drag_->overlay(geometry());
+    painter.save();
+    painter.translate(toViewport(QPointF(0, 0)));
     // The lifted row first: the drop indicator and the pin hint lie over it.
-    if (const int row = model_.rowOfTab(drag.tabID); row >= 0) paintLiftedRow(painter, row);
-
-    const SidebarListSection *section = sectionByKey(drag.sectionKey);
-    if (!section || !section->window || section->firstRowEntry < 0 || !drag.window) return;
+    if (const int row = model_.rowOfTab(drag_->tabID); row >= 0 && overlay.liftedRow)
+        paintLiftedRow(painter, row, *overlay.liftedRow, overlay.liftedOpacity);
     const QColor accent = SidebarRowDelegate::color(style_.theme.accent, style_);
-    const int first = section->firstRowEntry;
-    const QPointF firstRow = toViewport(QPointF(0, model_.top(first) + model_.entry(first).contentTop()));
-    const double width = viewport()->width();
-    if (drag.window->wouldPin) {
-        // The symbol and the text side by side, their top-leading corner one pitch above the
-        // first row's.
-        const QPointF origin = firstRow + SafariWindowView::kPinHintOffset;
-        const QFont font = SidebarRowDelegate::font(style_, 10, QFont::Medium);
-        const QString text = style_.compact ? QString() : QStringLiteral("Pin in Sidebar");
-        constexpr double symbolSide = 9;
-        constexpr double spacing = 4;
-        const QFontMetricsF metrics(font);
-        const double height = text.isEmpty() ? symbolSide : std::max(symbolSide, metrics.height());
-        const double midY = origin.y() + height / 2;
-        SymbolCatalog::paint(painter, u"pin.fill", QRectF(origin.x(), midY - symbolSide / 2, symbolSide, symbolSide), accent);
-        if (!text.isEmpty()) {
-            painter.setFont(font);
-            painter.setPen(accent);
-            painter.drawText(QRectF(origin.x() + symbolSide + spacing, origin.y(), metrics.horizontalAdvance(text) + 1, height),
-                             Qt::AlignLeft | Qt::AlignVCenter, text);
-        }
-    } else if (drag.window->plan) {
-        const double indent = SafariWindowView::indicatorIndent(drag.window->plan->depth, style_.compact);
-        const QRectF indicator(indent, firstRow.y() + SafariWindowView::indicatorY(*drag.window->plan),
-                               std::max(0.0, width - indent), 2);
+    if (overlay.pinHint) paintPinHint(painter, *overlay.pinHint);
+    if (overlay.indicator) {
         QPainterPath path;
-        path.addRoundedRect(indicator, 1, 1);
+        path.addRoundedRect(*overlay.indicator, 1, 1);
         painter.fillPath(path, accent);
     }
+    painter.restore();
 }
 
-void SidebarTabList::paintLiftedRow(QPainter &painter, int row) {
-    const Drag &drag = *drag_;
+void SidebarTabList::paintPinHint(QPainter &painter, QPointF origin) {
+    // The symbol and the text side by side from the hint's top-leading corner.
+    const QColor accent = SidebarRowDelegate::color(style_.theme.accent, style_);
+    const QFont font = SidebarRowDelegate::font(style_, 10, QFont::Medium);
+    const QString text = style_.compact ? QString() : QStringLiteral("Pin in Sidebar");
+    constexpr double symbolSide = 9;
+    constexpr double spacing = 4;
+    const QFontMetricsF metrics(font);
+    const double height = text.isEmpty() ? symbolSide : std::max(symbolSide, metrics.height());
+    const double midY = origin.y() + height / 2;
+    SymbolCatalog::paint(painter, u"pin.fill", QRectF(origin.x(), midY - symbolSide / 2, symbolSide, symbolSide), accent);
+    if (text.isEmpty()) return;
+    painter.setFont(font);
+    painter.setPen(accent);
+    painter.drawText(QRectF(origin.x() + symbolSide + spacing, origin.y(), metrics.horizontalAdvance(text) + 1, height),
+                     Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+void SidebarTabList::paintLiftedRow(QPainter &painter, int row, const QRectF &band, double opacity) {
     const SidebarListEntry &entry = model_.entry(row);
-    const QRect rect = visualRect(model_.index(row));
-    const QRectF band = QRectF(rect.left(), rect.top() + entry.contentTop(), rect.width(), entry.content)
-                            .translated(drag.translation.width(), drag.translation.height());
-    const bool dimmed = drag.pinned && drag.pinned->wouldUnpin;
     painter.save();
-    painter.setOpacity(0.85 * (dimmed ? 0.5 : 1));
+    painter.setOpacity(opacity);
     const TabRowGeometry g = entry.row->geometry(band, style_.compact, false, 0);
     const QColor shadow = SidebarRowDelegate::color(ThemeColor::black(), style_, 0.25);
     // A soft shadow under the lifted row: a few widening layers that fade out.

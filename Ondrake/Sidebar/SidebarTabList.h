@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Ondrake/Sidebar/SidebarListContent.h"
+#include "Ondrake/Sidebar/SidebarListDrag.h"
+#include "Ondrake/Sidebar/SidebarListGeometry.h"
 #include "Ondrake/Sidebar/SidebarRowDelegate.h"
 #include "Ondrake/Sidebar/SidebarRowModel.h"
 #include "Ondrake/Sidebar/TabRowActions.h"
@@ -23,14 +25,13 @@ class TabStore;
 
 // The sidebar's tab list: one view over one flat model of every section's heading and rows,
 // painted by a delegate, so only the rows on screen cost anything. It follows the store on its
-// own, shows the tree, the other arrangements or the search results, runs the drags of rows
-// and opens the context menus; every effect leaves through the row actions or the callbacks.
-// Positions of drags and group frames are in the list's content coordinates.
+// own and shows the tree, the other arrangements or the search results. It draws and forwards
+// input: where the pointer is and what a drag does are decided by SidebarListGeometry and
+// SidebarListDrag, and every effect leaves through the row actions or the callbacks.
 class SidebarTabList : public QListView {
     Q_OBJECT
     Q_PROPERTY(double changeProgress READ changeProgress WRITE setChangeProgress)
 public:
-    static constexpr double kDragThreshold = 5;
     // How long rows take to settle after the windows change or a section folds.
     static constexpr Seconds kChangeDuration{0.15};
     static constexpr Seconds kHighlightScrollDuration{0.1};
@@ -80,29 +81,16 @@ public:
     void setChangeProgress(double progress);
     bool isChanging() const;
 
-    // Between the list's content and its viewport.
-    QPointF toContent(QPointF viewportPoint) const;
-    QPointF toViewport(QPointF contentPoint) const;
-    // The entry's rect in content coordinates.
-    QRect entryRect(int row) const;
     // The entry whose own band holds a viewport point: its row or heading, without the spacing
     // and padding around it, which are the sidebar's empty space. -1 there.
     int entryAt(QPoint viewportPoint) const;
-    GroupFrames groupFrames() const;
+    // Where the entries, their parts and the group frames lie, in the list's content coordinates.
+    SidebarListGeometry geometry() const;
     // The context menu of what lies at a viewport point: a tab row's or a group header's.
     std::optional<SidebarMenu> contextMenuAt(QPoint viewportPoint) const;
     std::optional<QString> hoveredTab() const;
 
-    struct Drag {
-        QString tabID;
-        SafariTab tab;
-        QString sectionKey;
-        QPointF start;  // content coordinates
-        QSizeF translation;
-        std::optional<SafariWindowView::Dragging> window;
-        std::optional<PinnedTabsView::Dragging> pinned;
-    };
-    const std::optional<Drag> &drag() const { return drag_; }
+    const std::optional<SidebarListDrag> &drag() const { return drag_; }
     // The colours, font and form the rows are painted with.
     const SidebarRowDelegate::Style &paintStyle() const { return style_; }
 
@@ -121,7 +109,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
 
 private:
-    enum class Part { row, chevron, close, heading };
+    using Part = SidebarListGeometry::Part;
     struct Press {
         SidebarListEntry::Kind kind = SidebarListEntry::Kind::tab;
         QString entryKey;
@@ -132,21 +120,17 @@ private:
     void scheduleRebuild();
     void applyStyle();
     void setHoveredTab(const std::optional<QString> &tabID);
-    // The entry's band in the viewport.
-    QRect bandRect(int row) const;
+    QPointF toContent(QPointF viewportPoint) const;
+    QPointF toViewport(QPointF contentPoint) const;
     std::optional<QString> tabAt(QPoint viewportPoint) const;
-    Part partAt(int row, QPointF contentPoint) const;
-    TabRowGeometry rowGeometry(int row, bool hovered) const;
     const TabRowActions &rowActions() const;
-    const SidebarListSection *sectionByKey(const QString &key) const;
     int rowOfKey(SidebarListEntry::Kind kind, const QString &key) const;
     void activate(int row, Part part, Qt::KeyboardModifiers modifiers);
-    void updateDrag(QPointF contentPoint);
     void finishDrag(QPointF contentPoint);
     void paintDragOverlay(QPainter &painter);
-    void paintLiftedRow(QPainter &painter, int row);
+    void paintPinHint(QPainter &painter, QPointF origin);
+    void paintLiftedRow(QPainter &painter, int row, const QRectF &band, double opacity);
     void showMenu(const SidebarMenu &menu, QPoint globalPos);
-    std::optional<SafariTab> tabNamed(const QString &tabID) const;
     SidebarRowDelegate::State changeState(int row) const;
     void settleChange();
 
@@ -174,7 +158,7 @@ private:
     bool showsFocus_ = false;  // the keyboard, not the pointer, is moving through the rows
     std::optional<QString> hoveredTab_;
     std::optional<Press> press_;
-    std::optional<Drag> drag_;
+    std::optional<SidebarListDrag> drag_;
     // Favicon hosts by tab, kept while the tab's address stays: working one out costs far more
     // than comparing addresses, and a search rebuilds thousands of rows per keystroke.
     struct FaviconHost {

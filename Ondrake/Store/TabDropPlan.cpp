@@ -69,20 +69,32 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
         if (found == left.end()) return std::nullopt;
         return std::size_t(found - left.begin());
     };
+    // Past the tabs nested under the one at `position`, folded away or shown elsewhere.
+    const auto pastNested = [&](std::size_t position, int ownDepth) {
+        std::size_t i = position + 1;
+        while (i < left.size() && depths.value(left[i]->id, -1) > ownDepth) ++i;
+        return i;
+    };
     std::size_t to = left.size();
-    if (const auto position = below ? positionOf(below->tab.id) : std::nullopt) to = *position;
+    if (below) {
+        if (const auto position = positionOf(below->tab.id)) to = *position;
+    } else if (above) {
+        // Below the last row: after the section's last tab, not after the pinned or grouped tabs
+        // that follow it in the window.
+        if (const auto position = positionOf(above->tab.id)) to = pastNested(*position, depths.value(above->tab.id));
+    }
     // Tabs the section does not show (pinned, grouped, folded away) may stand between the row
     // above and the row below. A nested block goes right after its new parent's nested tabs
     // among them: the browser's tree only keeps a tab that stands beside its parent.
     if (newParentID && above) {
         const auto parentDepth = depths.constFind(*newParentID);
         const auto start = positionOf(above->tab.id);
-        if (parentDepth != depths.cend() && start && *start < to) {
-            std::size_t i = *start + 1;
-            while (i < to && depths.value(left[i]->id, -1) > *parentDepth) ++i;
-            to = i;
-        }
+        if (parentDepth != depths.cend() && start && *start < to) to = std::min(to, pastNested(*start, *parentDepth));
     }
+    // Back in its own place under the same parent: the section looks as before, so the browser
+    // must too, whatever tabs it holds there that the section does not show.
+    const bool samePlace = insertionRow == d && newParentID == draggedRow->tab.parentID;
+    if (samePlace) to = std::size_t(from - tabs.begin());
 
     TabDropPlan plan;
     plan.move.windowID = window.safariID;

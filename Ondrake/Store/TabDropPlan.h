@@ -24,8 +24,9 @@ struct TabDropPlan {
     // `window` is the browser's whole window and `rows` the rows its section shows, in display
     // order: tabs shown in other sections (pinned, grouped) are among the window's tabs but not
     // among the rows. The offsets are whole rows (downward positive) and whole indentation steps
-    // (rightward positive). Nothing when the drag does not fit the rows and the window, which
-    // then drops nothing.
+    // (rightward positive). A drop that leaves the rows as they were keeps the tab where it is
+    // in the browser, whatever the section does not show around it. Nothing when the drag does
+    // not fit the rows and the window, which then drops nothing.
     static std::optional<TabDropPlan> make(const QString &tabID, const SafariWindow &window,
                                            const std::vector<TabTreeRow> &rows, int rowOffset, int depthOffset);
 };

@@ -1,6 +1,7 @@
 #include "Qt/QtDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -12,23 +13,36 @@ QString filterFor(const QString &suffix) {
 }
 }  // namespace
 
+QtDialogs::QtDialogs(QString homeFolder) : homeFolder_(std::move(homeFolder)) {}
+
+QString QtDialogs::startFolder() const {
+    // A folder removed since it was chosen is no place to start.
+    return !lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir() ? lastFolder_ : homeFolder_;
+}
+
+std::optional<QString> QtDialogs::chosen(const QStringList &files) {
+    if (files.isEmpty()) return std::nullopt;
+    lastFolder_ = QFileInfo(files.constFirst()).absolutePath();
+    return files.constFirst();
+}
+
 std::optional<QString> QtDialogs::runSavePanel(const SavePanel &panel) {
-    QFileDialog dialog(nullptr, panel.message);
+    QFileDialog dialog(nullptr, panel.message, startFolder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(filterFor(panel.allowedSuffix));
     dialog.setDefaultSuffix(panel.allowedSuffix);
     dialog.selectFile(panel.proposedFileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return chosen(dialog.selectedFiles());
 }
 
 std::optional<QString> QtDialogs::runOpenPanel(const OpenPanel &panel) {
-    QFileDialog dialog(nullptr, panel.message);
+    QFileDialog dialog(nullptr, panel.message, startFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(panel.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setNameFilter(filterFor(panel.allowedSuffix));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return chosen(dialog.selectedFiles());
 }
 
 int QtDialogs::runAlert(const Alert &alert) {

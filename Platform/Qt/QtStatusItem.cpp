@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
@@ -13,9 +14,31 @@
 
 namespace ondrake {
 
+// While the menu or one of its submenus is open, the keyboard is theirs: a key equivalent of an
+// item closes the menu and chooses the item, as it would with the menu closed.
+class QtStatusItem::OpenMenuKeys final : public QObject {
+public:
+    explicit OpenMenuKeys(QtStatusItem &item) : item_(item) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() != QEvent::KeyPress || !item_.model_) return false;
+        const auto &press = *static_cast<QKeyEvent *>(event);
+        if (!item_.model_->itemForKey(press)) return false;
+        for (auto *sub : item_.menu_->findChildren<QMenu *>()) sub->hide();
+        item_.menu_->hide();
+        return item_.model_->performKeyEquivalent(press);
+    }
+
+private:
+    QtStatusItem &item_;
+};
+
 QtStatusItem::QtStatusItem()
-    : available_(QSystemTrayIcon::isSystemTrayAvailable()), menu_(std::make_unique<QMenu>()) {
+    : available_(QSystemTrayIcon::isSystemTrayAvailable()), menu_(std::make_unique<QMenu>()),
+      keys_(std::make_unique<OpenMenuKeys>(*this)) {
     menu_->setTitle(QStringLiteral("Ondrake"));
+    menu_->installEventFilter(keys_.get());
     QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(), [this] { rebuild(); });
     if (!available_) {
         log_.info("This desktop has no system tray; running without the status menu");
@@ -78,6 +101,7 @@ void QtStatusItem::rebuild() {
     if (!model_) return;
     model_->willOpen();
     fill(*menu_, *model_);
+    for (auto *sub : menu_->findChildren<QMenu *>()) sub->installEventFilter(keys_.get());
 }
 
 void QtStatusItem::fill(QMenu &menu, const MenuModel &model) {

@@ -15,8 +15,9 @@ class QSystemTrayIcon;
 namespace ondrake {
 
 // The status item as an icon in the desktop's system tray with a context menu. The menu's
-// widgets are rebuilt from the model every time it is about to show. The icon enters the tray
-// once it has an image. Where the desktop has no tray, one line says so and the item stays hidden.
+// widgets are rebuilt from the model every time it is about to show; while open it takes the
+// key equivalents of its items. The icon enters the tray once it has an image. Where the desktop
+// has no tray, one line says so and the item stays hidden.
 class QtStatusItem final : public StatusItem {
 public:
     QtStatusItem();
@@ -39,11 +40,14 @@ public:
     static constexpr int kTraySizes[] = {16, 22, 24, 32, 48, 64};
 
 private:
+    class OpenMenuKeys;
+
     const Logger log_{QStringLiteral("Sidebar")};
     bool available_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::shared_ptr<MenuModel> model_;
+    std::unique_ptr<OpenMenuKeys> keys_;
 };
 
 }  // namespace ondrake

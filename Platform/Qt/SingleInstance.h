@@ -1,11 +1,14 @@
 #pragma once
 
+#include "InstanceGuard.h"
 #include "Log.h"
+#include "Paths.h"
+#include "PrivateFolder.h"
 
-#include <QObject>
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QLocalServer;
@@ -13,51 +16,45 @@ class QLocalSocket;
 
 namespace ondrake {
 
-// Keeps one running instance of the application per user. The first launch listens on a local
-// socket; a later one finds it there and asks it to reopen instead of running beside it, where
-// both would poll and save the same record file and the last save would win. Main thread.
-class SingleInstance final : public QObject {
-    Q_OBJECT
+// The instance guard over a local socket: the first launch listens on it, a later one finds it
+// there and asks through it. The socket and its lock live in a folder only this user can reach,
+// and one that anyone else owns is never trusted, so another account can neither answer for the
+// instance nor hold launches back. Main thread.
+class SingleInstance final : public InstanceGuard {
 public:
-    enum class Claim {
-        // This process is the one instance; later launches reach it.
-        first,
-        // Another instance runs and has answered the request to reopen.
-        reopenedRunning,
-        // Something holds the socket but did not answer in time.
-        unanswered,
-        // No socket could be made here (folder missing, name too long); this process runs alone
-        // without being reachable.
-        unguarded,
-    };
-
-    // The socket's file name; its folder must exist.
-    explicit SingleInstance(QString socketPath, QObject *parent = nullptr);
+    // `socketPath` is best had from `socketPathFor`; its folder must be this user's alone, else the
+    // launch runs unguarded, as it does with an empty path. A later launch waits up to
+    // `answerTimeout` for the running instance's answer.
+    explicit SingleInstance(QString socketPath, std::chrono::milliseconds answerTimeout = std::chrono::seconds(5));
     ~SingleInstance() override;
+    SingleInstance(const SingleInstance &) = delete;
+    SingleInstance &operator=(const SingleInstance &) = delete;
 
-    // In the user's runtime folder, named for the application and the user.
-    static QString socketPathFor(const QString &applicationID);
+    // Named for the application and the user, in the user's runtime folder when that is the
+    // user's alone, else in a private folder of the user's own made in the temporary, cache or
+    // home folder, the first that can be had. Empty when none can; each folder passed by is
+    // logged.
+    static QString socketPathFor(const QString &applicationID, const Paths &paths);
 
-    // Becomes the instance that listens, or asks the one that does to reopen and waits up to
-    // `answerTimeout` for its answer. A socket left by an instance that is gone is taken over.
-    // Launches that claim at the same moment take turns.
-    Claim claim(std::chrono::milliseconds answerTimeout = std::chrono::seconds(5));
+    // A socket left by an instance that is gone is taken over, as is anything there that another
+    // account owns.
+    Claim claim() override;
+    void setReopenHandler(std::function<void()> handler) override { onReopen_ = std::move(handler); }
     bool isListening() const;
     const QString &socketPath() const { return socketPath_; }
 
-Q_SIGNALS:
-    // A later launch asked this instance to reopen; it is answered once the receivers return.
-    void reopenRequested();
-
 private:
     enum class Contact { answered, unanswered, nobodyThere };
-    Contact askRunningInstance(std::chrono::milliseconds answerTimeout);
+    Contact askRunningInstance();
+    bool mayUse(const QString &path, FileKind kind) const;
     bool listen();
     void accept();
     void serve(QLocalSocket &connection);
 
     const QString socketPath_;
+    const std::chrono::milliseconds answerTimeout_;
     const Logger log_{QStringLiteral("Instance")};
+    std::function<void()> onReopen_;
     std::unique_ptr<QLocalServer> server_;
 };
 

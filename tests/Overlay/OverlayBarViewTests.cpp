@@ -72,7 +72,15 @@ TEST(OverlayBarLayout, WithNothingToShowOnlyTheButtonsStandAtTheRightEnd) {
     ASSERT_TRUE(layout.title);
     EXPECT_DOUBLE_EQ(layout.title->width(), 0);
     EXPECT_EQ(layout.menuButton, QRectF(768, 4, 22, 20));
-    EXPECT_EQ(layout.commandButton, QRectF(738, 4, 22, 20));
+    // The palette's button names its key as this desktop does, and is as wide as that needs.
+    EXPECT_EQ(OverlayBarLayout::commandCaption(), QStringLiteral("Ctrl+K"));
+    const double captionWidth =
+        QFontMetricsF(OverlayBarLayout::captionFont()).horizontalAdvance(OverlayBarLayout::commandCaption());
+    ASSERT_TRUE(layout.commandButton);
+    EXPECT_GE(layout.commandButton->width(), captionWidth + 2 * OverlayBarLayout::captionPadding);
+    EXPECT_EQ(layout.commandButton->right(), 760);
+    EXPECT_EQ(layout.commandButton->top(), 4);
+    EXPECT_EQ(layout.commandButton->height(), 20);
     EXPECT_FALSE(layout.symbol);
 }
 
@@ -232,6 +240,9 @@ TEST(OverlayBarView, ShowsTheBreadcrumbAndSendsClicksToTheShell) {
     QTest::mouseClick(&bar.view, Qt::LeftButton, {}, own->mapTo(&bar.view, own->rect().center()));
     EXPECT_EQ(bar.activated.size(), 1u);
 
+    EXPECT_EQ(bar.view.commandButton().caption(), QStringLiteral("Ctrl+K"));
+    EXPECT_TRUE(bar.view.commandButton().symbol().isEmpty());
+    EXPECT_EQ(bar.view.commandButton().geometry(), bar.view.currentLayout().commandButton->toRect());
     EXPECT_EQ(bar.view.commandButton().toolTip(), QStringLiteral("Command palette (Ctrl+K)"));
     EXPECT_EQ(bar.view.commandButton().accessibleName(), QStringLiteral("Command palette (Ctrl+K)"));
     EXPECT_EQ(bar.view.menuButton().toolTip(), QStringLiteral("Ondrake menu"));

@@ -56,7 +56,7 @@ struct AppearancePane {
 TEST(AppearanceSettingsView, FirstLaunchShowsTheSystemThemeAndNoExpansion) {
     AppearancePane pane;
     EXPECT_EQ(pane.find<QComboBox>("theme")->currentText(), QStringLiteral("System"));
-    EXPECT_EQ(pane.find<QLabel>("themeDescription")->text(), QStringLiteral("Follows macOS light/dark automatically."));
+    EXPECT_EQ(pane.find<QLabel>("themeDescription")->text(), QStringLiteral("Follows the desktop's light/dark appearance automatically."));
     EXPECT_FALSE(pane.find<QCheckBox>("expandSafari")->isChecked());
     EXPECT_FALSE(pane.find<QCheckBox>("rail")->isChecked());
     EXPECT_EQ(pane.find<QLabel>("cornerRadiusValue")->text(), QStringLiteral("20 pt"));

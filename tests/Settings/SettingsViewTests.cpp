@@ -1,9 +1,13 @@
 #include "SettingsTestWorld.h"
 
+#include "Ondrake/Settings/AppearanceSettings.h"
 #include "Ondrake/Settings/SettingsView.h"
+#include "Ondrake/Settings/UpdateSettings.h"
 #include "Shell/SecondaryWindows.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
 #include <QTabBar>
 
 using namespace ondrake;
@@ -63,6 +67,40 @@ TEST(SettingsView, EveryControlTakesKeyboardFocusAndHasAName) {
     }
     EXPECT_GT(controls, 25);
     EXPECT_TRUE(window.view.tabBar()->focusPolicy() & Qt::TabFocus);
+}
+
+// Everything the window says, on every pane, including the texts it swaps in.
+QStringList everyText(SettingsView &view) {
+    QStringList texts;
+    for (int i = 0; i < view.count(); ++i) {
+        for (QWidget *w : view.widget(i)->findChildren<QWidget *>()) {
+            texts << w->toolTip() << w->accessibleName();
+            if (auto *label = qobject_cast<QLabel *>(w)) texts << label->text();
+            if (auto *button = qobject_cast<QAbstractButton *>(w)) texts << button->text();
+            if (auto *combo = qobject_cast<QComboBox *>(w))
+                for (int item = 0; item < combo->count(); ++item) texts << combo->itemText(item);
+        }
+    }
+    for (const auto choice : kAllSidebarThemeChoices) texts << themeDescription(choice);
+    texts << automaticChecksNote(true) << automaticChecksNote(false);
+    return texts;
+}
+
+TEST(SettingsView, ItsTextsNameThisDesktopsKeysMenuAndAppearance) {
+    SettingsWindow window;
+    const QStringList texts = everyText(window.view);
+    const QStringList otherPlatform{QStringLiteral("macOS"), QStringLiteral("menu bar"), QStringLiteral("⌘"),
+                                    QStringLiteral("⇧"), QStringLiteral("⌥"), QStringLiteral("⌃"),
+                                    QStringLiteral("System Settings"), QStringLiteral("System Preferences"),
+                                    QStringLiteral("Finder"), QStringLiteral("the Dock")};
+    for (const auto &text : texts)
+        for (const auto &word : otherPlatform)
+            EXPECT_FALSE(text.contains(word, Qt::CaseInsensitive)) << text.toStdString();
+
+    EXPECT_TRUE(texts.contains(QStringLiteral("Collapses the sidebar to icons only. Toggle with Ctrl+Shift+C, the Ondrake "
+                                              "menu in the system tray, or the arrow at the top of the sidebar.")));
+    EXPECT_EQ(themeDescription(SidebarThemeChoice::system),
+              QStringLiteral("Follows the desktop's light/dark appearance automatically."));
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ using namespace ondrake::test;
 namespace {
 
 const QString kWillNotContact = QStringLiteral(
-    "Ondrake will not contact the update feed on its own. Use Check Now, or the menu bar item, to look for an update "
-    "by hand.");
+    "Ondrake will not contact the update feed on its own. Use Check Now, or the Ondrake menu in the system tray, to "
+    "look for an update by hand.");
 
 TEST(UpdateSettings, FeedAndLastCheckTexts) {
     EXPECT_EQ(feedText(std::nullopt), QStringLiteral("None — this build cannot update"));

@@ -26,6 +26,7 @@ namespace ondrake {
 namespace {
 
 using test::AppWorld;
+using test::recordFile;
 using test::page;
 
 // A status item that notes whether the sidebar's panel existed when its menu was installed.
@@ -54,12 +55,6 @@ public:
 private:
     const WindowList &inner_;
 };
-
-QJsonObject recordFile(const AppWorld &world) {
-    QFile file(TabRecordFileStore(world.folders.paths(), Logger(QStringLiteral("Persistence"))).fileURL());
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
 
 TEST(AppDelegate, ConstructionStartsNothingAndLaunchWiresTheGraphInOrder) {
     AppWorld world;

@@ -4,6 +4,10 @@
 #include "ScriptedHttpClient.h"
 #include "TestSupport.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <memory>
 
 namespace ondrake::test {
@@ -95,6 +99,13 @@ struct AppWorld : AppDesktop {
         return pid;
     }
 };
+
+// The record file as the application last saved it; empty when there is none.
+inline QJsonObject recordFile(const AppWorld &world) {
+    QFile file(TabRecordFileStore(world.folders.paths(), Logger(QStringLiteral("Persistence"))).fileURL());
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
 
 inline SimulatedSafari::Tab page(const QString &name) {
     return {name, QStringLiteral("https://%1.example/").arg(name.toLower())};

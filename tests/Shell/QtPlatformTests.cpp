@@ -7,9 +7,15 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -104,6 +110,61 @@ TEST(QtDialogs, AlertsAnswerWithTheChosenButtonAndEscapeCancels) {
         answerNextAlert(c.answer);
         EXPECT_EQ(dialogs.runAlert(importing), c.expected) << c.name;
     }
+}
+
+// Answers the next file panel from inside its own event loop: notes the folder it shows, then
+// chooses `file` in it, or cancels without one.
+void answerNextPanel(QString &shownFolder, std::optional<QString> file) {
+    QTimer::singleShot(0, [&shownFolder, file] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shownFolder = dialog->directory().canonicalPath();
+        if (!file) return dialog->reject();
+        dialog->selectFile(*file);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+TEST(QtDialogs, PanelsOpenInTheHomeFolderThenWhereTheLastFileWasChosen) {
+    QTemporaryDir home, elsewhere;
+    ASSERT_TRUE(home.isValid() && elsewhere.isValid());
+    // Started from another folder, as from a launcher or a terminal.
+    const QString startedIn = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    const auto backHome = qScopeGuard([&] { QDir::setCurrent(startedIn); });
+    QDir(home.path()).mkpath(QStringLiteral("Exports"));
+    const QString exports = QDir(home.path()).filePath(QStringLiteral("Exports"));
+    QFile archive(QDir(exports).filePath(QStringLiteral("old.json")));
+    ASSERT_TRUE(archive.open(QIODevice::WriteOnly));
+    archive.close();
+
+    QtDialogs dialogs(home.path());
+    const Dialogs::SavePanel save{QStringLiteral("json"), QStringLiteral("Ondrake Export.json"), QStringLiteral("Export")};
+    const Dialogs::OpenPanel open{QStringLiteral("json"), false, QStringLiteral("Import")};
+    const QString homeFolder = QDir(home.path()).canonicalPath();
+    QString shown;
+
+    answerNextPanel(shown, std::nullopt);
+    EXPECT_EQ(dialogs.runOpenPanel(open), std::nullopt);
+    EXPECT_EQ(shown.toStdString(), homeFolder.toStdString()) << "not the folder the program started in";
+
+    answerNextPanel(shown, std::nullopt);
+    EXPECT_EQ(dialogs.runSavePanel(save), std::nullopt);
+    EXPECT_EQ(shown.toStdString(), homeFolder.toStdString()) << "a cancelled panel changes nothing";
+
+    answerNextPanel(shown, archive.fileName());
+    const auto chosen = dialogs.runOpenPanel(open);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(QFileInfo(*chosen).canonicalFilePath(), QFileInfo(archive).canonicalFilePath());
+
+    answerNextPanel(shown, std::nullopt);
+    dialogs.runSavePanel(save);
+    EXPECT_EQ(shown.toStdString(), QDir(exports).canonicalPath().toStdString())
+        << "export goes where the last import came from";
+
+    // A folder removed since is no place to start.
+    ASSERT_TRUE(QDir(exports).removeRecursively());
+    EXPECT_EQ(QDir(dialogs.startFolder()).canonicalPath().toStdString(), homeFolder.toStdString());
 }
 
 TEST(QtWindowList, ListsThisProcesssWindowsWithTheNumbersTheyStandFor) {

@@ -10,12 +10,24 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <thread>
 
 namespace ondrake {
 namespace {
@@ -53,6 +65,8 @@ constexpr int kPatienceMs = 60000;
 // folders, no display and no session bus.
 struct UserFolders {
     QTemporaryDir root;
+    // Whether the session names a runtime folder.
+    bool hasRuntimeFolder = true;
 
     QString folder(const char *name) const {
         const QString path = QDir(root.path()).filePath(QString::fromLatin1(name));
@@ -79,13 +93,14 @@ struct UserFolders {
             {"XDG_DATA_HOME", p.applicationSupport},
             {"XDG_CONFIG_HOME", p.preferences},
             {"XDG_CACHE_HOME", p.caches},
-            {"XDG_RUNTIME_DIR", runtime()},
             {"TMPDIR", p.temporary},
             {"DBUS_SESSION_BUS_ADDRESS", test::kNoBus},
             // The test reads the info lines, and the icon loader's word of a fetch that failed.
             {"QT_LOGGING_RULES", QStringLiteral("*.debug=false;com.ondrake.Ondrake.Favicon.debug=true")},
         };
         for (const auto &[name, value] : values) environment.insert(QString::fromLatin1(name), value);
+        if (hasRuntimeFolder) environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
+        else environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         return environment;
     }
 
@@ -142,12 +157,14 @@ public:
     }
     // Ended of its own accord (or after `terminate`), with this exit code.
     std::optional<int> waitForExit() {
-        const bool ended = process_.waitForFinished(kPatienceMs);
+        const bool ended = hasEnded() || process_.waitForFinished(kPatienceMs);
         output();
         if (!ended || process_.exitStatus() != QProcess::NormalExit) return std::nullopt;
         return process_.exitCode();
     }
     void terminate() { process_.terminate(); }
+    bool hasEnded() const { return process_.state() == QProcess::NotRunning; }
+    const QProcess &process() const { return process_; }
     // As a crash would end it: no clean-up of any kind.
     void kill() {
         process_.kill();
@@ -209,6 +226,127 @@ TEST(SecondLaunch, ALaunchAfterACrashTakesOverTheSocketItLeft) {
 
     next.terminate();
     EXPECT_EQ(next.waitForExit(), 0) << next.output().toStdString();
+}
+
+// The first of two launches to end; none when neither ends in time.
+Launch *firstToEnd(Launch &a, Launch &b) {
+    QEventLoop waiting;
+    QTimer::singleShot(kPatienceMs, &waiting, &QEventLoop::quit);
+    for (Launch *launch : {&a, &b})
+        QObject::connect(&launch->process(), &QProcess::finished, &waiting, &QEventLoop::quit);
+    if (!a.hasEnded() && !b.hasEnded()) waiting.exec();
+    return a.hasEnded() ? &a : b.hasEnded() ? &b : nullptr;
+}
+
+TEST(SecondLaunch, OfTwoLaunchesAtTheSameMomentOneRunsAndTheOtherAsksIt) {
+    for (const bool hasRuntimeFolder : {true, false}) {
+        const char *name = hasRuntimeFolder ? "with a runtime folder" : "without one";
+        UserFolders user;
+        ASSERT_TRUE(user.root.isValid());
+        user.hasRuntimeFolder = hasRuntimeFolder;
+        user.cacheDemoSessionIcons();
+
+        Launch a(user);
+        Launch b(user);
+        Launch *asker = firstToEnd(a, b);
+        ASSERT_NE(asker, nullptr) << name << ": one of them ends";
+        Launch &runner = asker == &a ? b : a;
+        EXPECT_EQ(asker->waitForExit(), 0) << name << ": " << asker->output().toStdString();
+        EXPECT_TRUE(asker->output().contains(kAskedRunning)) << name << ": " << asker->output().toStdString();
+        EXPECT_FALSE(asker->output().contains(kStarted)) << name;
+
+        EXPECT_TRUE(runner.waitForLine(kReopened)) << name << ": " << runner.output().toStdString();
+        EXPECT_TRUE(runner.output().contains(kStarted)) << name;
+        runner.terminate();
+        EXPECT_EQ(runner.waitForExit(), 0) << name << ": " << runner.output().toStdString();
+    }
+}
+
+// Another account's listener that answers "ok" to whoever asks, as if it were the running
+// instance. Counts who came.
+class Impostor {
+public:
+    static constexpr uid_t kNobody = 65534;
+
+    explicit Impostor(const QString &path) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray encoded = QFile::encodeName(path);
+        std::memcpy(address.sun_path, encoded.constData(), std::min(sizeof address.sun_path - 1, std::size_t(encoded.size())));
+        listening_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+                  && ::listen(fd_, 8) == 0 && ::lchown(encoded.constData(), kNobody, kNobody) == 0;
+        if (listening_) answering_ = std::thread([this] { answer(); });
+    }
+    ~Impostor() {
+        // Wakes the accept below.
+        ::shutdown(fd_, SHUT_RDWR);
+        if (answering_.joinable()) answering_.join();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Impostor(const Impostor &) = delete;
+    Impostor &operator=(const Impostor &) = delete;
+
+    bool isListening() const { return listening_; }
+    int visitors() const { return visitors_; }
+
+private:
+    void answer() {
+        for (int peer; (peer = ::accept(fd_, nullptr, nullptr)) >= 0; ::close(peer)) {
+            ++visitors_;
+            [[maybe_unused]] const auto written = ::write(peer, "ok\n", 3);
+        }
+    }
+
+    const int fd_;
+    bool listening_ = false;
+    std::atomic<int> visitors_{0};
+    std::thread answering_;
+};
+
+bool handToNobody(const QString &path) {
+    return ::lchown(QFile::encodeName(path).constData(), Impostor::kNobody, Impostor::kNobody) == 0;
+}
+
+// Without a runtime folder, another account has taken every place in the shared temporary folder
+// where the socket could be looked for, and listens there. The user's launches pass them all by.
+TEST(SecondLaunch, AnotherAccountInTheTemporaryFolderNeitherAnswersForTheApplicationNorStopsIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "handing files to another account needs root";
+    UserFolders user;
+    ASSERT_TRUE(user.root.isValid());
+    user.hasRuntimeFolder = false;
+    user.cacheDemoSessionIcons();
+    const QDir temporary(user.paths().temporary);
+    const QString socketName = QStringLiteral("com.ondrake.Ondrake.%1.instance").arg(getuid());
+    const passwd *account = ::getpwuid(::geteuid());
+    ASSERT_NE(account, nullptr);
+    // The runtime folder the toolkit would make for the user, the name beside it, and the user's
+    // own private folder, all made first by the stranger.
+    const QString strangersRuntime = temporary.filePath(QStringLiteral("runtime-") + QString::fromLocal8Bit(account->pw_name));
+    const QString strangersPrivate = temporary.filePath(QStringLiteral("com.ondrake.Ondrake-%1").arg(getuid()));
+    for (const QString &folder : {strangersRuntime, strangersPrivate}) {
+        ASSERT_TRUE(temporary.mkdir(folder));
+        ASSERT_TRUE(handToNobody(folder));
+    }
+    std::vector<std::unique_ptr<Impostor>> impostors;
+    for (const QString &folder : {strangersRuntime, strangersPrivate, temporary.path()}) {
+        impostors.push_back(std::make_unique<Impostor>(QDir(folder).filePath(socketName)));
+        ASSERT_TRUE(impostors.back()->isListening());
+    }
+
+    Launch first(user);
+    ASSERT_TRUE(first.waitForLine(kStarted)) << first.output().toStdString();
+    EXPECT_TRUE(first.output().contains(
+        QStringLiteral("Not using %1 for the instance socket: owned by user 65534").arg(strangersPrivate)))
+        << first.output().toStdString();
+
+    Launch second(user);
+    EXPECT_EQ(second.waitForExit(), 0) << second.output().toStdString();
+    EXPECT_TRUE(second.output().contains(kAskedRunning)) << second.output().toStdString();
+    EXPECT_TRUE(first.waitForLine(kReopened)) << first.output().toStdString();
+    for (const auto &impostor : impostors) EXPECT_EQ(impostor->visitors(), 0);
+
+    first.terminate();
+    EXPECT_EQ(first.waitForExit(), 0) << first.output().toStdString();
 }
 
 }  // namespace

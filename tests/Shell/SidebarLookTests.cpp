@@ -109,6 +109,7 @@ TEST(SidebarLook, CaptionsNameTheKeysTheWayTheMenuShowsThemAndThoseKeysWork) {
     EXPECT_EQ(view->searchButton()->toolTip(), QStringLiteral("Search Tabs (Ctrl+F)"));
     EXPECT_EQ(OverlayBarView::commandPaletteHelp(),
               QStringLiteral("Command palette (%1)").arg(shownKey(QStringLiteral("Command Palette…"))));
+    EXPECT_EQ(OverlayBarLayout::commandCaption(), shownKey(QStringLiteral("Command Palette…")));
     world.store().setCompact(true);
     world.settle();
     auto *expand = view->compactHeader()->findChild<SidebarIconButton *>();

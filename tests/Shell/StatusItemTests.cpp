@@ -5,9 +5,11 @@
 
 #include <QCoreApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +65,71 @@ TEST(MenuModel, ItemsAreFoundByTitlePathAndOnlyEnabledActionsRun) {
     item.setMenu(menu.model);
     EXPECT_TRUE(item.choose({"Compact Mode"}));
     EXPECT_EQ(menu.opened, 1) << "choosing opens the menu, which refreshes it first";
+}
+
+TEST(MenuModel, AKeyEquivalentRefreshesTheMenuAndChoosesItsItemOnlyWhenThenEnabled) {
+    SampleMenu menu;
+    bool compactEnabled = true;
+    menu.model->onWillOpen = [&] {
+        ++menu.opened;
+        menu.model->item(QStringLiteral("Compact Mode"))->isEnabled = compactEnabled;
+    };
+    struct Case {
+        const char *name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool enabledAtPress;
+        bool runs;
+        int refreshes;
+    };
+    const Case cases[] = {
+        {"its key", Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, true, true, 1},
+        {"disabled when pressed", Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, false, false, 1},
+        {"no item's key: no refresh", Qt::Key_C, Qt::ControlModifier, true, false, 0},
+        {"typing", Qt::Key_C, Qt::NoModifier, true, false, 0},
+    };
+    for (const auto &c : cases) {
+        menu.model->item(QStringLiteral("Compact Mode"))->isEnabled = !c.enabledAtPress;  // stale until refreshed
+        compactEnabled = c.enabledAtPress;
+        menu.opened = 0;
+        menu.chosen.clear();
+        const QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers);
+        EXPECT_EQ(menu.model->performKeyEquivalent(press), c.runs) << c.name;
+        EXPECT_EQ(menu.chosen.size(), c.runs ? 1u : 0u) << c.name;
+        EXPECT_EQ(menu.opened, c.refreshes) << c.name;
+    }
+}
+
+TEST(QtStatusItem, WhileOpenItsMenuTakesTheKeysOfItsItems) {
+    struct Case {
+        const char *name;
+        bool inSubmenu;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<QVariant> chosen;
+        bool closes;
+    };
+    const std::vector<Case> cases = {
+        {"an item's key", false, Qt::Key_R, Qt::ControlModifier, {QStringLiteral("plain")}, true},
+        {"with a submenu open", true, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, {QStringLiteral("plain")}, true},
+        {"a letter alone", false, Qt::Key_R, Qt::NoModifier, {}, false},
+    };
+    for (const auto &c : cases) {
+        SampleMenu menu;
+        QtStatusItem item;
+        item.setMenu(menu.model);
+        item.menu().popup(QPoint(0, 0));
+        QMenu *target = &item.menu();
+        if (c.inSubmenu) {
+            target = item.menu().actions()[4]->menu();
+            target->popup(QPoint(10, 10));
+        }
+        ASSERT_TRUE(target->isVisible()) << c.name;
+        QTest::keyClick(target, c.key, c.modifiers);
+        EXPECT_EQ(menu.chosen, c.chosen) << c.name;
+        EXPECT_EQ(!item.menu().isVisible() && !target->isVisible(), c.closes) << c.name;
+        item.menu().hide();
+    }
 }
 
 TEST(QtStatusItem, TheTraysMenuIsDrawnFromTheModel) {

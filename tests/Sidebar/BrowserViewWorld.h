@@ -146,6 +146,22 @@ struct BrowserViewWorld : StorePlatform {
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
         settle();
     }
+    // A press on the row's centre and the release `travel` points away.
+    void dragBy(const QString &title, QPoint travel) {
+        QWidget *viewport = list().viewport();
+        const QPoint from = band(title).center();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from + travel);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + travel);
+        settle();
+    }
+    // How many moves of tabs the browser was asked for.
+    int movesAsked() const {
+        int moves = 0;
+        for (const auto &event : engine.receivedEvents())
+            if (const auto name = event.parameter(QStringLiteral("snam")); name && name->stringValue() == u"movetabs") ++moves;
+        return moves;
+    }
 };
 
 }  // namespace ondrake::test

@@ -31,15 +31,12 @@ private:
 };
 
 // A store over the in-memory browser with pinned tabs, two groups, two windows with nesting and
-// a collapsed parent, and the list over it.
+// a collapsed parent.
 //   window 1: p1 p2 g1 g2 r1 [r1a [r1b]] r2 [r2a] (r2 collapsed) r3 (important, read later)
 //   window 2: w1 [w1a] w2 (locked, muted)
-struct ListWorld : ReadsWorld {
-    SidebarEnvironment environment;
+struct ListStoreWorld : ReadsWorld {
     TabGroup work;
     TabGroup home;
-    std::unique_ptr<ListHost> host;
-    SidebarTabList *list = nullptr;
 
     static std::vector<SafariWindow> session() {
         return {
@@ -51,7 +48,7 @@ struct ListWorld : ReadsWorld {
         };
     }
 
-    explicit ListWorld(QSize size = QSize(280, 760)) : ReadsWorld(session()) {
+    ListStoreWorld() : ReadsWorld(session()) {
         showAllWindows();
         store->flags().setOverride(true, FeatureFlag::tabGroups());
         work = addGroup(QStringLiteral("Work"), 0);
@@ -72,7 +69,21 @@ struct ListWorld : ReadsWorld {
         store->toggleCollapsed(QStringLiteral("r2"));
         store->select(QStringLiteral("r1"), SidebarModifiers::none());
         poll();
+    }
 
+    // What the list would show now, decided without a widget.
+    SidebarListContent content(bool compact = false) {
+        return SidebarListContent::build(SidebarListContent::Input::of(*store, scheduler.wallNow(), compact));
+    }
+};
+
+// The list over that store.
+struct ListWorld : ListStoreWorld {
+    SidebarEnvironment environment;
+    std::unique_ptr<ListHost> host;
+    SidebarTabList *list = nullptr;
+
+    explicit ListWorld(QSize size = QSize(280, 760)) {
         host = std::make_unique<ListHost>(environment, size);
         list = new SidebarTabList(*store, environment, host.get());
         host->layout()->addWidget(list);

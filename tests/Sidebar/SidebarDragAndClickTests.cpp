@@ -29,7 +29,7 @@ TEST(SidebarDrag, TheBrowserTakesTheOrderAndNestingTheUserDroppedIn) {
         {"no pinned tab, far past the last row", "A B C D", "", "", "A", 9, 0, "B C D A", "B C D A", ""},
         {"pinned tab first", "P A B C", "P", "", "C", -2, 0, "P C A B", "C A B", ""},
         {"pinned tab last", "A B C P", "P", "", "A", 1, 0, "B A C P", "B A C", ""},
-        {"pinned tab last, below the last row", "A B C P", "P", "", "A", 2, 0, "B C P A", "B C A", ""},
+        {"pinned tab last, below the last row", "A B C P", "P", "", "A", 2, 0, "B C A P", "B C A", ""},
         {"pinned tab between", "A P B C", "P", "", "C", -2, 0, "C A P B", "C A B", ""},
         {"grouped tab", "A G B C", "", "G", "C", -2, 0, "C A G B", "C A B", ""},
         {"pinned and grouped tabs", "P A G B C", "P", "G", "A", 2, 0, "P G B C A", "B C A", ""},
@@ -55,6 +55,46 @@ TEST(SidebarDrag, TheBrowserTakesTheOrderAndNestingTheUserDroppedIn) {
         // The order holds from poll to poll.
         world.poll();
         EXPECT_EQ(world.windowRows().join(u' '), QString::fromUtf8(c.shown));
+    }
+}
+
+// A row let go with a few points of travel, or dropped back anywhere around its place, leaves
+// the browser as it was, also where a tab the section does not show stands next to it; a drop
+// below the last row lands right after the section's last tab, before such a tab.
+TEST(SidebarDrag, ADropThatLeavesTheSectionAsItWasMovesNothingInTheBrowser) {
+    const struct {
+        const char *name;
+        const char *tabs;  // H is pinned or grouped
+        const char *dragged;
+        QPoint travel;
+        const char *browser;
+    } drops[] = {
+        {"a sloppy click on the last row", "A B C H", "C", {0, 5}, "A B C H"},
+        {"let go half a row lower", "A B C H", "C", {2, 15}, "A B C H"},
+        {"let go far below the last row", "A B C H", "C", {0, 150}, "A B C H"},
+        {"a sloppy click on the first row, H next to it", "A H B C", "A", {3, -4}, "A H B C"},
+        {"to the middle", "A B C H", "C", {0, -29}, "A C B H"},
+        {"to the start", "A B C H", "C", {0, -58}, "C A B H"},
+        {"the first row below the last", "A B C H", "A", {0, 58}, "B C A H"},
+    };
+    const auto titles = [](const char *text) { return QString::fromUtf8(text).split(u' ', Qt::SkipEmptyParts); };
+    for (const bool grouped : {false, true}) {
+        for (const auto &c : drops) {
+            SCOPED_TRACE(std::string(c.name) + (grouped ? ", H grouped" : ", H pinned"));
+            BrowserViewWorld world(std::vector<QStringList>{titles(c.tabs)});
+            if (grouped) world.group({QStringLiteral("H")});
+            else world.pin(QStringLiteral("H"));
+            const bool unchanged = QByteArray(c.tabs) == c.browser;
+
+            world.dragBy(QString::fromUtf8(c.dragged), c.travel);
+
+            EXPECT_EQ(world.browserTitles().join(u' ').toStdString(), c.browser);
+            EXPECT_EQ(world.movesAsked(), unchanged ? 0 : 1);
+            world.poll();
+            QStringList shown = titles(c.browser);
+            shown.removeAll(QStringLiteral("H"));
+            EXPECT_EQ(world.windowRows().join(u' ').toStdString(), shown.join(u' ').toStdString());
+        }
     }
 }
 

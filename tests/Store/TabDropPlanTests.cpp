@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <optional>
+#include <random>
 
 using namespace ondrake;
 
@@ -179,6 +180,108 @@ TEST(TabDropPlan, RefusesToNestIntoItsOwnSubtree) {
     const auto reordered = rows(w, {{"c", 0}, {"b", 0}, {"a", 0}});
     EXPECT_FALSE(TabDropPlan::make("a", w, reordered, -1, 0)) << "in front of a tab that moves with it";
     EXPECT_TRUE(TabDropPlan::make("a", w, reordered, -2, 0));
+}
+
+// Random windows whose tabs stand beside their parents, as the browser's tree keeps them, with
+// some tabs shown in other sections and some folded away, and random drags. The truth kept here:
+// the section's rows end up in the order the drop shows, a drop that leaves them as they were
+// moves nothing, and tabs the section does not show never come between the block and where it
+// was put.
+TEST(TabDropPlan, RandomDropsDoInTheBrowserWhatTheSectionShows) {
+    std::mt19937 random(20260412);
+    const auto chance = [&](int percent) { return int(random() % 100) < percent; };
+    int checked = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const int n = 1 + int(random() % 9);
+        SafariWindow whole = window({});
+        std::vector<QString> spine;  // the last tab and its ancestors, root first
+        QHash<QString, QString> parentOf;
+        for (int i = 0; i < n; ++i) {
+            const QString id = QStringLiteral("t%1").arg(i);
+            std::optional<QString> parent;
+            if (!spine.empty() && chance(50)) {
+                spine.resize(1 + random() % spine.size());
+                parent = spine.back();
+                parentOf.insert(id, *parent);
+            } else {
+                spine.clear();
+            }
+            spine.push_back(id);
+            whole.tabs.push_back(SafariTab{.id = id, .windowID = whole.safariID, .index = i + 1, .title = id,
+                                           .url = parseURL(QStringLiteral("https://%1.example/").arg(id)),
+                                           .parentID = parent});
+        }
+        const auto isUnder = [&](QString id, const QString &ancestor) {
+            while (parentOf.contains(id))
+                if ((id = parentOf.value(id)) == ancestor) return true;
+            return false;
+        };
+        SafariWindow section = whole;
+        std::erase_if(section.tabs, [&](const SafariTab &) { return chance(30); });
+        if (section.tabs.empty()) continue;
+        QSet<QString> collapsed;
+        for (const auto &tab : section.tabs)
+            if (chance(15)) collapsed.insert(tab.id);
+        const auto rows = TabTreeRow::rows(collapsed, section);
+        const std::size_t d = random() % rows.size();
+        const QString dragged = rows[d].tab.id;
+        const auto plan = TabDropPlan::make(dragged, whole, rows, int(random() % 21) - 10, int(random() % 7) - 3);
+
+        std::size_t blockEnd = d + 1;
+        while (blockEnd < rows.size() && rows[blockEnd].depth > rows[d].depth) ++blockEnd;
+        QStringList rowIDs, blockIDs, remainingIDs;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rowIDs << rows[i].tab.id;
+            (i >= d && i < blockEnd ? blockIDs : remainingIDs) << rows[i].tab.id;
+        }
+        const auto shownOf = [&](const std::vector<SafariTab> &tabs, std::size_t first, std::size_t end) {
+            QStringList ids;
+            for (std::size_t i = first; i < end; ++i)
+                if (rowIDs.contains(tabs[i].id)) ids << tabs[i].id;
+            return ids;
+        };
+        // A tab shown elsewhere may carry shown tabs nested under it; the section then draws
+        // them at the top level, and its block is not the browser's.
+        const std::size_t from = std::size_t(std::find_if(whole.tabs.begin(), whole.tabs.end(),
+                                                          [&](const SafariTab &t) { return t.id == dragged; })
+                                             - whole.tabs.begin());
+        std::size_t count = 1;
+        while (from + count < whole.tabs.size() && isUnder(whole.tabs[from + count].id, dragged)) ++count;
+        if (shownOf(whole.tabs, from, from + count) != blockIDs) continue;
+        ++checked;
+        ASSERT_TRUE(plan) << round;
+        ASSERT_EQ(std::tuple(plan->move.fromIndex, plan->move.count), std::tuple(from + 1, count)) << round;
+
+        std::vector<SafariTab> moved = whole.tabs;
+        std::vector<SafariTab> block(moved.begin() + std::ptrdiff_t(from), moved.begin() + std::ptrdiff_t(from + count));
+        moved.erase(moved.begin() + std::ptrdiff_t(from), moved.begin() + std::ptrdiff_t(from + count));
+        const std::size_t to = std::size_t(plan->move.toIndex - 1);
+        ASSERT_LE(to, moved.size()) << round;
+        moved.insert(moved.begin() + std::ptrdiff_t(to), block.begin(), block.end());
+
+        QStringList expected = remainingIDs;
+        for (qsizetype i = 0; i < blockIDs.size(); ++i) expected.insert(plan->insertionRow + i, blockIDs[i]);
+        EXPECT_EQ(shownOf(moved, 0, moved.size()), expected) << round;
+
+        const bool samePlace = expected == rowIDs && plan->move.newParentID == rows[d].tab.parentID;
+        EXPECT_EQ(plan->changesAnything, !samePlace) << round;
+        if (samePlace) {
+            EXPECT_EQ(plan->move.toIndex, plan->move.fromIndex) << round;
+            continue;
+        }
+        // Below the last row, or nested under a new parent: between the row above and the block
+        // stand only tabs nested under the one or the other, never someone else's.
+        if (plan->insertionRow == 0 || (!plan->move.newParentID && plan->insertionRow < remainingIDs.size())) continue;
+        const QString above = remainingIDs[plan->insertionRow - 1];
+        std::size_t i = to;
+        while (i > 0 && moved[i - 1].id != above) {
+            --i;
+            EXPECT_TRUE(isUnder(moved[i].id, above) || (plan->move.newParentID && isUnder(moved[i].id, *plan->move.newParentID)))
+                << round << ": " << moved[i].id.toStdString() << " stands between " << above.toStdString() << " and "
+                << dragged.toStdString();
+        }
+    }
+    EXPECT_GT(checked, 2500);
 }
 
 }  // namespace
