@@ -1,51 +1,22 @@
 #include "ExtensionBridge.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QPointer>
 
 namespace ondrake {
 
-namespace {
-
-// The state file as read: its bytes, or why there are none. A file larger than any handler writes
-// is not read at all, so that it cannot hold up the main thread.
-struct StateFileRead {
-    enum class Kind { unreadable, tooLarge, read };
-    Kind kind = Kind::unreadable;
-    QByteArray bytes;
-    ExtensionBridge::FileStamp stamp;
-};
-
-// Only a regular file is read: the folder is shared with another program, and a pipe or device in
-// place of the file must not hold up the main thread either.
-StateFileRead readStateFile(const QString &path) {
-    constexpr qint64 kLimit = OndrakeExtensionProtocol::maximumMessageLength;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {};
-    struct stat info {};
-    QFile file;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
-        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return {};
-    }
-    const ExtensionBridge::FileStamp stamp{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
-                                           qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
-    if (info.st_size > kLimit) return {StateFileRead::Kind::tooLarge, {}, stamp};
-    // No more than the size seen: the handler replaces the file whole, and a file that grows in
-    // place is someone else's, read in part and not decoded.
-    return {StateFileRead::Kind::read, file.read(qint64(info.st_size)), stamp};
-}
-
-}  // namespace
-
 ExtensionBridge::ExtensionBridge(const Paths &paths, NamedNotifier &notifier, Scheduler &scheduler, QObject *parent)
-    : QObject(parent), home_(paths.home), notifier_(notifier), scheduler_(scheduler) {}
+    : QObject(parent),
+      home_(paths.home),
+      notifier_(notifier),
+      scheduler_(scheduler),
+      ownExecutor_(std::make_unique<ExtensionBridgeWorker>(scheduler)),
+      executor_(*ownExecutor_) {}
+
+ExtensionBridge::ExtensionBridge(const Paths &paths, NamedNotifier &notifier, Scheduler &scheduler,
+                                 ExtensionBridgeExecutor &executor, QObject *parent)
+    : QObject(parent), home_(paths.home), notifier_(notifier), scheduler_(scheduler), executor_(executor) {}
 
 ExtensionBridge::~ExtensionBridge() = default;
 
@@ -67,6 +38,8 @@ void ExtensionBridge::stop() {
     running_ = false;
     watcher_.cancel();
     darwinObserver_.cancel();
+    ++generation_;
+    reading_ = rereadWanted_ = false;
 }
 
 void ExtensionBridge::startWatching() {
@@ -80,27 +53,67 @@ void ExtensionBridge::startWatching() {
 void ExtensionBridge::reload() {
     // A folder made after start, or made anew after it went away, is watched from here on.
     if (running_ && !watcher_.isActive()) startWatching();
+    if (reading_) {
+        // The read in progress may have seen the file before this change; one more read follows.
+        rereadWanted_ = true;
+        return;
+    }
     const auto folder = OndrakeExtensionProtocol::exchangeDirectory(false, home_);
     if (!folder) return;
-    const StateFileRead file = readStateFile(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName));
-    if (file.kind == StateFileRead::Kind::tooLarge) {
+    read(QDir(*folder).filePath(OndrakeExtensionProtocol::stateFileName));
+}
+
+// One read at a time, each compared with the state held when it was asked for: as results are
+// taken in the order asked, that is the state held when it arrives, and a later file always wins.
+void ExtensionBridge::read(const QString &path) {
+    reading_ = true;
+    executor_.run([path, held = state_, self = QPointer(this), generation = generation_] {
+        auto result = ExtensionStateRead::of(path, held.get());
+        return [self, generation, result = std::move(result)]() mutable {
+            if (self) self->readFinished(generation, std::move(result));
+        };
+    });
+}
+
+void ExtensionBridge::readFinished(std::uint64_t generation, ExtensionStateRead result) {
+    if (generation != generation_) {  // asked for before a stop
+        dispose(std::move(result.state));
+        return;
+    }
+    reading_ = false;
+    take(std::move(result));
+    if (std::exchange(rereadWanted_, false)) reload();
+}
+
+void ExtensionBridge::take(ExtensionStateRead result) {
+    using Outcome = ExtensionStateRead::Outcome;
+    switch (result.outcome) {
+    case Outcome::nothing: return;
+    case Outcome::tooLarge:
         // Every write reaches the bridge more than once; one line per file says enough.
-        if (refusedFile_ != file.stamp)
+        if (refusedFile_ != result.stamp)
             log_.error("Ignoring an extension state file of %{public}ld bytes; the limit is %{public}ld",
-                       file.stamp.size, OndrakeExtensionProtocol::maximumMessageLength);
-        refusedFile_ = file.stamp;
+                       result.stamp.size, OndrakeExtensionProtocol::maximumMessageLength);
+        refusedFile_ = result.stamp;
+        return;
+    case Outcome::newerVersion:
+        log_.debug("Ignoring extension state at version %{public}ld", result.version);
+        return;
+    case Outcome::changed: {
+        auto replaced = std::exchange(state_, std::move(result.state));
+        Q_EMIT stateChanged(*state_);
+        dispose(std::move(replaced));
         return;
     }
-    if (file.kind != StateFileRead::Kind::read) return;
-    auto decoded = ExtensionState::decode(file.bytes);
-    if (!decoded) return;
-    if (decoded->version >= 2) {
-        log_.debug("Ignoring extension state at version %{public}ld", decoded->version);
-        return;
     }
-    if (decoded == state_) return;
-    state_ = std::move(decoded);
-    Q_EMIT stateChanged(*state_);
+}
+
+void ExtensionBridge::dispose(std::shared_ptr<const ExtensionState> state) {
+    if (!state) return;
+    executor_.run([state = std::move(state)]() mutable {
+        state.reset();
+        return ExtensionBridgeExecutor::Completion();
+    });
 }
 
 }  // namespace ondrake

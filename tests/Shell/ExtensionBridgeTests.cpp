@@ -1,5 +1,6 @@
 #include "Shell/ExtensionBridge.h"
 
+#include "Async.h"
 #include "AtomicFile.h"
 #include "Log.h"
 #include "ManualScheduler.h"
@@ -13,6 +14,8 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <deque>
 
 #include <sys/stat.h>
 
@@ -33,10 +36,20 @@ protected:
     QString file() const { return QDir(folder()).filePath(OndrakeExtensionProtocol::stateFileName); }
     void writeBytes(const QByteArray &bytes) { ASSERT_TRUE(AtomicFile::write(file(), bytes)); }
     void write(const ExtensionState &state) { writeBytes(*state.encoded()); }
-    // What the handler does after each write.
+    // What the handler does after each write; the bridge's read on its own thread is waited for.
     void notify() {
         notifier.post(OndrakeExtensionProtocol::stateChangedNotification);
-        scheduler.runUntilIdle();
+        settle(scheduler);
+    }
+    std::optional<ExtensionState> held() const {
+        return bridge.state() ? std::optional(*bridge.state()) : std::nullopt;
+    }
+    // Waits, through the event loop, until the folder watch has had the bridge read `count` states.
+    bool publishedAtLeast(qsizetype count) {
+        return QTest::qWaitFor([&] {
+            settle(scheduler);
+            return published.count() >= count;
+        }, 10000);
     }
 
     test::TemporaryPaths tmp;
@@ -57,11 +70,12 @@ TEST_F(ExtensionBridgeTest, StartsNothingUntilStartedAndStartsOnce) {
     write(sampleState(now));
     bridge.start();
     bridge.start();
+    settle(scheduler);
     EXPECT_TRUE(bridge.isRunning());
     EXPECT_EQ(notifier.observerCount(OndrakeExtensionProtocol::stateChangedNotification), 1);
     EXPECT_TRUE(bridge.isWatching());
     EXPECT_EQ(published.count(), 1);  // read once at start
-    EXPECT_EQ(bridge.state(), sampleState(now));
+    EXPECT_EQ(held(), sampleState(now));
 
     bridge.stop();
     EXPECT_FALSE(bridge.isRunning());
@@ -69,7 +83,7 @@ TEST_F(ExtensionBridgeTest, StartsNothingUntilStartedAndStartsOnce) {
     EXPECT_EQ(notifier.observerCount(OndrakeExtensionProtocol::stateChangedNotification), 0);
     write(sampleState(now, 2));
     notify();
-    EXPECT_EQ(bridge.state(), sampleState(now));  // stopped: deaf to the handler
+    EXPECT_EQ(held(), sampleState(now));  // stopped: deaf to the handler
 }
 
 TEST_F(ExtensionBridgeTest, PublishesOnlyAcceptableChangedStates) {
@@ -124,12 +138,12 @@ TEST_F(ExtensionBridgeTest, AFileLargerThanAnyMessageIsNotReadAndSaidOnce) {
     const LogCapture log;
     writePadded(sampleState(now, 1), limit);
     notify();
-    EXPECT_EQ(bridge.state(), sampleState(now, 1)) << "as large as a message may be";
+    EXPECT_EQ(held(), sampleState(now, 1)) << "as large as a message may be";
 
     writePadded(sampleState(now, 2), limit + 1);
     notify();
     notify();
-    EXPECT_EQ(bridge.state(), sampleState(now, 1));
+    EXPECT_EQ(held(), sampleState(now, 1));
     const std::vector<QString> refused{
         QStringLiteral("Ignoring an extension state file of 67108865 bytes; the limit is 67108864")};
     EXPECT_EQ(log.messages(QStringLiteral("extension")), refused) << "one line for the file, however often it is read";
@@ -138,7 +152,7 @@ TEST_F(ExtensionBridgeTest, AFileLargerThanAnyMessageIsNotReadAndSaidOnce) {
 
     write(sampleState(now, 3));
     notify();
-    EXPECT_EQ(bridge.state(), sampleState(now, 3));
+    EXPECT_EQ(held(), sampleState(now, 3));
     EXPECT_EQ(log.entries().size(), 1u);
 }
 
@@ -146,6 +160,7 @@ TEST_F(ExtensionBridgeTest, FreshForLessThanFifteenSeconds) {
     EXPECT_FALSE(bridge.isFresh());  // nothing read yet
     write(sampleState(now));
     bridge.start();
+    settle(scheduler);
     const std::vector<std::pair<qint64, bool>> ages = {{0, true}, {14'900, true}, {14'999, true}, {15'000, false},
                                                        {60'000, false}, {-30'000, true}};
     for (const auto &[ageMs, fresh] : ages) {
@@ -164,7 +179,7 @@ TEST_F(ExtensionBridgeTest, ABridgeStartedBeforeTheFolderExistsWatchesItOnceNoti
     write(sampleState(now));
     notify();
     EXPECT_TRUE(bridge.isWatching());
-    EXPECT_EQ(bridge.state(), sampleState(now));
+    EXPECT_EQ(held(), sampleState(now));
 }
 
 TEST_F(ExtensionBridgeTest, TheFolderWatchAloneDeliversANewFile) {
@@ -172,13 +187,14 @@ TEST_F(ExtensionBridgeTest, TheFolderWatchAloneDeliversANewFile) {
     bridge.start();
     ASSERT_TRUE(bridge.isWatching());
     write(sampleState(now, 9));  // no notification
-    ASSERT_TRUE(published.count() > 0 || published.wait(10000));
+    ASSERT_TRUE(publishedAtLeast(1));
     EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 9);
 }
 
 TEST_F(ExtensionBridgeTest, AFolderMadeAnewIsWatchedAgain) {
     write(sampleState(now, 1));
     bridge.start();
+    settle(scheduler);
     const int descriptor = bridge.watchedDescriptor();
     ASSERT_GE(descriptor, 0);
     ASSERT_TRUE(QDir(folder()).removeRecursively());
@@ -190,7 +206,7 @@ TEST_F(ExtensionBridgeTest, AFolderMadeAnewIsWatchedAgain) {
     EXPECT_TRUE(bridge.isWatching());
     EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 2);
     write(sampleState(now, 3));  // and the new watch works without a notification
-    ASSERT_TRUE(published.count() > 2 || published.wait(10000));
+    ASSERT_TRUE(publishedAtLeast(3));
     EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 3);
 }
 
@@ -200,13 +216,14 @@ TEST_F(ExtensionBridgeTest, APipeInPlaceOfTheFileIsPassedOver) {
     ASSERT_TRUE(QDir().mkpath(folder()));
     ASSERT_EQ(::mkfifo(QFile::encodeName(file()).constData(), 0600), 0);
     bridge.start();
+    settle(scheduler);
     EXPECT_FALSE(bridge.state());
     EXPECT_EQ(published.count(), 0);
 
     ASSERT_TRUE(QFile::remove(file()));
     write(sampleState(now));
     notify();
-    EXPECT_EQ(bridge.state(), sampleState(now));
+    EXPECT_EQ(held(), sampleState(now));
 }
 
 // The real handler program, started as the browser would start it, writing under the same home.
@@ -219,7 +236,7 @@ TEST_F(ExtensionBridgeTest, PicksUpTheHandlersFileThroughTheFolderWatch) {
     const auto run = test::runExtensionHandler(kProgram, test::framed(message), tmp.paths().home, test::kNoBus);
     ASSERT_TRUE(run.finished);
     ASSERT_EQ(run.exitCode, 0);
-    ASSERT_TRUE(published.count() > 0 || published.wait(10000));
+    ASSERT_TRUE(publishedAtLeast(1));
     const auto state = bridge.state();
     ASSERT_TRUE(state);
     EXPECT_EQ(state->focusedWindowID, 2);
@@ -228,6 +245,108 @@ TEST_F(ExtensionBridgeTest, PicksUpTheHandlersFileThroughTheFolderWatch) {
     EXPECT_EQ(state->tabs[1], (ExtensionTab{12, 3, "", std::nullopt, false, false}));
     EXPECT_EQ(state->activeTab()->title, "Docs");
     EXPECT_LT(std::abs(state->updatedAt.msecsTo(QDateTime::currentDateTimeUtc())), 60'000);
+}
+
+// Holds each piece of the bridge's work until the test runs it; what the work hands back to the
+// main thread is then the test's to deliver, so reads can finish in any order.
+class HeldExecutor final : public ExtensionBridgeExecutor {
+public:
+    void run(Work work) override { held_.push_back(std::move(work)); }
+    std::size_t size() const { return held_.size(); }
+    Completion runOldest() {
+        Work work = std::move(held_.front());
+        held_.pop_front();
+        return work();
+    }
+    void drain() {
+        while (!held_.empty())
+            if (auto completion = runOldest()) completion();
+    }
+
+private:
+    std::deque<Work> held_;
+};
+
+class ExtensionBridgeOrderTest : public ExtensionBridgeTest {
+protected:
+    HeldExecutor executor;
+    ExtensionBridge ordered{tmp.paths(), notifier, scheduler, executor};
+    QSignalSpy orderedPublished{&ordered, &ExtensionBridge::stateChanged};
+    std::optional<ExtensionState> orderedHeld() const {
+        return ordered.state() ? std::optional(*ordered.state()) : std::nullopt;
+    }
+};
+
+TEST_F(ExtensionBridgeOrderTest, AChangeDuringAReadIsReadOnceMoreAfterIt) {
+    write(sampleState(now, 1));
+    ordered.start();
+    ASSERT_EQ(executor.size(), 1u);
+    auto first = executor.runOldest();  // has read the first file
+    write(sampleState(now, 2));
+    for (int i = 0; i < 3; ++i) {  // the notification and the folder's events of one write
+        notifier.post(OndrakeExtensionProtocol::stateChangedNotification);
+        scheduler.runUntilIdle();
+    }
+    EXPECT_EQ(executor.size(), 0u) << "no second read while one is in progress";
+
+    first();
+    EXPECT_EQ(orderedHeld(), sampleState(now, 1));
+    ASSERT_EQ(executor.size(), 1u) << "one more read, for the change the first may have missed";
+    executor.runOldest()();
+    EXPECT_EQ(orderedHeld(), sampleState(now, 2));
+    EXPECT_EQ(orderedPublished.count(), 2);
+    executor.drain();
+    EXPECT_EQ(orderedPublished.count(), 2);
+}
+
+TEST_F(ExtensionBridgeOrderTest, AReadAskedForBeforeAStopNeverReplacesALaterState) {
+    write(sampleState(now, 1));
+    ordered.start();
+    auto beforeStop = executor.runOldest();  // has read the first file
+    ordered.stop();
+    write(sampleState(now, 2));
+    ordered.start();
+    ASSERT_EQ(executor.size(), 1u);
+    executor.runOldest()();
+    EXPECT_EQ(orderedHeld(), sampleState(now, 2));
+
+    beforeStop();  // the older read finishes last
+    EXPECT_EQ(orderedHeld(), sampleState(now, 2));
+    EXPECT_EQ(orderedPublished.count(), 1);
+
+    executor.drain();
+    write(sampleState(now, 3));
+    notifier.post(OndrakeExtensionProtocol::stateChangedNotification);
+    scheduler.runUntilIdle();
+    executor.drain();
+    EXPECT_EQ(orderedHeld(), sampleState(now, 3)) << "reads go on as before";
+}
+
+// The bridge goes away before its read reports back, on its own thread or on one the test holds.
+TEST_F(ExtensionBridgeTest, ABridgeDestroyedMidReadLeavesNothingBehind) {
+    ExtensionState large = sampleState(now);
+    large.tabs.assign(5'000, large.tabs.front());
+    write(large);
+    {
+        ExtensionBridge threaded(tmp.paths(), notifier, scheduler);
+        threaded.start();
+    }
+    settle(scheduler);  // the read's completion finds no bridge
+    EXPECT_EQ(scheduler.externalWorkInFlight(), 0);
+
+    for (const bool workRanFirst : {false, true}) {
+        HeldExecutor executor;
+        ExtensionBridgeExecutor::Completion completion;
+        {
+            ExtensionBridge held(tmp.paths(), notifier, scheduler, executor);
+            held.start();
+            if (workRanFirst) completion = executor.runOldest();
+        }
+        if (!workRanFirst) completion = executor.runOldest();
+        ASSERT_TRUE(completion) << workRanFirst;
+        completion();
+        EXPECT_EQ(executor.size(), 0u) << workRanFirst;
+    }
 }
 
 TEST(ExtensionBridgeOverTheBus, HearsTheHandlerAndThenWatchesTheFolderItMade) {
@@ -245,7 +364,10 @@ TEST(ExtensionBridgeOverTheBus, HearsTheHandlerAndThenWatchesTheFolderItMade) {
         kProgram, test::framed(R"({"type":"state","tabs":[{"safariTabId":5,"safariWindowId":1}]})"), tmp.paths().home,
         bus.address());
     ASSERT_TRUE(run.finished);
-    ASSERT_TRUE(published.count() > 0 || published.wait(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        settle(scheduler);
+        return published.count() > 0;
+    }, 10000));
     EXPECT_EQ(bridge.state()->tabs.at(0).safariTabID, 5);
     EXPECT_TRUE(bridge.isWatching());
 }
