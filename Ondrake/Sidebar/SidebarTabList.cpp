@@ -230,14 +230,19 @@ QPointF SidebarTabList::toViewport(QPointF contentPoint) const {
 
 SidebarListGeometry SidebarTabList::geometry() const { return SidebarListGeometry(model_, viewport()->width(), style_); }
 
+std::optional<QPointF> SidebarTabList::contentPointAt(QPoint viewportPoint) const {
+    if (!viewport()->rect().contains(viewportPoint)) return std::nullopt;
+    return toContent(viewportPoint);
+}
+
 int SidebarTabList::entryAt(QPoint viewportPoint) const {
-    if (!viewport()->rect().contains(viewportPoint)) return -1;
-    return geometry().entryAt(toContent(viewportPoint));
+    const auto point = contentPointAt(viewportPoint);
+    return point ? geometry().entryAt(*point) : -1;
 }
 
 std::optional<QString> SidebarTabList::tabAt(QPoint viewportPoint) const {
-    if (!viewport()->rect().contains(viewportPoint)) return std::nullopt;
-    return geometry().tabAt(toContent(viewportPoint));
+    const auto point = contentPointAt(viewportPoint);
+    return point ? geometry().tabAt(*point) : std::nullopt;
 }
 
 const TabRowActions &SidebarTabList::rowActions() const {
@@ -316,7 +321,7 @@ void SidebarTabList::mousePressEvent(QMouseEvent *event) {
     if (std::exchange(showsFocus_, false)) viewport()->update();
     press_.reset();
     const QPointF point = toContent(event->position());
-    const auto hit = viewport()->rect().contains(event->position().toPoint()) ? geometry().hitAt(point) : std::nullopt;
+    const auto hit = contentPointAt(event->position().toPoint()) ? geometry().hitAt(point) : std::nullopt;
     // Space between the bands belongs to whatever lies behind the list.
     if (!hit) {
         event->ignore();
@@ -496,8 +501,8 @@ void SidebarTabList::keyPressEvent(QKeyEvent *event) {
 bool SidebarTabList::viewportEvent(QEvent *event) {
     if (event->type() == QEvent::ToolTip) {
         const auto *help = static_cast<QHelpEvent *>(event);
-        const QString text =
-            viewport()->rect().contains(help->pos()) ? geometry().helpAt(toContent(help->pos())) : QString();
+        const auto point = contentPointAt(help->pos());
+        const QString text = point ? geometry().helpAt(*point) : QString();
         if (text.isEmpty()) QToolTip::hideText();
         else QToolTip::showText(help->globalPos(), plainToolTip(text), viewport());
         return true;

@@ -122,6 +122,8 @@ private:
     void setHoveredTab(const std::optional<QString> &tabID);
     QPointF toContent(QPointF viewportPoint) const;
     QPointF toViewport(QPointF contentPoint) const;
+    // The content point under a viewport point; none outside the viewport.
+    std::optional<QPointF> contentPointAt(QPoint viewportPoint) const;
     std::optional<QString> tabAt(QPoint viewportPoint) const;
     const TabRowActions &rowActions() const;
     int rowOfKey(SidebarListEntry::Kind kind, const QString &key) const;
