@@ -246,13 +246,12 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         }
 
         // A window that kept its number of tabs: a tab that navigated keeps the id of its place.
-        if (tabs.size() == prev.size()) {
+        if (tabs.size() == prev.size() && std::find(ids.begin(), ids.end(), std::nullopt) != ids.end()) {
             std::unordered_map<std::int64_t, std::vector<std::size_t>> byIndex;
+            for (std::size_t e = 0; e < offered.size(); ++e)
+                if (!taken[e]) byIndex[offered[e]->index].push_back(e);
             for (std::size_t i = 0; i < tabs.size(); ++i) {
                 if (ids[i]) continue;
-                if (byIndex.empty())
-                    for (std::size_t e = 0; e < offered.size(); ++e)
-                        if (!taken[e]) byIndex[offered[e]->index].push_back(e);
                 const auto found = byIndex.find(tabs[i].index);
                 if (found == byIndex.end()) continue;
                 for (const auto e : found->second)
