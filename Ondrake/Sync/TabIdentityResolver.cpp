@@ -1,8 +1,14 @@
 #include "TabIdentityResolver.h"
 
 #include "Browser/BrowserURL.h"
-#include "Browser/LeastCostMatching.h"
+#include "Browser/OrderKeepingMatching.h"
 #include "Browser/SamePageMatching.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <limits>
+#include <map>
 
 namespace ondrake {
 
@@ -10,10 +16,23 @@ TabIdentityResolver::PoolEntry TabIdentityResolver::PoolEntry::from(const TabRec
     return {record.id, record.url, record.title, record.index};
 }
 
-std::int64_t TabIdentityResolver::cost(const PoolEntry &entry, const Pending &tab) {
+namespace {
+
+std::int64_t shifted(std::int64_t index, std::int64_t shift) {
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
+    if (shift > 0 && index > kMax - shift) return kMax;
+    if (shift < 0 && index < kMin - shift) return kMin;
+    return index + shift;
+}
+
+}  // namespace
+
+std::int64_t TabIdentityResolver::cost(const PoolEntry &entry, const Pending &tab, std::int64_t shift) {
     // Stored positions come from the record file and may be anything a 64-bit integer holds:
     // the cost saturates instead of wrapping.
-    return positionDistance(entry.index.value_or(tab.index), tab.index);
+    if (!entry.index) return 0;
+    return positionDistance(shifted(*entry.index, shift), tab.index);
 }
 
 void TabIdentityResolver::poolIfOpen(const TabRecord &record) {
@@ -27,12 +46,19 @@ void TabIdentityResolver::loadPool(const std::vector<TabRecord> &records) {
     logger_.debug("%ld record(s) available for reattachment", pool_.size());
 }
 
-void TabIdentityResolver::release(const TabRecord &record) {
+void TabIdentityResolver::release(const TabRecord &record, bool reopened) {
     if (record.sessionTabID && bindings_.remove(*record.sessionTabID)) lastOrderValid_ = false;
-    if (pooled_.contains(record.id)) return;
+    if (pooled_.contains(record.id)) {
+        if (reopened)
+            for (auto &entry : pool_)
+                if (entry.id == record.id) entry.reopened = true;
+        return;
+    }
     // A released record may be closed (its tab went away but it carries user state); it still
     // waits for a tab to show its page again.
-    pool_.push_back(PoolEntry::from(record));
+    auto entry = PoolEntry::from(record);
+    entry.reopened = reopened;
+    pool_.push_back(std::move(entry));
     pooled_.insert(record.id);
 }
 
@@ -54,19 +80,51 @@ bool TabIdentityResolver::repeatsLastPoll(const std::vector<SafariWindow> &windo
     return position == lastOrder_.size();
 }
 
+std::size_t TabIdentityResolver::claim(const std::vector<Pending> &pending, const std::vector<std::size_t> &rows,
+                                       const std::vector<std::size_t> &columns, const std::vector<std::int64_t> &shift,
+                                       std::vector<bool> &claimed, TabIdentityMapping &mapping) const {
+    std::vector<std::size_t> tabs;
+    std::vector<PageKey> tabKeys;
+    for (const auto k : rows)
+        if (!mapping.contains(pending[k].sessionTabID)) {
+            tabs.push_back(k);
+            tabKeys.push_back({*pending[k].url, pending[k].title});
+        }
+    std::vector<std::size_t> places;
+    std::vector<PageKey> placeKeys;
+    for (const auto position : columns)
+        if (!claimed[position]) {
+            places.push_back(position);
+            placeKeys.push_back({*pool_[position].url, pool_[position].title});
+        }
+    const auto matching = matchSamePages(tabKeys, placeKeys, [&](std::size_t r, std::size_t c) {
+        return cost(pool_[places[c]], pending[tabs[r]], shift[tabs[r]]);
+    });
+    std::size_t count = 0;
+    for (std::size_t r = 0; r < tabs.size(); ++r) {
+        if (!matching[r]) continue;
+        const auto position = places[*matching[r]];
+        claimed[position] = true;
+        mapping.insert(pending[tabs[r]].sessionTabID, pool_[position].id);
+        ++count;
+    }
+    return count;
+}
+
 TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> &windows) {
     if (repeatsLastPoll(windows)) return bindings_;
 
     std::vector<Pending> pending;
     qsizetype tabCount = 0;
-    for (const auto &window : windows) {
-        for (const auto &tab : window.tabs) {
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        for (const auto &tab : windows[w].tabs) {
             ++tabCount;
             if (bindings_.contains(tab.id)) continue;
             pending.push_back(Pending{
                 .sessionTabID = tab.id,
                 .url = tab.url ? std::optional<QString>(absoluteText(*tab.url)) : std::nullopt,
                 .title = tab.title,
+                .windowOrdinal = w,
                 .index = tab.index,
             });
         }
@@ -94,29 +152,63 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
     if (!pending.empty()) {
         // Tabs and records without an address are never paired.
         std::vector<std::size_t> rows;
-        std::vector<PageKey> rowKeys;
         for (std::size_t k = 0; k < pending.size(); ++k)
-            if (pending[k].url && !pending[k].url->isEmpty()) {
-                rows.push_back(k);
-                rowKeys.push_back({*pending[k].url, pending[k].title});
-            }
+            if (pending[k].url && !pending[k].url->isEmpty()) rows.push_back(k);
         std::vector<std::size_t> columns;
-        std::vector<PageKey> columnKeys;
+        std::vector<std::size_t> reopened;
         for (std::size_t position = 0; position < pool_.size(); ++position)
             if (pool_[position].url && !pool_[position].url->isEmpty()) {
                 columns.push_back(position);
-                columnKeys.push_back({*pool_[position].url, pool_[position].title});
+                if (pool_[position].reopened) reopened.push_back(position);
             }
         std::vector<bool> claimed(pool_.size(), false);
-        const auto matching = matchSamePages(rowKeys, columnKeys, [&](std::size_t r, std::size_t c) {
-            return cost(pool_[columns[c]], pending[rows[r]]);
-        });
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            if (!matching[r]) continue;
-            const auto position = columns[*matching[r]];
-            claimed[position] = true;
-            ++claimedCount;
-            mapping.insert(pending[rows[r]].sessionTabID, pool_[position].id);
+        std::vector<std::int64_t> shift(pending.size(), 0);
+        if (!rows.empty() && !columns.empty()) {
+            // A record released to reopen its page is the one its tab takes.
+            if (!reopened.empty()) claimedCount += claim(pending, rows, reopened, shift, claimed, mapping);
+
+            // A tab alone with its address among the tabs and the records is certain; the shift
+            // of its window's records around it is the shift of its own.
+            QHash<QStringView, std::pair<int, int>> count;  // tabs, records
+            for (const auto k : rows)
+                if (!mapping.contains(pending[k].sessionTabID)) ++count[*pending[k].url].first;
+            for (const auto position : columns)
+                if (!claimed[position]) ++count[*pool_[position].url].second;
+            QHash<QStringView, std::size_t> record;
+            for (const auto position : columns)
+                if (!claimed[position] && count.value(*pool_[position].url) == std::pair(1, 1))
+                    record.insert(*pool_[position].url, position);
+            std::vector<std::map<std::int64_t, std::int64_t>> shifts(windows.size());  // by tab index
+            for (const auto k : rows) {
+                const auto found = record.constFind(*pending[k].url);
+                if (found == record.cend() || mapping.contains(pending[k].sessionTabID)) continue;
+                const auto &entry = pool_[*found];
+                claimed[*found] = true;
+                mapping.insert(pending[k].sessionTabID, entry.id);
+                ++claimedCount;
+                if (entry.index) shifts[pending[k].windowOrdinal][pending[k].index] = pending[k].index - *entry.index;
+            }
+            // The others are expected where they stood, shifted as the nearest certain tab
+            // before them was (or after them, with none before).
+            for (const auto k : rows) {
+                const auto &around = shifts[pending[k].windowOrdinal];
+                if (around.empty()) continue;
+                auto next = around.upper_bound(pending[k].index);
+                shift[k] = next != around.begin() ? std::prev(next)->second : next->second;
+            }
+            // Both sides in the order they stand in, so that tabs of a page keep their records'.
+            const auto expected = [&](std::size_t k) { return shifted(pending[k].index, -shift[k]); };
+            std::stable_sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) {
+                return std::tuple(expected(a), pending[a].windowOrdinal, pending[a].index) <
+                       std::tuple(expected(b), pending[b].windowOrdinal, pending[b].index);
+            });
+            std::stable_sort(columns.begin(), columns.end(), [&](std::size_t a, std::size_t b) {
+                const auto at = [&](std::size_t p) {
+                    return pool_[p].index ? std::pair(1, *pool_[p].index) : std::pair(0, std::int64_t(0));
+                };
+                return at(a) < at(b);
+            });
+            claimedCount += claim(pending, rows, columns, shift, claimed, mapping);
         }
 
         for (const auto &tab : pending) {
