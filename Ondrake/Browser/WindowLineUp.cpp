@@ -42,6 +42,7 @@ public:
     std::vector<std::uint32_t> placePage, tabPage, placeAddress, tabAddress;
     std::vector<std::uint32_t> pageAddress;
     std::vector<bool> pageUntitled;  // still loading
+    std::vector<PageKey> pageKey;
 
 private:
     void number(std::span<const PageKey> keys, std::size_t from, std::size_t to, std::vector<std::uint32_t> &page,
@@ -64,6 +65,7 @@ private:
                 p = pages_.insert({key.url, key.title}, std::uint32_t(pages_.size()));
                 pageAddress.push_back(*a);
                 pageUntitled.push_back(key.title.isEmpty());
+                pageKey.push_back(key);
             }
             page[i] = *p;
         }
@@ -162,12 +164,13 @@ public:
         std::vector<std::uint32_t> tabCount(numbers_.pages(), 0);
         for (const auto k : numbers_.placePage) ++placeCount[k];
         for (const auto k : numbers_.tabPage) ++tabCount[k];
-        return retitles(placeCount, tabCount)[numbers_.placePage[place]] == numbers_.tabPage[tab];
+        return retitles(placeCount, tabCount, {0, places_.size(), 0, tabs_.size()})[numbers_.placePage[place]] ==
+               numbers_.tabPage[tab];
     }
 
-    // What lining up is worth, to compare two ways: a place with its own page far more than any
-    // number of places with their address (retitled or still loading), and a page open more
-    // than once double.
+    // What lining up is worth, to compare two ways: a place with its own page (or retitled with
+    // its twins) far more than any number of places with their address alone or with a tab still
+    // loading, and a page open more than once double.
     std::int64_t worth(const Result &result) {
         numbers_.numberPlaces(0, places_.size());
         numbers_.numberTabs(0, tabs_.size());
@@ -179,7 +182,9 @@ public:
         for (const auto *list : {&result.inOrder, &result.moved})
             for (const auto &l : *list) {
                 const auto k = numbers_.placePage[l.place];
-                total += k == numbers_.tabPage[l.tab] ? unit * (count[k] > 2 ? 2 : 1) : 1;
+                const auto tabPage = numbers_.tabPage[l.tab];
+                const bool weak = !l.samePage || (k != tabPage && numbers_.pageUntitled[tabPage]);
+                total += weak ? 1 : unit * (count[k] > 2 ? 2 : 1);
             }
         return total;
     }
@@ -201,7 +206,7 @@ private:
             ++tabCount[tabPage[t]];
             tabOfPage[tabPage[t]] = t;
         }
-        const auto page = retitles(placeCount, tabCount);
+        const auto page = retitles(placeCount, tabCount, {p0, p1, t0, t1});
         // A place with its own page outweighs any number with their address alone, and a page
         // open more than once lines up before a page shown once, which may have moved.
         const auto unit = std::int64_t((p1 - p0) + (t1 - t0) + 1);
@@ -266,15 +271,36 @@ private:
         stretch(fromP, p1, fromT, t1, placeMoved, tabMoved, true);
     }
 
-    // Each page as it should show now: identical tabs retitle together, so a title no tab of the
-    // middle shows any more has become a title of its address that no place showed, the most
-    // alike in number first, one that has finished loading before one still loading.
-    std::vector<std::uint32_t> retitles(const std::vector<std::uint32_t> &placeCount, const std::vector<std::uint32_t> &tabCount) const {
+    struct Range {
+        std::size_t p0, p1, t0, t1;
+    };
+    // Whether a tab (or place) outside the range shows the page.
+    bool shownOutside(std::span<const PageKey> keys, std::size_t from, std::size_t to, std::uint32_t page) const {
+        const auto &key = numbers_.pageKey[page];
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if ((i < from || i >= to) && samePage(keys[i], key)) return true;
+        return false;
+    }
+
+    // Each page of the range as it should show now: identical tabs retitle together, so a title
+    // no tab of the window shows any more has become a title of its address that no place
+    // showed, the most alike in number first, one that has finished loading before one still
+    // loading.
+    std::vector<std::uint32_t> retitles(const std::vector<std::uint32_t> &placeCount, const std::vector<std::uint32_t> &tabCount,
+                                        Range range) const {
         std::vector<std::uint32_t> page(numbers_.pages());
         for (std::size_t k = 0; k < page.size(); ++k) page[k] = std::uint32_t(k);
+        // Titles gone from the range and titles new to it, by address; only an address with both
+        // is looked at across the window.
+        QHash<std::uint32_t, std::vector<std::uint32_t>> gone;
+        for (std::uint32_t k = 0; k < page.size(); ++k)
+            if (placeCount[k] > 0 && tabCount[k] == 0) gone[numbers_.pageAddress[k]].push_back(k);
+        if (gone.isEmpty()) return page;
         QHash<std::uint32_t, std::vector<std::uint32_t>> come;
         for (std::uint32_t k = 0; k < page.size(); ++k)
-            if (tabCount[k] > 0 && placeCount[k] == 0) come[numbers_.pageAddress[k]].push_back(k);
+            if (tabCount[k] > 0 && placeCount[k] == 0 && gone.contains(numbers_.pageAddress[k]) &&
+                !shownOutside(places_, range.p0, range.p1, k))
+                come[numbers_.pageAddress[k]].push_back(k);
         if (come.isEmpty()) return page;
         struct Retitle {
             std::uint32_t apart;
@@ -287,7 +313,7 @@ private:
         for (std::uint32_t k = 0; k < page.size(); ++k) {
             if (placeCount[k] == 0 || tabCount[k] > 0) continue;
             const auto found = come.constFind(numbers_.pageAddress[k]);
-            if (found == come.cend()) continue;
+            if (found == come.cend() || shownOutside(tabs_, range.t0, range.t1, k)) continue;
             for (const auto c : *found) {
                 const auto apart = placeCount[k] > tabCount[c] ? placeCount[k] - tabCount[c] : tabCount[c] - placeCount[k];
                 possible.push_back({apart, bool(numbers_.pageUntitled[c]), k, c});

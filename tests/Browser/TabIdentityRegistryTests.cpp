@@ -398,7 +398,7 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
 
     std::map<std::string, int> made;
     int polls = 0;
-    for (int step = 0; step < 3000; ++step) {
+    for (int step = 0; step < 3200; ++step) {
         // Tabs seen loading at the last poll show their titles now.
         bool loading = false;
         for (std::size_t w = 0; w < windows.size(); ++w)

@@ -106,6 +106,8 @@ public:
         bool closed = false;       // a tab was closed since
         bool opened = false;       // a tab was opened since
         bool moved = false;        // a tab was moved since
+        bool closedMany = false;   // more than one tab was closed since
+        bool retitled = false;     // identical tabs were retitled since
         QSet<QString> uniqueURLs;  // addresses shown once at the last poll
     };
 
@@ -133,6 +135,8 @@ public:
         if (change->kind == Kind::close || change->kind == Kind::closeBesideActive) window.closed = true;
         if (change->kind == Kind::open) window.opened = true;
         if (change->kind == Kind::move) window.moved = true;
+        if (change->kind == Kind::close && change->count > 1) window.closedMany = true;
+        if (change->kind == Kind::retitle) window.retitled = true;
         if (change->kind == Kind::close || change->kind == Kind::activate) window.activeKept = false;
         return change;
     }
@@ -151,8 +155,13 @@ private:
             if (n <= limits_.fewest || window.closed || window.opened || window.moved) return std::nullopt;
             change.kind = BrowserChange::Kind::close;
             change.at = pick(n);
-            change.count = std::min(n - limits_.fewest, 1 + (pick(8) == 0 ? pick(limits_.largestBlock) : pick(2)));
+            // Now and then a block; a window grown past its most by one closes back to it.
+            const auto block = n > limits_.most ? n - limits_.most : 1 + (pick(8) == 0 ? pick(limits_.largestBlock) : pick(2));
+            change.count = std::min(n - limits_.fewest, block);
             change.count = std::max<std::size_t>(1, std::min(change.count, n - change.at));
+            // Most of a group closed while the group retitled: the one left could as well be a
+            // tab of another title of its address that took the new title.
+            if (change.count > 1 && window.retitled) return std::nullopt;
             const auto end = change.at + change.count;
             // Other tabs whose closing would leave the same list could be the ones closed.
             std::vector<Shows> left(tabs.begin(), tabs.begin() + std::ptrdiff_t(change.at));
@@ -200,7 +209,7 @@ private:
             std::vector<std::size_t> twins;
             for (std::size_t i = 0; i < n; ++i)
                 if (!tabs[i].title.isEmpty() && std::count(tabs.begin(), tabs.end(), tabs[i]) > 1) twins.push_back(i);
-            if (twins.empty()) return std::nullopt;
+            if (twins.empty() || window.closedMany) return std::nullopt;
             change.kind = BrowserChange::Kind::retitle;
             change.at = twins[pick(twins.size())];
             change.title = QStringLiteral("%1 (%2)").arg(tabs[change.at].title.section(QLatin1Char(' '), 0, 0)).arg(++retitles_);
