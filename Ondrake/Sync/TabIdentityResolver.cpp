@@ -26,6 +26,24 @@ std::int64_t shifted(std::int64_t index, std::int64_t shift) {
     return index + shift;
 }
 
+// The pairs (tab index, stored index), by tab index, that keep their order on both sides, the
+// most of them.
+std::vector<std::pair<std::int64_t, std::int64_t>> keptInOrder(const std::vector<std::pair<std::int64_t, std::int64_t>> &pairs) {
+    std::vector<std::size_t> ends;
+    std::vector<std::size_t> before(pairs.size(), pairs.size());
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        const auto at = std::lower_bound(ends.begin(), ends.end(), pairs[k].second,
+                                         [&](std::size_t e, std::int64_t stored) { return pairs[e].second < stored; });
+        if (at != ends.begin()) before[k] = *(at - 1);
+        if (at == ends.end()) ends.push_back(k);
+        else *at = k;
+    }
+    std::vector<std::pair<std::int64_t, std::int64_t>> kept;
+    for (auto k = ends.empty() ? pairs.size() : ends.back(); k < pairs.size(); k = before[k]) kept.push_back(pairs[k]);
+    std::reverse(kept.begin(), kept.end());
+    return kept;
+}
+
 }  // namespace
 
 std::int64_t TabIdentityResolver::cost(const PoolEntry &entry, const Pending &tab, std::int64_t shift) {
@@ -178,7 +196,7 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
             for (const auto position : columns)
                 if (!claimed[position] && count.value(*pool_[position].url) == std::pair(1, 1))
                     record.insert(*pool_[position].url, position);
-            std::vector<std::map<std::int64_t, std::int64_t>> shifts(windows.size());  // by tab index
+            std::vector<std::vector<std::pair<std::int64_t, std::int64_t>>> certain(windows.size());  // tab index, stored
             for (const auto k : rows) {
                 const auto found = record.constFind(*pending[k].url);
                 if (found == record.cend() || mapping.contains(pending[k].sessionTabID)) continue;
@@ -186,21 +204,35 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 claimed[*found] = true;
                 mapping.insert(pending[k].sessionTabID, entry.id);
                 ++claimedCount;
-                if (entry.index) shifts[pending[k].windowOrdinal][pending[k].index] = pending[k].index - *entry.index;
+                if (entry.index) certain[pending[k].windowOrdinal].emplace_back(pending[k].index, *entry.index);
             }
             // The others are expected where they stood, shifted as the nearest certain tab
-            // before them was (or after them, with none before).
-            for (const auto k : rows) {
+            // before them was (or after them, with none before), of those that kept their order:
+            // one moved far away says nothing of its neighbours.
+            std::vector<std::map<std::int64_t, std::int64_t>> shifts(windows.size());  // by tab index
+            for (std::size_t w = 0; w < windows.size(); ++w) {
+                auto &pairs = certain[w];
+                std::sort(pairs.begin(), pairs.end());
+                for (const auto &[tab, stored] : keptInOrder(pairs)) shifts[w][tab] = tab - stored;
+            }
+            std::vector<std::int64_t> expected(pending.size(), 0);
+            std::vector<std::optional<std::int64_t>> lastExpected(windows.size());
+            for (const auto k : rows) {  // in the poll's order, window by window
                 const auto &around = shifts[pending[k].windowOrdinal];
-                if (around.empty()) continue;
-                auto next = around.upper_bound(pending[k].index);
-                shift[k] = next != around.begin() ? std::prev(next)->second : next->second;
+                if (!around.empty()) {
+                    auto next = around.upper_bound(pending[k].index);
+                    shift[k] = next != around.begin() ? std::prev(next)->second : next->second;
+                }
+                // Never before the tab ahead of it in its window, so that its window's order holds.
+                auto &last = lastExpected[pending[k].windowOrdinal];
+                expected[k] = std::max(shifted(pending[k].index, -shift[k]), last.value_or(std::numeric_limits<std::int64_t>::min()));
+                shift[k] = shifted(pending[k].index, -expected[k]);
+                last = expected[k];
             }
             // Both sides in the order they stand in, so that tabs of a page keep their records'.
-            const auto expected = [&](std::size_t k) { return shifted(pending[k].index, -shift[k]); };
             std::stable_sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) {
-                return std::tuple(expected(a), pending[a].windowOrdinal, pending[a].index) <
-                       std::tuple(expected(b), pending[b].windowOrdinal, pending[b].index);
+                return std::tuple(expected[a], pending[a].windowOrdinal, pending[a].index) <
+                       std::tuple(expected[b], pending[b].windowOrdinal, pending[b].index);
             });
             std::stable_sort(columns.begin(), columns.end(), [&](std::size_t a, std::size_t b) {
                 const auto at = [&](std::size_t p) {

@@ -449,6 +449,47 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
     EXPECT_EQ(lost, 0);
 }
 
+// Changes of any size keep every id: identical tabs that retitle together while a tab opens in
+// front of them, and windows with twins over a few pages that see tens to a thousand tabs open
+// in their middle while their first and last tabs retitle.
+TEST(TabIdentityRegistry, ChangesOfAnySizeShiftNoId) {
+    const auto tab = [](const QString &title, const QString &url) { return TruthWindow::Tab{title, url, {}}; };
+    const QString inbox = QStringLiteral("https://mail.example/");
+    for (const std::size_t twins : {2, 9, 10, 100, 4000}) {
+        SCOPED_TRACE(twins);
+        std::vector<TruthWindow::Tab> tabs{tab(QStringLiteral("Home"), QStringLiteral("https://home/"))};
+        for (std::size_t k = 0; k < twins; ++k) tabs.push_back(tab(QStringLiteral("Inbox (2)"), inbox));
+        tabs.push_back(tab(QStringLiteral("X"), QStringLiteral("https://x/")));
+        TabIdentityRegistry registry;
+        QSet<QString> seen;
+        std::vector<TruthWindow> windows{TruthWindow(1, tabs)};
+        pollAndCheck(registry, windows, seen);
+        for (auto &t : windows[0].tabs())
+            if (t.url == inbox) t.title = QStringLiteral("Inbox (3)");
+        windows[0].tabs().insert(windows[0].tabs().begin() + 1, tab(QStringLiteral("New"), QStringLiteral("https://new/")));
+        EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
+    }
+    for (const auto &[size, opened] : {std::pair<std::size_t, std::size_t>{1000, 32}, {1000, 33}, {1000, 40}, {4000, 33}, {4000, 1000}}) {
+        SCOPED_TRACE(std::to_string(size) + " tabs, " + std::to_string(opened) + " opened");
+        std::vector<TruthWindow::Tab> tabs;
+        for (std::size_t k = 0; k < size; ++k) {
+            // A quarter of the tabs are twins over ten pages.
+            const auto page = k % 4 == 0 ? QStringLiteral("twin%1").arg(k % 10) : QStringLiteral("page%1").arg(k);
+            tabs.push_back(tab(page, QStringLiteral("https://%1/").arg(page)));
+        }
+        TabIdentityRegistry registry;
+        QSet<QString> seen;
+        std::vector<TruthWindow> windows{TruthWindow(1, tabs)};
+        pollAndCheck(registry, windows, seen);
+        auto &now = windows[0].tabs();
+        now.front().title += QStringLiteral(" (1)");
+        now.back().title += QStringLiteral(" (1)");
+        for (std::size_t k = 0; k < opened; ++k)
+            now.insert(now.begin() + std::ptrdiff_t(size / 2), tab(QStringLiteral("opened%1").arg(k), QStringLiteral("https://opened%1/").arg(k)));
+        EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
+    }
+}
+
 TEST(TabIdentityRegistry, AClaimedIdIsNotOfferedToTheOldWindow) {
     TabIdentityRegistry registry;
     registry.assign({raw(1, {{"A", "https://a/"}, {"B", "https://b/"}}), raw(2, {{"C", "https://c/"}})});

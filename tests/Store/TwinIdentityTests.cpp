@@ -323,6 +323,77 @@ TEST(TwinIdentity, AReopenedTabTakesTheRecordItsReopenReleased) {
     EXPECT_FALSE(log.contains(QStringLiteral("Gave up placing a reopened tab; it never appeared")));
 }
 
+// Two thousand restarts of a fifteen-tab window holding three identical tabs, after one to three
+// changes to its other tabs while the application was away (a tab opened, closed or moved); now
+// the browser quits with it, now it keeps running. Every tab comes back with its own record. The
+// window starts afresh every fifty restarts, before the records of tabs closed while away, which
+// wait for their pages by design, slow the run down.
+TEST(TwinIdentity, RestartsGiveEveryTwinItsOwnRecord) {
+    std::mt19937 random(15);
+    const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
+    const test::Page twin{QStringLiteral("Guide"), QStringLiteral("https://guide.example/")};
+    int pages = 0;
+    const auto fresh = [&] { return test::page(QStringLiteral("Page%1").arg(pages++)); };
+    int misplaced = 0;
+    int wrongRestarts = 0;
+    int restarts = 0;
+    for (int round = 0; round < 40; ++round) {
+        std::vector<test::Page> tabs;
+        for (int k = 0; k < 12; ++k) tabs.push_back(fresh());
+        for (int k = 0; k < 3; ++k) tabs.insert(tabs.begin() + std::ptrdiff_t(pick(tabs.size() + 1)), twin);
+        Browser browser;
+        browser.safari.addWindow(test::simWindow(tabs));
+        browser.start();
+        browser.poll();
+        const auto records = [&] {
+            std::vector<OndrakeID> ids;
+            for (const auto &tab : browser.store->windows().front().tabs) ids.push_back(browser.store->ondrakeIDs().value(tab.id));
+            return ids;
+        };
+        auto truth = records();
+        for (int k = 0; k < 50; ++k, ++restarts) {
+            std::vector<std::optional<OndrakeID>> expected(truth.begin(), truth.end());
+            restart(
+                browser,
+                [&](std::vector<test::Page> &now) {
+                    for (std::size_t change = 1 + pick(3); change > 0; --change) {
+                        std::vector<std::size_t> others;
+                        for (std::size_t i = 0; i < now.size(); ++i)
+                            if (now[i] != twin) others.push_back(i);
+                        const auto kind = now.size() < 13 ? 0 : now.size() > 17 ? 1 : pick(3);
+                        if (kind == 0) {
+                            const auto at = pick(now.size() + 1);
+                            now.insert(now.begin() + std::ptrdiff_t(at), fresh());
+                            expected.insert(expected.begin() + std::ptrdiff_t(at), std::nullopt);
+                            continue;
+                        }
+                        const auto from = others[pick(others.size())];
+                        const auto moving = now[from];
+                        const auto id = expected[from];
+                        now.erase(now.begin() + std::ptrdiff_t(from));
+                        expected.erase(expected.begin() + std::ptrdiff_t(from));
+                        if (kind == 2) {
+                            const auto to = pick(now.size() + 1);
+                            now.insert(now.begin() + std::ptrdiff_t(to), moving);
+                            expected.insert(expected.begin() + std::ptrdiff_t(to), id);
+                        }
+                    }
+                },
+                restarts % 2 == 0);
+            truth = records();
+            int wrong = 0;
+            for (std::size_t i = 0; i < truth.size(); ++i)
+                if (expected[i] && *expected[i] != truth[i]) ++wrong;
+            misplaced += wrong;
+            wrongRestarts += wrong > 0;
+        }
+    }
+    std::cout << "  restarts: " << restarts << ", restarts after which a record stood on another tab: " << wrongRestarts
+              << ", records on another tab: " << misplaced << "\n";
+    EXPECT_EQ(restarts, 2000);
+    EXPECT_EQ(misplaced, 0);
+}
+
 // What the test knows of one tab, kept by its position in the browser's window.
 struct Truth {
     std::optional<OndrakeID> id;  // until first seen, none
