@@ -127,51 +127,60 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
                 if (const auto m = moved.constFind(tabs[i].url); m != moved.cend()) ids[i] = *m;
         }
 
-        // The tab active at the last poll, if it is on offer, and the one active now.
-        std::optional<std::pair<std::size_t, std::size_t>> active;
-        if (const auto last = activeIDs_.find(w->id); last != activeIDs_.end()) {
-            const auto place = std::find_if(offered.begin(), offered.end(), [&](const Entry *e) { return e->id == last->second; });
-            const auto now = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
-            if (place != offered.end() && now != tabs.end())
-                active = std::pair(std::size_t(place - offered.begin()), std::size_t(now - tabs.begin()));
-        }
-        std::vector<PageKey> placeKeys;
-        placeKeys.reserve(offered.size());
-        for (const auto *e : offered) placeKeys.push_back({e->url, e->title});
-        std::vector<PageKey> tabKeys;
-        tabKeys.reserve(tabs.size());
-        for (const auto &t : tabs) tabKeys.push_back({t.url, t.title});
+        // The usual poll: the window shows what it showed, and every tab keeps its id.
+        const bool unchanged = closed_.isEmpty() && moved.isEmpty() && offered.size() == tabs.size() &&
+                               std::equal(offered.begin(), offered.end(), tabs.begin(), [](const Entry *e, const auto &t) {
+                                   return e->url == t.url && e->title == t.title;
+                               });
+        if (unchanged) {
+            for (std::size_t i = 0; i < tabs.size(); ++i) take(i, i);
+        } else {
+            // The tab active at the last poll, if it is on offer, and the one active now.
+            std::optional<std::pair<std::size_t, std::size_t>> active;
+            if (const auto last = activeIDs_.find(w->id); last != activeIDs_.end()) {
+                const auto place = std::find_if(offered.begin(), offered.end(), [&](const Entry *e) { return e->id == last->second; });
+                const auto now = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
+                if (place != offered.end() && now != tabs.end())
+                    active = std::pair(std::size_t(place - offered.begin()), std::size_t(now - tabs.begin()));
+            }
+            std::vector<PageKey> placeKeys;
+            placeKeys.reserve(offered.size());
+            for (const auto *e : offered) placeKeys.push_back({e->url, e->title});
+            std::vector<PageKey> tabKeys;
+            tabKeys.reserve(tabs.size());
+            for (const auto &t : tabs) tabKeys.push_back({t.url, t.title});
 
-        // A tab that lines up with its own page keeps that entry's id, unless this system closed
-        // that tab: a twin of it may stand there now.
-        const auto lined = lineUpWindow(placeKeys, tabKeys, active);
-        for (std::size_t e = 0; e < offered.size(); ++e) {
-            const auto i = lined.tabOf[e];
-            if (i && !ids[*i] && !closed_.contains(offered[e]->id)) take(*i, e);
-        }
+            // A tab that lines up with its own page keeps that entry's id, unless this system closed
+            // that tab: a twin of it may stand there now.
+            const auto lined = lineUpWindow(placeKeys, tabKeys, active);
+            for (std::size_t e = 0; e < offered.size(); ++e) {
+                const auto i = lined.tabOf[e];
+                if (i && !ids[*i] && !closed_.contains(offered[e]->id)) take(*i, e);
+            }
 
-        // The rest by address and title, then address alone, in order; each entry costs its
-        // distance from where it should stand now, and a closed tab's entry comes after every other.
-        std::vector<std::size_t> rows;
-        for (std::size_t i = 0; i < tabs.size(); ++i)
-            if (!ids[i]) rows.push_back(i);
-        std::vector<std::size_t> columns;
-        for (std::size_t e = 0; e < offered.size(); ++e)
-            if (!taken[e]) columns.push_back(e);
-        if (!rows.empty() && !columns.empty()) {
-            std::vector<PageKey> rowKeys;
-            rowKeys.reserve(rows.size());
-            for (const auto i : rows) rowKeys.push_back(tabKeys[i]);
-            std::vector<PageKey> columnKeys;
-            columnKeys.reserve(columns.size());
-            for (const auto e : columns) columnKeys.push_back(placeKeys[e]);
-            const auto matching = matchSamePages(rowKeys, columnKeys, [&](std::size_t r, std::size_t c) {
-                const auto e = columns[c];
-                const auto distance = positionDistance(lined.expected[e], 2 * std::int64_t(rows[r]));
-                return closed_.contains(offered[e]->id) ? addCosts(distance, kClosedCost) : distance;
-            });
-            for (std::size_t r = 0; r < rows.size(); ++r)
-                if (matching[r]) take(rows[r], columns[*matching[r]]);
+            // The rest by address and title, then address alone, in order; each entry costs its
+            // distance from where it should stand now, and a closed tab's entry comes after every other.
+            std::vector<std::size_t> rows;
+            for (std::size_t i = 0; i < tabs.size(); ++i)
+                if (!ids[i]) rows.push_back(i);
+            std::vector<std::size_t> columns;
+            for (std::size_t e = 0; e < offered.size(); ++e)
+                if (!taken[e]) columns.push_back(e);
+            if (!rows.empty() && !columns.empty()) {
+                std::vector<PageKey> rowKeys;
+                rowKeys.reserve(rows.size());
+                for (const auto i : rows) rowKeys.push_back(tabKeys[i]);
+                std::vector<PageKey> columnKeys;
+                columnKeys.reserve(columns.size());
+                for (const auto e : columns) columnKeys.push_back(placeKeys[e]);
+                const auto matching = matchSamePages(rowKeys, columnKeys, [&](std::size_t r, std::size_t c) {
+                    const auto e = columns[c];
+                    const auto distance = positionDistance(lined.expected[e], 2 * std::int64_t(rows[r]));
+                    return closed_.contains(offered[e]->id) ? addCosts(distance, kClosedCost) : distance;
+                });
+                for (std::size_t r = 0; r < rows.size(); ++r)
+                    if (matching[r]) take(rows[r], columns[*matching[r]]);
+            }
         }
 
         // A window that kept its number of tabs: a tab that navigated keeps the id of its place.

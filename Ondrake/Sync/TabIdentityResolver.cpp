@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
 
 namespace ondrake {
 
@@ -187,44 +186,64 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
 
             // A tab alone with its address among the tabs and the records is certain; the shift
             // of its window's records around it is the shift of its own.
-            QHash<QStringView, std::pair<int, int>> count;  // tabs, records
+            struct Seen {
+                int tabs = 0;
+                int records = 0;
+                std::size_t record = 0;
+            };
+            QHash<QStringView, Seen> seen;
+            seen.reserve(qsizetype(columns.size()));
+            for (const auto position : columns)
+                if (!claimed[position]) {
+                    auto &s = seen[*pool_[position].url];
+                    ++s.records;
+                    s.record = position;
+                }
+            std::vector<Seen *> address(pending.size(), nullptr);
             for (const auto k : rows)
-                if (!mapping.contains(pending[k].sessionTabID)) ++count[*pending[k].url].first;
-            for (const auto position : columns)
-                if (!claimed[position]) ++count[*pool_[position].url].second;
-            QHash<QStringView, std::size_t> record;
-            for (const auto position : columns)
-                if (!claimed[position] && count.value(*pool_[position].url) == std::pair(1, 1))
-                    record.insert(*pool_[position].url, position);
-            std::vector<std::vector<std::pair<std::int64_t, std::int64_t>>> certain(windows.size());  // tab index, stored
+                if (!mapping.contains(pending[k].sessionTabID))
+                    if (const auto found = seen.find(*pending[k].url); found != seen.end()) {
+                        ++found->tabs;
+                        address[k] = &*found;
+                    }
+            // Tab index and stored index of the certain tabs, window by window in tab order.
+            std::vector<std::vector<std::pair<std::int64_t, std::int64_t>>> certain(windows.size());
+            std::vector<std::size_t> left;
             for (const auto k : rows) {
-                const auto found = record.constFind(*pending[k].url);
-                if (found == record.cend() || mapping.contains(pending[k].sessionTabID)) continue;
-                const auto &entry = pool_[*found];
-                claimed[*found] = true;
+                if (!address[k]) continue;  // no record shows its address
+                if (address[k]->tabs != 1 || address[k]->records != 1) {
+                    left.push_back(k);
+                    continue;
+                }
+                const auto &entry = pool_[address[k]->record];
+                claimed[address[k]->record] = true;
                 mapping.insert(pending[k].sessionTabID, entry.id);
                 ++claimedCount;
                 if (entry.index) certain[pending[k].windowOrdinal].emplace_back(pending[k].index, *entry.index);
             }
+            rows = std::move(left);
+            std::erase_if(columns, [&](std::size_t position) { return claimed[position]; });
+            if (rows.empty() || columns.empty()) columns.clear();
+
             // The others are expected where they stood, shifted as the nearest certain tab
             // before them was (or after them, with none before), of those that kept their order:
             // one moved far away says nothing of its neighbours.
-            std::vector<std::map<std::int64_t, std::int64_t>> shifts(windows.size());  // by tab index
-            for (std::size_t w = 0; w < windows.size(); ++w) {
-                auto &pairs = certain[w];
-                std::sort(pairs.begin(), pairs.end());
-                for (const auto &[tab, stored] : keptInOrder(pairs)) shifts[w][tab] = tab - stored;
-            }
-            std::vector<std::int64_t> expected(pending.size(), 0);
+            std::vector<std::vector<std::pair<std::int64_t, std::int64_t>>> kept(windows.size());
+            std::vector<std::size_t> next(windows.size(), 0);
             std::vector<std::optional<std::int64_t>> lastExpected(windows.size());
+            std::vector<std::int64_t> expected(pending.size(), 0);
             for (const auto k : rows) {  // in the poll's order, window by window
-                const auto &around = shifts[pending[k].windowOrdinal];
+                const auto w = pending[k].windowOrdinal;
+                if (!certain[w].empty() && kept[w].empty()) kept[w] = keptInOrder(certain[w]);
+                const auto &around = kept[w];
+                auto &n = next[w];
+                while (n < around.size() && around[n].first <= pending[k].index) ++n;
                 if (!around.empty()) {
-                    auto next = around.upper_bound(pending[k].index);
-                    shift[k] = next != around.begin() ? std::prev(next)->second : next->second;
+                    const auto &anchor = n > 0 ? around[n - 1] : around.front();
+                    shift[k] = anchor.first - anchor.second;
                 }
                 // Never before the tab ahead of it in its window, so that its window's order holds.
-                auto &last = lastExpected[pending[k].windowOrdinal];
+                auto &last = lastExpected[w];
                 expected[k] = std::max(shifted(pending[k].index, -shift[k]), last.value_or(std::numeric_limits<std::int64_t>::min()));
                 shift[k] = shifted(pending[k].index, -expected[k]);
                 last = expected[k];
@@ -240,7 +259,7 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 };
                 return at(a) < at(b);
             });
-            claimedCount += claim(pending, rows, columns, shift, claimed, mapping);
+            if (!columns.empty()) claimedCount += claim(pending, rows, columns, shift, claimed, mapping);
         }
 
         for (const auto &tab : pending) {
