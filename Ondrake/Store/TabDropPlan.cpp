@@ -93,14 +93,29 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
     }
     if (moved.size() != std::size_t(block.size()) || moved.front()->id != tabID) return std::nullopt;
 
-    // Depths in the window once the block has gone: tabs nested under the block's tabs no
-    // longer belong to the tabs around them.
+    QHash<QString, std::optional<QString>> parents;  // before the drop
+    QHash<QString, std::size_t> indices;
+    for (std::size_t i = 0; i < tabs.size(); ++i) {
+        parents.insert(tabs[i].id, tabs[i].parentID);
+        indices.insert(tabs[i].id, i);
+    }
+    // Where a tab lands in the browser's tree when its link to `parent` does not hold: a tab of
+    // another section under the nearest of its ancestors it still stands beside, once re-nested
+    // there, else at the top level.
+    const auto nearestHeld = [&](const TabTreeSpine &spine, const QString &parent) -> std::optional<QString> {
+        auto up = parents.value(parent);
+        for (std::size_t steps = 0; up && steps < tabs.size(); ++steps, up = parents.value(*up))
+            if (spine.holds(*up)) return up;
+        return std::nullopt;
+    };
+    // Depths in the window once the block has gone.
     QHash<QString, int> depths;
     {
         TabTreeSpine spine;
         for (const SafariTab *tab : left) {
-            const bool nested = tab->parentID && spine.holds(*tab->parentID);
-            depths.insert(tab->id, spine.take(tab->id, nested ? tab->parentID : std::nullopt));
+            auto parent = tab->parentID;
+            if (parent && !spine.holds(*parent)) parent = nearestHeld(spine, *parent);
+            depths.insert(tab->id, spine.take(tab->id, parent));
         }
     }
     const auto positionOf = [&](const QString &id) -> std::optional<std::size_t> {
@@ -146,12 +161,7 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
 
     TabList after = left;
     after.insert(after.begin() + std::ptrdiff_t(to), moved.begin(), moved.end());
-    QHash<QString, std::optional<QString>> parents, shownParents;  // before the drop
-    QHash<QString, std::size_t> indices;
-    for (std::size_t i = 0; i < tabs.size(); ++i) {
-        parents.insert(tabs[i].id, tabs[i].parentID);
-        indices.insert(tabs[i].id, i);
-    }
+    QHash<QString, std::optional<QString>> shownParents;
     for (const auto &tab : section.tabs) shownParents.insert(tab.id, tab.parentID);
     const auto relink = [&](const SafariTab &tab, const std::optional<QString> &parent) {
         const std::size_t at = indices.value(tab.id);
@@ -163,31 +173,22 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
     for (const SafariTab *tab : after) {
         auto parent = tab->id == tabID ? newParentID : parents.value(tab->id);
         if (parent && !tree.holds(*parent)) {
-            const QString lost = *parent;
-            parent.reset();
             // A tab of another section whose parent went with the block would otherwise cut the
             // section's tabs around it off from their parent.
-            if (!shownHere.contains(tab->id)) {
-                auto up = parents.value(lost);
-                for (std::size_t steps = 0; up && steps < tabs.size(); ++steps, up = parents.value(*up))
-                    if (tree.holds(*up)) {
-                        parent = up;
-                        relink(*tab, parent);
-                        break;
-                    }
-            }
+            parent = shownHere.contains(tab->id) ? std::nullopt : nearestHeld(tree, *parent);
+            if (parent) relink(*tab, parent);
         }
+        const bool shown = shownHere.contains(tab->id);
+        auto shownParent = shown && parent && shownHere.contains(*parent) && drawn.holds(*parent) ? parent : std::nullopt;
         // A tab the section drew at the top level, though linked in the browser to a tab of the
         // section it comes to stand beside again, stays at the top level.
-        if (parent && tab->id != tabID && shownHere.contains(*parent) && shownHere.contains(tab->id) &&
-            !shownParents.value(tab->id)) {
+        if (shownParent && tab->id != tabID && !shownParents.value(tab->id)) {
             parent.reset();
+            shownParent.reset();
             relink(*tab, parent);
         }
         tree.take(tab->id, parent);
-        if (!shownHere.contains(tab->id)) continue;
-        auto shownParent = parent && shownHere.contains(*parent) ? parent : std::nullopt;
-        if (shownParent && !drawn.holds(*shownParent)) shownParent.reset();
+        if (!shown) continue;
         const int promised = shownDepths.value(tab->id) + (block.contains(tab->id) ? int(depth) - ownDepth : 0);
         if (drawn.take(tab->id, shownParent) != promised) return std::nullopt;
     }
