@@ -179,7 +179,8 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
             if (parent) relink(*tab, parent);
         }
         const bool shown = shownHere.contains(tab->id);
-        auto shownParent = shown && parent && shownHere.contains(*parent) && drawn.holds(*parent) ? parent : std::nullopt;
+        const bool drawnNested = shown && parent && shownHere.contains(*parent) && drawn.holds(*parent);
+        auto shownParent = drawnNested ? parent : std::nullopt;
         // A tab the section drew at the top level, though linked in the browser to a tab of the
         // section it comes to stand beside again, stays at the top level.
         if (shownParent && tab->id != tabID && !shownParents.value(tab->id)) {
@@ -204,7 +205,8 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
         std::size_t end = start;
         while (end < order.size() && block.contains(order[end]->id)) ++end;
         if (start != gathered) {
-            plan.leadingMoves.push_back(moveOf(window, *order[start], start, end - start, gathered, parents.value(order[start]->id)));
+            const SafariTab &first = *order[start];
+            plan.leadingMoves.push_back(moveOf(window, first, start, end - start, gathered, parents.value(first.id)));
             std::rotate(order.begin() + std::ptrdiff_t(gathered), order.begin() + std::ptrdiff_t(start),
                         order.begin() + std::ptrdiff_t(end));
         }

@@ -149,14 +149,14 @@ void TabStore::publish(WindowList windows, const SidebarState &state) {
     if (!collapsedTabIDs_.isEmpty()) {
         // A fold stays on a tab only while tabs are nested under it: once the last one has gone,
         // the next tab nested there would vanish under a row that shows no fold.
-        StringSet present, parents;
+        StringSet holding, parents;
         for (const auto &window : windows_)
             for (const auto &tab : window.tabs) {
-                present.insert(tab.id);
+                holding.insert(tab.id);
                 if (tab.parentID) parents.insert(*tab.parentID);
             }
-        present.intersect(parents);
-        if (!present.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(present));
+        holding.intersect(parents);
+        if (!holding.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(holding));
     }
     applyWindowScope();
     if (state_ != state) {

@@ -47,14 +47,14 @@ TEST(SidebarDrag, TheBrowserTakesTheOrderAndNestingTheUserDroppedIn) {
 
         world.drag(QString::fromUtf8(c.dragged), c.rows, c.levels);
 
-        EXPECT_EQ(world.browserTitles().join(u' '), QString::fromUtf8(c.browser));
-        EXPECT_EQ(world.windowRows().join(u' '), QString::fromUtf8(c.shown));
+        EXPECT_EQ(world.browserTitles().join(u' ').toStdString(), c.browser);
+        EXPECT_EQ(world.windowRows().join(u' ').toStdString(), c.shown);
         const auto parent = world.tab(QString::fromUtf8(c.dragged)).parentID;
         EXPECT_EQ(parent ? world.titleOf(*parent) : QString(), QString::fromUtf8(c.parent));
         EXPECT_EQ(world.store->state(), SidebarState::ready());
         // The order holds from poll to poll.
         world.poll();
-        EXPECT_EQ(world.windowRows().join(u' '), QString::fromUtf8(c.shown));
+        EXPECT_EQ(world.windowRows().join(u' ').toStdString(), c.shown);
     }
 }
 
@@ -175,10 +175,10 @@ TEST(SidebarDrag, ADropEndsWhereItsIndicatorShowed) {
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
         world.settle();
 
-        EXPECT_EQ(world.windowRows().join(u' '), QString::fromUtf8(c.shown));
-        EXPECT_EQ(world.browserTitles().join(u' '), QString::fromUtf8(c.browser));
+        EXPECT_EQ(world.windowRows().join(u' ').toStdString(), c.shown);
+        EXPECT_EQ(world.browserTitles().join(u' ').toStdString(), c.browser);
         world.poll();
-        EXPECT_EQ(world.windowRows().join(u' '), QString::fromUtf8(c.shown)) << "the next poll keeps it";
+        EXPECT_EQ(world.windowRows().join(u' ').toStdString(), c.shown) << "the next poll keeps it";
     }
 }
 
