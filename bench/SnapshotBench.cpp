@@ -15,6 +15,15 @@ using namespace ondrake;
 
 namespace {
 
+// The front window, its first tab active, with no tabs yet.
+SafariSnapshot::RawWindow frontWindow() {
+    SafariSnapshot::RawWindow window;
+    window.id = 1;
+    window.index = 1;
+    window.currentTabIndex = 1;
+    return window;
+}
+
 // One poll: the simulated browser builds the reply on the runner's thread, the controller parses
 // it, gives session ids and applies the tab tree.
 void BM_Snapshot(benchmark::State &state) {
@@ -44,10 +53,7 @@ void BM_SessionIdsShiftedTwins(benchmark::State &state) {
     const auto tabs = state.range(0);
     std::vector<SafariSnapshot::RawWindow> polls(2);
     for (std::size_t p = 0; p < polls.size(); ++p) {
-        auto &window = polls[p];
-        window.id = 1;
-        window.index = 1;
-        window.currentTabIndex = 1;
+        auto &window = polls[p] = frontWindow();
         if (p == 1) window.tabs.push_back({1, QStringLiteral("New Tab"), QString()});
         for (std::int64_t t = 0; t < tabs; ++t)
             window.tabs.push_back({std::int64_t(window.tabs.size()) + 1, QStringLiteral("Inbox"),
@@ -76,10 +82,7 @@ BENCHMARK(BM_SessionIdsShiftedTwins)->Arg(100)->Arg(1000)->Arg(4000)->Unit(bench
 // open thousands of times.
 void BM_SessionIdsOnePage(benchmark::State &state) {
     const auto tabs = state.range(0);
-    SafariSnapshot::RawWindow window;
-    window.id = 1;
-    window.index = 1;
-    window.currentTabIndex = 1;
+    auto window = frontWindow();
     for (std::int64_t t = 0; t < tabs; ++t)
         window.tabs.push_back({t + 1, QStringLiteral("Inbox"), QStringLiteral("https://mail.example/inbox")});
     TabIdentityRegistry registry;
@@ -100,10 +103,7 @@ void BM_SessionIdsLargeChange(benchmark::State &state) {
     constexpr std::int64_t kTabs = 16000;
     std::vector<SafariSnapshot::RawWindow> polls(2);
     for (std::size_t p = 0; p < polls.size(); ++p) {
-        auto &window = polls[p];
-        window.id = 1;
-        window.index = 1;
-        window.currentTabIndex = 1;
+        auto &window = polls[p] = frontWindow();
         for (std::int64_t t = 0; t < kTabs; ++t) {
             if (p == 1 && t == kTabs / 2)
                 for (std::int64_t k = 0; k < opened; ++k)

@@ -88,6 +88,22 @@ void inTurn(Oriented &o, std::size_t r0, std::size_t r1, std::size_t c0, std::si
 
 }  // namespace
 
+std::vector<std::size_t> longestRisingRun(const std::vector<std::int64_t> &values) {
+    std::vector<std::size_t> ends;  // of the runs of each length, the one ending lowest
+    std::vector<std::size_t> before(values.size(), values.size());
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const auto at = std::lower_bound(ends.begin(), ends.end(), values[k],
+                                         [&](std::size_t e, std::int64_t value) { return values[e] < value; });
+        if (at != ends.begin()) before[k] = *(at - 1);
+        if (at == ends.end()) ends.push_back(k);
+        else *at = k;
+    }
+    std::vector<std::size_t> run;
+    for (auto k = ends.empty() ? values.size() : ends.back(); k < values.size(); k = before[k]) run.push_back(k);
+    std::reverse(run.begin(), run.end());
+    return run;
+}
+
 std::int64_t positionDistance(std::int64_t a, std::int64_t b) {
     const std::uint64_t distance = a > b ? std::uint64_t(a) - std::uint64_t(b) : std::uint64_t(b) - std::uint64_t(a);
     return distance > std::uint64_t(kMaxCost) ? kMaxCost : std::int64_t(distance);

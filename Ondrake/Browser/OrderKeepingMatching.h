@@ -22,6 +22,10 @@ std::vector<std::optional<std::size_t>> orderKeepingMatching(std::size_t rows, s
 // free ends and then let each row take its cheapest place in order: never crossing, never slow.
 bool orderKeepingMatchingIsExact(std::size_t rows, std::size_t columns);
 
+// Of values given in the order of another list, the positions of the most that rise strictly,
+// ascending: pairs that keep their order on both sides, those that moved past others left out.
+std::vector<std::size_t> longestRisingRun(const std::vector<std::int64_t> &values);
+
 // How far apart two positions are, saturating instead of wrapping for positions read from a file.
 std::int64_t positionDistance(std::int64_t a, std::int64_t b);
 // The sum of two costs, saturating.

@@ -1,5 +1,6 @@
 #include "WindowLineUp.h"
 
+#include "Browser/OrderKeepingMatching.h"
 #include "Browser/SequenceAlignment.h"
 
 #include <QHash>
@@ -80,17 +81,11 @@ private:
 // The anchors that keep their order on both sides, the most of them; `anchors` come in the
 // order of their places.
 std::vector<bool> longestInOrder(const std::vector<Lined> &anchors) {
-    std::vector<std::size_t> ends;  // of the chains of each length, the one ending at the lowest tab
-    std::vector<std::size_t> before(anchors.size(), anchors.size());
-    for (std::size_t k = 0; k < anchors.size(); ++k) {
-        const auto at = std::lower_bound(ends.begin(), ends.end(), anchors[k].tab,
-                                         [&](std::size_t e, std::size_t tab) { return anchors[e].tab < tab; });
-        if (at != ends.begin()) before[k] = *(at - 1);
-        if (at == ends.end()) ends.push_back(k);
-        else *at = k;
-    }
+    std::vector<std::int64_t> tabs;
+    tabs.reserve(anchors.size());
+    for (const auto &a : anchors) tabs.push_back(std::int64_t(a.tab));
     std::vector<bool> chained(anchors.size(), false);
-    for (auto k = ends.empty() ? anchors.size() : ends.back(); k < anchors.size(); k = before[k]) chained[k] = true;
+    for (const auto k : longestRisingRun(tabs)) chained[k] = true;
     return chained;
 }
 

@@ -28,18 +28,11 @@ std::int64_t shifted(std::int64_t index, std::int64_t shift) {
 // The pairs (tab index, stored index), by tab index, that keep their order on both sides, the
 // most of them.
 std::vector<std::pair<std::int64_t, std::int64_t>> keptInOrder(const std::vector<std::pair<std::int64_t, std::int64_t>> &pairs) {
-    std::vector<std::size_t> ends;
-    std::vector<std::size_t> before(pairs.size(), pairs.size());
-    for (std::size_t k = 0; k < pairs.size(); ++k) {
-        const auto at = std::lower_bound(ends.begin(), ends.end(), pairs[k].second,
-                                         [&](std::size_t e, std::int64_t stored) { return pairs[e].second < stored; });
-        if (at != ends.begin()) before[k] = *(at - 1);
-        if (at == ends.end()) ends.push_back(k);
-        else *at = k;
-    }
+    std::vector<std::int64_t> stored;
+    stored.reserve(pairs.size());
+    for (const auto &p : pairs) stored.push_back(p.second);
     std::vector<std::pair<std::int64_t, std::int64_t>> kept;
-    for (auto k = ends.empty() ? pairs.size() : ends.back(); k < pairs.size(); k = before[k]) kept.push_back(pairs[k]);
-    std::reverse(kept.begin(), kept.end());
+    for (const auto k : longestRisingRun(stored)) kept.push_back(pairs[k]);
     return kept;
 }
 

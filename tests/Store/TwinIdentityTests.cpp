@@ -194,6 +194,22 @@ TEST(TwinIdentity, IdenticalTabsKeepTheirRecordsWherePositionsAloneCannotTell) {
                 tabs.insert(tabs.begin() + std::ptrdiff_t(at), test::page(QStringLiteral("New%1").arg(k)));
         };
     };
+    const auto retitledWithATabInFront = [&](Browser &b) {
+        edit(b, [](auto &w) {
+            for (auto &t : w.tabs)
+                if (t.title == QStringLiteral("Inbox (2)")) t.title = QStringLiteral("Inbox (3)");
+            w.tabs.insert(w.tabs.begin() + 1, test::page(QStringLiteral("New")));
+        });
+        b.poll();
+    };
+    // The first guide closes in the background: the second, active, stays active.
+    const auto earlierClosedLaterActive = [&](Browser &b) {
+        edit(b, [](auto &w) {
+            w.tabs.erase(w.tabs.begin() + 1);
+            w.currentTab = 2;
+        });
+        b.poll();
+    };
     Tabs inboxes = pages({"Home"});
     for (int k = 0; k < 9; ++k) inboxes.push_back(pages({"Inbox (2)"}).front());
     Tabs forty = pages({"A", "S", "S", "X", "S", "B"});
@@ -208,14 +224,7 @@ TEST(TwinIdentity, IdenticalTabsKeepTheirRecordsWherePositionsAloneCannotTell) {
          [&](Browser &b) { restart(b, opened(0, 1), false); }, {"New0", "Home", "Guide L", "Guide I", "X"}},
         {"twins retitle together while a tab opens before them", pages({"Home", "Inbox (2)", "Inbox (2)", "X"}), 1,
          firstLockedSecondMarked,
-         [&](Browser &b) {
-             edit(b, [](auto &w) {
-                 for (auto &t : w.tabs)
-                     if (t.title == QStringLiteral("Inbox (2)")) t.title = QStringLiteral("Inbox (3)");
-                 w.tabs.insert(w.tabs.begin() + 1, test::page(QStringLiteral("New")));
-             });
-             b.poll();
-         },
+         retitledWithATabInFront,
          {"Home", "New ^0", "Inbox (3) L", "Inbox (3) I", "X"}},
         {"nine twins retitle together while a tab opens before them", inboxes, 1,
          [&](Browser &b) {
@@ -223,14 +232,7 @@ TEST(TwinIdentity, IdenticalTabsKeepTheirRecordsWherePositionsAloneCannotTell) {
              mark(b, 5);
              mark(b, 9);
          },
-         [&](Browser &b) {
-             edit(b, [](auto &w) {
-                 for (auto &t : w.tabs)
-                     if (t.title == QStringLiteral("Inbox (2)")) t.title = QStringLiteral("Inbox (3)");
-                 w.tabs.insert(w.tabs.begin() + 1, test::page(QStringLiteral("New")));
-             });
-             b.poll();
-         },
+         retitledWithATabInFront,
          {"Home", "New ^0", "Inbox (3) L", "Inbox (3)", "Inbox (3)", "Inbox (3)", "Inbox (3) I", "Inbox (3)", "Inbox (3)",
           "Inbox (3)", "Inbox (3) I"}},
         {"forty tabs opened in one poll while the last closed", forty, 1,
@@ -258,23 +260,11 @@ TEST(TwinIdentity, IdenticalTabsKeepTheirRecordsWherePositionsAloneCannotTell) {
                                                                   tabs[3].id, tabs[2].id}));
              b.poll();
          },
-         [&](Browser &b) {
-             edit(b, [](auto &w) {
-                 w.tabs.erase(w.tabs.begin() + 1);
-                 w.currentTab = 2;
-             });
-             b.poll();
-         },
+         earlierClosedLaterActive,
          {"Home", "Guide L", "X ^1"}},
         {"the earlier of two side by side closed and locked, the later active", guides, 3,
          [&](Browser &b) { lock(b, 1); },
-         [&](Browser &b) {
-             edit(b, [](auto &w) {
-                 w.tabs.erase(w.tabs.begin() + 1);
-                 w.currentTab = 2;
-             });
-             b.poll();
-         },
+         earlierClosedLaterActive,
          {"Home", "Guide", "X"}},
     };
     for (const auto &c : cases) {
