@@ -128,17 +128,19 @@ QPointF QtPointer::location() const {
 }
 
 Qt::MouseButtons QtPointer::serverButtons() const {
-    if (!connection_) return {};
+    if (!connection_ || !answerExpires_.hasExpired()) return answered_;
     xcb_generic_error_t *error = nullptr;
     const XcbReply<xcb_query_pointer_reply_t> pointer{
         xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), &error)};
     std::free(error);
-    Qt::MouseButtons buttons;
-    if (!pointer) return buttons;
-    buttons.setFlag(Qt::LeftButton, pointer->mask & XCB_BUTTON_MASK_1);
-    buttons.setFlag(Qt::MiddleButton, pointer->mask & XCB_BUTTON_MASK_2);
-    buttons.setFlag(Qt::RightButton, pointer->mask & XCB_BUTTON_MASK_3);
-    return buttons;
+    answered_ = {};
+    if (pointer) {
+        answered_.setFlag(Qt::LeftButton, pointer->mask & XCB_BUTTON_MASK_1);
+        answered_.setFlag(Qt::MiddleButton, pointer->mask & XCB_BUTTON_MASK_2);
+        answered_.setFlag(Qt::RightButton, pointer->mask & XCB_BUTTON_MASK_3);
+    }
+    answerExpires_ = QDeadlineTimer(kServerAnswerLasts);
+    return answered_;
 }
 
 Qt::MouseButtons QtPointer::heldOnServer() const {

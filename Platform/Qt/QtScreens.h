@@ -45,6 +45,8 @@ class QtPointer final : public Pointer {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kManagerLetGo{100};
+    // The window tracker asks several times in one tick; one answer of the server serves them all.
+    static constexpr std::chrono::milliseconds kServerAnswerLasts{5};
 
     explicit QtPointer(const Screens &screens);
     QPointF location() const override;
@@ -60,6 +62,8 @@ private:
     const Screens &screens_;
     xcb_connection_t *connection_ = nullptr;
     std::uint32_t root_ = 0;
+    mutable Qt::MouseButtons answered_;
+    mutable QDeadlineTimer answerExpires_;  // expired until the first answer
     // The server's buttons last seen down, and from when they count as let go.
     mutable Qt::MouseButtons held_;
     mutable std::optional<QDeadlineTimer> letGo_;
