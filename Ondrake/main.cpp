@@ -2,6 +2,7 @@
 
 #include "DemoSession.h"
 #include "Log.h"
+#include "Ondrake/Model/TabRecordFileStore.h"
 #include "Qt/DBusNamedNotifier.h"
 #include "Qt/QtDialogs.h"
 #include "Qt/QtFrameClock.h"
@@ -118,10 +119,15 @@ int main(int argc, char *argv[]) {
     // One instance per user: a second one would poll and save the same record file beside the
     // first, and the last save would win. A later launch brings the running one's sidebar back.
     const Paths paths = Paths::system();
-    SingleInstance instance(SingleInstance::socketPathFor(SimulatedApplication::kBundleIdentifier, paths));
+    const QString recordFile = TabRecordFileStore::defaultFileURL(paths, SimulatedApplication::kBundleIdentifier);
+    SingleInstance instance(SingleInstance::socketPathFor(SimulatedApplication::kBundleIdentifier, paths),
+                            recordFile + QStringLiteral(".lock"));
     InstanceGuard &guard = instance;
     switch (guard.claim()) {
     case InstanceGuard::Claim::first: break;
+    case InstanceGuard::Claim::firstUnreachable:
+        log.error("A second start will not reach this one to show its sidebar; it will end instead");
+        break;
     case InstanceGuard::Claim::reopenedRunning:
         log.info("Ondrake is already running; asked it to show the sidebar");
         return 0;
@@ -132,13 +138,19 @@ int main(int argc, char *argv[]) {
         log.error("Running without the guard against a second instance");
         break;
     }
+    // From the moment the quit begins, a later launch waits for this one to end and then runs in
+    // its place: told to reopen, it would leave nothing running.
+    const auto quit = [&guard] {
+        guard.stopAnswering();
+        QApplication::quit();
+    };
 
     // Installed before anything is built, so a signal during start-up still ends in the orderly
     // quit with the final save; it is read once the event loop runs.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [&](int number) {
         log.info("Received signal %{public}d; quitting", number);
-        QApplication::quit();
+        quit();
     });
     QtScheduler scheduler;
     UserDefaults defaults(paths, QString::fromLatin1(kStandardDefaultsDomain));
@@ -146,7 +158,7 @@ int main(int argc, char *argv[]) {
     // No browser on this machine: the application runs against the simulated one, seeded with
     // the same small session on every start.
     SimulatedWorkspace workspace(scheduler);
-    SimulatedApplication application(workspace, [] { QApplication::quit(); });
+    SimulatedApplication application(workspace, quit);
     SimulatedSafari safari(workspace);
     safari.launch();
     DemoSession::seed(safari);
@@ -191,6 +203,7 @@ int main(int argc, char *argv[]) {
     delegate.applicationDidFinishLaunching();
     log.info("Ondrake started");
     end.status = QApplication::exec();
+    guard.stopAnswering();
     delegate.applicationWillTerminate();
     log.info("Ondrake stopped");
     return *end.status;

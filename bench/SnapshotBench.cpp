@@ -92,4 +92,36 @@ void BM_SessionIdsOnePage(benchmark::State &state) {
 }
 BENCHMARK(BM_SessionIdsOnePage)->Arg(1000)->Arg(16000)->Unit(benchmark::kMicrosecond);
 
+// One window of 16,000 tabs, a quarter of them twins over ten pages, with `opened` tabs opening
+// in its middle and closing again at every other poll: a folder of bookmarks, or an afternoon of
+// browsing seen in one poll once the sidebar shows again.
+void BM_SessionIdsLargeChange(benchmark::State &state) {
+    const auto opened = state.range(0);
+    constexpr std::int64_t kTabs = 16000;
+    std::vector<SafariSnapshot::RawWindow> polls(2);
+    for (std::size_t p = 0; p < polls.size(); ++p) {
+        auto &window = polls[p];
+        window.id = 1;
+        window.index = 1;
+        window.currentTabIndex = 1;
+        for (std::int64_t t = 0; t < kTabs; ++t) {
+            if (p == 1 && t == kTabs / 2)
+                for (std::int64_t k = 0; k < opened; ++k)
+                    window.tabs.push_back({std::int64_t(window.tabs.size()) + 1, QStringLiteral("Opened %1").arg(k),
+                                           QStringLiteral("https://opened.example/%1").arg(k)});
+            const auto page = t % 4 == 0 ? QStringLiteral("twin%1").arg(t % 10) : QStringLiteral("page%1").arg(t);
+            window.tabs.push_back({std::int64_t(window.tabs.size()) + 1, page, QStringLiteral("https://%1.example/").arg(page)});
+        }
+    }
+    TabIdentityRegistry registry;
+    registry.assign({polls[0]});
+    std::size_t next = 1;
+    for (auto _ : state) {
+        auto result = registry.assign({polls[next]});
+        benchmark::DoNotOptimize(result);
+        next = 1 - next;
+    }
+}
+BENCHMARK(BM_SessionIdsLargeChange)->Arg(1000)->Unit(benchmark::kMillisecond);
+
 }  // namespace

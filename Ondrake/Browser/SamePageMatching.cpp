@@ -52,7 +52,7 @@ public:
         if (best) take(tab, *best);
     }
 
-    // Tabs of one address (and title), paired together with the free places given.
+    // Tabs of one address (and title), paired together with the free places given, in order.
     void matchTogether(const std::vector<std::size_t> &rows, std::span<const std::size_t> places, bool sameTitle) {
         if (rows.size() == 1) {
             takeCheapest(rows.front(), places, sameTitle);
@@ -62,7 +62,7 @@ public:
         for (const auto p : places)
             if (!taken_[p] && (!sameTitle || places_[p].title == tabs_[rows.front()].title)) columns.push_back(p);
         if (columns.empty()) return;
-        const auto matching = leastCostMatching(rows.size(), columns.size(), [&](std::size_t r, std::size_t c) {
+        const auto matching = orderKeepingMatching(rows.size(), columns.size(), [&](std::size_t r, std::size_t c) {
             return cost_(rows[r], columns[c]);
         });
         for (std::size_t r = 0; r < rows.size(); ++r)

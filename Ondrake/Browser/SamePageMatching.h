@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Browser/LeastCostMatching.h"
+#include "Browser/OrderKeepingMatching.h"
 
 #include <QStringView>
 
@@ -19,9 +19,10 @@ struct PageKey {
 
 // Pairs tabs (rows) with remembered places (columns) that show the same address: first those
 // with the same title too, then by the address alone. A lone tab of an address takes its
-// cheapest place, the earlier one on a tie; tabs that share an address (and title) are paired
-// together by the least total cost, so that none takes a place another needs more. Answers the
-// place of each tab, none for a tab left without one. The keys must outlive the call.
+// cheapest place, the earlier one on a tie; tabs that share an address (and title) keep their
+// order, so the caller gives both sides in the order they stand in, and are paired at the least
+// total cost. Answers the place of each tab, none for a tab left without one. The keys must
+// outlive the call.
 std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> tabs, std::span<const PageKey> places,
                                                        const MatchingCost &cost);
 

@@ -1,9 +1,9 @@
 #include "TabIdentityRegistry.h"
 
 #include "Browser/BrowserURL.h"
-#include "Browser/LeastCostMatching.h"
+#include "Browser/OrderKeepingMatching.h"
 #include "Browser/SamePageMatching.h"
-#include "Browser/SequenceAlignment.h"
+#include "Browser/WindowLineUp.h"
 
 #include <QHash>
 #include <QSet>
@@ -24,92 +24,6 @@ bool canFollowAcrossWindows(const std::optional<QUrl> &url) {
     if (!url) return false;
     const auto scheme = lowerScheme(*url);
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("file");
-}
-
-bool samePage(const TabIdentityRegistry::Entry &entry, const SafariSnapshot::RawTab &tab) {
-    return entry.url == tab.url && entry.title == tab.title;
-}
-
-// How far the middle of a window may be lined up off its diagonal: that many more openings than
-// closings (or the reverse) at any point, which a poll's worth of changes stays well within.
-constexpr std::size_t kAlignmentBand = 32;
-
-// The tab each remembered entry of a window stands at now, by lining up the two polls' pages
-// (address and title) in order: what stayed the same at either end first, then the middle so
-// that as many tabs as possible line up, a page open more than once counting double. So a tab
-// moved past its twins lines up the twins, not itself. An entry that lines up with no tab has
-// none.
-std::vector<std::int64_t> lineUp(const std::vector<const TabIdentityRegistry::Entry *> &entries,
-                                 const std::vector<SafariSnapshot::RawTab> &tabs) {
-    const std::size_t n = entries.size();
-    const std::size_t m = tabs.size();
-    std::vector<std::int64_t> tabOf(n, -1);
-    std::size_t head = 0;
-    while (head < n && head < m && samePage(*entries[head], tabs[head])) {
-        tabOf[head] = std::int64_t(head);
-        ++head;
-    }
-    std::size_t tail = 0;
-    while (tail < n - head && tail < m - head && samePage(*entries[n - 1 - tail], tabs[m - 1 - tail])) {
-        tabOf[n - 1 - tail] = std::int64_t(m - 1 - tail);
-        ++tail;
-    }
-    if (head + tail == n || head + tail == m) return tabOf;
-
-    // Every page of the window as a small number, equal for equal pages, and how often each
-    // shows on either side.
-    QHash<std::pair<QStringView, QStringView>, std::uint32_t> numbers;
-    std::vector<std::uint32_t> countBefore;
-    std::vector<std::uint32_t> countAfter;
-    const auto number = [&](const QString &url, const QString &title) {
-        const auto key = std::pair<QStringView, QStringView>(url, title);
-        auto found = numbers.find(key);
-        if (found == numbers.end()) {
-            found = numbers.insert(key, std::uint32_t(numbers.size()));
-            countBefore.push_back(0);
-            countAfter.push_back(0);
-        }
-        return *found;
-    };
-    std::vector<std::uint32_t> before;
-    std::vector<std::uint32_t> after;
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto k = number(entries[i]->url, entries[i]->title);
-        ++countBefore[k];
-        if (i >= head && i < n - tail) before.push_back(k);
-    }
-    for (std::size_t j = 0; j < m; ++j) {
-        const auto k = number(tabs[j].url, tabs[j].title);
-        ++countAfter[k];
-        if (j >= head && j < m - tail) after.push_back(k);
-    }
-    std::vector<std::uint32_t> weight(numbers.size());
-    for (std::size_t k = 0; k < weight.size(); ++k) weight[k] = countBefore[k] > 1 || countAfter[k] > 1 ? 2 : 1;
-    if (const auto pairs = heaviestCommonSubsequence(before, after, weight, kAlignmentBand))
-        for (const auto &[i, j] : *pairs) tabOf[head + i] = std::int64_t(head + j);
-    return tabOf;
-}
-
-// Where each entry should stand now, in half positions: an entry lined up stands at its tab;
-// the others of a stretch between two lined-up entries take the stretch's new tabs in order,
-// and those left over stand just before the stretch's end.
-std::vector<std::int64_t> expectedHalfPositions(const std::vector<std::int64_t> &tabOf, std::size_t tabCount) {
-    std::vector<std::int64_t> expected(tabOf.size());
-    std::size_t i = 0;
-    std::int64_t lastTab = -1;
-    while (i < tabOf.size()) {
-        if (tabOf[i] >= 0) {
-            lastTab = tabOf[i];
-            expected[i++] = 2 * lastTab;
-            continue;
-        }
-        std::size_t end = i;
-        while (end < tabOf.size() && tabOf[end] < 0) ++end;
-        const std::int64_t nextTab = end < tabOf.size() ? tabOf[end] : std::int64_t(tabCount);
-        const std::int64_t newTabs = nextTab - lastTab - 1;
-        for (std::int64_t k = 0; i < end; ++i, ++k) expected[i] = k < newTabs ? 2 * (lastTab + 1 + k) : 2 * nextTab - 1;
-    }
-    return expected;
 }
 
 }  // namespace
@@ -187,6 +101,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
 
     std::vector<SafariWindow> result;
     std::unordered_map<std::int64_t, std::vector<Entry>> remembered;
+    std::unordered_map<std::int64_t, QString> activeNow;
     static const std::vector<Entry> none;
     for (const auto *w : selected) {
         const auto prevIt = previous_.find(w->id);
@@ -212,37 +127,60 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
                 if (const auto m = moved.constFind(tabs[i].url); m != moved.cend()) ids[i] = *m;
         }
 
-        // A tab that lines up with its own page keeps that entry's id, unless this system closed
-        // that tab: a twin of it may stand there now.
-        const auto tabOf = lineUp(offered, tabs);
-        for (std::size_t e = 0; e < offered.size(); ++e) {
-            const auto i = tabOf[e];
-            if (i >= 0 && !ids[std::size_t(i)] && !closed_.contains(offered[e]->id)) take(std::size_t(i), e);
-        }
+        // The usual poll: the window shows what it showed, and every tab keeps its id.
+        const bool unchanged = closed_.isEmpty() && moved.isEmpty() && offered.size() == tabs.size() &&
+                               std::equal(offered.begin(), offered.end(), tabs.begin(), [](const Entry *e, const auto &t) {
+                                   return e->url == t.url && e->title == t.title;
+                               });
+        if (unchanged) {
+            for (std::size_t i = 0; i < tabs.size(); ++i) take(i, i);
+        } else {
+            // The tab active at the last poll, if it is on offer, and the one active now.
+            std::optional<std::pair<std::size_t, std::size_t>> active;
+            if (const auto last = activeIDs_.find(w->id); last != activeIDs_.end()) {
+                const auto place = std::find_if(offered.begin(), offered.end(), [&](const Entry *e) { return e->id == last->second; });
+                const auto now = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
+                if (place != offered.end() && now != tabs.end())
+                    active = std::pair(std::size_t(place - offered.begin()), std::size_t(now - tabs.begin()));
+            }
+            std::vector<PageKey> placeKeys;
+            placeKeys.reserve(offered.size());
+            for (const auto *e : offered) placeKeys.push_back({e->url, e->title});
+            std::vector<PageKey> tabKeys;
+            tabKeys.reserve(tabs.size());
+            for (const auto &t : tabs) tabKeys.push_back({t.url, t.title});
 
-        // The rest by address and title, then address alone; each entry costs its distance from
-        // where it should stand now, and a closed tab's entry comes after every other.
-        std::vector<std::size_t> rows;
-        for (std::size_t i = 0; i < tabs.size(); ++i)
-            if (!ids[i]) rows.push_back(i);
-        std::vector<std::size_t> columns;
-        for (std::size_t e = 0; e < offered.size(); ++e)
-            if (!taken[e]) columns.push_back(e);
-        if (!rows.empty() && !columns.empty()) {
-            const auto expected = expectedHalfPositions(tabOf, tabs.size());
-            std::vector<PageKey> rowKeys;
-            rowKeys.reserve(rows.size());
-            for (const auto i : rows) rowKeys.push_back({tabs[i].url, tabs[i].title});
-            std::vector<PageKey> columnKeys;
-            columnKeys.reserve(columns.size());
-            for (const auto e : columns) columnKeys.push_back({offered[e]->url, offered[e]->title});
-            const auto matching = matchSamePages(rowKeys, columnKeys, [&](std::size_t r, std::size_t c) {
-                const auto e = columns[c];
-                const auto distance = positionDistance(expected[e], 2 * std::int64_t(rows[r]));
-                return closed_.contains(offered[e]->id) ? addCosts(distance, kClosedCost) : distance;
-            });
-            for (std::size_t r = 0; r < rows.size(); ++r)
-                if (matching[r]) take(rows[r], columns[*matching[r]]);
+            // A tab that lines up with its own page keeps that entry's id, unless this system closed
+            // that tab: a twin of it may stand there now.
+            const auto lined = lineUpWindow(placeKeys, tabKeys, active);
+            for (std::size_t e = 0; e < offered.size(); ++e) {
+                const auto i = lined.tabOf[e];
+                if (i && !ids[*i] && !closed_.contains(offered[e]->id)) take(*i, e);
+            }
+
+            // The rest by address and title, then address alone, in order; each entry costs its
+            // distance from where it should stand now, and a closed tab's entry comes after every other.
+            std::vector<std::size_t> rows;
+            for (std::size_t i = 0; i < tabs.size(); ++i)
+                if (!ids[i]) rows.push_back(i);
+            std::vector<std::size_t> columns;
+            for (std::size_t e = 0; e < offered.size(); ++e)
+                if (!taken[e]) columns.push_back(e);
+            if (!rows.empty() && !columns.empty()) {
+                std::vector<PageKey> rowKeys;
+                rowKeys.reserve(rows.size());
+                for (const auto i : rows) rowKeys.push_back(tabKeys[i]);
+                std::vector<PageKey> columnKeys;
+                columnKeys.reserve(columns.size());
+                for (const auto e : columns) columnKeys.push_back(placeKeys[e]);
+                const auto matching = matchSamePages(rowKeys, columnKeys, [&](std::size_t r, std::size_t c) {
+                    const auto e = columns[c];
+                    const auto distance = positionDistance(lined.expected[e], 2 * std::int64_t(rows[r]));
+                    return closed_.contains(offered[e]->id) ? addCosts(distance, kClosedCost) : distance;
+                });
+                for (std::size_t r = 0; r < rows.size(); ++r)
+                    if (matching[r]) take(rows[r], columns[*matching[r]]);
+            }
         }
 
         // A window that kept its number of tabs: a tab that navigated keeps the id of its place.
@@ -286,6 +224,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             if (info.count == 1) info.id = tab.id;
             tab.url = parsedURL(info, raw.url);
             tab.isActive = raw.index == w->currentTabIndex;
+            if (tab.isActive) activeNow[w->id] = tab.id;
             window.tabs.push_back(std::move(tab));
         }
         result.push_back(std::move(window));
@@ -299,6 +238,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         closed_ = std::move(stillShown);
     }
     previous_ = std::move(remembered);
+    activeIDs_ = std::move(activeNow);
     lastURLs_ = std::move(now);
     return result;
 }

@@ -34,6 +34,7 @@ public:
     // Forgets the last poll (the browser quit); serials go on.
     void reset() {
         previous_.clear();
+        activeIDs_.clear();
         lastURLs_.clear();
         closed_.clear();
     }
@@ -64,6 +65,9 @@ private:
     static const std::optional<QUrl> &parsedURL(UrlInfo &info, const QString &text);
 
     std::unordered_map<std::int64_t, std::vector<Entry>> previous_;
+    // Each window's active tab at the last poll: when one of identical tabs side by side closes,
+    // the active one that still shows the page is the one that stayed.
+    std::unordered_map<std::int64_t, QString> activeIDs_;
     std::uint64_t nextSerial_ = 0;
     // The last poll's tabs by URL text, with the texts already parsed: most come back unchanged,
     // and parsing is the dearest step of a poll.

@@ -35,7 +35,7 @@ SafariWindowView::Dragging SafariWindowView::dragChanged(const QString &tabID, Q
         const long long position = found == rows.end() ? 0 : found - rows.begin();
         if (position + rowDelta < 0) return Dragging{tabID, translation, std::nullopt, true};
     }
-    return Dragging{tabID, translation, TabDropPlan::make(tabID, browserWindow, rows, rowDelta, depthDelta), false};
+    return Dragging{tabID, translation, TabDropPlan::make(tabID, browserWindow, window, rows, rowDelta, depthDelta), false};
 }
 
 TabDragOutcome SafariWindowView::dragEnded(const std::optional<Dragging> &dragging, const QString &tabID,

@@ -1,6 +1,7 @@
 #include "SidebarLayout.h"
 
 #include "Browser/TabTreeRow.h"
+#include "Browser/TabTreeSpine.h"
 
 #include <QSet>
 
@@ -53,8 +54,14 @@ Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup>
     }
     for (auto &window : windows) {
         if (window.tabs.empty()) continue;
-        for (auto &tab : window.tabs)
-            if (tab.parentID && departed.contains(*tab.parentID)) tab.parentID.reset();
+        // A tab whose parent stays is drawn under it only while nothing but the parent's own
+        // nested tabs stands between them here, as in the browser's tree: the children of a
+        // departed tab, now roots, would otherwise seem to hold the tabs below them.
+        TabTreeSpine spine;
+        for (auto &tab : window.tabs) {
+            if (tab.parentID && (departed.contains(*tab.parentID) || !spine.holds(*tab.parentID))) tab.parentID.reset();
+            spine.take(tab.id, tab.parentID);
+        }
         result.windows.push_back(std::move(window));
     }
     return result;

@@ -35,7 +35,8 @@ std::vector<GroupSection> groupSections(const std::vector<TabGroup> &groups,
                                         std::map<TabGroupID, std::vector<SafariTab>> tabsByGroup);
 
 // A tab whose group is not among `groups` stays in its window. Children of a tab that left its
-// window become roots there; a window left without tabs is dropped.
+// window become roots there, and so does a tab kept apart from its parent by such a root; a
+// window left without tabs is dropped.
 Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup> &groups,
                   const std::function<bool(const SafariTab &)> &isPinned,
                   const std::function<std::optional<TabGroupID>(const SafariTab &)> &groupOf);

@@ -1,14 +1,36 @@
 #include "Store/TabDropPlan.h"
 
 #include "Browser/BrowserURL.h"
+#include "Browser/TabTreeSpine.h"
+
+#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <cstdint>
 
 namespace ondrake {
 
+namespace {
+using TabList = std::vector<const SafariTab *>;
+
+// `count` tabs from position `from` to position `to` (both 0-based, `to` counted without them).
+SafariTabMove moveOf(const SafariWindow &window, const SafariTab &first, std::size_t from, std::size_t count,
+                     std::size_t to, std::optional<QString> newParentID) {
+    return SafariTabMove{.windowID = window.safariID,
+                         .fromIndex = std::int64_t(from) + 1,
+                         .count = std::int64_t(count),
+                         .toIndex = std::int64_t(to) + 1,
+                         .expectedURL = absoluteText(first.url),
+                         .expectedTabCount = std::int64_t(window.tabs.size()),
+                         .tabID = first.id,
+                         .newParentID = std::move(newParentID)};
+}
+}  // namespace
+
 std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariWindow &window,
-                                             const std::vector<TabTreeRow> &rows, int rowOffset, int depthOffset) {
+                                             const SafariWindow &section, const std::vector<TabTreeRow> &rows,
+                                             int rowOffset, int depthOffset) {
     if (rows.empty()) return std::nullopt;
     const auto draggedRow =
         std::find_if(rows.begin(), rows.end(), [&](const TabTreeRow &row) { return row.tab.id == tabID; });
@@ -40,48 +62,84 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
         if (!newParentID) return std::nullopt;
     }
 
-    // The browser moves the dragged tab with the nested tabs that follow it in its own list.
-    const auto depths = TabTreeRow::depths(window);
-    const auto &tabs = window.tabs;
-    const auto from = std::find_if(tabs.begin(), tabs.end(), [&](const SafariTab &tab) { return tab.id == tabID; });
-    if (from == tabs.end() || !depths.contains(tabID)) return std::nullopt;
-    const int draggedDepth = depths.value(tabID);
-    auto blockLast = std::next(from);
-    while (blockLast != tabs.end()) {
-        const auto it = depths.constFind(blockLast->id);
-        if (it == depths.cend() || *it <= draggedDepth) break;
-        ++blockLast;
-    }
-    const auto inMovedBlock = [&](const QString &id) {
-        return std::any_of(from, blockLast, [&](const SafariTab &tab) { return tab.id == id; });
-    };
-    // Rows that disagree with the window could otherwise nest the tab under itself or one of its
-    // own nested tabs, or aim at a place inside the block that moves.
-    if (newParentID && inMovedBlock(*newParentID)) return std::nullopt;
-    if (below && inMovedBlock(below->tab.id)) return std::nullopt;
+    // The block is what the rows show moving: the dragged tab and the section's tabs nested
+    // under it, folded away or not. Tabs of other sections that stand among them stay.
+    const auto shownDepths = TabTreeRow::depths(section);
+    const auto sectionTab = std::find_if(section.tabs.begin(), section.tabs.end(),
+                                         [&](const SafariTab &tab) { return tab.id == tabID; });
+    if (sectionTab == section.tabs.end()) return std::nullopt;
+    const int ownDepth = shownDepths.value(tabID);
+    QSet<QString> block{tabID};
+    for (auto it = std::next(sectionTab); it != section.tabs.end() && shownDepths.value(it->id) > ownDepth; ++it)
+        block.insert(it->id);
+    const auto inBlock = [&](const TabTreeRow &row) { return block.contains(row.tab.id); };
+    // Rows out of step with their section could aim inside the block or leave part of it behind.
+    if (!std::all_of(draggedRow, blockEnd, inBlock) ||
+        std::any_of(remaining.begin(), remaining.end(), [&](const TabTreeRow *row) { return inBlock(*row); }))
+        return std::nullopt;
+    QSet<QString> shownHere;
+    for (const auto &tab : section.tabs) shownHere.insert(tab.id);
 
-    std::vector<const SafariTab *> left;  // the window without the block
-    left.reserve(tabs.size());
-    for (auto it = tabs.begin(); it != tabs.end(); ++it)
-        if (it < from || it >= blockLast) left.push_back(&*it);
+    const auto &tabs = window.tabs;
+    TabList moved, left;  // the block and the rest, in the window's order
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < tabs.size(); ++i) {
+        if (!block.contains(tabs[i].id)) {
+            left.push_back(&tabs[i]);
+            continue;
+        }
+        if (moved.empty()) from = i;
+        moved.push_back(&tabs[i]);
+    }
+    if (moved.size() != std::size_t(block.size()) || moved.front()->id != tabID) return std::nullopt;
+
+    QHash<QString, std::optional<QString>> parents;  // before the drop
+    QHash<QString, std::size_t> indices;
+    for (std::size_t i = 0; i < tabs.size(); ++i) {
+        parents.insert(tabs[i].id, tabs[i].parentID);
+        indices.insert(tabs[i].id, i);
+    }
+    // Where a tab lands in the browser's tree when its link to `parent` does not hold: a tab of
+    // another section under the nearest of its ancestors it still stands beside, once re-nested
+    // there, else at the top level.
+    const auto nearestHeld = [&](const TabTreeSpine &spine, const QString &parent) -> std::optional<QString> {
+        auto up = parents.value(parent);
+        for (std::size_t steps = 0; up && steps < tabs.size(); ++steps, up = parents.value(*up))
+            if (spine.holds(*up)) return up;
+        return std::nullopt;
+    };
+    // Depths in the window once the block has gone.
+    QHash<QString, int> depths;
+    {
+        TabTreeSpine spine;
+        for (const SafariTab *tab : left) {
+            auto parent = tab->parentID;
+            if (parent && !spine.holds(*parent)) parent = nearestHeld(spine, *parent);
+            depths.insert(tab->id, spine.take(tab->id, parent));
+        }
+    }
     const auto positionOf = [&](const QString &id) -> std::optional<std::size_t> {
         const auto found = std::find_if(left.begin(), left.end(), [&](const SafariTab *tab) { return tab->id == id; });
         if (found == left.end()) return std::nullopt;
         return std::size_t(found - left.begin());
     };
     // Past the tabs nested under the one at `position`, folded away or shown elsewhere.
-    const auto pastNested = [&](std::size_t position, int ownDepth) {
+    const auto pastNested = [&](std::size_t position, int level) {
         std::size_t i = position + 1;
-        while (i < left.size() && depths.value(left[i]->id, -1) > ownDepth) ++i;
+        while (i < left.size() && depths.value(left[i]->id, -1) > level) ++i;
         return i;
     };
     std::size_t to = left.size();
     if (below) {
-        if (const auto position = positionOf(below->tab.id)) to = *position;
+        const auto position = positionOf(below->tab.id);
+        if (!position) return std::nullopt;
+        to = *position;
     } else if (above) {
         // Below the last row: after the section's last tab, not after the pinned or grouped tabs
         // that follow it in the window.
-        if (const auto position = positionOf(above->tab.id)) to = pastNested(*position, depths.value(above->tab.id));
+        const auto position = positionOf(above->tab.id);
+        if (!position) return std::nullopt;
+        to = pastNested(*position, depths.value(above->tab.id));
     }
     // Tabs the section does not show (pinned, grouped, folded away) may stand between the row
     // above and the row below. A nested block goes right after its new parent's nested tabs
@@ -91,23 +149,74 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
         const auto start = positionOf(above->tab.id);
         if (parentDepth != depths.cend() && start && *start < to) to = std::min(to, pastNested(*start, *parentDepth));
     }
-    // Back in its own place under the same parent: the section looks as before, so the browser
-    // must too, whatever tabs it holds there that the section does not show.
-    const bool samePlace = insertionRow == d && newParentID == draggedRow->tab.parentID;
-    if (samePlace) to = std::size_t(from - tabs.begin());
 
     TabDropPlan plan;
-    plan.move.windowID = window.safariID;
-    plan.move.fromIndex = (from - tabs.begin()) + 1;
-    plan.move.count = blockLast - from;
-    plan.move.toIndex = std::int64_t(to) + 1;
-    plan.move.expectedURL = absoluteText(draggedRow->tab.url);
-    plan.move.expectedTabCount = std::int64_t(tabs.size());
-    plan.move.tabID = tabID;
-    plan.move.newParentID = newParentID;
     plan.insertionRow = int(insertionRow);
     plan.depth = int(depth);
-    plan.changesAnything = plan.move.fromIndex != plan.move.toIndex || newParentID != draggedRow->tab.parentID;
+    plan.move = moveOf(window, tabs[from], from, moved.size(), from, newParentID);
+    plan.move.expectedURL = absoluteText(draggedRow->tab.url);
+    // Back in its own place under the same parent: the section looks as before, so the browser
+    // must too, whatever tabs it holds there that the section does not show.
+    if (insertionRow == d && newParentID == draggedRow->tab.parentID) return plan;
+
+    TabList after = left;
+    after.insert(after.begin() + std::ptrdiff_t(to), moved.begin(), moved.end());
+    QHash<QString, std::optional<QString>> shownParents;
+    for (const auto &tab : section.tabs) shownParents.insert(tab.id, tab.parentID);
+    const auto relink = [&](const SafariTab &tab, const std::optional<QString> &parent) {
+        const std::size_t at = indices.value(tab.id);
+        plan.leadingMoves.push_back(moveOf(window, tab, at, 1, at, parent));
+    };
+    // The browser's tree once the block stands in its place, and what the section then draws:
+    // every tab of the section as deep as the indicator promised, or no plan.
+    TabTreeSpine tree, drawn;
+    for (const SafariTab *tab : after) {
+        auto parent = tab->id == tabID ? newParentID : parents.value(tab->id);
+        if (parent && !tree.holds(*parent)) {
+            // A tab of another section whose parent went with the block would otherwise cut the
+            // section's tabs around it off from their parent.
+            parent = shownHere.contains(tab->id) ? std::nullopt : nearestHeld(tree, *parent);
+            if (parent) relink(*tab, parent);
+        }
+        const bool shown = shownHere.contains(tab->id);
+        const bool drawnNested = shown && parent && shownHere.contains(*parent) && drawn.holds(*parent);
+        auto shownParent = drawnNested ? parent : std::nullopt;
+        // A tab the section drew at the top level, though linked in the browser to a tab of the
+        // section it comes to stand beside again, stays at the top level.
+        if (shownParent && tab->id != tabID && !shownParents.value(tab->id)) {
+            parent.reset();
+            shownParent.reset();
+            relink(*tab, parent);
+        }
+        tree.take(tab->id, parent);
+        if (!shown) continue;
+        const int promised = shownDepths.value(tab->id) + (block.contains(tab->id) ? int(depth) - ownDepth : 0);
+        if (drawn.take(tab->id, shownParent) != promised) return std::nullopt;
+    }
+
+    // Tabs of other sections between the block's tabs stay: the block's later runs come up
+    // behind the dragged tab first.
+    TabList order;
+    order.reserve(tabs.size());
+    for (const auto &tab : tabs) order.push_back(&tab);
+    for (std::size_t gathered = from + 1; gathered < from + moved.size();) {
+        std::size_t start = gathered;
+        while (!block.contains(order[start]->id)) ++start;
+        std::size_t end = start;
+        while (end < order.size() && block.contains(order[end]->id)) ++end;
+        if (start != gathered) {
+            const SafariTab &first = *order[start];
+            plan.leadingMoves.push_back(moveOf(window, first, start, end - start, gathered, parents.value(first.id)));
+            std::rotate(order.begin() + std::ptrdiff_t(gathered), order.begin() + std::ptrdiff_t(start),
+                        order.begin() + std::ptrdiff_t(end));
+        }
+        gathered += end - start;
+    }
+
+    plan.move.toIndex = std::int64_t(to) + 1;
+    const bool reordered = !std::equal(after.begin(), after.end(), tabs.begin(),
+                                       [](const SafariTab *a, const SafariTab &b) { return a == &b; });
+    plan.changesAnything = reordered || newParentID != draggedRow->tab.parentID;
     return plan;
 }
 

@@ -17,7 +17,8 @@ public:
     virtual const ClosedTabStack &recentlyClosed() const = 0;
     virtual void setRecentlyClosed(ClosedTabStack history) = 0;
     virtual const AppSettings &settings() const = 0;
-    // Lets the next poll give the record's identity to a tab that shows its page.
+    // Lets the next poll give the record's identity to the tab that shows its page, before any
+    // other record waiting for that page.
     virtual void releaseForReattachment(const TabRecord &record) = 0;
 
     // One change, one publication: read, change, write back.

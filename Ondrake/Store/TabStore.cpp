@@ -85,7 +85,7 @@ void TabStore::setBook(TabRecordBook book) {
     syncFromBook(previous.records, previous.groups);
 }
 
-void TabStore::releaseForReattachment(const TabRecord &record) { resolver_.release(record); }
+void TabStore::releaseForReattachment(const TabRecord &record) { resolver_.release(record, true); }
 
 void TabStore::addPendingRestores(const std::vector<PendingRestore> &restores) {
     pendingRestores_.insert(pendingRestores_.end(), restores.begin(), restores.end());

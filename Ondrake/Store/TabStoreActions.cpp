@@ -17,8 +17,19 @@ const QString kCannotMute = QStringLiteral("Safari can’t mute tabs");
 QCoro::Task<> TabStore::moveTabs(TabDropPlan plan) {
     if (!plan.changesAnything) co_return;
     const auto alive = lifetime();
+    // The new parent's row showed open where the tab was dropped; a fold left on it from
+    // children that have since gone would hide the tab.
+    if (plan.move.newParentID && collapsedTabIDs_.contains(*plan.move.newParentID)) {
+        auto ids = collapsedTabIDs_;
+        ids.remove(*plan.move.newParentID);
+        setCollapsedTabIDs(std::move(ids));
+    }
     if (adapter_.supports(BrowserCapabilities::move)) {
         try {
+            for (auto &move : plan.leadingMoves) {
+                co_await adapter_.moveTabs(std::move(move));
+                if (alive.expired()) co_return;
+            }
             co_await adapter_.moveTabs(plan.move);
         } catch (const SafariControllerError &error) {
             if (alive.expired()) co_return;

@@ -147,10 +147,16 @@ void TabStore::publish(WindowList windows, const SidebarState &state) {
         Q_EMIT this->windowsChanged();
     }
     if (!collapsedTabIDs_.isEmpty()) {
-        StringSet present;
+        // A fold stays on a tab only while tabs are nested under it: once the last one has gone,
+        // the next tab nested there would vanish under a row that shows no fold.
+        StringSet holding, parents;
         for (const auto &window : windows_)
-            for (const auto &tab : window.tabs) present.insert(tab.id);
-        if (!present.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(present));
+            for (const auto &tab : window.tabs) {
+                holding.insert(tab.id);
+                if (tab.parentID) parents.insert(*tab.parentID);
+            }
+        holding.intersect(parents);
+        if (!holding.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(holding));
     }
     applyWindowScope();
     if (state_ != state) {

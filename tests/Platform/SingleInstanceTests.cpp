@@ -1,12 +1,16 @@
+#include "ProcessLock.h"
 #include "Qt/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -18,18 +22,28 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <random>
+#include <string>
 
 using namespace ondrake;
 using namespace std::chrono_literals;
 
 namespace {
 
-// A runtime folder of the test's own.
+// A runtime folder of the test's own, with the instance's lock beside it.
 struct RuntimeFolder {
     QTemporaryDir dir;
     QString socketPath() const { return QDir(dir.path()).filePath(QStringLiteral("app.instance")); }
+    QString lockPath() const { return QDir(dir.path()).filePath(QStringLiteral("records.lock")); }
 };
+
+// Whether another process could take the lock at `path` now.
+bool isFree(const QString &path) {
+    ProcessLock probe(path);
+    return probe.tryTake() == ProcessLock::Attempt::taken;
+}
 
 // What a crashed instance leaves: a socket file that nothing listens on any more.
 bool leaveDeadSocket(const QString &path) {
@@ -54,19 +68,41 @@ bool logMentions(const LogCapture &log, const QString &text) {
     return std::any_of(messages.begin(), messages.end(), [&](const QString &m) { return m.contains(text); });
 }
 
+// An environment variable set (or unset) for one test and put back after it.
+class ScopedVariable {
+public:
+    ScopedVariable(const char *name, const std::optional<QByteArray> &value)
+        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+        if (value) qputenv(name, *value);
+        else qunsetenv(name);
+    }
+    ~ScopedVariable() {
+        if (had_) qputenv(name_, old_);
+        else qunsetenv(name_);
+    }
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+private:
+    const char *name_;
+    QByteArray old_;
+    bool had_;
+};
+
 TEST(SingleInstance, LaterLaunchesAskTheFirstToReopenUntilItGoes) {
     RuntimeFolder runtime;
     {
-        SingleInstance first(runtime.socketPath());
+        SingleInstance first(runtime.socketPath(), runtime.lockPath());
         int reopened = 0;
         first.setReopenHandler([&] { ++reopened; });
         ASSERT_EQ(first.claim(), SingleInstance::Claim::first);
         EXPECT_TRUE(first.isListening());
         EXPECT_TRUE(QFileInfo(runtime.socketPath()).exists());
-        EXPECT_FALSE(QFileInfo::exists(runtime.socketPath() + QStringLiteral(".lock"))) << "turns end with the claim";
+        EXPECT_TRUE(isFree(runtime.socketPath() + QStringLiteral(".lock"))) << "turns end with the claim";
+        EXPECT_FALSE(isFree(runtime.lockPath())) << "the instance's lock is held while it runs";
 
         for (int launch = 1; launch <= 2; ++launch) {
-            SingleInstance later(runtime.socketPath());
+            SingleInstance later(runtime.socketPath(), runtime.lockPath());
             EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning) << launch;
             EXPECT_FALSE(later.isListening()) << launch;
             EXPECT_EQ(reopened, launch) << "each launch asks once";
@@ -74,7 +110,8 @@ TEST(SingleInstance, LaterLaunchesAskTheFirstToReopenUntilItGoes) {
         EXPECT_TRUE(first.isListening()) << "the later ones leave the socket to the first";
     }
     EXPECT_FALSE(QFileInfo::exists(runtime.socketPath())) << "the socket goes with the instance";
-    SingleInstance next(runtime.socketPath());
+    EXPECT_TRUE(isFree(runtime.lockPath())) << "and so does its lock";
+    SingleInstance next(runtime.socketPath(), runtime.lockPath());
     EXPECT_EQ(next.claim(), SingleInstance::Claim::first);
 }
 
@@ -83,12 +120,12 @@ TEST(SingleInstance, ASocketLeftByACrashedInstanceIsTakenOver) {
     ASSERT_TRUE(leaveDeadSocket(runtime.socketPath()));
     ASSERT_TRUE(QFileInfo(runtime.socketPath()).exists());
 
-    SingleInstance next(runtime.socketPath());
+    SingleInstance next(runtime.socketPath(), runtime.lockPath());
     int reopened = 0;
     next.setReopenHandler([&] { ++reopened; });
     ASSERT_EQ(next.claim(), SingleInstance::Claim::first);
     EXPECT_TRUE(next.isListening());
-    SingleInstance later(runtime.socketPath());
+    SingleInstance later(runtime.socketPath(), runtime.lockPath());
     EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning) << "the new owner answers";
     EXPECT_EQ(reopened, 1);
 }
@@ -118,7 +155,7 @@ TEST(SingleInstance, APeerThatDoesNotAnswerIsNeitherTakenForTheInstanceNorReplac
             });
         });
 
-        SingleInstance launch(runtime.socketPath(), 50ms);
+        SingleInstance launch(runtime.socketPath(), runtime.lockPath(), 50ms);
         EXPECT_EQ(launch.claim(), SingleInstance::Claim::unanswered) << c.name;
         EXPECT_FALSE(launch.isListening()) << c.name;
         EXPECT_TRUE(peer.isListening()) << c.name;
@@ -134,7 +171,7 @@ TEST(SingleInstance, RequestsThatAreNotAReopenAreRefused) {
     };
     for (const auto &[name, request] : requests) {
         RuntimeFolder runtime;
-        SingleInstance instance(runtime.socketPath());
+        SingleInstance instance(runtime.socketPath(), runtime.lockPath());
         ASSERT_EQ(instance.claim(), SingleInstance::Claim::first) << name;
         int reopened = 0;
         instance.setReopenHandler([&] { ++reopened; });
@@ -150,27 +187,6 @@ TEST(SingleInstance, RequestsThatAreNotAReopenAreRefused) {
         EXPECT_TRUE(instance.isListening()) << name;
     }
 }
-
-// An environment variable set (or unset) for one test and put back after it.
-class ScopedVariable {
-public:
-    ScopedVariable(const char *name, const std::optional<QByteArray> &value)
-        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
-        if (value) qputenv(name, *value);
-        else qunsetenv(name);
-    }
-    ~ScopedVariable() {
-        if (had_) qputenv(name_, old_);
-        else qunsetenv(name_);
-    }
-    ScopedVariable(const ScopedVariable &) = delete;
-    ScopedVariable &operator=(const ScopedVariable &) = delete;
-
-private:
-    const char *name_;
-    QByteArray old_;
-    bool had_;
-};
 
 // The socket lands in the runtime folder, else in a private folder of the user's own in the
 // temporary, cache or home folder, passing by (and naming) every folder another account could
@@ -233,10 +249,11 @@ TEST(SingleInstance, TheSocketLandsOnlyInAFolderOfTheUsersAlone) {
         const QString path = SingleInstance::socketPathFor(QStringLiteral("app"), paths);
         for (const auto &passed : c.passedBy)
             EXPECT_TRUE(logMentions(log, at(passed))) << c.name << ": names " << passed.toStdString();
+        const QString lockPath = at(QStringLiteral("data/records.lock"));
         if (c.landsIn.isEmpty()) {
             EXPECT_EQ(path, QString()) << c.name;
-            SingleInstance instance(path);
-            EXPECT_EQ(instance.claim(), SingleInstance::Claim::unguarded) << c.name;
+            SingleInstance instance(path, lockPath);
+            EXPECT_EQ(instance.claim(), SingleInstance::Claim::firstUnreachable) << c.name;
             continue;
         }
         EXPECT_EQ(path, QDir(at(c.landsIn)).filePath(QStringLiteral("app.%1.instance").arg(getuid()))) << c.name;
@@ -245,7 +262,7 @@ TEST(SingleInstance, TheSocketLandsOnlyInAFolderOfTheUsersAlone) {
         EXPECT_EQ(folder.st_uid, getuid()) << c.name;
         EXPECT_EQ(folder.st_mode & 0777, 0700u) << c.name << ": no one else may enter";
 
-        SingleInstance instance(path);
+        SingleInstance instance(path, lockPath);
         ASSERT_EQ(instance.claim(), SingleInstance::Claim::first) << c.name;
         EXPECT_EQ(QFileInfo(path).ownerId(), getuid()) << c.name;
     }
@@ -288,7 +305,7 @@ TEST(SingleInstance, NothingAnotherAccountOwnsIsTrusted) {
              EXPECT_TRUE(impostor.server.listen(socket) && handToNobody(folder));
              return folder;
          },
-         Claim::unguarded},
+         Claim::firstUnreachable},
     };
     for (const auto &c : cases) {
         RuntimeFolder runtime;
@@ -302,7 +319,7 @@ TEST(SingleInstance, NothingAnotherAccountOwnsIsTrusted) {
 
         LogCapture log;
         // Long enough that a launch held back by the lock would say it gave up waiting.
-        SingleInstance launch(runtime.socketPath(), 200ms);
+        SingleInstance launch(runtime.socketPath(), runtime.lockPath(), 200ms);
         EXPECT_EQ(launch.claim(), c.expected) << c.name;
         EXPECT_TRUE(logMentions(log, QStringLiteral("Not trusting %1, owned by user %2").arg(planted).arg(kNobody))) << c.name;
         EXPECT_FALSE(logMentions(log, QStringLiteral("Could not take turns"))) << c.name;
@@ -313,13 +330,315 @@ TEST(SingleInstance, NothingAnotherAccountOwnsIsTrusted) {
     }
 }
 
-TEST(SingleInstance, WithoutAPlaceForTheSocketTheLaunchRunsUnguarded) {
+// Without a socket of its own the instance cannot be asked to reopen, but its lock still keeps a
+// second one from running beside it.
+TEST(SingleInstance, WithoutAPlaceForTheSocketTheInstanceRunsAloneAndLaterLaunchesEnd) {
     RuntimeFolder runtime;
     const QString missingFolder = QDir(runtime.dir.path()).filePath(QStringLiteral("missing/app.instance"));
     for (const QString &path : {missingFolder, QString()}) {
-        SingleInstance launch(path, 50ms);
-        EXPECT_EQ(launch.claim(), SingleInstance::Claim::unguarded) << path.toStdString();
-        EXPECT_FALSE(launch.isListening());
+        const auto name = path.isEmpty() ? "no socket" : "a socket in a missing folder";
+        {
+            SingleInstance alone(path, runtime.lockPath(), 50ms);
+            EXPECT_EQ(alone.claim(), SingleInstance::Claim::firstUnreachable) << name;
+            EXPECT_FALSE(alone.isListening()) << name;
+            SingleInstance later(path, runtime.lockPath(), 50ms);
+            EXPECT_EQ(later.claim(), SingleInstance::Claim::unanswered) << name;
+        }
+        SingleInstance next(path, runtime.lockPath(), 50ms);
+        EXPECT_EQ(next.claim(), SingleInstance::Claim::firstUnreachable) << name << ": once the first has gone";
+    }
+}
+
+// Only when neither a socket nor the lock can be had does an instance run unguarded.
+TEST(SingleInstance, AnUnusableLockLeavesTheSocketToKeepASecondInstanceOut) {
+    RuntimeFolder runtime;
+    ASSERT_TRUE(QDir().mkpath(runtime.lockPath()));
+    LogCapture log;
+    SingleInstance first(runtime.socketPath(), runtime.lockPath(), 50ms);
+    EXPECT_EQ(first.claim(), SingleInstance::Claim::first);
+    EXPECT_TRUE(logMentions(log, QStringLiteral("Cannot lock %1").arg(runtime.lockPath())));
+    SingleInstance later(runtime.socketPath(), runtime.lockPath(), 50ms);
+    EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning);
+
+    SingleInstance unguarded(QString(), runtime.lockPath(), 50ms);
+    EXPECT_EQ(unguarded.claim(), SingleInstance::Claim::unguarded);
+}
+
+// A peer that hangs up without a word is taken for an instance that is quitting: the launch asks
+// again, and once the peer has gone from the socket and let go of the lock, runs in its place.
+TEST(SingleInstance, ALaunchThatIsHungUpOnRunsInThePlaceOfTheInstanceOnceThatHasEnded) {
+    struct Case {
+        const char *name;
+        // How many connections the peer hangs up on before it stops listening.
+        int hangUps;
+        // When it lets go of the instance's lock, after it stopped listening.
+        std::chrono::milliseconds endsAfter;
+    };
+    const Case cases[] = {
+        {"gone at the first hang-up", 1, 0ms},
+        {"gone at the second, and ending a while later", 2, 150ms},
+    };
+    for (const auto &c : cases) {
+        RuntimeFolder runtime;
+        auto quittingLock = std::make_unique<ProcessLock>(runtime.lockPath());
+        ASSERT_EQ(quittingLock->tryTake(), ProcessLock::Attempt::taken) << c.name;
+        QLocalServer quitting;
+        ASSERT_TRUE(quitting.listen(runtime.socketPath())) << c.name;
+        int hungUp = 0;
+        QObject::connect(&quitting, &QLocalServer::newConnection, [&] {
+            while (QLocalSocket *connection = quitting.nextPendingConnection()) connection->abort();
+            if (++hungUp < c.hangUps) return;
+            quitting.close();
+            QTimer::singleShot(c.endsAfter, [&] { quittingLock.reset(); });
+        });
+
+        LogCapture log;
+        SingleInstance launch(runtime.socketPath(), runtime.lockPath(), 2s);
+        EXPECT_EQ(launch.claim(), SingleInstance::Claim::first) << c.name;
+        EXPECT_EQ(hungUp, c.hangUps) << c.name;
+        EXPECT_FALSE(quittingLock) << c.name << ": only once the other had ended";
+        EXPECT_TRUE(launch.isListening()) << c.name;
+        EXPECT_TRUE(logMentions(log, QStringLiteral("hung up without answering"))) << c.name;
+    }
+}
+
+// A launch that connected before the quit began is hung up on, whether or not the instance had
+// taken it in yet, and nothing is reopened. A launch during the quit waits for the instance to end
+// and runs in its place; one that waits in vain ends without starting.
+TEST(SingleInstance, AnInstanceThatStopsAnsweringLeavesItsPlaceOnlyOnceItHasEnded) {
+    for (const bool takenIn : {false, true}) {
+        const auto name = takenIn ? "taken in" : "not yet taken in";
+        RuntimeFolder runtime;
+        std::optional<SingleInstance> quitting(std::in_place, runtime.socketPath(), runtime.lockPath());
+        int reopened = 0;
+        quitting->setReopenHandler([&] { ++reopened; });
+        ASSERT_EQ(quitting->claim(), SingleInstance::Claim::first) << name;
+
+        QLocalSocket early;
+        early.connectToServer(runtime.socketPath());
+        ASSERT_TRUE(early.waitForConnected(5000)) << name;
+        QSignalSpy hungUp(&early, &QLocalSocket::disconnected);
+        if (takenIn) QCoreApplication::processEvents();
+        early.write("reopen\n");
+        ASSERT_TRUE(early.waitForBytesWritten(5000)) << name;
+
+        quitting->stopAnswering();
+        EXPECT_FALSE(quitting->isListening()) << name;
+        EXPECT_FALSE(QFileInfo::exists(runtime.socketPath())) << name << ": later launches find no one there";
+        ASSERT_TRUE(hungUp.count() > 0 || hungUp.wait(5000)) << name;
+        EXPECT_EQ(early.readAll(), QByteArray()) << name;
+        EXPECT_EQ(reopened, 0) << name;
+
+        SingleInstance tooEarly(runtime.socketPath(), runtime.lockPath(), 50ms);
+        EXPECT_EQ(tooEarly.claim(), SingleInstance::Claim::unanswered) << name << ": the quitting one has not ended";
+        EXPECT_FALSE(tooEarly.isListening()) << name;
+
+        QTimer::singleShot(100ms, [&] { quitting.reset(); });
+        SingleInstance next(runtime.socketPath(), runtime.lockPath(), 5s);
+        EXPECT_EQ(next.claim(), SingleInstance::Claim::first) << name;
+        EXPECT_FALSE(quitting.has_value()) << name << ": only once the quitting one had ended";
+        EXPECT_TRUE(next.isListening()) << name;
+        SingleInstance later(runtime.socketPath(), runtime.lockPath());
+        EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning) << name;
+    }
+}
+
+// Whatever stands where the launches' turn lock goes is cleared away at once, and launches go on
+// taking turns: the first claims without waiting, and a later one waits while the turn is held.
+TEST(SingleInstance, WhateverStandsInPlaceOfTheTurnLockNeitherHoldsLaunchesBackNorEndsTheTurns) {
+    struct Case {
+        const char *name;
+        std::function<bool(const QString &lock, const QString &folder)> plant;
+    };
+    const Case cases[] = {
+        {"an empty folder", [](const QString &lock, const QString &) { return QDir().mkdir(lock); }},
+        {"a folder with things in it",
+         [](const QString &lock, const QString &) {
+             QFile inside(QDir(lock).filePath(QStringLiteral("inside/file")));
+             return QDir().mkpath(QDir(lock).filePath(QStringLiteral("inside"))) && inside.open(QIODevice::WriteOnly);
+         }},
+        {"a link to a folder",
+         [](const QString &lock, const QString &folder) {
+             const QString elsewhere = QDir(folder).filePath(QStringLiteral("elsewhere"));
+             return QDir().mkdir(elsewhere) && QFile::link(elsewhere, lock);
+         }},
+        {"a link to nothing",
+         [](const QString &lock, const QString &folder) {
+             return QFile::link(QDir(folder).filePath(QStringLiteral("nothing")), lock);
+         }},
+        {"a file that holds no lock",
+         [](const QString &lock, const QString &) {
+             QFile file(lock);
+             return file.open(QIODevice::WriteOnly) && file.write("not a lock\n") > 0;
+         }},
+        {"a socket",
+         [](const QString &lock, const QString &) { return leaveDeadSocket(lock); }},
+    };
+    for (const auto &c : cases) {
+        RuntimeFolder runtime;
+        const QString turnLock = runtime.socketPath() + QStringLiteral(".lock");
+        ASSERT_TRUE(c.plant(turnLock, runtime.dir.path())) << c.name;
+
+        LogCapture log;
+        QElapsedTimer clock;
+        clock.start();
+        // Long enough that a launch held back would be seen to wait.
+        SingleInstance first(runtime.socketPath(), runtime.lockPath(), 2s);
+        EXPECT_EQ(first.claim(), SingleInstance::Claim::first) << c.name;
+        EXPECT_LT(clock.elapsed(), 1000) << c.name << ": no wait";
+        EXPECT_FALSE(logMentions(log, QStringLiteral("Could not take turns"))) << c.name;
+        EXPECT_FALSE(logMentions(log, QStringLiteral("not taking turns"))) << c.name;
+
+        auto held = std::make_unique<ProcessLock>(turnLock);
+        ASSERT_EQ(held->tryTake(), ProcessLock::Attempt::taken) << c.name << ": the turn lock is a lock again";
+        QTimer::singleShot(150ms, [&] { held.reset(); });
+        SingleInstance later(runtime.socketPath(), runtime.lockPath(), 2s);
+        EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning) << c.name;
+        EXPECT_FALSE(held) << c.name << ": the later launch waited for its turn";
+    }
+}
+
+TEST(ProcessLock, ExcludesOtherHoldersUntilLetGoAndCannotBeAFolder) {
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath(QStringLiteral("new folder/lock"));
+    ProcessLock first(path);
+    EXPECT_EQ(first.tryTake(), ProcessLock::Attempt::taken) << "its folder is made";
+    EXPECT_EQ(first.tryTake(), ProcessLock::Attempt::taken) << "taking it again keeps it";
+    ProcessLock second(path);
+    EXPECT_EQ(second.tryTake(), ProcessLock::Attempt::heldElsewhere) << "even within one process";
+    first.release();
+    EXPECT_EQ(second.tryTake(), ProcessLock::Attempt::taken);
+    EXPECT_TRUE(QFileInfo(path).isFile());
+
+    ProcessLock folder(dir.path());
+    EXPECT_EQ(folder.tryTake(), ProcessLock::Attempt::unusable);
+    EXPECT_FALSE(folder.isHeld());
+    EXPECT_FALSE(folder.errorString().isEmpty());
+}
+
+// Folders of chosen path lengths for every place the socket may go.
+struct Layout {
+    // No runtime folder when absent.
+    std::optional<qsizetype> runtime;
+    qsizetype temporary, caches, home;
+};
+
+// The user's folders laid out below a folder of the test's own.
+struct LaidOutFolders {
+    QTemporaryDir root;
+    std::optional<QString> runtime;
+    Paths paths;
+
+    explicit LaidOutFolders(const Layout &layout) {
+        // Each below a folder of its own, so that equal lengths do not meet.
+        const auto folderOf = [&](const char *tag, qsizetype length) {
+            const QString base = QDir(root.path()).filePath(QString::fromLatin1(tag));
+            const QString path = base + QLatin1Char('/') + QString(length - base.size() - 1, QLatin1Char('x'));
+            QDir().mkpath(path);
+            ::chmod(QFile::encodeName(path).constData(), 0700);
+            return path;
+        };
+        if (layout.runtime) runtime = folderOf("r", *layout.runtime);
+        paths = Paths{QDir(root.path()).filePath(QStringLiteral("data")), folderOf("c", layout.caches),
+                      QDir(root.path()).filePath(QStringLiteral("config")), folderOf("t", layout.temporary),
+                      folderOf("h", layout.home)};
+    }
+    QString lockPath() const { return QDir(paths.applicationSupport).filePath(QStringLiteral("records.lock")); }
+};
+
+const QString kSocketName = QStringLiteral("app.%1.instance").arg(getuid());
+const QString kOwnFolder = QStringLiteral("app-%1").arg(getuid());
+// What a socket's address holds: 108 bytes, of which the ending zero takes one and the toolkit
+// keeps one for names outside the file system.
+constexpr qsizetype kSocketAddressRoom = 106;
+
+enum class Place { runtime, temporary, caches, home, none };
+
+QString socketPathAt(const LaidOutFolders &folders, Place place) {
+    switch (place) {
+    case Place::runtime: return QDir(*folders.runtime).filePath(kSocketName);
+    case Place::temporary: return QDir(folders.paths.temporary).filePath(kOwnFolder + QLatin1Char('/') + kSocketName);
+    case Place::caches: return QDir(folders.paths.caches).filePath(kOwnFolder + QLatin1Char('/') + kSocketName);
+    case Place::home:
+        return QDir(folders.paths.home).filePath(QLatin1Char('.') + kOwnFolder + QLatin1Char('/') + kSocketName);
+    case Place::none: return {};
+    }
+    return {};
+}
+
+// Lays the folders out, finds the socket's place, and checks that the guard holds there: the
+// first launch listens, a later one reaches it; without a place the first runs alone and the
+// later one does not start. Places passed by are named in the log and get no folder.
+void expectTheGuardHolds(const Layout &layout, Place expected, const std::string &name) {
+    const LaidOutFolders folders(layout);
+    const ScopedVariable runtime("XDG_RUNTIME_DIR",
+                                 folders.runtime ? std::optional(QFile::encodeName(*folders.runtime)) : std::nullopt);
+    LogCapture log;
+    const QString path = SingleInstance::socketPathFor(QStringLiteral("app"), folders.paths);
+    EXPECT_EQ(path, socketPathAt(folders, expected)) << name;
+    for (const Place passed : {Place::runtime, Place::temporary, Place::caches, Place::home}) {
+        if (passed == expected) break;
+        if (passed == Place::runtime && !folders.runtime) continue;
+        const QString folder = QFileInfo(socketPathAt(folders, passed)).absolutePath();
+        EXPECT_TRUE(logMentions(log, QStringLiteral("Not using %1 for the instance socket: its path would be").arg(folder)))
+            << name << ": names " << folder.toStdString();
+        if (passed != Place::runtime) {
+            EXPECT_FALSE(QFileInfo::exists(folder)) << name << ": " << folder.toStdString();
+        }
+    }
+
+    SingleInstance first(path, folders.lockPath(), 50ms);
+    SingleInstance later(path, folders.lockPath(), 50ms);
+    if (expected == Place::none) {
+        EXPECT_EQ(first.claim(), SingleInstance::Claim::firstUnreachable) << name;
+        EXPECT_EQ(later.claim(), SingleInstance::Claim::unanswered) << name;
+        return;
+    }
+    EXPECT_EQ(first.claim(), SingleInstance::Claim::first) << name;
+    EXPECT_TRUE(first.isListening()) << name;
+    EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning) << name;
+}
+
+TEST(SingleInstance, TheSocketGoesToTheFirstPlaceWhereItsPathFits) {
+    // The runtime folder's length that makes the socket's path exactly the room there is.
+    const qsizetype fullRuntime = kSocketAddressRoom - 1 - kSocketName.size();
+    struct Case {
+        const char *name;
+        Layout layout;
+        Place expected;
+    };
+    const Case cases[] = {
+        {"a runtime folder of 120 characters", Layout{120, 40, 40, 40}, Place::temporary},
+        {"no runtime folder and a temporary one of 120 characters", Layout{std::nullopt, 120, 40, 40}, Place::caches},
+        {"runtime, temporary and cache folders of 120 characters", Layout{120, 120, 120, 40}, Place::home},
+        {"every folder 120 characters long", Layout{120, 120, 120, 120}, Place::none},
+        {"a socket path that just fits", Layout{fullRuntime, 40, 40, 40}, Place::runtime},
+        {"one a byte longer", Layout{fullRuntime + 1, 40, 40, 40}, Place::temporary},
+    };
+    for (const auto &c : cases) expectTheGuardHolds(c.layout, c.expected, c.name);
+}
+
+// Folders of any length: the socket lands in the first place, in order, whose path fits.
+TEST(SingleInstance, TheGuardHoldsWhateverTheLengthsOfTheUsersFolders) {
+    const auto seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<qsizetype> length(40, 130);
+    for (int round = 0; round < 30; ++round) {
+        Layout layout{std::nullopt, length(random), length(random), length(random)};
+        if (random() % 4 != 0) layout.runtime = length(random);
+        // The ground truth: the order of the places and the room in an address.
+        const qsizetype afterRuntime = 1 + kSocketName.size();
+        const qsizetype afterPrivate = 1 + kOwnFolder.size() + 1 + kSocketName.size();
+        const Place expected = layout.runtime && *layout.runtime + afterRuntime <= kSocketAddressRoom ? Place::runtime
+                             : layout.temporary + afterPrivate <= kSocketAddressRoom                   ? Place::temporary
+                             : layout.caches + afterPrivate <= kSocketAddressRoom                      ? Place::caches
+                             : layout.home + 1 + afterPrivate <= kSocketAddressRoom                    ? Place::home
+                                                                                                       : Place::none;
+        expectTheGuardHolds(layout, expected,
+                            "seed " + std::to_string(seed) + ", round " + std::to_string(round) + ": runtime "
+                                + (layout.runtime ? std::to_string(*layout.runtime) : "none") + ", temporary "
+                                + std::to_string(layout.temporary) + ", caches " + std::to_string(layout.caches)
+                                + ", home " + std::to_string(layout.home));
     }
 }
 

@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -20,13 +21,17 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 namespace ondrake {
@@ -40,7 +45,8 @@ TEST(SecondLaunch, BringsBackASidebarTheUserHid) {
     auto &app = world.launch();
     QTemporaryDir runtime;
     const QString socket = QDir(runtime.path()).filePath(QStringLiteral("app.instance"));
-    SingleInstance running(socket);
+    const QString lock = QDir(runtime.path()).filePath(QStringLiteral("records.lock"));
+    SingleInstance running(socket, lock);
     app.answerLaterLaunches(running);
     ASSERT_EQ(running.claim(), SingleInstance::Claim::first);
     ASSERT_TRUE(world.statusItem.choose({"Hide Sidebar"}));
@@ -48,7 +54,7 @@ TEST(SecondLaunch, BringsBackASidebarTheUserHid) {
     ASSERT_FALSE(world.panel().isVisible());
 
     LogCapture log;
-    SingleInstance later(socket);
+    SingleInstance later(socket, lock);
     EXPECT_EQ(later.claim(), SingleInstance::Claim::reopenedRunning);
     world.settle();
     EXPECT_TRUE(world.panel().isVisible());
@@ -67,19 +73,29 @@ struct UserFolders {
     QTemporaryDir root;
     // Whether the session names a runtime folder.
     bool hasRuntimeFolder = true;
+    // Below the root.
+    QString runtimeName = QStringLiteral("runtime");
+    QString temporaryName = QStringLiteral("tmp");
 
-    QString folder(const char *name) const {
-        const QString path = QDir(root.path()).filePath(QString::fromLatin1(name));
+    QString folder(const QString &name) const {
+        const QString path = QDir(root.path()).filePath(name);
         QDir().mkpath(path);
         return path;
     }
+    QString folder(const char *name) const { return folder(QString::fromLatin1(name)); }
+    // A name below the root whose whole path is `length` characters long.
+    QString nameForPathOf(qsizetype length) const {
+        return QString(length - root.path().size() - 1, QLatin1Char('x'));
+    }
     QString runtime() const {
-        const QString path = folder("runtime");
+        const QString path = folder(runtimeName);
         // The desktop's runtime folder is the user's alone; Qt insists on it.
         QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         return path;
     }
-    Paths paths() const { return {folder("data"), folder("cache"), folder("config"), folder("tmp"), folder("home")}; }
+    Paths paths() const {
+        return {folder("data"), folder("cache"), folder("config"), folder(temporaryName), folder("home")};
+    }
 
     QProcessEnvironment environment() const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -238,28 +254,131 @@ Launch *firstToEnd(Launch &a, Launch &b) {
     return a.hasEnded() ? &a : b.hasEnded() ? &b : nullptr;
 }
 
+// However the user's folders are laid out, of two launches at once one runs, where the socket's
+// path fits, and the other asks it.
 TEST(SecondLaunch, OfTwoLaunchesAtTheSameMomentOneRunsAndTheOtherAsksIt) {
-    for (const bool hasRuntimeFolder : {true, false}) {
-        const char *name = hasRuntimeFolder ? "with a runtime folder" : "without one";
+    // Beyond what a socket's address may hold, whatever the name below it.
+    constexpr qsizetype kLongPath = 120;
+    struct Case {
+        const char *name;
+        bool hasRuntimeFolder;
+        bool longRuntimeFolder;
+        bool longTemporaryFolder;
+        // Where the socket is found, given the folders.
+        std::function<QString(const UserFolders &)> socketFolder;
+    };
+    const QString ownFolder = QStringLiteral("com.ondrake.Ondrake-%1").arg(getuid());
+    const Case cases[] = {
+        {"with a runtime folder", true, false, false, [](const UserFolders &user) { return user.runtime(); }},
+        {"without one", false, false, false,
+         [&](const UserFolders &user) { return QDir(user.paths().temporary).filePath(ownFolder); }},
+        {"with a runtime folder too long for a socket", true, true, false,
+         [&](const UserFolders &user) { return QDir(user.paths().temporary).filePath(ownFolder); }},
+        {"without one, and a temporary folder too long for a socket", false, false, true,
+         [&](const UserFolders &user) { return QDir(user.paths().caches).filePath(ownFolder); }},
+    };
+    for (const auto &c : cases) {
         UserFolders user;
         ASSERT_TRUE(user.root.isValid());
-        user.hasRuntimeFolder = hasRuntimeFolder;
+        user.hasRuntimeFolder = c.hasRuntimeFolder;
+        if (c.longRuntimeFolder) user.runtimeName = user.nameForPathOf(kLongPath);
+        if (c.longTemporaryFolder) user.temporaryName = user.nameForPathOf(kLongPath);
+        ASSERT_EQ(c.longRuntimeFolder ? user.runtime().size() : kLongPath, kLongPath) << c.name;
+        ASSERT_EQ(c.longTemporaryFolder ? user.paths().temporary.size() : kLongPath, kLongPath) << c.name;
         user.cacheDemoSessionIcons();
 
         Launch a(user);
         Launch b(user);
         Launch *asker = firstToEnd(a, b);
-        ASSERT_NE(asker, nullptr) << name << ": one of them ends";
+        ASSERT_NE(asker, nullptr) << c.name << ": one of them ends";
         Launch &runner = asker == &a ? b : a;
-        EXPECT_EQ(asker->waitForExit(), 0) << name << ": " << asker->output().toStdString();
-        EXPECT_TRUE(asker->output().contains(kAskedRunning)) << name << ": " << asker->output().toStdString();
-        EXPECT_FALSE(asker->output().contains(kStarted)) << name;
+        EXPECT_EQ(asker->waitForExit(), 0) << c.name << ": " << asker->output().toStdString();
+        EXPECT_TRUE(asker->output().contains(kAskedRunning)) << c.name << ": " << asker->output().toStdString();
+        EXPECT_FALSE(asker->output().contains(kStarted)) << c.name;
 
-        EXPECT_TRUE(runner.waitForLine(kReopened)) << name << ": " << runner.output().toStdString();
-        EXPECT_TRUE(runner.output().contains(kStarted)) << name;
+        EXPECT_TRUE(runner.waitForLine(kReopened)) << c.name << ": " << runner.output().toStdString();
+        EXPECT_TRUE(runner.output().contains(kStarted)) << c.name;
+        const QString socket = QDir(c.socketFolder(user)).filePath(QStringLiteral("com.ondrake.Ondrake.%1.instance").arg(getuid()));
+        EXPECT_TRUE(QFileInfo(socket).exists()) << c.name << ": " << runner.output().toStdString();
         runner.terminate();
-        EXPECT_EQ(runner.waitForExit(), 0) << name << ": " << runner.output().toStdString();
+        EXPECT_EQ(runner.waitForExit(), 0) << c.name << ": " << runner.output().toStdString();
     }
+}
+
+// Whether the process listening at `socket` answers a reopen as the instance does.
+bool answersAsTheInstance(const QString &socket) {
+    QLocalSocket connection;
+    connection.connectToServer(socket);
+    if (!connection.waitForConnected(kPatienceMs)) return false;
+    connection.write("reopen\n");
+    const QDeadlineTimer deadline(kPatienceMs);
+    while (!connection.canReadLine() && connection.state() == QLocalSocket::ConnectedState && !deadline.hasExpired())
+        connection.waitForReadyRead(int(deadline.remainingTime()));
+    return connection.canReadLine() && connection.readLine() == "ok\n";
+}
+
+// A launch at any moment after a running instance is told to quit: afterwards exactly one instance
+// runs and answers, each time. The quit goes as fast as it does, and then once more held up for a
+// while, as a slow disk would hold up its final save, so that the earlier launches arrive while it
+// goes on and the later ones after it. Each round's survivor is the one the next round quits.
+TEST(SecondLaunch, ALaunchDuringAQuitLeavesExactlyOneInstance) {
+    using Clock = std::chrono::steady_clock;
+    constexpr int kTimings = 20;
+    constexpr std::chrono::milliseconds kLatest{200};
+    constexpr std::chrono::milliseconds kQuitHeldUpUntil{120};
+    const QString quitting = QStringLiteral("Received signal %1; quitting").arg(SIGTERM);
+    UserFolders user;
+    ASSERT_TRUE(user.root.isValid());
+    user.cacheDemoSessionIcons();
+
+    auto running = std::make_unique<Launch>(user);
+    ASSERT_TRUE(running->waitForLine(kStarted)) << running->output().toStdString();
+    for (const bool heldUp : {false, true}) {
+        const char *quit = heldUp ? "a quit held up" : "a quit";
+        int exactlyOne = 0;
+        for (int timing = 0; timing < kTimings; ++timing) {
+            const auto delay = kLatest * timing / (kTimings - 1);
+            const auto signalled = Clock::now();
+            running->terminate();
+            // The moments are what is tried here.
+            std::unique_ptr<Launch> launch;
+            if (heldUp) {
+                ASSERT_TRUE(running->waitForLine(quitting)) << running->output().toStdString();
+                const auto pid = pid_t(running->process().processId());
+                ::kill(pid, SIGSTOP);
+                if (delay < kQuitHeldUpUntil) {
+                    std::this_thread::sleep_until(signalled + delay);
+                    launch = std::make_unique<Launch>(user);
+                }
+                std::this_thread::sleep_until(signalled + kQuitHeldUpUntil);
+                ::kill(pid, SIGCONT);
+            }
+            if (!launch) {
+                std::this_thread::sleep_until(signalled + delay);
+                launch = std::make_unique<Launch>(user);
+            }
+
+            const auto quitStatus = running->waitForExit();
+            const bool started = launch->waitForLine(kStarted);
+            const QStringList sockets = user.socketsInRuntimeFolder();
+            const bool one = quitStatus == 0 && started && !launch->hasEnded() && sockets.size() == 1
+                          && answersAsTheInstance(QDir(user.runtime()).filePath(sockets.front()));
+            exactlyOne += one ? 1 : 0;
+            EXPECT_TRUE(one) << quit << ", launched " << delay.count() << " ms after the signal; the quitting one ended with "
+                             << (quitStatus ? *quitStatus : -1) << ", the launch "
+                             << (started ? "started" : "did not start") << ", " << sockets.size() << " sockets\n"
+                             << launch->output().toStdString();
+            if (!started || launch->hasEnded()) {
+                launch = std::make_unique<Launch>(user);
+                ASSERT_TRUE(launch->waitForLine(kStarted)) << launch->output().toStdString();
+            }
+            running = std::move(launch);
+        }
+        std::printf("Launches timed across %s: %d; exactly one instance afterwards: %d\n", quit, kTimings, exactlyOne);
+        EXPECT_EQ(exactlyOne, kTimings) << quit;
+    }
+    running->terminate();
+    EXPECT_EQ(running->waitForExit(), 0) << running->output().toStdString();
 }
 
 // Another account's listener that answers "ok" to whoever asks, as if it were the running

@@ -47,14 +47,14 @@ TEST(SidebarDrag, TheBrowserTakesTheOrderAndNestingTheUserDroppedIn) {
 
         world.drag(QString::fromUtf8(c.dragged), c.rows, c.levels);
 
-        EXPECT_EQ(world.browserTitles().join(u' '), QString::fromUtf8(c.browser));
-        EXPECT_EQ(world.windowRows().join(u' '), QString::fromUtf8(c.shown));
+        EXPECT_EQ(world.browserTitles().join(u' ').toStdString(), c.browser);
+        EXPECT_EQ(world.windowRows().join(u' ').toStdString(), c.shown);
         const auto parent = world.tab(QString::fromUtf8(c.dragged)).parentID;
         EXPECT_EQ(parent ? world.titleOf(*parent) : QString(), QString::fromUtf8(c.parent));
         EXPECT_EQ(world.store->state(), SidebarState::ready());
         // The order holds from poll to poll.
         world.poll();
-        EXPECT_EQ(world.windowRows().join(u' '), QString::fromUtf8(c.shown));
+        EXPECT_EQ(world.windowRows().join(u' ').toStdString(), c.shown);
     }
 }
 
@@ -111,6 +111,75 @@ TEST(SidebarDrag, ASecondDragStartsFromWhereTheFirstLeftTheTabs) {
     world.drag(QStringLiteral("D"), 2, 0);
     EXPECT_EQ(world.windowRows().join(u' '), QStringLiteral("A B D >C"));
     EXPECT_EQ(world.browserTitles().join(u' '), QStringLiteral("A P B D C"));
+}
+
+// The drop indicator's promise holds when the dragged tab's family holds a pinned tab, and when
+// the row it is dropped into was folded before its nested tabs went:
+// - A B P C, P nested under B and pinned, C nested under P: the section shows A B C, and B
+//   dragged one row up lands above A on its own;
+// - P C X, C nested under P, P folded, C closed in the browser: X dropped one step in shows
+//   nested under P, which now unfolds.
+TEST(SidebarDrag, ADropEndsWhereItsIndicatorShowed) {
+    const struct {
+        const char *name;
+        const char *tabs;
+        std::function<void(BrowserViewWorld &)> arrange;
+        const char *shownBefore;
+        const char *dragged;
+        int rows;
+        int levels;
+        int indicatorRow;
+        int indicatorDepth;
+        const char *shown;
+        const char *browser;
+    } cases[] = {
+        {"a pinned tab in the dragged tab's family", "A B P C",
+         [](BrowserViewWorld &w) {
+             w.drag(QStringLiteral("P"), 0, 1);
+             w.drag(QStringLiteral("C"), 0, 2);
+             w.pin(QStringLiteral("P"));
+         },
+         "A B C", "B", -1, 0, 0, 0, "B A C", "B A P C"},
+        {"a row folded before its nested tab was closed", "P C X",
+         [](BrowserViewWorld &w) {
+             w.drag(QStringLiteral("C"), 0, 1);
+             const int row = w.list().rowModel().rowOfTab(w.tab(QStringLiteral("P")).id);
+             QTest::mouseClick(w.list().viewport(), Qt::LeftButton, {},
+                               w.list().geometry().rowGeometry(row, true).chevron.center().toPoint());
+             w.settle();
+             ASSERT_TRUE(w.store->collapsedTabIDs().contains(w.tab(QStringLiteral("P")).id));
+             w.safari.update([](auto &windows) {
+                 auto &tabs = windows.front().tabs;
+                 tabs.erase(tabs.begin() + 1);
+             });
+             w.poll();
+         },
+         "P X", "X", 0, 1, 1, 1, "P >X", "P X"},
+    };
+    const auto titles = [](const char *text) { return QString::fromUtf8(text).split(u' ', Qt::SkipEmptyParts); };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        BrowserViewWorld world(std::vector<QStringList>{titles(c.tabs)});
+        c.arrange(world);
+        ASSERT_EQ(world.windowRows().join(u' '), QString::fromUtf8(c.shownBefore));
+
+        QWidget *viewport = world.list().viewport();
+        const QPoint from = world.band(QString::fromUtf8(c.dragged)).center();
+        const QPoint to = from + QPoint(c.levels * int(sidebar::kNestingStep), c.rows * int(sidebar::kRowPitch));
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from + QPoint(0, 6));
+        QTest::mouseMove(viewport, to);
+        ASSERT_TRUE(world.list().drag() && world.list().drag()->window && world.list().drag()->window->plan);
+        const TabDropPlan &plan = *world.list().drag()->window->plan;
+        EXPECT_EQ(std::pair(plan.insertionRow, plan.depth), std::pair(c.indicatorRow, c.indicatorDepth));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+        world.settle();
+
+        EXPECT_EQ(world.windowRows().join(u' ').toStdString(), c.shown);
+        EXPECT_EQ(world.browserTitles().join(u' ').toStdString(), c.browser);
+        world.poll();
+        EXPECT_EQ(world.windowRows().join(u' ').toStdString(), c.shown) << "the next poll keeps it";
+    }
 }
 
 // MARK: Clicks

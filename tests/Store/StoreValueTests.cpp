@@ -199,6 +199,34 @@ TEST(SidebarLayout, SplitsPinnedGroupedAndTheRest) {
     EXPECT_EQ(none.windows, plain) << "without groups nothing is grouped";
 }
 
+// A section draws a tab under its parent only while it stands beside it there, as the browser's
+// tree keeps tabs: a pinned tab's children become roots, and a root among them keeps its later
+// siblings apart from their parent.
+TEST(SidebarLayout, ATabStaysNestedOnlyBesideItsParent) {
+    const struct {
+        const char *name;
+        std::vector<std::pair<const char *, const char *>> tabs;  // id, parent; "p" is pinned
+        const char *parents;                                      // in the section, "-" for none
+    } cases[] = {
+        {"the pinned tab's sibling after it", {{"a", nullptr}, {"p", "a"}, {"y", "a"}}, "a - y:a"},
+        {"the pinned tab's child keeps its sibling apart",
+         {{"a", nullptr}, {"p", "a"}, {"x", "p"}, {"y", "a"}, {"z", "y"}}, "a - x - y - z:y"},
+        {"nested deeper under the pinned tab's child",
+         {{"a", nullptr}, {"p", "a"}, {"x", "p"}, {"w", "x"}, {"y", "a"}}, "a - x - w:x y -"},
+    };
+    for (const auto &c : cases) {
+        std::vector<SafariTab> tabs;
+        for (const auto &[id, parent] : c.tabs)
+            tabs.push_back(tab(QString::fromLatin1(id), 1, std::int64_t(tabs.size()) + 1, false,
+                               parent ? std::optional<QString>(QString::fromLatin1(parent)) : std::nullopt));
+        const auto layout = SidebarLayout::sections({window(1, tabs)}, {}, [](const SafariTab &t) { return t.id == "p"; },
+                                                    [](const SafariTab &) { return std::optional<TabGroupID>(); });
+        QStringList parents;
+        for (const auto &t : layout.windows.at(0).tabs) parents << (t.parentID ? t.id + ":" + *t.parentID : t.id + " -");
+        EXPECT_EQ(parents.join(u' ').toStdString(), c.parents) << c.name;
+    }
+}
+
 TEST(WindowTabs, SubtreesAreBoundedAndOrdered) {
     std::vector<SafariTab> chain{tab("t0", 1, 1)};
     for (int i = 1; i <= 70; ++i)

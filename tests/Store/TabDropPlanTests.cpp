@@ -1,6 +1,7 @@
 #include "Store/TabDropPlan.h"
 
 #include "Browser/BrowserURL.h"
+#include "Store/SidebarLayout.h"
 
 #include <QSet>
 
@@ -37,6 +38,37 @@ SafariWindow window(std::initializer_list<T> tabs) {
     return w;
 }
 
+// The window's section when the tabs named are shown in another section.
+SafariWindow sectionOf(const SafariWindow &w, const QSet<QString> &elsewhere) {
+    const auto sections = SidebarLayout::sections(
+        {w}, {}, [&](const SafariTab &tab) { return elsewhere.contains(tab.id); },
+        [](const SafariTab &) { return std::optional<TabGroupID>(); });
+    return sections.windows.empty() ? SafariWindow{} : sections.windows.front();
+}
+
+// The window's tab order once every move of the plan is made, each checked against its guards
+// the way the browser checks them; "refused" when one does not hold.
+QString browserAfter(const SafariWindow &w, const TabDropPlan &plan) {
+    std::vector<SafariTab> tabs = w.tabs;
+    auto moves = plan.leadingMoves;
+    moves.push_back(plan.move);
+    for (const auto &m : moves) {
+        const auto n = std::int64_t(tabs.size());
+        if (m.windowID != w.safariID || m.expectedTabCount != n || m.count < 1 || m.fromIndex < 1 ||
+            m.fromIndex - 1 + m.count > n || m.toIndex < 1 || m.toIndex - 1 + m.count > n ||
+            absoluteText(tabs[std::size_t(m.fromIndex - 1)].url) != m.expectedURL ||
+            tabs[std::size_t(m.fromIndex - 1)].id != m.tabID)
+            return QStringLiteral("refused");
+        const auto first = tabs.begin() + (m.fromIndex - 1);
+        std::vector<SafariTab> block(first, first + m.count);
+        tabs.erase(first, first + m.count);
+        tabs.insert(tabs.begin() + (m.toIndex - 1), block.begin(), block.end());
+    }
+    QStringList ids;
+    for (const auto &tab : tabs) ids << tab.id;
+    return ids.join(u' ');
+}
+
 // Rows made by hand, for sections that disagree with the window.
 std::vector<TabTreeRow> rows(const SafariWindow &w, std::initializer_list<std::pair<const char *, int>> shown) {
     std::vector<TabTreeRow> out;
@@ -68,6 +100,20 @@ std::optional<Landing> landing(const std::optional<TabDropPlan> &plan) {
     return Landing{plan->move.fromIndex,       plan->move.count, plan->move.toIndex, plan->move.newParentID,
                    plan->insertionRow,         plan->depth,      plan->changesAnything};
 }
+
+// One of a plan's leading moves.
+struct Step {
+    std::int64_t fromIndex;
+    std::int64_t count;
+    std::int64_t toIndex;
+    QString tabID;
+    std::optional<QString> newParentID;
+    bool operator==(const Step &) const = default;
+    friend std::ostream &operator<<(std::ostream &os, const Step &s) {
+        return os << s.tabID.toStdString() << " " << s.fromIndex << "+" << s.count << " to " << s.toIndex << " under "
+                  << s.newParentID.value_or("-").toStdString();
+    }
+};
 
 // a, b under a, c under b, d, e under d, f.
 const SafariWindow kTree = window({{"a"}, {"b", "a"}, {"c", "b"}, {"d"}, {"e", "d"}, {"f"}});
@@ -127,16 +173,82 @@ TEST(TabDropPlan, CarriesTheGuardsOfTheMove) {
     EXPECT_EQ(TabDropPlan::make("d", noURL, TabTreeRow::rows({}, noURL), -3, 0)->move.expectedURL, QString());
 }
 
+// Rows out of step with the window or the section, or a tab that is not where the rows say:
+// no plan, so the drop does nothing rather than something the rows did not show.
 TEST(TabDropPlan, RefusesWhatDoesNotAddUp) {
-    EXPECT_FALSE(TabDropPlan::make("a", kTree, {}, 0, 0)) << "no rows";
+    const SafariWindow flat = window({{"x"}, {"y"}});
+    const SafariWindow nested = window({{"a"}, {"b", "a"}, {"c"}});
+    const struct {
+        const char *what;
+        SafariWindow window;
+        SafariWindow section;
+        std::vector<TabTreeRow> rows;
+        const char *dragged;
+        int rowOffset;
+        int depthOffset;
+    } cases[] = {
+        {"no rows", kTree, kTree, {}, "a", 0, 0},
+        {"no row one level up above the landing place", flat, flat, rows(flat, {{"x", 1}, {"y", 0}}), "y", 0, 1},
+        {"rows deeper than the section nests them", flat, flat, rows(flat, {{"x", 1}, {"y", 0}}), "y", 0, 2},
+        {"not in the window", window({{"x"}, {"z"}}), flat, rows(flat, {{"x", 0}, {"y", 0}}), "y", 0, 0},
+        {"not in the section", flat, sectionOf(flat, {"y"}), rows(flat, {{"x", 0}, {"y", 0}}), "y", -1, 0},
+        // The section still shows b under c, but b hangs under a and moves with it.
+        {"under its own child", nested, nested, rows(nested, {{"a", 0}, {"c", 0}, {"b", 1}}), "a", 2, 2},
+        {"under a tab beside its own child", nested, nested, rows(nested, {{"a", 0}, {"c", 0}, {"b", 1}}), "a", 2, 1},
+        {"in front of a tab that moves with it", nested, nested, rows(nested, {{"c", 0}, {"b", 0}, {"a", 0}}), "a", -1, 0},
+        {"leaving a tab that moves with it behind", nested, nested, rows(nested, {{"c", 0}, {"b", 0}, {"a", 0}}), "a", -2, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_FALSE(TabDropPlan::make(c.dragged, c.window, c.section, c.rows, c.rowOffset, c.depthOffset)) << c.what;
+}
 
-    const SafariWindow w = window({{"x"}, {"y"}});
-    EXPECT_FALSE(TabDropPlan::make("y", w, rows(w, {{"x", 1}, {"y", 0}}), 0, 1))
-        << "no row one level up above the landing place";
-    EXPECT_TRUE(TabDropPlan::make("y", w, rows(w, {{"x", 1}, {"y", 0}}), 0, 2));
-
-    const SafariWindow other = window({{"x"}, {"z"}});
-    EXPECT_FALSE(TabDropPlan::make("y", other, rows(w, {{"x", 0}, {"y", 0}}), 0, 0)) << "not in the window";
+// What moves in the browser is what the rows show moving: the dragged tab and the section's tabs
+// nested under it. Tabs the pinned and group sections show ("p", "q", "h") keep their order,
+// also where they are nested in the dragged tab's family; a tab of theirs whose parent leaves
+// stays nested under the nearest ancestor it still stands beside, and a tab the section drew
+// at the top level stays there.
+TEST(TabDropPlan, MovesWhatTheRowsShow) {
+    const struct {
+        const char *what;
+        SafariWindow window;
+        QSet<QString> elsewhere;
+        const char *dragged;
+        int rowOffset;
+        int depthOffset;
+        std::vector<Step> leading;
+        Landing landing;
+        const char *browser;
+    } cases[] = {
+        {"a pinned tab in the family stays, and so does the row nested under it",
+         window({{"a"}, {"b"}, {"p", "b"}, {"c", "p"}}), {"p"}, "b", -1, 0, {}, Landing{2, 1, 1, std::nullopt, 0, 0, true},
+         "b a p c"},
+        {"pinned tabs between the block's tabs keep their order",
+         window({{"a"}, {"q"}, {"b"}, {"p", "b"}, {"c", "b"}}), {"p", "q"}, "b", -1, 0, {{5, 1, 4, "c", "b"}},
+         Landing{3, 2, 1, std::nullopt, 0, 0, true}, "b c a q p"},
+        {"a pinned tab whose parent leaves stays under its grandparent",
+         window({{"p"}, {"b", "p"}, {"h", "b"}, {"c", "p"}}), {"h"}, "b", 1, -1, {{3, 1, 3, "h", "p"}},
+         Landing{2, 1, 4, std::nullopt, 2, 0, true}, "p h c b"},
+        {"a row drawn at the top level stays there beside its parent",
+         window({{"a"}, {"q", "a"}, {"x", "q"}, {"y", "a"}}), {"q"}, "a", 1, 0, {{4, 1, 4, "y", std::nullopt}},
+         Landing{1, 1, 3, std::nullopt, 1, 0, true}, "q x a y"},
+        {"back in its place past a pinned tab: nothing moves",
+         window({{"a"}, {"b"}, {"p", "b"}, {"c", "b"}}), {"p"}, "b", 0, 0, {}, Landing{2, 2, 2, std::nullopt, 1, 0, false},
+         "a b p c"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const SafariWindow section = sectionOf(c.window, c.elsewhere);
+        const auto plan = TabDropPlan::make(c.dragged, c.window, section, TabTreeRow::rows({}, section), c.rowOffset,
+                                            c.depthOffset);
+        ASSERT_TRUE(plan);
+        std::vector<Step> leading;
+        for (const auto &m : plan->leadingMoves) leading.push_back({m.fromIndex, m.count, m.toIndex, m.tabID, m.newParentID});
+        EXPECT_EQ(leading, c.leading);
+        EXPECT_EQ(landing(plan), c.landing);
+        QStringList unmoved;
+        for (const auto &tab : c.window.tabs) unmoved << tab.id;
+        EXPECT_EQ(plan->changesAnything ? browserAfter(c.window, *plan) : unmoved.join(u' '), QString::fromUtf8(c.browser));
+    }
 }
 
 // A section that does not show every tab of its window (the others are pinned or grouped): a
@@ -162,47 +274,33 @@ TEST(TabDropPlan, ANestedDropStandsBesideItsParentPastTabsTheSectionDoesNotShow)
          Landing{4, 1, 3, std::nullopt, 1, 0, true}},
     };
     for (const auto &c : cases) {
-        std::vector<TabTreeRow> shown;
-        for (const auto &row : TabTreeRow::rows({}, c.window))
-            if (row.tab.id != QStringLiteral("h")) shown.push_back(row);
-        EXPECT_EQ(landing(TabDropPlan::make(c.dragged, c.window, shown, c.rowOffset, c.depthOffset)), c.expected) << c.what;
+        const SafariWindow section = sectionOf(c.window, {"h"});
+        EXPECT_EQ(landing(TabDropPlan::make(c.dragged, c.window, section, TabTreeRow::rows({}, section), c.rowOffset,
+                                            c.depthOffset)),
+                  c.expected)
+            << c.what;
     }
 }
 
-// Sections that are out of step with the window must not nest a tab under its own subtree.
-TEST(TabDropPlan, RefusesToNestIntoItsOwnSubtree) {
-    const SafariWindow w = window({{"a"}, {"b", "a"}, {"c"}});
-    // The section still shows b under c, but in the window b hangs under a and moves with it.
-    const auto stale = rows(w, {{"a", 0}, {"c", 0}, {"b", 1}});
-    EXPECT_FALSE(TabDropPlan::make("a", w, stale, 2, 2)) << "under its own child";
-    EXPECT_TRUE(TabDropPlan::make("a", w, stale, 2, 1)) << "under c is fine";
-
-    const auto reordered = rows(w, {{"c", 0}, {"b", 0}, {"a", 0}});
-    EXPECT_FALSE(TabDropPlan::make("a", w, reordered, -1, 0)) << "in front of a tab that moves with it";
-    EXPECT_TRUE(TabDropPlan::make("a", w, reordered, -2, 0));
-}
-
 // Random windows whose tabs stand beside their parents, as the browser's tree keeps them, with
-// some tabs shown in other sections and some folded away, and random drags. The truth kept here:
-// the section's rows end up in the order the drop shows, a drop that leaves them as they were
-// moves nothing, and tabs the section does not show never come between the block and where it
-// was put.
-TEST(TabDropPlan, RandomDropsDoInTheBrowserWhatTheSectionShows) {
+// some tabs shown in other sections and some folded away, and random drags. Every move holds
+// against the browser's guards in turn, the section's tabs end up in the order the drop shows,
+// the other sections' tabs keep theirs, and a drop that leaves the rows as they were moves
+// nothing. (How the browser's tree then nests them is checked through the store.)
+TEST(TabDropPlan, RandomDropsMoveTheSectionsTabsAsShownAndNoOtherTab) {
     std::mt19937 random(20260412);
     const auto chance = [&](int percent) { return int(random() % 100) < percent; };
     int checked = 0;
     for (int round = 0; round < 4000; ++round) {
-        const int n = 1 + int(random() % 9);
+        const int n = 1 + int(random() % 12);
         SafariWindow whole = window({});
         std::vector<QString> spine;  // the last tab and its ancestors, root first
-        QHash<QString, QString> parentOf;
         for (int i = 0; i < n; ++i) {
             const QString id = QStringLiteral("t%1").arg(i);
             std::optional<QString> parent;
-            if (!spine.empty() && chance(50)) {
+            if (!spine.empty() && chance(60)) {
                 spine.resize(1 + random() % spine.size());
                 parent = spine.back();
-                parentOf.insert(id, *parent);
             } else {
                 spine.clear();
             }
@@ -211,77 +309,49 @@ TEST(TabDropPlan, RandomDropsDoInTheBrowserWhatTheSectionShows) {
                                            .url = parseURL(QStringLiteral("https://%1.example/").arg(id)),
                                            .parentID = parent});
         }
-        const auto isUnder = [&](QString id, const QString &ancestor) {
-            while (parentOf.contains(id))
-                if ((id = parentOf.value(id)) == ancestor) return true;
-            return false;
-        };
-        SafariWindow section = whole;
-        std::erase_if(section.tabs, [&](const SafariTab &) { return chance(30); });
-        if (section.tabs.empty()) continue;
-        QSet<QString> collapsed;
-        for (const auto &tab : section.tabs)
+        QSet<QString> elsewhere, collapsed;
+        for (const auto &tab : whole.tabs) {
+            if (chance(30)) elsewhere.insert(tab.id);
             if (chance(15)) collapsed.insert(tab.id);
+        }
+        const SafariWindow section = sectionOf(whole, elsewhere);
+        if (section.tabs.empty()) continue;
         const auto rows = TabTreeRow::rows(collapsed, section);
         const std::size_t d = random() % rows.size();
         const QString dragged = rows[d].tab.id;
-        const auto plan = TabDropPlan::make(dragged, whole, rows, int(random() % 21) - 10, int(random() % 7) - 3);
+        const auto plan = TabDropPlan::make(dragged, whole, section, rows, int(random() % 21) - 10, int(random() % 7) - 3);
+        ASSERT_TRUE(plan) << round;
+        ++checked;
 
+        // The section's tabs, folded ones with the row above them, in the order the drop shows.
+        std::vector<QStringList> shownRows;
+        for (const auto &tab : section.tabs) {
+            const bool isRow = std::any_of(rows.begin(), rows.end(), [&](const TabTreeRow &r) { return r.tab.id == tab.id; });
+            if (isRow || shownRows.empty()) shownRows.push_back({});
+            shownRows.back() << tab.id;
+        }
         std::size_t blockEnd = d + 1;
         while (blockEnd < rows.size() && rows[blockEnd].depth > rows[d].depth) ++blockEnd;
-        QStringList rowIDs, blockIDs, remainingIDs;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            rowIDs << rows[i].tab.id;
-            (i >= d && i < blockEnd ? blockIDs : remainingIDs) << rows[i].tab.id;
-        }
-        const auto shownOf = [&](const std::vector<SafariTab> &tabs, std::size_t first, std::size_t end) {
-            QStringList ids;
-            for (std::size_t i = first; i < end; ++i)
-                if (rowIDs.contains(tabs[i].id)) ids << tabs[i].id;
-            return ids;
-        };
-        // A tab shown elsewhere may carry shown tabs nested under it; the section then draws
-        // them at the top level, and its block is not the browser's.
-        const std::size_t from = std::size_t(std::find_if(whole.tabs.begin(), whole.tabs.end(),
-                                                          [&](const SafariTab &t) { return t.id == dragged; })
-                                             - whole.tabs.begin());
-        std::size_t count = 1;
-        while (from + count < whole.tabs.size() && isUnder(whole.tabs[from + count].id, dragged)) ++count;
-        if (shownOf(whole.tabs, from, from + count) != blockIDs) continue;
-        ++checked;
-        ASSERT_TRUE(plan) << round;
-        ASSERT_EQ(std::tuple(plan->move.fromIndex, plan->move.count), std::tuple(from + 1, count)) << round;
+        std::vector<QStringList> block(shownRows.begin() + std::ptrdiff_t(d), shownRows.begin() + std::ptrdiff_t(blockEnd));
+        shownRows.erase(shownRows.begin() + std::ptrdiff_t(d), shownRows.begin() + std::ptrdiff_t(blockEnd));
+        shownRows.insert(shownRows.begin() + plan->insertionRow, block.begin(), block.end());
+        QStringList promised, elsewhereBefore;
+        for (const auto &row : shownRows) promised << row;
+        for (const auto &tab : whole.tabs)
+            if (elsewhere.contains(tab.id)) elsewhereBefore << tab.id;
 
-        std::vector<SafariTab> moved = whole.tabs;
-        std::vector<SafariTab> block(moved.begin() + std::ptrdiff_t(from), moved.begin() + std::ptrdiff_t(from + count));
-        moved.erase(moved.begin() + std::ptrdiff_t(from), moved.begin() + std::ptrdiff_t(from + count));
-        const std::size_t to = std::size_t(plan->move.toIndex - 1);
-        ASSERT_LE(to, moved.size()) << round;
-        moved.insert(moved.begin() + std::ptrdiff_t(to), block.begin(), block.end());
-
-        QStringList expected = remainingIDs;
-        for (qsizetype i = 0; i < blockIDs.size(); ++i) expected.insert(plan->insertionRow + i, blockIDs[i]);
-        EXPECT_EQ(shownOf(moved, 0, moved.size()), expected) << round;
-
-        const bool samePlace = expected == rowIDs && plan->move.newParentID == rows[d].tab.parentID;
-        EXPECT_EQ(plan->changesAnything, !samePlace) << round;
-        if (samePlace) {
-            EXPECT_EQ(plan->move.toIndex, plan->move.fromIndex) << round;
-            continue;
-        }
-        // Below the last row, or nested under a new parent: between the row above and the block
-        // stand only tabs nested under the one or the other, never someone else's.
-        if (plan->insertionRow == 0 || (!plan->move.newParentID && plan->insertionRow < remainingIDs.size())) continue;
-        const QString above = remainingIDs[plan->insertionRow - 1];
-        std::size_t i = to;
-        while (i > 0 && moved[i - 1].id != above) {
-            --i;
-            EXPECT_TRUE(isUnder(moved[i].id, above) || (plan->move.newParentID && isUnder(moved[i].id, *plan->move.newParentID)))
-                << round << ": " << moved[i].id.toStdString() << " stands between " << above.toStdString() << " and "
-                << dragged.toStdString();
-        }
+        QStringList before;
+        for (const auto &tab : section.tabs) before << tab.id;
+        EXPECT_EQ(plan->changesAnything, promised != before || plan->move.newParentID != rows[d].tab.parentID) << round;
+        if (!plan->changesAnything) continue;
+        const QString after = browserAfter(whole, *plan);
+        ASSERT_NE(after, QStringLiteral("refused")) << round;
+        QStringList shownAfter, elsewhereAfter;
+        for (const auto &id : after.split(u' ')) (elsewhere.contains(id) ? elsewhereAfter : shownAfter) << id;
+        EXPECT_EQ(shownAfter, promised) << round;
+        EXPECT_EQ(elsewhereAfter, elsewhereBefore) << round;
     }
-    EXPECT_GT(checked, 2500);
+    EXPECT_GT(checked, 3000);
 }
 
 }  // namespace

@@ -199,7 +199,7 @@ TEST_F(ActionsTest, GroupsAreCreatedFiledRenamedAndMoved) {
 
 TEST_F(ActionsTest, ADragAsksTheBrowserAndRefreshesWhateverItSays) {
     TabDropPlan plan{.move = SafariTabMove{1, 3, 1, 1, QStringLiteral("https://c.example/"), 4, QStringLiteral("c"), {}},
-                     .insertionRow = 0, .depth = 0, .changesAnything = true};
+                     .insertionRow = 0, .depth = 0, .changesAnything = true, .leadingMoves = {}};
     const int before = world.browser.snapshotCount;
     run(store->moveTabs(TabDropPlan{}));
     EXPECT_TRUE(world.browser.moves.empty());

@@ -220,9 +220,14 @@ TEST_F(RefreshTest, OnlyClosedRecordsWithUserStateWaitForReattachment) {
     EXPECT_TRUE(store->records().at(muted).closedAt);
 }
 
-TEST_F(RefreshTest, PrunesCollapsedTabsThatAreGone) {
+// A fold stays on a tab only while it exists and holds nested tabs: folded before its last
+// nested tab went, it would hide the next tab nested under it.
+TEST_F(RefreshTest, PrunesCollapsedTabsThatAreGoneOrHoldNothing) {
     refresh();
-    store->setCollapsedTabIDs({"a", "zzz"});
+    store->setCollapsedTabIDs({"a", "b", "c", "zzz"});
+    refresh();
+    EXPECT_EQ(store->collapsedTabIDs(), (TabStore::StringSet{"a", "b"}));
+    tabs().pop_back();  // c, b's only nested tab, closes
     refresh();
     EXPECT_EQ(store->collapsedTabIDs(), (TabStore::StringSet{"a"}));
 }
