@@ -101,7 +101,17 @@ bool QtScreens::isCompositing() const {
 }
 
 QtPointer::QtPointer(const Screens &screens) : screens_(screens) {
-    if (qGuiApp) qGuiApp->installEventFilter(this);
+    if (!qGuiApp) return;
+    qGuiApp->installEventFilter(this);
+    // The offscreen platform may answer as an X11 application too, without a connection.
+    const auto *x11 = QGuiApplication::platformName() == QLatin1String("xcb")
+                          ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                          : nullptr;
+    if (x11 && x11->connection()) {
+        connection_ = x11->connection();
+        // The buttons are the pointer's, whichever screen's root is asked.
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    }
 }
 
 bool QtPointer::eventFilter(QObject *watched, QEvent *event) {
@@ -117,6 +127,37 @@ QPointF QtPointer::location() const {
     return screens_.fromNative(QRect(native, QSize(0, 0))).topLeft();
 }
 
-Qt::MouseButtons QtPointer::pressedButtons() const { return QGuiApplication::mouseButtons(); }
+Qt::MouseButtons QtPointer::serverButtons() const {
+    if (!connection_ || !answerExpires_.hasExpired()) return answered_;
+    xcb_generic_error_t *error = nullptr;
+    const XcbReply<xcb_query_pointer_reply_t> pointer{
+        xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), &error)};
+    std::free(error);
+    answered_ = {};
+    if (pointer) {
+        answered_.setFlag(Qt::LeftButton, pointer->mask & XCB_BUTTON_MASK_1);
+        answered_.setFlag(Qt::MiddleButton, pointer->mask & XCB_BUTTON_MASK_2);
+        answered_.setFlag(Qt::RightButton, pointer->mask & XCB_BUTTON_MASK_3);
+    }
+    answerExpires_ = QDeadlineTimer(kServerAnswerLasts);
+    return answered_;
+}
+
+Qt::MouseButtons QtPointer::heldOnServer() const {
+    const auto now = serverButtons();
+    if (now) {
+        held_ = now;
+        letGo_.reset();
+        return now;
+    }
+    if (!held_) return now;
+    if (!letGo_) letGo_ = QDeadlineTimer(kManagerLetGo);
+    if (!letGo_->hasExpired()) return held_;
+    held_ = {};
+    letGo_.reset();
+    return now;
+}
+
+Qt::MouseButtons QtPointer::pressedButtons() const { return QGuiApplication::mouseButtons() | heldOnServer(); }
 
 }  // namespace ondrake

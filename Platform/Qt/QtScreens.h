@@ -3,7 +3,14 @@
 #include "Pointer.h"
 #include "Screens.h"
 
+#include <QDeadlineTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
 class QScreen;
+struct xcb_connection_t;
 
 namespace ondrake {
 
@@ -30,10 +37,17 @@ private:
 };
 
 // The mouse through Qt. The pressed buttons are those Qt saw pressed over this application's own
-// windows; the desktop tells no application about presses elsewhere.
+// windows and, under X11, those the server has down: a press on a window manager's title bar, as
+// the user drags a window, reaches no application. The manager lets go of a window it moves a
+// moment after the server's button comes up, and until then the button counts as held, so that
+// nothing moves the window under the manager's hand. Other desktops tell of no presses elsewhere.
 class QtPointer final : public Pointer {
     Q_OBJECT
 public:
+    static constexpr std::chrono::milliseconds kManagerLetGo{100};
+    // The window tracker asks several times in one tick; one answer of the server serves them all.
+    static constexpr std::chrono::milliseconds kServerAnswerLasts{5};
+
     explicit QtPointer(const Screens &screens);
     QPointF location() const override;
     Qt::MouseButtons pressedButtons() const override;
@@ -42,7 +56,17 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    Qt::MouseButtons serverButtons() const;
+    Qt::MouseButtons heldOnServer() const;
+
     const Screens &screens_;
+    xcb_connection_t *connection_ = nullptr;
+    std::uint32_t root_ = 0;
+    mutable Qt::MouseButtons answered_;
+    mutable QDeadlineTimer answerExpires_;  // expired until the first answer
+    // The server's buttons last seen down, and from when they count as let go.
+    mutable Qt::MouseButtons held_;
+    mutable std::optional<QDeadlineTimer> letGo_;
 };
 
 }  // namespace ondrake

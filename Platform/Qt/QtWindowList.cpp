@@ -12,10 +12,17 @@ namespace {
 // Menus and tool tips float above normal windows, as on the platform's own menu layer.
 bool floatsAboveWindows(const QWindow &window) { return window.type() == Qt::Popup || window.type() == Qt::ToolTip; }
 
+std::int64_t numberOf(QWindow &window) {
+    bool ok = false;
+    const auto number = window.property(QtWindowList::kWindowNumberProperty).toLongLong(&ok);
+    return ok ? number : std::int64_t(window.winId());
+}
+
 }  // namespace
 
-QtWindowList::QtWindowList(const Screens &screens, std::unique_ptr<X11Stacking> stacking)
-    : screens_(screens), stacking_(std::move(stacking)) {
+QtWindowList::QtWindowList(const Screens &screens, std::unique_ptr<X11Stacking> stacking,
+                           std::unique_ptr<X11Placement> placement)
+    : screens_(screens), stacking_(std::move(stacking)), placement_(std::move(placement)) {
     QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &context_, [this](QWindow *w) {
         if (w) noteRaised(w);
     });
@@ -68,27 +75,45 @@ std::vector<QWindow *> QtWindowList::frontToBack() const {
     return activationOrder();
 }
 
-WindowInfo QtWindowList::describe(QWindow &window) const {
+std::vector<QRect> QtWindowList::places(const std::vector<QWindow *> &windows) const {
+    std::vector<QRect> out;
+    out.reserve(windows.size());
+    for (auto *w : windows) out.push_back(w->geometry());
+    if (!placement_) return out;
+    std::vector<X11Placement::WindowID> ids;
+    std::vector<std::size_t> asked;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        if (!windows[i]->handle()) continue;
+        ids.push_back(X11Placement::WindowID(windows[i]->winId()));
+        asked.push_back(i);
+    }
+    const auto insides = placement_->insides(ids);
+    for (std::size_t k = 0; k < asked.size(); ++k)
+        if (insides[k]) out[asked[k]] = X11Placement::toQt(*windows[asked[k]], *insides[k]);
+    return out;
+}
+
+WindowInfo QtWindowList::describe(QWindow &window, const QRect &place) const {
     WindowInfo info;
+    info.number = numberOf(window);
     bool ok = false;
-    const auto number = window.property(kWindowNumberProperty).toLongLong(&ok);
-    info.number = ok ? number : std::int64_t(window.winId());
     const auto owner = window.property(kOwnerProcessProperty).toLongLong(&ok);
     info.ownerProcessID = ok ? owner : QCoreApplication::applicationPid();
     info.layer = floatsAboveWindows(window) ? 101 : 0;
     // Window-list coordinates start at the first screen's top left.
-    info.bounds = QRectF(window.geometry().translated(-screens_.nativeOrigin()));
+    info.bounds = QRectF(place.translated(-screens_.nativeOrigin()));
     info.isOnScreen = window.isVisible() && window.windowState() != Qt::WindowMinimized;
     return info;
 }
 
 std::optional<std::vector<WindowInfo>> QtWindowList::onScreenWindows() const {
+    std::vector<QWindow *> shown;
+    for (auto *w : frontToBack())
+        if (w->isVisible() && w->windowState() != Qt::WindowMinimized) shown.push_back(w);
+    const auto at = places(shown);
     std::vector<WindowInfo> out;
-    for (auto *w : frontToBack()) {
-        if (!w->isVisible()) continue;
-        auto info = describe(*w);
-        if (info.isOnScreen) out.push_back(std::move(info));
-    }
+    out.reserve(shown.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) out.push_back(describe(*shown[i], at[i]));
     return out;
 }
 
@@ -97,11 +122,9 @@ void QtWindowList::setChangeHandler(ChangeHandler handler) const {
 }
 
 std::optional<WindowInfo> QtWindowList::window(std::int64_t number) const {
-    // One window needs no order, and so no question to the server.
-    for (auto *w : QGuiApplication::topLevelWindows()) {
-        auto info = describe(*w);
-        if (info.number == number) return info;
-    }
+    // One window needs no order, and so no question to the server but where it stands.
+    for (auto *w : QGuiApplication::topLevelWindows())
+        if (numberOf(*w) == number) return describe(*w, places({w}).front());
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Qt/X11Placement.h"
 #include "Qt/X11Stacking.h"
 #include "Screens.h"
 #include "WindowList.h"
@@ -19,14 +20,18 @@ namespace ondrake {
 // carry the number and owner of the window they stand for (`kWindowNumberProperty`,
 // `kOwnerProcessProperty`). On X11 they are listed in the server's real stacking order, whoever
 // raised them; elsewhere (Wayland, offscreen) in the order they were last activated or raised, as
-// far as this object has seen. Main thread.
+// far as this object has seen. On X11 each window's place is read from the server at every look,
+// so a window the window manager is moving by hand is seen where it stands, not where its client
+// last heard it was. Main thread.
 class QtWindowList final : public WindowList {
 public:
     static constexpr const char *kWindowNumberProperty = "ondrakeWindowNumber";
     static constexpr const char *kOwnerProcessProperty = "ondrakeOwnerProcess";
 
     // `stacking`: the server's order where one can be read; nothing keeps the order of activation.
-    QtWindowList(const Screens &screens, std::unique_ptr<X11Stacking> stacking = X11Stacking::forApplication());
+    // `placement`: where the server has the windows; nothing takes the places Qt last heard of.
+    QtWindowList(const Screens &screens, std::unique_ptr<X11Stacking> stacking = X11Stacking::forApplication(),
+                 std::unique_ptr<X11Placement> placement = X11Placement::forApplication());
     ~QtWindowList() override;
 
     std::optional<std::vector<WindowInfo>> onScreenWindows() const override;
@@ -38,15 +43,19 @@ public:
     // activation needs telling; a server's stacking order knows it already.
     void noteRaised(QWindow *window);
     bool readsStackingOrder() const { return stacking_ != nullptr; }
+    bool readsPlaces() const { return placement_ != nullptr; }
 
 private:
     std::vector<QWindow *> frontToBack() const;
     std::vector<QWindow *> activationOrder() const;
     std::optional<std::vector<QWindow *>> stackingOrder() const;
-    WindowInfo describe(QWindow &window) const;
+    // Where each window stands now, in Qt's coordinates, in the order given.
+    std::vector<QRect> places(const std::vector<QWindow *> &windows) const;
+    WindowInfo describe(QWindow &window, const QRect &place) const;
 
     const Screens &screens_;
     std::unique_ptr<X11Stacking> stacking_;
+    std::unique_ptr<X11Placement> placement_;
     QObject context_;
     std::vector<QPointer<QWindow>> recent_;  // most recently activated or raised first
 };

@@ -58,7 +58,7 @@ void VisibleBrowser::sync() {
         const auto &w = *it;
         auto &shown = windows_[w.id];
         if (!shown) {
-            shown = std::make_unique<VisibleBrowserWindow>(safari_, w.id, nativeOrigin_);
+            shown = std::make_unique<VisibleBrowserWindow>(safari_, w.id, nativeOrigin_, moves_.get());
             QObject::connect(shown.get(), &VisibleBrowserWindow::activatedByDesktop, shown.get(),
                              [this, id = w.id] { windowActivated(id); });
             order_.insert(order_.begin(), w.id);

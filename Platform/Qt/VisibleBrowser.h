@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Qt/VisibleBrowserWindow.h"
+#include "Qt/X11MoveWatch.h"
 #include "Scheduler.h"
 #include "SimulatedSafari.h"
 
@@ -41,6 +42,7 @@ private:
 
     SimulatedSafari &safari_;
     const QPoint nativeOrigin_;
+    const std::unique_ptr<X11MoveWatch> moves_ = X11MoveWatch::forApplication();  // outlives the windows
     std::map<std::int64_t, std::unique_ptr<VisibleBrowserWindow>> windows_;
     std::vector<std::int64_t> order_;  // front to back, as the desktop stacks them
     std::shared_ptr<Pending> pending_;

@@ -1,6 +1,7 @@
 #include "Qt/VisibleBrowserWindow.h"
 
 #include "Qt/QtWindowList.h"
+#include "Qt/X11MoveWatch.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -27,19 +28,32 @@ QString VisibleBrowserWindow::titleOf(const SimulatedSafari::Window &window) {
     return tab.url.isEmpty() ? QStringLiteral("Untitled") : tab.url;
 }
 
-VisibleBrowserWindow::VisibleBrowserWindow(SimulatedSafari &safari, std::int64_t windowID, QPoint nativeOrigin)
-    : QWidget(nullptr, Qt::Window), safari_(safari), windowID_(windowID), nativeOrigin_(nativeOrigin) {
+VisibleBrowserWindow::VisibleBrowserWindow(SimulatedSafari &safari, std::int64_t windowID, QPoint nativeOrigin,
+                                           X11MoveWatch *moves)
+    : QWidget(nullptr, Qt::Window), safari_(safari), windowID_(windowID), nativeOrigin_(nativeOrigin), moves_(moves) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setMinimumSize(int(SimulatedSafari::kMinimumWindowWidth), 200);
     winId();
     windowHandle()->setProperty(QtWindowList::kWindowNumberProperty, qlonglong(windowID));
+    place_ = geometry();
+    if (moves_)
+        moves_->watch(X11MoveWatch::WindowID(winId()),
+                      [this](const QRect &inside) { placeHeard(X11Placement::toQt(*windowHandle(), inside)); });
+}
+
+VisibleBrowserWindow::~VisibleBrowserWindow() {
+    if (moves_) moves_->unwatch(X11MoveWatch::WindowID(internalWinId()));
 }
 
 void VisibleBrowserWindow::present(const SimulatedSafari::Window &window, std::int64_t ownerProcess) {
     presenting_ = true;
     windowHandle()->setProperty(QtWindowList::kOwnerProcessProperty, qlonglong(ownerProcess));
+    // Against where the window stands now: Qt may not have heard yet of a move by hand.
     const auto wanted = nativeRect(window.bounds, nativeOrigin_);
-    if (geometry() != wanted) setGeometry(wanted);
+    if (place_ != wanted) {
+        setGeometry(wanted);
+        place_ = geometry();
+    }
     setWindowTitle(titleOf(window));
     if (window != shown_) {
         shown_ = window;
@@ -49,8 +63,16 @@ void VisibleBrowserWindow::present(const SimulatedSafari::Window &window, std::i
 }
 
 void VisibleBrowserWindow::geometryMoved() {
-    if (presenting_) return;
-    const auto bounds = boundsOf(geometry(), nativeOrigin_);
+    if (!presenting_) takeBounds(geometry());
+}
+
+void VisibleBrowserWindow::placeHeard(const QRect &place) {
+    if (place != place_ && !presenting_) takeBounds(place);
+}
+
+void VisibleBrowserWindow::takeBounds(const QRect &place) {
+    place_ = place;
+    const auto bounds = boundsOf(place, nativeOrigin_);
     safari_.update([&](std::vector<SimulatedSafari::Window> &windows) {
         for (auto &w : windows)
             if (w.id == windowID_) w.bounds = bounds;

@@ -7,10 +7,14 @@
 
 namespace ondrake {
 
+class X11MoveWatch;
+
 // One window of the simulated browser drawn as a plain window of the desktop, so a person can
 // move it and the app follows it as it would follow the real browser. Its geometry is the
-// simulated window's bounds in both directions. It shows a strip of the window's tabs: a click
-// selects a tab, "+" opens a new tab and a close mark closes one.
+// simulated window's bounds in both directions; while the window manager moves it by hand, the
+// bounds follow it step by step where the manager can be watched, not only once the move ends.
+// It shows a strip of the window's tabs: a click selects a tab, "+" opens a new tab and a close
+// mark closes one.
 class VisibleBrowserWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -22,7 +26,10 @@ public:
     static SimulatedSafari::Bounds boundsOf(const QRect &nativeRect, QPoint nativeOrigin);
     static QString titleOf(const SimulatedSafari::Window &window);
 
-    VisibleBrowserWindow(SimulatedSafari &safari, std::int64_t windowID, QPoint nativeOrigin);
+    // `moves`: tells of the window manager's moves, where it can; outlives the window.
+    VisibleBrowserWindow(SimulatedSafari &safari, std::int64_t windowID, QPoint nativeOrigin,
+                         X11MoveWatch *moves = nullptr);
+    ~VisibleBrowserWindow() override;
 
     std::int64_t windowID() const { return windowID_; }
     // Takes on what the browser holds for this window now.
@@ -45,11 +52,16 @@ protected:
 
 private:
     void geometryMoved();
+    // Where the desktop has the window now, heard before Qt hears it.
+    void placeHeard(const QRect &place);
+    void takeBounds(const QRect &place);
 
     SimulatedSafari &safari_;
     const std::int64_t windowID_;
     const QPoint nativeOrigin_;
+    X11MoveWatch *const moves_;
     SimulatedSafari::Window shown_;
+    QRect place_;              // where the window stands, as Qt or the window manager last told
     bool presenting_ = false;  // geometry changes made from the browser are not written back
 };
 

@@ -24,6 +24,7 @@
 
 #include <memory>
 #include <random>
+#include <utility>
 
 namespace ondrake::test {
 namespace {
@@ -198,6 +199,19 @@ protected:
         }
         return {};
     }
+    // The middle of the window's title bar, where a person takes hold of it to drag it.
+    static QPoint titleBarPoint(XWindow window) {
+        const auto inside = *x().geometry(window);
+        return {inside.center().x(), inside.top() - std::max(x().frameExtents(window).top(), 2) / 2};
+    }
+    // The primary button held down; let go however the test ends, so that no later step starts
+    // in the middle of a drag.
+    struct HeldButton {
+        bool held = false;
+        bool press(QPoint point) { return held = input().press(point); }
+        bool release() { return !std::exchange(held, false) || input().release(); }
+        ~HeldButton() { release(); }
+    };
     // A click on the sidebar's empty space below its rows makes it the key window.
     static bool focusSidebar() {
         const auto p = panel();
@@ -254,6 +268,95 @@ TEST_F(DesktopScenario, TheSidebarFollowsAMovedWindowAndMakesRoomAtTheScreensEdg
         << whereThingsAre(window).toStdString();
     EXPECT_EQ(panel().x(), 0);
     shoot(QStringLiteral("room-made"));
+}
+
+TEST_F(DesktopScenario, TheSidebarFollowsAWindowDraggedByItsTitleBarBeforeTheButtonIsLetGo) {
+    // The window manager moves the window while the button is down and tells the application
+    // its new place only when it is let go; the sidebar must not wait for that.
+    const auto window = browser(kFirstWindow);
+    ASSERT_TRUE(input().activate(window));
+    ASSERT_TRUE(waitUntil([&] { return isShownWith(window); }, kSettle)) << whereThingsAre(window).toStdString();
+
+    struct Case {
+        std::string name;
+        QPoint to;  // the window's inside at the end of the drag
+        bool intoStrip;
+    };
+    std::vector<Case> cases{{"away from the screen's edge", {760, 180}, false},
+                            {"into the sidebar's strip", {120, 140}, true}};
+    // Random places, each on the far side of the last so that every step moves the window.
+    std::mt19937 random(20260530);
+    const auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int i = 0; i < 4; ++i) {
+        const QPoint to(i % 2 ? between(360, 480) : between(700, 820), between(60, 200));
+        cases.push_back({"random " + std::to_string(i), to, false});
+    }
+
+    constexpr Milliseconds kHoldStill{500};
+    constexpr int kEdgeResistance = 24;  // how far the window manager may hold an edge back
+    double slowestFollow = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto start = *x().geometry(window);
+        const auto grip = titleBarPoint(window);
+        const auto distance = c.to - start.topLeft();
+        HeldButton button;
+        ASSERT_TRUE(button.press(grip));
+        // The manager begins the move at a first motion and moves the window from a later one,
+        // and a busy manager may take several motions as one: small ones take hold first.
+        for (int nudge = 1; nudge <= 10 && x().geometry(window) == start; ++nudge) {
+            ASSERT_TRUE(input().moveTo(grip + QPoint(2 * nudge, 0)));
+            waitUntil([&] { return x().geometry(window) != start; }, Milliseconds(100));
+        }
+        ASSERT_NE(x().geometry(window), start) << "the window manager never took hold of the window";
+        const int steps = between(3, 6);
+        for (int step = 1; step <= steps; ++step) {
+            const auto before = x().geometry(window);
+            QElapsedTimer clock;
+            clock.start();
+            ASSERT_TRUE(input().moveTo(grip + distance * step / steps));
+            // Beside the window wherever it stands now, the button still down.
+            const bool followed = waitUntil(
+                [&] { return x().geometry(window) != before && (c.intoStrip || isDockedBeside(window)); }, kSettle);
+            EXPECT_TRUE(followed) << "step " << step << ": " << whereThingsAre(window).toStdString();
+            if (!c.intoStrip) slowestFollow = std::max(slowestFollow, clock.nsecsElapsed() / 1e9);
+        }
+
+        // Held still: the sidebar stands beside the window before the button is let go, and
+        // nothing pulls the window from under the pointer, not even to make room.
+        const auto held = x().geometry(window);
+        ASSERT_TRUE(held);
+        EXPECT_LE((held->topLeft() - c.to).manhattanLength(), kEdgeResistance) << describe(held).toStdString();
+        bool stayed = true;
+        QElapsedTimer still;
+        still.start();
+        waitUntil(
+            [&] {
+                stayed = stayed && x().geometry(window) == held;
+                return still.elapsed() >= kHoldStill.count();
+            },
+            kSettle);
+        EXPECT_TRUE(stayed) << whereThingsAre(window).toStdString();
+        if (c.intoStrip)
+            EXPECT_TRUE(panel().x() == 0 && std::abs(panel().y() - held->y()) <= 1)
+                << "at the screen's edge, level with the window: " << whereThingsAre(window).toStdString();
+        else
+            EXPECT_TRUE(isDockedBeside(window)) << "before the release: " << whereThingsAre(window).toStdString();
+        if (c.name == cases.front().name) shoot(QStringLiteral("dragged-held"));
+
+        // Let go: the sidebar stays beside it; a window in the strip moves aside to make room.
+        ASSERT_TRUE(button.release());
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto now = x().geometry(window);
+                const bool placed = c.intoStrip ? now && now->x() >= kExpandedWidth : now == held;
+                return placed && isDockedBeside(window);
+            },
+            kSettle))
+            << "after the release: " << whereThingsAre(window).toStdString();
+    }
+    RecordProperty("slowestDragFollowMs", int(slowestFollow * 1000));
+    std::printf("The sidebar followed each step of a drag within %.0f ms at the slowest\n", slowestFollow * 1000);
 }
 
 TEST_F(DesktopScenario, TheSidebarStandsInFrontOfEachWindowActivatedInTurn) {

@@ -1,16 +1,28 @@
 #include "XSession.h"
 
+#include "ManualScheduler.h"
+#include "SimulatedWorkspace.h"
+
 #include "Qt/QtScreens.h"
 #include "Qt/QtWindowList.h"
+#include "Qt/VisibleBrowser.h"
+#include "Qt/X11MoveWatch.h"
+#include "Qt/X11Placement.h"
 #include "Qt/X11Stacking.h"
+#include "Qt/XcbReply.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <xcb/xcb.h>
+
 #include <memory>
+#include <random>
 
 namespace ondrake::test {
 namespace {
@@ -158,6 +170,186 @@ TEST(X11Stacking, TheManagersListIsReadAgainOnlyWhenItAnnouncesAChangeWhichIsPas
     x.raise(windows.id(0));
     EXPECT_TRUE(waitUntil([&] { return announced > 0 && topIs(windows.id(0)); }, Milliseconds(5000)));
     EXPECT_GT(stacking->managerListReads(), reads);
+}
+
+// Another client of the server, doing to the application's window what a window manager does:
+// moving it, or putting it inside a frame of its own and moving the frame. Each request has been
+// carried out by the server when the call returns.
+class ForeignClient {
+public:
+    explicit ForeignClient(const XServer &server)
+        : connection_(xcb_connect(server.display().toLatin1().constData(), nullptr)) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    }
+    ~ForeignClient() { xcb_disconnect(connection_); }
+    ForeignClient(const ForeignClient &) = delete;
+    ForeignClient &operator=(const ForeignClient &) = delete;
+
+    void move(XWindow window, QPoint place) const {
+        const std::uint32_t xy[] = {std::uint32_t(place.x()), std::uint32_t(place.y())};
+        xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, xy);
+        sync();
+    }
+    // A frame at `place` with the window inside it at `inset`.
+    XWindow frame(XWindow window, QRect place, QPoint inset) const {
+        const XWindow frame = xcb_generate_id(connection_);
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, frame, root_, std::int16_t(place.x()),
+                          std::int16_t(place.y()), std::uint16_t(place.width()), std::uint16_t(place.height()), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_reparent_window(connection_, window, frame, std::int16_t(inset.x()), std::int16_t(inset.y()));
+        xcb_map_window(connection_, frame);
+        sync();
+        return frame;
+    }
+
+private:
+    void sync() const {
+        const XcbReply<xcb_get_input_focus_reply_t> reply{
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)};
+    }
+
+    xcb_connection_t *connection_;
+    XWindow root_ = 0;
+};
+
+std::optional<QRectF> listedBounds(const QtWindowList &list, std::int64_t number) {
+    const auto shown = list.onScreenWindows();
+    for (const auto &w : *shown)
+        if (w.number == number) return w.bounds;
+    return std::nullopt;
+}
+
+TEST(X11Placement, TheWindowListSeesWhereTheServerHasAWindowWhoseClientWasNotTold) {
+    ASSERT_TRUE(server && server->isRunning());
+    const XInspector x(*server);
+    const ForeignClient other(*server);
+    constexpr std::int64_t kNumber = 2001;
+    QWidget widget;
+    widget.setGeometry(300, 200, 500, 400);
+    widget.winId();
+    widget.windowHandle()->setProperty(QtWindowList::kWindowNumberProperty, qlonglong(kNumber));
+    widget.show();
+    const auto id = XWindow(widget.winId());
+    ASSERT_TRUE(waitUntil([&] { return x.isViewable(id) && widget.geometry() == QRect(300, 200, 500, 400); },
+                          Milliseconds(5000)));
+
+    QtScreens screens;
+    const QtWindowList list(screens, nullptr);
+    const QtWindowList qtOnly(screens, nullptr, nullptr);
+    ASSERT_TRUE(list.readsPlaces());
+    ASSERT_FALSE(qtOnly.readsPlaces());
+    const auto inside = [&](const QtWindowList &l) { return listedBounds(l, kNumber); };
+    const auto single = [&](const QtWindowList &l) {
+        const auto info = l.window(kNumber);
+        return info ? info->bounds : std::nullopt;
+    };
+
+    // Moved by another client and looked at before Qt has taken in the news.
+    other.move(id, QPoint(420, 260));
+    EXPECT_EQ(inside(list), QRectF(420, 260, 500, 400));
+    EXPECT_EQ(single(list), QRectF(420, 260, 500, 400));
+    EXPECT_EQ(inside(qtOnly), QRectF(300, 200, 500, 400)) << "Qt has not heard yet";
+    ASSERT_TRUE(waitUntil([&] { return widget.geometry().topLeft() == QPoint(420, 260); }, Milliseconds(5000)));
+
+    // Inside a frame that moves, as a window manager moves it by hand: the window never moves
+    // within its parent, so its client is told nothing, however long it listens.
+    const QPoint inset(4, 22);
+    const XWindow frame = other.frame(id, QRect(100, 100, 508, 426), inset);
+    ASSERT_TRUE(waitUntil([&] { return inside(list) == QRectF(104, 122, 500, 400); }, Milliseconds(5000)))
+        << ::testing::PrintToString(inside(list).value_or(QRectF()).topLeft());
+    const auto heard = widget.geometry();
+    std::mt19937 random(20260530);
+    std::uniform_int_distribution<int> across(0, 1300), down(0, 600);
+    for (int move = 0; move < 12; ++move) {
+        SCOPED_TRACE(move);
+        const QPoint to(across(random), down(random));
+        other.move(frame, to);
+        const QRectF expected(to + inset, QSizeF(500, 400));
+        EXPECT_EQ(inside(list), expected);
+        EXPECT_EQ(single(list), expected);
+        // News of the move, were there any, would reach Qt within this.
+        waitUntil([] { return false; }, Milliseconds(20));
+        EXPECT_EQ(inside(list), expected);
+        EXPECT_EQ(widget.geometry(), heard) << "the client was told nothing";
+        EXPECT_EQ(inside(qtOnly), QRectF(heard));
+    }
+}
+
+TEST(X11Placement, AskingForManyWindowsAnswersEachInItsPlaceAndNothingForAWindowGone) {
+    ASSERT_TRUE(server && server->isRunning());
+    const XInspector x(*server);
+    ThreeWindows windows;
+    ASSERT_TRUE(
+        waitUntil([&] { return x.isViewable(windows.id(0)) && x.isViewable(windows.id(2)); }, Milliseconds(5000)));
+    const auto placement = X11Placement::forApplication();
+    ASSERT_TRUE(placement);
+    const XWindow gone = 0x7ffffff;  // no client's window
+    const auto insides = placement->insides({windows.id(2), gone, windows.id(0), windows.id(1)});
+    ASSERT_EQ(insides.size(), 4u);
+    EXPECT_EQ(insides[0], x.geometry(windows.id(2)));
+    EXPECT_EQ(insides[1], std::nullopt);
+    EXPECT_EQ(insides[2], x.geometry(windows.id(0)));
+    EXPECT_EQ(insides[3], x.geometry(windows.id(1)));
+    EXPECT_TRUE(placement->insides({}).empty());
+}
+
+TEST(X11MoveWatch, ABrowserWindowTakesItsBoundsAlongWithEveryMoveOfItsFrame) {
+    ASSERT_TRUE(server && server->isRunning());
+    const XInspector x(*server);
+    const ForeignClient other(*server);
+    ManualScheduler scheduler;
+    SimulatedWorkspace workspace(scheduler);
+    SimulatedSafari safari(workspace);
+    safari.launch();
+    SimulatedSafari::Window window;
+    window.bounds = {300, 200, 1100, 800};
+    const auto id = safari.addWindow(window);
+    const VisibleBrowser browser(safari, scheduler, QPoint());
+    const auto *shown = browser.window(id);
+    ASSERT_TRUE(shown);
+    const auto xid = XWindow(shown->winId());
+    ASSERT_TRUE(waitUntil([&] { return x.isViewable(xid); }, Milliseconds(5000)));
+    const auto bounds = [&] { return safari.window(id)->bounds; };
+    const auto boundsAt = [](QPoint p) {
+        return SimulatedSafari::Bounds{double(p.x()), double(p.y()), p.x() + 800.0, p.y() + 600.0};
+    };
+
+    // Put in a frame, as a manager takes a window in, and moved with it.
+    const QPoint inset(4, 22);
+    const XWindow frame = other.frame(xid, QRect(100, 100, 808, 626), inset);
+    EXPECT_TRUE(waitUntil([&] { return bounds() == boundsAt(QPoint(104, 122)); }, Milliseconds(5000)));
+    const auto heard = shown->geometry();
+    std::mt19937 random(20260531);
+    std::uniform_int_distribution<int> across(0, 1100), down(0, 450);
+    for (int move = 0; move < 12; ++move) {
+        SCOPED_TRACE(move);
+        const QPoint to(across(random), down(random));
+        other.move(frame, to);
+        EXPECT_TRUE(waitUntil([&] { return bounds() == boundsAt(to + inset); }, Milliseconds(5000)))
+            << bounds().left << "," << bounds().top;
+        EXPECT_EQ(shown->geometry(), heard) << "Qt was told nothing";
+        // The browser showing its own bounds back does not move the window.
+        scheduler.runUntilIdle();
+        EXPECT_EQ(x.geometry(xid)->topLeft(), to + inset);
+    }
+}
+
+TEST(QtPointer, APressTheApplicationNeverSeesCountsAsHeldUntilTheManagerHasHadItsMomentAfterTheRelease) {
+    ASSERT_TRUE(server && server->isRunning());
+    QtScreens screens;
+    const QtPointer pointer(screens);
+    const XInput input(*server);
+    // On the bare root, where no window of the application could hear of it.
+    ASSERT_TRUE(input.press(QPoint(1900, 1060)));
+    EXPECT_TRUE(waitUntil([&] { return pointer.isPrimaryButtonDown(); }, Milliseconds(5000)));
+    EXPECT_EQ(QGuiApplication::mouseButtons(), Qt::NoButton);
+    ASSERT_TRUE(input.release());
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(pointer.isPrimaryButtonDown()) << "still held just after the release";
+    EXPECT_TRUE(waitUntil([&] { return !pointer.isPrimaryButtonDown(); }, Milliseconds(5000)));
+    EXPECT_GE(clock.elapsed(), QtPointer::kManagerLetGo.count());
+    EXPECT_FALSE(pointer.isPrimaryButtonDown());
 }
 
 }  // namespace

@@ -203,6 +203,12 @@ std::optional<QRect> XInspector::geometry(XWindow window) const {
     return QRect(place->dst_x, place->dst_y, size->width, size->height);
 }
 
+QMargins XInspector::frameExtents(XWindow window) const {
+    const auto extents = cardinals(window, atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
+    if (extents.size() != 4) return {};
+    return QMargins(int(extents[0]), int(extents[2]), int(extents[1]), int(extents[3]));
+}
+
 bool XInspector::isViewable(XWindow window) const {
     const XcbReply<xcb_get_window_attributes_reply_t> attributes{
         xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr)};
@@ -286,6 +292,17 @@ bool XInput::click(QPoint point) const {
     return run({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
                 QStringLiteral("click"), QStringLiteral("1")});
 }
+
+bool XInput::press(QPoint point) const {
+    return run({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
+                QStringLiteral("mousedown"), QStringLiteral("1")});
+}
+
+bool XInput::moveTo(QPoint point) const {
+    return run({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y())});
+}
+
+bool XInput::release() const { return run({QStringLiteral("mouseup"), QStringLiteral("1")}); }
 
 bool XInput::key(const QString &keys) const {
     QStringList arguments{QStringLiteral("key")};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QMargins>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
@@ -93,6 +94,8 @@ public:
     QString name(XWindow window) const;
     // The window's inside, on the root: where the application placed it.
     std::optional<QRect> geometry(XWindow window) const;
+    // The manager's frame around the window's inside, as margins; none without a manager.
+    QMargins frameExtents(XWindow window) const;
     bool isViewable(XWindow window) const;
     // True when `upper` lies above `lower` among the top-level windows.
     bool isAbove(XWindow upper, XWindow lower) const;
@@ -121,6 +124,10 @@ public:
     // Moves the window's inside to (x, y) on the root.
     bool move(XWindow window, QPoint topLeft) const;
     bool click(QPoint point) const;
+    // The primary button held down at a point, the pointer moved with it held, and let go.
+    bool press(QPoint point) const;
+    bool moveTo(QPoint point) const;
+    bool release() const;
     // Keys in xdotool's notation, one after the other: "ctrl+shift+c", "Escape Escape".
     bool key(const QString &keys) const;
     bool type(const QString &text) const;
