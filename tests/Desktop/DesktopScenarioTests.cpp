@@ -159,17 +159,23 @@ protected:
     static QRect panel() { return x().geometry(sidebar()).value_or(QRect()); }
     // Waits until the sidebar is painted (a window just shown is one flat colour) and holds
     // still between two looks, and answers the title's ink then.
+    // The title once the panel has painted and then held still for a while: two looks a few
+    // milliseconds apart can both fall between two frames of a fade.
     static TitleInk settledTitle() {
         TitleInk last;
         QImage lastPanel;
+        QElapsedTimer still;
         waitUntil(
             [&] {
                 const auto shot = x().screenshot();
                 const auto now = shot.copy(panel());
-                const bool still = now == lastPanel && colourCount(now) > 8;
-                lastPanel = now;
-                last = TitleInk::measure(shot, panel());
-                return still;
+                if (now != lastPanel || colourCount(now) <= 8) {
+                    still.start();
+                    lastPanel = now;
+                    last = TitleInk::measure(shot, panel());
+                    return false;
+                }
+                return still.elapsed() >= 200;
             },
             kSettle);
         return last;
