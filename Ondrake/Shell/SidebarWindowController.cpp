@@ -1,6 +1,6 @@
 #include "SidebarWindowController.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -159,9 +159,18 @@ void SidebarWindowController::screenParametersChanged() {
     panel_->invalidateShadow();
 }
 
+SidebarKeyboard SidebarWindowController::keyboard() const {
+    // An open popup keeps the panel the active window while it takes every key itself.
+    return {.panelIsKey = panel_->isKeyWindow(),
+            .popupIsOpen = QApplication::activePopupWidget() != nullptr,
+            .searchFieldIsFocused = searchFieldIsFocused,
+            .hasSelection = hasSelection()};
+}
+
 bool SidebarWindowController::handleKeyDown(const QKeyEvent &event) {
-    if (!panel_->isKeyWindow() || searchFieldIsFocused || !onKeyDown) return false;
-    return onKeyDown(event);
+    const auto route = routeSidebarKey(event, keyboard());
+    if (route.command && onKeyCommand) onKeyCommand(*route.command);
+    return route.swallowed;
 }
 
 }  // namespace ondrake

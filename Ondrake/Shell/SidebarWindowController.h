@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SidebarGeometry.h"
+#include "SidebarKeyEvents.h"
 #include "SidebarPanel.h"
 
 #include "Pointer.h"
@@ -69,9 +70,8 @@ public:
     std::function<bool()> hasSelection = [] { return false; };
     bool searchFieldIsFocused = false;
     std::optional<double> widthAtDragStart;
-    // Turns a key press in the key panel into a command; answers whether it did, which swallows
-    // the key. Not asked while the search field has focus.
-    std::function<bool(const QKeyEvent &)> onKeyDown;
+    // Carries out a command of the panel's keys.
+    std::function<void(SidebarKeyCommand)> onKeyCommand;
 
     // `distance`: horizontal drag distance since the drag began.
     void resize(double distance);
@@ -90,8 +90,11 @@ public:
         return geometry().safariMinXAfterWidthChange(oldWidth);
     }
 
-    // The key monitor's decision; true swallows the key.
+    // The key monitor: carries out the press's command, if it has one here and now; true
+    // swallows the key.
     bool handleKeyDown(const QKeyEvent &event);
+    // Who has the keyboard now.
+    SidebarKeyboard keyboard() const;
 
 private:
     class KeyMonitor;
