@@ -31,8 +31,8 @@ struct SidebarKeyRoute {
 // The sidebar's commands are the panel's keys: none while another window, an open popup or the
 // search field has the keyboard, so that the key reaches them unchanged. A held key gives its
 // command once, as a menu's key equivalent does: its repeats are swallowed and do nothing.
-SidebarKeyRoute routeSidebarKey(const QString &characters, SidebarModifiers modifiers, bool isAutoRepeat,
+SidebarKeyRoute routeSidebarKey(const QString &characters, SidebarModifiers modifiers, bool isRepeat,
                                 const SidebarKeyboard &keyboard);
-SidebarKeyRoute routeSidebarKey(const QKeyEvent &event, const SidebarKeyboard &keyboard);
+SidebarKeyRoute routeSidebarKey(const QKeyEvent &press, bool isRepeat, const SidebarKeyboard &keyboard);
 
 }  // namespace ondrake

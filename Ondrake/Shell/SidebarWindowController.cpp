@@ -19,6 +19,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (event->type() == QEvent::KeyPress && controller_.handleKeyDown(*static_cast<QKeyEvent *>(event)))
             return true;
+        if (event->type() == QEvent::KeyRelease) controller_.handleKeyUp(*static_cast<QKeyEvent *>(event));
         return QObject::eventFilter(watched, event);
     }
 
@@ -168,7 +169,7 @@ SidebarKeyboard SidebarWindowController::keyboard() const {
 }
 
 bool SidebarWindowController::handleKeyDown(const QKeyEvent &event) {
-    const auto route = routeSidebarKey(event, keyboard());
+    const auto route = routeSidebarKey(event, repeats_.isRepeat(event), keyboard());
     if (route.command && onKeyCommand) onKeyCommand(*route.command);
     return route.swallowed;
 }

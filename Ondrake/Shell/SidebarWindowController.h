@@ -4,6 +4,7 @@
 #include "SidebarKeyEvents.h"
 #include "SidebarPanel.h"
 
+#include "KeyRepeats.h"
 #include "Pointer.h"
 #include "Scheduler.h"
 #include "Screens.h"
@@ -93,6 +94,8 @@ public:
     // The key monitor: carries out the press's command, if it has one here and now; true
     // swallows the key.
     bool handleKeyDown(const QKeyEvent &event);
+    // Told of every release, so that a held key's repeats are known for what they are.
+    void handleKeyUp(const QKeyEvent &event) { repeats_.noteRelease(event); }
     // Who has the keyboard now.
     SidebarKeyboard keyboard() const;
 
@@ -113,6 +116,7 @@ private:
     bool safariSaysZoomed_ = false;
     bool frameUpdateScheduled_ = false;
     std::unique_ptr<KeyMonitor> keyMonitor_;
+    KeyRepeats repeats_;
     // Lets a queued frame update notice that the controller went away.
     std::shared_ptr<SidebarWindowController *> self_ = std::make_shared<SidebarWindowController *>(this);
 };

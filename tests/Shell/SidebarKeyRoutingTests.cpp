@@ -1,7 +1,11 @@
 #include "Shell/SidebarKeyEvents.h"
 
+#include "KeyRepeats.h"
+
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
 #include <vector>
 
 namespace ondrake {
@@ -91,6 +95,81 @@ TEST(SidebarKeyRouting, NoStateOfTheKeyboardGivesACommandOutsideThePanelOrTwiceF
         }
     }
     EXPECT_GT(acting, 0);
+}
+
+std::unique_ptr<QKeyEvent> keyEvent(QEvent::Type type, int key, quint64 time, bool marked = false) {
+    auto event = std::make_unique<QKeyEvent>(type, key, Qt::ControlModifier | Qt::ShiftModifier, QString(), marked);
+    event->setTimestamp(time);
+    return event;
+}
+
+TEST(KeyRepeats, AReleaseAndAPressOfTheKeyAtOneInstantAreARepeat) {
+    struct Step {
+        QEvent::Type type;
+        int key;
+        quint64 time;
+        bool marked;
+        bool repeat;  // for a press
+    };
+    struct Case {
+        const char *name;
+        std::vector<Step> steps;
+    };
+    const auto press = QEvent::KeyPress, release = QEvent::KeyRelease;
+    const Case cases[] = {
+        {"a first press", {{press, Qt::Key_T, 100, false, false}}},
+        {"a repeat the desktop marked", {{press, Qt::Key_T, 100, false, false}, {press, Qt::Key_T, 140, true, true}}},
+        {"an unmarked pair at one instant",
+         {{press, Qt::Key_T, 100, false, false}, {release, Qt::Key_T, 140, false, false}, {press, Qt::Key_T, 140, false, true}}},
+        {"a quick second tap", {{press, Qt::Key_T, 100, false, false}, {release, Qt::Key_T, 140, false, false}, {press, Qt::Key_T, 141, false, false}}},
+        {"another key at the same instant",
+         {{press, Qt::Key_T, 100, false, false}, {release, Qt::Key_T, 140, false, false}, {press, Qt::Key_C, 140, false, false}}},
+        {"events made up without a time", {{release, Qt::Key_T, 0, false, false}, {press, Qt::Key_T, 0, false, false}}},
+    };
+    for (const auto &c : cases) {
+        KeyRepeats repeats;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const auto &step = c.steps[i];
+            const auto event = keyEvent(step.type, step.key, step.time, step.marked);
+            if (step.type == release) {
+                repeats.noteRelease(*event);
+                repeats.noteRelease(*event);  // as every widget it passes up through hands it on
+                continue;
+            }
+            EXPECT_EQ(repeats.isRepeat(*event), step.repeat) << c.name << ", step " << i;
+            EXPECT_EQ(repeats.isRepeat(*event), step.repeat) << c.name << ", asked again, step " << i;
+        }
+    }
+}
+
+// Taps and held keys in a random order, the repeats of a held key marked or not as they come: the
+// presses found to be repeats are exactly those of keys held down.
+TEST(KeyRepeats, OnlyAHeldKeysRepeatsAreRepeats) {
+    std::mt19937 random(20260530);
+    const int keys[] = {Qt::Key_T, Qt::Key_C, Qt::Key_Delete};
+    for (int round = 0; round < 200; ++round) {
+        KeyRepeats repeats;
+        quint64 now = 1000;
+        int presses = 0, found = 0, held = 0;
+        for (int gesture = 0; gesture < 20; ++gesture) {
+            const int key = keys[random() % 3];
+            now += 1 + random() % 300;
+            EXPECT_FALSE(repeats.isRepeat(*keyEvent(QEvent::KeyPress, key, now))) << "a new press, round " << round;
+            ++presses;
+            const int repeatsOfIt = int(random() % 4) == 0 ? 0 : int(random() % 30);
+            for (int r = 0; r < repeatsOfIt; ++r) {
+                now += 25 + random() % 20;
+                const bool marked = random() % 2;
+                if (!marked) repeats.noteRelease(*keyEvent(QEvent::KeyRelease, key, now));
+                found += repeats.isRepeat(*keyEvent(QEvent::KeyPress, key, now, marked));
+                ++held;
+            }
+            now += 1 + random() % 100;
+            repeats.noteRelease(*keyEvent(QEvent::KeyRelease, key, now));
+        }
+        EXPECT_EQ(found, held) << "round " << round;
+        EXPECT_GT(presses, 0);
+    }
 }
 
 }  // namespace
