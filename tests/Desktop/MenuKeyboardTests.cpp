@@ -357,13 +357,6 @@ TEST_F(MenuKeyboard, WhileTheTraysMenuIsOpenTheKeysAreTheMenus) {
 }
 
 TEST_F(MenuKeyboard, AHeldReopenKeyReopensOneTabInTheListAndInTheSearchField) {
-    // Three tabs closed one at a time: three to reopen, one a press.
-    for (const int index : {10, 9, 8}) {
-        ASSERT_TRUE(selectOnly(index));
-        const int count = tabs();
-        ASSERT_TRUE(hand().key(QStringLiteral("Delete")));
-        ASSERT_TRUE(waitUntil([&] { return tabs() == count - 1; }, kSettle));
-    }
     struct Place {
         const char *name;
         std::function<bool()> focus;
@@ -374,6 +367,13 @@ TEST_F(MenuKeyboard, AHeldReopenKeyReopensOneTabInTheListAndInTheSearchField) {
     };
     for (const auto &place : places) {
         SCOPED_TRACE(place.name);
+        // Two tabs closed one at a time: two to reopen, one a press.
+        for (const int index : {9, 8}) {
+            ASSERT_TRUE(selectOnly(index));
+            const int count = tabs();
+            ASSERT_TRUE(hand().key(QStringLiteral("Delete")));
+            ASSERT_TRUE(waitUntil([&] { return tabs() == count - 1; }, kSettle));
+        }
         ASSERT_TRUE(place.focus());
         const int count = tabs();
         ASSERT_TRUE(hand().keyDown(QStringLiteral("ctrl+shift+t")));
