@@ -53,8 +53,10 @@ QStringList MenuModel::titles() const {
     return out;
 }
 
+bool MenuModel::canChoose(const MenuItem &item) { return !item.isSeparator && item.isEnabled && bool(item.action); }
+
 bool MenuModel::choose(const MenuItem &item) {
-    if (item.isSeparator || !item.isEnabled || !item.action) return false;
+    if (!canChoose(item)) return false;
     // A copy: the action may rebuild the menu that holds the item.
     const MenuItem chosen = item;
     chosen.action(chosen);

@@ -69,7 +69,9 @@ public:
     void willOpen() const {
         if (onWillOpen) onWillOpen();
     }
-    // What a user's choice does: an enabled item with an action runs it. Answers whether it ran.
+    // Whether a user can choose the item: enabled, with an action.
+    static bool canChoose(const MenuItem &item);
+    // What a user's choice does: an item that can be chosen runs its action. Answers whether it ran.
     static bool choose(const MenuItem &item);
     // The direct item whose key equivalent the press is, if any.
     const MenuItem *itemForKey(const QKeyEvent &press) const;

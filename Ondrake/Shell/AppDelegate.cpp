@@ -1,7 +1,6 @@
 #include "AppDelegate.h"
 
 #include "Shell/SettingsPanelBinding.h"
-#include "Shell/SidebarKeyEvents.h"
 
 #include "Ondrake/Sidebar/CommandPaletteView.h"
 #include "Ondrake/Sidebar/SidebarView.h"
@@ -116,7 +115,7 @@ void AppDelegate::buildWindowController() {
     auto &controller = *windowController_;
     if (platform_.linkPanel) panelLink_ = platform_.linkPanel(controller.panel());
     controller.onVisibilityChange = [this](bool) { presence_->applySidebarPresence(); };
-    controller.onKeyDown = [this](const QKeyEvent &event) { return keyPressed(event); };
+    controller.onKeyCommand = [this](SidebarKeyCommand command) { handleKeyCommand(command); };
     controller.hasSelection = [this] { return !store_->selection().ids.isEmpty(); };
     if (controller.setCompact(store_->isCompact())) controller.scheduleFrameUpdate();
     applyTheme(sidebarThemeChoiceFromString(platform_.defaults.stringForKey(QString::fromLatin1(kSidebarThemeDefaultsKey))
@@ -336,13 +335,6 @@ void AppDelegate::applyTheme(std::optional<SidebarThemeChoice> theme) {
 }
 
 // MARK: Keys
-
-bool AppDelegate::keyPressed(const QKeyEvent &event) {
-    const auto command = sidebarKeyCommand(event, !store_->selection().ids.isEmpty());
-    if (!command) return false;
-    handleKeyCommand(*command);
-    return true;
-}
 
 void AppDelegate::handleKeyCommand(SidebarKeyCommand command) {
     switch (command) {

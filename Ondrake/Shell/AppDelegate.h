@@ -197,7 +197,6 @@ private:
     void activateSafari();
     void applyTheme(std::optional<SidebarThemeChoice> theme);
     void windowTrackerChanged(const std::optional<SafariWindowSample> &sample);
-    bool keyPressed(const QKeyEvent &event);
     // Puts the displaced windows back; every caller waits for the windows put back by earlier
     // callers too.
     QCoro::Task<> restoreDisplacedWindows();

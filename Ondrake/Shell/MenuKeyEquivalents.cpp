@@ -14,8 +14,10 @@ MenuKeyEquivalents::MenuKeyEquivalents(std::shared_ptr<MenuModel> menu, std::fun
 MenuKeyEquivalents::~MenuKeyEquivalents() = default;
 
 bool MenuKeyEquivalents::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyRelease) repeats_.noteRelease(*static_cast<QKeyEvent *>(event));
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     const auto &press = *static_cast<QKeyEvent *>(event);
+    if (repeats_.isRepeat(press)) return false;
     // Most presses are typing: the menu is refreshed only for one of its own keys.
     if (!menu_->itemForKey(press) || !isOwnWindow_(*static_cast<QWidget *>(watched)->window())) return false;
     // A disabled item lets the key go on to the window, as a menu does.

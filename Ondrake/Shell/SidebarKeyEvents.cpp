@@ -20,4 +20,17 @@ std::optional<SidebarKeyCommand> sidebarKeyCommand(const QKeyEvent &event, bool 
     return sidebarKeyCommand(keyCharacters(event), SidebarModifiers::fromQt(event.modifiers()), hasSelection);
 }
 
+SidebarKeyRoute routeSidebarKey(const QString &characters, SidebarModifiers modifiers, bool isRepeat,
+                                const SidebarKeyboard &keyboard) {
+    if (!keyboard.panelIsKey || keyboard.popupIsOpen || keyboard.searchFieldIsFocused) return {};
+    const auto command = sidebarKeyCommand(characters, modifiers, keyboard.hasSelection);
+    if (!command) return {};
+    if (isRepeat) return {.command = std::nullopt, .swallowed = true};
+    return {.command = command, .swallowed = true};
+}
+
+SidebarKeyRoute routeSidebarKey(const QKeyEvent &press, bool isRepeat, const SidebarKeyboard &keyboard) {
+    return routeSidebarKey(keyCharacters(press), SidebarModifiers::fromQt(press.modifiers()), isRepeat, keyboard);
+}
+
 }  // namespace ondrake

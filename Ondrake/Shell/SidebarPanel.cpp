@@ -20,6 +20,9 @@ SidebarPanel::SidebarPanel(const Screens &screens, QWidget *parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_MacAlwaysShowToolWindow);  // stays when the application deactivates
+    // Shown without taking the keyboard, it is seldom the active window, yet its tool tips are the
+    // compact rail's only labels.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setWindowTitle(QStringLiteral("Sidebar"));
     setAccessibleName(QStringLiteral("Sidebar"));
     winId();  // the window number exists from the start, before the panel is first shown

@@ -1,6 +1,6 @@
 #include "SidebarWindowController.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -19,6 +19,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (event->type() == QEvent::KeyPress && controller_.handleKeyDown(*static_cast<QKeyEvent *>(event)))
             return true;
+        if (event->type() == QEvent::KeyRelease) controller_.handleKeyUp(*static_cast<QKeyEvent *>(event));
         return QObject::eventFilter(watched, event);
     }
 
@@ -159,9 +160,18 @@ void SidebarWindowController::screenParametersChanged() {
     panel_->invalidateShadow();
 }
 
+SidebarKeyboard SidebarWindowController::keyboard() const {
+    // An open popup keeps the panel the active window while it takes every key itself.
+    return {.panelIsKey = panel_->isKeyWindow(),
+            .popupIsOpen = QApplication::activePopupWidget() != nullptr,
+            .searchFieldIsFocused = searchFieldIsFocused,
+            .hasSelection = hasSelection()};
+}
+
 bool SidebarWindowController::handleKeyDown(const QKeyEvent &event) {
-    if (!panel_->isKeyWindow() || searchFieldIsFocused || !onKeyDown) return false;
-    return onKeyDown(event);
+    const auto route = routeSidebarKey(event, repeats_.isRepeat(event), keyboard());
+    if (route.command && onKeyCommand) onKeyCommand(*route.command);
+    return route.swallowed;
 }
 
 }  // namespace ondrake

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "SidebarGeometry.h"
+#include "SidebarKeyEvents.h"
 #include "SidebarPanel.h"
 
+#include "KeyRepeats.h"
 #include "Pointer.h"
 #include "Scheduler.h"
 #include "Screens.h"
@@ -69,9 +71,8 @@ public:
     std::function<bool()> hasSelection = [] { return false; };
     bool searchFieldIsFocused = false;
     std::optional<double> widthAtDragStart;
-    // Turns a key press in the key panel into a command; answers whether it did, which swallows
-    // the key. Not asked while the search field has focus.
-    std::function<bool(const QKeyEvent &)> onKeyDown;
+    // Carries out a command of the panel's keys.
+    std::function<void(SidebarKeyCommand)> onKeyCommand;
 
     // `distance`: horizontal drag distance since the drag began.
     void resize(double distance);
@@ -90,8 +91,13 @@ public:
         return geometry().safariMinXAfterWidthChange(oldWidth);
     }
 
-    // The key monitor's decision; true swallows the key.
+    // The key monitor: carries out the press's command, if it has one here and now; true
+    // swallows the key.
     bool handleKeyDown(const QKeyEvent &event);
+    // Told of every release, so that a held key's repeats are known for what they are.
+    void handleKeyUp(const QKeyEvent &event) { repeats_.noteRelease(event); }
+    // Who has the keyboard now.
+    SidebarKeyboard keyboard() const;
 
 private:
     class KeyMonitor;
@@ -110,6 +116,7 @@ private:
     bool safariSaysZoomed_ = false;
     bool frameUpdateScheduled_ = false;
     std::unique_ptr<KeyMonitor> keyMonitor_;
+    KeyRepeats repeats_;
     // Lets a queued frame update notice that the controller went away.
     std::shared_ptr<SidebarWindowController *> self_ = std::make_shared<SidebarWindowController *>(this);
 };

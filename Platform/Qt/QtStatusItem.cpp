@@ -15,7 +15,8 @@
 namespace ondrake {
 
 // While the menu or one of its submenus is open, the keyboard is theirs: a key equivalent of an
-// item closes the menu and chooses the item, as it would with the menu closed.
+// item closes the menu and chooses the item, as a click on it would. The item is taken as the
+// menu shows it; one that cannot be chosen takes its key and leaves the menu open, as it is.
 class QtStatusItem::OpenMenuKeys final : public QObject {
 public:
     explicit OpenMenuKeys(QtStatusItem &item) : item_(item) {}
@@ -23,11 +24,13 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *event) override {
         if (event->type() != QEvent::KeyPress || !item_.model_) return false;
-        const auto &press = *static_cast<QKeyEvent *>(event);
-        if (!item_.model_->itemForKey(press)) return false;
+        const MenuItem *item = item_.model_->itemForKey(*static_cast<QKeyEvent *>(event));
+        if (!item) return false;
+        if (!MenuModel::canChoose(*item)) return true;
+        const MenuItem chosen = *item;
         for (auto *sub : item_.menu_->findChildren<QMenu *>()) sub->hide();
         item_.menu_->hide();
-        return item_.model_->performKeyEquivalent(press);
+        return MenuModel::choose(chosen);
     }
 
 private:

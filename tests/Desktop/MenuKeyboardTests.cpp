@@ -1,0 +1,436 @@
+// The keyboard while a menu is open, and the rows' tool tips while the sidebar does not have the
+// focus, on a desktop with a window manager and a system tray, pressed and pointed at as a person
+// does. The steps run in the order they are written and share one desktop and one application.
+
+#include "OndrakeProcess.h"
+#include "SystemTray.h"
+#include "XSession.h"
+
+#include "Qt/XcbReply.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace ondrake::test {
+namespace {
+
+const QString kFirstWindow = QStringLiteral("Sky - Wikipedia");
+const QString kSidebar = QStringLiteral("Sidebar");
+constexpr int kFirstWindowTabs = 11;
+constexpr int kExpandedWidth = 300;
+constexpr int kCompactWidth = 64;
+
+// The first window's rows, from the top of the panel: its tabs in the demo's order.
+constexpr int kFirstRowCentre = 86;
+constexpr int kRowPitch = 29;
+constexpr int kTabStripHeight = 30;
+
+constexpr Milliseconds kStartTimeout{15000};
+constexpr Milliseconds kSettle{5000};
+// How long a key that must do nothing is given to do something: every effect these keys have
+// shows within a fraction of it (the steps with the menus closed measure that).
+constexpr Milliseconds kQuiet{1000};
+// Longer than any desktop's double-click time.
+constexpr Milliseconds kDoubleClickTime{800};
+// Long enough for the keyboard to repeat a held key many times.
+constexpr Milliseconds kHold{1500};
+
+// The gestures of a person's hand, through xdotool.
+class Hand {
+public:
+    explicit Hand(const XServer &server) : environment_(server.clientEnvironment(QString())) {}
+    bool point(QPoint at) const { return run({QStringLiteral("mousemove"), number(at.x()), number(at.y())}); }
+    bool click(QPoint at, int button = 1) const {
+        return run({QStringLiteral("mousemove"), number(at.x()), number(at.y()), QStringLiteral("click"), number(button)});
+    }
+    // A click with Control held: adds the row to the selection or takes it out.
+    bool controlClick(QPoint at) const {
+        return run({QStringLiteral("mousemove"), number(at.x()), number(at.y()), QStringLiteral("keydown"),
+                    QStringLiteral("ctrl"), QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("keyup"),
+                    QStringLiteral("ctrl")});
+    }
+    bool key(const QString &keys) const { return run({QStringLiteral("key"), keys}); }
+    bool keyDown(const QString &keys) const { return run({QStringLiteral("keydown"), keys}); }
+    bool keyUp(const QString &keys) const { return run({QStringLiteral("keyup"), keys}); }
+
+private:
+    static QString number(int n) { return QString::number(n); }
+    bool run(const QStringList &arguments) const {
+        QProcess xdotool;
+        xdotool.setProcessEnvironment(environment_);
+        xdotool.setStandardOutputFile(QProcess::nullDevice());
+        xdotool.start(QStringLiteral("xdotool"), arguments);
+        return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+    }
+    QProcessEnvironment environment_;
+};
+
+// The menus and tool tips a process shows: windows on the root that no window manager handles.
+// This toolkit calls a menu a normal window; a tool tip says what it is.
+class Popups {
+public:
+    explicit Popups(const XServer &server) {
+        int screenNumber = 0;
+        connection_ = xcb_connect(server.display().toLatin1().constData(), &screenNumber);
+        auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+        for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&roots);
+        root_ = roots.data->root;
+        type_ = atom("_NET_WM_WINDOW_TYPE");
+        toolTip_ = atom("_NET_WM_WINDOW_TYPE_TOOLTIP");
+        pid_ = atom("_NET_WM_PID");
+    }
+    ~Popups() { xcb_disconnect(connection_); }
+    Popups(const Popups &) = delete;
+    Popups &operator=(const Popups &) = delete;
+
+    std::vector<QRect> menus(qint64 process) const { return shown(process, false); }
+    std::vector<QRect> toolTips(qint64 process) const { return shown(process, true); }
+
+private:
+    std::uint32_t atom(const char *name) const {
+        const XcbReply<xcb_intern_atom_reply_t> reply{
+            xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::uint16_t(std::strlen(name)), name), nullptr)};
+        return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
+    }
+    std::vector<std::uint32_t> values(XWindow window, std::uint32_t property, std::uint32_t type) const {
+        const XcbReply<xcb_get_property_reply_t> reply{
+            xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, window, property, type, 0, 16), nullptr)};
+        if (!reply || reply->format != 32) return {};
+        const auto *data = static_cast<const std::uint32_t *>(xcb_get_property_value(reply.get()));
+        return {data, data + xcb_get_property_value_length(reply.get()) / 4};
+    }
+    std::vector<QRect> shown(qint64 process, bool toolTips) const {
+        std::vector<QRect> out;
+        const XcbReply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr)};
+        if (!tree) return out;
+        const auto *children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const XWindow window = children[i];
+            const XcbReply<xcb_get_window_attributes_reply_t> attributes{
+                xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr)};
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || !attributes->override_redirect) continue;
+            if (values(window, pid_, XCB_ATOM_CARDINAL) != std::vector{std::uint32_t(process)}) continue;
+            const auto types = values(window, type_, XCB_ATOM_ATOM);
+            if ((std::find(types.begin(), types.end(), toolTip_) != types.end()) != toolTips) continue;
+            const XcbReply<xcb_get_geometry_reply_t> size{
+                xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr)};
+            if (size) out.emplace_back(size->x, size->y, size->width, size->height);
+        }
+        return out;
+    }
+
+    xcb_connection_t *connection_ = nullptr;
+    XWindow root_ = 0;
+    std::uint32_t type_ = 0, toolTip_ = 0, pid_ = 0;
+};
+
+class MenuKeyboard : public ::testing::Test {
+protected:
+    struct Desktop {
+        XServer server;
+        // Before the window manager: the manager's readiness probe is a window of a connection
+        // that ends at once, and a window of the next connection may take over its number while
+        // the manager still acts on the probe.
+        SystemTray tray{server};
+        WindowManager manager{server};
+        XInspector x{server};
+        Hand hand{server};
+        Popups popups{server};
+        QTemporaryDir home;
+        std::unique_ptr<OndrakeProcess> app;
+        XWindow sidebar = 0;
+        XWindow browser = 0;
+
+        bool isReady() const { return server.isRunning() && manager.isRunning() && tray.isRunning() && x.isConnected(); }
+    };
+    static inline std::unique_ptr<Desktop> desktop;
+    static inline std::optional<QString> unavailable;
+
+    static void SetUpTestSuite() {
+        if ((unavailable = missingDesktopPrograms())) return;
+        desktop = std::make_unique<Desktop>();
+        if (!desktop->isReady()) unavailable = QStringLiteral("the X server, the window manager or the tray did not start");
+    }
+    static void TearDownTestSuite() { desktop.reset(); }
+
+    void SetUp() override {
+        ASSERT_FALSE(unavailable) << unavailable->toStdString();
+        if (!desktop->app) {
+            ASSERT_TRUE(start()) << "the application did not start with its status item in the tray";
+        }
+    }
+
+    // The demo session shown, its first window in front with the sidebar beside it, the sidebar's
+    // icon in the tray.
+    static bool start() {
+        auto &d = *desktop;
+        d.app = std::make_unique<OndrakeProcess>(d.server, d.home.path());
+        if (!d.app->waitForLine(QStringLiteral("Published 3 window(s), 30 tab(s)"), kStartTimeout)) return false;
+        return waitUntil(
+            [&] {
+                const auto sidebars = d.x.windowsNamed(kSidebar);
+                const auto first = d.x.windowsNamed(kFirstWindow);
+                if (sidebars.size() != 1 || first.size() != 1 || d.tray.iconCount() != 1) return false;
+                d.sidebar = sidebars.front();
+                d.browser = first.front();
+                return d.x.isViewable(d.sidebar) && d.x.activeWindow() == d.browser;
+            },
+            kStartTimeout);
+    }
+
+    static XInspector &x() { return desktop->x; }
+    static const Hand &hand() { return desktop->hand; }
+    static OndrakeProcess &app() { return *desktop->app; }
+    static QRect panel() { return x().geometry(desktop->sidebar).value_or(QRect()); }
+    static QPoint row(int index) { return panel().topLeft() + QPoint(150, kFirstRowCentre + index * kRowPitch); }
+    static bool menuIsOpen() { return !desktop->popups.menus(app().processID()).empty(); }
+
+    // The tabs of the browser's first window, counted as a person counts them: the lines that
+    // end each tab in its tab strip, above and below the titles, darker than either side.
+    static int tabs() {
+        const auto window = x().geometry(desktop->browser);
+        if (!window) return -1;
+        const QImage shot = x().screenshot();
+        const auto isLine = [&](int px, int py) {
+            const int grey = qGray(shot.pixel(px, py));
+            return grey + 10 <= std::min(qGray(shot.pixel(px - 3, py)), qGray(shot.pixel(px + 3, py)));
+        };
+        int count = 0;
+        bool inLine = false;
+        for (int px = window->left() + 3; px <= window->right() - 3; ++px) {
+            const bool line = isLine(px, window->top() + 3) && isLine(px, window->top() + 26);
+            if (line && !inLine) ++count;
+            inLine = line;
+        }
+        return count;
+    }
+    // A selected row is drawn in the accent's tint, to its right end where no text reaches; a row
+    // that is only hovered or only the browser's current tab is grey there.
+    static bool looksSelected(int index) {
+        const QPoint at(panel().right() - 24, row(index).y());
+        const QRgb pixel = x().screenshot().pixel(at);
+        return qBlue(pixel) - qRed(pixel) >= 12;
+    }
+    static bool isCompact() { return panel().width() == kCompactWidth; }
+
+    // The tab strip of the browser's first window, as it looks: which tabs it has, which is current.
+    static QImage browserStrip() {
+        const auto window = x().geometry(desktop->browser);
+        return window ? x().screenshot().copy(window->left(), window->top(), window->width(), kTabStripHeight) : QImage();
+    }
+    // The row alone selected, as the sidebar shows it, and the sidebar the key window.
+    static bool selectOnly(int index) {
+        return focusSidebar() && hand().key(QStringLiteral("Escape"))
+               && waitUntil([&] { return !looksSelected(index); }, kSettle) && hand().controlClick(row(index))
+               && waitUntil([&] { return looksSelected(index); }, kSettle);
+    }
+    // The row's menu, opened by a right click on it.
+    static bool openRowMenu(int index) {
+        return hand().click(row(index), 3) && waitUntil(menuIsOpen, kSettle);
+    }
+    // The tray's menu, opened by a click on the icon. Two clicks on it in quick succession are a
+    // double click, which opens nothing: a click waits out the last one's double-click time.
+    static bool openTrayMenu() {
+        static QElapsedTimer lastClick;
+        if (lastClick.isValid()) waitUntil([] { return lastClick.elapsed() > kDoubleClickTime.count(); }, kSettle);
+        lastClick.start();
+        return hand().click(desktop->tray.iconCentre(0)) && waitUntil(menuIsOpen, kSettle);
+    }
+    // A click on the sidebar's empty space below its rows makes it the key window.
+    static bool focusSidebar() {
+        const auto p = panel();
+        return hand().click(QPoint(p.center().x(), p.bottom() - 120))
+               && waitUntil([] { return x().activeWindow() == desktop->sidebar; }, kSettle);
+    }
+    // Waits out the quiet span, and answers whether `unchanged` held all through it.
+    static bool holdsFor(Milliseconds span, const std::function<bool()> &unchanged) {
+        bool held = true;
+        waitUntil(
+            [&] {
+                held = held && unchanged();
+                return false;
+            },
+            span);
+        return held && unchanged();
+    }
+    static void saveScreenshot(const QString &name) {
+        const QString dir = QStringLiteral(ONDRAKE_SCREENSHOT_DIR);
+        QDir().mkpath(dir);
+        x().screenshot().save(dir + QStringLiteral("/menu-keyboard-") + name + QStringLiteral(".png"));
+    }
+};
+
+TEST_F(MenuKeyboard, WithTheMenusClosedTheSidebarsKeysActAtOnce) {
+    // The measure of kQuiet: Escape clears the selection, Ctrl+Shift+C narrows and widens the
+    // sidebar, Delete closes the selected tab and Ctrl+Shift+T brings it back.
+    ASSERT_EQ(tabs(), kFirstWindowTabs);
+    ASSERT_TRUE(selectOnly(10));
+    const auto timed = [](const QString &key, const std::function<bool()> &done) {
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(hand().key(key));
+        EXPECT_TRUE(waitUntil(done, kSettle)) << key.toStdString();
+        EXPECT_LT(clock.elapsed(), kQuiet.count() / 2) << key.toStdString();
+    };
+    timed(QStringLiteral("Escape"), [] { return !looksSelected(10); });
+    timed(QStringLiteral("ctrl+shift+c"), isCompact);
+    timed(QStringLiteral("ctrl+shift+c"), [] { return panel().width() == kExpandedWidth; });
+    ASSERT_TRUE(selectOnly(10));
+    timed(QStringLiteral("Delete"), [] { return tabs() == kFirstWindowTabs - 1; });
+    timed(QStringLiteral("ctrl+shift+t"), [] { return tabs() == kFirstWindowTabs; });
+    EXPECT_FALSE(menuIsOpen());
+}
+
+TEST_F(MenuKeyboard, WhileARowsMenuIsOpenTheKeysAreTheMenus) {
+    // A closed tab to reopen, so that a reopening would show.
+    ASSERT_TRUE(selectOnly(10));
+    ASSERT_TRUE(hand().key(QStringLiteral("Delete")));
+    ASSERT_TRUE(waitUntil([] { return tabs() == kFirstWindowTabs - 1; }, kSettle));
+
+    ASSERT_TRUE(selectOnly(9));
+    ASSERT_TRUE(openRowMenu(9));
+    saveScreenshot(QStringLiteral("row-menu"));
+    const QImage strip = browserStrip();
+    for (const auto *key : {"Delete", "ctrl+shift+c", "ctrl+shift+t", "ctrl+a"}) {
+        SCOPED_TRACE(key);
+        ASSERT_TRUE(hand().key(QString::fromLatin1(key)));
+        EXPECT_TRUE(holdsFor(kQuiet, [&] { return menuIsOpen() && browserStrip() == strip && !isCompact(); }))
+            << "menu open " << menuIsOpen() << ", tabs " << tabs() << ", width " << panel().width();
+    }
+
+    // Escape closes the menu, and only the menu.
+    ASSERT_TRUE(hand().key(QStringLiteral("Escape")));
+    EXPECT_TRUE(waitUntil([] { return !menuIsOpen(); }, kSettle));
+    EXPECT_TRUE(holdsFor(kQuiet, [&] { return looksSelected(9) && browserStrip() == strip; })) << "the selection stays";
+    EXPECT_FALSE(looksSelected(8)) << "Ctrl+A selected nothing";
+    saveScreenshot(QStringLiteral("row-menu-closed"));
+}
+
+TEST_F(MenuKeyboard, WhileTheTraysMenuIsOpenTheKeysAreTheMenus) {
+    // The tab closed in the last step is there to reopen.
+    ASSERT_EQ(tabs(), kFirstWindowTabs - 1);
+    ASSERT_TRUE(selectOnly(9));
+    ASSERT_TRUE(openTrayMenu());
+    saveScreenshot(QStringLiteral("tray-menu"));
+    ASSERT_EQ(x().activeWindow(), desktop->sidebar) << "the sidebar keeps the keyboard while the menu is open";
+
+    // A key that is no item's.
+    const QImage strip = browserStrip();
+    ASSERT_TRUE(hand().key(QStringLiteral("Delete")));
+    EXPECT_TRUE(holdsFor(kQuiet, [&] { return menuIsOpen() && browserStrip() == strip; }))
+        << "menu open " << menuIsOpen() << ", tabs " << tabs();
+
+    // Escape closes the menu, and only the menu.
+    ASSERT_TRUE(hand().key(QStringLiteral("Escape")));
+    EXPECT_TRUE(waitUntil([] { return !menuIsOpen(); }, kSettle));
+    EXPECT_TRUE(holdsFor(kQuiet, [&] { return looksSelected(9) && browserStrip() == strip; })) << "the selection stays";
+
+    // An item's key chooses the item, as a click on it would, and closes the menu.
+    ASSERT_TRUE(openTrayMenu());
+    ASSERT_TRUE(hand().key(QStringLiteral("ctrl+shift+t")));
+    EXPECT_TRUE(waitUntil([] { return tabs() == kFirstWindowTabs && !menuIsOpen(); }, kSettle))
+        << "menu open " << menuIsOpen() << ", tabs " << tabs();
+    ASSERT_TRUE(openTrayMenu());
+    ASSERT_TRUE(hand().key(QStringLiteral("ctrl+shift+c")));
+    EXPECT_TRUE(waitUntil([] { return isCompact() && !menuIsOpen(); }, kSettle));
+    ASSERT_TRUE(focusSidebar());
+    ASSERT_TRUE(hand().key(QStringLiteral("ctrl+shift+c")));
+    ASSERT_TRUE(waitUntil([] { return panel().width() == kExpandedWidth; }, kSettle));
+
+    // Nothing is left to reopen: the menu shows the item disabled, and its key leaves the menu
+    // as it is.
+    ASSERT_TRUE(openTrayMenu());
+    const QImage reopened = browserStrip();
+    ASSERT_TRUE(hand().key(QStringLiteral("ctrl+shift+t")));
+    EXPECT_TRUE(holdsFor(kQuiet, [&] { return menuIsOpen() && browserStrip() == reopened; }))
+        << "menu open " << menuIsOpen() << ", tabs " << tabs();
+    saveScreenshot(QStringLiteral("tray-menu-disabled-key"));
+    ASSERT_TRUE(hand().key(QStringLiteral("Escape")));
+    EXPECT_TRUE(waitUntil([] { return !menuIsOpen(); }, kSettle));
+}
+
+TEST_F(MenuKeyboard, AHeldReopenKeyReopensOneTabInTheListAndInTheSearchField) {
+    struct Place {
+        const char *name;
+        std::function<bool()> focus;
+    };
+    const Place places[] = {
+        {"the tab list", [] { return focusSidebar(); }},
+        {"the search field", [] { return focusSidebar() && hand().key(QStringLiteral("ctrl+f")); }},
+    };
+    for (const auto &place : places) {
+        SCOPED_TRACE(place.name);
+        // Two tabs closed one at a time: two to reopen, one a press.
+        for (const int index : {9, 8}) {
+            ASSERT_TRUE(selectOnly(index));
+            const int count = tabs();
+            ASSERT_TRUE(hand().key(QStringLiteral("Delete")));
+            ASSERT_TRUE(waitUntil([&] { return tabs() == count - 1; }, kSettle));
+        }
+        ASSERT_TRUE(place.focus());
+        const int count = tabs();
+        ASSERT_TRUE(hand().keyDown(QStringLiteral("ctrl+shift+t")));
+        waitUntil([] { return false; }, kHold);
+        ASSERT_TRUE(hand().keyUp(QStringLiteral("ctrl+shift+t")));
+        EXPECT_TRUE(waitUntil([&] { return tabs() == count + 1; }, kSettle)) << tabs() << " of " << count + 1;
+        EXPECT_TRUE(holdsFor(kQuiet, [&] { return tabs() == count + 1; })) << tabs() << " of " << count + 1;
+        // Out of the search, or the selection cleared.
+        ASSERT_TRUE(hand().key(QStringLiteral("Escape")));
+        ASSERT_TRUE(hand().key(QStringLiteral("Escape")));
+    }
+}
+
+// The sidebar shows without taking the focus, and mostly stays without it: its rows' tool tips
+// show all the same, in the full list and in the compact rail, where they are the only labels.
+TEST_F(MenuKeyboard, RowsShowTheirToolTipsWhileTheSidebarDoesNotHaveTheFocus) {
+    const auto toolTipNear = [](QPoint pointer) {
+        for (const auto &tip : desktop->popups.toolTips(app().processID()))
+            if (tip.adjusted(-40, -40, 40, 40).contains(pointer)) return true;
+        return false;
+    };
+    const auto noToolTip = [] { return desktop->popups.toolTips(app().processID()).empty(); };
+    struct Case {
+        const char *name;
+        bool compact;
+        QPoint (*where)(int row);
+    };
+    const Case cases[] = {
+        {"the list", false, [](int index) { return row(index); }},
+        {"the compact rail", true, [](int index) { return QPoint(panel().center().x(), row(index).y()); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (isCompact() != c.compact) {
+            ASSERT_TRUE(focusSidebar());
+            ASSERT_TRUE(hand().key(QStringLiteral("ctrl+shift+c")));
+            ASSERT_TRUE(waitUntil([&] { return isCompact() == c.compact; }, kSettle));
+        }
+        // A click into the browser's page: the browser has the focus, the sidebar stands beside it.
+        const auto page = x().geometry(desktop->browser)->adjusted(40, 80, -40, -40);
+        ASSERT_TRUE(hand().click(page.center()));
+        ASSERT_TRUE(waitUntil([] { return x().activeWindow() == desktop->browser; }, kSettle));
+        ASSERT_TRUE(waitUntil(noToolTip, kSettle));
+        for (const int index : {3, 5}) {
+            const QPoint at = c.where(index);
+            ASSERT_TRUE(hand().point(at));
+            EXPECT_TRUE(waitUntil([&] { return toolTipNear(at); }, kSettle)) << "row " << index;
+            EXPECT_EQ(x().activeWindow(), desktop->browser) << "pointing takes no focus";
+        }
+        saveScreenshot(QStringLiteral("tool-tip-") + QString::fromLatin1(c.name).replace(QLatin1Char(' '), QLatin1Char('-')));
+        ASSERT_TRUE(hand().point(page.center()));
+        EXPECT_TRUE(waitUntil(noToolTip, kSettle));
+    }
+    ASSERT_TRUE(focusSidebar());
+    ASSERT_TRUE(hand().key(QStringLiteral("ctrl+shift+c")));
+    EXPECT_TRUE(waitUntil([] { return panel().width() == kExpandedWidth; }, kSettle));
+}
+
+}  // namespace
+}  // namespace ondrake::test
