@@ -1,5 +1,6 @@
 #include "Qt/QtScreens.h"
 
+#include "Qt/XcbConnection.h"
 #include "Qt/XcbReply.h"
 
 #include <QCursor>
@@ -81,10 +82,7 @@ QPoint QtScreens::nativeOrigin() const {
 }
 
 bool QtScreens::isCompositing() const {
-    // The offscreen platform may answer as an X11 application too, without a connection.
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) return true;
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = applicationXcbConnection();
     if (!connection) return true;
     // A compositing manager owns the selection named after the screen it composites.
     int screen = 0;
@@ -103,12 +101,8 @@ bool QtScreens::isCompositing() const {
 QtPointer::QtPointer(const Screens &screens) : screens_(screens) {
     if (!qGuiApp) return;
     qGuiApp->installEventFilter(this);
-    // The offscreen platform may answer as an X11 application too, without a connection.
-    const auto *x11 = QGuiApplication::platformName() == QLatin1String("xcb")
-                          ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                          : nullptr;
-    if (x11 && x11->connection()) {
-        connection_ = x11->connection();
+    if (auto *connection = applicationXcbConnection()) {
+        connection_ = connection;
         // The buttons are the pointer's, whichever screen's root is asked.
         root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     }

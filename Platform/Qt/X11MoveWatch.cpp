@@ -1,10 +1,10 @@
 #include "Qt/X11MoveWatch.h"
 
+#include "Qt/XcbConnection.h"
 #include "Qt/XcbReply.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
@@ -14,10 +14,7 @@
 namespace ondrake {
 
 std::unique_ptr<X11MoveWatch> X11MoveWatch::forApplication() {
-#if QT_CONFIG(xcb)
-    if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
-        if (auto *connection = x11->connection()) return std::make_unique<X11MoveWatch>(connection);
-#endif
+    if (auto *connection = applicationXcbConnection()) return std::make_unique<X11MoveWatch>(connection);
     return nullptr;
 }
 

@@ -1,11 +1,11 @@
 #include "Qt/X11Placement.h"
 
+#include "Qt/XcbConnection.h"
 #include "Qt/XcbReply.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
@@ -14,10 +14,7 @@
 namespace ondrake {
 
 std::unique_ptr<X11Placement> X11Placement::forApplication() {
-#if QT_CONFIG(xcb)
-    if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
-        if (auto *connection = x11->connection()) return std::make_unique<X11Placement>(connection);
-#endif
+    if (auto *connection = applicationXcbConnection()) return std::make_unique<X11Placement>(connection);
     return nullptr;
 }
 

@@ -1,10 +1,10 @@
 #include "Qt/X11Stacking.h"
 
+#include "Qt/XcbConnection.h"
 #include "Qt/XcbReply.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
@@ -29,10 +29,7 @@ constexpr std::uint32_t kMaxListedWindows = 65536;
 }  // namespace
 
 std::unique_ptr<X11Stacking> X11Stacking::forApplication() {
-#if QT_CONFIG(xcb)
-    if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
-        if (auto *connection = x11->connection()) return std::make_unique<X11Stacking>(connection);
-#endif
+    if (auto *connection = applicationXcbConnection()) return std::make_unique<X11Stacking>(connection);
     return nullptr;
 }
 
