@@ -399,15 +399,8 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
     std::map<std::string, int> made;
     int polls = 0;
     for (int step = 0; step < 3200; ++step) {
-        // Tabs seen loading at the last poll show their titles now.
         bool loading = false;
-        for (std::size_t w = 0; w < windows.size(); ++w)
-            for (auto &t : windows[w].tabs())
-                if (t.title.isEmpty()) {
-                    const auto page = std::find_if(pages[w].begin(), pages[w].end(), [&](const auto &p) { return p.url == t.url; });
-                    t.title = page != pages[w].end() ? page->title : QStringLiteral("New");
-                    loading = true;
-                }
+        for (std::size_t w = 0; w < windows.size(); ++w) loading = test::finishLoading(windows[w].tabs(), pages[w]) || loading;
         if (loading) {
             ++made["titled"];
             poll();

@@ -76,29 +76,12 @@ private:
 // This toolkit calls a menu a normal window; a tool tip says what it is.
 class Popups {
 public:
-    explicit Popups(const XServer &server) {
-        int screenNumber = 0;
-        connection_ = xcb_connect(server.display().toLatin1().constData(), &screenNumber);
-        auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection_));
-        for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&roots);
-        root_ = roots.data->root;
-        type_ = atom("_NET_WM_WINDOW_TYPE");
-        toolTip_ = atom("_NET_WM_WINDOW_TYPE_TOOLTIP");
-        pid_ = atom("_NET_WM_PID");
-    }
-    ~Popups() { xcb_disconnect(connection_); }
-    Popups(const Popups &) = delete;
-    Popups &operator=(const Popups &) = delete;
+    explicit Popups(const XServer &server) : x_(server) {}
 
     std::vector<QRect> menus(qint64 process) const { return shown(process, false); }
     std::vector<QRect> toolTips(qint64 process) const { return shown(process, true); }
 
 private:
-    std::uint32_t atom(const char *name) const {
-        const XcbReply<xcb_intern_atom_reply_t> reply{
-            xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::uint16_t(std::strlen(name)), name), nullptr)};
-        return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
-    }
     std::vector<std::uint32_t> values(XWindow window, std::uint32_t property, std::uint32_t type) const {
         const XcbReply<xcb_get_property_reply_t> reply{
             xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, window, property, type, 0, 16), nullptr)};
@@ -126,9 +109,12 @@ private:
         return out;
     }
 
-    xcb_connection_t *connection_ = nullptr;
-    XWindow root_ = 0;
-    std::uint32_t type_ = 0, toolTip_ = 0, pid_ = 0;
+    XConnection x_;
+    xcb_connection_t *const connection_ = x_.get();
+    const XWindow root_ = x_.root();
+    const std::uint32_t type_ = x_.atom("_NET_WM_WINDOW_TYPE");
+    const std::uint32_t toolTip_ = x_.atom("_NET_WM_WINDOW_TYPE_TOOLTIP");
+    const std::uint32_t pid_ = x_.atom("_NET_WM_PID");
 };
 
 class MenuKeyboard : public ::testing::Test {

@@ -21,18 +21,9 @@ constexpr std::uint32_t kHorizontal = 0;
 }  // namespace
 
 SystemTray::SystemTray(const XServer &server)
-    : strip_(XServer::kScreenSize.width() - 160, 0, 160, kIconSide + 2 * kGap) {
-    int screenNumber = 0;
-    auto *connection = xcb_connect(server.display().toLatin1().constData(), &screenNumber);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return;
-    }
-    connection_ = connection;
-    auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection_));
-    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&roots);
-    const xcb_screen_t &screen = *roots.data;
-    root_ = screen.root;
+    : x_(server), strip_(XServer::kScreenSize.width() - 160, 0, 160, kIconSide + 2 * kGap) {
+    if (!connection_) return;
+    const xcb_screen_t &screen = *x_.screen();
 
     // Unmanaged, as a panel's tray is no window of its own to the window manager. It hears of its
     // icons' deaths, and decides where they stand and when they show: a toolkit that still takes
@@ -72,16 +63,7 @@ SystemTray::SystemTray(const XServer &server)
     handleEvents();
 }
 
-SystemTray::~SystemTray() {
-    notifier_.reset();
-    if (connection_) xcb_disconnect(connection_);
-}
-
-std::uint32_t SystemTray::atom(const char *name) const {
-    const XcbReply<xcb_intern_atom_reply_t> reply{
-        xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::uint16_t(std::strlen(name)), name), nullptr)};
-    return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
-}
+SystemTray::~SystemTray() { notifier_.reset(); }
 
 QPoint SystemTray::iconCentre(std::size_t index) const {
     return strip_.topLeft() + QPoint(kGap + int(index) * (kIconSide + kGap) + kIconSide / 2, kGap + kIconSide / 2);

@@ -37,13 +37,14 @@ public:
     static constexpr int kIconSide = 24;
 
 private:
-    std::uint32_t atom(const char *name) const;
+    std::uint32_t atom(const char *name) const { return x_.atom(name); }
     void handleEvents();
     void dock(XWindow icon);
     void place();
 
-    xcb_connection_t *connection_ = nullptr;
-    XWindow root_ = 0;
+    XConnection x_;
+    xcb_connection_t *const connection_ = x_.get();
+    const XWindow root_ = x_.root();
     XWindow window_ = 0;
     std::uint32_t opcode_ = 0;
     QRect strip_;

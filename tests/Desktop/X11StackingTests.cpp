@@ -177,13 +177,7 @@ TEST(X11Stacking, TheManagersListIsReadAgainOnlyWhenItAnnouncesAChangeWhichIsPas
 // carried out by the server when the call returns.
 class ForeignClient {
 public:
-    explicit ForeignClient(const XServer &server)
-        : connection_(xcb_connect(server.display().toLatin1().constData(), nullptr)) {
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    }
-    ~ForeignClient() { xcb_disconnect(connection_); }
-    ForeignClient(const ForeignClient &) = delete;
-    ForeignClient &operator=(const ForeignClient &) = delete;
+    explicit ForeignClient(const XServer &server) : x_(server) {}
 
     void move(XWindow window, QPoint place) const {
         const std::uint32_t xy[] = {std::uint32_t(place.x()), std::uint32_t(place.y())};
@@ -208,8 +202,9 @@ private:
             xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)};
     }
 
-    xcb_connection_t *connection_;
-    XWindow root_ = 0;
+    XConnection x_;
+    xcb_connection_t *const connection_ = x_.get();
+    const XWindow root_ = x_.root();
 };
 
 std::optional<QRectF> listedBounds(const QtWindowList &list, std::int64_t number) {

@@ -115,7 +115,7 @@ WindowManager::WindowManager(const XServer &server) {
 
 WindowManager::~WindowManager() { stop(process_); }
 
-XInspector::XInspector(const XServer &server) {
+XConnection::XConnection(const XServer &server) {
     int screenNumber = 0;
     auto *connection = xcb_connect(server.display().toLatin1().constData(), &screenNumber);
     if (xcb_connection_has_error(connection)) {
@@ -125,14 +125,16 @@ XInspector::XInspector(const XServer &server) {
     connection_ = connection;
     auto roots = xcb_setup_roots_iterator(xcb_get_setup(connection_));
     for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&roots);
-    root_ = roots.data->root;
+    screen_ = roots.data;
 }
 
-XInspector::~XInspector() {
+XConnection::~XConnection() {
     if (connection_) xcb_disconnect(connection_);
 }
 
-std::uint32_t XInspector::atom(const char *name) const {
+XWindow XConnection::root() const { return screen_ ? screen_->root : 0; }
+
+std::uint32_t XConnection::atom(const char *name) const {
     const XcbReply<xcb_intern_atom_reply_t> reply{
         xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::uint16_t(std::strlen(name)), name), nullptr)};
     return reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);

@@ -17,6 +17,7 @@
 #include <vector>
 
 struct xcb_connection_t;
+struct xcb_screen_t;
 
 namespace ondrake::test {
 
@@ -70,14 +71,30 @@ private:
     bool ready_ = false;
 };
 
+// A connection of the test's own to the server, to its default screen; closed with this object.
+class XConnection {
+public:
+    explicit XConnection(const XServer &server);
+    ~XConnection();
+    XConnection(const XConnection &) = delete;
+    XConnection &operator=(const XConnection &) = delete;
+
+    // None when the server could not be reached.
+    xcb_connection_t *get() const { return connection_; }
+    const xcb_screen_t *screen() const { return screen_; }
+    XWindow root() const;
+    std::uint32_t atom(const char *name) const;
+
+private:
+    xcb_connection_t *connection_ = nullptr;
+    const xcb_screen_t *screen_ = nullptr;
+};
+
 // What a client of the server can read of its windows, without a toolkit: the manager's stacking
 // list, the active window, names, places, and the screen's pixels.
 class XInspector {
 public:
-    explicit XInspector(const XServer &server);
-    ~XInspector();
-    XInspector(const XInspector &) = delete;
-    XInspector &operator=(const XInspector &) = delete;
+    explicit XInspector(const XServer &server) : x_(server) {}
 
     bool isConnected() const { return connection_ != nullptr; }
     XWindow root() const { return root_; }
@@ -109,11 +126,12 @@ public:
     bool managerTakesNewWindows(Milliseconds timeout) const;
 
 private:
-    std::uint32_t atom(const char *name) const;
+    std::uint32_t atom(const char *name) const { return x_.atom(name); }
     std::vector<std::uint32_t> cardinals(XWindow window, std::uint32_t property, std::uint32_t type) const;
 
-    xcb_connection_t *connection_ = nullptr;
-    XWindow root_ = 0;
+    XConnection x_;
+    xcb_connection_t *const connection_ = x_.get();
+    const XWindow root_ = x_.root();
 };
 
 // A person at the keyboard and mouse, through xdotool.

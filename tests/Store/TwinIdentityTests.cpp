@@ -491,17 +491,9 @@ TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
     std::map<std::string, int> made;
     int polls = 0;
     for (int step = 0; step < 3000; ++step) {
-        // Tabs seen loading at the last poll show their titles now.
         bool loading = false;
         for (std::size_t w = 0; w < truth.size(); ++w)
-            change(w, [&](auto &window) {
-                for (auto &tab : window.tabs)
-                    if (tab.title.isEmpty()) {
-                        const auto page = std::find_if(pages[w].begin(), pages[w].end(), [&](const auto &p) { return p.url == tab.url; });
-                        tab.title = page != pages[w].end() ? page->title : QStringLiteral("New");
-                        loading = true;
-                    }
-            });
+            change(w, [&](auto &window) { loading = test::finishLoading(window.tabs, pages[w]) || loading; });
         if (loading) {
             ++made["titled"];
             pollAndCheck();

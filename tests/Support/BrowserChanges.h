@@ -80,6 +80,20 @@ struct BrowserChange {
     }
 };
 
+// Tabs seen loading at the last poll (no title yet) show their page's title now, one of
+// `pages` or "New" for a new address; answers whether any was loading.
+template<typename Tab>
+bool finishLoading(std::vector<Tab> &tabs, const std::vector<Shows> &pages) {
+    bool loading = false;
+    for (auto &tab : tabs)
+        if (tab.title.isEmpty()) {
+            const auto page = std::find_if(pages.begin(), pages.end(), [&](const Shows &p) { return p.url == tab.url; });
+            tab.title = page != pages.end() ? page->title : QStringLiteral("New");
+            loading = true;
+        }
+    return loading;
+}
+
 // How many ways `part` can be found in order within `whole`, up to two.
 inline int embeddings(const std::vector<Shows> &part, const std::vector<Shows> &whole) {
     // ways[j]: the ways of finding part[0..j) within the prefix of whole seen so far.
