@@ -143,7 +143,8 @@ TEST(SidebarPresence, AWindowLargerThanTheScreenOrPartlyOffItIsFoundAtLaunchAndT
         world.launch();
         world.step(1);
         EXPECT_TRUE(world.presence().safariHasVisibleWindow());
-        EXPECT_TRUE(logged(log, QStringLiteral("Presence: Safari window appeared per the window tracker (fullScreen=false)")));
+        EXPECT_TRUE(
+            logged(log, QStringLiteral("Presence: Safari window appeared per the window tracker (fullScreen=false)")));
         ASSERT_TRUE(world.panel().isVisible());
         EXPECT_EQ(world.browserWindow(id)->bounds.left, c.leftAfter);
         EXPECT_EQ(world.panel().frame(), c.frame);
