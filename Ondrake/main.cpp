@@ -156,12 +156,13 @@ int main(int argc, char *argv[]) {
     UserDefaults defaults(paths, QString::fromLatin1(kStandardDefaultsDomain));
 
     // No browser on this machine: the application runs against the simulated one, seeded with
-    // the same small session on every start.
+    // the same small session on every start, laid out to fit the screen it opens on.
     SimulatedWorkspace workspace(scheduler);
     SimulatedApplication application(workspace, quit);
     SimulatedSafari safari(workspace);
     safari.launch();
-    DemoSession::seed(safari);
+    Desktop desktop(safari, workspace, scheduler, application.processIdentifier());
+    DemoSession::seed(safari, *desktop.screens);
     safari.activate();
     SimulatedScriptEngine scriptEngine(safari);
     SimulatedPrivacy privacy(workspace);
@@ -170,7 +171,6 @@ int main(int argc, char *argv[]) {
     privacy.setTrusted(true);
     SimulatedAccessibility accessibility(scheduler, safari, privacy);
     workspace.setInstalledApplicationVersion(safari.bundleIdentifier(), QStringLiteral("17.4"));
-    Desktop desktop(safari, workspace, scheduler, application.processIdentifier());
     // The immersive bar finds the tab row where the shown windows draw their strip.
     if (desktop.visibleBrowser) accessibility.setDrawnTabStrip(TabStripLayout::kHeight);
 

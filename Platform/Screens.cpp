@@ -19,12 +19,12 @@ double Screens::firstScreenHeight() const {
     return all.empty() ? 0 : all.front().frame.height();
 }
 
-QRect Screens::toNative(const QRectF &screenRect) const {
-    return flipped(screenRect, firstScreenHeight()).toRect().translated(nativeOrigin());
+QRectF Screens::toNative(const QRectF &screenRect) const {
+    return flipped(screenRect, firstScreenHeight()).translated(nativeOrigin());
 }
 
-QRectF Screens::fromNative(const QRect &nativeRect) const {
-    return flipped(QRectF(nativeRect.translated(-nativeOrigin())), firstScreenHeight());
+QRectF Screens::fromNative(const QRectF &nativeRect) const {
+    return flipped(nativeRect.translated(-nativeOrigin()), firstScreenHeight());
 }
 
 }  // namespace ondrake

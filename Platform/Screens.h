@@ -48,9 +48,9 @@ public:
 
     // Height of the first screen; 0 without screens.
     double firstScreenHeight() const;
-    // A rectangle in screen coordinates as the desktop places windows, and back.
-    QRect toNative(const QRectF &screenRect) const;
-    QRectF fromNative(const QRect &nativeRect) const;
+    // A rectangle in screen coordinates as the desktop places windows, and back; neither rounds.
+    QRectF toNative(const QRectF &screenRect) const;
+    QRectF fromNative(const QRectF &nativeRect) const;
 
 Q_SIGNALS:
     // A screen came or went, or a frame changed.

@@ -44,7 +44,7 @@ OverlayPanel::~OverlayPanel() = default;
 void OverlayPanel::setFrame(const QRectF &frame, bool display) {
     const QRectF previous = frame_;
     frame_ = frame;
-    setGeometry(screens_.toNative(representable(frame)));
+    setGeometry(screens_.toNative(representable(frame)).toRect());
     if (display) update();
     if (previous.topLeft() != frame.topLeft()) Q_EMIT didMove();
     if (previous.size() != frame.size()) Q_EMIT didResize();

@@ -1,6 +1,7 @@
 #include "SafariWindowTracker.h"
 
 #include "Browser/ImmersiveTrackingMode.h"
+#include "SidebarGeometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,8 +82,8 @@ QRectF SafariWindowTracker::cocoaFrame(const QRectF &r, std::optional<double> fi
 }
 
 bool SafariWindowTracker::fillsVisibleHeight(const QRectF &safari, const QRectF &visible, const QRectF &screen) {
-    constexpr double tolerance = 16;
-    if (safari.height() >= screen.height() - tolerance) return false;
+    constexpr double tolerance = SidebarGeometry::kZoomTolerance;
+    if (SidebarGeometry::isFullScreen(safari, screen)) return false;
     // Both edges compare like with like, so QRectF's top() and bottom() serve whichever way y grows.
     const bool fillsHeight = std::abs(safari.top() - visible.top()) <= tolerance
                              && std::abs(safari.bottom() - visible.bottom()) <= tolerance;

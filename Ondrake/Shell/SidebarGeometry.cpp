@@ -16,6 +16,12 @@ bool containsPoint(const QRectF &r, const QPointF &p) {
 }
 }  // namespace
 
+bool SidebarGeometry::isFullScreen(const QRectF &window, const QRectF &screenFrame) {
+    const auto near = [](double a, double b) { return std::abs(a - b) <= kZoomTolerance; };
+    return near(window.left(), screenFrame.left()) && near(window.right(), screenFrame.right())
+           && near(minY(window), minY(screenFrame)) && near(maxY(window), maxY(screenFrame));
+}
+
 std::optional<ScreenInfo> SidebarGeometry::fallbackScreen() const {
     for (const auto &s : screens)
         if (containsPoint(s.frame, mouseLocation)) return s;
@@ -44,7 +50,7 @@ SidebarGeometry::ZoomState SidebarGeometry::zoomState() const {
     if (!screen) return normal;
     const auto &f = *safariFrame;
     const auto &v = screen->visibleFrame;
-    if (f.height() >= screen->frame.height() - kZoomTolerance) return fullScreen;
+    if (isFullScreen(f, screen->frame)) return fullScreen;
     if (std::abs(minY(f) - minY(v)) <= kZoomTolerance && std::abs(maxY(f) - maxY(v)) <= kZoomTolerance) {
         const bool fillsWidth = f.left() <= v.left() + kZoomTolerance && f.right() >= v.right() - kZoomTolerance;
         return (fillsWidth || safariSaysZoomed) ? fillsVisibleFrame : normal;
@@ -63,7 +69,8 @@ bool SidebarGeometry::overlapsSafari() const {
 }
 
 bool SidebarGeometry::needsRoomFromSafari() const {
-    if (!safariFrame) return false;
+    // The sidebar leaves a window in full screen; moving it would only take it out of full screen.
+    if (!safariFrame || zoomState() == fullScreen) return false;
     if (edgeBehavior == SidebarEdgeBehavior::slideOffScreen && zoomState() != fillsVisibleFrame) return false;
     const auto screen = screenForSafari();
     return screen && reachesIntoStrip(*screen);

@@ -25,6 +25,9 @@ struct SidebarGeometry {
     SidebarEdgeBehavior edgeBehavior = SidebarEdgeBehavior::moveSafari;
     bool safariSaysZoomed = false;
 
+    // The window stands over the whole screen, each edge within the tolerance of the screen's: a
+    // window larger than the screen, or standing partly off it, is an ordinary window.
+    static bool isFullScreen(const QRectF &window, const QRectF &screenFrame);
     // The screen under the mouse, else the main one, else the first.
     std::optional<ScreenInfo> fallbackScreen() const;
     // The screen holding the larger share of the browser's window; ties go to the earlier screen.
@@ -32,6 +35,7 @@ struct SidebarGeometry {
     ZoomState zoomState() const;
     // The browser's window reaches into the sidebar's strip, whatever the edge behaviour.
     bool overlapsSafari() const;
+    // Never for a window in full screen.
     bool needsRoomFromSafari() const;
     QRectF sidebarFrame() const;
     // Where the browser's left edge goes after the sidebar's width changed from `oldWidth`.

@@ -73,7 +73,7 @@ void SidebarPanel::updateWindowMask() {
 
 void SidebarPanel::setFrame(const QRectF &frame, bool display) {
     frame_ = frame;
-    setGeometry(screens_.toNative(frame));
+    placement_.place(*this, screens_.toNative(frame));
     if (display) update();
     Q_EMIT placementChanged();
 }
@@ -93,7 +93,10 @@ void SidebarPanel::orderFrontRegardless() {
         setWindowFlag(Qt::WindowStaysOnTopHint, stacking.stayOnTop);
         watchNativeWindow();  // changing the flags may give the panel a new native window
     }
+    const bool wasVisible = isVisible();
     show();
+    // Shown, the window is sized anew by the window manager, as Qt asks it to.
+    if (!wasVisible) placement_.place(*this, screens_.toNative(frame_));
     if (stacking.raise) raise();
     if (stacking.lower) lower();
     Q_EMIT placementChanged();

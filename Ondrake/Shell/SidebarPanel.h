@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
+#include "Qt/WindowPlacement.h"
 #include "Screens.h"
 
 #include <QWidget>
@@ -67,6 +68,8 @@ private:
     void updateWindowMask();
 
     const Screens &screens_;
+    // To the pixel, so that the panel meets the browser's window under any scale.
+    const WindowPlacement placement_;
     QRectF frame_;
     int level_ = kNormalLevel;
     std::optional<PanelAppearance> appearance_;

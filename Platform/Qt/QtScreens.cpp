@@ -118,7 +118,7 @@ bool QtPointer::eventFilter(QObject *watched, QEvent *event) {
 
 QPointF QtPointer::location() const {
     const QPoint native = QCursor::pos();
-    return screens_.fromNative(QRect(native, QSize(0, 0))).topLeft();
+    return screens_.fromNative(QRectF(native, QSizeF(0, 0))).topLeft();
 }
 
 Qt::MouseButtons QtPointer::serverButtons() const {

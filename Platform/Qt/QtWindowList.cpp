@@ -1,5 +1,7 @@
 #include "Qt/QtWindowList.h"
 
+#include "Qt/DevicePixels.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -75,10 +77,10 @@ std::vector<QWindow *> QtWindowList::frontToBack() const {
     return activationOrder();
 }
 
-std::vector<QRect> QtWindowList::places(const std::vector<QWindow *> &windows) const {
-    std::vector<QRect> out;
+std::vector<QRectF> QtWindowList::places(const std::vector<QWindow *> &windows) const {
+    std::vector<QRectF> out;
     out.reserve(windows.size());
-    for (auto *w : windows) out.push_back(w->geometry());
+    for (auto *w : windows) out.push_back(QRectF(w->geometry()));
     if (!placement_) return out;
     std::vector<X11Placement::WindowID> ids;
     std::vector<std::size_t> asked;
@@ -89,11 +91,11 @@ std::vector<QRect> QtWindowList::places(const std::vector<QWindow *> &windows) c
     }
     const auto insides = placement_->insides(ids);
     for (std::size_t k = 0; k < asked.size(); ++k)
-        if (insides[k]) out[asked[k]] = X11Placement::toQt(*windows[asked[k]], *insides[k]);
+        if (insides[k]) out[asked[k]] = DevicePixels::of(windows[asked[k]]->screen()).toQt(*insides[k]);
     return out;
 }
 
-WindowInfo QtWindowList::describe(QWindow &window, const QRect &place) const {
+WindowInfo QtWindowList::describe(QWindow &window, const QRectF &place) const {
     WindowInfo info;
     info.number = numberOf(window);
     bool ok = false;
@@ -101,7 +103,7 @@ WindowInfo QtWindowList::describe(QWindow &window, const QRect &place) const {
     info.ownerProcessID = ok ? owner : QCoreApplication::applicationPid();
     info.layer = floatsAboveWindows(window) ? 101 : 0;
     // Window-list coordinates start at the first screen's top left.
-    info.bounds = QRectF(place.translated(-screens_.nativeOrigin()));
+    info.bounds = place.translated(-screens_.nativeOrigin());
     info.isOnScreen = window.isVisible() && window.windowState() != Qt::WindowMinimized;
     return info;
 }

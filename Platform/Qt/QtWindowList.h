@@ -49,9 +49,10 @@ private:
     std::vector<QWindow *> frontToBack() const;
     std::vector<QWindow *> activationOrder() const;
     std::optional<std::vector<QWindow *>> stackingOrder() const;
-    // Where each window stands now, in Qt's coordinates, in the order given.
-    std::vector<QRect> places(const std::vector<QWindow *> &windows) const;
-    WindowInfo describe(QWindow &window, const QRect &place) const;
+    // Where each window stands now, in Qt's coordinates, in the order given: to the server's pixel
+    // where it is asked, which under a fractional scale may fall between Qt's whole units.
+    std::vector<QRectF> places(const std::vector<QWindow *> &windows) const;
+    WindowInfo describe(QWindow &window, const QRectF &place) const;
 
     const Screens &screens_;
     std::unique_ptr<X11Stacking> stacking_;

@@ -12,13 +12,13 @@
 
 namespace ondrake {
 
-QRect VisibleBrowserWindow::nativeRect(const SimulatedSafari::Bounds &b, QPoint nativeOrigin) {
-    return QRect(int(b.left), int(b.top), int(b.right - b.left), int(b.bottom - b.top)).translated(nativeOrigin);
+QRectF VisibleBrowserWindow::nativeRect(const SimulatedSafari::Bounds &b, QPoint nativeOrigin) {
+    return QRectF(QPointF(b.left, b.top), QPointF(b.right, b.bottom)).translated(nativeOrigin);
 }
 
-SimulatedSafari::Bounds VisibleBrowserWindow::boundsOf(const QRect &r, QPoint nativeOrigin) {
+SimulatedSafari::Bounds VisibleBrowserWindow::boundsOf(const QRectF &r, QPoint nativeOrigin) {
     const auto local = r.translated(-nativeOrigin);
-    return {double(local.x()), double(local.y()), double(local.x() + local.width()), double(local.y() + local.height())};
+    return {local.left(), local.top(), local.right(), local.bottom()};
 }
 
 QString VisibleBrowserWindow::titleOf(const SimulatedSafari::Window &window) {
@@ -35,10 +35,8 @@ VisibleBrowserWindow::VisibleBrowserWindow(SimulatedSafari &safari, std::int64_t
     setMinimumSize(int(SimulatedSafari::kMinimumWindowWidth), 200);
     winId();
     windowHandle()->setProperty(QtWindowList::kWindowNumberProperty, qlonglong(windowID));
-    place_ = geometry();
-    if (moves_)
-        moves_->watch(X11MoveWatch::WindowID(winId()),
-                      [this](const QRect &inside) { placeHeard(X11Placement::toQt(*windowHandle(), inside)); });
+    place_ = QRectF(geometry());
+    if (moves_) moves_->watch(X11MoveWatch::WindowID(winId()), [this](const QRect &inside) { placeHeard(inside); });
 }
 
 VisibleBrowserWindow::~VisibleBrowserWindow() {
@@ -50,9 +48,9 @@ void VisibleBrowserWindow::present(const SimulatedSafari::Window &window, std::i
     windowHandle()->setProperty(QtWindowList::kOwnerProcessProperty, qlonglong(ownerProcess));
     // Against where the window stands now: Qt may not have heard yet of a move by hand.
     const auto wanted = nativeRect(window.bounds, nativeOrigin_);
-    if (place_ != wanted) {
-        setGeometry(wanted);
-        place_ = geometry();
+    if (!samePixels(place_, wanted)) {
+        placement_.place(*this, wanted);
+        place_ = wanted;
     }
     setWindowTitle(titleOf(window));
     if (window != shown_) {
@@ -62,16 +60,25 @@ void VisibleBrowserWindow::present(const SimulatedSafari::Window &window, std::i
     presenting_ = false;
 }
 
+bool VisibleBrowserWindow::samePixels(const QRectF &a, const QRectF &b) const {
+    return WindowPlacement::pixelsAt(*this, a).toPixels(a) == WindowPlacement::pixelsAt(*this, b).toPixels(b);
+}
+
 void VisibleBrowserWindow::geometryMoved() {
-    if (!presenting_) takeBounds(geometry());
+    // Qt tells of a move in its whole units; the server knows the pixels.
+    if (!presenting_) takeBounds(placement_.placeOf(*this));
 }
 
-void VisibleBrowserWindow::placeHeard(const QRect &place) {
-    if (place != place_ && !presenting_) takeBounds(place);
+void VisibleBrowserWindow::placeHeard(const QRect &pixels) {
+    const auto place = DevicePixels::of(screen()).toQt(pixels);
+    if (!presenting_ && !samePixels(place, place_)) takeBounds(place);
 }
 
-void VisibleBrowserWindow::takeBounds(const QRect &place) {
+void VisibleBrowserWindow::takeBounds(const QRectF &place) {
     place_ = place;
+    // Bounds on these pixels already stay as they are, though the pixels read back may differ from
+    // them by a fraction of a unit.
+    if (samePixels(place, nativeRect(shown_.bounds, nativeOrigin_))) return;
     const auto bounds = boundsOf(place, nativeOrigin_);
     safari_.update([&](std::vector<SimulatedSafari::Window> &windows) {
         for (auto &w : windows)

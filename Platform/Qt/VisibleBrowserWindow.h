@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Qt/TabStripLayout.h"
+#include "Qt/WindowPlacement.h"
 #include "SimulatedSafari.h"
 
 #include <QWidget>
@@ -21,9 +22,10 @@ public:
     static inline const QString kNewTabAddress = QStringLiteral("favorites://");
 
     // The browser's bounds (origin top left of the first screen) as the desktop places windows,
-    // and back.
-    static QRect nativeRect(const SimulatedSafari::Bounds &bounds, QPoint nativeOrigin);
-    static SimulatedSafari::Bounds boundsOf(const QRect &nativeRect, QPoint nativeOrigin);
+    // and back. Under a fractional scale a window moved by hand may stand between whole units; its
+    // bounds say so, so that written back and shown again they put it on the same pixels.
+    static QRectF nativeRect(const SimulatedSafari::Bounds &bounds, QPoint nativeOrigin);
+    static SimulatedSafari::Bounds boundsOf(const QRectF &nativeRect, QPoint nativeOrigin);
     static QString titleOf(const SimulatedSafari::Window &window);
 
     // `moves`: tells of the window manager's moves, where it can; outlives the window.
@@ -52,16 +54,18 @@ protected:
 
 private:
     void geometryMoved();
-    // Where the desktop has the window now, heard before Qt hears it.
-    void placeHeard(const QRect &place);
-    void takeBounds(const QRect &place);
+    // Where the desktop has the window now, in the server's pixels, heard before Qt hears it.
+    void placeHeard(const QRect &pixels);
+    void takeBounds(const QRectF &place);
+    bool samePixels(const QRectF &a, const QRectF &b) const;
 
     SimulatedSafari &safari_;
     const std::int64_t windowID_;
     const QPoint nativeOrigin_;
     X11MoveWatch *const moves_;
+    const WindowPlacement placement_;
     SimulatedSafari::Window shown_;
-    QRect place_;              // where the window stands, as Qt or the window manager last told
+    QRectF place_;             // where the window stands, as the desktop last told or was told
     bool presenting_ = false;  // geometry changes made from the browser are not written back
 };
 

@@ -3,13 +3,12 @@
 #include "Qt/XcbConnection.h"
 #include "Qt/XcbReply.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWindow>
-
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace ondrake {
 
@@ -18,13 +17,33 @@ std::unique_ptr<X11Placement> X11Placement::forApplication() {
     return nullptr;
 }
 
-QRect X11Placement::toQt(const QWindow &window, const QRect &serverRect) {
-    // Qt scales the server's pixels about each screen's top left, which it keeps.
-    const double ratio = window.devicePixelRatio();
-    if (ratio == 1 || !window.screen()) return serverRect;
-    const QPointF origin = window.screen()->geometry().topLeft();
-    const QPointF topLeft = origin + (QPointF(serverRect.topLeft()) - origin) / ratio;
-    return QRectF(topLeft, QSizeF(serverRect.size()) / ratio).toAlignedRect();
+void X11Placement::allowEverySize(WindowID window) const {
+    // Under a scale Qt asks the manager to size the window in steps of the scale's whole pixels,
+    // which would take a size between them back to a step.
+    constexpr std::uint32_t kResizeIncrement = 1u << 6;  // PResizeInc
+    constexpr std::uint32_t kHintsLength = 18;           // 32-bit fields of WM_SIZE_HINTS
+    const XcbReply<xcb_get_property_reply_t> hints{xcb_get_property_reply(
+        connection_,
+        xcb_get_property(connection_, 0, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, kHintsLength),
+        nullptr)};
+    if (!hints || hints->format != 32 || xcb_get_property_value_length(hints.get()) < int(kHintsLength * 4)) return;
+    std::uint32_t fields[kHintsLength];
+    std::memcpy(fields, xcb_get_property_value(hints.get()), sizeof fields);
+    if (!(fields[0] & kResizeIncrement)) return;
+    fields[0] &= ~kResizeIncrement;
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS,
+                        32, kHintsLength, fields);
+}
+
+void X11Placement::place(WindowID window, const QRect &pixels) const {
+    allowEverySize(window);
+    const std::uint32_t values[] = {std::uint32_t(pixels.x()), std::uint32_t(pixels.y()),
+                                    std::uint32_t(std::max(pixels.width(), 1)),
+                                    std::uint32_t(std::max(pixels.height(), 1))};
+    xcb_configure_window(connection_, window,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(connection_);
 }
 
 std::optional<X11Placement::WindowID> X11Placement::rootOf(WindowID window) const {

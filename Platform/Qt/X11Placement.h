@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-class QWindow;
 struct xcb_connection_t;
 
 namespace ondrake {
@@ -28,11 +27,13 @@ public:
     // awaited, so the list costs one wait whatever its length.
     std::vector<std::optional<QRect>> insides(const std::vector<WindowID> &windows) const;
 
-    // A rectangle in the server's pixels in the coordinates Qt gives `window`'s geometry in.
-    static QRect toQt(const QWindow &window, const QRect &serverRect);
+    // Asks for the window's inside on the root at these pixels, through the window manager where
+    // one runs, as Qt asks for a geometry; the manager is let to give it any size.
+    void place(WindowID window, const QRect &pixels) const;
 
 private:
     std::optional<WindowID> rootOf(WindowID window) const;
+    void allowEverySize(WindowID window) const;
 
     xcb_connection_t *connection_;
     mutable std::optional<WindowID> root_;

@@ -1,6 +1,7 @@
 #include "DemoSession.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ondrake {
 
@@ -72,7 +73,38 @@ std::vector<SimulatedSafari::Window> DemoSession::windows() {
     return {reading, work, trip};
 }
 
-void DemoSession::seed(SimulatedSafari &safari) { safari.setWindows(windows()); }
+std::vector<SimulatedSafari::Window> DemoSession::windows(const QRectF &area) {
+    auto out = windows();
+    const auto inside = [&](const SimulatedSafari::Window &w) {
+        return w.bounds.left >= area.left() && w.bounds.top >= area.top() && w.bounds.right <= area.right()
+               && w.bounds.bottom <= area.bottom();
+    };
+    if (std::all_of(out.begin(), out.end(), inside)) return out;
+
+    // In proportion, so that the front window keeps its share of room for the sidebar at the left.
+    const double kx = std::min(1.0, area.width() / kDesignedScreen.width());
+    const double ky = std::min(1.0, area.height() / kDesignedScreen.height());
+    const double minimumWidth = std::min(SimulatedSafari::kMinimumWindowWidth, std::floor(area.width()));
+    for (auto &w : out) {
+        const auto &b = w.bounds;
+        double left = std::round(area.left() + (b.left - kDesignedScreen.left()) * kx);
+        const double width = std::max(std::round((b.right - b.left) * kx), minimumWidth);
+        left = std::max(std::min(left, std::floor(area.right()) - width), std::ceil(area.left()));
+        const double top = std::round(area.top() + (b.top - kDesignedScreen.top()) * ky);
+        const double height = std::round((b.bottom - b.top) * ky);
+        w.bounds = {left, top, left + width, top + height};
+    }
+    return out;
+}
+
+QRectF DemoSession::openingArea(const Screens &screens) {
+    const auto screen = screens.mainScreen();
+    return screen ? flipped(screen->visibleFrame, screens.firstScreenHeight()) : kDesignedScreen;
+}
+
+void DemoSession::seed(SimulatedSafari &safari, const Screens &screens) {
+    safari.setWindows(windows(openingArea(screens)));
+}
 
 bool DemoSession::openLinkFromPage(SimulatedSafari &safari) {
     bool opened = false;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Screens.h"
 #include "SimulatedSafari.h"
+
+#include <QRectF>
 
 namespace ondrake {
 
@@ -13,9 +16,19 @@ struct DemoSession {
     // What a link followed from the first window's current page opens in a new tab.
     static const SimulatedSafari::Tab &linkedTab();
 
+    // The screen the session was laid out on, in the browser's coordinates (origin top left).
+    static constexpr QRectF kDesignedScreen{0, 0, 1440, 900};
+
+    // As laid out on the designed screen.
     static std::vector<SimulatedSafari::Window> windows();
-    // Replaces the browser's windows with the session's.
-    static void seed(SimulatedSafari &safari);
+    // Inside `area` (the browser's coordinates): as laid out where every window fits, else scaled
+    // down toward the area's top left, no window narrower than the browser allows, on whole points.
+    static std::vector<SimulatedSafari::Window> windows(const QRectF &area);
+    // The available area of the screen the application opens on, in the browser's coordinates;
+    // the designed screen when there is none.
+    static QRectF openingArea(const Screens &screens);
+    // Replaces the browser's windows with the session's, fitted to the screen it opens on.
+    static void seed(SimulatedSafari &safari, const Screens &screens);
     // The page in the session's first window's current tab opens a link in a new background tab
     // right after it, as the browser does, whichever window is in front by then: a window manager
     // may already have brought up another. Run after the app has seen the seeded session once, so

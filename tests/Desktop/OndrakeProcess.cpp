@@ -22,8 +22,9 @@ double since(double earlier, double later) { return std::fmod(later - earlier + 
 
 }  // namespace
 
-OndrakeProcess::OndrakeProcess(const XServer &server, const QString &home) {
+OndrakeProcess::OndrakeProcess(const XServer &server, const QString &home, const QProcessEnvironment &environment) {
     auto env = server.clientEnvironment(home);
+    env.insert(environment);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("com.ondrake.*.debug=true"));
     // The same clock as this side's, so a line's time can be set against the end of the process.

@@ -27,7 +27,8 @@ public:
     };
 
     // `home` holds the application's folders; the preferences there are what it starts with.
-    OndrakeProcess(const XServer &server, const QString &home);
+    // `environment`: added to the application's, as a person's settings (a scale factor).
+    OndrakeProcess(const XServer &server, const QString &home, const QProcessEnvironment &environment = {});
     ~OndrakeProcess();
     OndrakeProcess(const OndrakeProcess &) = delete;
     OndrakeProcess &operator=(const OndrakeProcess &) = delete;

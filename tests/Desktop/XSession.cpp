@@ -57,11 +57,11 @@ std::optional<QString> missingDesktopPrograms() {
         .arg(missing.join(QStringLiteral(", ")));
 }
 
-XServer::XServer() {
+XServer::XServer(QSize screen) : screen_(screen) {
     // The server picks the first free display and says which on the descriptor it is given.
     server_.setProgram(QStringLiteral("Xvfb"));
     server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                          QStringLiteral("%1x%2x24").arg(kScreenSize.width()).arg(kScreenSize.height()),
+                          QStringLiteral("%1x%2x24").arg(screen_.width()).arg(screen_.height()),
                           QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
     server_.setProcessChannelMode(QProcess::SeparateChannels);
     endWithThisProgram(server_);
@@ -261,7 +261,8 @@ bool XInspector::managerTakesNewWindows(Milliseconds timeout) const {
 }
 
 QImage XInspector::screenshot() const {
-    const auto size = XServer::kScreenSize;
+    if (!x_.screen()) return {};
+    const QSize size(x_.screen()->width_in_pixels, x_.screen()->height_in_pixels);
     const XcbReply<xcb_get_image_reply_t> reply{xcb_get_image_reply(
         connection_,
         xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, 0, 0, std::uint16_t(size.width()),

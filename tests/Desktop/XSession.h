@@ -39,7 +39,9 @@ std::optional<QString> missingDesktopPrograms();
 // with this object, and with it every client still connected.
 class XServer {
 public:
-    XServer();
+    static constexpr QSize kScreenSize{1920, 1080};
+
+    explicit XServer(QSize screen = kScreenSize);
     ~XServer();
     XServer(const XServer &) = delete;
     XServer &operator=(const XServer &) = delete;
@@ -49,9 +51,10 @@ public:
     const QString &display() const { return display_; }
     // A process environment for a client of this server, its home and folders in `home`.
     QProcessEnvironment clientEnvironment(const QString &home) const;
-    static constexpr QSize kScreenSize{1920, 1080};
+    QSize screenSize() const { return screen_; }
 
 private:
+    QSize screen_;
     QProcess server_;
     QString display_;
 };

@@ -3,11 +3,14 @@
 #include "Browser/SafariController.h"
 
 #include "DemoSession.h"
+#include "SimulatedScreens.h"
 
 #include <QSet>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace ondrake {
 namespace {
@@ -35,13 +38,80 @@ TEST(DemoSession, ThreeWindowsOfOrdinaryBrowsingTheSameEveryTime) {
     EXPECT_GE(duplicates, 2);
 }
 
+// What a fitted session must be on any area: every window inside it on whole points, none
+// narrower than the browser allows where the area has the room, in the designed order.
+void expectFits(const std::vector<SimulatedSafari::Window> &windows, const QRectF &area) {
+    const auto designed = DemoSession::windows();
+    ASSERT_EQ(windows.size(), designed.size());
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const auto &b = windows[i].bounds;
+        SCOPED_TRACE(windows[i].id);
+        EXPECT_EQ(windows[i].id, designed[i].id);
+        EXPECT_EQ(windows[i].tabs, designed[i].tabs);
+        EXPECT_TRUE(area.contains(QRectF(QPointF(b.left, b.top), QPointF(b.right, b.bottom))))
+            << b.left << "," << b.top << " " << b.right << "," << b.bottom;
+        for (const double edge : {b.left, b.top, b.right, b.bottom}) EXPECT_EQ(edge, std::round(edge));
+        EXPECT_GE(b.right - b.left, std::min(SimulatedSafari::kMinimumWindowWidth, std::floor(area.width())));
+    }
+}
+
+TEST(DemoSession, TheSeededSessionFitsTheScreenItOpensOn) {
+    struct Case {
+        const char *name;
+        QSize screen;
+        double menuBar;
+        double sidebarRoom;  // room left of the front window, in points
+    };
+    // Screens in Qt's units: 1600 x 1000 at scale 2 is 800 x 500, 2400 x 1600 at 1.25 is 1920 x 1280.
+    const Case cases[] = {
+        {"designed", {1440, 900}, 25, 360},
+        {"1920 x 1080", {1920, 1080}, 0, 360},
+        {"1366 x 768", {1366, 768}, 0, 342},
+        {"1280 x 720", {1280, 720}, 0, 320},
+        {"1600 x 1000 at scale 2", {800, 500}, 0, 200},
+        {"1600 x 1000 at scale 1.25", {1280, 800}, 0, 320},
+        {"2400 x 1600 at scale 1.5", {1600, 1067}, 0, 360},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatedScreens screens;
+        const QRectF frame(0, 0, c.screen.width(), c.screen.height());
+        screens.setScreens({{QStringLiteral("Screen"), frame, frame.adjusted(0, 0, 0, -c.menuBar), 60}});
+        const auto area = DemoSession::openingArea(screens);
+        EXPECT_EQ(area, QRectF(0, c.menuBar, c.screen.width(), c.screen.height() - c.menuBar));
+        const auto windows = DemoSession::windows(area);
+        expectFits(windows, area);
+        EXPECT_EQ(windows.front().bounds.left, c.sidebarRoom);
+        EXPECT_EQ(windows, DemoSession::windows(area)) << "the same on every start";
+        if (area.contains(QRectF(360, 25, 1040, 835))) {
+            EXPECT_EQ(windows, DemoSession::windows()) << "as designed";
+        }
+
+        ManualScheduler scheduler;
+        SimulatedWorkspace workspace(scheduler);
+        SimulatedSafari safari(workspace);
+        safari.launch();
+        DemoSession::seed(safari, screens);
+        EXPECT_EQ(safari.windows(), windows);
+    }
+
+    // Any area, of any size and place.
+    std::mt19937 random(20260601);
+    const auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int i = 0; i < 300; ++i) {
+        const QRectF area(between(-2000, 2000), between(-1000, 1000), between(300, 3000), between(240, 2000));
+        SCOPED_TRACE(::testing::PrintToString(std::vector{area.x(), area.y(), area.width(), area.height()}));
+        expectFits(DemoSession::windows(area), area);
+    }
+}
+
 TEST(DemoSession, TheLinkOpensInTheFirstWindowNestedUnderItsPageWhicheverWindowIsInFront) {
     // A window manager may bring up another window before the app has seen the session.
     for (const std::int64_t front : DemoSession::kWindowIDs) {
         SCOPED_TRACE(front);
         test::BrowserWorld world;
         world.safari.launch();
-        DemoSession::seed(world.safari);
+        world.safari.setWindows(DemoSession::windows());
         ASSERT_TRUE(world.safari.bringToFront(front));
         SafariController controller(world.engine, world.scheduler, world.workspace);
         ASSERT_EQ(world.run(controller.snapshot()).size(), 3u);

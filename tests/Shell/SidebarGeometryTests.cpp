@@ -78,10 +78,18 @@ TEST(SidebarGeometry, ZoomStates) {
         {"visible height only", QRectF(300, 0, 900, 875), false, SidebarGeometry::normal},
         {"visible height, and the browser says zoomed", QRectF(300, 0, 900, 875), true,
          SidebarGeometry::fillsVisibleFrame},
+        // Only a window over the whole screen is in full screen; a larger one is an ordinary window.
+        {"taller than the screen", QRectF(360, -10, 1040, 935), false, SidebarGeometry::normal},
+        {"the screen's full height, part of its width", QRectF(300, 0, 900, 900), false, SidebarGeometry::normal},
+        {"larger than the screen both ways", QRectF(-50, -60, 1600, 1000), false, SidebarGeometry::normal},
+        {"the screen's size, standing partly off it", QRectF(400, -200, 1440, 900), false, SidebarGeometry::normal},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(geometry(c.safari, 300, SidebarEdgeBehavior::moveSafari, c.saysZoomed).zoomState(), c.expected)
-            << c.name;
+    for (const auto &c : cases) {
+        const auto g = geometry(c.safari, 300, SidebarEdgeBehavior::moveSafari, c.saysZoomed);
+        EXPECT_EQ(g.zoomState(), c.expected) << c.name;
+        // A window in full screen stays whole; any other reaching into the strip is moved aside.
+        EXPECT_EQ(g.needsRoomFromSafari(), c.expected != SidebarGeometry::fullScreen && c.safari.left() < 299) << c.name;
+    }
 }
 
 TEST(SidebarGeometry, WithoutTheBrowsersWindowThePanelStandsOnTheScreenUnderTheMouse) {

@@ -119,6 +119,39 @@ TEST(SidebarPresence, ThePanelLeavesWhenTheBrowserHasNoWindowToStandBy) {
     }
 }
 
+TEST(SidebarPresence, AWindowLargerThanTheScreenOrPartlyOffItIsFoundAtLaunchAndTheSidebarIsCutToTheScreen) {
+    // The screen is 1440 x 900 with a 25 point menu bar; bounds are the browser's (origin top left),
+    // frames the panel's (origin bottom left).
+    struct Case {
+        const char *name;
+        SimulatedSafari::Bounds bounds;
+        double leftAfter;  // where the window stands once the sidebar has its room
+        QRectF frame;
+    };
+    const Case cases[] = {
+        {"taller than the screen", {400, 25, 1400, 1100}, 400, QRectF(100, 0, 300, 875)},
+        {"the screen's full height", {360, 0, 1400, 900}, 360, QRectF(60, 0, 300, 875)},
+        {"partly off the right and the bottom", {900, 300, 2000, 1200}, 900, QRectF(600, 0, 300, 600)},
+        {"larger than the screen, off its top left", {-100, -50, 1600, 1000}, 300, QRectF(0, 0, 300, 875)},
+        {"wider than the screen", {200, 100, 1700, 700}, 300, QRectF(0, 200, 300, 600)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        AppWorld world;
+        const auto id = world.openBrowser({page("Alpha")}, c.bounds);
+        LogCapture log;
+        world.launch();
+        world.step(1);
+        EXPECT_TRUE(world.presence().safariHasVisibleWindow());
+        EXPECT_TRUE(
+            logged(log, QStringLiteral("Presence: Safari window appeared per the window tracker (fullScreen=false)")));
+        ASSERT_TRUE(world.panel().isVisible());
+        EXPECT_EQ(world.browserWindow(id)->bounds.left, c.leftAfter);
+        EXPECT_EQ(world.panel().frame(), c.frame);
+        EXPECT_TRUE(world.app().poller()->isRunning());
+    }
+}
+
 TEST(SidebarPresence, HidingFromTheMenuStopsTheTrackerAndForgetsTheWindow) {
     AppWorld world;
     world.openBrowser({page("Alpha")});

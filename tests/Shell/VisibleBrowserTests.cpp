@@ -99,6 +99,33 @@ TEST(VisibleBrowserWindow, TheStripDrivesTheBrowserAndMovingTheWindowMovesItsBou
     shown.grab().save(folder + QStringLiteral("/visible-browser-window.png"));
 }
 
+TEST(VisibleBrowserWindow, BoundsBetweenWholeUnitsStayWhileTheWindowStandsOnTheirPixels) {
+    // A window let go between Qt's whole units under a scale has such bounds; shown again, or heard
+    // of again on the same pixels, they neither move the window nor change.
+    BrowserWindowWorld world;
+    const SimulatedSafari::Bounds between{100.4, 25.6, 1100.4, 725.6};
+    world.safari.update([&](auto &windows) { windows.front().bounds = between; });
+    VisibleBrowserWindow shown(world.safari, world.id, QPoint());
+    shown.present(world.window(), 1);
+    shown.show();
+    QCoreApplication::processEvents();
+    const auto placed = shown.geometry();
+    EXPECT_EQ(placed, QRect(100, 26, 1000, 700)) << "on the nearest pixels";
+    EXPECT_EQ(world.window().bounds, between);
+
+    for (int again = 0; again < 3; ++again) {
+        shown.present(world.window(), 1);
+        shown.setGeometry(placed);  // the desktop telling of the place it has
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(shown.geometry(), placed);
+    EXPECT_EQ(world.window().bounds, between) << "nothing drifts";
+
+    shown.setGeometry(placed.translated(1, 0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(world.window().bounds, (SimulatedSafari::Bounds{101, 26, 1101, 726})) << "a move elsewhere is taken";
+}
+
 TEST(VisibleBrowser, FollowsTheBrowsersChangesWhenTheyHappenWithoutATimer) {
     BrowserWindowWorld world;
     VisibleBrowser shown(world.safari, world.scheduler, QPoint());
