@@ -2,10 +2,8 @@
 // focus, on a desktop with a window manager and a system tray, pressed and pointed at as a person
 // does. The steps run in the order they are written and share one desktop and one application.
 
-#include "Gestures.h"
 #include "OndrakeProcess.h"
-#include "SystemTray.h"
-#include "XSession.h"
+#include "TrayDesktop.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -40,22 +38,10 @@ constexpr Milliseconds kHold{1500};
 
 class MenuKeyboard : public ::testing::Test {
 protected:
-    struct Desktop {
-        XServer server;
-        // Before the window manager: the manager's readiness probe is a window of a connection
-        // that ends at once, and a window of the next connection may take over its number while
-        // the manager still acts on the probe.
-        SystemTray tray{server};
-        WindowManager manager{server};
-        XInspector x{server};
-        Hand hand{server};
-        Popups popups{server};
-        QTemporaryDir home;
+    struct Desktop : TrayDesktop {
         std::unique_ptr<OndrakeProcess> app;
         XWindow sidebar = 0;
         XWindow browser = 0;
-
-        bool isReady() const { return server.isRunning() && manager.isRunning() && tray.isRunning() && x.isConnected(); }
     };
     static inline std::unique_ptr<Desktop> desktop;
     static inline std::optional<QString> unavailable;
@@ -63,7 +49,7 @@ protected:
     static void SetUpTestSuite() {
         if ((unavailable = missingDesktopPrograms())) return;
         desktop = std::make_unique<Desktop>();
-        if (!desktop->isReady()) unavailable = QStringLiteral("the X server, the window manager or the tray did not start");
+        if (!desktop->isReady()) unavailable = QString::fromLatin1(TrayDesktop::kNotReady);
     }
     static void TearDownTestSuite() { desktop.reset(); }
 

@@ -3,10 +3,8 @@
 // it comes. The steps run in the order they are written and share one desktop and one home; each
 // starts the application it needs.
 
-#include "Gestures.h"
 #include "OndrakeProcess.h"
-#include "SystemTray.h"
-#include "XSession.h"
+#include "TrayDesktop.h"
 
 #include "DemoSession.h"
 
@@ -42,18 +40,8 @@ constexpr Milliseconds kEnd{10000};
 
 class Quitting : public ::testing::Test {
 protected:
-    struct Desktop {
-        XServer server;
-        // Before the window manager, as its readiness probe may hand its window's number on.
-        SystemTray tray{server};
-        WindowManager manager{server};
-        XInspector x{server};
+    struct Desktop : TrayDesktop {
         XInput input{server};
-        Hand hand{server};
-        Popups popups{server};
-        QTemporaryDir home;
-
-        bool isReady() const { return server.isRunning() && manager.isRunning() && tray.isRunning() && x.isConnected(); }
     };
     static inline std::unique_ptr<Desktop> desktop;
     static inline std::optional<QString> unavailable;
@@ -61,7 +49,7 @@ protected:
     static void SetUpTestSuite() {
         if ((unavailable = missingDesktopPrograms())) return;
         desktop = std::make_unique<Desktop>();
-        if (!desktop->isReady()) unavailable = QStringLiteral("the X server, the window manager or the tray did not start");
+        if (!desktop->isReady()) unavailable = QString::fromLatin1(TrayDesktop::kNotReady);
     }
     static void TearDownTestSuite() { desktop.reset(); }
     void SetUp() override { ASSERT_FALSE(unavailable) << unavailable->toStdString(); }
