@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace ondrake {
@@ -90,6 +91,44 @@ private:
         for (auto h : waiters) h.resume();
     }
     std::shared_ptr<State> state_;
+};
+
+// Operations under way, counted so that one can wait until none is. Each holds a ticket while it
+// runs; the count lives with the tickets, so that one ending after its owner went still lets the
+// waiters go. Main thread.
+class OperationsInFlight {
+    struct State {
+        int count = 0;
+        std::vector<Deferred<>> waiters;
+    };
+
+public:
+    class Ticket {
+    public:
+        explicit Ticket(std::shared_ptr<State> state) : state_(std::move(state)) { ++state_->count; }
+        Ticket(Ticket &&) noexcept = default;
+        Ticket &operator=(Ticket &&) = delete;
+        ~Ticket() {
+            if (!state_ || --state_->count > 0) return;
+            for (auto &waiter : std::exchange(state_->waiters, {})) waiter.resolve();
+        }
+
+    private:
+        std::shared_ptr<State> state_;
+    };
+
+    Ticket begin() { return Ticket(state_); }
+    bool isIdle() const { return state_->count == 0; }
+    // Ends once no operation is under way; at once when none is.
+    QCoro::Task<> idle() const {
+        if (isIdle()) co_return;
+        const Deferred<> waiter;
+        state_->waiters.push_back(waiter);
+        co_await waiter;
+    }
+
+private:
+    std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 // The outcome of a task that a test drives by hand.

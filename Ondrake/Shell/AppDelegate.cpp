@@ -246,6 +246,7 @@ bool AppDelegate::applicationShouldHandleReopen() {
 }
 
 void AppDelegate::answerLaterLaunches(InstanceGuard &guard) {
+    laterLaunches_ = &guard;
     guard.setReopenHandler([self = QPointer<AppDelegate>(this)] {
         if (!self) return;
         self->applicationShouldHandleReopen();

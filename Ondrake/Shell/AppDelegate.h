@@ -101,7 +101,8 @@ public:
     void applicationDidFinishLaunching();
     // The application was opened again while running: the sidebar is wanted back.
     bool applicationShouldHandleReopen();
-    // Each later launch that reaches this one through `guard` opens it again.
+    // Each later launch that reaches this one through `guard` opens it again, until a quit begins.
+    // The guard must outlive the delegate.
     void answerLaterLaunches(InstanceGuard &guard);
     // Stops every timer and observer, saves the records at once and ends the network requests
     // under way.
@@ -135,8 +136,8 @@ public:
     // The "When Closing a Tab" choice; the item's raw value, anything unknown does nothing.
     void setCloseBehavior(const QVariant &rawValue);
     void refresh();
-    // Puts the moved browser windows back, then ends the application. A second quit while that
-    // runs joins it.
+    // Stops answering later launches and moving windows aside, puts the moved browser windows
+    // back, then ends the application. A second quit while that runs joins it.
     void quit();
     bool isQuitting() const { return quitting_; }
 
@@ -226,6 +227,7 @@ private:
     std::optional<PanelAppearance> panelAppearance_;
     std::vector<QMetaObject::Connection> workspaceObservers_;
     std::vector<QMetaObject::Connection> subscriptions_;
+    InstanceGuard *laterLaunches_ = nullptr;
     // Windows being put back, and those waiting for them.
     int restoresInFlight_ = 0;
     // Cleared first thing in the destructor: work resumed while the members are being torn down

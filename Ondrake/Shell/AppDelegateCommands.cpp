@@ -123,11 +123,19 @@ void AppDelegate::quit() {
     // The first quit ends the application once every window is back; a second has nothing to add.
     if (quitting_) return;
     quitting_ = true;
+    // A launch told to reopen now would show a sidebar about to go, dock it, and end, leaving
+    // nothing running; it waits for this instance to end instead and runs in its place.
+    if (laterLaunches_) laterLaunches_->stopAnswering();
+    // A window moved aside after the restore below had begun would stay moved.
+    store_->closeWindowRoom();
     startTask(quitAfterRestoring(this), QStringLiteral("Quit"));
 }
 
 QCoro::Task<> AppDelegate::quitAfterRestoring(QPointer<AppDelegate> self) {
     const auto alive = self->alive_;
+    // A move asked for before the quit is remembered first, so that its window is put back too.
+    co_await self->store_->windowMovesAnswered();
+    if (!*alive) co_return;
     co_await self->restoreDisplacedWindows();
     if (*alive) self->platform_.application.terminate();
 }

@@ -13,6 +13,7 @@
 #include "Store/TabSelection.h"
 #include "Store/TabViewSection.h"
 
+#include "Async.h"
 #include "Browser/AutomationPermission.h"
 #include "Browser/BrowserAdapter.h"
 #include "Log.h"
@@ -242,6 +243,11 @@ public:
     void rememberDisplacedWindow(const SafariWindowFrameChange &change);
     // Puts each moved window back, provided it still stands where it was left.
     QCoro::Task<> restoreDisplacedWindows();
+    // For the quit: no window is moved aside from now on, since none may be left moved once the
+    // application has ended.
+    void closeWindowRoom() { windowRoomClosed_ = true; }
+    // Ends once every move asked of the browser so far has been answered and remembered.
+    QCoro::Task<> windowMovesAnswered() const { return windowMoves_.idle(); }
     const std::map<std::int64_t, SafariWindowFrameChange> &displacedWindows() const { return displacedWindows_; }
     QCoro::Task<std::optional<bool>> isWindowZoomed(std::int64_t windowID);
 
@@ -402,6 +408,8 @@ private:
     std::shared_ptr<RefreshCoalescer> coalescer_;
     TimerHandle saveTimer_;
     std::map<std::int64_t, SafariWindowFrameChange> displacedWindows_;
+    bool windowRoomClosed_ = false;
+    OperationsInFlight windowMoves_;
     std::vector<PendingRestore> pendingRestores_;
     // Reattached tabs whose stored parent stands before them in their window, to be nested again.
     std::vector<SafariTabMove> pendingRelinks_;

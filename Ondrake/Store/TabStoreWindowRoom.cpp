@@ -3,10 +3,16 @@
 namespace ondrake {
 
 QCoro::Task<> TabStore::reserveSpace(double minLeft, double maxRight) {
+    if (windowRoomClosed_) co_return;
+    auto ticket = windowMoves_.begin();
     co_await displaceWindow(adapter_.reserveSpace(minLeft, maxRight));
 }
 
-QCoro::Task<> TabStore::setLeftEdge(double newLeft) { co_await displaceWindow(adapter_.setLeftEdge(newLeft)); }
+QCoro::Task<> TabStore::setLeftEdge(double newLeft) {
+    if (windowRoomClosed_) co_return;
+    auto ticket = windowMoves_.begin();
+    co_await displaceWindow(adapter_.setLeftEdge(newLeft));
+}
 
 QCoro::Task<> TabStore::displaceWindow(QCoro::Task<std::optional<SafariWindowFrameChange>> move) {
     const auto alive = lifetime();

@@ -2,24 +2,34 @@
 
 #include <QSocketNotifier>
 
+#include <array>
 #include <csignal>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ondrake {
 
 namespace {
+
+constexpr std::array kEndingSignals{SIGTERM, SIGINT, SIGHUP};
+
 // A signal handler may only write to a descriptor, so these are the one piece of global state.
 int pipeEnds[2] = {-1, -1};
-struct sigaction previousInt {};
-struct sigaction previousTerm {};
+struct Previous {
+    struct sigaction action {};
+    bool replaced = false;
+};
+std::array<Previous, kEndingSignals.size()> previous;
+struct sigaction previousPipe {};
 
 void onSignal(int number) {
     const unsigned char byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const auto written = ::write(pipeEnds[1], &byte, 1);
 }
+
 }  // namespace
 
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {
@@ -34,13 +44,24 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent) {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &previousInt);
-    ::sigaction(SIGTERM, &action, &previousTerm);
+    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
+        auto &[was, replaced] = previous[i];
+        if (::sigaction(kEndingSignals[i], nullptr, &was) != 0 || was.sa_handler == SIG_IGN) continue;
+        replaced = ::sigaction(kEndingSignals[i], &action, nullptr) == 0;
+    }
+    // The log may go to a pipe whose reader went with the terminal; writing to it must not end
+    // the process on its way to the final save.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &previousPipe);
 }
 
 TerminationSignals::~TerminationSignals() {
-    ::sigaction(SIGINT, &previousInt, nullptr);
-    ::sigaction(SIGTERM, &previousTerm, nullptr);
+    ::sigaction(SIGPIPE, &previousPipe, nullptr);
+    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
+        if (std::exchange(previous[i].replaced, false)) ::sigaction(kEndingSignals[i], &previous[i].action, nullptr);
+    }
     notifier_.reset();
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);

@@ -65,6 +65,11 @@ bool SimulatedScriptEngine::Gate::waitUntilReached() {
     return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return reached_; });
 }
 
+bool SimulatedScriptEngine::Gate::hasBeenReached() {
+    const std::lock_guard lock(mutex_);
+    return reached_;
+}
+
 void SimulatedScriptEngine::Gate::pass() {
     std::unique_lock lock(mutex_);
     reached_ = true;

@@ -29,6 +29,8 @@ public:
         void open();
         // Blocks until a handler has reached the gate; false after a generous bound.
         bool waitUntilReached();
+        // Whether a handler has reached the gate by now; does not wait.
+        bool hasBeenReached();
 
     private:
         friend class SimulatedScriptEngine;

@@ -3,19 +3,13 @@
 // does. The steps run in the order they are written and share one desktop and one application.
 
 #include "OndrakeProcess.h"
-#include "SystemTray.h"
-#include "XSession.h"
-
-#include "Qt/XcbReply.h"
+#include "TrayDesktop.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 
-#include <xcb/xcb.h>
-
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 
 namespace ondrake::test {
@@ -42,99 +36,12 @@ constexpr Milliseconds kDoubleClickTime{800};
 // Long enough for the keyboard to repeat a held key many times.
 constexpr Milliseconds kHold{1500};
 
-// The gestures of a person's hand, through xdotool.
-class Hand {
-public:
-    explicit Hand(const XServer &server) : environment_(server.clientEnvironment(QString())) {}
-    bool point(QPoint at) const { return run({QStringLiteral("mousemove"), number(at.x()), number(at.y())}); }
-    bool click(QPoint at, int button = 1) const {
-        return run({QStringLiteral("mousemove"), number(at.x()), number(at.y()), QStringLiteral("click"), number(button)});
-    }
-    // A click with Control held: adds the row to the selection or takes it out.
-    bool controlClick(QPoint at) const {
-        return run({QStringLiteral("mousemove"), number(at.x()), number(at.y()), QStringLiteral("keydown"),
-                    QStringLiteral("ctrl"), QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("keyup"),
-                    QStringLiteral("ctrl")});
-    }
-    bool key(const QString &keys) const { return run({QStringLiteral("key"), keys}); }
-    bool keyDown(const QString &keys) const { return run({QStringLiteral("keydown"), keys}); }
-    bool keyUp(const QString &keys) const { return run({QStringLiteral("keyup"), keys}); }
-
-private:
-    static QString number(int n) { return QString::number(n); }
-    bool run(const QStringList &arguments) const {
-        QProcess xdotool;
-        xdotool.setProcessEnvironment(environment_);
-        xdotool.setStandardOutputFile(QProcess::nullDevice());
-        xdotool.start(QStringLiteral("xdotool"), arguments);
-        return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
-    }
-    QProcessEnvironment environment_;
-};
-
-// The menus and tool tips a process shows: windows on the root that no window manager handles.
-// This toolkit calls a menu a normal window; a tool tip says what it is.
-class Popups {
-public:
-    explicit Popups(const XServer &server) : x_(server) {}
-
-    std::vector<QRect> menus(qint64 process) const { return shown(process, false); }
-    std::vector<QRect> toolTips(qint64 process) const { return shown(process, true); }
-
-private:
-    std::vector<std::uint32_t> values(XWindow window, std::uint32_t property, std::uint32_t type) const {
-        const XcbReply<xcb_get_property_reply_t> reply{
-            xcb_get_property_reply(connection_, xcb_get_property(connection_, 0, window, property, type, 0, 16), nullptr)};
-        if (!reply || reply->format != 32) return {};
-        const auto *data = static_cast<const std::uint32_t *>(xcb_get_property_value(reply.get()));
-        return {data, data + xcb_get_property_value_length(reply.get()) / 4};
-    }
-    std::vector<QRect> shown(qint64 process, bool toolTips) const {
-        std::vector<QRect> out;
-        const XcbReply<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr)};
-        if (!tree) return out;
-        const auto *children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const XWindow window = children[i];
-            const XcbReply<xcb_get_window_attributes_reply_t> attributes{
-                xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr)};
-            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || !attributes->override_redirect) continue;
-            if (values(window, pid_, XCB_ATOM_CARDINAL) != std::vector{std::uint32_t(process)}) continue;
-            const auto types = values(window, type_, XCB_ATOM_ATOM);
-            if ((std::find(types.begin(), types.end(), toolTip_) != types.end()) != toolTips) continue;
-            const XcbReply<xcb_get_geometry_reply_t> size{
-                xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr)};
-            if (size) out.emplace_back(size->x, size->y, size->width, size->height);
-        }
-        return out;
-    }
-
-    XConnection x_;
-    xcb_connection_t *const connection_ = x_.get();
-    const XWindow root_ = x_.root();
-    const std::uint32_t type_ = x_.atom("_NET_WM_WINDOW_TYPE");
-    const std::uint32_t toolTip_ = x_.atom("_NET_WM_WINDOW_TYPE_TOOLTIP");
-    const std::uint32_t pid_ = x_.atom("_NET_WM_PID");
-};
-
 class MenuKeyboard : public ::testing::Test {
 protected:
-    struct Desktop {
-        XServer server;
-        // Before the window manager: the manager's readiness probe is a window of a connection
-        // that ends at once, and a window of the next connection may take over its number while
-        // the manager still acts on the probe.
-        SystemTray tray{server};
-        WindowManager manager{server};
-        XInspector x{server};
-        Hand hand{server};
-        Popups popups{server};
-        QTemporaryDir home;
+    struct Desktop : TrayDesktop {
         std::unique_ptr<OndrakeProcess> app;
         XWindow sidebar = 0;
         XWindow browser = 0;
-
-        bool isReady() const { return server.isRunning() && manager.isRunning() && tray.isRunning() && x.isConnected(); }
     };
     static inline std::unique_ptr<Desktop> desktop;
     static inline std::optional<QString> unavailable;
@@ -142,7 +49,7 @@ protected:
     static void SetUpTestSuite() {
         if ((unavailable = missingDesktopPrograms())) return;
         desktop = std::make_unique<Desktop>();
-        if (!desktop->isReady()) unavailable = QStringLiteral("the X server, the window manager or the tray did not start");
+        if (!desktop->isReady()) unavailable = QString::fromLatin1(TrayDesktop::kNotReady);
     }
     static void TearDownTestSuite() { desktop.reset(); }
 

@@ -4,9 +4,12 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSocketNotifier>
 
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ondrake::test {
@@ -31,21 +34,32 @@ OndrakeProcess::OndrakeProcess(const XServer &server, const QString &home, const
     env.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QStringLiteral("%{time boot} %{category}: %{message}"));
     env.insert(QStringLiteral("ONDRAKE_TEST_REAL_HOME"), home);
     process_.setProcessEnvironment(env);
-    process_.setProcessChannelMode(QProcess::MergedChannels);
+    const QByteArray pipe = QFile::encodeName(QDir(pipeFolder_.path()).filePath(QStringLiteral("output")));
+    if (::mkfifo(pipe.constData(), 0600) == 0) {
+        output_ = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        // Room for every line written while this side is busy elsewhere.
+        ::fcntl(output_, F_SETPIPE_SZ, 1 << 20);
+        keepOpen_ = ::open(pipe.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        outputReady_ = std::make_unique<QSocketNotifier>(output_, QSocketNotifier::Read);
+        QObject::connect(outputReady_.get(), &QSocketNotifier::activated, outputReady_.get(), [this] { readOutput(); });
+    }
+    process_.setStandardOutputFile(QFile::decodeName(pipe));
+    process_.setStandardErrorFile(QFile::decodeName(pipe));
     endWithThisProgram(process_);
-    QObject::connect(&process_, &QProcess::readyRead, &process_, [this] { readOutput(); });
     process_.start(QStringLiteral(ONDRAKE_APP_PROGRAM), QStringList{});
     process_.waitForStarted(10000);
 }
 
 OndrakeProcess::~OndrakeProcess() {
+    stopReadingOutput();
     if (process_.state() == QProcess::NotRunning) return;
     process_.kill();
     process_.waitForFinished(5000);
 }
 
 void OndrakeProcess::readOutput() {
-    pending_ += process_.readAll();
+    char buffer[65536];
+    for (qsizetype got; output_ >= 0 && (got = ::read(output_, buffer, sizeof buffer)) > 0;) pending_.append(buffer, got);
     qsizetype end;
     while ((end = pending_.indexOf('\n')) >= 0) {
         const QString text = QString::fromUtf8(pending_.left(end)).trimmed();
@@ -106,9 +120,24 @@ bool OndrakeProcess::waitUntilQuiet(double share, Milliseconds span, Millisecond
     return false;
 }
 
-std::optional<OndrakeProcess::Exit> OndrakeProcess::terminate(Milliseconds timeout) {
+std::optional<OndrakeProcess::Exit> OndrakeProcess::terminate(Milliseconds timeout) { return endWith(SIGTERM, timeout); }
+
+std::optional<OndrakeProcess::Exit> OndrakeProcess::endWith(int signalNumber, Milliseconds timeout) {
     if (process_.state() != QProcess::Running) return std::nullopt;
-    ::kill(pid_t(process_.processId()), SIGTERM);
+    ::kill(pid_t(process_.processId()), signalNumber);
+    return waitForEnd(timeout);
+}
+
+void OndrakeProcess::stopReadingOutput() {
+    if (output_ < 0) return;
+    readOutput();
+    outputReady_.reset();
+    ::close(output_);
+    ::close(keepOpen_);
+    output_ = keepOpen_ = -1;
+}
+
+std::optional<OndrakeProcess::Exit> OndrakeProcess::waitForEnd(Milliseconds timeout) {
     double endedAt = 0;
     const bool ended = waitUntil(
         [&] {

@@ -5,14 +5,19 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QSocketNotifier;
 
 namespace ondrake::test {
 
 // The application started as a person starts it, on a server of the test's own, with a home of
-// its own. Every log line is kept with the time it was written.
+// its own. Every log line is kept with the time it was written. Its output goes into a pipe that
+// this side reads, as a terminal or `| tee` would.
 class OndrakeProcess {
 public:
     struct Line {
@@ -46,6 +51,13 @@ public:
     bool waitUntilQuiet(double share, Milliseconds span, Milliseconds timeout) const;
     // Sends SIGTERM and waits for the end.
     std::optional<Exit> terminate(Milliseconds timeout);
+    // Sends the signal and waits for the end.
+    std::optional<Exit> endWith(int signalNumber, Milliseconds timeout);
+    // Waits for an end that something else brings about: a quit from the menu.
+    std::optional<Exit> waitForEnd(Milliseconds timeout);
+    // Reads nothing more the process writes, as when the terminal that showed its log has gone:
+    // its writes fail from now on.
+    void stopReadingOutput();
 
     static QString preferencesFile(const QString &home);
     static QString recordFile(const QString &home);
@@ -54,6 +66,12 @@ public:
 private:
     void readOutput();
 
+    QTemporaryDir pipeFolder_;
+    // The pipe's reading end, and a writing end of this side's that keeps it from ever reading
+    // as ended before the process has opened it.
+    int output_ = -1;
+    int keepOpen_ = -1;
+    std::unique_ptr<QSocketNotifier> outputReady_;
     QProcess process_;
     QByteArray pending_;
     std::vector<Line> lines_;

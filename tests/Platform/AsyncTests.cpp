@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -37,6 +40,32 @@ TEST(Async, DeferredFailureReachesTheAwaiter) {
     first.fail(std::runtime_error("boom"));
     ASSERT_TRUE(result->done);
     EXPECT_THROW(std::rethrow_exception(result->error), std::runtime_error);
+}
+
+// Operations that start and end in any order, some ending after their owner went: a wait ends
+// exactly when the last operation under way at that moment, or started while it waits, has ended.
+TEST(Async, AWaitForOperationsInFlightEndsWithTheLastOfThem) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        auto operations = std::make_unique<OperationsInFlight>();
+        std::vector<std::optional<OperationsInFlight::Ticket>> tickets;
+        for (int i = std::uniform_int_distribution(0, 3)(random); i > 0; --i) tickets.emplace_back(operations->begin());
+        auto waited = observe(operations->idle());
+        int running = int(tickets.size());
+        EXPECT_EQ(waited->done, running == 0);
+        while (running > 0) {
+            if (operations && std::bernoulli_distribution(0.2)(random)) {
+                tickets.emplace_back(operations->begin());
+                ++running;
+            }
+            if (std::bernoulli_distribution(0.1)(random)) operations.reset();
+            auto &ending = tickets[std::uniform_int_distribution<std::size_t>(0, tickets.size() - 1)(random)];
+            if (!ending) continue;
+            ending.reset();
+            --running;
+            EXPECT_EQ(waited->done, running == 0) << "round " << round << ", " << running << " still running";
+        }
+    }
 }
 
 TEST(Async, RunToCompletionAdvancesVirtualTime) {
