@@ -179,7 +179,8 @@ void assign(T &field, U &&value, bool &changed) {
 }
 }  // namespace
 
-bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &date) {
+bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &date,
+                                     const std::function<std::optional<std::int64_t>(const OndrakeID &)> &windowShowing) {
     if (const auto it = records.find(tab.ondrakeID); it != records.end()) {
         auto &r = it->second;
         bool changed = false;
@@ -189,7 +190,11 @@ bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &da
         assign(r.url, tab.url, changed);
         assign(r.title, tab.title, changed);
         assign(r.faviconHost, faviconHostOfURLText(tab.url), changed);
-        assign(r.parentID, tab.parentOndrakeID, changed);
+        // A record coming back while its parent came back in another window keeps the link: where
+        // nothing told twins of two windows apart, or the parent was dragged across while the
+        // application was away, a later restart may bring them together, and the child nests again.
+        const auto parentWindow = !tab.parentOndrakeID && r.parentID && windowShowing ? windowShowing(*r.parentID) : std::nullopt;
+        if (!parentWindow || *parentWindow == tab.windowID) assign(r.parentID, tab.parentOndrakeID, changed);
         assign(r.closedAt, std::optional<QDateTime>(), changed);
         if (tab.isActive) assign(r.lastActivatedAt, std::optional<QDateTime>(date), changed);
         return changed;
@@ -235,13 +240,17 @@ private:
 bool TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs,
                           const QDateTime &date, bool closedTabHistory) {
     FirstTabs firstTab(tabs);
+    const std::function<std::optional<std::int64_t>(const OndrakeID &)> windowShowing = [&](const OndrakeID &id) {
+        const auto *tab = firstTab(id);
+        return tab ? std::optional<std::int64_t>(tab->windowID) : std::nullopt;
+    };
     bool changed = false;
     // The events about one tab mostly come one after another: its record is looked up once.
     std::optional<OndrakeID> lastID;
     auto last = records.end();
     for (const auto &event : events) {
         if (const auto *created = event.as<TabEvent::TabCreated>()) {
-            if (const auto *tab = firstTab(created->id)) changed = recordCreatedTab(*tab, date) || changed;
+            if (const auto *tab = firstTab(created->id)) changed = recordCreatedTab(*tab, date, windowShowing) || changed;
             lastID.reset();
             continue;
         }

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -76,7 +77,9 @@ struct TabRecordBook {
     bool apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs, const QDateTime &date,
                bool closedTabHistory);
     // A tab appeared: its record is reattached, or made. Answers whether the book changed.
-    bool recordCreatedTab(const ResolvedTab &tab, const QDateTime &date);
+    // `windowShowing` tells the window the poll shows a record in.
+    bool recordCreatedTab(const ResolvedTab &tab, const QDateTime &date,
+                          const std::function<std::optional<std::int64_t>(const OndrakeID &)> &windowShowing = {});
 
     bool operator==(const TabRecordBook &) const = default;
 };
