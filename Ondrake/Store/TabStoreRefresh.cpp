@@ -232,11 +232,8 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
     // back, its nearest stored ancestor that did, as long as it stands before it in the same
     // window; the browser's tree learns the link as from a drag.
     QHash<OndrakeID, std::size_t> positions;  // built on first need: most polls reattach nothing
-    std::vector<std::pair<OndrakeID, std::int64_t>> createdIn;  // window of each tab that appeared
     for (auto &tab : current.tabs) {
-        if (!created.contains(tab.ondrakeID)) continue;
-        createdIn.emplace_back(tab.ondrakeID, tab.windowID);
-        if (tab.parentOndrakeID) continue;
+        if (!created.contains(tab.ondrakeID) || tab.parentOndrakeID) continue;
         const auto stored = book_.records.find(tab.ondrakeID);
         if (stored == book_.records.end() || !stored->second.parentID) continue;
         if (positions.isEmpty())
@@ -262,23 +259,12 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
     }
 
     const bool closedTabHistory = flags_->isEnabled(FeatureFlag::closedTabHistory());
-    bool changed = book_.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory);
-    const auto noteWindow = [&](const OndrakeID &id, std::int64_t windowID) {
-        const auto it = book_.records.find(id);
-        if (it == book_.records.end()) return;
-        const auto key = windowKeys_.keyOf(windowID);
-        if (it->second.windowKey == key) return;
-        it->second.windowKey = key;
-        changed = true;
-    };
-    for (const auto &[id, windowID] : createdIn) noteWindow(id, windowID);
+    const bool changed = book_.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory,
+                                     [this](std::int64_t windowID) { return windowKeys_.keyOf(windowID); });
     for (const auto &event : events)
-        if (const auto *closed = event.as<TabEvent::TabClosed>()) {
+        if (const auto *closed = event.as<TabEvent::TabClosed>())
             if (const auto it = book_.records.find(closed->id); it != book_.records.end() && it->second.hasUserState())
                 resolver_.release(it->second);
-        } else if (const auto *moved = event.as<TabEvent::TabMovedToWindow>()) {
-            noteWindow(moved->id, moved->to);
-        }
     keepAsLastSnapshot(std::move(current));
     if (changed) {
         Q_EMIT recordsChanged();

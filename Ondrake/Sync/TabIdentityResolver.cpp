@@ -182,45 +182,35 @@ std::size_t TabIdentityResolver::claim(const std::vector<Pending> &pending, cons
 std::vector<std::optional<std::int64_t>> TabIdentityResolver::windowKeysOfPoll(const std::vector<Pending> &pending,
                                                                                std::size_t windowCount,
                                                                                const std::vector<Certain> &certain,
-                                                                               const std::vector<std::size_t> &rows,
-                                                                               const std::vector<std::size_t> &columns) const {
+                                                                               const std::vector<TwinPage> &pages) const {
     std::vector<std::optional<std::int64_t>> keys(windowCount);
     // A record placed with certainty votes for its window's key; so do the tabs of a page open in
-    // one window only, when every record of the page waiting was last seen in one window.
-    QHash<QPair<std::size_t, std::int64_t>, int> tally;
-    for (const auto &c : certain)
-        if (const auto &key = pool_[c.position].windowKey) ++tally[{pending[c.pending].windowOrdinal, *key}];
-    struct Page {
-        std::size_t window = 0;
-        int tabs = 0;
-        std::optional<std::int64_t> key;
-        bool tells = true;
+    // one window only, when every record of the page waiting was last seen in one window. A
+    // window's records mostly carry one key: a short list each.
+    std::vector<std::vector<std::pair<std::int64_t, int>>> tally(windowCount);
+    const auto vote = [&](std::size_t w, std::int64_t key, int count) {
+        auto &list = tally[w];
+        const auto found = std::find_if(list.begin(), list.end(), [&](const auto &v) { return v.first == key; });
+        if (found != list.end()) found->second += count;
+        else list.emplace_back(key, count);
     };
-    QHash<QStringView, Page> pages;
-    for (const auto k : rows) {
-        auto &page = pages[*pending[k].url];
-        if (page.tabs++ == 0) page.window = pending[k].windowOrdinal;
-        else if (page.window != pending[k].windowOrdinal) page.tells = false;
-    }
-    for (const auto position : columns) {
-        const auto found = pages.find(*pool_[position].url);
-        if (found == pages.end()) continue;
-        const auto &key = pool_[position].windowKey;
-        if (!key || (found->key && *found->key != *key)) found->tells = false;
-        else found->key = key;
-    }
-    for (const auto &page : std::as_const(pages))
-        if (page.tells && page.key) tally[{page.window, *page.key}] += page.tabs;
+    for (const auto &c : certain)
+        if (const auto &key = pool_[c.position].windowKey) vote(pending[c.pending].windowOrdinal, *key, 1);
+    const auto one = [](const auto &list) {
+        return !list.empty() && std::all_of(list.begin(), list.end(), [&](const auto &v) { return v == list.front(); });
+    };
+    for (const auto &page : pages)
+        if (one(page.windows) && one(page.keys) && page.keys.front()) vote(page.windows.front(), *page.keys.front(), int(page.windows.size()));
+
     struct Vote {
         std::size_t window = 0;
         std::int64_t key = 0;
         int count = 0;
     };
     std::vector<Vote> votes;
-    votes.reserve(std::size_t(tally.size()));
-    for (auto it = tally.cbegin(); it != tally.cend(); ++it) votes.push_back({it.key().first, it.key().second, it.value()});
+    for (std::size_t w = 0; w < windowCount; ++w)
+        for (const auto &[key, count] : tally[w]) votes.push_back({w, key, count});
     if (votes.empty()) return keys;
-
     // Each window takes the key with the most votes, the windows with the most first.
     std::sort(votes.begin(), votes.end(), [](const Vote &a, const Vote &b) {
         return std::tuple(-a.count, a.window, a.key) < std::tuple(-b.count, b.window, b.key);
@@ -231,22 +221,49 @@ std::vector<std::optional<std::int64_t>> TabIdentityResolver::windowKeysOfPoll(c
         keys[vote.window] = vote.key;
         taken.insert(vote.key);
     }
-    // One window of twins alone left without a key, and one key of their records left: theirs.
-    std::optional<std::size_t> lone;
-    for (const auto k : rows) {
-        const auto w = pending[k].windowOrdinal;
-        if (keys[w] || lone == w) continue;
-        if (lone) return keys;
-        lone = w;
+
+    // A page whose tabs stand in one window not placed yet, and whose records were seen in one
+    // window not placed yet, pairs the two; each pairing may tell another page's.
+    for (bool placed = true; placed;) {
+        placed = false;
+        for (const auto &page : pages) {
+            std::optional<std::size_t> window;
+            bool single = true;
+            for (const auto w : page.windows)
+                if (!keys[w]) {
+                    if (window && *window != w) single = false;
+                    window = w;
+                }
+            std::optional<std::int64_t> key;
+            for (const auto &k : page.keys)
+                if (k && !taken.contains(*k)) {
+                    if (key && *key != *k) single = false;
+                    key = k;
+                }
+            if (!single || !window || !key) continue;
+            keys[*window] = key;
+            taken.insert(*key);
+            placed = true;
+        }
     }
-    std::optional<std::int64_t> left;
-    for (const auto position : columns) {
-        const auto &key = pool_[position].windowKey;
-        if (!key || taken.contains(*key) || left == key) continue;
-        if (left) return keys;
-        left = key;
+    // As many windows of such pages left as windows their records were seen in: nothing tells
+    // them apart any more, so they are taken to be back in the order they were first seen in.
+    std::vector<std::size_t> windowsLeft;
+    std::vector<std::int64_t> keysLeft;
+    for (const auto &page : pages) {
+        for (const auto w : page.windows)
+            if (!keys[w]) windowsLeft.push_back(w);
+        for (const auto &k : page.keys)
+            if (k && !taken.contains(*k)) keysLeft.push_back(*k);
     }
-    if (lone && left) keys[*lone] = left;
+    const auto distinct = [](auto &list) {
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+    };
+    distinct(windowsLeft);
+    distinct(keysLeft);
+    if (windowsLeft.size() == keysLeft.size())
+        for (std::size_t i = 0; i < windowsLeft.size(); ++i) keys[windowsLeft[i]] = keysLeft[i];
     return keys;
 }
 
@@ -258,37 +275,43 @@ std::vector<std::optional<std::size_t>> TabIdentityResolver::homesOf(const std::
     QHash<std::int64_t, std::size_t> windowOfKey;
     for (std::size_t w = 0; w < keys.size(); ++w)
         if (keys[w]) windowOfKey.insert(*keys[w], w);
-
-    // Links of the records placed with certainty, looked at only for records their key does not
-    // place: a child stands in its parent's window, a group's members in the one window its
-    // certain members stand in.
-    bool linksRead = false;
-    QHash<OndrakeID, std::size_t> windowOf;        // of each certain record
-    QHash<OndrakeID, std::size_t> parentWindow;    // of each certain record's parent
-    QHash<TabGroupID, std::optional<std::size_t>> groupWindow;  // none when they stand in several
-    const auto readLinks = [&] {
-        linksRead = true;
-        for (const auto &c : certain) {
-            const auto &entry = pool_[c.position];
-            const auto w = pending[c.pending].windowOrdinal;
-            windowOf.insert(entry.id, w);
-            if (entry.parentID) parentWindow.insert(*entry.parentID, w);
-            if (entry.groupID) {
-                const auto found = groupWindow.constFind(*entry.groupID);
-                if (found == groupWindow.cend()) groupWindow.insert(*entry.groupID, w);
-                else if (*found != w) groupWindow.insert(*entry.groupID, std::nullopt);
-            }
-        }
-    };
+    std::vector<std::size_t> unplaced;  // of the columns
     for (std::size_t c = 0; c < columns.size(); ++c) {
+        const auto &key = pool_[columns[c]].windowKey;
+        const auto found = key ? windowOfKey.constFind(*key) : windowOfKey.cend();
+        if (found != windowOfKey.cend()) homes[c] = *found;
+        else unplaced.push_back(c);
+    }
+    if (unplaced.empty() || certain.empty()) return homes;
+
+    // Links of the records placed with certainty place the others: a child stands in its
+    // parent's window, a parent in its children's, a group's member in the one window its
+    // certain members stand in.
+    QSet<OndrakeID> linked;  // parents and ids of the records not placed
+    QHash<TabGroupID, std::optional<std::size_t>> groupWindow;  // none when they stand in several
+    for (const auto c : unplaced) {
         const auto &entry = pool_[columns[c]];
-        if (entry.windowKey)
-            if (const auto found = windowOfKey.constFind(*entry.windowKey); found != windowOfKey.cend()) {
-                homes[c] = *found;
-                continue;
+        linked.insert(entry.id);
+        if (entry.parentID) linked.insert(*entry.parentID);
+        if (entry.groupID) groupWindow.insert(*entry.groupID, std::nullopt);
+    }
+    QHash<OndrakeID, std::size_t> windowOf;      // of each certain record linked so
+    QHash<OndrakeID, std::size_t> parentWindow;  // of each certain record's parent
+    QSet<TabGroupID> grouped;
+    for (const auto &c : certain) {
+        const auto &entry = pool_[c.position];
+        const auto w = pending[c.pending].windowOrdinal;
+        if (linked.contains(entry.id)) windowOf.insert(entry.id, w);
+        if (entry.parentID && linked.contains(*entry.parentID)) parentWindow.insert(*entry.parentID, w);
+        if (entry.groupID)
+            if (const auto found = groupWindow.find(*entry.groupID); found != groupWindow.end()) {
+                if (!grouped.contains(*entry.groupID)) *found = w;
+                else if (*found != w) *found = std::nullopt;
+                grouped.insert(*entry.groupID);
             }
-        if (certain.empty()) continue;
-        if (!linksRead) readLinks();
+    }
+    for (const auto c : unplaced) {
+        const auto &entry = pool_[columns[c]];
         if (entry.parentID)
             if (const auto found = windowOf.constFind(*entry.parentID); found != windowOf.cend()) {
                 homes[c] = *found;
@@ -298,73 +321,83 @@ std::vector<std::optional<std::size_t>> TabIdentityResolver::homesOf(const std::
             homes[c] = *found;
             continue;
         }
-        if (entry.groupID)
-            if (const auto found = groupWindow.constFind(*entry.groupID); found != groupWindow.cend()) homes[c] = *found;
+        if (entry.groupID && grouped.contains(*entry.groupID)) homes[c] = groupWindow.value(*entry.groupID);
     }
     return homes;
 }
 
 std::size_t TabIdentityResolver::claimTwins(const std::vector<Pending> &pending, std::size_t windowCount,
-                                            const std::vector<Certain> &certain, const std::vector<std::size_t> &rows,
+                                            const std::vector<Certain> &certain, const std::vector<TwinPage> &pages,
+                                            const std::vector<std::size_t> &rows,
                                             const std::vector<std::size_t> &columns, std::vector<Expectation> &expected,
                                             std::vector<bool> &claimed, TabIdentityMapping &mapping) const {
-    const auto keys = windowKeysOfPoll(pending, windowCount, certain, rows, columns);
+    const auto keys = windowKeysOfPoll(pending, windowCount, certain, pages);
     const auto homes = homesOf(pending, keys, certain, columns);
 
-    // The landmarks of each window: its certain records, of the window its key names when it has one.
-    std::vector<std::vector<Anchor>> anchors(windowCount);
-    for (const auto &c : certain) {
-        const auto &entry = pool_[c.position];
-        const auto w = pending[c.pending].windowOrdinal;
-        if (entry.index && (!keys[w] || entry.windowKey == keys[w])) anchors[w].push_back({pending[c.pending].index, *entry.index});
-    }
-    // Each tab is expected where it stood, shifted as the nearest landmark before it (or after it,
-    // with none before) of those that kept their order was: one moved far away says nothing of
-    // its neighbours. But a block moved while the application was away may keep its order
-    // better than the few landmarks around a tab: the nearest landmark on either side tells as
-    // much.
-    std::vector<std::vector<Anchor>> kept(windowCount);
-    std::vector<std::size_t> nextKept(windowCount, 0);
-    std::vector<std::size_t> nextAnchor(windowCount, 0);
-    std::vector<std::optional<std::int64_t>> lastExpected(windowCount);
-    for (const auto k : rows) {  // in the poll's order, window by window
-        const auto w = pending[k].windowOrdinal;
-        const auto index = pending[k].index;
-        const auto &all = anchors[w];
-        if (!all.empty() && kept[w].empty()) kept[w] = keptInOrder(all);
-        const auto &around = kept[w];
-        auto &n = nextKept[w];
-        while (n < around.size() && around[n].tab <= index) ++n;
-        std::int64_t shift = 0;
-        if (!around.empty()) {
-            const auto &anchor = n > 0 ? around[n - 1] : around.front();
-            shift = anchor.tab - anchor.stored;
-        }
-        // Never before the tab ahead of it in its window, so that its window's order holds.
-        auto &last = lastExpected[w];
-        auto &e = expected[k];
-        e.at = std::max(shifted(index, -shift), last.value_or(std::numeric_limits<std::int64_t>::min()));
-        last = e.at;
-        auto &a = nextAnchor[w];
-        while (a < all.size() && all[a].tab <= index) ++a;
-        if (a > 0) e.before = shifted(all[a - 1].stored, index - all[a - 1].tab);
-        if (a < all.size()) e.after = shifted(all[a].stored, index - all[a].tab);
-    }
-
-    std::size_t count = 0;
     // Each window's tabs first with the records of their own window, in the order both stand in.
-    std::vector<std::vector<std::size_t>> homed(windowCount);
+    std::vector<std::pair<std::size_t, std::size_t>> homed;  // window and pool position
     std::vector<std::size_t> homeless;
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (homes[c]) homed[*homes[c]].push_back(columns[c]);
+        if (homes[c]) homed.emplace_back(*homes[c], columns[c]);
         else homeless.push_back(columns[c]);
     }
-    std::vector<std::vector<std::size_t>> rowsOf(windowCount);
-    for (const auto k : rows) rowsOf[pending[k].windowOrdinal].push_back(k);
-    for (std::size_t w = 0; w < windowCount; ++w) {
-        if (homed[w].empty() || rowsOf[w].empty()) continue;
-        sortByStoredPosition(homed[w], pool_);
-        count += claim(pending, rowsOf[w], homed[w], expected, claimed, mapping);
+    const auto storedAt = [&](std::size_t p) {
+        return pool_[p].index ? std::pair(1, *pool_[p].index) : std::pair(0, std::int64_t(0));
+    };
+    std::stable_sort(homed.begin(), homed.end(), [&](const auto &a, const auto &b) {
+        return std::pair(a.first, storedAt(a.second)) < std::pair(b.first, storedAt(b.second));
+    });
+
+    // Rows and certain records come in the poll's order, window by window.
+    std::size_t count = 0;
+    std::vector<Anchor> anchors;
+    std::vector<std::size_t> windowRows;
+    std::vector<std::size_t> windowColumns;
+    std::size_t nextCertain = 0;
+    std::size_t nextHomed = 0;
+    for (std::size_t r = 0; r < rows.size();) {
+        const auto w = pending[rows[r]].windowOrdinal;
+        windowRows.clear();
+        for (; r < rows.size() && pending[rows[r]].windowOrdinal == w; ++r) windowRows.push_back(rows[r]);
+
+        // The window's landmarks: its certain records, of the window its key names when it has one.
+        anchors.clear();
+        for (; nextCertain < certain.size() && pending[certain[nextCertain].pending].windowOrdinal <= w; ++nextCertain) {
+            const auto &c = certain[nextCertain];
+            const auto &entry = pool_[c.position];
+            if (pending[c.pending].windowOrdinal == w && entry.index && (!keys[w] || entry.windowKey == keys[w]))
+                anchors.push_back({pending[c.pending].index, *entry.index});
+        }
+        // Each tab is expected where it stood, shifted as the nearest landmark before it (or after
+        // it, with none before) of those that kept their order was: one moved far away says
+        // nothing of its neighbours. But a block moved while the application was away may keep
+        // its order better than the few landmarks around a tab: the nearest landmark on either
+        // side tells as much.
+        const auto kept = anchors.empty() ? std::vector<Anchor>() : keptInOrder(anchors);
+        std::size_t n = 0;
+        std::size_t a = 0;
+        std::optional<std::int64_t> last;
+        for (const auto k : windowRows) {
+            const auto index = pending[k].index;
+            while (n < kept.size() && kept[n].tab <= index) ++n;
+            std::int64_t shift = 0;
+            if (!kept.empty()) {
+                const auto &anchor = n > 0 ? kept[n - 1] : kept.front();
+                shift = anchor.tab - anchor.stored;
+            }
+            // Never before the tab ahead of it in its window, so that its window's order holds.
+            auto &e = expected[k];
+            e.at = std::max(shifted(index, -shift), last.value_or(std::numeric_limits<std::int64_t>::min()));
+            last = e.at;
+            while (a < anchors.size() && anchors[a].tab <= index) ++a;
+            if (a > 0) e.before = shifted(anchors[a - 1].stored, index - anchors[a - 1].tab);
+            if (a < anchors.size()) e.after = shifted(anchors[a].stored, index - anchors[a].tab);
+        }
+
+        while (nextHomed < homed.size() && homed[nextHomed].first < w) ++nextHomed;
+        windowColumns.clear();
+        for (; nextHomed < homed.size() && homed[nextHomed].first == w; ++nextHomed) windowColumns.push_back(homed[nextHomed].second);
+        if (!windowColumns.empty()) count += claim(pending, windowRows, windowColumns, expected, claimed, mapping);
     }
     // The others with the records of no known window, both in the order they stand in, so that
     // tabs of a page keep their records'. Records of a known window wait for a tab there.
@@ -440,7 +473,8 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
             struct Seen {
                 int tabs = 0;
                 int records = 0;
-                std::size_t record = 0;
+                std::uint32_t record = 0;  // a pool position
+                int page = -1;             // of the pages open more than once
             };
             QHash<QStringView, Seen> seen;
             seen.reserve(qsizetype(columns.size()));
@@ -448,7 +482,7 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 if (!claimed[position]) {
                     auto &s = seen[*pool_[position].url];
                     ++s.records;
-                    s.record = position;
+                    s.record = std::uint32_t(position);
                 }
             std::vector<Seen *> address(pending.size(), nullptr);
             for (const auto k : rows)
@@ -472,8 +506,25 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 certain.push_back({k, position});
             }
             std::erase_if(columns, [&](std::size_t position) { return claimed[position]; });
-            if (!left.empty() && !columns.empty())
-                claimedCount += claimTwins(pending, windows.size(), certain, left, columns, expected, claimed, mapping);
+            if (!left.empty() && !columns.empty()) {
+                // The windows of the tabs of each page open more than once, and of its records.
+                std::vector<TwinPage> pages;
+                for (const auto k : left) {
+                    auto &s = *address[k];
+                    if (s.page < 0) {
+                        s.page = int(pages.size());
+                        // Mostly a page open twice.
+                        auto &page = pages.emplace_back();
+                        page.windows.reserve(2);
+                        page.keys.reserve(2);
+                    }
+                    pages[std::size_t(s.page)].windows.push_back(pending[k].windowOrdinal);
+                }
+                for (const auto position : columns)
+                    if (const auto found = seen.constFind(*pool_[position].url); found != seen.cend() && found->page >= 0)
+                        pages[std::size_t(found->page)].keys.push_back(pool_[position].windowKey);
+                claimedCount += claimTwins(pending, windows.size(), certain, pages, left, columns, expected, claimed, mapping);
+            }
         }
 
         for (const auto &tab : pending) {

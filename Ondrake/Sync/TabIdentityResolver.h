@@ -82,6 +82,12 @@ private:
         std::size_t pending = 0;
         std::size_t position = 0;
     };
+    // A page open more than once: the windows its tabs stand in, and the windows its records
+    // were last seen in.
+    struct TwinPage {
+        std::vector<std::size_t> windows;
+        std::vector<std::optional<std::int64_t>> keys;
+    };
 
     void poolIfOpen(const TabRecord &record);
     // Records released to reopen their page while their tab still held them: pooled once that
@@ -93,15 +99,15 @@ private:
                       std::vector<bool> &claimed, TabIdentityMapping &mapping) const;
     // Pairs the tabs of pages open more than once with the records left; answers how many.
     std::size_t claimTwins(const std::vector<Pending> &pending, std::size_t windowCount, const std::vector<Certain> &certain,
-                           const std::vector<std::size_t> &rows, const std::vector<std::size_t> &columns,
+                           const std::vector<TwinPage> &pages, const std::vector<std::size_t> &rows,
+                           const std::vector<std::size_t> &columns,
                            std::vector<Expectation> &expected, std::vector<bool> &claimed,
                            TabIdentityMapping &mapping) const;
     // The key of the window each poll window's records were last seen in, as its records placed
     // with certainty tell; none where they do not.
     std::vector<std::optional<std::int64_t>> windowKeysOfPoll(const std::vector<Pending> &pending, std::size_t windowCount,
                                                               const std::vector<Certain> &certain,
-                                                              const std::vector<std::size_t> &rows,
-                                                              const std::vector<std::size_t> &columns) const;
+                                                              const std::vector<TwinPage> &pages) const;
     // The poll window each record belongs in, where its window's key or a link tells.
     std::vector<std::optional<std::size_t>> homesOf(const std::vector<Pending> &pending,
                                                     const std::vector<std::optional<std::int64_t>> &keys,

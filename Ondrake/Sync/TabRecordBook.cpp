@@ -180,13 +180,16 @@ void assign(T &field, U &&value, bool &changed) {
 }  // namespace
 
 bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &date,
-                                     const std::function<std::optional<std::int64_t>(const OndrakeID &)> &windowShowing) {
+                                     const std::function<std::optional<std::int64_t>(const OndrakeID &)> &windowShowing,
+                                     const WindowKeyOf &windowKey) {
+    const auto key = windowKey ? std::optional<qint64>(windowKey(tab.windowID)) : std::nullopt;
     if (const auto it = records.find(tab.ondrakeID); it != records.end()) {
         auto &r = it->second;
         bool changed = false;
         assign(r.sessionTabID, std::optional<QString>(tab.sessionTabID), changed);
         assign(r.windowID, std::optional<qint64>(tab.windowID), changed);
         assign(r.index, std::optional<qint64>(tab.index), changed);
+        if (key) assign(r.windowKey, key, changed);
         assign(r.url, tab.url, changed);
         assign(r.title, tab.title, changed);
         assign(r.faviconHost, faviconHostOfURLText(tab.url), changed);
@@ -204,6 +207,7 @@ bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &da
         .sessionTabID = tab.sessionTabID,
         .windowID = tab.windowID,
         .index = tab.index,
+        .windowKey = key,
         .url = tab.url,
         .title = tab.title,
         .faviconHost = faviconHostOfURLText(tab.url),
@@ -238,7 +242,7 @@ private:
 }  // namespace
 
 bool TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs,
-                          const QDateTime &date, bool closedTabHistory) {
+                          const QDateTime &date, bool closedTabHistory, const WindowKeyOf &windowKey) {
     FirstTabs firstTab(tabs);
     const std::function<std::optional<std::int64_t>(const OndrakeID &)> windowShowing = [&](const OndrakeID &id) {
         const auto *tab = firstTab(id);
@@ -250,7 +254,7 @@ bool TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector
     auto last = records.end();
     for (const auto &event : events) {
         if (const auto *created = event.as<TabEvent::TabCreated>()) {
-            if (const auto *tab = firstTab(created->id)) changed = recordCreatedTab(*tab, date, windowShowing) || changed;
+            if (const auto *tab = firstTab(created->id)) changed = recordCreatedTab(*tab, date, windowShowing, windowKey) || changed;
             lastID.reset();
             continue;
         }
@@ -284,6 +288,7 @@ bool TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector
                     assign(r.title, e.to, changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::TabMovedToWindow>) {
                     assign(r.windowID, std::optional<qint64>(e.to), changed);
+                    if (windowKey) assign(r.windowKey, std::optional<qint64>(windowKey(e.to)), changed);
                     if (const auto *tab = firstTab(e.id)) assign(r.index, std::optional<qint64>(tab->index), changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::TabReordered>) {
                     assign(r.index, std::optional<qint64>(e.to), changed);
