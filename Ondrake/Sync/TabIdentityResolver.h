@@ -21,8 +21,9 @@ namespace ondrake {
 // released to reopen its page is taken before any other waiting for that page. Tabs that show
 // one page take its records in the order both stand in, each record expected where it stood,
 // shifted as the records placed with certainty around it were. Each window's tabs take the
-// records of the window they were last seen in first, as the records placed with certainty
-// tell which window that is.
+// records of the window they were last seen in first, as the records placed with certainty, the
+// pages open in one window only and the links of certain records tell which window that is; a
+// record whose tab had closed goes to a tab only when no open record of its page is left.
 class TabIdentityResolver {
 public:
     struct PoolEntry {
@@ -104,7 +105,7 @@ private:
                            std::vector<Expectation> &expected, std::vector<bool> &claimed,
                            TabIdentityMapping &mapping) const;
     // The key of the window each poll window's records were last seen in, as its records placed
-    // with certainty tell; none where they do not.
+    // with certainty and the pages it alone shows tell; none where nothing does.
     std::vector<std::optional<std::int64_t>> windowKeysOfPoll(const std::vector<Pending> &pending, std::size_t windowCount,
                                                               const std::vector<Certain> &certain,
                                                               const std::vector<TwinPage> &pages) const;
