@@ -19,6 +19,7 @@ template<typename Visit, typename... Record>
 void visitStored(Visit &&visit, Record &&...record) {
     visit(QStringLiteral("id"), record.id...);
     visit(QStringLiteral("index"), record.index...);
+    visit(QStringLiteral("windowKey"), record.windowKey...);
     tabfields::visitPlace(visit, record...);
     tabfields::visitLifetime(visit, record...);
     tabfields::visitUserState(visit, record...);

@@ -20,6 +20,10 @@ struct TabRecord {
     std::optional<QString> sessionTabID{};  // set while bound to a browser tab
     std::optional<qint64> windowID{};
     std::optional<qint64> index{};
+    // The browser window the tab was last seen in, by a number the application gives each window
+    // it sees and never gives again; kept when unbound, so that twins in several windows come
+    // back to their own window's tabs.
+    std::optional<qint64> windowKey{};
     std::optional<QString> url{};
     QString title{};
     std::optional<QString> faviconHost{};

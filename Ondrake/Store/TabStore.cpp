@@ -41,6 +41,7 @@ TabStore::TabStore(BrowserAdapter &adapter, TabRecordFileStore persistence, Serv
         return refresh();
     });
 
+    windowKeys_.continueAfter(loaded.records);
     resolver_.loadPool(loaded.records);
     logger_.info("Loaded %{public}ld record(s): %{public}s", qint64(loaded.records.size()), outcome.description());
     using Kind = TabRecordFileStore::LoadOutcome::Kind;

@@ -27,6 +27,7 @@
 #include "Sync/TabIdentityResolver.h"
 #include "Sync/TabPoller.h"
 #include "Sync/RefreshCoalescer.h"
+#include "Sync/WindowKeys.h"
 #include "UserDefaults.h"
 #include "Workspace.h"
 #include "Ondrake/Model/OndrakeArchive.h"
@@ -399,6 +400,7 @@ private:
     std::unique_ptr<FeatureFlags> flags_;
     std::unique_ptr<FaviconLoader> faviconLoader_;
     TabIdentityResolver resolver_;
+    WindowKeys windowKeys_;
     TabEventDiffer differ_;
     ResolvedTabCache resolvedTabs_;
     ResolvedSnapshot lastSnapshot_{{}, {}, true};

@@ -114,6 +114,7 @@ void TabStore::reportAdapterError(const SafariControllerError &error) {
 
 void TabStore::browserQuit() {
     hasReceivedBrowserSnapshot_ = false;
+    windowKeys_.forgetWindows();
     assign(newTabScrollTargetID_, OptionalText(), &TabStore::newTabScrollTargetIDChanged);
     const bool anyBound = std::any_of(book_.records.begin(), book_.records.end(),
                                       [](const auto &entry) { return entry.second.isOpen() && entry.second.isBound(); });
@@ -258,7 +259,8 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
     }
 
     const bool closedTabHistory = flags_->isEnabled(FeatureFlag::closedTabHistory());
-    const bool changed = book_.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory);
+    const bool changed = book_.apply(events, current.tabs, scheduler_.wallNow(), closedTabHistory,
+                                     [this](std::int64_t windowID) { return windowKeys_.keyOf(windowID); });
     for (const auto &event : events)
         if (const auto *closed = event.as<TabEvent::TabClosed>())
             if (const auto it = book_.records.find(closed->id); it != book_.records.end() && it->second.hasUserState())

@@ -179,17 +179,25 @@ void assign(T &field, U &&value, bool &changed) {
 }
 }  // namespace
 
-bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &date) {
+bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &date,
+                                     const std::function<std::optional<std::int64_t>(const OndrakeID &)> &windowShowing,
+                                     const WindowKeyOf &windowKey) {
+    const auto key = windowKey ? std::optional<qint64>(windowKey(tab.windowID)) : std::nullopt;
     if (const auto it = records.find(tab.ondrakeID); it != records.end()) {
         auto &r = it->second;
         bool changed = false;
         assign(r.sessionTabID, std::optional<QString>(tab.sessionTabID), changed);
         assign(r.windowID, std::optional<qint64>(tab.windowID), changed);
         assign(r.index, std::optional<qint64>(tab.index), changed);
+        if (key) assign(r.windowKey, key, changed);
         assign(r.url, tab.url, changed);
         assign(r.title, tab.title, changed);
         assign(r.faviconHost, faviconHostOfURLText(tab.url), changed);
-        assign(r.parentID, tab.parentOndrakeID, changed);
+        // A record coming back while its parent came back in another window keeps the link: where
+        // nothing told twins of two windows apart, or the parent was dragged across while the
+        // application was away, a later restart may bring them together, and the child nests again.
+        const auto parentWindow = !tab.parentOndrakeID && r.parentID && windowShowing ? windowShowing(*r.parentID) : std::nullopt;
+        if (!parentWindow || *parentWindow == tab.windowID) assign(r.parentID, tab.parentOndrakeID, changed);
         assign(r.closedAt, std::optional<QDateTime>(), changed);
         if (tab.isActive) assign(r.lastActivatedAt, std::optional<QDateTime>(date), changed);
         return changed;
@@ -199,6 +207,7 @@ bool TabRecordBook::recordCreatedTab(const ResolvedTab &tab, const QDateTime &da
         .sessionTabID = tab.sessionTabID,
         .windowID = tab.windowID,
         .index = tab.index,
+        .windowKey = key,
         .url = tab.url,
         .title = tab.title,
         .faviconHost = faviconHostOfURLText(tab.url),
@@ -233,15 +242,19 @@ private:
 }  // namespace
 
 bool TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs,
-                          const QDateTime &date, bool closedTabHistory) {
+                          const QDateTime &date, bool closedTabHistory, const WindowKeyOf &windowKey) {
     FirstTabs firstTab(tabs);
+    const std::function<std::optional<std::int64_t>(const OndrakeID &)> windowShowing = [&](const OndrakeID &id) {
+        const auto *tab = firstTab(id);
+        return tab ? std::optional<std::int64_t>(tab->windowID) : std::nullopt;
+    };
     bool changed = false;
     // The events about one tab mostly come one after another: its record is looked up once.
     std::optional<OndrakeID> lastID;
     auto last = records.end();
     for (const auto &event : events) {
         if (const auto *created = event.as<TabEvent::TabCreated>()) {
-            if (const auto *tab = firstTab(created->id)) changed = recordCreatedTab(*tab, date) || changed;
+            if (const auto *tab = firstTab(created->id)) changed = recordCreatedTab(*tab, date, windowShowing, windowKey) || changed;
             lastID.reset();
             continue;
         }
@@ -275,6 +288,7 @@ bool TabRecordBook::apply(const std::vector<TabEvent> &events, const std::vector
                     assign(r.title, e.to, changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::TabMovedToWindow>) {
                     assign(r.windowID, std::optional<qint64>(e.to), changed);
+                    if (windowKey) assign(r.windowKey, std::optional<qint64>(windowKey(e.to)), changed);
                     if (const auto *tab = firstTab(e.id)) assign(r.index, std::optional<qint64>(tab->index), changed);
                 } else if constexpr (std::is_same_v<Case, TabEvent::TabReordered>) {
                     assign(r.index, std::optional<qint64>(e.to), changed);

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -70,13 +71,19 @@ struct TabRecordBook {
     int prune(const QDateTime &now, Seconds interval);
     static bool isExpired(const TabRecord &record, const QDateTime &now, Seconds interval);
 
+    // The number a browser window goes by in the records (`TabRecord::windowKey`).
+    using WindowKeyOf = std::function<std::int64_t(std::int64_t windowID)>;
     // Makes the records follow one poll: `tabs` is the snapshot the events were computed against,
     // `date` the poll's time. With the history off, a closed tab's record without user state is
-    // forgotten instead of closed. Answers whether any record changed.
+    // forgotten instead of closed. A record that appears or moves to another window notes that
+    // window's key when `windowKey` is given. Answers whether any record changed.
     bool apply(const std::vector<TabEvent> &events, const std::vector<ResolvedTab> &tabs, const QDateTime &date,
-               bool closedTabHistory);
+               bool closedTabHistory, const WindowKeyOf &windowKey = {});
     // A tab appeared: its record is reattached, or made. Answers whether the book changed.
-    bool recordCreatedTab(const ResolvedTab &tab, const QDateTime &date);
+    // `windowShowing` tells the window the poll shows a record in.
+    bool recordCreatedTab(const ResolvedTab &tab, const QDateTime &date,
+                          const std::function<std::optional<std::int64_t>(const OndrakeID &)> &windowShowing = {},
+                          const WindowKeyOf &windowKey = {});
 
     bool operator==(const TabRecordBook &) const = default;
 };

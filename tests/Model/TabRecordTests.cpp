@@ -1,5 +1,6 @@
 #include "ModelTestSupport.h"
 
+#include "Ondrake/Model/PersistedState.h"
 #include "Ondrake/Model/TabRecord.h"
 
 #include <unordered_set>
@@ -154,6 +155,29 @@ TEST(TabRecord, AWrongTypeFailsTheRecordAtTheFirstBadKey) {
         } catch (const json::DecodingError &error) {
             EXPECT_EQ(error.path(), QStringLiteral("records[0].") + QString::fromLatin1(c.path)) << c.json;
         }
+    }
+}
+
+// The window a record was last seen in is kept as a number, written only when known: a record
+// without it, or with null, reads as before, and a value of the wrong type fails the record.
+TEST(TabRecord, KeepsTheWindowItWasLastSeenInWhenKnown) {
+    TabRecord noted = minimalRecord();
+    noted.windowKey = 7;
+    EXPECT_TRUE(written(noted.toJson()).contains(QStringLiteral("  \"windowKey\" : 7\n")));
+    EXPECT_EQ(TabRecord::fromJson(noted.toJson(), utc(2030)), noted);
+    PersistedState document = PersistedState::fresh(utc());
+    document.records = {noted, minimalRecord()};
+    EXPECT_EQ(document.encode(), json::write(document.toJson()));
+
+    EXPECT_FALSE(written(minimalRecord().toJson()).contains(QStringLiteral("windowKey")));
+    EXPECT_EQ(TabRecord::fromJson(jsonObject(R"({"id": "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE", "windowKey": null})"), utc()),
+              minimalRecord());
+    try {
+        TabRecord::fromJson(jsonValue(R"({"id": "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE", "windowKey": "7"})"), utc(),
+                            QStringLiteral("records[0]"));
+        ADD_FAILURE() << "a window key of text";
+    } catch (const json::DecodingError &error) {
+        EXPECT_EQ(error.path(), QStringLiteral("records[0].windowKey"));
     }
 }
 

@@ -1,0 +1,562 @@
+#include "SimulatedBrowserStore.h"
+
+#include "BrowserChanges.h"
+#include "ChangeTally.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <array>
+#include <numeric>
+#include <random>
+
+namespace ondrake {
+namespace {
+
+using test::Browser;
+using test::Page;
+using Windows = std::vector<SimulatedSafari::Window>;
+
+const Page kInbox{QStringLiteral("Inbox"), QStringLiteral("https://mail.example/inbox")};
+
+// One window as the sidebar shows it, a tab a word: its title, then "L" when locked, "I" when
+// marked important, and "^n" when nested under the tab at n; the record's own link must agree.
+std::vector<std::string> shape(const Browser &browser, const SafariWindow &window) {
+    std::vector<std::string> out;
+    const auto &ids = browser.store->ondrakeIDs();
+    for (const auto &tab : window.tabs) {
+        const auto &record = browser.store->records().at(ids.value(tab.id));
+        auto word = tab.title + (record.locked ? QStringLiteral(" L") : QString()) +
+                    (record.important ? QStringLiteral(" I") : QString());
+        const auto shownParent = tab.parentID ? std::optional(ids.value(*tab.parentID)) : std::nullopt;
+        if (tab.parentID)
+            for (std::size_t p = 0; p < window.tabs.size(); ++p)
+                if (window.tabs[p].id == *tab.parentID) word += QStringLiteral(" ^%1").arg(p);
+        if (shownParent != record.parentID) word += QStringLiteral(" (the record has another parent)");
+        out.push_back(word.toStdString());
+    }
+    return out;
+}
+
+// The shown window holding a tab of this title, if one does.
+const SafariWindow *windowWith(const Browser &browser, const QString &title) {
+    for (const auto &window : browser.store->windows())
+        for (const auto &tab : window.tabs)
+            if (tab.title == title) return &window;
+    return nullptr;
+}
+
+// The record of the tab at `index` in the window holding a tab of this title.
+OndrakeID recordIn(const Browser &browser, const QString &title, std::size_t index) {
+    return browser.store->ondrakeIDs().value(windowWith(browser, title)->tabs.at(index).id);
+}
+
+// Nests the window's tab at `child` under the one at `parent`, as a drag in the sidebar does.
+void nest(Browser &browser, const SafariWindow &window, std::size_t child, std::size_t parent) {
+    const auto &t = window.tabs[child];
+    runToCompletion(browser.scheduler,
+                    browser.controller->moveTabs({t.windowID, t.index, 1, t.index, absoluteText(t.url),
+                                                  std::int64_t(window.tabs.size()), t.id, window.tabs[parent].id}));
+}
+
+// How the application and the browser go away and come back.
+enum class Restart {
+    both,            // the browser quits, the application saves and is launched again
+    browser,         // the browser quits and comes back while the application runs
+    application,     // the application alone is launched again
+    oldApplication,  // as `both`, from a record file written before records noted their window
+};
+
+// The record file as a build that did not note windows writes it.
+void forgetWindowsInFile(const Browser &browser) {
+    QFile file(TabRecordFileStore(browser.folders.paths(), Logger(QStringLiteral("Persistence"))).fileURL());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    auto document = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    auto records = document.value(QStringLiteral("records")).toArray();
+    int noted = 0;
+    for (auto record : records) {
+        auto object = record.toObject();
+        noted += object.contains(QStringLiteral("windowKey"));
+        object.remove(QStringLiteral("windowKey"));
+        record = object;
+    }
+    ASSERT_GT(noted, 0);
+    document.insert(QStringLiteral("records"), records);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(document).toJson());
+}
+
+// `arrange` gives the windows that come back, in the order they come back; a browser that
+// starts again gives them new ids.
+void restart(Browser &browser, Restart how, const std::function<void(Windows &)> &arrange) {
+    const bool browserQuits = how != Restart::application;
+    const bool applicationQuits = how != Restart::browser;
+    if (browserQuits) {
+        browser.safari.quit();
+        browser.poll();
+    }
+    if (applicationQuits) {
+        browser.store->cancelPendingSave();
+        browser.store->save();
+        if (how == Restart::oldApplication) forgetWindowsInFile(browser);
+        browser.start();
+        browser.store->flags().setOverride(false, FeatureFlag::autoNestLinkedTabs());
+    }
+    auto windows = browser.safari.windows();
+    arrange(windows);
+    if (browserQuits) {
+        browser.safari.setWindows({});
+        for (auto window : windows) {
+            window.id = 0;
+            browser.safari.addWindow(std::move(window));
+        }
+        browser.safari.launch();
+    } else {
+        browser.safari.setWindows(windows);
+    }
+    browser.poll();
+    browser.poll();
+}
+
+std::vector<Page> pages(std::initializer_list<const char *> titles) {
+    std::vector<Page> out;
+    for (const auto *title : titles) out.push_back(test::page(QString::fromUtf8(title)));
+    return out;
+}
+
+// The same page first in two or three windows: window 1's locked with a tab nested under it,
+// window 2's marked important with a tab nested under it, window 3's left alone. Through every
+// kind of restart, with the windows back in their order or another, or only some of them, each
+// window's tabs keep their own records, marks and nesting.
+TEST(TwinRestart, TheSamePageInSeveralWindowsKeepsEachWindowsRecord) {
+    const auto same = [](Windows &) {};
+    const auto reversed = [](Windows &w) { std::reverse(w.begin(), w.end()); };
+    const auto rotated = [](Windows &w) { std::rotate(w.begin(), w.begin() + 1, w.end()); };
+    const auto only = [](std::size_t kept) {
+        return [kept](Windows &w) { w = {w[kept]}; };
+    };
+    // The first window, gone at the last restart, comes back in front.
+    const auto firstAgain = [](Windows &w) {
+        w.insert(w.begin(), test::simWindow({kInbox, test::page(QStringLiteral("A1")), test::page(QStringLiteral("B1"))}));
+    };
+    using Shapes = std::vector<std::vector<std::string>>;  // window by window; empty: not back
+    const std::vector<std::string> first{"Inbox L", "A1 ^0", "B1"};
+    const std::vector<std::string> second{"Inbox I", "A2 ^0", "B2"};
+    const std::vector<std::string> third{"Inbox", "A3", "B3"};
+    struct Step {
+        Restart how;
+        std::function<void(Windows &)> arrange;
+        Shapes expected;
+    };
+    struct Case {
+        const char *what;
+        std::size_t windows;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"two windows back in their order", 2, {{Restart::both, same, {first, second}}}},
+        {"two windows back in the reverse order", 2, {{Restart::both, reversed, {first, second}}}},
+        {"three windows back in their order", 3, {{Restart::both, same, {first, second, third}}}},
+        {"three windows back in the reverse order", 3, {{Restart::both, reversed, {first, second, third}}}},
+        {"three windows back in another order", 3, {{Restart::both, rotated, {first, second, third}}}},
+        {"only the first window back", 2, {{Restart::both, only(0), {first, {}}}}},
+        {"only the second window back", 2, {{Restart::both, only(1), {{}, second}}}},
+        {"only the third of three back", 3, {{Restart::both, only(2), {{}, {}, third}}}},
+        {"the browser restarts while the application runs", 2, {{Restart::browser, same, {first, second}}}},
+        {"the browser restarts with the windows reversed while the application runs", 2,
+         {{Restart::browser, reversed, {first, second}}}},
+        {"the browser restarts with three windows in another order", 3, {{Restart::browser, rotated, {first, second, third}}}},
+        {"the browser restarts with only the second window", 2, {{Restart::browser, only(1), {{}, second}}}},
+        {"the application relaunches while the browser runs, the other window in front", 2,
+         {{Restart::application, reversed, {first, second}}}},
+        {"a file written before records noted their window", 2, {{Restart::oldApplication, reversed, {first, second}}}},
+        {"a file written before records noted their window, three windows", 3,
+         {{Restart::oldApplication, rotated, {first, second, third}}}},
+        {"two restarts in a row, the windows reversed each time", 2,
+         {{Restart::both, reversed, {first, second}}, {Restart::browser, reversed, {first, second}}}},
+        {"only the second window back, then both", 2,
+         {{Restart::both, only(1), {{}, second}}, {Restart::both, firstAgain, {first, second}}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Browser browser;
+        for (std::size_t w = 1; w <= c.windows; ++w) {
+            const auto n = QString::number(w);
+            browser.safari.addWindow(test::simWindow({kInbox, test::page(QStringLiteral("A") + n), test::page(QStringLiteral("B") + n)}));
+        }
+        browser.start();
+        browser.store->flags().setOverride(false, FeatureFlag::autoNestLinkedTabs());
+        browser.poll();
+        const auto windowOf = [&](std::size_t w) { return windowWith(browser, QStringLiteral("B%1").arg(w + 1)); };
+        browser.store->toggleLocked(windowOf(0)->tabs[0]);
+        browser.store->toggleImportant(windowOf(1)->tabs[0]);
+        for (std::size_t w = 0; w < 2; ++w) {
+            nest(browser, *windowOf(w), 1, 0);
+            browser.poll();
+        }
+        ASSERT_EQ(shape(browser, *windowOf(0)), first);
+        ASSERT_EQ(shape(browser, *windowOf(1)), second);
+
+        for (std::size_t s = 0; s < c.steps.size(); ++s) {
+            SCOPED_TRACE(testing::Message() << "restart " << s + 1);
+            const auto &step = c.steps[s];
+            restart(browser, step.how, step.arrange);
+            for (std::size_t w = 0; w < c.windows; ++w) {
+                const auto *window = windowOf(w);
+                ASSERT_EQ(window != nullptr, !step.expected[w].empty()) << "window " << w + 1;
+                if (window) {
+                    EXPECT_EQ(shape(browser, *window), step.expected[w]) << "window " << w + 1;
+                }
+            }
+        }
+    }
+}
+
+// A parent dragged into another window while the application was away: its child, back in its
+// own window, shows no parent, yet keeps the link, and nests again once a later restart finds the
+// parent back before it.
+TEST(TwinRestart, AChildNestsAgainOnceItsParentIsBackInItsWindow) {
+    // The parent leaves for the second window's end, then comes back to the first's front.
+    const auto away = [](Windows &w) {
+        w[1].tabs.push_back(w[0].tabs[1]);
+        w[0].tabs.erase(w[0].tabs.begin() + 1);
+    };
+    const auto back = [](Windows &w) {
+        w[0].tabs.insert(w[0].tabs.begin() + 1, w[1].tabs.back());
+        w[1].tabs.pop_back();
+    };
+    for (const auto how : {Restart::both, Restart::browser}) {
+        SCOPED_TRACE(how == Restart::both ? "the application relaunched" : "the application running");
+        Browser browser;
+        browser.safari.addWindow(test::simWindow(pages({"Home", "Notes", "Child"})));
+        browser.safari.addWindow(test::simWindow(pages({"Other"})));
+        browser.start();
+        browser.store->flags().setOverride(false, FeatureFlag::autoNestLinkedTabs());
+        browser.poll();
+        nest(browser, *windowWith(browser, QStringLiteral("Child")), 2, 1);
+        browser.poll();
+        const auto child = browser.idOf(QStringLiteral("Child"));
+        const auto notes = browser.idOf(QStringLiteral("Notes"));
+        ASSERT_EQ(shape(browser, *windowWith(browser, QStringLiteral("Child"))), (std::vector<std::string>{"Home", "Notes", "Child ^1"}));
+
+        restart(browser, how, away);
+        EXPECT_EQ(browser.idOf(QStringLiteral("Notes")), notes);
+        EXPECT_EQ(browser.tab(QStringLiteral("Child")).parentID, std::nullopt) << "not nested across windows";
+        EXPECT_EQ(browser.store->records().at(child).parentID, notes) << "the link waits";
+
+        restart(browser, how, back);
+        EXPECT_EQ(shape(browser, *windowWith(browser, QStringLiteral("Child"))), (std::vector<std::string>{"Home", "Notes", "Child ^1"}));
+    }
+}
+
+// Tabs moved while the application was away must not outvote the ones around a twin: of three
+// tabs of one page, the second closes and a block of five other tabs is dragged to the front.
+// Each twin left keeps its own record; the closed one's waits for its page.
+TEST(TwinRestart, TabsMovedWhileAwayDoNotOutvoteTheTabsAroundATwin) {
+    const Page sky{QStringLiteral("Sky"), QStringLiteral("https://sky.example/")};
+    // S1 U1 U2 S4 U3 U4 S7 V1..V5
+    std::vector<Page> tabs{sky};
+    for (const auto *name : {"U1", "U2"}) tabs.push_back(test::page(QString::fromUtf8(name)));
+    tabs.push_back(sky);
+    for (const auto *name : {"U3", "U4"}) tabs.push_back(test::page(QString::fromUtf8(name)));
+    tabs.push_back(sky);
+    for (int v = 1; v <= 5; ++v) tabs.push_back(test::page(QStringLiteral("V%1").arg(v)));
+
+    const auto closeTheSecondMoveTheBlock = [](std::size_t block) {
+        return [block](Windows &w) {
+            auto &t = w[0].tabs;
+            t.erase(t.begin() + 3);
+            std::rotate(t.begin(), t.end() - std::ptrdiff_t(block), t.end());
+        };
+    };
+    struct Case {
+        const char *what;
+        Restart how;
+        std::function<void(Windows &)> arrange;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"five tabs dragged to the front", Restart::both, closeTheSecondMoveTheBlock(5),
+         {"V1", "V2", "V3", "V4", "V5", "Sky L", "U1", "U2", "U3", "U4", "Sky I"}},
+        {"the same while the application runs", Restart::browser, closeTheSecondMoveTheBlock(5),
+         {"V1", "V2", "V3", "V4", "V5", "Sky L", "U1", "U2", "U3", "U4", "Sky I"}},
+        {"three tabs dragged to the front", Restart::both, closeTheSecondMoveTheBlock(3),
+         {"V3", "V4", "V5", "Sky L", "U1", "U2", "U3", "U4", "Sky I", "V1", "V2"}},
+        {"nothing dragged", Restart::both, closeTheSecondMoveTheBlock(0),
+         {"Sky L", "U1", "U2", "U3", "U4", "Sky I", "V1", "V2", "V3", "V4", "V5"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Browser browser;
+        browser.safari.addWindow(test::simWindow(tabs));
+        browser.start();
+        browser.poll();
+        const auto shown = browser.store->windows().front().tabs;
+        browser.store->toggleLocked(shown[0]);
+        browser.store->toggleImportant(shown[6]);
+        const auto closed = browser.store->ondrakeIDs().value(shown[3].id);
+
+        restart(browser, c.how, c.arrange);
+        EXPECT_EQ(shape(browser, browser.store->windows().front()), c.expected);
+        const auto &pool = browser.store->resolver().pool();
+        EXPECT_TRUE(std::any_of(pool.begin(), pool.end(), [&](const auto &entry) { return entry.id == closed; }))
+            << "the closed twin's record waits for its page";
+    }
+}
+
+// Read Later's Open of a page: the tab that holds the record keeps it while it is open, in any
+// window; the new tab takes it only when no tab holds it.
+TEST(TwinRestart, ReadLatersOpenLeavesTheRecordOnTheTabThatHoldsIt) {
+    struct Case {
+        const char *what;
+        std::function<void(Browser &)> before;  // done to the browser before the Open
+        bool newTabTakesIt;
+    };
+    const auto closeArticle = [](Browser &b) {
+        b.safari.update([](Windows &w) {
+            w[1].tabs.pop_back();
+            w[1].currentTab = 1;
+        });
+    };
+    const Case cases[] = {
+        {"its tab open in another window", [](Browser &) {}, false},
+        {"its tab closed before", [&](Browser &b) {
+             closeArticle(b);
+             b.poll();
+         },
+         true},
+        {"its tab closed as the new one opens", closeArticle, true},
+    };
+    // Titled as the browser titles the tab it opens, so that titles tell the two tabs no more
+    // apart than addresses do.
+    const Page page{QStringLiteral("article.example"), QStringLiteral("https://article.example/")};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Browser browser;
+        browser.safari.addWindow(test::simWindow(pages({"Home"})));
+        browser.safari.addWindow(test::simWindow({test::page(QStringLiteral("Other")), page}));
+        browser.start();
+        browser.poll();
+        const auto article = browser.idOf(page.title);
+        runToCompletion(browser.scheduler, browser.store->commands().toggleReadLater(true, article));
+        c.before(browser);
+
+        runToCompletion(browser.scheduler, browser.store->openReadLater(article, false));
+        browser.poll();
+        const auto windows = browser.safari.windows();
+        ASSERT_EQ(windows[0].tabs.size(), 2u) << "opened in the front window";
+        const auto opened = recordIn(browser, QStringLiteral("Home"), 1);
+        EXPECT_EQ(opened == article, c.newTabTakesIt);
+        if (!c.newTabTakesIt) {
+            EXPECT_EQ(recordIn(browser, QStringLiteral("Other"), 1), article) << "the other window's tab";
+        }
+        EXPECT_TRUE(browser.store->records().at(article).readLater);
+        EXPECT_TRUE(browser.store->records().at(article).isOpen());
+    }
+}
+
+// What the test knows of one tab, kept by its position in the browser's window.
+struct Truth {
+    std::optional<OndrakeID> id;  // until first seen, none
+    bool locked = false;
+    bool important = false;
+};
+
+// Two and three windows sharing pages, a home page first in each, through thousands of changes
+// with restarts between them: the browser quits and comes back, the application is launched
+// again, or both, the windows coming back in their order or another. The browser's changes are
+// the ones its tab list tells apart (what it opens becomes active; closing the active tab
+// activates its right neighbour, the left one when it was last); the sidebar locks, marks and
+// nests tabs. After every poll every tab shows its own record with its marks, and after every
+// restart every tab is nested where it was. A marked tab that closes comes back with its mark only
+// when a tab of its page opens later and takes its record from the pool, as by design.
+TEST(TwinRestart, RecordsAndNestingStayThroughRestartsOfWindowsSharingPages) {
+    std::mt19937 random(33);
+    test::BrowserChanges changes(random, {.fewest = 4, .most = 18, .largestBlock = 6});
+    const auto pick = [&](std::size_t n) { return changes.pick(n); };
+    const test::Shows home{QStringLiteral("Home"), QStringLiteral("https://home.example/")};
+    const std::vector<test::Shows> shared{{QStringLiteral("Inbox"), QStringLiteral("https://mail.example/")},
+                                          {QStringLiteral("Calendar"), QStringLiteral("https://calendar.example/")}};
+    int misplaced = 0, wrongPolls = 0, linksLost = 0, linksChecked = 0, restarts = 0, polls = 0;
+    std::map<std::string, int> made;
+    for (int round = 0; round < 24; ++round) {
+        const std::size_t windowCount = 2 + std::size_t(round % 2);
+        std::vector<std::vector<test::Shows>> pages(windowCount);
+        std::vector<std::vector<Truth>> truth(windowCount);
+        Browser browser;
+        for (std::size_t w = 0; w < windowCount; ++w) {
+            pages[w] = {home, shared[0], shared[1], home};
+            for (int k = 0; k < 3; ++k)
+                pages[w].push_back({QStringLiteral("Page %1.%2").arg(w).arg(k), QStringLiteral("https://p%1-%2.example/").arg(w).arg(k)});
+            std::vector<Page> tabs{{home.title, home.url}};
+            for (std::size_t t = 0, n = 5 + pick(6); t < n; ++t) {
+                const auto &p = pages[w][pick(pages[w].size())];
+                tabs.push_back({p.title, p.url});
+            }
+            truth[w].resize(tabs.size());
+            browser.safari.addWindow(test::simWindow(std::move(tabs)));
+        }
+        browser.start();
+        browser.store->flags().setOverride(false, FeatureFlag::autoNestLinkedTabs());
+
+        // Window w is the browser's w-th window; the test keeps its truth in that order.
+        const auto browserWindow = [&](std::size_t w) { return browser.safari.windows().at(w); };
+        const auto shownTabs = [&](std::size_t w) {
+            std::vector<test::Shows> out;
+            for (const auto &t : browserWindow(w).tabs) out.push_back({t.title, t.url});
+            return out;
+        };
+        const auto shownWindow = [&](std::size_t w) -> const SafariWindow & {
+            const auto id = browserWindow(w).id;
+            for (const auto &window : browser.store->windows())
+                if (window.safariID == id) return window;
+            throw std::logic_error("window not shown");
+        };
+        const auto recordOf = [&](const SafariTab &tab) { return browser.store->ondrakeIDs().value(tab.id); };
+        QMultiHash<QString, Truth> pooled;  // marked records of closed tabs, by address
+        QSet<OndrakeID> known;
+        std::vector<test::BrowserChanges::Window> since(windowCount);
+        const auto pollAndCheck = [&] {
+            browser.poll();
+            ++polls;
+            int now = 0;
+            for (std::size_t w = 0; w < windowCount; ++w) {
+                const auto &tabs = shownWindow(w).tabs;
+                if (tabs.size() != truth[w].size()) throw std::logic_error("the test lost count of the tabs");
+                for (std::size_t i = 0; i < tabs.size(); ++i) {
+                    auto &t = truth[w][i];
+                    const auto id = recordOf(tabs[i]);
+                    const auto &record = browser.store->records().at(id);
+                    if (!t.id) {
+                        const auto url = absoluteText(tabs[i].url);
+                        bool fromPool = false;
+                        for (auto it = pooled.find(url); it != pooled.end() && it.key() == url; ++it)
+                            if (it->id == id) {
+                                t = *it;
+                                pooled.erase(it);
+                                fromPool = true;
+                                break;
+                            }
+                        if (!fromPool && known.contains(id)) ++now;
+                        t.id = id;
+                        known.insert(id);
+                    }
+                    if (*t.id != id || t.locked != record.locked || t.important != record.important) {
+                        ++now;
+                        t = {id, record.locked, record.important};
+                    }
+                }
+            }
+            misplaced += now;
+            wrongPolls += now > 0;
+            std::vector<std::vector<test::Shows>> shown;
+            for (std::size_t w = 0; w < windowCount; ++w) shown.push_back(shownTabs(w));
+            changes.polled(since, shown);
+        };
+        pollAndCheck();
+
+        for (int step = 0; step < 150; ++step) {
+            bool loading = false;
+            browser.safari.update([&](Windows &windows) {
+                for (std::size_t w = 0; w < windowCount; ++w) loading = test::finishLoading(windows[w].tabs, pages[w]) || loading;
+            });
+            if (loading) {
+                ++made["titled"];
+                pollAndCheck();
+                continue;
+            }
+            const auto action = pick(12);
+            const auto w = pick(windowCount);
+            if (action == 0) {
+                // The browser quits and comes back, or the application is launched again, or both;
+                // the windows come back in their order, the reverse or another.
+                std::map<OndrakeID, OndrakeID> links;  // child's record to its parent's, as shown
+                for (std::size_t v = 0; v < windowCount; ++v)
+                    for (const auto &tab : shownWindow(v).tabs)
+                        if (tab.parentID) links.emplace(recordOf(tab), browser.store->ondrakeIDs().value(*tab.parentID));
+                std::vector<std::size_t> order(windowCount);
+                std::iota(order.begin(), order.end(), std::size_t(0));
+                std::shuffle(order.begin(), order.end(), random);
+                const auto how = std::array{Restart::both, Restart::browser, Restart::application}[pick(3)];
+                restart(browser, how, [&](Windows &windows) {
+                    Windows arranged;
+                    for (const auto v : order) arranged.push_back(windows[v]);
+                    windows = std::move(arranged);
+                });
+                const auto permute = [&](auto &list) {
+                    std::remove_reference_t<decltype(list)> arranged;
+                    for (const auto v : order) arranged.push_back(list[v]);
+                    list = std::move(arranged);
+                };
+                permute(truth);
+                permute(pages);
+                browser.poll();
+                for (std::size_t v = 0; v < windowCount; ++v)
+                    for (const auto &tab : shownWindow(v).tabs) {
+                        const auto link = links.find(recordOf(tab));
+                        if (link == links.end()) continue;
+                        ++linksChecked;
+                        if (!tab.parentID || browser.store->ondrakeIDs().value(*tab.parentID) != link->second) ++linksLost;
+                    }
+                ++restarts;
+                ++made["restart"];
+            } else if (action < 3) {
+                const auto &tabs = shownWindow(w).tabs;
+                const auto at = pick(tabs.size());
+                if (pick(2) == 0) {
+                    browser.store->toggleLocked(tabs[at]);
+                    truth[w][at].locked = !truth[w][at].locked;
+                    ++made["locked or unlocked"];
+                } else {
+                    browser.store->toggleImportant(tabs[at]);
+                    truth[w][at].important = !truth[w][at].important;
+                    ++made["marked or unmarked"];
+                }
+            } else if (action < 5) {
+                // A tab nested under the one before it, as a drag in the sidebar does.
+                const auto window = shownWindow(w);
+                const auto at = 1 + pick(window.tabs.size() - 1);
+                if (window.tabs[at].parentID) continue;
+                nest(browser, window, at, at - 1);
+                ++made["nested"];
+            } else {
+                for (std::size_t k = 1 + pick(3); k > 0; --k) {
+                    const auto v = pick(windowCount);
+                    const auto shown = shownTabs(v);
+                    auto active = std::size_t(browserWindow(v).currentTab - 1);
+                    const auto next = changes.next(shown, active, since[v], pages[v]);
+                    if (!next) continue;
+                    using Kind = test::BrowserChange::Kind;
+                    if (next->kind == Kind::close || next->kind == Kind::closeBesideActive)
+                        for (std::size_t i = next->at; i < next->at + next->count; ++i)
+                            if (truth[v][i].locked || truth[v][i].important) pooled.insert(shown[i].url, truth[v][i]);
+                    auto activeOfTruth = active;
+                    next->apply(truth[v], activeOfTruth, shown, [](const test::Shows &) { return Truth{}; },
+                                [](Truth &, const QString &) {});
+                    browser.safari.update([&](Windows &windows) {
+                        next->apply(windows[v].tabs, active, shown, [](const test::Shows &s) { return Page{s.title, s.url}; },
+                                    [](Page &p, const QString &title) { p.title = title; });
+                        // What the browser opens becomes active.
+                        if (next->kind == Kind::open) active = next->at + next->opened.size() - 1;
+                        windows[v].currentTab = std::int64_t(active) + 1;
+                    });
+                    ++made[next->name()];
+                }
+            }
+            pollAndCheck();
+        }
+    }
+    const int tally = test::tallyChanges(made, "titled");
+    std::cout << "  polls: " << polls << ", changes: " << tally << ", restarts: " << restarts
+              << ", polls after which a record or mark stood on another tab: " << wrongPolls << ", tabs misplaced: " << misplaced
+              << ", parent links checked: " << linksChecked << ", lost: " << linksLost << "\n";
+    EXPECT_GT(restarts, 200);
+    EXPECT_EQ(misplaced, 0);
+    EXPECT_EQ(linksLost, 0);
+}
+
+}  // namespace
+}  // namespace ondrake
