@@ -12,6 +12,9 @@ namespace ondrake {
 
 namespace {
 
+// Lines of device pixels filled at a time.
+constexpr double kStripLines = 64;
+
 const QString kStrengthKey = QStringLiteral("SidebarSeamStrength");
 const QString kWidthKey = QStringLiteral("SidebarSeamWidth");
 
@@ -63,26 +66,34 @@ void SeamShading::setColor(ThemeColor color) {
 
 SeamMetrics SeamShading::metrics() const { return defaults_ ? SeamMetrics::read(*defaults_) : SeamMetrics{}; }
 
-void SeamShading::paintEvent(QPaintEvent *) {
-    const SeamMetrics seam = metrics();
-    if (!seam.isVisible()) return;
-    const QColor color = seam.shade(color_.resolved(palette()));
-    QColor clear = color;
+void SeamPaint::paint(QPainter &painter, double devicePixelRatio) const {
+    if (!metrics.isVisible()) return;
+    const QColor shade = metrics.shade(color);
+    QColor clear = shade;
     clear.setAlpha(0);
+    const double edge = atRight ? size.width() : 0;
+    const double inner = atRight ? size.width() - metrics.width : metrics.width;
+    QLinearGradient gradient(QPointF(inner, 0), QPointF(edge, 0));
+    gradient.setColorAt(0, clear);
+    gradient.setColorAt(1, shade);
+    const QBrush band(gradient);
+    // The raster engine hands a fill of more than about a hundred lines to its thread pool and
+    // waits for it: on a busy machine that wait outlasts the fill of so thin a band many times
+    // over. Strips of fewer lines, on whole points, meet on the same pixel edges and fill the
+    // same pixels; those outside what is repainted cost next to nothing.
+    const int strip = std::max(1, int(kStripLines / std::max(1.0, devicePixelRatio)));
+    for (int top = 0; top < size.height(); top += strip) {
+        const int lines = std::min(strip, size.height() - top);
+        if (metrics.width > 0) painter.fillRect(QRectF(std::min(inner, edge), top, metrics.width, lines), band);
+        if (hairline) painter.fillRect(QRectF(atRight ? edge - 1 : 0, top, 1, lines), shade);
+    }
+}
 
+void SeamShading::paintEvent(QPaintEvent *) {
     // Trailing is the right edge in a left-to-right layout.
     const bool atRight = (side_ == Side::trailing) == (layoutDirection() == Qt::LeftToRight);
-    const double edge = atRight ? width() : 0;
-    const double inner = atRight ? width() - seam.width : seam.width;
-
     QPainter painter(this);
-    if (seam.width > 0) {
-        QLinearGradient gradient(QPointF(inner, 0), QPointF(edge, 0));
-        gradient.setColorAt(0, clear);
-        gradient.setColorAt(1, color);
-        painter.fillRect(QRectF(std::min(inner, edge), 0, seam.width, height()), gradient);
-    }
-    if (hairline_) painter.fillRect(QRectF(atRight ? edge - 1 : 0, 0, 1, height()), color);
+    SeamPaint{size(), metrics(), color_.resolved(palette()), atRight, hairline_}.paint(painter, devicePixelRatioF());
 }
 
 }  // namespace ondrake

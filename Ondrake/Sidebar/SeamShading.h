@@ -8,6 +8,8 @@
 
 #include <optional>
 
+class QPainter;
+
 namespace ondrake {
 
 class UserDefaults;
@@ -31,6 +33,18 @@ struct SeamMetrics {
     // The seam colour at this strength: its opacity scaled, never beyond opaque.
     QColor shade(QColor color) const;
     bool isVisible() const { return strength > 0; }
+};
+
+// What the seam draws over a widget of one size: the band and the hairline at one edge.
+struct SeamPaint {
+    QSize size;
+    SeamMetrics metrics;
+    QColor color;  // the theme's seam colour, before the strength is applied
+    bool atRight = true;
+    bool hairline = false;
+
+    // `devicePixelRatio`: that of the device the painter draws on.
+    void paint(QPainter &painter, double devicePixelRatio) const;
 };
 
 // A soft shadow band, and optionally a one-point hairline, along the edge where the sidebar meets

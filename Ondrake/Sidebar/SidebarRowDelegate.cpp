@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -46,6 +47,46 @@ QString ElidedTitles::elided(const QFont &font, const QString &text, double widt
     QString cut = QFontMetricsF(font).elidedText(text, Qt::ElideRight, width);
     cuts_.insert(text, Cut{font, width, cut});
     return cut;
+}
+
+void TitleLines::draw(QPainter &painter, const QRectF &rect, const QString &text) {
+    // What the painter's own drawing does differently is left to it: text running right to left
+    // from the rect's right edge, a string of several length variants, no pen.
+    if (text.isEmpty() || painter.pen().style() == Qt::NoPen) return;
+    if (painter.layoutDirection() != Qt::LeftToRight || text.contains(QChar(0x9c))) {
+        painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        return;
+    }
+    const QFont &font = painter.font();
+    const int dpi = painter.device() ? painter.device()->logicalDpiY() : 0;
+    auto found = lines_.find(text);
+    if (found == lines_.end() || found->font != font || found->dpi != dpi) {
+        if (found == lines_.end() && lines_.size() >= kCapacity) lines_.clear();
+        // One line, as the painter lays it out: breaks and tabs as spaces, no wrapping.
+        QString shown = text;
+        for (QChar &c : shown)
+            if (c == u'\r' || c == u'\n' || c == u'\t') c = u' ';
+        auto layout = std::make_shared<QTextLayout>(shown, font);
+        QTextOption option;
+        option.setTextDirection(Qt::LeftToRight);
+        option.setAlignment(Qt::AlignLeft);
+        layout->setTextOption(option);
+        layout->setCacheEnabled(true);
+        layout->beginLayout();
+        QTextLine line = layout->createLine();
+        line.setLineWidth(0x01000000);
+        line.setPosition(QPointF(0, 0));
+        layout->endLayout();
+        found = lines_.insert(text, Line{font, dpi, layout, line.ascent() + line.descent(), line.naturalTextWidth()});
+    }
+    const double top = rect.top() + (rect.height() - found->height) / 2;
+    const bool clipped = !rect.contains(QRectF(rect.left(), top, found->width, found->height));
+    if (clipped) {
+        painter.save();
+        painter.setClipRect(rect, Qt::IntersectClip);
+    }
+    found->layout->lineAt(0).draw(&painter, QPointF(rect.left(), top));
+    if (clipped) painter.restore();
 }
 
 SidebarRowDelegate::SidebarRowDelegate(StyleOf style, StateOf state, QObject *parent)
@@ -175,7 +216,8 @@ void SidebarRowDelegate::paintRow(QPainter &painter, const TabRow &row, const QR
     painter.setPen(color(theme.foreground, style, row.titleOpacity()));
     const QString title = style.titles ? style.titles->elided(titleFont, row.tab().title, g.title.width())
                                        : QFontMetricsF(titleFont).elidedText(row.tab().title, Qt::ElideRight, g.title.width());
-    painter.drawText(g.title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
+    if (style.titleLines) style.titleLines->draw(painter, g.title, title);
+    else painter.drawText(g.title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
 
     const auto badges = row.badges();
     for (std::size_t i = 0; i < badges.size() && i < g.badges.size(); ++i) {

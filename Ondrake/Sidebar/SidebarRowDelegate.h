@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+class QTextLayout;
+
 namespace ondrake {
 
 // Titles as last cut to fit a width in a font. Rows are painted again far more often than their
@@ -31,6 +33,26 @@ private:
     QHash<QString, Cut> cuts_;
 };
 
+// Lines of text shaped once and drawn again as QPainter::drawText draws them in a rect with
+// AlignLeft | AlignVCenter | TextSingleLine: shaping is most of what drawing a title costs, and a
+// title is drawn on every repaint of its row.
+class TitleLines {
+public:
+    static constexpr qsizetype kCapacity = 512;
+
+    void draw(QPainter &painter, const QRectF &rect, const QString &text);
+
+private:
+    struct Line {
+        QFont font;
+        int dpi = 0;
+        std::shared_ptr<QTextLayout> layout;
+        double height = 0;  // of the text, not of the line's box
+        double width = 0;
+    };
+    QHash<QString, Line> lines_;
+};
+
 // Paints the tab list's entries from the theme's tokens: section tints, headings, rows, hints
 // and messages. Colours come only from the tokens (and the group colours); nothing is a widget.
 class SidebarRowDelegate : public QStyledItemDelegate {
@@ -42,6 +64,7 @@ public:
         QFont font;        // the family; sizes are set per element
         bool compact = false;
         std::shared_ptr<ElidedTitles> titles = std::make_shared<ElidedTitles>();
+        std::shared_ptr<TitleLines> titleLines = std::make_shared<TitleLines>();
     };
     // What the list knows about the pointer and the drag when an entry is painted.
     struct State {

@@ -5,7 +5,11 @@
 
 #include "UserDefaults.h"
 
+#include <QPainter>
+
+#include <cmath>
 #include <limits>
+#include <random>
 
 using namespace ondrake;
 using namespace ondrake::test;
@@ -111,6 +115,62 @@ TEST(SeamShading, FollowsTheStoredTunables) {
     scene.defaults.setDouble(kStrength, -1);
     image = scene.render();
     for (const int x : {0, 40, 58, 59}) EXPECT_TRUE(colorNear(image.pixelColor(x, 10), scene.fill, 0)) << x;
+}
+
+// The seam as one fill of the whole band and one of the whole hairline.
+void paintInOneGo(QPainter &painter, const SeamPaint &seam) {
+    if (!seam.metrics.isVisible()) return;
+    const QColor shade = seam.metrics.shade(seam.color);
+    QColor clear = shade;
+    clear.setAlpha(0);
+    const double edge = seam.atRight ? seam.size.width() : 0;
+    const double inner = seam.atRight ? seam.size.width() - seam.metrics.width : seam.metrics.width;
+    if (seam.metrics.width > 0) {
+        QLinearGradient gradient(QPointF(inner, 0), QPointF(edge, 0));
+        gradient.setColorAt(0, clear);
+        gradient.setColorAt(1, shade);
+        painter.fillRect(QRectF(std::min(inner, edge), 0, seam.metrics.width, seam.size.height()), gradient);
+    }
+    if (seam.hairline) painter.fillRect(QRectF(seam.atRight ? edge - 1 : 0, 0, 1, seam.size.height()), shade);
+}
+
+TEST(SeamPaint, DrawsEveryPixelAsOneFillOfTheWholeBandWouldAtAnyScaleAndPlace) {
+    std::mt19937 random(8117);
+    const auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+    const auto integer = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const double scales[] = {1, 1.25, 1.5, 1.75, 2, 3};
+    for (int i = 0; i < 300; ++i) {
+        SeamPaint seam;
+        seam.size = QSize(integer(1, 40), integer(1, 900));
+        const double width = integer(0, 3) == 0 ? double(integer(0, 24)) : uniform(0, 24);
+        seam.metrics = SeamMetrics{integer(0, 5) == 0 ? 0.0 : uniform(0.05, 2), width};
+        seam.color = QColor(integer(0, 255), integer(0, 255), integer(0, 255), integer(1, 255));
+        seam.atRight = integer(0, 1) == 1;
+        seam.hairline = integer(0, 1) == 1;
+        const double scale = scales[std::size_t(integer(0, std::size(scales) - 1))];
+        // The seam's place in its window, and the part of it being repainted.
+        const QPoint place(integer(0, 30), integer(0, 30));
+        const QRect repainted = integer(0, 1) ? QRect(QPoint(0, 0), seam.size)
+                                              : QRect(0, integer(0, seam.size.height() - 1), seam.size.width(),
+                                                      integer(1, seam.size.height()));
+        const QSize window = seam.size + QSize(place.x() + 3, place.y() + 3);
+        const QColor background(integer(0, 255), integer(0, 255), integer(0, 255), integer(0, 1) ? 255 : integer(0, 255));
+        const auto render = [&](const std::function<void(QPainter &)> &paint) {
+            QImage image((QSizeF(window) * scale).toSize() + QSize(1, 1), QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(background);
+            QPainter painter(&image);
+            painter.translate(place);
+            painter.setClipRect(repainted);
+            paint(painter);
+            return image;
+        };
+        const QImage expected = render([&](QPainter &painter) { paintInOneGo(painter, seam); });
+        const QImage actual = render([&](QPainter &painter) { seam.paint(painter, scale); });
+        ASSERT_EQ(actual, expected) << "case " << i << ": " << seam.size.width() << "x" << seam.size.height() << " at "
+                                    << scale << ", band " << seam.metrics.width << " strength " << seam.metrics.strength
+                                    << (seam.atRight ? " right" : " left") << (seam.hairline ? " with hairline" : "");
+    }
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <random>
+
 using namespace ondrake;
 using namespace ondrake::test;
 
@@ -264,6 +266,58 @@ TEST(ElidedTitles, AnswersAsTheFontMetricsWouldForEveryFontAndWidth) {
         EXPECT_EQ(titles.elided(ask.font, ask.text, ask.width),
                   QFontMetricsF(ask.font).elidedText(ask.text, Qt::ElideRight, ask.width))
             << ask.width;
+    }
+}
+
+// A title drawn from its line shaped before is the title the painter would draw, pixel for
+// pixel, whatever the text, font, place, height of the rect and scale, and however often the
+// same text comes back in another font or place.
+TEST(TitleLines, DrawEveryPixelAsThePaintersOwnTextDrawingWould) {
+    std::mt19937 random(5309);
+    const auto integer = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const auto real = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+    const QStringList words{QStringLiteral("Release"), QStringLiteral("notes"), QStringLiteral("Kubernetes"),
+                            QStringLiteral("Über"), QStringLiteral("café"), QStringLiteral("документы"),
+                            QStringLiteral("日本語のページ"), QStringLiteral("مرحبا"), QStringLiteral("שלום"),
+                            QStringLiteral("🙂"), QStringLiteral("fi ffl"), QStringLiteral("—"), QStringLiteral("a\tb"),
+                            QStringLiteral("line\nbreak"), QStringLiteral("x\ry"), QStringLiteral("&&Save"), QStringLiteral(" ")};
+    const double scales[] = {1, 1.25, 1.5, 2};
+    const QFont::Weight weights[] = {QFont::Normal, QFont::Medium, QFont::DemiBold};
+    TitleLines lines;
+    QStringList seen;
+    for (int i = 0; i < 400; ++i) {
+        QString text;
+        if (!seen.isEmpty() && integer(0, 2) == 0) {
+            text = seen[integer(0, int(seen.size()) - 1)];
+        } else {
+            for (int w = integer(1, 5); w > 0; --w) text += words[integer(0, int(words.size()) - 1)] + (integer(0, 3) ? QStringLiteral(" ") : QString());
+            if (integer(0, 3) == 0) text = QFontMetricsF(QFont()).elidedText(text, Qt::ElideRight, real(10, 120));
+            seen << text;
+        }
+        QFont font;
+        font.setPixelSize(integer(9, 14));
+        font.setWeight(weights[integer(0, 2)]);
+        const double scale = scales[integer(0, 3)];
+        const QRectF rect(real(0, 20), real(0, 10), real(5, 200), integer(0, 3) ? real(14, 30) : real(4, 14));
+        const bool rightToLeft = integer(0, 9) == 0;
+        const auto render = [&](const std::function<void(QPainter &)> &draw) {
+            QImage image((QSizeF(240, 50) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setFont(font);
+            painter.setPen(QColor(20, 30, 40, 220));
+            draw(painter);
+            return image;
+        };
+        const QImage expected = render(
+            [&](QPainter &painter) { painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text); });
+        const QImage actual = render([&](QPainter &painter) { lines.draw(painter, rect, text); });
+        ASSERT_EQ(actual, expected) << "case " << i << ": \"" << text.toStdString() << "\" at " << rect.x() << "," << rect.y()
+                                    << " " << rect.width() << "x" << rect.height() << ", " << font.pixelSize() << " px, scale "
+                                    << scale;
     }
 }
 
