@@ -7,6 +7,7 @@
 
 #include <QSet>
 
+#include <functional>
 #include <random>
 
 using namespace ondrake;
@@ -479,6 +480,81 @@ TEST(TabIdentityRegistry, ChangesOfAnySizeShiftNoId) {
         now.back().title += QStringLiteral(" (1)");
         for (std::size_t k = 0; k < opened; ++k)
             now.insert(now.begin() + std::ptrdiff_t(size / 2), tab(QStringLiteral("opened%1").arg(k), QStringLiteral("https://opened%1/").arg(k)));
+        EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
+    }
+}
+
+// Blocks dragged in the strip carry the identical tabs at their edges, at any size; and a window
+// of two pages keeps every id through a large change that the list tells: tabs of the first page
+// that each stand alone between two of the second close together.
+TEST(TabIdentityRegistry, MovedBlocksAndLargeChangesOfFewPagesKeepEveryId) {
+    using Tabs = std::vector<TruthWindow::Tab>;
+    const auto tab = [](const QString &name) { return TruthWindow::Tab{name, QStringLiteral("https://%1/").arg(name), {}}; };
+    const auto named = [&](const char *prefix, std::size_t count) {
+        Tabs block;
+        for (std::size_t k = 1; k <= count; ++k) block.push_back(tab(QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(k)));
+        return block;
+    };
+    const auto joined = [](std::initializer_list<Tabs> parts) {
+        Tabs all;
+        for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    // Tabs [from, from + count) to stand before the tab now at `before`, both 0-based.
+    const auto moved = [](std::size_t from, std::size_t count, std::size_t before) {
+        return [=](Tabs &tabs) {
+            Tabs block(tabs.begin() + std::ptrdiff_t(from), tabs.begin() + std::ptrdiff_t(from + count));
+            tabs.erase(tabs.begin() + std::ptrdiff_t(from), tabs.begin() + std::ptrdiff_t(from + count));
+            const auto at = before > from ? before - count : before;
+            tabs.insert(tabs.begin() + std::ptrdiff_t(at), block.begin(), block.end());
+        };
+    };
+    struct Case {
+        std::string what;
+        Tabs first;
+        std::function<void(Tabs &)> change;
+    };
+    std::vector<Case> cases;
+    const Tabs s{tab(QStringLiteral("S"))};
+    const Tabs h{tab(QStringLiteral("H"))};
+    const Tabs e{tab(QStringLiteral("E"))};
+    for (const std::size_t k : {3, 8, 33, 100}) {
+        const auto x = named("X", k);
+        const auto y = named("Y", k);
+        cases.push_back({"[S Y] dragged before [S X], blocks of " + std::to_string(k), joined({h, s, x, s, y, e}),
+                         moved(k + 2, k + 1, 1)});
+        cases.push_back({"[Y S] dragged before [X S], blocks of " + std::to_string(k), joined({h, x, s, y, s, e}),
+                         moved(k + 2, k + 1, 1)});
+        cases.push_back({"[S X] dragged to the end, blocks of " + std::to_string(k), joined({s, x, s, y}), moved(0, k + 1, 2 * k + 2)});
+    }
+    Tabs quarterTwins;
+    for (std::size_t k = 1; k <= 200; ++k)
+        quarterTwins.push_back(tab(k % 4 == 0 ? QStringLiteral("twin%1").arg(k % 10) : QStringLiteral("page%1").arg(k)));
+    cases.push_back({"200 tabs, every fourth a twin, tabs 61 to 100 dragged after 140", quarterTwins, moved(60, 40, 140)});
+    std::mt19937 random(33);
+    for (const std::size_t size : {4000, 8000, 16000}) {
+        Tabs twoPages;
+        for (std::size_t k = 0; k < size; ++k) twoPages.push_back(tab(random() % 2 == 0 ? QStringLiteral("A") : QStringLiteral("B")));
+        cases.push_back({"two pages, " + std::to_string(size) + " tabs, lone tabs of one closed", twoPages, [&random](Tabs &tabs) {
+                             const auto a = [&](std::size_t k) { return tabs[k].title == QStringLiteral("A"); };
+                             Tabs left;
+                             for (std::size_t k = 0; k < tabs.size(); ++k)
+                                 if (!(a(k) && k > 0 && k + 1 < tabs.size() && !a(k - 1) && !a(k + 1) && random() % 2 == 0))
+                                     left.push_back(tabs[k]);
+                             tabs = std::move(left);
+                         }});
+    }
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TabIdentityRegistry registry;
+        QSet<QString> seen;
+        std::vector<TruthWindow> windows{TruthWindow(1, c.first)};
+        pollAndCheck(registry, windows, seen);
+        // The active tab, the first, stays active wherever it goes.
+        const auto active = windows[0].tabs().front().id;
+        c.change(windows[0].tabs());
+        const auto &now = windows[0].tabs();
+        windows[0].active() = std::size_t(std::find_if(now.begin(), now.end(), [&](const auto &t) { return t.id == active; }) - now.begin());
         EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
     }
 }
