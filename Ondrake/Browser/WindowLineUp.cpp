@@ -678,6 +678,27 @@ std::vector<std::int64_t> expectedPlaces(const Aligner::Result &lined, std::size
     return expected;
 }
 
+// Whether the tab active now is the one the browser made active under this reading: one it
+// opened (no place lines up with it), or, when the place active at the last poll closed, the tab
+// after it, or the one before when it was the last.
+bool browserActivated(const Aligner::Result &lined, std::size_t place, std::size_t tab, std::size_t placeCount) {
+    std::vector<std::optional<std::size_t>> tabOf(placeCount);
+    bool tabLined = false;
+    for (const auto *list : {&lined.inOrder, &lined.moved})
+        for (const auto &l : *list)
+            if (l.samePage) {
+                tabOf[l.place] = l.tab;
+                tabLined = tabLined || l.tab == tab;
+            }
+    if (!tabLined) return true;
+    if (tabOf[place]) return false;
+    for (auto p = place + 1; p < placeCount; ++p)
+        if (tabOf[p]) return *tabOf[p] == tab;
+    for (auto p = place; p-- > 0;)
+        if (tabOf[p]) return *tabOf[p] == tab;
+    return false;
+}
+
 }  // namespace
 
 WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs,
@@ -697,7 +718,7 @@ WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageK
     if (active) {
         const auto [place, tab] = *active;
         if (place < n && tab < m && places[place].url == tabs[tab].url && !lined.pairs(place, tab) &&
-            aligner.shows(place, tab)) {
+            !browserActivated(lined, place, tab, n) && aligner.shows(place, tab)) {
             auto split = aligner.align(0, place, 0, tab);
             auto after = aligner.align(place + 1, n, tab + 1, m);
             split.inOrder.push_back({place, tab});

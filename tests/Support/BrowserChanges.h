@@ -58,7 +58,8 @@ struct BrowserChange {
             break;
         case Kind::open:
             for (std::size_t k = 0; k < opened.size(); ++k) list.insert(list.begin() + pos(at + k), made(opened[k]));
-            if (active >= at) active += opened.size();
+            // The browser activates what it opens, the first of a block.
+            active = at;
             break;
         case Kind::move: {
             auto moving = std::move(list[at]);
@@ -151,7 +152,7 @@ public:
         if (change->kind == Kind::move) window.moved = true;
         if (change->kind == Kind::close && change->count > 1) window.closedMany = true;
         if (change->kind == Kind::retitle) window.retitled = true;
-        if (change->kind == Kind::close || change->kind == Kind::activate) window.activeKept = false;
+        if (change->kind == Kind::close || change->kind == Kind::open || change->kind == Kind::activate) window.activeKept = false;
         return change;
     }
 
@@ -233,9 +234,11 @@ private:
         case 11: {
             if (!window.activeKept || window.closed || window.opened || window.moved || n <= limits_.fewest)
                 return std::nullopt;
-            // The twin right beside the active tab, with nothing identical beyond it.
+            // The twin right beside the active tab, with nothing identical beyond it. Not the one
+            // before the last tab: closing the active last tab would activate that twin and leave
+            // the same list.
             const auto side = pick(2) == 0 ? active - 1 : active + 1;
-            if (side >= n || tabs[side] != tabs[active]) return std::nullopt;
+            if (side >= n || tabs[side] != tabs[active] || (side + 1 == active && active + 1 == n)) return std::nullopt;
             const auto beyond = side < active ? side - 1 : side + 1;
             if (beyond < n && tabs[beyond] == tabs[side]) return std::nullopt;
             change.kind = BrowserChange::Kind::closeBesideActive;
