@@ -137,6 +137,18 @@ TEST(TwinPoll, LocksMarksAndNestingStayWithTheirTabs) {
              mark(b, 0, 1);
          },
          closeActive, {{"H", "S I ^0"}}},
+        {"a locked twin dragged to another window's end", {pages({"Home", "Inbox", "X", "Inbox"}), pages({"Y"})}, 1,
+         [](Browser &b) { lock(b, 0, 1); },
+         [](Browser &b) {
+             b.safari.update([](auto &windows) {
+                 auto &from = windows.at(0).tabs;
+                 windows.at(1).tabs.push_back(from.at(1));
+                 windows.at(1).currentTab = 2;
+                 from.erase(from.begin() + 1);
+             });
+             b.poll();
+         },
+         {{"Home", "X", "Inbox"}, {"Y", "Inbox L"}}},
     };
     // The first two cases open favorites beside the active one.
     cases[0].windows[0].push_back(favorites);
