@@ -120,12 +120,19 @@ public:
 
     std::optional<AlignedPairs> pairs(std::size_t aSize, std::size_t bSize) {
         AlignedPairs pairs;
-        std::vector<Range> ranges{{0, std::int64_t(aSize), 0, std::int64_t(bSize)}};
+        // Parts to solve, the leftmost last; a part's equal end follows the parts inside it.
+        std::vector<Range> ranges{{0, std::int64_t(aSize), 0, std::int64_t(bSize), false}};
         while (!ranges.empty()) {
             auto r = ranges.back();
             ranges.pop_back();
+            if (r.equalEnd) {
+                for (auto k = r.i0; k < r.i1; ++k) pairs.emplace_back(std::size_t(k), std::size_t(r.j0 + (k - r.i0)));
+                continue;
+            }
             while (r.i0 < r.i1 && r.j0 < r.j1 && same(r.i0, r.j0)) pairs.emplace_back(std::size_t(r.i0++), std::size_t(r.j0++));
-            while (r.i0 < r.i1 && r.j0 < r.j1 && same(r.i1 - 1, r.j1 - 1)) pairs.emplace_back(std::size_t(--r.i1), std::size_t(--r.j1));
+            auto end = r;
+            while (r.i0 < r.i1 && r.j0 < r.j1 && same(r.i1 - 1, r.j1 - 1)) --r.i1, --r.j1;
+            if (r.i1 < end.i1) ranges.push_back({r.i1, end.i1, r.j1, end.j1, true});
             if (r.i0 == r.i1 || r.j0 == r.j1) continue;
             std::int64_t x = 0;
             std::int64_t y = 0;
@@ -135,16 +142,16 @@ public:
             case Split::found: break;
             }
             if ((x == 0 && y == 0) || (x == r.i1 - r.i0 && y == r.j1 - r.j0)) return std::nullopt;  // no progress
-            ranges.push_back({r.i0 + x, r.i1, r.j0 + y, r.j1});
-            ranges.push_back({r.i0, r.i0 + x, r.j0, r.j0 + y});
+            ranges.push_back({r.i0 + x, r.i1, r.j0 + y, r.j1, false});
+            ranges.push_back({r.i0, r.i0 + x, r.j0, r.j0 + y, false});
         }
-        std::sort(pairs.begin(), pairs.end());
         return pairs;
     }
 
 private:
     struct Range {
         std::int64_t i0, i1, j0, j1;
+        bool equalEnd;  // pairs in order, already found
     };
     enum class Split { found, none, tooLarge };
 

@@ -65,8 +65,7 @@ QString TabIdentityRegistry::displayTitle(const QString &rawTitle, const QString
     return QStringLiteral("Untitled");
 }
 
-void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed,
-                                              QHash<QString, UrlInfo> &now) const {
+void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const {
     // The entries no tab of their window took, by address: of windows that changed, and of those
     // gone since.
     struct Left {
@@ -77,7 +76,7 @@ void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, con
     QHash<QStringView, std::vector<Left>> left;
     for (std::size_t w = 0; w < work.size(); ++w) {
         const auto &k = work[w];
-        if (!k.lined) continue;
+        if (!k.changed) continue;
         for (std::size_t e = 0; e < k.offered.size(); ++e)
             if (!k.taken[e] && !closed_.contains(k.offered[e]->id)) left[k.offered[e]->url].push_back({w, e, k.offered[e]});
     }
@@ -112,7 +111,7 @@ void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, con
     };
     for (auto it = arrived.cbegin(); it != arrived.cend(); ++it) {
         const auto url = it.key();
-        if (!canFollowAcrossWindows(parsedURL(now[url.toString()], url.toString()))) continue;
+        if (!canFollowAcrossWindows(parseURL(url.toString()))) continue;
         // The tabs that leave a window are those its line-up left over, as many as it lost; those
         // that arrive, as many as a window gained.
         std::vector<Left> leaving;
@@ -217,7 +216,11 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
                                    return e->url == t.url && e->title == t.title;
                                });
         if (unchanged) {
-            for (std::size_t i = 0; i < tabs.size(); ++i) k.take(i, i);
+            k.taken.assign(tabs.size(), true);
+            for (std::size_t i = 0; i < tabs.size(); ++i) {
+                k.ids[i] = k.offered[i]->id;
+                k.from[i] = k.offered[i];
+            }
             continue;
         }
         // The tab active at the last poll, if it is on offer, and the one active now.
@@ -235,13 +238,21 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
 
         // A tab that lines up with its own page keeps that entry's id, unless this system closed
         // that tab: a twin of it may stand there now.
+        k.changed = true;
         k.lined = lineUpWindow(k.placeKeys, k.tabKeys, active);
         for (std::size_t e = 0; e < k.offered.size(); ++e) {
             const auto i = k.lined->tabOf[e];
             if (i && !k.ids[*i] && !closed_.contains(k.offered[e]->id)) k.take(*i, e);
         }
+        // Nothing left to pair by address: what the line-up holds is no longer needed.
+        if (std::find(k.taken.begin(), k.taken.end(), false) == k.taken.end() ||
+            std::find(k.ids.begin(), k.ids.end(), std::nullopt) == k.ids.end()) {
+            k.lined.reset();
+            k.placeKeys = {};
+            k.tabKeys = {};
+        }
     }
-    followAcrossWindows(work, claimed, now);
+    followAcrossWindows(work, claimed);
 
     std::vector<SafariWindow> result;
     std::unordered_map<std::int64_t, std::vector<Entry>> remembered;

@@ -76,6 +76,8 @@ private:
         std::vector<bool> taken;
         std::vector<std::optional<QString>> ids;
         std::vector<const Entry *> from;  // the entry that gave the tab its id, if one did
+        bool changed = false;
+        // While entries and tabs are left to pair by address: what they show, and the line-up.
         std::vector<PageKey> placeKeys;
         std::vector<PageKey> tabKeys;
         std::optional<WindowLineUp> lined;
@@ -88,7 +90,7 @@ private:
     };
     // Tabs of a page that one window lost and another gained in one poll were dragged across:
     // those the losing window's line-up left over keep their ids in the window they went to.
-    void followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed, QHash<QString, UrlInfo> &now) const;
+    void followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const;
 
     std::unordered_map<std::int64_t, std::vector<Entry>> previous_;
     // Each window's active tab at the last poll: when one of identical tabs side by side closes,

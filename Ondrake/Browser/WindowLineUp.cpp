@@ -15,6 +15,7 @@ namespace {
 // The most work that lining up one stretch by its heaviest pairing may take; past that, a
 // window's middle is divided at its pages shown once, and lined up by its difference.
 constexpr std::size_t kMaxCells = std::size_t(1) << 21;
+constexpr std::size_t kMaxUniformCells = std::size_t(1) << 16;
 // Past this many steps from either end, a difference is too large to follow, and a stretch is
 // lined up at its ends alone.
 constexpr std::int64_t kMaxDifference = 8192;
@@ -27,8 +28,22 @@ struct Lined {
     std::size_t place;
     std::size_t tab;
     bool samePage = true;
-    bool operator==(const Lined &) const = default;
+    bool sure = false;  // equal ends, or a page shown once on both sides, in order
 };
+
+// A text with its hash worked out once, for the several tables that look it up.
+struct Hashed {
+    QStringView text;
+    std::size_t hash = 0;
+    bool operator==(const Hashed &other) const { return text == other.text; }
+};
+std::size_t qHash(const Hashed &key, std::size_t seed) { return key.hash ^ seed; }
+struct HashedPage {
+    Hashed url;
+    Hashed title;
+    bool operator==(const HashedPage &) const = default;
+};
+std::size_t qHash(const HashedPage &key, std::size_t seed) { return (key.url.hash * 31 + key.title.hash) ^ seed; }
 
 // Pages (address and title) and addresses as small numbers, equal for equal ones, given only to
 // the places and tabs that need them.
@@ -67,26 +82,31 @@ private:
             placeAddress.assign(places_.size(), 0);
             tabAddress.assign(tabs_.size(), 0);
         }
+        if (pages_.isEmpty()) {
+            pages_.reserve(qsizetype(to - from));
+            addresses_.reserve(qsizetype(to - from));
+        }
         for (std::size_t i = from; i < to; ++i) {
             if (page[i] != kUnnumbered) continue;
             const auto &key = keys[i];
-            auto p = pages_.find({key.url, key.title});
-            auto a = addresses_.find(key.url);
-            if (a == addresses_.end()) a = addresses_.insert(key.url, std::uint32_t(addresses_.size()));
-            address[i] = *a;
+            const HashedPage hashed{{key.url, ::qHash(key.url, 0)}, {key.title, ::qHash(key.title, 0)}};
+            auto p = pages_.find(hashed);
             if (p == pages_.end()) {
-                p = pages_.insert({key.url, key.title}, std::uint32_t(pages_.size()));
+                auto a = addresses_.find(hashed.url);
+                if (a == addresses_.end()) a = addresses_.insert(hashed.url, std::uint32_t(addresses_.size()));
+                p = pages_.insert(hashed, std::uint32_t(pages_.size()));
                 pageAddress.push_back(*a);
                 pageUntitled.push_back(key.title.isEmpty());
             }
             page[i] = *p;
+            address[i] = pageAddress[*p];
         }
     }
 
     std::span<const PageKey> places_;
     std::span<const PageKey> tabs_;
-    QHash<std::pair<QStringView, QStringView>, std::uint32_t> pages_;
-    QHash<QStringView, std::uint32_t> addresses_;
+    QHash<HashedPage, std::uint32_t> pages_;
+    QHash<Hashed, std::uint32_t> addresses_;
 };
 
 // The anchors that keep their order on both sides, the most of them; `anchors` come in the
@@ -134,9 +154,9 @@ std::optional<AlignedPairs> alignSequences(std::size_t n, std::size_t m, const W
             else uniform = uniform && w == alike;
         }
         const auto at = [&](std::size_t i, std::size_t j) { return worth(head + i, head + j); };
-        // Where all are worth alike the difference finds the pairing faster than a wide band.
-        const auto firstBand = (middleN + 1) * ((middleN > middleM ? middleN - middleM : middleM - middleN) + 65);
-        auto found = heaviestPairing(middleN, middleM, at, mostOf, least, uniform ? std::min(kMaxCells, firstBand) : kMaxCells,
+        // Where all are worth alike the difference finds the pairing faster than all but a small
+        // table.
+        auto found = heaviestPairing(middleN, middleM, at, mostOf, least, uniform ? kMaxUniformCells : kMaxCells,
                                      std::int64_t(unequal) * least + 2 * slack);
         if (!found && uniform) {
             found = ShortestDifference([&](std::size_t i, std::size_t j) { return same(head + i, head + j); }, kMaxDifference)
@@ -149,15 +169,26 @@ std::optional<AlignedPairs> alignSequences(std::size_t n, std::size_t m, const W
         }
     }
     for (std::size_t k = tail; k-- > 0;) pairs.emplace_back(n - 1 - k, m - 1 - k);
+    // Of equal elements side by side, the earlier ones pair: each pair moves back while the one
+    // before it on either side is equal too and unpaired.
+    std::size_t freeA = 0;
+    std::size_t freeB = 0;
+    for (auto &[i, j] : pairs) {
+        if (same(i, j)) {
+            while (i > freeA && same(i - 1, j)) --i;
+            while (j > freeB && same(i, j - 1)) --j;
+        }
+        freeA = i + 1;
+        freeB = j + 1;
+    }
     return pairs;
 }
 
 class Aligner {
 public:
     struct Result {
-        std::vector<Lined> inOrder;   // ascending on both sides
-        std::vector<Lined> moved;     // pages shown once that moved past others, and tabs carried with them
-        std::vector<Lined> skeleton;  // the pairs of inOrder that are sure: equal ends, pages shown once
+        std::vector<Lined> inOrder;  // ascending on both sides
+        std::vector<Lined> moved;    // pages shown once that moved past others, and tabs carried with them
 
         bool pairs(std::size_t place, std::size_t tab) const {
             const auto has = [&](const std::vector<Lined> &list) {
@@ -175,9 +206,9 @@ public:
     // Places [p0, p1) lined up with tabs [t0, t1).
     Result align(std::size_t p0, std::size_t p1, std::size_t t0, std::size_t t1) {
         Result result;
-        while (p0 < p1 && t0 < t1 && samePage(places_[p0], tabs_[t0])) result.inOrder.push_back({p0++, t0++});
+        while (p0 < p1 && t0 < t1 && samePage(places_[p0], tabs_[t0])) result.inOrder.push_back({p0++, t0++, true, true});
         std::vector<Lined> tail;
-        while (p0 < p1 && t0 < t1 && samePage(places_[p1 - 1], tabs_[t1 - 1])) tail.push_back({--p1, --t1});
+        while (p0 < p1 && t0 < t1 && samePage(places_[p1 - 1], tabs_[t1 - 1])) tail.push_back({--p1, --t1, true, true});
         if (p0 < p1 && t0 < t1) {
             // A page at a seam of the equal ends that the middle shows too may as well have moved
             // there from the middle: it lines up with the middle.
@@ -202,15 +233,9 @@ public:
                 t1 = tail.back().tab + 1;
                 tail.pop_back();
             }
-            auto head = result.inOrder;
             middle(p0, p1, t0, t1, result);
-            head.insert(head.end(), result.skeleton.begin(), result.skeleton.end());
-            result.skeleton = std::move(head);
-        } else {
-            result.skeleton = result.inOrder;
         }
         result.inOrder.insert(result.inOrder.end(), tail.rbegin(), tail.rend());
-        result.skeleton.insert(result.skeleton.end(), tail.rbegin(), tail.rend());
         return result;
     }
 
@@ -260,7 +285,12 @@ private:
             ++tabCount[tabPage[t]];
             tabOfPage[tabPage[t]] = t;
         }
-        const auto page = retitles(placeCount, tabCount, {p0, p1, t0, t1});
+        auto page = retitles(placeCount, tabCount, {p0, p1, t0, t1});
+        // Looking across the window may have numbered pages the range does not show.
+        placeCount.resize(numbers_.pages(), 0);
+        tabCount.resize(numbers_.pages(), 0);
+        tabOfPage.resize(numbers_.pages(), 0);
+        for (auto k = std::uint32_t(page.size()); k < numbers_.pages(); ++k) page.push_back(k);
         // Places by the page they show now.
         std::vector<std::uint32_t> shownCount(numbers_.pages(), 0);
         for (auto p = p0; p < p1; ++p) ++shownCount[page[placePage[p]]];
@@ -314,11 +344,11 @@ private:
             // moved.
             std::vector<bool> lined(p1 - p0, false);
             std::vector<bool> tabLined(t1 - t0, false);
-            for (const auto &l : result.inOrder)
+            for (auto &l : result.inOrder)
                 if (l.place >= p0 && l.place < p1) {
                     lined[l.place - p0] = true;
                     tabLined[l.tab - t0] = true;
-                    if (l.samePage && once(l.place) && tabPage[l.tab] == placePage[l.place]) result.skeleton.push_back(l);
+                    l.sure = l.samePage && once(l.place) && tabPage[l.tab] == placePage[l.place];
                 }
             for (auto p = p0; p < p1; ++p) {
                 const auto k = placePage[p];
@@ -326,10 +356,7 @@ private:
                     result.moved.push_back({p, tabOfPage[k]});
             }
         };
-        const auto before = result.inOrder.size();
         if (stretch(p0, p1, t0, t1, noneMoved, noneMoved, false)) {
-            std::sort(result.inOrder.begin() + std::ptrdiff_t(before), result.inOrder.end(),
-                      [](const Lined &x, const Lined &y) { return x.place < y.place; });
             movedOnce();
             return;
         }
@@ -354,8 +381,7 @@ private:
         for (std::size_t k = 0; k < anchors.size(); ++k) {
             if (!chained[k]) continue;
             stretch(fromP, anchors[k].place, fromT, anchors[k].tab, placeMoved, tabMoved, true);
-            result.inOrder.push_back(anchors[k]);
-            result.skeleton.push_back(anchors[k]);
+            result.inOrder.push_back({anchors[k].place, anchors[k].tab, true, true});
             fromP = anchors[k].place + 1;
             fromT = anchors[k].tab + 1;
         }
@@ -384,10 +410,12 @@ private:
         for (std::size_t k = 0; k < page.size(); ++k) page[k] = std::uint32_t(k);
         // Titles gone from the range and titles new to it, by address; only an address with both
         // is looked at across the window.
-        QHash<std::uint32_t, std::vector<std::uint32_t>> gone;
+        const auto addresses = numbers_.addresses();
+        std::vector<bool> lostTitle(addresses, false);
+        bool anyGone = false;
         for (std::uint32_t k = 0; k < page.size(); ++k)
-            if (placeCount[k] > 0 && tabCount[k] == 0) gone[numbers_.pageAddress[k]].push_back(k);
-        if (gone.isEmpty()) return page;
+            if (placeCount[k] > 0 && tabCount[k] == 0) anyGone = lostTitle[numbers_.pageAddress[k]] = true;
+        if (!anyGone) return page;
         const bool whole = range.p0 == 0 && range.p1 == places_.size() && range.t0 == 0 && range.t1 == tabs_.size();
         // Shown outside the range: counted once for the whole window.
         const auto outside = [&](const std::vector<std::uint32_t> &wholeCount, const std::vector<std::uint32_t> &count,
@@ -396,12 +424,23 @@ private:
             numbers_.countWhole();
             return wholeCount[k] > count[k];
         };
-        QHash<std::uint32_t, std::vector<std::uint32_t>> come;
+        // The new titles of each address, one address after the other.
+        std::vector<std::uint32_t> comeStart(addresses + 1, 0);
+        std::vector<std::uint32_t> come;
         for (std::uint32_t k = 0; k < page.size(); ++k)
-            if (tabCount[k] > 0 && placeCount[k] == 0 && gone.contains(numbers_.pageAddress[k]) &&
-                !outside(numbers_.wholePlaceCount, placeCount, k))
-                come[numbers_.pageAddress[k]].push_back(k);
-        if (come.isEmpty()) return page;
+            if (tabCount[k] > 0 && placeCount[k] == 0 && lostTitle[numbers_.pageAddress[k]] &&
+                !outside(numbers_.wholePlaceCount, placeCount, k)) {
+                ++comeStart[numbers_.pageAddress[k] + 1];
+                come.push_back(k);
+            }
+        if (come.empty()) return page;
+        for (std::size_t a = 0; a < addresses; ++a) comeStart[a + 1] += comeStart[a];
+        {
+            auto next = comeStart;
+            std::vector<std::uint32_t> sorted(come.size());
+            for (const auto k : come) sorted[next[numbers_.pageAddress[k]]++] = k;
+            come = std::move(sorted);
+        }
         struct Retitle {
             std::uint32_t apart;
             bool untitled;
@@ -412,9 +451,10 @@ private:
         std::vector<Retitle> possible;
         for (std::uint32_t k = 0; k < page.size(); ++k) {
             if (placeCount[k] == 0 || tabCount[k] > 0) continue;
-            const auto found = come.constFind(numbers_.pageAddress[k]);
-            if (found == come.cend() || outside(numbers_.wholeTabCount, tabCount, k)) continue;
-            for (const auto c : *found) {
+            const auto a = numbers_.pageAddress[k];
+            if (comeStart[a] == comeStart[a + 1] || outside(numbers_.wholeTabCount, tabCount, k)) continue;
+            for (auto n = comeStart[a]; n < comeStart[a + 1]; ++n) {
+                const auto c = come[n];
                 const auto apart = placeCount[k] > tabCount[c] ? placeCount[k] - tabCount[c] : tabCount[c] - placeCount[k];
                 possible.push_back({apart, bool(numbers_.pageUntitled[c]), k, c});
             }
@@ -451,7 +491,8 @@ public:
             for (const auto &l : *list)
                 if (l.samePage) pair(l.place, l.tab);
         log_.clear();
-        skeleton_ = lined.skeleton;
+        for (const auto &l : lined.inOrder)
+            if (l.sure) skeleton_.push_back(l);
         std::vector<Lined> work;
         for (const auto &l : lined.moved) {
             held_[l.place] = true;
@@ -721,11 +762,9 @@ WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageK
             !browserActivated(lined, place, tab, n) && aligner.shows(place, tab)) {
             auto split = aligner.align(0, place, 0, tab);
             auto after = aligner.align(place + 1, n, tab + 1, m);
-            split.inOrder.push_back({place, tab});
+            split.inOrder.push_back({place, tab, true, true});
             split.inOrder.insert(split.inOrder.end(), after.inOrder.begin(), after.inOrder.end());
             split.moved.insert(split.moved.end(), after.moved.begin(), after.moved.end());
-            split.skeleton.push_back({place, tab});
-            split.skeleton.insert(split.skeleton.end(), after.skeleton.begin(), after.skeleton.end());
             if (aligner.worth(split) >= aligner.worth(lined)) {
                 carry(split);
                 lined = std::move(split);

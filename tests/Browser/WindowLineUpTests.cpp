@@ -59,6 +59,8 @@ TEST(WindowLineUp, LinesUpWhatTheTabListTells) {
          "n19:N n20:N n21:N n22:N n23:N n24:N n25:N n26:N n27:N n28:N n29:N n30:N n31:N n32:N n33:N n34:N n35:N "
          "n36:N n37:N n38:N n39:N n40:N s:S s:S x:X s:S",
          {}, {0, 41, 42, 43, 44, -1}},
+        {"the later of two twins side by side navigated, and another such pair before them",
+         "x:X x:X a:A u:U u:U b:B", "x:X y:Y a:A u:U v:V b:B", {}, {0, -1, 2, 3, -1, 5}},
         {"the earlier of two side by side closed, the later active", "x:X s:S s:S y:Y", "x:X s:S y:Y", std::pair(2, 1),
          {0, -1, 1, 2}},
         {"the later of two side by side closed, the earlier active", "x:X s:S s:S y:Y", "x:X s:S y:Y", std::pair(1, 1),
