@@ -246,11 +246,8 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         }
         // Nothing left to pair by address: what the line-up holds is no longer needed.
         if (std::find(k.taken.begin(), k.taken.end(), false) == k.taken.end() ||
-            std::find(k.ids.begin(), k.ids.end(), std::nullopt) == k.ids.end()) {
-            k.lined.reset();
-            k.placeKeys = {};
-            k.tabKeys = {};
-        }
+            std::find(k.ids.begin(), k.ids.end(), std::nullopt) == k.ids.end())
+            k.release(false);
     }
     followAcrossWindows(work, claimed);
 
@@ -288,6 +285,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
                 for (std::size_t r = 0; r < rows.size(); ++r)
                     if (matching[r]) k.take(rows[r], columns[*matching[r]]);
             }
+            k.release(false);
         }
 
         // A window that kept its number of tabs: a tab that navigated keeps the id of its place.
@@ -336,6 +334,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             window.tabs.push_back(std::move(tab));
         }
         result.push_back(std::move(window));
+        k.release(true);
     }
 
     if (!closed_.isEmpty()) {

@@ -87,6 +87,17 @@ private:
             ids[i] = offered[e]->id;
             from[i] = offered[e];
         }
+        // Lets go of what the line-up needed, and with `all` of the rest too.
+        void release(bool all) {
+            std::vector<PageKey>().swap(placeKeys);
+            std::vector<PageKey>().swap(tabKeys);
+            lined.reset();
+            if (!all) return;
+            std::vector<const Entry *>().swap(offered);
+            std::vector<bool>().swap(taken);
+            std::vector<std::optional<QString>>().swap(ids);
+            std::vector<const Entry *>().swap(from);
+        }
     };
     // Tabs of a page that one window lost and another gained in one poll were dragged across:
     // those the losing window's line-up left over keep their ids in the window they went to.
