@@ -69,18 +69,28 @@ void exact(Oriented &o, std::size_t r0, std::size_t r1, std::size_t c0, std::siz
 }
 
 // Too large to solve whole: each row in turn takes its cheapest place among those that leave
-// enough for the rows after it.
+// enough for the rows after it. Costs are mostly distances from where a row should stand: once
+// the places looked at add up to as many as the table would hold, a row whose costs have stayed
+// above the least for a stretch of places has passed where it should stand, and looks no further.
 void inTurn(Oriented &o, std::size_t r0, std::size_t r1, std::size_t c0, std::size_t c1) {
+    constexpr std::size_t kPastBest = 64;
+    std::size_t looked = 0;
     std::size_t next = c0;
     for (std::size_t r = r0; r < r1; ++r) {
         const auto last = c1 - (r1 - r);  // the latest place this row may take
         std::size_t chosen = next;
         std::int64_t least = o.cost(r, next);
-        for (std::size_t c = next + 1; c <= last && least > 0; ++c)
-            if (const auto here = o.cost(r, c); here < least) {
+        const auto stretch = looked < kMaxCells ? last - next + 1 : kPastBest;
+        std::size_t above = 0;
+        for (std::size_t c = next + 1; c <= last && least > 0 && above < stretch; ++c) {
+            const auto here = o.cost(r, c);
+            ++looked;
+            if (here < least) {
                 chosen = c;
                 least = here;
             }
+            above = here > least ? above + 1 : 0;
+        }
         o.pair(r, chosen);
         next = chosen + 1;
     }

@@ -19,7 +19,8 @@ using MatchingCost = std::function<std::int64_t(std::size_t row, std::size_t col
 std::vector<std::optional<std::size_t>> orderKeepingMatching(std::size_t rows, std::size_t columns,
                                                              const MatchingCost &cost);
 // Whether a pairing of this shape is sure to reach the least total. Larger ones first pair the
-// free ends and then let each row take its cheapest place in order: never crossing, never slow.
+// free ends and then let each row take its cheapest place in order, past a budget looking only
+// a bounded way beyond the cheapest so far: never crossing, never slow.
 bool orderKeepingMatchingIsExact(std::size_t rows, std::size_t columns);
 
 // Of values given in the order of another list, the positions of the most that rise strictly,

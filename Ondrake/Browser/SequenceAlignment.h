@@ -10,29 +10,26 @@
 
 namespace ondrake {
 
-// Pairs of positions (in a, in b), ascending on both sides, whose weights add up to the most;
-// `weight(i, j)` is what pairing a[i] with b[j] is worth, 0 where they may not pair. Only
-// pairings that stay within `band` of the diagonal count, that is where no prefix of one list has
-// gained or lost more than `band` elements against the other (at least one, to step past a
-// mismatch): the work and memory grow with the lengths times the band, so a few changes in a
-// long list cost little. None when the lengths differ by more than the band. Among equally heavy
-// pairings, elements are paired as early as they can be.
+using AlignedPairs = std::vector<std::pair<std::size_t, std::size_t>>;
+
+// Pairs of positions (in a, in b), ascending on both sides, whose weights add up to the most
+// among the pairings whose path keeps to the diagonals lo <= j - i <= hi, with that total;
+// `weight(i, j)` is what pairing a[i] with b[j] is worth, 0 where they may not pair. The band must
+// hold both ends' diagonals and one more on each side, to step past a mismatch. Work and memory
+// grow with the lengths times the band. Among equally heavy pairings, elements are paired as
+// early as they can be.
 template<typename Weight>
-std::optional<std::vector<std::pair<std::size_t, std::size_t>>> heaviestCommonSubsequence(std::size_t aSize, std::size_t bSize,
-                                                                                          const Weight &weight,
-                                                                                          std::size_t band) {
+std::pair<AlignedPairs, std::int64_t> heaviestOnBand(std::size_t aSize, std::size_t bSize, const Weight &weight,
+                                                     std::int64_t lo, std::int64_t hi) {
     const auto n = std::int64_t(aSize);
     const auto m = std::int64_t(bSize);
-    if (n - m > std::int64_t(band) || m - n > std::int64_t(band)) return std::nullopt;
-    // A mismatch is passed by one step off the diagonal and one back.
-    const auto wide = std::max<std::int64_t>(std::int64_t(band), 1);
-    const std::int64_t width = 2 * wide + 1;
+    const std::int64_t width = hi - lo + 1;
     constexpr std::int64_t kUnreachable = -1;
-    // best[i][j - i + band]: the heaviest pairing of a[i..] with b[j..]; unreachable off the band.
+    // best[i][j - i - lo]: the heaviest pairing of a[i..] with b[j..]; unreachable off the band.
     std::vector<std::int64_t> best(std::size_t((n + 1) * width), kUnreachable);
     const auto cell = [&](std::int64_t i, std::int64_t j) -> std::int64_t {
-        if (i > n || j > m || j < 0 || j - i > wide || i - j > wide) return kUnreachable;
-        return best[std::size_t(i * width + (j - i + wide))];
+        if (i > n || j > m || j < 0 || j - i > hi || j - i < lo) return kUnreachable;
+        return best[std::size_t(i * width + (j - i - lo))];
     };
     const auto diagonal = [&](std::int64_t i, std::int64_t j) -> std::int64_t {
         if (i >= n || j >= m) return kUnreachable;
@@ -42,14 +39,14 @@ std::optional<std::vector<std::pair<std::size_t, std::size_t>>> heaviestCommonSu
         return rest == kUnreachable ? kUnreachable : rest + worth;
     };
     for (std::int64_t i = n; i >= 0; --i) {
-        for (std::int64_t j = std::min(m, i + wide); j >= std::max<std::int64_t>(0, i - wide); --j) {
+        for (std::int64_t j = std::min(m, i + hi); j >= std::max<std::int64_t>(0, i + lo); --j) {
             std::int64_t value = i == n && j == m ? 0 : kUnreachable;
             value = std::max({value, diagonal(i, j), cell(i + 1, j), cell(i, j + 1)});
-            best[std::size_t(i * width + (j - i + wide))] = value;
+            best[std::size_t(i * width + (j - i - lo))] = value;
         }
     }
 
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    AlignedPairs pairs;
     std::int64_t i = 0;
     std::int64_t j = 0;
     while (i < n || j < m) {
@@ -63,16 +60,169 @@ std::optional<std::vector<std::pair<std::size_t, std::size_t>>> heaviestCommonSu
             ++j;
         }
     }
-    return pairs;
+    return {std::move(pairs), cell(0, 0)};
+}
+
+// The heaviest pairing within `band` diagonals of the main one (at least one, to step past a
+// mismatch); none when the lengths differ by more than the band.
+template<typename Weight>
+std::optional<AlignedPairs> heaviestCommonSubsequence(std::size_t aSize, std::size_t bSize, const Weight &weight,
+                                                      std::size_t band) {
+    const auto apart = aSize > bSize ? aSize - bSize : bSize - aSize;
+    if (apart > band) return std::nullopt;
+    const auto wide = std::int64_t(std::max<std::size_t>(band, 1));
+    return heaviestOnBand(aSize, bSize, weight, -wide, wide).first;
 }
 
 // The same for equal elements of two lists, each worth `weight[value]`.
-inline std::optional<std::vector<std::pair<std::size_t, std::size_t>>> heaviestCommonSubsequence(
-    std::span<const std::uint32_t> a, std::span<const std::uint32_t> b, std::span<const std::uint32_t> weight,
-    std::size_t band) {
+inline std::optional<AlignedPairs> heaviestCommonSubsequence(std::span<const std::uint32_t> a,
+                                                             std::span<const std::uint32_t> b,
+                                                             std::span<const std::uint32_t> weight, std::size_t band) {
     return heaviestCommonSubsequence(
         a.size(), b.size(), [&](std::size_t i, std::size_t j) { return a[i] == b[j] ? std::int64_t(weight[a[i]]) : 0; },
         band);
 }
+
+// The heaviest pairing of all, found on a band that widens until no path off it could weigh as
+// much: `most` holds what each element of a, then of b, is worth at the most in a pair, at least
+// `least` or nothing, so a path that strays k diagonals further skips k more elements on each
+// side; `slack` is twice what pairs may add beyond their elements' worth. Work
+// grows with the lengths times the number of elements left unpaired. None when the band would need
+// more than `maxCells`.
+template<typename Weight>
+std::optional<AlignedPairs> heaviestPairing(std::size_t aSize, std::size_t bSize, const Weight &weight,
+                                            std::span<const std::int64_t> most, std::int64_t least,
+                                            std::size_t maxCells, std::int64_t slack) {
+    const auto n = std::int64_t(aSize);
+    const auto m = std::int64_t(bSize);
+    std::int64_t total = 0;
+    for (const auto w : most) total += w;
+    const auto apart = m > n ? m - n : n - m;
+    for (std::int64_t extra = 32;; extra *= 2) {
+        const auto lo = std::min<std::int64_t>(0, m - n) - extra;
+        const auto hi = std::max<std::int64_t>(0, m - n) + extra;
+        if (std::size_t(n + 1) * std::size_t(hi - lo + 1) > maxCells) return std::nullopt;
+        auto [pairs, value] = heaviestOnBand(aSize, bSize, weight, lo, hi);
+        // Twice what a path off the band could reach: every element it pairs, at its most.
+        const auto offBand = total - (apart + 2 * extra + 2) * least + slack;
+        if (2 * value >= offBand || extra >= n + m) return std::move(pairs);
+    }
+}
+
+// The longest common subsequence of two lists under `same`, by the difference of the fewest
+// insertions and deletions, split at the middle of a shortest edit path and solved on each side
+// in turn: time grows with the lengths times the size of the difference, memory with the
+// lengths. None when a part's difference takes more than `limit` steps from either end.
+template<typename Same>
+class ShortestDifference {
+public:
+    ShortestDifference(const Same &same, std::int64_t limit) : same_(same), limit_(limit) {}
+
+    std::optional<AlignedPairs> pairs(std::size_t aSize, std::size_t bSize) {
+        AlignedPairs pairs;
+        // Parts to solve, the leftmost last; a part's equal end follows the parts inside it.
+        std::vector<Range> ranges{{0, std::int64_t(aSize), 0, std::int64_t(bSize), false}};
+        while (!ranges.empty()) {
+            auto r = ranges.back();
+            ranges.pop_back();
+            if (r.equalEnd) {
+                for (auto k = r.i0; k < r.i1; ++k) pairs.emplace_back(std::size_t(k), std::size_t(r.j0 + (k - r.i0)));
+                continue;
+            }
+            while (r.i0 < r.i1 && r.j0 < r.j1 && same(r.i0, r.j0)) pairs.emplace_back(std::size_t(r.i0++), std::size_t(r.j0++));
+            auto end = r;
+            while (r.i0 < r.i1 && r.j0 < r.j1 && same(r.i1 - 1, r.j1 - 1)) --r.i1, --r.j1;
+            if (r.i1 < end.i1) ranges.push_back({r.i1, end.i1, r.j1, end.j1, true});
+            if (r.i0 == r.i1 || r.j0 == r.j1) continue;
+            std::int64_t x = 0;
+            std::int64_t y = 0;
+            switch (bisect(r, x, y)) {
+            case Split::tooLarge: return std::nullopt;
+            case Split::none: continue;
+            case Split::found: break;
+            }
+            if ((x == 0 && y == 0) || (x == r.i1 - r.i0 && y == r.j1 - r.j0)) return std::nullopt;  // no progress
+            ranges.push_back({r.i0 + x, r.i1, r.j0 + y, r.j1, false});
+            ranges.push_back({r.i0, r.i0 + x, r.j0, r.j0 + y, false});
+        }
+        return pairs;
+    }
+
+private:
+    struct Range {
+        std::int64_t i0, i1, j0, j1;
+        bool equalEnd;  // pairs in order, already found
+    };
+    enum class Split { found, none, tooLarge };
+
+    bool same(std::int64_t i, std::int64_t j) const { return same_(std::size_t(i), std::size_t(j)); }
+
+    // Where the furthest paths from both corners meet, relative to the range's corner.
+    Split bisect(const Range &r, std::int64_t &splitX, std::int64_t &splitY) {
+        const auto n = r.i1 - r.i0;
+        const auto m = r.j1 - r.j0;
+        const auto maxD = (n + m + 1) / 2;
+        // Paths of more than `limit_` steps are never followed, so need no room.
+        const auto offset = std::min(maxD, limit_ + 1);
+        forward_.assign(std::size_t(2 * offset + 2), -1);
+        backward_.assign(std::size_t(2 * offset + 2), -1);
+        forward_[std::size_t(offset + 1)] = 0;
+        backward_[std::size_t(offset + 1)] = 0;
+        const auto delta = n - m;
+        const bool front = delta % 2 != 0;
+        std::int64_t k1start = 0, k1end = 0, k2start = 0, k2end = 0;
+        for (std::int64_t d = 0; d < maxD; ++d) {
+            if (d > limit_) return Split::tooLarge;
+            for (auto k1 = -d + k1start; k1 <= d - k1end; k1 += 2) {
+                const auto at = std::size_t(offset + k1);
+                auto x1 = k1 == -d || (k1 != d && forward_[at - 1] < forward_[at + 1]) ? forward_[at + 1] : forward_[at - 1] + 1;
+                auto y1 = x1 - k1;
+                while (x1 < n && y1 < m && same(r.i0 + x1, r.j0 + y1)) ++x1, ++y1;
+                forward_[at] = x1;
+                if (x1 > n) {
+                    k1end += 2;
+                } else if (y1 > m) {
+                    k1start += 2;
+                } else if (front) {
+                    const auto other = offset + delta - k1;
+                    if (other >= 0 && other < std::int64_t(backward_.size()) && backward_[std::size_t(other)] != -1 &&
+                        x1 >= n - backward_[std::size_t(other)]) {
+                        splitX = x1;
+                        splitY = y1;
+                        return Split::found;
+                    }
+                }
+            }
+            for (auto k2 = -d + k2start; k2 <= d - k2end; k2 += 2) {
+                const auto at = std::size_t(offset + k2);
+                auto x2 = k2 == -d || (k2 != d && backward_[at - 1] < backward_[at + 1]) ? backward_[at + 1] : backward_[at - 1] + 1;
+                auto y2 = x2 - k2;
+                while (x2 < n && y2 < m && same(r.i1 - x2 - 1, r.j1 - y2 - 1)) ++x2, ++y2;
+                backward_[at] = x2;
+                if (x2 > n) {
+                    k2end += 2;
+                } else if (y2 > m) {
+                    k2start += 2;
+                } else if (!front) {
+                    const auto other = offset + delta - k2;
+                    if (other >= 0 && other < std::int64_t(forward_.size()) && forward_[std::size_t(other)] != -1) {
+                        const auto x1 = forward_[std::size_t(other)];
+                        if (x1 >= n - x2) {
+                            splitX = x1;
+                            splitY = offset + x1 - other;
+                            return Split::found;
+                        }
+                    }
+                }
+            }
+        }
+        return Split::none;
+    }
+
+    const Same &same_;
+    std::int64_t limit_;
+    std::vector<std::int64_t> forward_;
+    std::vector<std::int64_t> backward_;
+};
 
 }  // namespace ondrake

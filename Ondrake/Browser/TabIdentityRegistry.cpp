@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <map>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -64,6 +65,96 @@ QString TabIdentityRegistry::displayTitle(const QString &rawTitle, const QString
     return QStringLiteral("Untitled");
 }
 
+void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const {
+    // The entries no tab of their window took, by address: of windows that changed, and of those
+    // gone since.
+    struct Left {
+        std::size_t window;  // in `work`, or past its end for a window gone
+        std::size_t index;   // of the entry on offer, or in the gone window
+        const Entry *entry;
+    };
+    QHash<QStringView, std::vector<Left>> left;
+    for (std::size_t w = 0; w < work.size(); ++w) {
+        const auto &k = work[w];
+        if (!k.changed) continue;
+        for (std::size_t e = 0; e < k.offered.size(); ++e)
+            if (!k.taken[e] && !closed_.contains(k.offered[e]->id)) left[k.offered[e]->url].push_back({w, e, k.offered[e]});
+    }
+    std::unordered_set<std::int64_t> shown;
+    for (const auto &k : work) shown.insert(k.window.id);
+    std::size_t gone = work.size();
+    for (const auto &[windowID, entries] : previous_) {
+        if (shown.count(windowID)) continue;
+        for (std::size_t e = 0; e < entries.size(); ++e)
+            if (!claimed.contains(entries[e].id) && !closed_.contains(entries[e].id))
+                left[entries[e].url].push_back({gone, e, &entries[e]});
+        ++gone;
+    }
+    if (left.isEmpty()) return;
+    // The tabs that took no entry of their window, by address.
+    QHash<QStringView, std::vector<std::pair<std::size_t, std::size_t>>> arrived;
+    for (std::size_t w = 0; w < work.size(); ++w)
+        for (std::size_t i = 0; i < work[w].ids.size(); ++i)
+            if (!work[w].ids[i] && left.contains(work[w].window.tabs[i].url)) arrived[work[w].window.tabs[i].url].push_back({w, i});
+    if (arrived.isEmpty()) return;
+
+    // How many tabs of an address a window showed at the last poll and shows now.
+    const auto count = [&](std::size_t w, QStringView url, bool before) {
+        std::size_t n = 0;
+        if (w >= work.size()) return before ? std::size_t(-1) : std::size_t(0);  // gone: lost all it had
+        if (before) {
+            for (const auto *e : work[w].offered) n += e->url == url;
+        } else {
+            for (const auto &t : work[w].window.tabs) n += t.url == url;
+        }
+        return n;
+    };
+    for (auto it = arrived.cbegin(); it != arrived.cend(); ++it) {
+        const auto url = it.key();
+        if (!canFollowAcrossWindows(parseURL(url.toString()))) continue;
+        // The tabs that leave a window are those its line-up left over, as many as it lost; those
+        // that arrive, as many as a window gained.
+        std::vector<Left> leaving;
+        std::map<std::size_t, std::size_t> lost;
+        for (const auto &l : left.value(url)) {
+            if (!lost.count(l.window)) {
+                const auto before = count(l.window, url, true);
+                const auto after = count(l.window, url, false);
+                lost[l.window] = before > after ? before - after : 0;
+            }
+            if (lost[l.window] > 0) {
+                --lost[l.window];
+                leaving.push_back(l);
+            }
+        }
+        std::vector<std::pair<std::size_t, std::size_t>> arriving;
+        std::map<std::size_t, std::size_t> gained;
+        for (const auto &[w, i] : it.value()) {
+            if (!gained.count(w)) {
+                const auto before = count(w, url, true);
+                const auto after = count(w, url, false);
+                gained[w] = after > before ? after - before : 0;
+            }
+            if (gained[w] > 0) {
+                --gained[w];
+                arriving.emplace_back(w, i);
+            }
+        }
+        std::vector<bool> used(arriving.size(), false);
+        for (const auto &l : leaving) {
+            for (std::size_t a = 0; a < arriving.size(); ++a) {
+                const auto [w, i] = arriving[a];
+                if (used[a] || w == l.window) continue;
+                used[a] = true;
+                work[w].ids[i] = l.entry->id;
+                work[w].from[i] = l.entry;
+                if (l.window < work.size()) work[l.window].taken[l.index] = true;
+                break;
+            }
+        }
+    }
+}
+
 std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSnapshot::RawWindow> &windows) {
     // The first window with a given id wins; windows without tabs count for nothing.
     std::vector<const SafariSnapshot::RawWindow *> selected;
@@ -99,65 +190,78 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         claimed.insert(last->id);
     }
 
-    std::vector<SafariWindow> result;
-    std::unordered_map<std::int64_t, std::vector<Entry>> remembered;
-    std::unordered_map<std::int64_t, QString> activeNow;
     static const std::vector<Entry> none;
+    std::vector<WindowWork> work;
+    work.reserve(selected.size());
     for (const auto *w : selected) {
         const auto prevIt = previous_.find(w->id);
         const auto &prev = prevIt == previous_.end() ? none : prevIt->second;
         const auto &tabs = w->tabs;
+        auto &k = work.emplace_back(*w, prev);
         // The entries on offer: those of a tab dragged to another window are not.
-        std::vector<const Entry *> offered;
-        offered.reserve(prev.size());
+        k.offered.reserve(prev.size());
         for (const auto &e : prev)
-            if (claimed.isEmpty() || !claimed.contains(e.id)) offered.push_back(&e);
-        std::vector<bool> taken(offered.size(), false);
-
-        std::vector<std::optional<QString>> ids(tabs.size());
-        // The entry of this window that gave the tab its id, if one did.
-        std::vector<const Entry *> from(tabs.size(), nullptr);
-        const auto take = [&](std::size_t i, std::size_t e) {
-            taken[e] = true;
-            ids[i] = offered[e]->id;
-            from[i] = offered[e];
-        };
+            if (claimed.isEmpty() || !claimed.contains(e.id)) k.offered.push_back(&e);
+        k.taken.assign(k.offered.size(), false);
+        k.ids.resize(tabs.size());
+        k.from.assign(tabs.size(), nullptr);
         if (!moved.isEmpty()) {
             for (std::size_t i = 0; i < tabs.size(); ++i)
-                if (const auto m = moved.constFind(tabs[i].url); m != moved.cend()) ids[i] = *m;
+                if (const auto m = moved.constFind(tabs[i].url); m != moved.cend()) k.ids[i] = *m;
         }
 
         // The usual poll: the window shows what it showed, and every tab keeps its id.
-        const bool unchanged = closed_.isEmpty() && moved.isEmpty() && offered.size() == tabs.size() &&
-                               std::equal(offered.begin(), offered.end(), tabs.begin(), [](const Entry *e, const auto &t) {
+        const bool unchanged = closed_.isEmpty() && moved.isEmpty() && k.offered.size() == tabs.size() &&
+                               std::equal(k.offered.begin(), k.offered.end(), tabs.begin(), [](const Entry *e, const auto &t) {
                                    return e->url == t.url && e->title == t.title;
                                });
         if (unchanged) {
-            for (std::size_t i = 0; i < tabs.size(); ++i) take(i, i);
-        } else {
-            // The tab active at the last poll, if it is on offer, and the one active now.
-            std::optional<std::pair<std::size_t, std::size_t>> active;
-            if (const auto last = activeIDs_.find(w->id); last != activeIDs_.end()) {
-                const auto place = std::find_if(offered.begin(), offered.end(), [&](const Entry *e) { return e->id == last->second; });
-                const auto now = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
-                if (place != offered.end() && now != tabs.end())
-                    active = std::pair(std::size_t(place - offered.begin()), std::size_t(now - tabs.begin()));
+            k.taken.assign(tabs.size(), true);
+            for (std::size_t i = 0; i < tabs.size(); ++i) {
+                k.ids[i] = k.offered[i]->id;
+                k.from[i] = k.offered[i];
             }
-            std::vector<PageKey> placeKeys;
-            placeKeys.reserve(offered.size());
-            for (const auto *e : offered) placeKeys.push_back({e->url, e->title});
-            std::vector<PageKey> tabKeys;
-            tabKeys.reserve(tabs.size());
-            for (const auto &t : tabs) tabKeys.push_back({t.url, t.title});
+            continue;
+        }
+        // The tab active at the last poll, if it is on offer, and the one active now.
+        std::optional<std::pair<std::size_t, std::size_t>> active;
+        if (const auto last = activeIDs_.find(w->id); last != activeIDs_.end()) {
+            const auto place = std::find_if(k.offered.begin(), k.offered.end(), [&](const Entry *e) { return e->id == last->second; });
+            const auto now = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
+            if (place != k.offered.end() && now != tabs.end())
+                active = std::pair(std::size_t(place - k.offered.begin()), std::size_t(now - tabs.begin()));
+        }
+        k.placeKeys.reserve(k.offered.size());
+        for (const auto *e : k.offered) k.placeKeys.push_back({e->url, e->title});
+        k.tabKeys.reserve(tabs.size());
+        for (const auto &t : tabs) k.tabKeys.push_back({t.url, t.title});
 
-            // A tab that lines up with its own page keeps that entry's id, unless this system closed
-            // that tab: a twin of it may stand there now.
-            const auto lined = lineUpWindow(placeKeys, tabKeys, active);
-            for (std::size_t e = 0; e < offered.size(); ++e) {
-                const auto i = lined.tabOf[e];
-                if (i && !ids[*i] && !closed_.contains(offered[e]->id)) take(*i, e);
-            }
+        // A tab that lines up with its own page keeps that entry's id, unless this system closed
+        // that tab: a twin of it may stand there now.
+        k.changed = true;
+        k.lined = lineUpWindow(k.placeKeys, k.tabKeys, active);
+        for (std::size_t e = 0; e < k.offered.size(); ++e) {
+            const auto i = k.lined->tabOf[e];
+            if (i && !k.ids[*i] && !closed_.contains(k.offered[e]->id)) k.take(*i, e);
+        }
+        // Nothing left to pair by address: what the line-up holds is no longer needed.
+        if (std::find(k.taken.begin(), k.taken.end(), false) == k.taken.end() ||
+            std::find(k.ids.begin(), k.ids.end(), std::nullopt) == k.ids.end())
+            k.release(false);
+    }
+    followAcrossWindows(work, claimed);
 
+    std::vector<SafariWindow> result;
+    std::unordered_map<std::int64_t, std::vector<Entry>> remembered;
+    std::unordered_map<std::int64_t, QString> activeNow;
+    for (auto &k : work) {
+        const auto *w = &k.window;
+        const auto &prev = k.prev;
+        const auto &tabs = w->tabs;
+        auto &ids = k.ids;
+        auto &taken = k.taken;
+        const auto &offered = k.offered;
+        if (k.lined) {
             // The rest by address and title, then address alone, in order; each entry costs its
             // distance from where it should stand now, and a closed tab's entry comes after every other.
             std::vector<std::size_t> rows;
@@ -169,18 +273,19 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             if (!rows.empty() && !columns.empty()) {
                 std::vector<PageKey> rowKeys;
                 rowKeys.reserve(rows.size());
-                for (const auto i : rows) rowKeys.push_back(tabKeys[i]);
+                for (const auto i : rows) rowKeys.push_back(k.tabKeys[i]);
                 std::vector<PageKey> columnKeys;
                 columnKeys.reserve(columns.size());
-                for (const auto e : columns) columnKeys.push_back(placeKeys[e]);
+                for (const auto e : columns) columnKeys.push_back(k.placeKeys[e]);
                 const auto matching = matchSamePages(rowKeys, columnKeys, [&](std::size_t r, std::size_t c) {
                     const auto e = columns[c];
-                    const auto distance = positionDistance(lined.expected[e], 2 * std::int64_t(rows[r]));
+                    const auto distance = positionDistance(k.lined->expected[e], 2 * std::int64_t(rows[r]));
                     return closed_.contains(offered[e]->id) ? addCosts(distance, kClosedCost) : distance;
                 });
                 for (std::size_t r = 0; r < rows.size(); ++r)
-                    if (matching[r]) take(rows[r], columns[*matching[r]]);
+                    if (matching[r]) k.take(rows[r], columns[*matching[r]]);
             }
+            k.release(false);
         }
 
         // A window that kept its number of tabs: a tab that navigated keeps the id of its place.
@@ -194,7 +299,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
                 if (found == byIndex.end()) continue;
                 for (const auto e : found->second)
                     if (!taken[e]) {
-                        take(i, e);
+                        k.take(i, e);
                         break;
                     }
             }
@@ -213,7 +318,8 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             const auto &raw = tabs[i];
             // An unchanged title goes on as the text the last poll had, so whoever compares the
             // two polls later finds one shared value instead of reading both.
-            const QString &rawTitle = from[i] && from[i]->title == raw.title ? from[i]->title : raw.title;
+            const auto *from = k.from[i];
+            const QString &rawTitle = from && from->title == raw.title ? from->title : raw.title;
             entries.push_back({*ids[i], raw.url, rawTitle, raw.index});
             SafariTab tab;
             tab.id = *ids[i];
@@ -228,6 +334,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             window.tabs.push_back(std::move(tab));
         }
         result.push_back(std::move(window));
+        k.release(true);
     }
 
     if (!closed_.isEmpty()) {

@@ -3,8 +3,10 @@
 #include "Browser/SafariSnapshot.h"
 #include "Browser/SafariTab.h"
 #include "Browser/SafariTabMove.h"
+#include "Browser/WindowLineUp.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -63,6 +65,43 @@ private:
         std::optional<std::optional<QUrl>> parsed;  // outer: parsed yet
     };
     static const std::optional<QUrl> &parsedURL(UrlInfo &info, const QString &text);
+
+    // One window of a poll on its way to ids: the entries on offer, the id each tab has so far,
+    // and how the window lined up with the last poll when it changed.
+    struct WindowWork {
+        WindowWork(const SafariSnapshot::RawWindow &w, const std::vector<Entry> &p) : window(w), prev(p) {}
+        const SafariSnapshot::RawWindow &window;
+        const std::vector<Entry> &prev;
+        std::vector<const Entry *> offered;
+        std::vector<bool> taken;
+        std::vector<std::optional<QString>> ids;
+        std::vector<const Entry *> from;  // the entry that gave the tab its id, if one did
+        bool changed = false;
+        // While entries and tabs are left to pair by address: what they show, and the line-up.
+        std::vector<PageKey> placeKeys;
+        std::vector<PageKey> tabKeys;
+        std::optional<WindowLineUp> lined;
+
+        void take(std::size_t i, std::size_t e) {
+            taken[e] = true;
+            ids[i] = offered[e]->id;
+            from[i] = offered[e];
+        }
+        // Lets go of what the line-up needed, and with `all` of the rest too.
+        void release(bool all) {
+            std::vector<PageKey>().swap(placeKeys);
+            std::vector<PageKey>().swap(tabKeys);
+            lined.reset();
+            if (!all) return;
+            std::vector<const Entry *>().swap(offered);
+            std::vector<bool>().swap(taken);
+            std::vector<std::optional<QString>>().swap(ids);
+            std::vector<const Entry *>().swap(from);
+        }
+    };
+    // Tabs of a page that one window lost and another gained in one poll were dragged across:
+    // those the losing window's line-up left over keep their ids in the window they went to.
+    void followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const;
 
     std::unordered_map<std::int64_t, std::vector<Entry>> previous_;
     // Each window's active tab at the last poll: when one of identical tabs side by side closes,

@@ -12,11 +12,13 @@ namespace ondrake {
 
 namespace {
 
-// How far a stretch may be lined up off its diagonal beyond the difference of its lengths, and
-// the most work that lining up one stretch may take; past that, a window's middle is divided at
-// its pages shown once, and a stretch still too large is lined up at its ends alone.
-constexpr std::size_t kBand = 32;
+// The most work that lining up one stretch by its heaviest pairing may take; past that, a
+// window's middle is divided at its pages shown once, and lined up by its difference.
 constexpr std::size_t kMaxCells = std::size_t(1) << 21;
+constexpr std::size_t kMaxUniformCells = std::size_t(1) << 16;
+// Past this many steps from either end, a difference is too large to follow, and a stretch is
+// lined up at its ends alone.
+constexpr std::int64_t kMaxDifference = 8192;
 constexpr auto kUnnumbered = std::numeric_limits<std::uint32_t>::max();
 
 bool samePage(const PageKey &a, const PageKey &b) { return a.url == b.url && a.title == b.title; }
@@ -26,8 +28,22 @@ struct Lined {
     std::size_t place;
     std::size_t tab;
     bool samePage = true;
-    bool operator==(const Lined &) const = default;
+    bool sure = false;  // equal ends, or a page shown once on both sides, in order
 };
+
+// A text with its hash worked out once, for the several tables that look it up.
+struct Hashed {
+    QStringView text;
+    std::size_t hash = 0;
+    bool operator==(const Hashed &other) const { return text == other.text; }
+};
+std::size_t qHash(const Hashed &key, std::size_t seed) { return key.hash ^ seed; }
+struct HashedPage {
+    Hashed url;
+    Hashed title;
+    bool operator==(const HashedPage &) const = default;
+};
+std::size_t qHash(const HashedPage &key, std::size_t seed) { return (key.url.hash * 31 + key.title.hash) ^ seed; }
 
 // Pages (address and title) and addresses as small numbers, equal for equal ones, given only to
 // the places and tabs that need them.
@@ -40,10 +56,21 @@ public:
     std::size_t pages() const { return std::size_t(pages_.size()); }
     std::size_t addresses() const { return std::size_t(addresses_.size()); }
 
+    // How many places and tabs of the whole window show each page.
+    void countWhole() {
+        if (!wholePlaceCount.empty() && wholePlaceCount.size() == pages()) return;
+        numberPlaces(0, places_.size());
+        numberTabs(0, tabs_.size());
+        wholePlaceCount.assign(pages(), 0);
+        wholeTabCount.assign(pages(), 0);
+        for (const auto k : placePage) ++wholePlaceCount[k];
+        for (const auto k : tabPage) ++wholeTabCount[k];
+    }
+
     std::vector<std::uint32_t> placePage, tabPage, placeAddress, tabAddress;
     std::vector<std::uint32_t> pageAddress;
     std::vector<bool> pageUntitled;  // still loading
-    std::vector<PageKey> pageKey;
+    std::vector<std::uint32_t> wholePlaceCount, wholeTabCount;
 
 private:
     void number(std::span<const PageKey> keys, std::size_t from, std::size_t to, std::vector<std::uint32_t> &page,
@@ -55,27 +82,31 @@ private:
             placeAddress.assign(places_.size(), 0);
             tabAddress.assign(tabs_.size(), 0);
         }
+        if (pages_.isEmpty()) {
+            pages_.reserve(qsizetype(to - from));
+            addresses_.reserve(qsizetype(to - from));
+        }
         for (std::size_t i = from; i < to; ++i) {
             if (page[i] != kUnnumbered) continue;
             const auto &key = keys[i];
-            auto p = pages_.find({key.url, key.title});
-            auto a = addresses_.find(key.url);
-            if (a == addresses_.end()) a = addresses_.insert(key.url, std::uint32_t(addresses_.size()));
-            address[i] = *a;
+            const HashedPage hashed{{key.url, ::qHash(key.url, 0)}, {key.title, ::qHash(key.title, 0)}};
+            auto p = pages_.find(hashed);
             if (p == pages_.end()) {
-                p = pages_.insert({key.url, key.title}, std::uint32_t(pages_.size()));
+                auto a = addresses_.find(hashed.url);
+                if (a == addresses_.end()) a = addresses_.insert(hashed.url, std::uint32_t(addresses_.size()));
+                p = pages_.insert(hashed, std::uint32_t(pages_.size()));
                 pageAddress.push_back(*a);
                 pageUntitled.push_back(key.title.isEmpty());
-                pageKey.push_back(key);
             }
             page[i] = *p;
+            address[i] = pageAddress[*p];
         }
     }
 
     std::span<const PageKey> places_;
     std::span<const PageKey> tabs_;
-    QHash<std::pair<QStringView, QStringView>, std::uint32_t> pages_;
-    QHash<QStringView, std::uint32_t> addresses_;
+    QHash<HashedPage, std::uint32_t> pages_;
+    QHash<Hashed, std::uint32_t> addresses_;
 };
 
 // The anchors that keep their order on both sides, the most of them; `anchors` come in the
@@ -90,13 +121,16 @@ std::vector<bool> longestInOrder(const std::vector<Lined> &anchors) {
 }
 
 // Two sequences lined up: the equal ends first, then the middle as heavily as can be, where
-// `worth(i, j)` is what pairing a[i] with b[j] is worth (0: they may not pair) and `same(i, j)`
-// whether they are equal. Answers the pairs; when the middle is too large to line up, none, or
-// with `always` the ends alone.
-template<typename Worth, typename Same>
-std::optional<std::vector<std::pair<std::size_t, std::size_t>>> alignSequences(std::size_t n, std::size_t m, const Worth &worth,
-                                                                               const Same &same, bool always) {
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+// `worth(i, j)` is what pairing a[i] with b[j] is worth (0: they may not pair), `same(i, j)`
+// whether they are equal, and `most(i, fromA)` the most an element is worth when equal to
+// another (0 when it is equal to none), less than any such worth is `least`, and `slack` what
+// pairs of unequal elements add at the most. A middle whose elements that can be equal are all
+// worth alike is lined up by its difference when it is more than a few changes. Answers the pairs;
+// when the middle is too large to line up, none, or with `always` the ends alone.
+template<typename Worth, typename Same, typename Most>
+std::optional<AlignedPairs> alignSequences(std::size_t n, std::size_t m, const Worth &worth, const Same &same, const Most &most,
+                                           std::int64_t least, std::int64_t slack, bool always) {
+    AlignedPairs pairs;
     std::size_t head = 0;
     while (head < n && head < m && same(head, head)) {
         pairs.emplace_back(head, head);
@@ -107,17 +141,46 @@ std::optional<std::vector<std::pair<std::size_t, std::size_t>>> alignSequences(s
     const auto middleN = n - head - tail;
     const auto middleM = m - head - tail;
     if (middleN > 0 && middleM > 0) {
-        const auto band = std::max(middleN, middleM) - std::min(middleN, middleM) + kBand;
-        if ((middleN + 1) * (2 * band + 1) <= kMaxCells) {
-            const auto found = heaviestCommonSubsequence(
-                middleN, middleM, [&](std::size_t i, std::size_t j) { return worth(head + i, head + j); }, band);
-            if (found)
-                for (const auto &[i, j] : *found) pairs.emplace_back(head + i, head + j);
+        std::vector<std::int64_t> mostOf;
+        mostOf.reserve(middleN + middleM);
+        for (std::size_t i = 0; i < middleN; ++i) mostOf.push_back(most(head + i, true));
+        for (std::size_t j = 0; j < middleM; ++j) mostOf.push_back(most(head + j, false));
+        std::int64_t alike = 0;
+        bool uniform = true;
+        std::size_t unequal = 0;  // elements equal to none
+        for (const auto w : mostOf) {
+            if (w == 0) ++unequal;
+            else if (alike == 0) alike = w;
+            else uniform = uniform && w == alike;
+        }
+        const auto at = [&](std::size_t i, std::size_t j) { return worth(head + i, head + j); };
+        // Where all are worth alike the difference finds the pairing faster than all but a small
+        // table.
+        auto found = heaviestPairing(middleN, middleM, at, mostOf, least, uniform ? kMaxUniformCells : kMaxCells,
+                                     std::int64_t(unequal) * least + 2 * slack);
+        if (!found && uniform) {
+            found = ShortestDifference([&](std::size_t i, std::size_t j) { return same(head + i, head + j); }, kMaxDifference)
+                        .pairs(middleN, middleM);
+        }
+        if (found) {
+            for (const auto &[i, j] : *found) pairs.emplace_back(head + i, head + j);
         } else if (!always) {
             return std::nullopt;
         }
     }
     for (std::size_t k = tail; k-- > 0;) pairs.emplace_back(n - 1 - k, m - 1 - k);
+    // Of equal elements side by side, the earlier ones pair: each pair moves back while the one
+    // before it on either side is equal too and unpaired.
+    std::size_t freeA = 0;
+    std::size_t freeB = 0;
+    for (auto &[i, j] : pairs) {
+        if (same(i, j)) {
+            while (i > freeA && same(i - 1, j)) --i;
+            while (j > freeB && same(i, j - 1)) --j;
+        }
+        freeA = i + 1;
+        freeB = j + 1;
+    }
     return pairs;
 }
 
@@ -125,11 +188,11 @@ class Aligner {
 public:
     struct Result {
         std::vector<Lined> inOrder;  // ascending on both sides
-        std::vector<Lined> moved;    // pages shown once that moved past others
+        std::vector<Lined> moved;    // pages shown once that moved past others, and tabs carried with them
 
         bool pairs(std::size_t place, std::size_t tab) const {
             const auto has = [&](const std::vector<Lined> &list) {
-                return std::any_of(list.begin(), list.end(), [&](const Lined &l) { return l.place == place && l.tab == tab; });
+                return std::any_of(list.begin(), list.end(), [&](const Lined &l) { return l.samePage && l.place == place && l.tab == tab; });
             };
             return has(inOrder) || has(moved);
         }
@@ -143,35 +206,56 @@ public:
     // Places [p0, p1) lined up with tabs [t0, t1).
     Result align(std::size_t p0, std::size_t p1, std::size_t t0, std::size_t t1) {
         Result result;
-        while (p0 < p1 && t0 < t1 && samePage(places_[p0], tabs_[t0])) result.inOrder.push_back({p0++, t0++});
+        while (p0 < p1 && t0 < t1 && samePage(places_[p0], tabs_[t0])) result.inOrder.push_back({p0++, t0++, true, true});
         std::vector<Lined> tail;
-        while (p0 < p1 && t0 < t1 && samePage(places_[p1 - 1], tabs_[t1 - 1])) tail.push_back({--p1, --t1});
-        if (p0 < p1 && t0 < t1) middle(p0, p1, t0, t1, result);
+        while (p0 < p1 && t0 < t1 && samePage(places_[p1 - 1], tabs_[t1 - 1])) tail.push_back({--p1, --t1, true, true});
+        if (p0 < p1 && t0 < t1) {
+            // A page at a seam of the equal ends that the middle shows too may as well have moved
+            // there from the middle: it lines up with the middle.
+            numbers_.numberPlaces(p0, p1);
+            numbers_.numberTabs(t0, t1);
+            std::vector<bool> inMiddle(numbers_.pages(), false);
+            for (auto p = p0; p < p1; ++p) inMiddle[numbers_.placePage[p]] = true;
+            for (auto t = t0; t < t1; ++t) inMiddle[numbers_.tabPage[t]] = true;
+            const auto atSeam = [&](const Lined &l) {
+                numbers_.numberPlaces(l.place, l.place + 1);
+                numbers_.numberTabs(l.tab, l.tab + 1);
+                const auto k = numbers_.placePage[l.place];
+                return k < inMiddle.size() && inMiddle[k];
+            };
+            while (!result.inOrder.empty() && atSeam(result.inOrder.back())) {
+                p0 = result.inOrder.back().place;
+                t0 = result.inOrder.back().tab;
+                result.inOrder.pop_back();
+            }
+            while (!tail.empty() && atSeam(tail.back())) {
+                p1 = tail.back().place + 1;
+                t1 = tail.back().tab + 1;
+                tail.pop_back();
+            }
+            middle(p0, p1, t0, t1, result);
+        }
         result.inOrder.insert(result.inOrder.end(), tail.rbegin(), tail.rend());
         return result;
     }
 
     // Whether the place's title has become the tab's, its twins' with it, across the window.
     bool retitledTo(std::size_t place, std::size_t tab) {
-        numbers_.numberPlaces(0, places_.size());
-        numbers_.numberTabs(0, tabs_.size());
-        std::vector<std::uint32_t> placeCount(numbers_.pages(), 0);
-        std::vector<std::uint32_t> tabCount(numbers_.pages(), 0);
-        for (const auto k : numbers_.placePage) ++placeCount[k];
-        for (const auto k : numbers_.tabPage) ++tabCount[k];
-        return retitles(placeCount, tabCount, {0, places_.size(), 0, tabs_.size()})[numbers_.placePage[place]] ==
-               numbers_.tabPage[tab];
+        return wholeRetitles()[numbers_.placePage[place]] == numbers_.tabPage[tab];
+    }
+
+    // Whether the place shows the tab's page, or a title of it that became the tab's.
+    bool shows(std::size_t place, std::size_t tab) {
+        if (samePage(places_[place], tabs_[tab])) return true;
+        if (places_[place].url != tabs_[tab].url) return false;
+        return retitledTo(place, tab);
     }
 
     // What lining up is worth, to compare two ways: a place with its own page (or retitled with
     // its twins) far more than any number of places with their address alone or with a tab still
     // loading, and a page open more than once double.
     std::int64_t worth(const Result &result) {
-        numbers_.numberPlaces(0, places_.size());
-        numbers_.numberTabs(0, tabs_.size());
-        std::vector<std::uint32_t> count(numbers_.pages(), 0);
-        for (const auto k : numbers_.placePage) ++count[k];
-        for (const auto k : numbers_.tabPage) ++count[k];
+        numbers_.countWhole();
         const auto unit = std::int64_t(places_.size() + tabs_.size() + 1);
         std::int64_t total = 0;
         for (const auto *list : {&result.inOrder, &result.moved})
@@ -179,7 +263,7 @@ public:
                 const auto k = numbers_.placePage[l.place];
                 const auto tabPage = numbers_.tabPage[l.tab];
                 const bool weak = !l.samePage || (k != tabPage && numbers_.pageUntitled[tabPage]);
-                total += weak ? 1 : unit * (count[k] > 2 ? 2 : 1);
+                total += weak ? 1 : unit * (numbers_.wholePlaceCount[k] + numbers_.wholeTabCount[k] > 2 ? 2 : 1);
             }
         return total;
     }
@@ -201,13 +285,21 @@ private:
             ++tabCount[tabPage[t]];
             tabOfPage[tabPage[t]] = t;
         }
-        const auto page = retitles(placeCount, tabCount, {p0, p1, t0, t1});
+        auto page = retitles(placeCount, tabCount, {p0, p1, t0, t1});
+        // Looking across the window may have numbered pages the range does not show.
+        placeCount.resize(numbers_.pages(), 0);
+        tabCount.resize(numbers_.pages(), 0);
+        tabOfPage.resize(numbers_.pages(), 0);
+        for (auto k = std::uint32_t(page.size()); k < numbers_.pages(); ++k) page.push_back(k);
+        // Places by the page they show now.
+        std::vector<std::uint32_t> shownCount(numbers_.pages(), 0);
+        for (auto p = p0; p < p1; ++p) ++shownCount[page[placePage[p]]];
         // A place with its own page outweighs any number with their address alone, and a page
         // open more than once lines up before a page shown once, which may have moved.
         const auto unit = std::int64_t((p1 - p0) + (t1 - t0) + 1);
         std::vector<std::int64_t> pageWorth(numbers_.pages(), unit);
         for (std::size_t k = 0; k < pageWorth.size(); ++k)
-            if (placeCount[k] > 1 || tabCount[k] > 1) pageWorth[k] = 2 * unit;
+            if (shownCount[k] > 1 || tabCount[k] > 1) pageWorth[k] = 2 * unit;
         placeStamp_.assign(numbers_.addresses(), 0);
         tabStamp_.assign(numbers_.addresses(), 0);
         std::uint32_t stamp = 0;
@@ -232,19 +324,49 @@ private:
                 if (same(i, j)) return pageWorth[tabPage[b[j]]];
                 return placeAddress[a[i]] == tabAddress[b[j]] ? 1 : 0;
             };
-            const auto pairs = alignSequences(a.size(), b.size(), worth, same, always);
+            const auto most = [&](std::size_t k, bool place) -> std::int64_t {
+                if (place) {
+                    const auto shown = page[placePage[a[k]]];
+                    return tabCount[shown] > 0 ? pageWorth[shown] : 0;
+                }
+                const auto shown = tabPage[b[k]];
+                return shownCount[shown] > 0 ? pageWorth[shown] : 0;
+            };
+            const auto pairs = alignSequences(a.size(), b.size(), worth, same, most, unit,
+                                              std::int64_t(std::min(a.size(), b.size())), always);
             if (!pairs) return false;
             for (const auto &[i, j] : *pairs) result.inOrder.push_back({a[i], b[j], same(i, j)});
             return true;
         };
-        if (stretch(p0, p1, t0, t1, noneMoved, noneMoved, false)) return;
+        const auto once = [&](std::size_t p) { return placeCount[placePage[p]] == 1 && tabCount[placePage[p]] == 1; };
+        const auto movedOnce = [&] {
+            // Pages shown once on either side that lined up in order are sure; those that did not
+            // moved.
+            std::vector<bool> lined(p1 - p0, false);
+            std::vector<bool> tabLined(t1 - t0, false);
+            for (auto &l : result.inOrder)
+                if (l.place >= p0 && l.place < p1) {
+                    lined[l.place - p0] = true;
+                    tabLined[l.tab - t0] = true;
+                    l.sure = l.samePage && once(l.place) && tabPage[l.tab] == placePage[l.place];
+                }
+            for (auto p = p0; p < p1; ++p) {
+                const auto k = placePage[p];
+                if (!lined[p - p0] && placeCount[k] == 1 && tabCount[k] == 1 && !tabLined[tabOfPage[k] - t0])
+                    result.moved.push_back({p, tabOfPage[k]});
+            }
+        };
+        if (stretch(p0, p1, t0, t1, noneMoved, noneMoved, false)) {
+            movedOnce();
+            return;
+        }
 
         // Too large a change to line up whole: pages shown once on either side anchor the rest;
         // the most of them that keep their order divide the middle into stretches, and the
         // others moved.
         std::vector<Lined> anchors;
         for (auto p = p0; p < p1; ++p)
-            if (const auto k = placePage[p]; placeCount[k] == 1 && tabCount[k] == 1) anchors.push_back({p, tabOfPage[k]});
+            if (once(p)) anchors.push_back({p, tabOfPage[placePage[p]]});
         const auto chained = longestInOrder(anchors);
         std::vector<bool> placeMoved(p1 - p0, false);
         std::vector<bool> tabMoved(t1 - t0, false);
@@ -259,7 +381,7 @@ private:
         for (std::size_t k = 0; k < anchors.size(); ++k) {
             if (!chained[k]) continue;
             stretch(fromP, anchors[k].place, fromT, anchors[k].tab, placeMoved, tabMoved, true);
-            result.inOrder.push_back(anchors[k]);
+            result.inOrder.push_back({anchors[k].place, anchors[k].tab, true, true});
             fromP = anchors[k].place + 1;
             fromT = anchors[k].tab + 1;
         }
@@ -269,34 +391,56 @@ private:
     struct Range {
         std::size_t p0, p1, t0, t1;
     };
-    // Whether a tab (or place) outside the range shows the page.
-    bool shownOutside(std::span<const PageKey> keys, std::size_t from, std::size_t to, std::uint32_t page) const {
-        const auto &key = numbers_.pageKey[page];
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            if ((i < from || i >= to) && samePage(keys[i], key)) return true;
-        return false;
-    }
 
+    // Each page of the whole window as it should show now.
+    const std::vector<std::uint32_t> &wholeRetitles() {
+        if (wholeRetitles_.empty() || wholeRetitles_.size() != numbers_.pages()) {
+            numbers_.countWhole();
+            wholeRetitles_ = retitles(numbers_.wholePlaceCount, numbers_.wholeTabCount, {0, places_.size(), 0, tabs_.size()});
+        }
+        return wholeRetitles_;
+    }
     // Each page of the range as it should show now: identical tabs retitle together, so a title
     // no tab of the window shows any more has become a title of its address that no place
     // showed, the most alike in number first, one that has finished loading before one still
     // loading.
     std::vector<std::uint32_t> retitles(const std::vector<std::uint32_t> &placeCount, const std::vector<std::uint32_t> &tabCount,
-                                        Range range) const {
+                                        Range range) {
         std::vector<std::uint32_t> page(numbers_.pages());
         for (std::size_t k = 0; k < page.size(); ++k) page[k] = std::uint32_t(k);
         // Titles gone from the range and titles new to it, by address; only an address with both
         // is looked at across the window.
-        QHash<std::uint32_t, std::vector<std::uint32_t>> gone;
+        const auto addresses = numbers_.addresses();
+        std::vector<bool> lostTitle(addresses, false);
+        bool anyGone = false;
         for (std::uint32_t k = 0; k < page.size(); ++k)
-            if (placeCount[k] > 0 && tabCount[k] == 0) gone[numbers_.pageAddress[k]].push_back(k);
-        if (gone.isEmpty()) return page;
-        QHash<std::uint32_t, std::vector<std::uint32_t>> come;
+            if (placeCount[k] > 0 && tabCount[k] == 0) anyGone = lostTitle[numbers_.pageAddress[k]] = true;
+        if (!anyGone) return page;
+        const bool whole = range.p0 == 0 && range.p1 == places_.size() && range.t0 == 0 && range.t1 == tabs_.size();
+        // Shown outside the range: counted once for the whole window.
+        const auto outside = [&](const std::vector<std::uint32_t> &wholeCount, const std::vector<std::uint32_t> &count,
+                                 std::uint32_t k) {
+            if (whole) return false;
+            numbers_.countWhole();
+            return wholeCount[k] > count[k];
+        };
+        // The new titles of each address, one address after the other.
+        std::vector<std::uint32_t> comeStart(addresses + 1, 0);
+        std::vector<std::uint32_t> come;
         for (std::uint32_t k = 0; k < page.size(); ++k)
-            if (tabCount[k] > 0 && placeCount[k] == 0 && gone.contains(numbers_.pageAddress[k]) &&
-                !shownOutside(places_, range.p0, range.p1, k))
-                come[numbers_.pageAddress[k]].push_back(k);
-        if (come.isEmpty()) return page;
+            if (tabCount[k] > 0 && placeCount[k] == 0 && lostTitle[numbers_.pageAddress[k]] &&
+                !outside(numbers_.wholePlaceCount, placeCount, k)) {
+                ++comeStart[numbers_.pageAddress[k] + 1];
+                come.push_back(k);
+            }
+        if (come.empty()) return page;
+        for (std::size_t a = 0; a < addresses; ++a) comeStart[a + 1] += comeStart[a];
+        {
+            auto next = comeStart;
+            std::vector<std::uint32_t> sorted(come.size());
+            for (const auto k : come) sorted[next[numbers_.pageAddress[k]]++] = k;
+            come = std::move(sorted);
+        }
         struct Retitle {
             std::uint32_t apart;
             bool untitled;
@@ -307,9 +451,10 @@ private:
         std::vector<Retitle> possible;
         for (std::uint32_t k = 0; k < page.size(); ++k) {
             if (placeCount[k] == 0 || tabCount[k] > 0) continue;
-            const auto found = come.constFind(numbers_.pageAddress[k]);
-            if (found == come.cend() || shownOutside(tabs_, range.t0, range.t1, k)) continue;
-            for (const auto c : *found) {
+            const auto a = numbers_.pageAddress[k];
+            if (comeStart[a] == comeStart[a + 1] || outside(numbers_.wholeTabCount, tabCount, k)) continue;
+            for (auto n = comeStart[a]; n < comeStart[a + 1]; ++n) {
+                const auto c = come[n];
                 const auto apart = placeCount[k] > tabCount[c] ? placeCount[k] - tabCount[c] : tabCount[c] - placeCount[k];
                 possible.push_back({apart, bool(numbers_.pageUntitled[c]), k, c});
             }
@@ -329,6 +474,193 @@ private:
     Numbers numbers_;
     std::vector<std::uint32_t> placeStamp_;
     std::vector<std::uint32_t> tabStamp_;
+    std::vector<std::uint32_t> wholeRetitles_;
+};
+
+// Tabs carried along with tabs that moved: a block dragged in the strip takes the identical tabs
+// at its edges with it. Beside each pair of a page shown once that moved, a place and a tab that
+// show one page pair up too, and so on outwards; one that another pair held moves over when that
+// leaves no fewer pairs in order around it and more side by side as they stood.
+class Carrier {
+public:
+    Carrier(Aligner &aligner, std::size_t placeCount, std::size_t tabCount)
+        : aligner_(aligner), placeTab_(placeCount), tabPlace_(tabCount), held_(placeCount, false) {}
+
+    void carry(Aligner::Result &lined) {
+        for (const auto *list : {&lined.inOrder, &lined.moved})
+            for (const auto &l : *list)
+                if (l.samePage) pair(l.place, l.tab);
+        log_.clear();
+        for (const auto &l : lined.inOrder)
+            if (l.sure) skeleton_.push_back(l);
+        std::vector<Lined> work;
+        for (const auto &l : lined.moved) {
+            held_[l.place] = true;
+            work.push_back(l);
+        }
+        bool changed = false;
+        while (!work.empty()) {
+            const auto l = work.back();
+            work.pop_back();
+            for (const int side : {-1, 1}) {
+                const auto p = l.place + std::size_t(std::ptrdiff_t(side));
+                const auto t = l.tab + std::size_t(std::ptrdiff_t(side));
+                if (p >= placeTab_.size() || t >= tabPlace_.size() || placeTab_[p] == t || held_[p]) continue;
+                if (tabPlace_[t] && held_[*tabPlace_[t]]) continue;
+                if (!aligner_.shows(p, t) || !claim(p, t)) continue;
+                held_[p] = true;
+                work.push_back({p, t});
+                changed = true;
+            }
+        }
+        if (!changed) return;
+        // The pairs that changed count as moved; a pair by address alone gives way to any.
+        std::vector<Lined> inOrder;
+        for (const auto &l : lined.inOrder) {
+            if (l.samePage ? placeTab_[l.place] == l.tab : !placeTab_[l.place] && !tabPlace_[l.tab]) inOrder.push_back(l);
+        }
+        std::vector<bool> listed(placeTab_.size(), false);
+        for (const auto &l : inOrder)
+            if (l.samePage) listed[l.place] = true;
+        std::vector<Lined> moved;
+        for (std::size_t p = 0; p < placeTab_.size(); ++p)
+            if (placeTab_[p] && !listed[p]) moved.push_back({p, *placeTab_[p]});
+        lined.inOrder = std::move(inOrder);
+        lined.moved = std::move(moved);
+    }
+
+private:
+    void setPlace(std::size_t p, std::optional<std::size_t> t) {
+        log_.push_back({true, p, placeTab_[p]});
+        placeTab_[p] = t;
+    }
+    void setTab(std::size_t t, std::optional<std::size_t> p) {
+        log_.push_back({false, t, tabPlace_[t]});
+        tabPlace_[t] = p;
+    }
+    void pair(std::size_t p, std::size_t t) {
+        setPlace(p, t);
+        setTab(t, p);
+    }
+    void unpair(std::size_t p) {
+        if (const auto t = placeTab_[p]) setTab(*t, std::nullopt);
+        setPlace(p, std::nullopt);
+    }
+    void rollBack() {
+        for (auto it = log_.rbegin(); it != log_.rend(); ++it) (it->place ? placeTab_ : tabPlace_)[it->index] = it->was;
+        log_.clear();
+    }
+
+    // Pairs the place with the tab; a place that held the tab looks for a free tab of its page
+    // beside the partners of its neighbours, or takes the place's old tab, and that tab, left
+    // free, a place beside the partners of its neighbours. Answers whether that was kept.
+    bool claim(std::size_t p, std::size_t t) {
+        const auto oldTab = placeTab_[p];
+        const auto oldPlace = tabPlace_[t];
+        log_.clear();
+        if (!oldTab && !oldPlace) {
+            pair(p, t);
+            return true;
+        }
+        const auto change = [&] {
+            std::vector<std::size_t> touched{p};
+            unpair(p);
+            if (oldPlace) {
+                unpair(*oldPlace);
+                touched.push_back(*oldPlace);
+            }
+            pair(p, t);
+            if (oldPlace) {
+                std::vector<std::size_t> candidates;
+                if (const auto left = partnerOf(*oldPlace, -1)) candidates.push_back(*left + 1);
+                if (const auto right = partnerOf(*oldPlace, 1); right && *right > 0) candidates.push_back(*right - 1);
+                if (oldTab) candidates.push_back(*oldTab);
+                for (const auto c : candidates)
+                    if (c < tabPlace_.size() && !tabPlace_[c] && aligner_.shows(*oldPlace, c)) {
+                        pair(*oldPlace, c);
+                        break;
+                    }
+            }
+            if (oldTab && !tabPlace_[*oldTab]) {
+                std::vector<std::size_t> candidates;
+                if (*oldTab > 0 && tabPlace_[*oldTab - 1]) candidates.push_back(*tabPlace_[*oldTab - 1] + 1);
+                if (*oldTab + 1 < tabPlace_.size() && tabPlace_[*oldTab + 1] && *tabPlace_[*oldTab + 1] > 0)
+                    candidates.push_back(*tabPlace_[*oldTab + 1] - 1);
+                for (const auto c : candidates)
+                    if (c < placeTab_.size() && !placeTab_[c] && !held_[c] && aligner_.shows(c, *oldTab)) {
+                        pair(c, *oldTab);
+                        touched.push_back(c);
+                        break;
+                    }
+            }
+            return touched;
+        };
+        const auto touched = change();
+        const auto after = explained(touched);
+        rollBack();
+        if (after <= explained(touched)) return false;
+        change();
+        log_.clear();
+        return true;
+    }
+
+    // The tab of the place beside this one, on the side given.
+    std::optional<std::size_t> partnerOf(std::size_t place, int side) const {
+        const auto q = place + std::size_t(std::ptrdiff_t(side));
+        return q < placeTab_.size() ? placeTab_[q] : std::nullopt;
+    }
+
+    // Whether the place's pair stands beside a neighbour's as they stood.
+    bool besidePair(std::size_t p) const {
+        const auto t = *placeTab_[p];
+        return (p > 0 && placeTab_[p - 1] && *placeTab_[p - 1] + 1 == t) ||
+               (p + 1 < placeTab_.size() && placeTab_[p + 1] && *placeTab_[p + 1] == t + 1);
+    }
+
+    // How many pairs of these places the change explains: those that stand beside a neighbour's
+    // pair as they stood, and the most of the others that keep their order with the sure pairs
+    // around them and with each other.
+    int explained(const std::vector<std::size_t> &places) const {
+        int count = 0;
+        std::vector<Lined> fitting;
+        for (const auto p : places) {
+            if (!placeTab_[p]) continue;
+            if (besidePair(p)) {
+                ++count;
+                continue;
+            }
+            const auto t = *placeTab_[p];
+            const auto changing = [&](const Lined &l) { return std::find(places.begin(), places.end(), l.place) != places.end(); };
+            auto after = std::lower_bound(skeleton_.begin(), skeleton_.end(), p, [](const Lined &l, std::size_t q) { return l.place < q; });
+            auto before = after;
+            while (after != skeleton_.end() && changing(*after)) ++after;
+            bool fits = after == skeleton_.end() || t < after->tab;
+            while (before != skeleton_.begin()) {
+                --before;
+                if (!changing(*before)) {
+                    fits = fits && t > before->tab;
+                    break;
+                }
+            }
+            if (fits) fitting.push_back({p, t});
+        }
+        std::sort(fitting.begin(), fitting.end(), [](const Lined &a, const Lined &b) { return a.place < b.place; });
+        std::vector<std::int64_t> tabs;
+        for (const auto &l : fitting) tabs.push_back(std::int64_t(l.tab));
+        return count + int(longestRisingRun(tabs).size());
+    }
+
+    Aligner &aligner_;
+    std::vector<std::optional<std::size_t>> placeTab_;
+    std::vector<std::optional<std::size_t>> tabPlace_;
+    std::vector<bool> held_;  // pairs that moved or were carried along, which nothing takes over
+    std::vector<Lined> skeleton_;
+    struct Undo {
+        bool place;
+        std::size_t index;
+        std::optional<std::size_t> was;
+    };
+    std::vector<Undo> log_;
 };
 
 // Where each place should stand: at its tab when it lines up with one; else, between the two
@@ -360,8 +692,9 @@ std::vector<std::int64_t> expectedPlaces(const Aligner::Result &lined, std::size
             const auto same = [&](std::size_t i, std::size_t j) {
                 return numbers.placeAddress[places[i]] == numbers.tabAddress[tabs[j]];
             };
-            const auto pairs = alignSequences(places.size(), tabs.size(), [&](std::size_t i, std::size_t j) { return same(i, j) ? 1 : 0; },
-                                              same, true);
+            const auto pairs = alignSequences(
+                places.size(), tabs.size(), [&](std::size_t i, std::size_t j) { return same(i, j) ? 1 : 0; }, same,
+                [](std::size_t, bool) -> std::int64_t { return 1; }, 1, 0, true);
             for (const auto &[i, j] : *pairs) byAddress[i] = j;
         }
         std::vector<bool> used(tabs.size(), false);
@@ -386,6 +719,27 @@ std::vector<std::int64_t> expectedPlaces(const Aligner::Result &lined, std::size
     return expected;
 }
 
+// Whether the tab active now is the one the browser made active under this reading: one it
+// opened (no place lines up with it), or, when the place active at the last poll closed, the tab
+// after it, or the one before when it was the last.
+bool browserActivated(const Aligner::Result &lined, std::size_t place, std::size_t tab, std::size_t placeCount) {
+    std::vector<std::optional<std::size_t>> tabOf(placeCount);
+    bool tabLined = false;
+    for (const auto *list : {&lined.inOrder, &lined.moved})
+        for (const auto &l : *list)
+            if (l.samePage) {
+                tabOf[l.place] = l.tab;
+                tabLined = tabLined || l.tab == tab;
+            }
+    if (!tabLined) return true;
+    if (tabOf[place]) return false;
+    for (auto p = place + 1; p < placeCount; ++p)
+        if (tabOf[p]) return *tabOf[p] == tab;
+    for (auto p = place; p-- > 0;)
+        if (tabOf[p]) return *tabOf[p] == tab;
+    return false;
+}
+
 }  // namespace
 
 WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs,
@@ -394,19 +748,27 @@ WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageK
     const auto m = tabs.size();
     Aligner aligner(places, tabs);
     auto lined = aligner.align(0, n, 0, m);
-    // Identical tabs beside each other that positions alone cannot tell apart: the active tab
-    // that still shows its page (retitled with its twins, maybe) is the one that stayed, so long
-    // as nothing lines up worse.
+    const auto carry = [&](Aligner::Result &result) {
+        if (!result.moved.empty()) Carrier(aligner, n, m).carry(result);
+    };
+    carry(lined);
+    // The browser activates a tab it opens, and the tab beside one it closes: where positions
+    // read as that, they decide. Where they would leave another tab active, the active tab that
+    // still shows its page (retitled with its twins, maybe) is the one that stayed, so long as
+    // nothing lines up worse.
     if (active) {
         const auto [place, tab] = *active;
         if (place < n && tab < m && places[place].url == tabs[tab].url && !lined.pairs(place, tab) &&
-            (places[place].title == tabs[tab].title || aligner.retitledTo(place, tab))) {
+            !browserActivated(lined, place, tab, n) && aligner.shows(place, tab)) {
             auto split = aligner.align(0, place, 0, tab);
             auto after = aligner.align(place + 1, n, tab + 1, m);
-            split.inOrder.push_back({place, tab});
+            split.inOrder.push_back({place, tab, true, true});
             split.inOrder.insert(split.inOrder.end(), after.inOrder.begin(), after.inOrder.end());
             split.moved.insert(split.moved.end(), after.moved.begin(), after.moved.end());
-            if (aligner.worth(split) >= aligner.worth(lined)) lined = std::move(split);
+            if (aligner.worth(split) >= aligner.worth(lined)) {
+                carry(split);
+                lined = std::move(split);
+            }
         }
     }
 

@@ -20,12 +20,15 @@ struct WindowLineUp {
     std::vector<std::int64_t> expected;
 };
 
-// Lines places up with tabs by what they show (address and title), at any size of change:
-// pages shown once on either side anchor the rest, tabs of addresses one side alone has opened
-// or closed count for nothing, and between anchors identical tabs line up in order, a page open
-// more than once counting double. Where positions alone cannot tell which of identical tabs
-// went, the tab that was active and still is tells: `active` is the place active at the last
-// poll with the tab active now. The keys must outlive the call.
+// Lines places up with tabs by what they show (address and title), at any size of change, in
+// time that grows with the window and the size of the change: tabs of addresses one side alone
+// has opened or closed count for nothing, identical tabs line up in order, a page open more than
+// once counting double against a page shown once, which may have moved, and identical tabs at the
+// edges of a block that moved go with it. The browser activates a tab it opens and, when it
+// closes the active tab, the one after it (the one before when it was the last): where positions
+// read as that, they decide; where they would leave another tab active than the one active now,
+// the tab active at the last poll that still shows its page is the one active now. `active` is
+// the place active at the last poll with the tab active now. The keys must outlive the call.
 WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs,
                           std::optional<std::pair<std::size_t, std::size_t>> active = std::nullopt);
 

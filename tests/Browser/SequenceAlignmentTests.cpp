@@ -75,3 +75,59 @@ TEST(SequenceAlignment, HeavierElementsWinOverAMovedLightOne) {
 }
 
 }  // namespace
+
+// The pairing on a widening band and the shortest difference reach what the textbook table
+// reaches, on lists that differ by a few edits or wholly; the difference gives up past its limit.
+TEST(SequenceAlignment, TheWideningBandAndTheShortestDifferenceFindTheBest) {
+    std::mt19937 random(12);
+    for (int round = 0; round < 3000; ++round) {
+        const std::uint32_t values = 1 + random() % 5;
+        std::vector<std::uint32_t> weight(values);
+        for (auto &w : weight) w = 4 + 4 * (random() % 2);
+        std::vector<std::uint32_t> a(random() % 60);
+        for (auto &v : a) v = random() % values;
+        std::vector<std::uint32_t> b = a;
+        if (round % 4 == 0) {
+            b.resize(random() % 60);
+            for (auto &v : b) v = random() % values;
+        } else {
+            for (int edits = int(random() % 12); edits > 0; --edits) {
+                if (!b.empty() && random() % 2 == 0) b.erase(b.begin() + std::ptrdiff_t(random() % b.size()));
+                else b.insert(b.begin() + std::ptrdiff_t(random() % (b.size() + 1)), random() % values);
+            }
+        }
+        const auto expectValid = [&](const AlignedPairs &pairs) {
+            std::uint32_t total = 0;
+            for (std::size_t k = 0; k < pairs.size(); ++k) {
+                EXPECT_EQ(a[pairs[k].first], b[pairs[k].second]);
+                if (k > 0) {
+                    EXPECT_LT(pairs[k - 1].first, pairs[k].first);
+                    EXPECT_LT(pairs[k - 1].second, pairs[k].second);
+                }
+                total += weight[a[pairs[k].first]];
+            }
+            return total;
+        };
+        std::vector<std::int64_t> most;
+        for (const auto v : a) most.push_back(weight[v]);
+        for (const auto v : b) most.push_back(weight[v]);
+        const auto paired = heaviestPairing(
+            a.size(), b.size(), [&](std::size_t i, std::size_t j) { return a[i] == b[j] ? std::int64_t(weight[a[i]]) : 0; }, most,
+            4, std::size_t(1) << 20, 0);
+        ASSERT_TRUE(paired.has_value());
+        EXPECT_EQ(expectValid(*paired), heaviest(a, b, weight)) << "round " << round;
+
+        const std::vector<std::uint32_t> unit(values, 1);
+        const auto same = [&](std::size_t i, std::size_t j) { return a[i] == b[j]; };
+        const auto difference = ShortestDifference(same, 1000).pairs(a.size(), b.size());
+        ASSERT_TRUE(difference.has_value());
+        expectValid(*difference);
+        EXPECT_EQ(difference->size(), heaviest(a, b, unit)) << "round " << round;
+    }
+    // Two lists with nothing in common differ by all of both: past a limit of a few steps, none.
+    const std::vector<std::uint32_t> zeros(50, 0);
+    const std::vector<std::uint32_t> ones(50, 1);
+    const auto same = [&](std::size_t i, std::size_t j) { return zeros[i] == ones[j]; };
+    EXPECT_FALSE(ShortestDifference(same, 10).pairs(50, 50).has_value());
+    EXPECT_EQ(ShortestDifference(same, 100).pairs(50, 50), AlignedPairs{});
+}

@@ -7,6 +7,7 @@
 
 #include <QSet>
 
+#include <functional>
 #include <random>
 
 using namespace ondrake;
@@ -87,10 +88,24 @@ TEST(TabIdentityRegistry, KeepsIdsThroughChanges) {
          {raw(1, {{"A", "https://a/"}, {"B", "file:///b.html"}})},
          {raw(1, {{"A", "https://a/"}}), raw(9, {{"B", "file:///b.html"}})},
          {"tab-0", "tab-1"}},
-        {"a drag of a URL another tab shares is not followed",
+        // One window lost a tab of the page and another gained one: the tab that leaves is the one
+        // its window's tabs no longer line up with.
+        {"a drag of a URL another tab shares is followed",
          {raw(1, {{"A", "https://a/"}, {"B", "https://b/"}}), raw(2, {{"B", "https://b/"}})},
          {raw(1, {{"A", "https://a/"}}), raw(2, {{"B", "https://b/"}, {"B", "https://b/"}})},
-         {"tab-0", "tab-2", "tab-3"}},
+         {"tab-0", "tab-2", "tab-1"}},
+        {"one of two twins dragged to another window's end",
+         {raw(1, {{"H", "https://h/"}, {"I", "https://i/"}, {"X", "https://x/"}, {"I", "https://i/"}}), raw(2, {{"Y", "https://y/"}})},
+         {raw(1, {{"H", "https://h/"}, {"X", "https://x/"}, {"I", "https://i/"}}), raw(2, {{"Y", "https://y/"}, {"I", "https://i/"}})},
+         {"tab-0", "tab-2", "tab-3", "tab-4", "tab-1"}},
+        {"one of two twins dragged into a new window",
+         {raw(1, {{"A", "https://a/"}, {"S", "file:///s"}, {"S", "file:///s"}})},
+         {raw(1, {{"A", "https://a/"}, {"S", "file:///s"}}), raw(9, {{"S", "file:///s"}})},
+         {"tab-0", "tab-1", "tab-2"}},
+        {"the last tab of a window dragged into another beside its twin",
+         {raw(1, {{"S", "https://s/"}}), raw(2, {{"S", "https://s/"}, {"X", "https://x/"}})},
+         {raw(2, {{"S", "https://s/"}, {"S", "https://s/"}, {"X", "https://x/"}})},
+         {"tab-1", "tab-0", "tab-2"}},
         {"a drag of an about: page is not followed",
          {raw(1, {{"A", "https://a/"}, {"", "about:blank"}}), raw(2, {{"C", "https://c/"}})},
          {raw(1, {{"A", "https://a/"}}), raw(2, {{"C", "https://c/"}, {"", "about:blank"}})},
@@ -365,50 +380,31 @@ TEST(TabIdentityRegistry, TabsTheSystemMovedKeepTheirIds) {
 // beside the active tab in the background and activates tabs; the sidebar drags tabs, twins more
 // often than not. Only changes the tab list and the active tab tell apart are made. After every
 // poll every tab keeps its id.
-TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
-    std::mt19937 random(2026);
-    test::BrowserChanges changes(random, {.fewest = 6, .most = 60, .largestBlock = 200});
-    const auto pick = [&](std::size_t n) { return changes.pick(n); };
-    std::vector<std::vector<test::Shows>> pages(2);
-    for (int p = 0; p < 12; ++p) pages[0].push_back({QStringLiteral("Page %1").arg(p), QStringLiteral("https://p%1.example/").arg(p)});
-    for (int p = 0; p < 5; ++p) pages[1].push_back({QStringLiteral("Inbox"), QStringLiteral("https://mail%1.example/").arg(p % 3)});
-    std::vector<TruthWindow> windows;
-    for (std::size_t w = 0; w < pages.size(); ++w) {
-        std::vector<TruthWindow::Tab> tabs;
-        for (int t = 0; t < (w == 0 ? 24 : 16); ++t) {
-            const auto &page = pages[w][pick(pages[w].size())];
-            tabs.push_back({page.title, page.url, {}});
-        }
-        windows.emplace_back(std::int64_t(w) + 1, std::move(tabs));
+// Windows the browser changes between polls, with the truth the test keeps of every tab: after
+// every poll each tab must still show the id it was first seen with.
+class ChangeRun {
+public:
+    ChangeRun(std::mt19937 &random, test::BrowserChanges::Limits limits, std::vector<std::vector<test::Shows>> pages,
+              std::vector<TruthWindow> windows)
+        : changes_(random, limits), pages_(std::move(pages)), windows_(std::move(windows)), since_(windows_.size()) {
+        poll();
     }
-    TabIdentityRegistry registry;
-    QSet<QString> seen;
-    int lost = 0;
-    int wrongPolls = 0;
-    std::vector<test::BrowserChanges::Window> since(windows.size());
-    const auto poll = [&] {
-        const int now = pollAndCheck(registry, windows, seen);
-        lost += now;
-        wrongPolls += now > 0;
-        std::vector<std::vector<test::Shows>> shown;
-        for (const auto &w : windows) shown.push_back(w.shown());
-        changes.polled(since, shown);
-    };
-    poll();
 
-    std::map<std::string, int> made;
-    int polls = 0;
-    for (int step = 0; step < 3200; ++step) {
+    // Tabs seen loading at the last poll finish loading; or the sidebar drags a tab or two, now
+    // and then when `drags`, twins more often than not, and the browser makes one to three
+    // changes. Then a poll.
+    void step(bool drags) {
+        const auto pick = [&](std::size_t n) { return changes_.pick(n); };
         bool loading = false;
-        for (std::size_t w = 0; w < windows.size(); ++w) loading = test::finishLoading(windows[w].tabs(), pages[w]) || loading;
+        for (std::size_t w = 0; w < windows_.size(); ++w) loading = test::finishLoading(windows_[w].tabs(), pages_[w]) || loading;
         if (loading) {
-            ++made["titled"];
+            ++made_["titled"];
             poll();
-            continue;
+            return;
         }
         // At most one drag in the sidebar, made on what the last poll showed.
-        if (pick(3) == 0) {
-            auto &window = windows[pick(windows.size())];
+        if (drags && pick(3) == 0) {
+            auto &window = windows_[pick(windows_.size())];
             auto &tabs = window.tabs();
             const auto identical = [](const TruthWindow::Tab &a, const TruthWindow::Tab &b) { return a.url == b.url && a.title == b.title; };
             const auto twins = test::positionsOf(tabs, identical, false);
@@ -417,28 +413,153 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
             const auto count = std::min<std::size_t>(1 + pick(2), tabs.size() - from);
             const auto to = 1 + pick(tabs.size() - count + 1);
             const auto activeID = tabs[window.active()].id;
-            registry.noteMoved(window.move(from + 1, count, to));
+            registry_.noteMoved(window.move(from + 1, count, to));
             window.active() = std::size_t(std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.id == activeID; }) - tabs.begin());
-            ++made[twin ? "twin dragged" : "dragged"];
+            ++made_[twin ? "twin dragged" : "dragged"];
         }
         for (std::size_t k = 1 + pick(3); k > 0; --k) {
-            const auto w = pick(windows.size());
-            auto &window = windows[w];
-            const auto change = changes.next(window.shown(), window.active(), since[w], pages[w]);
-            if (!change) continue;
+            const auto w = pick(windows_.size());
+            auto &window = windows_[w];
             const auto shown = window.shown();
+            const auto change = changes_.next(shown, window.active(), since_[w], pages_[w]);
+            if (!change) continue;
             change->apply(window.tabs(), window.active(), shown,
                           [](const test::Shows &s) { return TruthWindow::Tab{s.title, s.url, {}}; },
                           [](TruthWindow::Tab &t, const QString &title) { t.title = title; });
-            ++made[change->name()];
+            ++made_[change->name()];
         }
         poll();
-        ++polls;
+        ++polls_;
     }
-    const int tally = test::tallyChanges(made, "titled");
-    std::cout << "  polls with changes: " << polls << ", changes: " << tally
-              << ", polls after which a tab lost its id: " << wrongPolls << ", ids lost: " << lost << "\n";
-    EXPECT_GT(tally, 4000);
+
+    // Tabs of one page that each stand alone between two tabs of another close together, about
+    // half of them, when the list tells which: a large change in a window of few pages. Then a poll.
+    void closeLoneTabs() {
+        auto &window = windows_.front();
+        auto &tabs = window.tabs();
+        const auto shown = window.shown();
+        const auto page = shown[changes_.pick(shown.size())];
+        std::vector<bool> closing(tabs.size(), false);
+        for (std::size_t i = 1; i + 1 < shown.size(); ++i)
+            closing[i] = shown[i] == page && shown[i - 1] == shown[i + 1] && shown[i - 1] != page && changes_.pick(2) == 0;
+        std::vector<test::Shows> left;
+        std::vector<TruthWindow::Tab> kept;
+        std::optional<std::size_t> active;
+        for (std::size_t i = 0; i < tabs.size(); ++i) {
+            // The browser activates the tab after a closed active one.
+            if (!closing[i]) {
+                if (i >= window.active() && !active) active = kept.size();
+                left.push_back(shown[i]);
+                kept.push_back(tabs[i]);
+            }
+        }
+        if (kept.size() == tabs.size() || test::embeddings(left, shown) != 1) return;
+        made_["lone tabs closed together"] += int(tabs.size() - kept.size());
+        tabs = std::move(kept);
+        window.active() = active.value_or(tabs.size() - 1);
+        poll();
+        ++polls_;
+    }
+
+    // Prints what the run made and lost; answers the number of changes.
+    int report() const {
+        const int tally = test::tallyChanges(made_, "titled");
+        std::cout << "  polls with changes: " << polls_ << ", changes: " << tally
+                  << ", polls after which a tab lost its id: " << wrongPolls_ << ", ids lost: " << lost_ << "\n";
+        return tally;
+    }
+    int lost() const { return lost_; }
+
+private:
+    void poll() {
+        const int now = pollAndCheck(registry_, windows_, seen_);
+        lost_ += now;
+        wrongPolls_ += now > 0;
+        std::vector<std::vector<test::Shows>> shown;
+        for (const auto &w : windows_) shown.push_back(w.shown());
+        changes_.polled(since_, shown);
+    }
+
+    test::BrowserChanges changes_;
+    std::vector<std::vector<test::Shows>> pages_;
+    std::vector<TruthWindow> windows_;
+    std::vector<test::BrowserChanges::Window> since_;
+    TabIdentityRegistry registry_;
+    QSet<QString> seen_;
+    std::map<std::string, int> made_;
+    int polls_ = 0;
+    int lost_ = 0;
+    int wrongPolls_ = 0;
+};
+
+// Thousands of polls of windows full of twins, each after one to three changes: the browser
+// closes and opens tabs, one or hundreds at a time (a new one seen first while loading, then
+// titled), moves tabs whose page is open once, retitles identical tabs together, closes a twin
+// beside the active tab in the background and activates tabs; the sidebar drags tabs, twins more
+// often than not. Only changes the tab list and the active tab tell apart are made. After every
+// poll every tab keeps its id.
+TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
+    std::mt19937 random(2026);
+    std::vector<std::vector<test::Shows>> pages(2);
+    for (int p = 0; p < 12; ++p) pages[0].push_back({QStringLiteral("Page %1").arg(p), QStringLiteral("https://p%1.example/").arg(p)});
+    for (int p = 0; p < 5; ++p) pages[1].push_back({QStringLiteral("Inbox"), QStringLiteral("https://mail%1.example/").arg(p % 3)});
+    std::vector<TruthWindow> windows;
+    for (std::size_t w = 0; w < pages.size(); ++w) {
+        std::vector<TruthWindow::Tab> tabs;
+        for (int t = 0; t < (w == 0 ? 24 : 16); ++t) {
+            const auto &page = pages[w][random() % pages[w].size()];
+            tabs.push_back({page.title, page.url, {}});
+        }
+        windows.emplace_back(std::int64_t(w) + 1, std::move(tabs));
+    }
+    ChangeRun run(random, {.fewest = 6, .most = 60, .largestBlock = 200}, pages, std::move(windows));
+    for (int step = 0; step < 3200; ++step) run.step(true);
+    EXPECT_GT(run.report(), 4000);
+    EXPECT_EQ(run.lost(), 0);
+}
+
+// The same at any size: a window of mostly pages shown once, a tenth twins over ten pages, also
+// sees the browser move blocks of one to two hundred tabs; windows of two to five pages open a
+// thousand to sixteen thousand times see the browser's other changes, closes of one to two
+// hundred tabs among them. After every poll every tab keeps its id.
+TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughMovedBlocksAndInLargeWindowsOfFewPages) {
+    struct Run {
+        std::size_t tabs;
+        std::size_t pages;  // of the window's twins; with few, every tab is one of them
+        bool fewPages;
+        int steps;
+        unsigned seed;
+    };
+    const Run runs[] = {{400, 10, false, 500, 1}, {1000, 2, true, 100, 2}, {1000, 5, true, 100, 3}, {2000, 3, true, 40, 4},
+                        {4000, 4, true, 24, 5}, {16000, 2, true, 8, 6}};
+    int lost = 0;
+    for (const auto &r : runs) {
+        SCOPED_TRACE(std::to_string(r.tabs) + " tabs");
+        std::mt19937 random(r.seed);
+        std::vector<std::vector<test::Shows>> pages(1);
+        for (std::size_t p = 0; p < r.pages; ++p)
+            pages[0].push_back({QStringLiteral("Page %1").arg(p), QStringLiteral("https://p%1.example/").arg(p)});
+        std::vector<TruthWindow::Tab> tabs;
+        for (std::size_t t = 0; t < r.tabs; ++t) {
+            if (!r.fewPages && random() % 10 != 0) {
+                tabs.push_back({QStringLiteral("Once %1").arg(t), QStringLiteral("https://once%1.example/").arg(t), {}});
+                continue;
+            }
+            const auto &page = pages[0][random() % pages[0].size()];
+            tabs.push_back({page.title, page.url, {}});
+        }
+        std::vector<TruthWindow> windows;
+        windows.emplace_back(1, std::move(tabs));
+        const test::BrowserChanges::Limits limits{.fewest = r.tabs / 2, .most = r.tabs + 200, .largestBlock = 200,
+                                                  .largestMovedBlock = r.fewPages ? 0u : 200u};
+        ChangeRun run(random, limits, pages, std::move(windows));
+        for (int step = 0; step < r.steps; ++step) {
+            if (r.fewPages && step % 4 == 3) run.closeLoneTabs();
+            else run.step(false);
+        }
+        run.report();
+        lost += run.lost();
+    }
     EXPECT_EQ(lost, 0);
 }
 
@@ -479,6 +600,81 @@ TEST(TabIdentityRegistry, ChangesOfAnySizeShiftNoId) {
         now.back().title += QStringLiteral(" (1)");
         for (std::size_t k = 0; k < opened; ++k)
             now.insert(now.begin() + std::ptrdiff_t(size / 2), tab(QStringLiteral("opened%1").arg(k), QStringLiteral("https://opened%1/").arg(k)));
+        EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
+    }
+}
+
+// Blocks dragged in the strip carry the identical tabs at their edges, at any size; and a window
+// of two pages keeps every id through a large change that the list tells: tabs of the first page
+// that each stand alone between two of the second close together.
+TEST(TabIdentityRegistry, MovedBlocksAndLargeChangesOfFewPagesKeepEveryId) {
+    using Tabs = std::vector<TruthWindow::Tab>;
+    const auto tab = [](const QString &name) { return TruthWindow::Tab{name, QStringLiteral("https://%1/").arg(name), {}}; };
+    const auto named = [&](const char *prefix, std::size_t count) {
+        Tabs block;
+        for (std::size_t k = 1; k <= count; ++k) block.push_back(tab(QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(k)));
+        return block;
+    };
+    const auto joined = [](std::initializer_list<Tabs> parts) {
+        Tabs all;
+        for (const auto &part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    // Tabs [from, from + count) to stand before the tab now at `before`, both 0-based.
+    const auto moved = [](std::size_t from, std::size_t count, std::size_t before) {
+        return [=](Tabs &tabs) {
+            Tabs block(tabs.begin() + std::ptrdiff_t(from), tabs.begin() + std::ptrdiff_t(from + count));
+            tabs.erase(tabs.begin() + std::ptrdiff_t(from), tabs.begin() + std::ptrdiff_t(from + count));
+            const auto at = before > from ? before - count : before;
+            tabs.insert(tabs.begin() + std::ptrdiff_t(at), block.begin(), block.end());
+        };
+    };
+    struct Case {
+        std::string what;
+        Tabs first;
+        std::function<void(Tabs &)> change;
+    };
+    std::vector<Case> cases;
+    const Tabs s{tab(QStringLiteral("S"))};
+    const Tabs h{tab(QStringLiteral("H"))};
+    const Tabs e{tab(QStringLiteral("E"))};
+    for (const std::size_t k : {3, 8, 33, 100}) {
+        const auto x = named("X", k);
+        const auto y = named("Y", k);
+        cases.push_back({"[S Y] dragged before [S X], blocks of " + std::to_string(k), joined({h, s, x, s, y, e}),
+                         moved(k + 2, k + 1, 1)});
+        cases.push_back({"[Y S] dragged before [X S], blocks of " + std::to_string(k), joined({h, x, s, y, s, e}),
+                         moved(k + 2, k + 1, 1)});
+        cases.push_back({"[S X] dragged to the end, blocks of " + std::to_string(k), joined({s, x, s, y}), moved(0, k + 1, 2 * k + 2)});
+    }
+    Tabs quarterTwins;
+    for (std::size_t k = 1; k <= 200; ++k)
+        quarterTwins.push_back(tab(k % 4 == 0 ? QStringLiteral("twin%1").arg(k % 10) : QStringLiteral("page%1").arg(k)));
+    cases.push_back({"200 tabs, every fourth a twin, tabs 61 to 100 dragged after 140", quarterTwins, moved(60, 40, 140)});
+    std::mt19937 random(33);
+    for (const std::size_t size : {4000, 8000, 16000}) {
+        Tabs twoPages;
+        for (std::size_t k = 0; k < size; ++k) twoPages.push_back(tab(random() % 2 == 0 ? QStringLiteral("A") : QStringLiteral("B")));
+        cases.push_back({"two pages, " + std::to_string(size) + " tabs, lone tabs of one closed", twoPages, [&random](Tabs &tabs) {
+                             const auto a = [&](std::size_t k) { return tabs[k].title == QStringLiteral("A"); };
+                             Tabs left;
+                             for (std::size_t k = 0; k < tabs.size(); ++k)
+                                 if (!(a(k) && k > 0 && k + 1 < tabs.size() && !a(k - 1) && !a(k + 1) && random() % 2 == 0))
+                                     left.push_back(tabs[k]);
+                             tabs = std::move(left);
+                         }});
+    }
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TabIdentityRegistry registry;
+        QSet<QString> seen;
+        std::vector<TruthWindow> windows{TruthWindow(1, c.first)};
+        pollAndCheck(registry, windows, seen);
+        // The active tab, the first, stays active wherever it goes.
+        const auto active = windows[0].tabs().front().id;
+        c.change(windows[0].tabs());
+        const auto &now = windows[0].tabs();
+        windows[0].active() = std::size_t(std::find_if(now.begin(), now.end(), [&](const auto &t) { return t.id == active; }) - now.begin());
         EXPECT_EQ(pollAndCheck(registry, windows, seen), 0);
     }
 }

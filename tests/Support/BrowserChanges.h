@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -19,15 +20,18 @@ struct Shows {
     bool operator==(const Shows &) const = default;
 };
 
+inline std::size_t qHash(const Shows &shows, std::size_t seed) { return ::qHash(shows.url, seed) ^ ::qHash(shows.title, 0); }
+
 // One change a person makes to a window in the browser, of the kinds its tab list (with the
 // active tab) tells apart from every other change: no tab of a closed block could as well be
-// the one beside it, opened tabs are seen loading first, identical tabs retitle together.
+// the one beside it, opened tabs are seen loading first, identical tabs retitle together, a
+// block the browser moves begins and ends with pages shown once, and so do the tabs it passes.
 struct BrowserChange {
-    enum class Kind { close, open, move, retitle, closeBesideActive, activate };
+    enum class Kind { close, open, move, retitle, closeBesideActive, activate, moveBlock };
     Kind kind = Kind::close;
     std::size_t at = 0;     // the first tab closed, opened, moved, activated, or one of those retitled
-    std::size_t count = 1;  // tabs closed
-    std::size_t to = 0;     // where a moved tab goes, in the list without it
+    std::size_t count = 1;  // tabs closed or moved
+    std::size_t to = 0;     // where a moved tab or block goes, in the list without it
     std::vector<Shows> opened;
     QString title;  // the new title of a retitled group
 
@@ -39,6 +43,7 @@ struct BrowserChange {
         case Kind::retitle: return "identical tabs retitled together";
         case Kind::closeBesideActive: return "twin beside the active tab closed in the background";
         case Kind::activate: return "another tab activated";
+        case Kind::moveBlock: return "block moved by the browser";
         }
         return {};
     }
@@ -58,7 +63,8 @@ struct BrowserChange {
             break;
         case Kind::open:
             for (std::size_t k = 0; k < opened.size(); ++k) list.insert(list.begin() + pos(at + k), made(opened[k]));
-            if (active >= at) active += opened.size();
+            // The browser activates what it opens, the first of a block.
+            active = at;
             break;
         case Kind::move: {
             auto moving = std::move(list[at]);
@@ -76,6 +82,18 @@ struct BrowserChange {
                 if (shown[i] == shown[at]) retitled(list[i], title);
             break;
         case Kind::activate: active = at; break;
+        case Kind::moveBlock: {
+            std::vector<T> block(std::make_move_iterator(list.begin() + pos(at)), std::make_move_iterator(list.begin() + pos(at + count)));
+            list.erase(list.begin() + pos(at), list.begin() + pos(at + count));
+            list.insert(list.begin() + pos(to), std::make_move_iterator(block.begin()), std::make_move_iterator(block.end()));
+            // The active tab goes where its tab goes.
+            if (active >= at && active < at + count) active = to + (active - at);
+            else {
+                if (active > at) active -= count;
+                if (active >= to) active += count;
+            }
+            break;
+        }
         }
     }
 };
@@ -94,15 +112,29 @@ bool finishLoading(std::vector<Tab> &tabs, const std::vector<Shows> &pages) {
     return loading;
 }
 
-// How many ways `part` can be found in order within `whole`, up to two.
+// How many ways `part` can be found in order within `whole`, up to two: one exactly when the
+// earliest finding is the latest.
 inline int embeddings(const std::vector<Shows> &part, const std::vector<Shows> &whole) {
-    // ways[j]: the ways of finding part[0..j) within the prefix of whole seen so far.
-    std::vector<int> ways(part.size() + 1, 0);
-    ways[0] = 1;
-    for (const auto &w : whole)
-        for (std::size_t j = part.size(); j > 0; --j)
-            if (part[j - 1] == w) ways[j] = std::min(2, ways[j] + ways[j - 1]);
-    return ways[part.size()];
+    std::vector<std::size_t> earliest;
+    for (std::size_t i = 0; i < whole.size() && earliest.size() < part.size(); ++i)
+        if (whole[i] == part[earliest.size()]) earliest.push_back(i);
+    if (earliest.size() < part.size()) return 0;
+    auto k = part.size();
+    for (auto i = whole.size(); i-- > 0 && k > 0;)
+        if (whole[i] == part[k - 1] && earliest[--k] != i) return 2;
+    return 1;
+}
+
+// How many tabs show each address, and each page.
+inline QHash<QString, int> addressCounts(const std::vector<Shows> &tabs) {
+    QHash<QString, int> counts;
+    for (const auto &t : tabs) ++counts[t.url];
+    return counts;
+}
+inline QHash<Shows, int> pageCounts(const std::vector<Shows> &tabs) {
+    QHash<Shows, int> counts;
+    for (const auto &t : tabs) ++counts[t];
+    return counts;
 }
 
 // Picks changes the tab list tells apart, with what a poll's changes must not mix. `pages` are
@@ -113,6 +145,7 @@ public:
         std::size_t fewest = 6;
         std::size_t most = 40;
         std::size_t largestBlock = 200;  // tabs opened or closed at once, now and then
+        std::size_t largestMovedBlock = 0;  // tabs the browser moves at once; none moved when 0
     };
     // What the changes of one poll to one window may not mix.
     struct Window {
@@ -122,6 +155,7 @@ public:
         bool moved = false;        // a tab was moved since
         bool closedMany = false;   // more than one tab was closed since
         bool retitled = false;     // identical tabs were retitled since
+        bool movedBlock = false;   // the browser moved a block since: nothing else opens or moves
         QSet<QString> uniqueURLs;  // addresses shown once at the last poll
     };
 
@@ -133,9 +167,9 @@ public:
     void polled(std::vector<Window> &windows, const std::vector<std::vector<Shows>> &shown) {
         for (std::size_t w = 0; w < windows.size(); ++w) {
             windows[w] = Window{};
-            for (const auto &t : shown[w])
-                if (std::count_if(shown[w].begin(), shown[w].end(), [&](const Shows &o) { return o.url == t.url; }) == 1)
-                    windows[w].uniqueURLs.insert(t.url);
+            const auto counts = addressCounts(shown[w]);
+            for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+                if (it.value() == 1) windows[w].uniqueURLs.insert(it.key());
         }
         closedURLs_.clear();
         openedURLs_.clear();
@@ -148,10 +182,11 @@ public:
         using Kind = BrowserChange::Kind;
         if (change->kind == Kind::close || change->kind == Kind::closeBesideActive) window.closed = true;
         if (change->kind == Kind::open) window.opened = true;
-        if (change->kind == Kind::move) window.moved = true;
+        if (change->kind == Kind::move || change->kind == Kind::moveBlock) window.moved = true;
+        if (change->kind == Kind::moveBlock) window.movedBlock = true;
         if (change->kind == Kind::close && change->count > 1) window.closedMany = true;
         if (change->kind == Kind::retitle) window.retitled = true;
-        if (change->kind == Kind::close || change->kind == Kind::activate) window.activeKept = false;
+        if (change->kind == Kind::close || change->kind == Kind::open || change->kind == Kind::activate) window.activeKept = false;
         return change;
     }
 
@@ -160,6 +195,7 @@ private:
                                             const std::vector<Shows> &pages) {
         const auto n = tabs.size();
         BrowserChange change;
+        if (limits_.largestMovedBlock > 0 && pick(6) == 0) return pickBlockMove(tabs, window);
         switch (pick(13)) {
         case 0:
         case 1:
@@ -192,7 +228,7 @@ private:
         case 3:
         case 4:
         case 5: {
-            if (n >= limits_.most || window.closed) return std::nullopt;
+            if (n >= limits_.most || window.closed || window.movedBlock) return std::nullopt;
             change.kind = BrowserChange::Kind::open;
             change.at = pick(n + 1);
             const auto count = pick(8) == 0 ? 1 + pick(limits_.largestBlock) : 1;
@@ -208,11 +244,10 @@ private:
         case 7: {
             // A tab alone with its address now and at the last poll: what else moved is clear.
             std::vector<std::size_t> alone;
+            const auto counts = addressCounts(tabs);
             for (std::size_t i = 0; i < n; ++i)
-                if (window.uniqueURLs.contains(tabs[i].url) &&
-                    std::count_if(tabs.begin(), tabs.end(), [&](const Shows &t) { return t.url == tabs[i].url; }) == 1)
-                    alone.push_back(i);
-            if (alone.empty() || window.closed) return std::nullopt;
+                if (window.uniqueURLs.contains(tabs[i].url) && counts.value(tabs[i].url) == 1) alone.push_back(i);
+            if (alone.empty() || window.closed || window.movedBlock) return std::nullopt;
             change.kind = BrowserChange::Kind::move;
             change.at = alone[pick(alone.size())];
             change.to = pick(n);
@@ -221,8 +256,9 @@ private:
         case 8:
         case 9: {
             std::vector<std::size_t> twins;
+            const auto counts = pageCounts(tabs);
             for (std::size_t i = 0; i < n; ++i)
-                if (!tabs[i].title.isEmpty() && std::count(tabs.begin(), tabs.end(), tabs[i]) > 1) twins.push_back(i);
+                if (!tabs[i].title.isEmpty() && counts.value(tabs[i]) > 1) twins.push_back(i);
             if (twins.empty() || window.closedMany) return std::nullopt;
             change.kind = BrowserChange::Kind::retitle;
             change.at = twins[pick(twins.size())];
@@ -233,9 +269,11 @@ private:
         case 11: {
             if (!window.activeKept || window.closed || window.opened || window.moved || n <= limits_.fewest)
                 return std::nullopt;
-            // The twin right beside the active tab, with nothing identical beyond it.
+            // The twin right beside the active tab, with nothing identical beyond it. Not the one
+            // before the last tab: closing the active last tab would activate that twin and leave
+            // the same list.
             const auto side = pick(2) == 0 ? active - 1 : active + 1;
-            if (side >= n || tabs[side] != tabs[active]) return std::nullopt;
+            if (side >= n || tabs[side] != tabs[active] || (side + 1 == active && active + 1 == n)) return std::nullopt;
             const auto beyond = side < active ? side - 1 : side + 1;
             if (beyond < n && tabs[beyond] == tabs[side]) return std::nullopt;
             change.kind = BrowserChange::Kind::closeBesideActive;
@@ -248,6 +286,39 @@ private:
             change.at = pick(n);
             return change;
         }
+    }
+
+    // A block the browser moves, alone in its window's poll: it begins and ends with pages shown
+    // once in the window, and so do the tabs it moves past, so that identical tabs inside either
+    // stand between tabs that tell where they went.
+    std::optional<BrowserChange> pickBlockMove(const std::vector<Shows> &tabs, const Window &window) {
+        const auto n = tabs.size();
+        if (window.closed || window.opened || window.moved || window.retitled) return std::nullopt;
+        const auto counts = pageCounts(tabs);
+        std::vector<std::size_t> once;
+        for (std::size_t i = 0; i < n; ++i)
+            if (counts.value(tabs[i]) == 1 && !tabs[i].title.isEmpty()) once.push_back(i);
+        if (once.size() < 3) return std::nullopt;
+        const auto isOnce = [&](std::size_t i) { return std::binary_search(once.begin(), once.end(), i); };
+        // The block: from a page shown once to another, at most the largest block on.
+        const auto first = pick(once.size());
+        auto end = first;
+        while (end < once.size() && once[end] < once[first] + limits_.largestMovedBlock) ++end;
+        const auto last = first + pick(end - first);
+        BrowserChange change;
+        change.kind = BrowserChange::Kind::moveBlock;
+        change.at = once[first];
+        change.count = once[last] - once[first] + 1;
+        // The tabs it passes: from the tab beside it to another page shown once.
+        if (pick(2) == 0) {
+            if (change.at == 0 || !isOnce(change.at - 1) || first == 0) return std::nullopt;
+            change.to = once[pick(first)];
+        } else {
+            const auto after = change.at + change.count;
+            if (after >= n || !isOnce(after) || last + 1 >= once.size()) return std::nullopt;
+            change.to = once[last + 1 + pick(once.size() - last - 1)] + 1 - change.count;
+        }
+        return change;
     }
 
     // No tab opens with the address of one that closed in the same poll: the browser's list
