@@ -1,6 +1,7 @@
 #include "SimulatedBrowserStore.h"
 
 #include "BrowserChanges.h"
+#include "RecordLedger.h"
 #include "ChangeTally.h"
 #include "DemoSession.h"
 #include "Store/TabDropPlan.h"
@@ -11,6 +12,7 @@ namespace ondrake {
 namespace {
 
 using test::Browser;
+using test::Truth;
 
 const QString kSky = QStringLiteral("Sky - Wikipedia");
 const QString kRayleigh = QStringLiteral("Rayleigh scattering - Wikipedia");
@@ -384,13 +386,6 @@ TEST(TwinIdentity, RestartsGiveEveryTwinItsOwnRecord) {
     EXPECT_EQ(misplaced, 0);
 }
 
-// What the test knows of one tab, kept by its position in the browser's window.
-struct Truth {
-    std::optional<OndrakeID> id;  // until first seen, none
-    bool locked = false;
-    bool important = false;
-};
-
 // Thousands of polls of two windows full of identical tabs, through the store and the browser's
 // controller, each after one to three browser changes or one action in the sidebar. The browser
 // closes and opens tabs, one or up to two hundred at a time (a new one seen first while loading,
@@ -444,8 +439,7 @@ TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
                 if (window.id == windowIDs[w]) edit(window);
         });
     };
-    QMultiHash<QString, Truth> pooled;  // marked records of closed tabs, by address
-    QSet<OndrakeID> known;
+    test::RecordLedger ledger;
     int misplaced = 0;
     int wrongPolls = 0;
     std::vector<test::BrowserChanges::Window> since(pages.size());
@@ -457,27 +451,8 @@ TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
             if (tabs.size() != truth[w].size()) throw std::logic_error("the test lost count of the tabs");
             for (std::size_t i = 0; i < tabs.size(); ++i) {
                 auto &t = truth[w][i];
-                const auto id = browser.store->ondrakeIDs().value(tabs[i].id);
-                const auto &record = browser.store->records().at(id);
-                if (!t.id) {
-                    // New to the sidebar: a record of its page from the pool, or a new one.
-                    const auto url = absoluteText(tabs[i].url);
-                    bool fromPool = false;
-                    for (auto it = pooled.find(url); it != pooled.end() && it.key() == url; ++it)
-                        if (it->id == id) {
-                            t = *it;
-                            pooled.erase(it);
-                            fromPool = true;
-                            break;
-                        }
-                    if (!fromPool && known.contains(id)) ++now;
-                    t.id = id;
-                    known.insert(id);
-                }
-                if (*t.id != id || t.locked != record.locked || t.important != record.important) {
-                    ++now;
-                    t = {id, record.locked, record.important};
-                }
+                const auto &record = browser.store->records().at(browser.store->ondrakeIDs().value(tabs[i].id));
+                now += ledger.misplaced(t, record, absoluteText(tabs[i].url));
             }
         }
         misplaced += now;
@@ -541,7 +516,7 @@ TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
                 if (!next) continue;
                 if (next->kind == test::BrowserChange::Kind::close || next->kind == test::BrowserChange::Kind::closeBesideActive)
                     for (std::size_t i = next->at; i < next->at + next->count; ++i)
-                        if (truth[v][i].locked || truth[v][i].important) pooled.insert(shown[i].url, truth[v][i]);
+                        ledger.closed(shown[i].url, truth[v][i]);
                 auto activeOfTruth = active;
                 next->apply(truth[v], activeOfTruth, shown, [](const test::Shows &) { return Truth{}; }, [](Truth &, const QString &) {});
                 change(v, [&](auto &window) {

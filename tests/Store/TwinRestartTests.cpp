@@ -1,6 +1,7 @@
 #include "SimulatedBrowserStore.h"
 
 #include "BrowserChanges.h"
+#include "RecordLedger.h"
 #include "ChangeTally.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@ namespace ondrake {
 namespace {
 
 using test::Browser;
+using test::Truth;
 using test::Page;
 using Windows = std::vector<SimulatedSafari::Window>;
 
@@ -358,13 +360,6 @@ TEST(TwinRestart, ReadLatersOpenLeavesTheRecordOnTheTabThatHoldsIt) {
     }
 }
 
-// What the test knows of one tab, kept by its position in the browser's window.
-struct Truth {
-    std::optional<OndrakeID> id;  // until first seen, none
-    bool locked = false;
-    bool important = false;
-};
-
 // Two and three windows sharing pages, a home page first in each, through thousands of changes
 // with restarts between them: the browser quits and comes back, the application is launched
 // again, or both, the windows coming back in their order or another. The browser's changes are
@@ -416,8 +411,7 @@ TEST(TwinRestart, RecordsAndNestingStayThroughRestartsOfWindowsSharingPages) {
             throw std::logic_error("window not shown");
         };
         const auto recordOf = [&](const SafariTab &tab) { return browser.store->ondrakeIDs().value(tab.id); };
-        QMultiHash<QString, Truth> pooled;  // marked records of closed tabs, by address
-        QSet<OndrakeID> known;
+        test::RecordLedger ledger;
         std::vector<test::BrowserChanges::Window> since(windowCount);
         const auto pollAndCheck = [&] {
             browser.poll();
@@ -428,26 +422,8 @@ TEST(TwinRestart, RecordsAndNestingStayThroughRestartsOfWindowsSharingPages) {
                 if (tabs.size() != truth[w].size()) throw std::logic_error("the test lost count of the tabs");
                 for (std::size_t i = 0; i < tabs.size(); ++i) {
                     auto &t = truth[w][i];
-                    const auto id = recordOf(tabs[i]);
-                    const auto &record = browser.store->records().at(id);
-                    if (!t.id) {
-                        const auto url = absoluteText(tabs[i].url);
-                        bool fromPool = false;
-                        for (auto it = pooled.find(url); it != pooled.end() && it.key() == url; ++it)
-                            if (it->id == id) {
-                                t = *it;
-                                pooled.erase(it);
-                                fromPool = true;
-                                break;
-                            }
-                        if (!fromPool && known.contains(id)) ++now;
-                        t.id = id;
-                        known.insert(id);
-                    }
-                    if (*t.id != id || t.locked != record.locked || t.important != record.important) {
-                        ++now;
-                        t = {id, record.locked, record.important};
-                    }
+                    const auto &record = browser.store->records().at(recordOf(tabs[i]));
+                    now += ledger.misplaced(t, record, absoluteText(tabs[i].url));
                 }
             }
             misplaced += now;
@@ -532,7 +508,7 @@ TEST(TwinRestart, RecordsAndNestingStayThroughRestartsOfWindowsSharingPages) {
                     using Kind = test::BrowserChange::Kind;
                     if (next->kind == Kind::close || next->kind == Kind::closeBesideActive)
                         for (std::size_t i = next->at; i < next->at + next->count; ++i)
-                            if (truth[v][i].locked || truth[v][i].important) pooled.insert(shown[i].url, truth[v][i]);
+                            ledger.closed(shown[i].url, truth[v][i]);
                     auto activeOfTruth = active;
                     next->apply(truth[v], activeOfTruth, shown, [](const test::Shows &) { return Truth{}; },
                                 [](Truth &, const QString &) {});
