@@ -12,10 +12,10 @@ using test::rid;
 
 // A record of the stored window `w` at 1-based `index`, written "Page", then "^n" when nested
 // under the record at n of its window, "#g" when in group g, "!" when its tab had closed.
-TabRecord stored(const QString &spec, int w, int index, bool noted) {
+TabRecord stored(const QString &written, int w, int index, bool noted) {
     static const QRegularExpression form(QStringLiteral(R"(^(\w+)(?:\^(\d+))?(?:#(\d+))?(!)?$)"));
-    const auto m = form.match(spec);
-    EXPECT_TRUE(m.hasMatch()) << spec.toStdString();
+    const auto m = form.match(written);
+    EXPECT_TRUE(m.hasMatch()) << written.toStdString();
     auto r = test::record(rid(100 * w + index), m.captured(1), QStringLiteral("https://%1.example/").arg(m.captured(1).toLower()));
     r.index = index;
     if (noted) r.windowKey = 40 + w;
