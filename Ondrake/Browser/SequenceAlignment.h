@@ -63,26 +63,6 @@ std::pair<AlignedPairs, std::int64_t> heaviestOnBand(std::size_t aSize, std::siz
     return {std::move(pairs), cell(0, 0)};
 }
 
-// The heaviest pairing within `band` diagonals of the main one (at least one, to step past a
-// mismatch); none when the lengths differ by more than the band.
-template<typename Weight>
-std::optional<AlignedPairs> heaviestCommonSubsequence(std::size_t aSize, std::size_t bSize, const Weight &weight,
-                                                      std::size_t band) {
-    const auto apart = aSize > bSize ? aSize - bSize : bSize - aSize;
-    if (apart > band) return std::nullopt;
-    const auto wide = std::int64_t(std::max<std::size_t>(band, 1));
-    return heaviestOnBand(aSize, bSize, weight, -wide, wide).first;
-}
-
-// The same for equal elements of two lists, each worth `weight[value]`.
-inline std::optional<AlignedPairs> heaviestCommonSubsequence(std::span<const std::uint32_t> a,
-                                                             std::span<const std::uint32_t> b,
-                                                             std::span<const std::uint32_t> weight, std::size_t band) {
-    return heaviestCommonSubsequence(
-        a.size(), b.size(), [&](std::size_t i, std::size_t j) { return a[i] == b[j] ? std::int64_t(weight[a[i]]) : 0; },
-        band);
-}
-
 // The heaviest pairing of all, found on a band that widens until no path off it could weigh as
 // much: `most` holds what each element of a, then of b, is worth at the most in a pair, at least
 // `least` or nothing, so a path that strays k diagonals further skips k more elements on each

@@ -51,23 +51,29 @@ std::vector<Anchor> keptInOrder(const std::vector<Anchor> &anchors) {
     return kept;
 }
 
+// An entry's stored position as a sort key: entries without one come before all others.
+std::pair<int, std::int64_t> storedPosition(const TabIdentityResolver::PoolEntry &entry) {
+    return entry.index ? std::pair(1, *entry.index) : std::pair(0, std::int64_t(0));
+}
+
 // Stored positions first, entries without one before them, as they stand in the pool otherwise.
 void sortByStoredPosition(std::vector<std::size_t> &columns, const std::vector<TabIdentityResolver::PoolEntry> &pool) {
-    std::stable_sort(columns.begin(), columns.end(), [&](std::size_t a, std::size_t b) {
-        const auto at = [&](std::size_t p) {
-            return pool[p].index ? std::pair(1, *pool[p].index) : std::pair(0, std::int64_t(0));
-        };
-        return at(a) < at(b);
-    });
+    std::stable_sort(columns.begin(), columns.end(),
+                     [&](std::size_t a, std::size_t b) { return storedPosition(pool[a]) < storedPosition(pool[b]); });
 }
 
 }  // namespace
 
-std::int64_t TabIdentityResolver::cost(const PoolEntry &entry, const Pending &tab, std::int64_t shift) {
+std::int64_t TabIdentityResolver::cost(const PoolEntry &entry, const Expectation &expected) {
+    constexpr std::int64_t kClosed = std::int64_t(1) << 40;
+    const std::int64_t base = entry.closed ? kClosed : 0;
+    if (!entry.index) return base;
     // Stored positions come from the record file and may be anything a 64-bit integer holds:
     // the cost saturates instead of wrapping.
-    if (!entry.index) return 0;
-    return positionDistance(shifted(*entry.index, shift), tab.index);
+    auto least = positionDistance(*entry.index, expected.at);
+    if (expected.before) least = std::min(least, positionDistance(*entry.index, *expected.before));
+    if (expected.after) least = std::min(least, positionDistance(*entry.index, *expected.after));
+    return addCosts(least, base);
 }
 
 void TabIdentityResolver::poolIfOpen(const TabRecord &record) {
@@ -155,19 +161,8 @@ std::size_t TabIdentityResolver::claim(const std::vector<Pending> &pending, cons
             places.push_back(position);
             placeKeys.push_back({*pool_[position].url, pool_[position].title});
         }
-    // More than any difference of positions: a record whose tab closed goes to a tab of its page
-    // only when no open record of the page is left for it.
-    constexpr std::int64_t kClosed = std::int64_t(1) << 40;
-    const auto matching = matchSamePages(tabKeys, placeKeys, [&](std::size_t r, std::size_t c) {
-        const auto &entry = pool_[places[c]];
-        const std::int64_t base = entry.closed ? kClosed : 0;
-        if (!entry.index) return base;
-        const auto &e = expected[tabs[r]];
-        auto least = positionDistance(*entry.index, e.at);
-        if (e.before) least = std::min(least, positionDistance(*entry.index, *e.before));
-        if (e.after) least = std::min(least, positionDistance(*entry.index, *e.after));
-        return addCosts(least, base);
-    });
+    const auto matching = matchSamePages(
+        tabKeys, placeKeys, [&](std::size_t r, std::size_t c) { return cost(pool_[places[c]], expected[tabs[r]]); });
     std::size_t count = 0;
     for (std::size_t r = 0; r < tabs.size(); ++r) {
         if (!matching[r]) continue;
@@ -341,11 +336,8 @@ std::size_t TabIdentityResolver::claimTwins(const std::vector<Pending> &pending,
         if (homes[c]) homed.emplace_back(*homes[c], columns[c]);
         else homeless.push_back(columns[c]);
     }
-    const auto storedAt = [&](std::size_t p) {
-        return pool_[p].index ? std::pair(1, *pool_[p].index) : std::pair(0, std::int64_t(0));
-    };
     std::stable_sort(homed.begin(), homed.end(), [&](const auto &a, const auto &b) {
-        return std::pair(a.first, storedAt(a.second)) < std::pair(b.first, storedAt(b.second));
+        return std::pair(a.first, storedPosition(pool_[a.second])) < std::pair(b.first, storedPosition(pool_[b.second]));
     });
 
     // Rows and certain records come in the poll's order, window by window.

@@ -51,9 +51,20 @@ public:
         bool operator==(const Pending &) const = default;
     };
 
-    // How far the entry is from where it is expected to stand, for a tab whose window shifted its
-    // records by `shift`; an entry without a position costs nothing.
-    static std::int64_t cost(const PoolEntry &entry, const Pending &tab, std::int64_t shift = 0);
+    // Where a pending tab is expected among its window's stored positions: shifted as the
+    // records placed with certainty around it that kept their order were, or as the nearest of
+    // them on either side, whichever fits a record best.
+    struct Expectation {
+        std::int64_t at = 0;
+        std::optional<std::int64_t> before{};
+        std::optional<std::int64_t> after{};
+    };
+
+    // What pairing a tab expected there with the entry costs: how far the entry stood from the
+    // nearest place the tab is expected at (nothing for an entry without a position), and more
+    // than any distance for the record of a closed tab, which goes to a tab only when no open
+    // record of its page is left.
+    static std::int64_t cost(const PoolEntry &entry, const Expectation &expected);
 
     // Pools every open record (once, at start-up).
     void loadPool(const std::vector<TabRecord> &records);
@@ -70,14 +81,6 @@ public:
     const std::vector<PoolEntry> &pool() const { return pool_; }
 
 private:
-    // Where a pending tab is expected among its window's stored positions: shifted as the
-    // records placed with certainty around it that kept their order were, or as the nearest of
-    // them on either side, whichever fits a record best.
-    struct Expectation {
-        std::int64_t at = 0;
-        std::optional<std::int64_t> before;
-        std::optional<std::int64_t> after;
-    };
     // A record placed with certainty: its tab's position and the pool entry it took.
     struct Certain {
         std::size_t pending = 0;

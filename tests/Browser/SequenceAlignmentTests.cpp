@@ -8,6 +8,17 @@ using namespace ondrake;
 
 namespace {
 
+// The heaviest pairing of equal values, each worth `weight[value]`, within `band` diagonals of the
+// main one (at least one, to step past a mismatch); none when the lengths differ by more.
+std::optional<AlignedPairs> heaviestCommonSubsequence(const std::vector<std::uint32_t> &a, const std::vector<std::uint32_t> &b,
+                                                      const std::vector<std::uint32_t> &weight, std::size_t band) {
+    const auto apart = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+    if (apart > band) return std::nullopt;
+    const auto wide = std::int64_t(std::max<std::size_t>(band, 1));
+    const auto worth = [&](std::size_t i, std::size_t j) { return a[i] == b[j] ? std::int64_t(weight[a[i]]) : 0; };
+    return heaviestOnBand(a.size(), b.size(), worth, -wide, wide).first;
+}
+
 // The heaviest common subsequence's weight by the textbook table, with no band.
 std::uint32_t heaviest(const std::vector<std::uint32_t> &a, const std::vector<std::uint32_t> &b,
                        const std::vector<std::uint32_t> &weight) {

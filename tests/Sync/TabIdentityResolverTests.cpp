@@ -143,7 +143,7 @@ TEST(TabIdentityResolver, TwinsShareTheirRecordsByTheLeastTotalMove) {
 }
 
 TEST(TabIdentityResolver, CostIsTheDistanceAndSaturates) {
-    const TabIdentityResolver::Pending tab{"tab-0", kNews, "T", 0, 5};
+    const TabIdentityResolver::Expectation tab{.at = 5};
     constexpr auto kMin = std::numeric_limits<std::int64_t>::min();
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     // Positions read from a damaged file: the cost saturates, never wraps.
