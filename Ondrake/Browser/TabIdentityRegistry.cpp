@@ -98,16 +98,19 @@ void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, con
             if (!work[w].ids[i] && left.contains(work[w].window.tabs[i].url)) arrived[work[w].window.tabs[i].url].push_back({w, i});
     if (arrived.isEmpty()) return;
 
-    // How many tabs of an address a window showed at the last poll and shows now.
+    // How many tabs of an address a window showed at the last poll and shows now, each window
+    // counted once, so that many addresses crossing at once stay linear.
+    std::vector<std::optional<QHash<QStringView, std::pair<std::size_t, std::size_t>>>> counts(work.size());
     const auto count = [&](std::size_t w, QStringView url, bool before) {
-        std::size_t n = 0;
         if (w >= work.size()) return before ? std::size_t(-1) : std::size_t(0);  // gone: lost all it had
-        if (before) {
-            for (const auto *e : work[w].offered) n += e->url == url;
-        } else {
-            for (const auto &t : work[w].window.tabs) n += t.url == url;
+        auto &byAddress = counts[w];
+        if (!byAddress) {
+            byAddress.emplace();
+            for (const auto *e : work[w].offered) ++(*byAddress)[e->url].first;
+            for (const auto &t : work[w].window.tabs) ++(*byAddress)[t.url].second;
         }
-        return n;
+        const auto shown = byAddress->value(url);
+        return before ? shown.first : shown.second;
     };
     for (auto it = arrived.cbegin(); it != arrived.cend(); ++it) {
         const auto url = it.key();
