@@ -14,6 +14,12 @@ using Page = SimulatedSafari::Tab;
 
 inline Page page(const QString &name) { return {name, QStringLiteral("https://%1.example/").arg(name.toLower())}; }
 
+inline std::vector<Page> pages(std::initializer_list<const char *> titles) {
+    std::vector<Page> out;
+    for (const auto *title : titles) out.push_back(page(QString::fromUtf8(title)));
+    return out;
+}
+
 inline SimulatedSafari::Window simWindow(std::vector<Page> tabs) {
     SimulatedSafari::Window w;
     w.tabs = std::move(tabs);
@@ -79,5 +85,24 @@ struct Browser {
         return all;
     }
 };
+
+// One window as the sidebar shows it, a tab a word: its title, then "L" when locked, "I" when
+// marked important, and "^n" when nested under the tab at n; the record's own link must agree.
+inline std::vector<std::string> shape(const Browser &browser, const SafariWindow &window) {
+    std::vector<std::string> out;
+    const auto &ids = browser.store->ondrakeIDs();
+    for (const auto &tab : window.tabs) {
+        const auto &record = browser.store->records().at(ids.value(tab.id));
+        auto word = tab.title + (record.locked ? QStringLiteral(" L") : QString()) +
+                    (record.important ? QStringLiteral(" I") : QString());
+        const auto shownParent = tab.parentID ? std::optional(ids.value(*tab.parentID)) : std::nullopt;
+        if (tab.parentID)
+            for (std::size_t p = 0; p < window.tabs.size(); ++p)
+                if (window.tabs[p].id == *tab.parentID) word += QStringLiteral(" ^%1").arg(p);
+        if (shownParent != record.parentID) word += QStringLiteral(" (the record has another parent)");
+        out.push_back(word.toStdString());
+    }
+    return out;
+}
 
 }  // namespace ondrake::test

@@ -126,21 +126,8 @@ TEST(TwinIdentity, ALinkOpenedTwinMovedNextToItsOpenerLeavesTheLockWhereItWas) {
     }
 }
 
-// The front window as the sidebar shows it, a tab a word: its title, then "L" when locked, "I"
-// when marked important, and "^n" when nested under the tab at n.
-std::vector<std::string> shape(const Browser &browser) {
-    std::vector<std::string> out;
-    const auto &tabs = browser.store->windows().front().tabs;
-    for (const auto &tab : tabs) {
-        const auto &record = browser.store->records().at(browser.store->ondrakeIDs().value(tab.id));
-        auto word = tab.title + (record.locked ? QStringLiteral(" L") : QString()) + (record.important ? QStringLiteral(" I") : QString());
-        if (tab.parentID)
-            for (std::size_t p = 0; p < tabs.size(); ++p)
-                if (tabs[p].id == *tab.parentID) word += QStringLiteral(" ^%1").arg(p);
-        out.push_back(word.toStdString());
-    }
-    return out;
-}
+// The front window as the sidebar shows it.
+std::vector<std::string> shape(const Browser &browser) { return test::shape(browser, browser.store->windows().front()); }
 
 std::vector<test::Page> pages(std::initializer_list<const char *> titles) {
     std::vector<test::Page> out;

@@ -4,14 +4,10 @@ namespace ondrake {
 namespace {
 
 using test::Browser;
+using test::pages;
 using Tabs = std::vector<test::Page>;
 using Shape = std::vector<std::vector<std::string>>;
 
-Tabs pages(std::initializer_list<const char *> titles) {
-    Tabs out;
-    for (const auto *title : titles) out.push_back(test::page(QString::fromUtf8(title)));
-    return out;
-}
 Tabs numbered(const char *prefix, int count) {
     Tabs out;
     for (int k = 1; k <= count; ++k) out.push_back(test::page(QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(k)));
@@ -23,21 +19,10 @@ Tabs joined(std::initializer_list<Tabs> parts) {
     return all;
 }
 
-// Every window as the sidebar shows it, front to back, a tab a word: its title, then "L" when
-// locked, "I" when marked important, and "^n" when nested under the tab at n of its window.
+// Every window as the sidebar shows it, front to back.
 Shape shape(const Browser &browser) {
     Shape out;
-    for (const auto &window : browser.store->windows()) {
-        auto &words = out.emplace_back();
-        for (const auto &tab : window.tabs) {
-            const auto &record = browser.store->records().at(browser.store->ondrakeIDs().value(tab.id));
-            auto word = tab.title + (record.locked ? QStringLiteral(" L") : QString()) + (record.important ? QStringLiteral(" I") : QString());
-            if (tab.parentID)
-                for (std::size_t p = 0; p < window.tabs.size(); ++p)
-                    if (window.tabs[p].id == *tab.parentID) word += QStringLiteral(" ^%1").arg(p);
-            words.push_back(word.toStdString());
-        }
-    }
+    for (const auto &window : browser.store->windows()) out.push_back(test::shape(browser, window));
     return out;
 }
 

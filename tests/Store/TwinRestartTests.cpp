@@ -19,28 +19,11 @@ namespace {
 using test::Browser;
 using test::Truth;
 using test::Page;
+using test::pages;
+using test::shape;
 using Windows = std::vector<SimulatedSafari::Window>;
 
 const Page kInbox{QStringLiteral("Inbox"), QStringLiteral("https://mail.example/inbox")};
-
-// One window as the sidebar shows it, a tab a word: its title, then "L" when locked, "I" when
-// marked important, and "^n" when nested under the tab at n; the record's own link must agree.
-std::vector<std::string> shape(const Browser &browser, const SafariWindow &window) {
-    std::vector<std::string> out;
-    const auto &ids = browser.store->ondrakeIDs();
-    for (const auto &tab : window.tabs) {
-        const auto &record = browser.store->records().at(ids.value(tab.id));
-        auto word = tab.title + (record.locked ? QStringLiteral(" L") : QString()) +
-                    (record.important ? QStringLiteral(" I") : QString());
-        const auto shownParent = tab.parentID ? std::optional(ids.value(*tab.parentID)) : std::nullopt;
-        if (tab.parentID)
-            for (std::size_t p = 0; p < window.tabs.size(); ++p)
-                if (window.tabs[p].id == *tab.parentID) word += QStringLiteral(" ^%1").arg(p);
-        if (shownParent != record.parentID) word += QStringLiteral(" (the record has another parent)");
-        out.push_back(word.toStdString());
-    }
-    return out;
-}
 
 // The shown window holding a tab of this title, if one does.
 const SafariWindow *windowWith(const Browser &browser, const QString &title) {
@@ -121,12 +104,6 @@ void restart(Browser &browser, Restart how, const std::function<void(Windows &)>
     }
     browser.poll();
     browser.poll();
-}
-
-std::vector<Page> pages(std::initializer_list<const char *> titles) {
-    std::vector<Page> out;
-    for (const auto *title : titles) out.push_back(test::page(QString::fromUtf8(title)));
-    return out;
 }
 
 // The same page first in two or three windows: window 1's locked with a tab nested under it,
