@@ -15,19 +15,11 @@
 namespace ondrake::test {
 namespace {
 
-const QString kFirstWindow = QStringLiteral("Sky - Wikipedia");
-const QString kSidebar = QStringLiteral("Sidebar");
 constexpr int kFirstWindowTabs = 11;
-constexpr int kExpandedWidth = 300;
 constexpr int kCompactWidth = 64;
 
-// The first window's rows, from the top of the panel: its tabs in the demo's order.
-constexpr int kFirstRowCentre = 86;
-constexpr int kRowPitch = 29;
 constexpr int kTabStripHeight = 30;
 
-constexpr Milliseconds kStartTimeout{15000};
-constexpr Milliseconds kSettle{5000};
 // How long a key that must do nothing is given to do something: every effect these keys have
 // shows within a fraction of it (the steps with the menus closed measure that).
 constexpr Milliseconds kQuiet{1000};
@@ -36,25 +28,17 @@ constexpr Milliseconds kDoubleClickTime{800};
 // Long enough for the keyboard to repeat a held key many times.
 constexpr Milliseconds kHold{1500};
 
-class MenuKeyboard : public ::testing::Test {
+struct MenuKeyboardDesktop : TrayDesktop {
+    std::unique_ptr<OndrakeProcess> app;
+    XWindow sidebar = 0;
+    XWindow browser = 0;
+};
+
+class MenuKeyboard : public TrayDesktopSuite<MenuKeyboardDesktop> {
 protected:
-    struct Desktop : TrayDesktop {
-        std::unique_ptr<OndrakeProcess> app;
-        XWindow sidebar = 0;
-        XWindow browser = 0;
-    };
-    static inline std::unique_ptr<Desktop> desktop;
-    static inline std::optional<QString> unavailable;
-
-    static void SetUpTestSuite() {
-        if ((unavailable = missingDesktopPrograms())) return;
-        desktop = std::make_unique<Desktop>();
-        if (!desktop->isReady()) unavailable = QString::fromLatin1(TrayDesktop::kNotReady);
-    }
-    static void TearDownTestSuite() { desktop.reset(); }
-
     void SetUp() override {
-        ASSERT_FALSE(unavailable) << unavailable->toStdString();
+        TrayDesktopSuite::SetUp();
+        if (HasFatalFailure()) return;
         if (!desktop->app) {
             ASSERT_TRUE(start()) << "the application did not start with its status item in the tray";
         }
@@ -65,17 +49,11 @@ protected:
     static bool start() {
         auto &d = *desktop;
         d.app = std::make_unique<OndrakeProcess>(d.server, d.home.path());
-        if (!d.app->waitForLine(QStringLiteral("Published 3 window(s), 30 tab(s)"), kStartTimeout)) return false;
-        return waitUntil(
-            [&] {
-                const auto sidebars = d.x.windowsNamed(kSidebar);
-                const auto first = d.x.windowsNamed(kFirstWindow);
-                if (sidebars.size() != 1 || first.size() != 1 || d.tray.iconCount() != 1) return false;
-                d.sidebar = sidebars.front();
-                d.browser = first.front();
-                return d.x.isViewable(d.sidebar) && d.x.activeWindow() == d.browser;
-            },
-            kStartTimeout);
+        const auto shown = d.waitForDemo(*d.app);
+        if (!shown) return false;
+        d.sidebar = shown->sidebar;
+        d.browser = shown->browser;
+        return true;
     }
 
     static XInspector &x() { return desktop->x; }

@@ -24,36 +24,17 @@
 namespace ondrake::test {
 namespace {
 
-const QString kFirstWindow = QStringLiteral("Sky - Wikipedia");
-const QString kSidebar = QStringLiteral("Sidebar");
-const QString kPublished = QStringLiteral("Published 3 window(s), 30 tab(s)");
 const QString kStarted = QStringLiteral("Ondrake started");
 const QString kStopped = QStringLiteral("Ondrake stopped");
-constexpr int kExpandedWidth = 300;
-// The first window's rows, from the top of the panel.
-constexpr int kFirstRowCentre = 86;
-constexpr int kRowPitch = 29;
 
-constexpr Milliseconds kStartTimeout{15000};
-constexpr Milliseconds kSettle{5000};
 constexpr Milliseconds kEnd{10000};
 
-class Quitting : public ::testing::Test {
+struct QuittingDesktop : TrayDesktop {
+    XInput input{server};
+};
+
+class Quitting : public TrayDesktopSuite<QuittingDesktop> {
 protected:
-    struct Desktop : TrayDesktop {
-        XInput input{server};
-    };
-    static inline std::unique_ptr<Desktop> desktop;
-    static inline std::optional<QString> unavailable;
-
-    static void SetUpTestSuite() {
-        if ((unavailable = missingDesktopPrograms())) return;
-        desktop = std::make_unique<Desktop>();
-        if (!desktop->isReady()) unavailable = QString::fromLatin1(TrayDesktop::kNotReady);
-    }
-    static void TearDownTestSuite() { desktop.reset(); }
-    void SetUp() override { ASSERT_FALSE(unavailable) << unavailable->toStdString(); }
-
     static XInspector &x() { return desktop->x; }
     static const Hand &hand() { return desktop->hand; }
     static QString recordFile() { return OndrakeProcess::recordFile(desktop->home.path()); }
@@ -78,18 +59,12 @@ protected:
     // Waits for a start under way to show; none when it did not.
     static std::optional<Running> shown(std::unique_ptr<OndrakeProcess> process) {
         Running app{std::move(process)};
-        if (!app.process->waitForLine(kPublished, kStartTimeout)) return std::nullopt;
-        const bool ready = waitUntil(
-            [&] {
-                const auto sidebars = x().windowsNamed(kSidebar);
-                const auto first = x().windowsNamed(kFirstWindow);
-                if (sidebars.size() != 1 || first.size() != 1 || desktop->tray.iconCount() != 1) return false;
-                app.sidebar = sidebars.front();
-                app.browser = first.front();
-                return x().isViewable(app.sidebar) && x().activeWindow() == app.browser && app.isDockedBesideItsWindow();
-            },
-            kStartTimeout);
-        if (!ready) {
+        const auto shown = desktop->waitForDemo(*app.process, [&](const TrayDesktop::Shown &s) {
+            app.sidebar = s.sidebar;
+            app.browser = s.browser;
+            return app.isDockedBesideItsWindow();
+        });
+        if (!shown) {
             // What it logged, for the failure's message.
             for (const auto &line : app.process->lines()) std::printf("  not shown: %s\n", qPrintable(line.text));
             std::printf("  sidebars %zu, first windows %zu, tray icons %zu\n", x().windowsNamed(kSidebar).size(),
