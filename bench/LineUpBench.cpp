@@ -1,34 +1,15 @@
 #include "Browser/OrderKeepingMatching.h"
-#include "Browser/TabIdentityRegistry.h"
+#include "SessionPolls.h"
 
 #include <benchmark/benchmark.h>
 
 #include <random>
 
 using namespace ondrake;
+using bench::alternatePolls;
+using bench::frontWindow;
 
 namespace {
-
-SafariSnapshot::RawWindow window(const std::vector<std::pair<QString, QString>> &tabs) {
-    SafariSnapshot::RawWindow w;
-    w.id = 1;
-    w.index = 1;
-    w.currentTabIndex = 1;
-    for (const auto &[title, url] : tabs) w.tabs.push_back({std::int64_t(w.tabs.size()) + 1, title, url});
-    return w;
-}
-
-// Polls the registry back and forth between two windows.
-void alternate(benchmark::State &state, const std::vector<SafariSnapshot::RawWindow> &polls) {
-    TabIdentityRegistry registry;
-    registry.assign({polls[0]});
-    std::size_t next = 1;
-    for (auto _ : state) {
-        auto result = registry.assign({polls[next]});
-        benchmark::DoNotOptimize(result);
-        next = 1 - next;
-    }
-}
 
 // Every page of a window retitles in one poll, as a session does whose tabs finish loading
 // together; a quarter of the tabs are twins over ten pages, which retitle together.
@@ -41,9 +22,9 @@ void BM_SessionIdsEveryPageRetitled(benchmark::State &state) {
             const auto page = t % 4 == 0 ? QStringLiteral("twin%1").arg(t % 10) : QStringLiteral("page%1").arg(t);
             shown.emplace_back(page + QLatin1String(suffix), QStringLiteral("https://%1.example/").arg(page));
         }
-        polls.push_back(window(shown));
+        polls.push_back(frontWindow(shown));
     }
-    alternate(state, polls);
+    alternatePolls(state, polls);
 }
 BENCHMARK(BM_SessionIdsEveryPageRetitled)->Arg(2000)->Arg(16000)->Unit(benchmark::kMillisecond);
 
@@ -64,7 +45,7 @@ void BM_SessionIdsTwoPagesLargeChange(benchmark::State &state) {
         if (!(alone && random() % 100 < 48)) left.push_back(all.back());
     }
     state.counters["closed"] = double(all.size() - left.size());
-    alternate(state, {window(all), window(left)});
+    alternatePolls(state, {frontWindow(all), frontWindow(left)});
 }
 BENCHMARK(BM_SessionIdsTwoPagesLargeChange)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
 

@@ -7,22 +7,14 @@
 #include "SimulatedSafari.h"
 #include "SimulatedScriptEngine.h"
 #include "SimulatedWorkspace.h"
-#include "Browser/TabIdentityRegistry.h"
+#include "SessionPolls.h"
 
 #include <benchmark/benchmark.h>
 
 using namespace ondrake;
+using bench::frontWindow;
 
 namespace {
-
-// The front window, its first tab active, with no tabs yet.
-SafariSnapshot::RawWindow frontWindow() {
-    SafariSnapshot::RawWindow window;
-    window.id = 1;
-    window.index = 1;
-    window.currentTabIndex = 1;
-    return window;
-}
 
 // One poll: the simulated browser builds the reply on the runner's thread, the controller parses
 // it, gives session ids and applies the tab tree.
@@ -113,14 +105,7 @@ void BM_SessionIdsLargeChange(benchmark::State &state) {
             window.tabs.push_back({std::int64_t(window.tabs.size()) + 1, page, QStringLiteral("https://%1.example/").arg(page)});
         }
     }
-    TabIdentityRegistry registry;
-    registry.assign({polls[0]});
-    std::size_t next = 1;
-    for (auto _ : state) {
-        auto result = registry.assign({polls[next]});
-        benchmark::DoNotOptimize(result);
-        next = 1 - next;
-    }
+    bench::alternatePolls(state, polls);
 }
 BENCHMARK(BM_SessionIdsLargeChange)->Arg(1000)->Unit(benchmark::kMillisecond);
 
