@@ -1,6 +1,7 @@
 #include "TabIdentityRegistry.h"
 
 #include "Browser/BrowserURL.h"
+#include "Browser/OneActionReading.h"
 #include "Browser/OrderKeepingMatching.h"
 #include "Browser/SamePageMatching.h"
 #include "Browser/WindowLineUp.h"
@@ -227,21 +228,40 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             continue;
         }
         // The tab active at the last poll, if it is on offer, and the one active now.
-        std::optional<std::pair<std::size_t, std::size_t>> active;
+        WindowFocus focus;
         if (const auto last = activeIDs_.find(w->id); last != activeIDs_.end()) {
             const auto place = std::find_if(k.offered.begin(), k.offered.end(), [&](const Entry *e) { return e->id == last->second; });
-            const auto now = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
-            if (place != k.offered.end() && now != tabs.end())
-                active = std::pair(std::size_t(place - k.offered.begin()), std::size_t(now - tabs.begin()));
+            if (place != k.offered.end()) focus.activePlace = std::size_t(place - k.offered.begin());
+        }
+        if (const auto now = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
+            now != tabs.end())
+            focus.activeTab = std::size_t(now - tabs.begin());
+        std::vector<char> closedPlaces;
+        if (!closed_.isEmpty()) {
+            closedPlaces.reserve(k.offered.size());
+            for (const auto *e : k.offered) closedPlaces.push_back(closed_.contains(e->id) ? 1 : 0);
         }
         k.placeKeys.reserve(k.offered.size());
         for (const auto *e : k.offered) k.placeKeys.push_back({e->url, e->title});
         k.tabKeys.reserve(tabs.size());
         for (const auto &t : tabs) k.tabKeys.push_back({t.url, t.title});
+        k.changed = true;
+
+        // Most polls hold one thing a person did: where one explains the change, it tells
+        // which tab is which.
+        focus.closedPlaces = closedPlaces;
+        if (const auto read = readOneAction(k.placeKeys, k.tabKeys, focus)) {
+            for (std::size_t e = 0; e < k.offered.size(); ++e)
+                if (const auto i = (*read)[e]; i && !k.ids[*i]) k.take(*i, e);
+            k.release(false);
+            continue;
+        }
 
         // A tab that lines up with its own page keeps that entry's id, unless this system closed
         // that tab: a twin of it may stand there now.
-        k.changed = true;
+        const auto active = focus.activePlace && focus.activeTab
+                                ? std::optional(std::pair(*focus.activePlace, *focus.activeTab))
+                                : std::nullopt;
         k.lined = lineUpWindow(k.placeKeys, k.tabKeys, active);
         for (std::size_t e = 0; e < k.offered.size(); ++e) {
             const auto i = k.lined->tabOf[e];
