@@ -740,6 +740,24 @@ bool browserActivated(const Aligner::Result &lined, std::size_t place, std::size
     return false;
 }
 
+// Pairs a place left over with the tab an identical place took, which is left over instead, so
+// long as the pair keeps its order with every other pair in order.
+void closeTheOther(Aligner::Result &lined, std::size_t place, std::size_t tab) {
+    std::optional<Lined> ofTab;
+    for (const auto *list : {&lined.inOrder, &lined.moved})
+        for (const auto &l : *list) {
+            if (l.place == place) return;
+            if (l.tab == tab) ofTab = l;
+        }
+    if (!ofTab || !ofTab->samePage) return;
+    for (const auto &l : lined.inOrder)
+        if (l.tab != tab && (l.place < place) != (l.tab < tab)) return;
+    for (auto &l : lined.inOrder)
+        if (l.tab == tab) l.place = place;
+    for (auto &l : lined.moved)
+        if (l.tab == tab) l.place = place;
+}
+
 }  // namespace
 
 WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs,
@@ -768,6 +786,10 @@ WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageK
             if (aligner.worth(split) >= aligner.worth(lined)) {
                 carry(split);
                 lined = std::move(split);
+            } else if (samePage(places[place], tabs[tab])) {
+                // Lined up apart, the rest would line up worse: the identical tab that stands
+                // there instead is the one that closed, when that moves nothing past another.
+                closeTheOther(lined, place, tab);
             }
         }
     }

@@ -363,3 +363,97 @@ TEST(OneActionOracle, ATabDraggedToAnotherWindowKeepsItsIdWhereBothWindowsTell) 
 }
 
 }  // namespace
+
+namespace {
+
+// A window written as its tabs: a page's name, a label after a colon for each tab the test
+// follows (tabs with one label are one tab), a star on the active one: "H S:a* S:b".
+struct Written {
+    QString page;
+    QString label;
+    bool active = false;
+};
+
+std::vector<Written> written(const QString &text) {
+    std::vector<Written> tabs;
+    for (auto token : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        Written w;
+        w.active = token.endsWith(QLatin1Char('*'));
+        if (w.active) token.chop(1);
+        const auto colon = token.indexOf(QLatin1Char(':'));
+        w.page = colon < 0 ? token : token.left(colon);
+        w.label = colon < 0 ? token : token.mid(colon + 1);
+        tabs.push_back(w);
+    }
+    return tabs;
+}
+
+SafariSnapshot::RawWindow rawWritten(std::int64_t id, const std::vector<Written> &tabs) {
+    SafariSnapshot::RawWindow w;
+    w.id = id;
+    w.index = id;
+    w.currentTabIndex = 1;
+    for (const auto &t : tabs) {
+        w.tabs.push_back({std::int64_t(w.tabs.size()) + 1, t.page, QStringLiteral("https://%1.example/").arg(t.page.toLower())});
+        if (t.active) w.currentTabIndex = std::int64_t(w.tabs.size());
+    }
+    return w;
+}
+
+// Answers the labels whose tab did not keep its id, and the new ones that took an old id.
+QStringList followLabels(const std::vector<std::vector<QString>> &polls) {
+    TabIdentityRegistry registry;
+    QHash<QString, QString> idOf;  // label -> id
+    QStringList wrong;
+    for (const auto &poll : polls) {
+        std::vector<std::vector<Written>> windows;
+        std::vector<SafariSnapshot::RawWindow> raw;
+        for (std::size_t w = 0; w < poll.size(); ++w) {
+            windows.push_back(written(poll[w]));
+            raw.push_back(rawWritten(std::int64_t(w) + 1, windows.back()));
+        }
+        const auto out = registry.assign(raw);
+        QHash<QString, QString> labelOf;  // id -> label seen before
+        for (auto it = idOf.cbegin(); it != idOf.cend(); ++it) labelOf.insert(it.value(), it.key());
+        for (std::size_t w = 0; w < windows.size(); ++w)
+            for (std::size_t t = 0; t < windows[w].size(); ++t) {
+                const auto &label = windows[w][t].label;
+                const auto &id = out[w].tabs[t].id;
+                if (idOf.contains(label) ? idOf.value(label) != id : labelOf.contains(id)) wrong << label;
+                idOf.insert(label, id);
+            }
+    }
+    return wrong;
+}
+
+// The commonest things a person does beside a tab of the same page: each tab keeps its own id.
+TEST(OneActionOracle, NamedCasesBesideTwins) {
+    struct Case {
+        const char *what;
+        std::vector<std::vector<QString>> polls;  // each poll's windows
+    };
+    const Case cases[] = {
+        {"the first of two twins follows a link", {{"H I:a* I:b X"}, {"H N:a* I:b X"}}},
+        {"the second of two twins follows a link", {{"H I:a I:b* X"}, {"H I:a N:b* X"}}},
+        {"a twin follows a link while another tab is active", {{"H* I:a I:b X"}, {"H* N:a I:b X"}}},
+        {"the first of three twins follows a link", {{"H I:a* I:b I:c X"}, {"H N:a* I:b I:c X"}}},
+        {"the middle of three twins follows a link", {{"H I:a I:b* I:c X"}, {"H I:a N:b* I:c X"}}},
+        {"a twin goes to another page of its site", {{"H I:a* I:b"}, {"H J:a* I:b"}}},
+        {"a twin goes away and back", {{"H I:a* I:b X"}, {"H N:a* I:b X"}, {"H I:a* I:b X"}}},
+        {"a tab goes to the page its neighbours show", {{"S:a T:b* S:c"}, {"S:a S:b* S:c"}}},
+        {"a tab opened in front shows the page after it", {{"U:a* V:b"}, {"U:a V:n* V:b"}}},
+        {"a twin opened in front between two", {{"H S:a* S:b"}, {"H S:a S:n* S:b"}}},
+        {"a twin opened in front after an active tab", {{"X* S:b"}, {"X S:n* S:b"}}},
+        {"the last of four dragged to the front, the active one kept", {{"T:a* T:b S T:c"}, {"T:c T:a* T:b S"}}},
+        {"a background twin closed", {{"H S:a S:b* X"}, {"H S:b* X"}}},
+        {"a background twin closed while another tab moved", {{"H S:a S:b* X"}, {"X H S:b*"}}},
+        {"a block starting with a twin dragged before another", {{"S:a X1 X2 S:b Y1 Y2 E*"}, {"S:b Y1 Y2 S:a X1 X2 E*"}}},
+        {"the same with a tab before them", {{"H* S:a X1 X2 S:b Y1 Y2 E"}, {"H* S:b Y1 Y2 S:a X1 X2 E"}}},
+        {"a twin dragged to another window in front of its twin",
+         {{"A S:a* B", "C* S:b D"}, {"A B*", "C S:a* S:b D"}}},
+        {"a twin dragged to another window behind its twin", {{"A S:a* B", "C* S:b D"}, {"A B*", "C* S:b S:a D"}}},
+    };
+    for (const auto &c : cases) EXPECT_EQ(followLabels(c.polls).join(QLatin1Char(' ')).toStdString(), "") << c.what;
+}
+
+}  // namespace
