@@ -150,8 +150,10 @@ private:
             break;
         case Reading::Kind::swapped: {
             if (r.tabOf(was) == now) return 0;
-            // Either block may be the one dragged.
-            return now >= r.first && now < r.end ? std::optional(1) : std::nullopt;
+            // A tab dragged alone, either way, may have become active.
+            const bool leftAlone = r.split - r.first == 1 && r.tabOf(r.first) == now;
+            const bool rightAlone = r.end - r.split == 1 && r.tabOf(r.split) == now;
+            return leftAlone || rightAlone ? std::optional(1) : std::nullopt;
         }
         case Reading::Kind::same: break;
         }

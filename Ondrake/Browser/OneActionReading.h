@@ -24,7 +24,7 @@ struct WindowFocus {
 //   active, or the one before when they were the last;
 // - a tab shows another page or title where it stands;
 // - drags a tab or a block to another place in the strip; the active tab stays the same tab, or
-//   the dragged one becomes active;
+//   a tab dragged alone becomes active;
 // - activates another tab;
 // a tab dragged to another window reads, in each window, as a close and an open.
 // Where several such actions give this poll, the one that changes least is taken: one that

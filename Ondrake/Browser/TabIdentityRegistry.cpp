@@ -256,6 +256,15 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             k.release(false);
             continue;
         }
+        // Otherwise, where every tab shows the address it showed, pages loaded or retitled where
+        // they stand.
+        if (k.offered.size() == tabs.size() &&
+            std::equal(k.offered.begin(), k.offered.end(), tabs.begin(), [](const Entry *e, const auto &t) { return e->url == t.url; })) {
+            for (std::size_t i = 0; i < tabs.size(); ++i)
+                if (!k.ids[i]) k.take(i, i);
+            k.release(false);
+            continue;
+        }
 
         // A tab that lines up with its own page keeps that entry's id, unless this system closed
         // that tab: a twin of it may stand there now.

@@ -29,7 +29,7 @@ struct Strip {
 // place each tab of this poll came from: opening tabs (active now, or the active tab kept),
 // closing tabs (the active one among them hands on to the tab after them, or before them when
 // they were last), a tab showing another page, a block dragged past its neighbours (the active
-// tab kept, or a dragged tab made active), or another tab activated. Found by trying them all.
+// tab kept, or a tab dragged alone made active), or another tab activated. Found by trying them all.
 std::vector<Origins> everyExplanation(const std::vector<Shows> &before, std::size_t was, const std::vector<Shows> &after,
                                       std::size_t now) {
     const auto n = before.size();
@@ -81,11 +81,11 @@ std::vector<Origins> everyExplanation(const std::vector<Shows> &before, std::siz
             for (auto z = x + 1; z < n; ++z)
                 for (auto y = z + 1; y <= n; ++y) {
                     Origins o = same;
+                    for (auto t = x; t < y; ++t) o[t] = t < x + (y - z) ? z + (t - x) : x + (t - x - (y - z));
+                    // A tab dragged alone may have become active.
                     std::vector<bool> dragged(m, false);
-                    for (auto t = x; t < y; ++t) {
-                        o[t] = t < x + (y - z) ? z + (t - x) : x + (t - x - (y - z));
-                        dragged[t] = true;
-                    }
+                    if (y - z == 1) dragged[x] = true;
+                    if (z - x == 1) dragged[y - 1] = true;
                     offer(o, dragged);
                 }
     }
@@ -180,8 +180,8 @@ std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh) {
         s.from.erase(s.from.begin() + std::ptrdiff_t(at), s.from.begin() + std::ptrdiff_t(at + count));
         s.pages.insert(s.pages.begin() + std::ptrdiff_t(to), pages.begin(), pages.end());
         s.from.insert(s.from.begin() + std::ptrdiff_t(to), from.begin(), from.end());
-        if (pick(3) == 0) {
-            s.active = to + pick(count);
+        if (count == 1 && pick(3) == 0) {
+            s.active = to;
             return "dragged and made active";
         }
         s.active = std::size_t(std::find(s.from.begin(), s.from.end(), activeID) - s.from.begin());

@@ -2,6 +2,7 @@
 
 #include "BrowserChanges.h"
 #include "ChangeTally.h"
+#include "TestSeed.h"
 
 #include <gtest/gtest.h>
 
@@ -472,12 +473,32 @@ public:
 
 private:
     void poll() {
-        const int now = pollAndCheck(registry_, windows_, seen_);
-        lost_ += now;
-        wrongPolls_ += now > 0;
+        const auto now = describe();
+        const int lost = pollAndCheck(registry_, windows_, seen_);
+        // The first few polls that lost an id, as the two polls showed them, to run again.
+        if (lost > 0 && wrongPolls_ < 3)
+            ADD_FAILURE() << "ids lost at this poll; before:\n" << shownBefore_ << "after:\n" << now << "given:\n" << describe();
+        lost_ += lost;
+        wrongPolls_ += lost > 0;
+        shownBefore_ = now;
         std::vector<std::vector<test::Shows>> shown;
         for (const auto &w : windows_) shown.push_back(w.shown());
         changes_.polled(since_, shown);
+    }
+
+    // Each window's tabs as their titles and the ids they had, the active one starred; small
+    // windows only.
+    std::string describe() {
+        std::string out;
+        for (auto &w : windows_) {
+            if (w.tabs().size() > 400) return {};
+            for (std::size_t i = 0; i < w.tabs().size(); ++i) {
+                const auto &t = w.tabs()[i];
+                out += (t.title.isEmpty() ? t.url : t.title).toStdString() + "[" + t.id.toStdString() + "]" + (i == w.active() ? "* " : " ");
+            }
+            out += "\n";
+        }
+        return out;
     }
 
     test::BrowserChanges changes_;
@@ -490,6 +511,7 @@ private:
     int polls_ = 0;
     int lost_ = 0;
     int wrongPolls_ = 0;
+    std::string shownBefore_;
 };
 
 // Thousands of polls of windows full of twins, each after one to three changes: the browser
@@ -499,7 +521,9 @@ private:
 // often than not. Only changes the tab list and the active tab tell apart are made. After every
 // poll every tab keeps its id.
 TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
-    std::mt19937 random(2026);
+    const auto seed = test::testSeed(2026);
+    SCOPED_TRACE(test::seedNote(seed));
+    std::mt19937 random(seed);
     std::vector<std::vector<test::Shows>> pages(2);
     for (int p = 0; p < 12; ++p) pages[0].push_back({QStringLiteral("Page %1").arg(p), QStringLiteral("https://p%1.example/").arg(p)});
     for (int p = 0; p < 5; ++p) pages[1].push_back({QStringLiteral("Inbox"), QStringLiteral("https://mail%1.example/").arg(p % 3)});
@@ -514,7 +538,7 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
     }
     ChangeRun run(random, {.fewest = 6, .most = 60, .largestBlock = 200}, pages, std::move(windows));
     for (int step = 0; step < 3200; ++step) run.step(true);
-    EXPECT_GT(run.report(), 4000);
+    EXPECT_GT(run.report(), 3500);
     EXPECT_EQ(run.lost(), 0);
 }
 
@@ -535,7 +559,9 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughMovedBlocksAndInLargeWindowsO
     int lost = 0;
     for (const auto &r : runs) {
         SCOPED_TRACE(std::to_string(r.tabs) + " tabs");
-        std::mt19937 random(r.seed);
+        const auto seed = test::testSeed(r.seed);
+        SCOPED_TRACE(test::seedNote(seed));
+        std::mt19937 random(seed);
         std::vector<std::vector<test::Shows>> pages(1);
         for (std::size_t p = 0; p < r.pages; ++p)
             pages[0].push_back({QStringLiteral("Page %1").arg(p), QStringLiteral("https://p%1.example/").arg(p)});
@@ -651,7 +677,9 @@ TEST(TabIdentityRegistry, MovedBlocksAndLargeChangesOfFewPagesKeepEveryId) {
     for (std::size_t k = 1; k <= 200; ++k)
         quarterTwins.push_back(tab(k % 4 == 0 ? QStringLiteral("twin%1").arg(k % 10) : QStringLiteral("page%1").arg(k)));
     cases.push_back({"200 tabs, every fourth a twin, tabs 61 to 100 dragged after 140", quarterTwins, moved(60, 40, 140)});
-    std::mt19937 random(33);
+    const auto seed = test::testSeed(33);
+    SCOPED_TRACE(test::seedNote(seed));
+    std::mt19937 random(seed);
     for (const std::size_t size : {4000, 8000, 16000}) {
         Tabs twoPages;
         for (std::size_t k = 0; k < size; ++k) twoPages.push_back(tab(random() % 2 == 0 ? QStringLiteral("A") : QStringLiteral("B")));

@@ -2,6 +2,7 @@
 
 #include "BrowserChanges.h"
 #include "RecordLedger.h"
+#include "TestSeed.h"
 #include "ChangeTally.h"
 #include "DemoSession.h"
 #include "Store/TabDropPlan.h"
@@ -383,7 +384,9 @@ TEST(TwinIdentity, RestartsGiveEveryTwinItsOwnRecord) {
 // its lock and mark; a marked tab that closes comes back with its mark only when a tab of its
 // page opens later and takes its record from the pool, as by design.
 TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
-    std::mt19937 random(4242);
+    const auto seed = test::testSeed(4242);
+    SCOPED_TRACE(test::seedNote(seed));
+    std::mt19937 random(seed);
     test::BrowserChanges changes(random, {.fewest = 6, .most = 40, .largestBlock = 200});
     const auto pick = [&](std::size_t n) { return changes.pick(n); };
     std::vector<std::vector<test::Shows>> pages(2);

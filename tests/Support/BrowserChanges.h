@@ -156,6 +156,7 @@ public:
         bool closedMany = false;   // more than one tab was closed since
         bool retitled = false;     // identical tabs were retitled since
         bool movedBlock = false;   // the browser moved a block since: nothing else opens or moves
+        bool activated = false;    // another tab was activated since
         QSet<QString> uniqueURLs;  // addresses shown once at the last poll
     };
 
@@ -186,6 +187,7 @@ public:
         if (change->kind == Kind::moveBlock) window.movedBlock = true;
         if (change->kind == Kind::close && change->count > 1) window.closedMany = true;
         if (change->kind == Kind::retitle) window.retitled = true;
+        if (change->kind == Kind::activate) window.activated = true;
         if (change->kind == Kind::close || change->kind == Kind::open || change->kind == Kind::activate) window.activeKept = false;
         return change;
     }
@@ -247,7 +249,9 @@ private:
             const auto counts = addressCounts(tabs);
             for (std::size_t i = 0; i < n; ++i)
                 if (window.uniqueURLs.contains(tabs[i].url) && counts.value(tabs[i].url) == 1) alone.push_back(i);
-            if (alone.empty() || window.closed || window.movedBlock) return std::nullopt;
+            // Not with another tab activated: a twin dragged alone and made active could give
+            // the same list.
+            if (alone.empty() || window.closed || window.movedBlock || window.activated) return std::nullopt;
             change.kind = BrowserChange::Kind::move;
             change.at = alone[pick(alone.size())];
             change.to = pick(n);
@@ -281,7 +285,7 @@ private:
             return change;
         }
         default:
-            if (window.closed) return std::nullopt;
+            if (window.closed || window.moved) return std::nullopt;
             change.kind = BrowserChange::Kind::activate;
             change.at = pick(n);
             return change;
