@@ -1,0 +1,196 @@
+#include "SimulatedBrowserStore.h"
+
+#include "BrowserActions.h"
+#include "TestSeed.h"
+
+#include <iostream>
+#include <random>
+
+namespace ondrake {
+namespace {
+
+using test::Browser;
+using test::Strip;
+
+// What the sidebar shows of one tab: its record, lock, mark and the record it is nested under.
+struct Kept {
+    OndrakeID id;
+    bool locked = false;
+    bool important = false;
+    std::optional<OndrakeID> parent;
+    bool operator==(const Kept &) const = default;
+};
+
+std::vector<Kept> keptOf(const Browser &b, std::size_t window) {
+    std::vector<Kept> out;
+    for (const auto &tab : b.store->windows().at(window).tabs) {
+        const auto id = b.store->ondrakeIDs().value(tab.id);
+        const auto &record = b.store->records().at(id);
+        out.push_back({id, record.locked, record.important, record.parentID});
+    }
+    return out;
+}
+
+void show(Browser &b, const std::vector<Strip> &strips) {
+    b.safari.update([&](auto &windows) {
+        for (std::size_t w = 0; w < strips.size(); ++w) {
+            windows.at(w).tabs.clear();
+            for (const auto &p : strips[w].pages) windows.at(w).tabs.push_back({p.title, p.url});
+            windows.at(w).currentTab = std::int64_t(strips[w].active) + 1;
+        }
+    });
+    b.poll();
+}
+
+// Locks one tab, marks another and nests a third under the tab before it, as a person does in
+// the sidebar.
+void organise(Browser &b, std::size_t window, std::mt19937 &random) {
+    const auto count = b.store->windows().at(window).tabs.size();
+    const auto tab = [&](std::size_t i) { return b.store->windows().at(window).tabs.at(i); };
+    b.store->toggleLocked(tab(random() % count));
+    b.store->toggleImportant(tab(random() % count));
+    if (count < 2) return;
+    const auto child = tab(1 + random() % (count - 1));
+    runToCompletion(b.scheduler, b.controller->moveTabs({child.windowID, child.index, 1, child.index, absoluteText(child.url),
+                                                         std::int64_t(count), child.id, tab(child.index - 2).id}));
+    b.poll();
+}
+
+struct Tally {
+    int actions = 0;
+    int judged = 0;
+    int wrong = 0;
+    int nestingsKept = 0;
+};
+
+// Judges one window: a place every explanation pairs with one tab shows that tab with the
+// place's record, lock and mark, and the nesting of a child that still stands right after its
+// parent; a place every explanation closes shows on no tab.
+void judge(const std::vector<test::Origins> &explanations, const std::vector<Kept> &before, const std::vector<Kept> &after,
+           Tally &tally, const std::string &what) {
+    const auto agreed = test::agreedPlaces(explanations, before.size());
+    for (std::size_t p = 0; p < before.size(); ++p) {
+        if (!agreed[p]) continue;
+        ++tally.judged;
+        bool wrong = false;
+        if (const auto tab = *agreed[p]) {
+            const auto &now = after[*tab];
+            wrong = now.id != before[p].id || now.locked != before[p].locked || now.important != before[p].important;
+            // A child right after its parent, both kept, stays nested.
+            if (before[p].parent && p > 0 && before[p - 1].id == *before[p].parent && agreed[p - 1] && *agreed[p - 1] &&
+                **agreed[p - 1] + 1 == *tab) {
+                ++tally.nestingsKept;
+                wrong = wrong || now.parent != before[p].parent;
+            }
+        } else {
+            for (const auto &k : after) wrong = wrong || k.id == before[p].id;
+        }
+        tally.wrong += wrong;
+        if (wrong && tally.wrong <= 5) ADD_FAILURE() << what << ": the place at " << p << " went wrong";
+    }
+}
+
+// Random small windows of pages shown more than once and once, through the store and the
+// browser's controller: after one action of a person in the browser, wherever every action
+// that gives the new poll agrees which tab stands at a place, that tab keeps the place's record
+// with its lock and mark, and a nesting that still stands stays.
+TEST(OneActionStore, RecordsLocksMarksAndNestingStayWhereEveryFittingActionTells) {
+    const auto seed = test::testSeed(20261212);
+    SCOPED_TRACE(test::seedNote(seed));
+    std::mt19937 random(seed);
+    Browser browser;
+    browser.safari.addWindow(test::simWindow(test::pages({"Start"})));
+    browser.start();
+    browser.store->flags().setOverride(false, FeatureFlag::autoNestLinkedTabs());
+    Tally tally;
+    int fresh = 0;
+    for (int round = 0; round < 1500; ++round) {
+        auto strip = test::randomStrip(random, fresh);
+        show(browser, {strip});
+        organise(browser, 0, random);
+        const auto before = keptOf(browser, 0);
+        const auto was = strip;
+        const auto action = test::act(random, strip, fresh);
+        if (!action) continue;
+        show(browser, {strip});
+        ++tally.actions;
+        judge(test::everyExplanation(was.pages, was.active, strip.pages, strip.active), before, keptOf(browser, 0), tally,
+              *action + ", round " + std::to_string(round));
+    }
+    std::cout << "  one window: actions " << tally.actions << ", places judged " << tally.judged << ", nestings kept "
+              << tally.nestingsKept << ", wrong " << tally.wrong << "\n";
+    EXPECT_GT(tally.judged, 5000);
+    EXPECT_EQ(tally.wrong, 0);
+}
+
+// The same for a tab dragged from one window to another: where both windows tell which tab it
+// was, it takes its record, lock and mark along.
+TEST(OneActionStore, ATabDraggedToAnotherWindowTakesItsRecordWhereBothWindowsTell) {
+    const auto seed = test::testSeed(20261213);
+    SCOPED_TRACE(test::seedNote(seed));
+    std::mt19937 random(seed);
+    const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
+    Browser browser;
+    browser.safari.addWindow(test::simWindow(test::pages({"Start"})));
+    browser.safari.addWindow(test::simWindow(test::pages({"Other"})));
+    browser.start();
+    browser.store->flags().setOverride(false, FeatureFlag::autoNestLinkedTabs());
+    Tally tally;
+    int followed = 0;
+    int fresh = 0;
+    for (int round = 0; round < 600; ++round) {
+        auto from = test::randomStrip(random, fresh);
+        auto to = test::randomStrip(random, fresh);
+        if (from.pages.size() < 2) continue;
+        for (auto &p : to.pages)
+            if (pick(2) == 0) p = from.pages[pick(from.pages.size())];
+        show(browser, {from, to});
+        organise(browser, 0, random);
+        organise(browser, 1, random);
+        const auto beforeFrom = keptOf(browser, 0);
+        const auto beforeTo = keptOf(browser, 1);
+        const auto wasFrom = from;
+        const auto wasTo = to;
+        const auto at = pick(from.pages.size());
+        const auto page = from.pages[at];
+        from.pages.erase(from.pages.begin() + std::ptrdiff_t(at));
+        if (from.active == at) from.active = at < from.pages.size() ? at : at - 1;
+        else if (from.active > at) --from.active;
+        const auto landing = pick(to.pages.size() + 1);
+        to.pages.insert(to.pages.begin() + std::ptrdiff_t(landing), page);
+        if (pick(2) == 0) to.active = landing;
+        else if (to.active >= landing) ++to.active;
+        show(browser, {from, to});
+        ++tally.actions;
+        const auto left = test::everyExplanation(wasFrom.pages, wasFrom.active, from.pages, from.active);
+        const auto came = test::everyExplanation(wasTo.pages, wasTo.active, to.pages, to.active);
+        const auto afterFrom = keptOf(browser, 0);
+        const auto afterTo = keptOf(browser, 1);
+        const auto what = "round " + std::to_string(round);
+        judge(left, beforeFrom, afterFrom, tally, what);
+        judge(came, beforeTo, afterTo, tally, what);
+        // The tab both windows tell went across takes its record, lock and mark.
+        const auto agreedFrom = test::agreedPlaces(left, beforeFrom.size());
+        std::optional<std::size_t> closed;
+        int closes = 0;
+        for (std::size_t p = 0; p < agreedFrom.size(); ++p)
+            if (agreedFrom[p] && !*agreedFrom[p]) closed = p, ++closes;
+        const auto opened = test::openedForSure(came, to.pages.size());
+        if (closes == 1 && opened) {
+            ++followed;
+            ++tally.judged;
+            const auto &now = afterTo[*opened];
+            const auto &was = beforeFrom[*closed];
+            const bool wrong = now.id != was.id || now.locked != was.locked || now.important != was.important;
+            tally.wrong += wrong;
+            if (wrong && tally.wrong <= 5) ADD_FAILURE() << what << ": the dragged tab lost its record";
+        }
+    }
+    std::cout << "  two windows: actions " << tally.actions << ", places judged " << tally.judged << ", tabs followed across "
+              << followed << ", wrong " << tally.wrong << "\n";
+    EXPECT_GT(followed, 200);
+    EXPECT_EQ(tally.wrong, 0);
+}
+
+}  // namespace
+}  // namespace ondrake
