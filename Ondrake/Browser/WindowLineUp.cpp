@@ -251,23 +251,6 @@ public:
         return retitledTo(place, tab);
     }
 
-    // What lining up is worth, to compare two ways: a place with its own page (or retitled with
-    // its twins) far more than any number of places with their address alone or with a tab still
-    // loading, and a page open more than once double.
-    std::int64_t worth(const Result &result) {
-        numbers_.countWhole();
-        const auto unit = std::int64_t(places_.size() + tabs_.size() + 1);
-        std::int64_t total = 0;
-        for (const auto *list : {&result.inOrder, &result.moved})
-            for (const auto &l : *list) {
-                const auto k = numbers_.placePage[l.place];
-                const auto tabPage = numbers_.tabPage[l.tab];
-                const bool weak = !l.samePage || (k != tabPage && numbers_.pageUntitled[tabPage]);
-                total += weak ? 1 : unit * (numbers_.wholePlaceCount[k] + numbers_.wholeTabCount[k] > 2 ? 2 : 1);
-            }
-        return total;
-    }
-
 private:
     void middle(std::size_t p0, std::size_t p1, std::size_t t0, std::size_t t1, Result &result) {
         numbers_.numberPlaces(p0, p1);
@@ -771,27 +754,13 @@ WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageK
     };
     carry(lined);
     // The browser activates a tab it opens, and the tab beside one it closes: where positions
-    // read as that, they decide. Where they would leave another tab active, the active tab that
-    // still shows its page (retitled with its twins, maybe) is the one that stayed, so long as
-    // nothing lines up worse.
+    // read as that, they decide. Where they would leave another tab active, and an identical
+    // tab lined up in its place could as well be the one that closed, that one closed.
     if (active) {
         const auto [place, tab] = *active;
         if (place < n && tab < m && places[place].url == tabs[tab].url && !lined.pairs(place, tab) &&
-            !browserActivated(lined, place, tab, n) && aligner.shows(place, tab)) {
-            auto split = aligner.align(0, place, 0, tab);
-            auto after = aligner.align(place + 1, n, tab + 1, m);
-            split.inOrder.push_back({place, tab, true, true});
-            split.inOrder.insert(split.inOrder.end(), after.inOrder.begin(), after.inOrder.end());
-            split.moved.insert(split.moved.end(), after.moved.begin(), after.moved.end());
-            if (aligner.worth(split) >= aligner.worth(lined)) {
-                carry(split);
-                lined = std::move(split);
-            } else if (samePage(places[place], tabs[tab])) {
-                // Lined up apart, the rest would line up worse: the identical tab that stands
-                // there instead is the one that closed, when that moves nothing past another.
-                closeTheOther(lined, place, tab);
-            }
-        }
+            !browserActivated(lined, place, tab, n) && aligner.shows(place, tab))
+            closeTheOther(lined, place, tab);
     }
 
     WindowLineUp result;

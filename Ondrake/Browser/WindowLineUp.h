@@ -27,8 +27,9 @@ struct WindowLineUp {
 // edges of a block that moved go with it. The browser activates a tab it opens and, when it
 // closes the active tab, the one after it (the one before when it was the last): where positions
 // read as that, they decide; where they would leave another tab active than the one active now,
-// the tab active at the last poll that still shows its page is the one active now. `active` is
-// the place active at the last poll with the tab active now. The keys must outlive the call.
+// and an identical tab lined up where the active one stood could as well be one that closed,
+// the active one stayed. `active` is the place active at the last poll with the tab active now.
+// The keys must outlive the call.
 WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs,
                           std::optional<std::pair<std::size_t, std::size_t>> active = std::nullopt);
 
