@@ -16,9 +16,10 @@ namespace {
 // window's middle is divided at its pages shown once, and lined up by its difference.
 constexpr std::size_t kMaxCells = std::size_t(1) << 21;
 constexpr std::size_t kMaxUniformCells = std::size_t(1) << 16;
-// Past this many steps from either end, a difference is too large to follow, and a stretch is
-// lined up at its ends alone.
+// Past this many steps from either end, or past this much work in all, a difference is too large
+// to follow, and a stretch is lined up at its ends alone.
 constexpr std::int64_t kMaxDifference = 8192;
+constexpr std::int64_t kMaxDifferenceWork = std::int64_t(1) << 21;
 constexpr auto kUnnumbered = std::numeric_limits<std::uint32_t>::max();
 
 bool samePage(const PageKey &a, const PageKey &b) { return a.url == b.url && a.title == b.title; }
@@ -120,6 +121,27 @@ std::vector<bool> longestInOrder(const std::vector<Lined> &anchors) {
     return chained;
 }
 
+// The pairs that find the shorter of two sequences in order in the longer, each element as early
+// as it can; none when it does not stand in it whole.
+template<typename Same>
+std::optional<AlignedPairs> embedding(std::size_t n, std::size_t m, const Same &same) {
+    AlignedPairs pairs;
+    if (n <= m) {
+        for (std::size_t i = 0, j = 0; i < n; ++i, ++j) {
+            while (j < m && !same(i, j)) ++j;
+            if (j == m) return std::nullopt;
+            pairs.emplace_back(i, j);
+        }
+    } else {
+        for (std::size_t i = 0, j = 0; j < m; ++i, ++j) {
+            while (i < n && !same(i, j)) ++i;
+            if (i == n) return std::nullopt;
+            pairs.emplace_back(i, j);
+        }
+    }
+    return pairs;
+}
+
 // Two sequences lined up: the equal ends first, then the middle as heavily as can be, where
 // `worth(i, j)` is what pairing a[i] with b[j] is worth (0: they may not pair), `same(i, j)`
 // whether they are equal, and `most(i, fromA)` the most an element is worth when equal to
@@ -154,14 +176,22 @@ std::optional<AlignedPairs> alignSequences(std::size_t n, std::size_t m, const W
             else uniform = uniform && w == alike;
         }
         const auto at = [&](std::size_t i, std::size_t j) { return worth(head + i, head + j); };
+        const auto sameAt = [&](std::size_t i, std::size_t j) { return same(head + i, head + j); };
+        // Only closes or only opens: the shorter side stands in the longer in order, and every
+        // one of it pairs, as early as it can.
+        auto found = embedding(middleN, middleM, sameAt);
+        const auto difference = [&] {
+            const auto limit = std::min(kMaxDifference, kMaxDifferenceWork / std::int64_t(middleN + middleM));
+            return ShortestDifference(sameAt, limit).pairs(middleN, middleM);
+        };
         // Where all are worth alike the difference finds the pairing faster than all but a small
-        // table.
-        auto found = heaviestPairing(middleN, middleM, at, mostOf, least, uniform ? kMaxUniformCells : kMaxCells,
-                                     std::int64_t(unequal) * least + 2 * slack);
-        if (!found && uniform) {
-            found = ShortestDifference([&](std::size_t i, std::size_t j) { return same(head + i, head + j); }, kMaxDifference)
-                        .pairs(middleN, middleM);
-        }
+        // table, and a larger table next; each gives up past a fixed amount of work.
+        const auto heaviest = [&](std::size_t cells) {
+            return heaviestPairing(middleN, middleM, at, mostOf, least, cells, std::int64_t(unequal) * least + 2 * slack);
+        };
+        if (!found) found = heaviest(uniform ? kMaxUniformCells : kMaxCells);
+        if (!found && uniform) found = difference();
+        if (!found && uniform) found = heaviest(kMaxCells);
         if (found) {
             for (const auto &[i, j] : *found) pairs.emplace_back(head + i, head + j);
         } else if (!always) {
@@ -723,22 +753,49 @@ bool browserActivated(const Aligner::Result &lined, std::size_t place, std::size
     return false;
 }
 
-// Pairs a place left over with the tab an identical place took, which is left over instead, so
-// long as the pair keeps its order with every other pair in order.
-void closeTheOther(Aligner::Result &lined, std::size_t place, std::size_t tab) {
-    std::optional<Lined> ofTab;
+// Within the identical places around the active one and the identical tabs around the active
+// one, pairs the active place with the active tab and the others in order outwards from them:
+// which of identical tabs closed or opened is then what the browser's activation tells. Only
+// where the runs were lined up with each other, and no fewer of them pair than before.
+void pairAroundActive(Aligner &aligner, Aligner::Result &lined, std::size_t place, std::size_t tab, std::size_t placeCount,
+                      std::size_t tabCount) {
+    const auto identicalPlaces = [&](std::size_t p) { return aligner.shows(p, tab); };
+    const auto identicalTabs = [&](std::size_t t) { return aligner.shows(place, t); };
+    auto p0 = place;
+    while (p0 > 0 && identicalPlaces(p0 - 1)) --p0;
+    auto p1 = place + 1;
+    while (p1 < placeCount && identicalPlaces(p1)) ++p1;
+    auto t0 = tab;
+    while (t0 > 0 && identicalTabs(t0 - 1)) --t0;
+    auto t1 = tab + 1;
+    while (t1 < tabCount && identicalTabs(t1)) ++t1;
+    std::vector<Lined> pairs{{place, tab}};
+    for (std::size_t k = 1; k <= place - p0 && k <= tab - t0; ++k) pairs.push_back({place - k, tab - k});
+    for (std::size_t k = 1; place + k < p1 && tab + k < t1; ++k) pairs.push_back({place + k, tab + k});
+    // Only a choice among the runs themselves: every pair of one stays within the other.
+    std::size_t before = 0;
     for (const auto *list : {&lined.inOrder, &lined.moved})
         for (const auto &l : *list) {
-            if (l.place == place) return;
-            if (l.tab == tab) ofTab = l;
+            const bool placeIn = l.place >= p0 && l.place < p1;
+            const bool tabIn = l.tab >= t0 && l.tab < t1;
+            if (placeIn != tabIn) return;
+            before += placeIn;
         }
-    if (!ofTab || !ofTab->samePage) return;
-    for (const auto &l : lined.inOrder)
-        if (l.tab != tab && (l.place < place) != (l.tab < tab)) return;
-    for (auto &l : lined.inOrder)
-        if (l.tab == tab) l.place = place;
-    for (auto &l : lined.moved)
-        if (l.tab == tab) l.place = place;
+    if (pairs.size() < before) return;
+    const auto touched = [&](const Lined &l) { return l.place >= p0 && l.place < p1; };
+    for (auto *list : {&lined.inOrder, &lined.moved}) std::erase_if(*list, touched);
+    // Pairs that keep their order with every pair in order stay among them.
+    for (const auto &n : pairs) {
+        const bool inOrder = std::all_of(lined.inOrder.begin(), lined.inOrder.end(),
+                                         [&](const Lined &l) { return (l.place < n.place) == (l.tab < n.tab); });
+        if (!inOrder) {
+            lined.moved.push_back(n);
+            continue;
+        }
+        const auto at = std::lower_bound(lined.inOrder.begin(), lined.inOrder.end(), n.place,
+                                         [](const Lined &l, std::size_t p) { return l.place < p; });
+        lined.inOrder.insert(at, n);
+    }
 }
 
 }  // namespace
@@ -754,13 +811,13 @@ WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageK
     };
     carry(lined);
     // The browser activates a tab it opens, and the tab beside one it closes: where positions
-    // read as that, they decide. Where they would leave another tab active, and an identical
-    // tab lined up in its place could as well be the one that closed, that one closed.
+    // read as that, they decide. Where they would leave another tab active, and identical tabs
+    // around the active one could as well have closed or opened, those did.
     if (active) {
         const auto [place, tab] = *active;
         if (place < n && tab < m && places[place].url == tabs[tab].url && !lined.pairs(place, tab) &&
             !browserActivated(lined, place, tab, n) && aligner.shows(place, tab))
-            closeTheOther(lined, place, tab);
+            pairAroundActive(aligner, lined, place, tab, n, m);
     }
 
     WindowLineUp result;
