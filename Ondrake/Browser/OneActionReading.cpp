@@ -266,7 +266,7 @@ private:
 
     // Bounds on the search for moved blocks, so that a poll stays quick at any size.
     static constexpr std::size_t kMostReach = 64;
-    static constexpr std::size_t kMostChecks = std::size_t(1) << 20;
+    static constexpr std::size_t kMostChecks = std::size_t(1) << 18;
     static constexpr std::size_t kMostReadings = std::size_t(1) << 14;
     static constexpr std::size_t kRunReach = 32;
     static constexpr std::size_t kMostTies = 64;

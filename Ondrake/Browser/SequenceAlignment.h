@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <utility>
@@ -66,37 +67,44 @@ std::pair<AlignedPairs, std::int64_t> heaviestOnBand(std::size_t aSize, std::siz
 // The heaviest pairing of all, found on a band that widens until no path off it could weigh as
 // much: `most` holds what each element of a, then of b, is worth at the most in a pair, at least
 // `least` or nothing, so a path that strays k diagonals further skips k more elements on each
-// side; `slack` is twice what pairs may add beyond their elements' worth. Work
-// grows with the lengths times the number of elements left unpaired. None when the band would need
-// more than `maxCells`.
+// side; `slack` is twice what pairs may add beyond their elements' worth. Work grows with the
+// lengths times the number of elements left unpaired, and stops before the bands tried would
+// take more than `maxCells` in all: then none, or with `orWidest` the heaviest on the widest
+// band tried (none when not even the narrowest fits).
 template<typename Weight>
 std::optional<AlignedPairs> heaviestPairing(std::size_t aSize, std::size_t bSize, const Weight &weight,
                                             std::span<const std::int64_t> most, std::int64_t least,
-                                            std::size_t maxCells, std::int64_t slack) {
+                                            std::size_t maxCells, std::int64_t slack, bool orWidest = false) {
     const auto n = std::int64_t(aSize);
     const auto m = std::int64_t(bSize);
     std::int64_t total = 0;
     for (const auto w : most) total += w;
     const auto apart = m > n ? m - n : n - m;
+    std::optional<AlignedPairs> widest;
+    std::size_t spent = 0;
     for (std::int64_t extra = 32;; extra *= 2) {
         const auto lo = std::min<std::int64_t>(0, m - n) - extra;
         const auto hi = std::max<std::int64_t>(0, m - n) + extra;
-        if (std::size_t(n + 1) * std::size_t(hi - lo + 1) > maxCells) return std::nullopt;
+        spent += std::size_t(n + 1) * std::size_t(hi - lo + 1);
+        if (spent > maxCells) return orWidest ? std::move(widest) : std::nullopt;
         auto [pairs, value] = heaviestOnBand(aSize, bSize, weight, lo, hi);
         // Twice what a path off the band could reach: every element it pairs, at its most.
         const auto offBand = total - (apart + 2 * extra + 2) * least + slack;
         if (2 * value >= offBand || extra >= n + m) return std::move(pairs);
+        widest = std::move(pairs);
     }
 }
 
 // The longest common subsequence of two lists under `same`, by the difference of the fewest
 // insertions and deletions, split at the middle of a shortest edit path and solved on each side
 // in turn: time grows with the lengths times the size of the difference, memory with the
-// lengths. None when a part's difference takes more than `limit` steps from either end.
+// lengths. None when a part's difference takes more than `limit` steps from either end, or the
+// whole more than `work` comparisons and steps.
 template<typename Same>
 class ShortestDifference {
 public:
-    ShortestDifference(const Same &same, std::int64_t limit) : same_(same), limit_(limit) {}
+    ShortestDifference(const Same &same, std::int64_t limit, std::int64_t work = std::numeric_limits<std::int64_t>::max())
+        : same_(same), limit_(limit), work_(work) {}
 
     std::optional<AlignedPairs> pairs(std::size_t aSize, std::size_t bSize) {
         AlignedPairs pairs;
@@ -135,7 +143,10 @@ private:
     };
     enum class Split { found, none, tooLarge };
 
-    bool same(std::int64_t i, std::int64_t j) const { return same_(std::size_t(i), std::size_t(j)); }
+    bool same(std::int64_t i, std::int64_t j) {
+        --work_;
+        return same_(std::size_t(i), std::size_t(j));
+    }
 
     // Where the furthest paths from both corners meet, relative to the range's corner.
     Split bisect(const Range &r, std::int64_t &splitX, std::int64_t &splitY) {
@@ -152,7 +163,8 @@ private:
         const bool front = delta % 2 != 0;
         std::int64_t k1start = 0, k1end = 0, k2start = 0, k2end = 0;
         for (std::int64_t d = 0; d < maxD; ++d) {
-            if (d > limit_) return Split::tooLarge;
+            work_ -= 2 * d + 2;
+            if (d > limit_ || work_ < 0) return Split::tooLarge;
             for (auto k1 = -d + k1start; k1 <= d - k1end; k1 += 2) {
                 const auto at = std::size_t(offset + k1);
                 auto x1 = k1 == -d || (k1 != d && forward_[at - 1] < forward_[at + 1]) ? forward_[at + 1] : forward_[at - 1] + 1;
@@ -201,6 +213,7 @@ private:
 
     const Same &same_;
     std::int64_t limit_;
+    std::int64_t work_;
     std::vector<std::int64_t> forward_;
     std::vector<std::int64_t> backward_;
 };

@@ -74,6 +74,11 @@ void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, con
         std::size_t index;   // of the entry on offer, or in the gone window
         const Entry *entry;
     };
+    // One window, and none gone: nothing crossed.
+    if (work.size() < 2 && std::all_of(previous_.begin(), previous_.end(), [&](const auto &p) {
+            return !work.empty() && p.first == work.front().window.id;
+        }))
+        return;
     QHash<QStringView, std::vector<Left>> left;
     for (std::size_t w = 0; w < work.size(); ++w) {
         const auto &k = work[w];

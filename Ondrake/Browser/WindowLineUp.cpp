@@ -12,14 +12,17 @@ namespace ondrake {
 
 namespace {
 
-// The most work that lining up one stretch by its heaviest pairing may take; past that, a
-// window's middle is divided at its pages shown once, and lined up by its difference.
+// The work within which lining up a stretch by its heaviest pairing is made exact, and the most
+// its narrowest band may take; a middle larger than the first is divided at its pages shown
+// once first.
+constexpr std::size_t kExactCells = std::size_t(1) << 16;
 constexpr std::size_t kMaxCells = std::size_t(1) << 21;
-constexpr std::size_t kMaxUniformCells = std::size_t(1) << 16;
 // Past this many steps from either end, or past this much work in all, a difference is too large
-// to follow, and a stretch is lined up at its ends alone.
+// to follow: a few hundred tabs opened or closed here and there in a large window are, a whole
+// window reordered is not.
 constexpr std::int64_t kMaxDifference = 8192;
-constexpr std::int64_t kMaxDifferenceWork = std::int64_t(1) << 21;
+constexpr std::int64_t kDifferenceWorkPerTab = 4;
+constexpr std::int64_t kDifferenceWork = std::int64_t(1) << 16;
 constexpr auto kUnnumbered = std::numeric_limits<std::uint32_t>::max();
 
 bool samePage(const PageKey &a, const PageKey &b) { return a.url == b.url && a.title == b.title; }
@@ -181,17 +184,20 @@ std::optional<AlignedPairs> alignSequences(std::size_t n, std::size_t m, const W
         // one of it pairs, as early as it can.
         auto found = embedding(middleN, middleM, sameAt);
         const auto difference = [&] {
-            const auto limit = std::min(kMaxDifference, kMaxDifferenceWork / std::int64_t(middleN + middleM));
-            return ShortestDifference(sameAt, limit).pairs(middleN, middleM);
+            return ShortestDifference(sameAt, kMaxDifference, kDifferenceWorkPerTab * std::int64_t(middleN + middleM) + kDifferenceWork)
+                .pairs(middleN, middleM);
         };
-        // Where all are worth alike the difference finds the pairing faster than all but a small
-        // table, and a larger table next; each gives up past a fixed amount of work.
-        const auto heaviest = [&](std::size_t cells) {
-            return heaviestPairing(middleN, middleM, at, mostOf, least, cells, std::int64_t(unequal) * least + 2 * slack);
+        // Where all are worth alike a small difference is found faster than by a table, and a
+        // large one is not worth more than a band around the diagonal at about twice the work of
+        // its narrowest. Otherwise the table widens until it is exact or its work reaches a
+        // fixed amount, and keeps the widest band tried.
+        const auto bandCells = (middleN + 1) * (std::max(middleN, middleM) - std::min(middleN, middleM) + 65);
+        const auto heaviest = [&](std::size_t cells, bool orWidest) {
+            return heaviestPairing(middleN, middleM, at, mostOf, least, cells, std::int64_t(unequal) * least + 2 * slack, orWidest);
         };
-        if (!found) found = heaviest(uniform ? kMaxUniformCells : kMaxCells);
+        if (!found) found = heaviest(kExactCells, false);
         if (!found && uniform) found = difference();
-        if (!found && uniform) found = heaviest(kMaxCells);
+        if (!found && bandCells <= kMaxCells) found = heaviest(uniform ? std::max(kExactCells, 2 * bandCells) : kMaxCells, true);
         if (found) {
             for (const auto &[i, j] : *found) pairs.emplace_back(head + i, head + j);
         } else if (!always) {
@@ -332,10 +338,22 @@ private:
             for (auto t = fromT; t < toT; ++t)
                 if ((tabMoved.empty() || !tabMoved[t - t0]) && placeStamp_[tabAddress[t]] == stamp) b.push_back(t);
             if (a.empty() || b.empty()) return true;
-            const auto same = [&](std::size_t i, std::size_t j) { return page[placePage[a[i]]] == tabPage[b[j]]; };
+            // What each side shows, laid out flat for the table's inner loop.
+            std::vector<std::uint32_t> aPage(a.size()), aAddress(a.size()), bPage(b.size()), bAddress(b.size());
+            std::vector<std::int64_t> bWorth(b.size());
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                aPage[i] = page[placePage[a[i]]];
+                aAddress[i] = placeAddress[a[i]];
+            }
+            for (std::size_t j = 0; j < b.size(); ++j) {
+                bPage[j] = tabPage[b[j]];
+                bAddress[j] = tabAddress[b[j]];
+                bWorth[j] = pageWorth[bPage[j]];
+            }
+            const auto same = [&](std::size_t i, std::size_t j) { return aPage[i] == bPage[j]; };
             const auto worth = [&](std::size_t i, std::size_t j) -> std::int64_t {
-                if (same(i, j)) return pageWorth[tabPage[b[j]]];
-                return placeAddress[a[i]] == tabAddress[b[j]] ? 1 : 0;
+                if (aPage[i] == bPage[j]) return bWorth[j];
+                return aAddress[i] == bAddress[j] ? 1 : 0;
             };
             const auto most = [&](std::size_t k, bool place) -> std::int64_t {
                 if (place) {
@@ -369,7 +387,14 @@ private:
                     result.moved.push_back({p, tabOfPage[k]});
             }
         };
-        if (stretch(p0, p1, t0, t1, noneMoved, noneMoved, false)) {
+        // A large middle of mostly pages shown once on both sides is divided at them first: a
+        // reversal, shuffle or sort of such pages then costs a lookup a tab.
+        std::size_t onceCount = 0;
+        for (auto p = p0; p < p1; ++p) onceCount += once(p);
+        const auto n = p1 - p0;
+        const auto m = t1 - t0;
+        const bool large = (n + 1) * (std::max(n, m) - std::min(n, m) + 65) > kExactCells;
+        if (!(large && 2 * onceCount > n) && stretch(p0, p1, t0, t1, noneMoved, noneMoved, false)) {
             movedOnce();
             return;
         }

@@ -8,6 +8,7 @@
 
 #include <QSet>
 
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -287,12 +288,25 @@ private:
     std::size_t active_ = 0;
 };
 
+static std::vector<RawWindow> lastRaw;
+static int dumps = 0;
 int pollAndCheck(TabIdentityRegistry &registry, std::vector<TruthWindow> &windows, QSet<QString> &seen) {
     std::vector<RawWindow> raw;
     for (const auto &w : windows) raw.push_back(w.raw());
     const auto out = registry.assign(raw);
     int lost = 0;
     for (std::size_t k = 0; k < windows.size(); ++k) lost += windows[k].check(out[k], seen);
+    if (lost && dumps < 3) {
+        std::ofstream f("/tmp/dump" + std::to_string(dumps++) + ".txt");
+        for (const auto *set : {&lastRaw, &raw}) {
+            f << "POLL\n";
+            for (const auto &w : *set) {
+                f << "WINDOW " << w.id << " " << w.currentTabIndex << "\n";
+                for (const auto &t : w.tabs) f << t.url.toStdString() << "\t" << t.title.toStdString() << "\n";
+            }
+        }
+    }
+    lastRaw = raw;
     return lost;
 }
 
@@ -473,30 +487,52 @@ public:
 
 private:
     void poll() {
-        const auto now = describe();
+        auto now = snapshot();
         const int lost = pollAndCheck(registry_, windows_, seen_);
-        // The first few polls that lost an id, as the two polls showed them, to run again.
-        if (lost > 0 && wrongPolls_ < 3)
-            ADD_FAILURE() << "ids lost at this poll; before:\n" << shownBefore_ << "after:\n" << now << "given:\n" << describe();
+        // The first few polls that lost an id, where the windows changed, to run again.
+        if (lost > 0 && wrongPolls_ < 3) ADD_FAILURE() << "ids lost at this poll:\n" << describe(shownBefore_, now, snapshot());
         lost_ += lost;
         wrongPolls_ += lost > 0;
-        shownBefore_ = now;
+        shownBefore_ = std::move(now);
         std::vector<std::vector<test::Shows>> shown;
         for (const auto &w : windows_) shown.push_back(w.shown());
         changes_.polled(since_, shown);
     }
 
-    // Each window's tabs as their titles and the ids they had, the active one starred; small
-    // windows only.
-    std::string describe() {
-        std::string out;
+    // Each window's tabs as their titles with the ids they had, the active one starred.
+    std::vector<std::vector<std::string>> snapshot() {
+        std::vector<std::vector<std::string>> out;
         for (auto &w : windows_) {
-            if (w.tabs().size() > 400) return {};
+            auto &words = out.emplace_back();
             for (std::size_t i = 0; i < w.tabs().size(); ++i) {
                 const auto &t = w.tabs()[i];
-                out += (t.title.isEmpty() ? t.url : t.title).toStdString() + "[" + t.id.toStdString() + "]" + (i == w.active() ? "* " : " ");
+                words.push_back((t.title.isEmpty() ? t.url : t.title).toStdString() + "[" + t.id.toStdString() + "]" +
+                                (i == w.active() ? "*" : ""));
             }
-            out += "\n";
+        }
+        return out;
+    }
+    // The stretch of each window where the ids given differ from the truth, with a few tabs
+    // around it, at the last poll, in truth now and as given.
+    static std::string describe(const std::vector<std::vector<std::string>> &before, const std::vector<std::vector<std::string>> &truth,
+                                const std::vector<std::vector<std::string>> &given) {
+        std::string out;
+        const auto join = [](const std::vector<std::string> &words, std::size_t from, std::size_t to) {
+            std::string line;
+            for (auto i = from; i < std::min(to, words.size()); ++i) line += words[i] + " ";
+            return line + "\n";
+        };
+        for (std::size_t w = 0; w < truth.size() && w < given.size(); ++w) {
+            std::size_t first = truth[w].size();
+            std::size_t last = 0;
+            for (std::size_t i = 0; i < truth[w].size() && i < given[w].size(); ++i)
+                if (truth[w][i] != given[w][i]) first = std::min(first, i), last = i;
+            if (first > last) continue;
+            const auto from = first > 8 ? first - 8 : 0;
+            const auto grown = w < before.size() && before[w].size() > truth[w].size() ? before[w].size() - truth[w].size() : 0;
+            out += "window " + std::to_string(w + 1) + " from tab " + std::to_string(from + 1) + "\n  before: " +
+                   (w < before.size() ? join(before[w], from, last + 9 + grown) : "\n") + "  after:  " + join(truth[w], from, last + 9) +
+                   "  given:  " + join(given[w], from, last + 9);
         }
         return out;
     }
@@ -511,7 +547,7 @@ private:
     int polls_ = 0;
     int lost_ = 0;
     int wrongPolls_ = 0;
-    std::string shownBefore_;
+    std::vector<std::vector<std::string>> shownBefore_;
 };
 
 // Thousands of polls of windows full of twins, each after one to three changes: the browser
