@@ -74,6 +74,9 @@ private:
     bool ready_ = false;
 };
 
+// "x,y wxh", or "(none)".
+QString describe(const std::optional<QRect> &r);
+
 // A connection of the test's own to the server, to its default screen; closed with this object.
 class XConnection {
 public:
@@ -117,9 +120,15 @@ public:
     // The manager's frame around the window's inside, as margins; none without a manager.
     QMargins frameExtents(XWindow window) const;
     bool isViewable(XWindow window) const;
+    // The panel's right edge on the window's left edge, their tops level, the panel no taller than
+    // the window and cut to the screen.
+    bool isFlushBeside(XWindow panel, XWindow window) const;
     // True when `upper` lies above `lower` among the top-level windows.
     bool isAbove(XWindow upper, XWindow lower) const;
     QImage screenshot() const;
+    // The screen once it holds still between two looks, so that it shows what a person would see;
+    // the last look when it never did within `timeout`.
+    QImage stillScreenshot(Milliseconds timeout) const;
     // The order of the root's children, bottom to top.
     std::vector<XWindow> rootChildren() const;
     // Raises the window as any other client may, without activating it.
