@@ -1,5 +1,6 @@
 // The demo session's windows as a new user first meets them: each one reached with the mouse on
-// the screens people have. Each screen is one desktop and one start of the application. Places are
+// the screens people have, and where the session put them after a launch that the window manager
+// did not answer at first. Each screen is one desktop and one start of the application. Places are
 // the X server's, in its pixels.
 
 #include "OndrakeProcess.h"
@@ -28,6 +29,8 @@ const QStringList kTitles{QStringLiteral("Sky - Wikipedia"), QStringLiteral("QWi
 
 constexpr Milliseconds kStartTimeout{15000};
 constexpr Milliseconds kSettle{5000};
+constexpr Milliseconds kHeld{2000};
+constexpr Milliseconds kHoldStill{500};
 // Openbox's title bar: the window's icon at the left end, three buttons at the right.
 constexpr int kIconRoom = 24;
 constexpr int kButtonsRoom = 70;
@@ -184,9 +187,39 @@ TEST_P(DemoWindows, EachWindowIsBroughtForwardByAClickOnItsTitleBarWithTheSideba
     EXPECT_TRUE(standsAsSeeded()) << "no window was moved aside: " << whereThingsAre().toStdString();
 }
 
+using LaunchBesideAHeldWindowManager = DemoDesktop;
+
+TEST_P(LaunchBesideAHeldWindowManager, EveryWindowEndsWhereItWasSeededAndTheSidebarFlushBesideTheFrontOne) {
+    std::unique_ptr<OndrakeProcess> app;
+    {
+        const WindowManager::Hold held(*manager);
+        ASSERT_TRUE(held.isHeld());
+        QElapsedTimer clock;
+        clock.start();
+        app = launch();
+        ASSERT_TRUE(app->waitForLine(QStringLiteral("Ondrake started"), kStartTimeout)) << "it starts all the same";
+        waitUntil([&] { return clock.elapsed() >= kHeld.count(); }, kHeld * 2);
+    }
+    ASSERT_TRUE(findWindows()) << "the sidebar and the three windows never showed";
+    EXPECT_TRUE(waitUntil([&] { return isShownWith(windows.front()) && standsAsSeeded(); }, kSettle))
+        << whereThingsAre().toStdString();
+
+    QElapsedTimer still;
+    still.start();
+    bool stayed = true;
+    waitUntil(
+        [&] {
+            stayed = stayed && standsAsSeeded() && x->isFlushBeside(sidebar, windows.front());
+            return still.elapsed() >= kHoldStill.count();
+        },
+        kSettle);
+    EXPECT_TRUE(stayed) << whereThingsAre().toStdString();
+}
+
 const auto kScreens = ::testing::Values(Screen{"1920x1080", {1920, 1080}}, Screen{"1366x768", {1366, 768}});
 const auto kName = [](const ::testing::TestParamInfo<Screen> &info) { return std::string(info.param.name); };
 INSTANTIATE_TEST_SUITE_P(CommonScreens, DemoWindows, kScreens, kName);
+INSTANTIATE_TEST_SUITE_P(CommonScreens, LaunchBesideAHeldWindowManager, kScreens, kName);
 
 }  // namespace
 }  // namespace ondrake::test

@@ -115,6 +115,15 @@ WindowManager::WindowManager(const XServer &server) {
 
 WindowManager::~WindowManager() { stop(process_); }
 
+WindowManager::Hold::Hold(const WindowManager &manager) {
+    const auto id = manager.process_.processId();
+    if (id > 0 && ::kill(pid_t(id), SIGSTOP) == 0) process_ = id;
+}
+
+WindowManager::Hold::~Hold() {
+    if (process_) ::kill(pid_t(process_), SIGCONT);
+}
+
 QString describe(const std::optional<QRect> &r) {
     if (!r) return QStringLiteral("(none)");
     return QStringLiteral("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());

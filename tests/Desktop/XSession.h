@@ -62,6 +62,20 @@ private:
 // The window manager, openbox, on a server; it is ready once it has announced itself on the root.
 class WindowManager {
 public:
+    // Keeps the manager stopped while it lasts: it answers no request, as a manager that is busy
+    // or has not settled yet at a login.
+    class Hold {
+    public:
+        explicit Hold(const WindowManager &manager);
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+        bool isHeld() const { return process_ != 0; }
+
+    private:
+        qint64 process_ = 0;
+    };
+
     explicit WindowManager(const XServer &server);
     ~WindowManager();
     WindowManager(const WindowManager &) = delete;
