@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace ondrake {
 
@@ -35,6 +36,7 @@ VisibleBrowserWindow::VisibleBrowserWindow(SimulatedSafari &safari, std::int64_t
     setMinimumSize(int(SimulatedSafari::kMinimumWindowWidth), 200);
     winId();
     windowHandle()->setProperty(QtWindowList::kWindowNumberProperty, qlonglong(windowID));
+    windowHandle()->installEventFilter(this);
     place_ = QRectF(geometry());
     if (moves_) moves_->watch(X11MoveWatch::WindowID(winId()), [this](const QRect &inside) { placeHeard(inside); });
 }
@@ -64,14 +66,25 @@ bool VisibleBrowserWindow::samePixels(const QRectF &a, const QRectF &b) const {
     return WindowPlacement::pixelsAt(*this, a).toPixels(a) == WindowPlacement::pixelsAt(*this, b).toPixels(b);
 }
 
+bool VisibleBrowserWindow::eventFilter(QObject *watched, QEvent *event) {
+    // Shown: the manager has placed the window, maybe elsewhere than asked, and may have told of
+    // that before it showed the window.
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        const bool placed = windowHandle()->isExposed();
+        const bool wasPlaced = std::exchange(placedByDesktop_, placed);
+        if (placed && !wasPlaced) geometryMoved();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void VisibleBrowserWindow::geometryMoved() {
     // Qt tells of a move in its whole units; the server knows the pixels.
-    if (!presenting_) takeBounds(placement_.placeOf(*this));
+    if (!presenting_ && placedByDesktop_) takeBounds(placement_.placeOf(*this));
 }
 
 void VisibleBrowserWindow::placeHeard(const QRect &pixels) {
     const auto place = DevicePixels::of(screen()).toQt(pixels);
-    if (!presenting_ && !samePixels(place, place_)) takeBounds(place);
+    if (!presenting_ && placedByDesktop_ && !samePixels(place, place_)) takeBounds(place);
 }
 
 void VisibleBrowserWindow::takeBounds(const QRectF &place) {

@@ -51,6 +51,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void geometryMoved();
@@ -67,6 +68,9 @@ private:
     SimulatedSafari::Window shown_;
     QRectF place_;             // where the window stands, as the desktop last told or was told
     bool presenting_ = false;  // geometry changes made from the browser are not written back
+    // Shown by the window manager, and so placed by it. Until then the server holds where the
+    // window was made, no place anybody gave it: the window keeps the one it asked for.
+    bool placedByDesktop_ = false;
 };
 
 }  // namespace ondrake

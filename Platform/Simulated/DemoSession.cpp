@@ -1,7 +1,6 @@
 #include "DemoSession.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace ondrake {
 
@@ -18,10 +17,11 @@ const SimulatedSafari::Tab &DemoSession::linkedTab() {
     return linked;
 }
 
-std::vector<SimulatedSafari::Window> DemoSession::windows() {
+std::vector<SimulatedSafari::Window> DemoSession::windows() { return windows(kDesignedScreen); }
+
+std::vector<SimulatedSafari::Window> DemoSession::windows(const QRectF &area) {
     SimulatedSafari::Window reading;
     reading.id = kWindowIDs[0];
-    reading.bounds = {360, 25, 1400, 860};
     reading.tabs = {
         tab("Favorites", "favorites://"),
         tab("Sky - Wikipedia", "https://en.wikipedia.org/wiki/Sky"),
@@ -38,7 +38,6 @@ std::vector<SimulatedSafari::Window> DemoSession::windows() {
 
     SimulatedSafari::Window work;
     work.id = kWindowIDs[1];
-    work.bounds = {400, 60, 1380, 840};
     work.tabs = {
         tab("Pull requests · qt/qtbase", "https://github.com/qt/qtbase/pulls"),
         tab("std::ranges::sort - cppreference.com", "https://en.cppreference.com/w/cpp/algorithm/ranges/sort"),
@@ -58,7 +57,6 @@ std::vector<SimulatedSafari::Window> DemoSession::windows() {
 
     SimulatedSafari::Window trip;
     trip.id = kWindowIDs[2];
-    trip.bounds = {440, 95, 1360, 850};
     trip.tabs = {
         tab("Lisbon travel guide - Wikivoyage", "https://en.wikivoyage.org/wiki/Lisbon"),
         tab("Trains from Lisbon to Porto - CP", "https://www.cp.pt/passageiros/en"),
@@ -70,29 +68,12 @@ std::vector<SimulatedSafari::Window> DemoSession::windows() {
     };
     trip.currentTab = 1;
 
-    return {reading, work, trip};
-}
-
-std::vector<SimulatedSafari::Window> DemoSession::windows(const QRectF &area) {
-    auto out = windows();
-    const auto inside = [&](const SimulatedSafari::Window &w) {
-        return w.bounds.left >= area.left() && w.bounds.top >= area.top() && w.bounds.right <= area.right()
-               && w.bounds.bottom <= area.bottom();
-    };
-    if (std::all_of(out.begin(), out.end(), inside)) return out;
-
-    // In proportion, so that the front window keeps its share of room for the sidebar at the left.
-    const double kx = std::min(1.0, area.width() / kDesignedScreen.width());
-    const double ky = std::min(1.0, area.height() / kDesignedScreen.height());
-    const double minimumWidth = std::min(SimulatedSafari::kMinimumWindowWidth, std::floor(area.width()));
-    for (auto &w : out) {
-        const auto &b = w.bounds;
-        double left = std::round(area.left() + (b.left - kDesignedScreen.left()) * kx);
-        const double width = std::max(std::round((b.right - b.left) * kx), minimumWidth);
-        left = std::max(std::min(left, std::floor(area.right()) - width), std::ceil(area.left()));
-        const double top = std::round(area.top() + (b.top - kDesignedScreen.top()) * ky);
-        const double height = std::round((b.bottom - b.top) * ky);
-        w.bounds = {left, top, left + width, top + height};
+    std::vector out{reading, work, trip};
+    // The first window stands in front, so it goes lowest and furthest right.
+    const auto places = kCascade.windows(area, int(out.size()));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto &r = places[places.size() - 1 - i];
+        out[i].bounds = {r.left(), r.top(), r.right(), r.bottom()};
     }
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include "Screens.h"
 #include "SimulatedSafari.h"
+#include "WindowCascade.h"
 
 #include <QRectF>
 
@@ -16,13 +17,22 @@ struct DemoSession {
     // What a link followed from the first window's current page opens in a new tab.
     static const SimulatedSafari::Tab &linkedTab();
 
-    // The screen the session was laid out on, in the browser's coordinates (origin top left).
+    // The screen the session is laid out on where none is known, in the browser's coordinates
+    // (origin top left).
     static constexpr QRectF kDesignedScreen{0, 0, 1440, 900};
+    // The windows in a cascade, so that a person sees each one's title bar and tab strip and can
+    // click it forward: room at the left for the sidebar at its default width, above for the
+    // desktop's title bar, and steps down past a title bar and a tab strip. The steps across leave
+    // a title bar room for a click beside its buttons.
+    static constexpr WindowCascade kCascade{.room = {300, 28, 8, 8},
+                                            .step = {160, 64},
+                                            .preferredSize = {1040, 835},
+                                            .minimumSize = {int(SimulatedSafari::kMinimumWindowWidth), 200}};
 
     // As laid out on the designed screen.
     static std::vector<SimulatedSafari::Window> windows();
-    // Inside `area` (the browser's coordinates): as laid out where every window fits, else scaled
-    // down toward the area's top left, no window narrower than the browser allows, on whole points.
+    // Inside `area` (the browser's coordinates), front to back, the first window lowest and
+    // furthest right; see `kCascade` for what gives way on a small area.
     static std::vector<SimulatedSafari::Window> windows(const QRectF &area);
     // The available area of the screen the application opens on, in the browser's coordinates;
     // the designed screen when there is none.

@@ -52,11 +52,6 @@ void saveScreenshot(const QImage &image, const QString &name) {
     EXPECT_TRUE(image.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"))) << name.toStdString();
 }
 
-QString describe(const std::optional<QRect> &r) {
-    if (!r) return QStringLiteral("(none)");
-    return QStringLiteral("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());
-}
-
 class DesktopScenario : public ::testing::Test {
 protected:
     // One desktop and one application for every step.
@@ -144,15 +139,7 @@ protected:
 
     // Once the picture holds still between two looks, so that it shows what a person would see.
     static QImage shoot(const QString &name) {
-        QImage shot;
-        waitUntil(
-            [&] {
-                auto next = x().screenshot();
-                const bool still = next == shot;
-                shot = std::move(next);
-                return still;
-            },
-            kSettle);
+        const auto shot = x().stillScreenshot(kSettle);
         saveScreenshot(shot, QStringLiteral("desktop-") + name);
         return shot;
     }

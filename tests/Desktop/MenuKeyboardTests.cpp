@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace ondrake::test {
 namespace {
@@ -32,6 +34,7 @@ struct MenuKeyboardDesktop : TrayDesktop {
     std::unique_ptr<OndrakeProcess> app;
     XWindow sidebar = 0;
     XWindow browser = 0;
+    std::optional<int> trayMenuLeft;  // once the tray's menu has opened
 };
 
 class MenuKeyboard : public TrayDesktopSuite<MenuKeyboardDesktop> {
@@ -92,9 +95,12 @@ protected:
     static bool isCompact() { return panel().width() == kCompactWidth; }
 
     // The tab strip of the browser's first window, as it looks: which tabs it has, which is current.
+    // Only the part left of where the tray's menu opens, which looks the same with the menu open.
     static QImage browserStrip() {
         const auto window = x().geometry(desktop->browser);
-        return window ? x().screenshot().copy(window->left(), window->top(), window->width(), kTabStripHeight) : QImage();
+        if (!window) return {};
+        const int right = std::min(window->right() + 1, desktop->trayMenuLeft.value_or(window->right() + 1));
+        return x().screenshot().copy(window->left(), window->top(), right - window->left(), kTabStripHeight);
     }
     // The row alone selected, as the sidebar shows it, and the sidebar the key window.
     static bool selectOnly(int index) {
@@ -112,7 +118,10 @@ protected:
         static QElapsedTimer lastClick;
         if (lastClick.isValid()) waitUntil([] { return lastClick.elapsed() > kDoubleClickTime.count(); }, kSettle);
         lastClick.start();
-        return hand().click(desktop->tray.iconCentre(0)) && waitUntil(menuIsOpen, kSettle);
+        if (!hand().click(desktop->tray.iconCentre(0)) || !waitUntil(menuIsOpen, kSettle)) return false;
+        for (const auto &menu : desktop->popups.menus(app().processID()))
+            desktop->trayMenuLeft = std::min(menu.left(), desktop->trayMenuLeft.value_or(menu.left()));
+        return true;
     }
     // A click on the sidebar's empty space below its rows makes it the key window.
     static bool focusSidebar() {

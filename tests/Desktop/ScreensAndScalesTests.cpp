@@ -38,11 +38,6 @@ struct Screen {
 
 void PrintTo(const Screen &screen, std::ostream *out) { *out << screen.name; }
 
-QString describe(const std::optional<QRect> &r) {
-    if (!r) return QStringLiteral("(none)");
-    return QStringLiteral("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());
-}
-
 class ScreensAndScales : public ::testing::TestWithParam<Screen> {
 protected:
     void SetUp() override {
@@ -56,17 +51,7 @@ protected:
         ASSERT_TRUE(x->isConnected());
     }
 
-    // The sidebar's right edge on the window's left edge, their tops level, the sidebar no
-    // taller than the window and cut to the screen.
-    bool isFlushBeside(XWindow window) const {
-        const auto panel = x->geometry(sidebar);
-        const auto target = x->geometry(window);
-        if (!panel || !target) return false;
-        const QRect screen(QPoint(0, 0), GetParam().pixels);
-        const int top = std::max(target->top(), screen.top());
-        const int bottom = std::min(target->bottom(), screen.bottom());
-        return panel->x() + panel->width() == target->x() && panel->y() == top && panel->bottom() == bottom;
-    }
+    bool isFlushBeside(XWindow window) const { return x->isFlushBeside(sidebar, window); }
     QString whereThingsAre(XWindow window) const {
         return QStringLiteral("sidebar %1, window %2")
             .arg(describe(x->geometry(sidebar)), describe(x->geometry(window)));

@@ -115,6 +115,20 @@ WindowManager::WindowManager(const XServer &server) {
 
 WindowManager::~WindowManager() { stop(process_); }
 
+WindowManager::Hold::Hold(const WindowManager &manager) {
+    const auto id = manager.process_.processId();
+    if (id > 0 && ::kill(pid_t(id), SIGSTOP) == 0) process_ = id;
+}
+
+WindowManager::Hold::~Hold() {
+    if (process_) ::kill(pid_t(process_), SIGCONT);
+}
+
+QString describe(const std::optional<QRect> &r) {
+    if (!r) return QStringLiteral("(none)");
+    return QStringLiteral("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height());
+}
+
 XConnection::XConnection(const XServer &server) {
     int screenNumber = 0;
     auto *connection = xcb_connect(server.display().toLatin1().constData(), &screenNumber);
@@ -217,6 +231,16 @@ bool XInspector::isViewable(XWindow window) const {
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
+bool XInspector::isFlushBeside(XWindow panel, XWindow window) const {
+    const auto side = geometry(panel);
+    const auto target = geometry(window);
+    if (!side || !target || !x_.screen()) return false;
+    const QRect screen(0, 0, x_.screen()->width_in_pixels, x_.screen()->height_in_pixels);
+    const int top = std::max(target->top(), screen.top());
+    const int bottom = std::min(target->bottom(), screen.bottom());
+    return side->x() + side->width() == target->x() && side->y() == top && side->bottom() == bottom;
+}
+
 bool XInspector::isAbove(XWindow upper, XWindow lower) const {
     const auto order = topLevels();
     const auto u = std::find(order.begin(), order.end(), upper);
@@ -273,6 +297,19 @@ QImage XInspector::screenshot() const {
     const QImage view(xcb_get_image_data(reply.get()), size.width(), size.height(), size.width() * 4,
                       QImage::Format_RGB32);
     return view.copy();
+}
+
+QImage XInspector::stillScreenshot(Milliseconds timeout) const {
+    QImage shot;
+    waitUntil(
+        [&] {
+            auto next = screenshot();
+            const bool still = next == shot;
+            shot = std::move(next);
+            return still;
+        },
+        timeout);
+    return shot;
 }
 
 bool XInput::run(const QStringList &arguments) const {

@@ -62,6 +62,20 @@ private:
 // The window manager, openbox, on a server; it is ready once it has announced itself on the root.
 class WindowManager {
 public:
+    // Keeps the manager stopped while it lasts: it answers no request, as a manager that is busy
+    // or has not settled yet at a login.
+    class Hold {
+    public:
+        explicit Hold(const WindowManager &manager);
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+        bool isHeld() const { return process_ != 0; }
+
+    private:
+        qint64 process_ = 0;
+    };
+
     explicit WindowManager(const XServer &server);
     ~WindowManager();
     WindowManager(const WindowManager &) = delete;
@@ -73,6 +87,9 @@ private:
     QProcess process_;
     bool ready_ = false;
 };
+
+// "x,y wxh", or "(none)".
+QString describe(const std::optional<QRect> &r);
 
 // A connection of the test's own to the server, to its default screen; closed with this object.
 class XConnection {
@@ -117,9 +134,15 @@ public:
     // The manager's frame around the window's inside, as margins; none without a manager.
     QMargins frameExtents(XWindow window) const;
     bool isViewable(XWindow window) const;
+    // The panel's right edge on the window's left edge, their tops level, the panel no taller than
+    // the window and cut to the screen.
+    bool isFlushBeside(XWindow panel, XWindow window) const;
     // True when `upper` lies above `lower` among the top-level windows.
     bool isAbove(XWindow upper, XWindow lower) const;
     QImage screenshot() const;
+    // The screen once it holds still between two looks, so that it shows what a person would see;
+    // the last look when it never did within `timeout`.
+    QImage stillScreenshot(Milliseconds timeout) const;
     // The order of the root's children, bottom to top.
     std::vector<XWindow> rootChildren() const;
     // Raises the window as any other client may, without activating it.
