@@ -134,6 +134,52 @@ TEST(TwinPoll, LocksMarksAndNestingStayWithTheirTabs) {
              b.poll();
          },
          {{"Home", "X", "Inbox"}, {"Y", "Inbox L"}}},
+        // One thing done beside a tab of the same page, which the browser's list and active tab tell.
+        {"the first of two twins, marked, follows a link beside the locked one", {pages({"Home", "Inbox", "Inbox", "X"})}, 2,
+         [](Browser &b) {
+             mark(b, 0, 1);
+             lock(b, 0, 2);
+         },
+         [](Browser &b) { edit(b, 0, [](auto &w) { w.tabs[1] = test::page(QStringLiteral("New")); }); },
+         {{"Home", "New I", "Inbox L", "X"}}},
+        {"a tab goes to the page its neighbours show", {pages({"S", "T", "S"})}, 2,
+         [](Browser &b) {
+             lock(b, 0, 0);
+             mark(b, 0, 2);
+         },
+         [](Browser &b) { edit(b, 0, [](auto &w) { w.tabs[1] = test::page(QStringLiteral("S")); }); }, {{"S L", "S", "S I"}}},
+        {"a tab opened in front showing the page after it", {pages({"U", "V"})}, 1, [](Browser &b) { mark(b, 0, 1); },
+         [](Browser &b) { openAfterActive(b, test::page(QStringLiteral("V"))); }, {{"U", "V ^0", "V I"}}},
+        {"a twin opened in front between two, the first active", {pages({"H", "S", "S"})}, 2,
+         [](Browser &b) {
+             mark(b, 0, 1);
+             lock(b, 0, 2);
+         },
+         [](Browser &b) { openAfterActive(b, test::page(QStringLiteral("S"))); }, {{"H", "S I", "S ^1", "S L"}}},
+        {"the last of four dragged to the front, the active one kept", {pages({"T", "T", "S", "T"})}, 1,
+         [](Browser &b) {
+             mark(b, 0, 0);
+             lock(b, 0, 3);
+         },
+         [](Browser &b) {
+             edit(b, 0, [](auto &w) {
+                 std::rotate(w.tabs.begin(), w.tabs.begin() + 3, w.tabs.end());
+                 w.currentTab = 2;
+             });
+         },
+         {{"T L", "T I", "T", "S"}}},
+        {"a background twin closed while another tab moved", {pages({"H", "S", "S", "X"})}, 3,
+         [](Browser &b) {
+             lock(b, 0, 1);
+             mark(b, 0, 2);
+         },
+         [](Browser &b) {
+             edit(b, 0, [](auto &w) {
+                 w.tabs = pages({"X", "H", "S"});
+                 w.currentTab = 3;
+             });
+         },
+         {{"X", "H", "S I"}}},
     };
     // The first two cases open favorites beside the active one.
     cases[0].windows[0].push_back(favorites);
