@@ -104,8 +104,8 @@ private:
     void followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const;
 
     std::unordered_map<std::int64_t, std::vector<Entry>> previous_;
-    // Each window's active tab at the last poll: when one of identical tabs side by side closes,
-    // the active one that still shows the page is the one that stayed.
+    // Each window's active tab at the last poll: with the one active now, it tells which one
+    // action of a person explains a poll, and which of identical tabs stayed.
     std::unordered_map<std::int64_t, QString> activeIDs_;
     std::uint64_t nextSerial_ = 0;
     // The last poll's tabs by URL text, with the texts already parsed: most come back unchanged,

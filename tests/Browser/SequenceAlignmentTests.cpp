@@ -141,4 +141,33 @@ TEST(SequenceAlignment, TheWideningBandAndTheShortestDifferenceFindTheBest) {
     const auto same = [&](std::size_t i, std::size_t j) { return zeros[i] == ones[j]; };
     EXPECT_FALSE(ShortestDifference(same, 10).pairs(50, 50).has_value());
     EXPECT_EQ(ShortestDifference(same, 100).pairs(50, 50), AlignedPairs{});
+    // The same past a budget of work in all, however many steps it allows.
+    EXPECT_FALSE(ShortestDifference(same, 100, 500).pairs(50, 50).has_value());
+    EXPECT_EQ(ShortestDifference(same, 100, 100000).pairs(50, 50), AlignedPairs{});
+}
+
+// Past its budget of cells the table gives up, or keeps to the widest band it could afford: a
+// block traded past another further than the band reaches is then left unpaired, never paired
+// out of order.
+TEST(SequenceAlignment, TheTableStaysWithinItsBudget) {
+    std::vector<std::uint32_t> a(400);
+    for (std::size_t k = 0; k < a.size(); ++k) a[k] = std::uint32_t(k);
+    auto b = a;
+    std::rotate(b.begin() + 10, b.begin() + 210, b.begin() + 390);
+    const auto weight = [&](std::size_t i, std::size_t j) { return a[i] == b[j] ? std::int64_t(1) : 0; };
+    const std::vector<std::int64_t> most(a.size() + b.size(), 1);
+    const auto exact = heaviestPairing(a.size(), b.size(), weight, most, 1, std::size_t(1) << 22, 0);
+    ASSERT_TRUE(exact.has_value());
+    EXPECT_EQ(exact->size(), 400u - 180u);
+    EXPECT_FALSE(heaviestPairing(a.size(), b.size(), weight, most, 1, 50000, 0).has_value());
+    const auto banded = heaviestPairing(a.size(), b.size(), weight, most, 1, 50000, 0, true);
+    ASSERT_TRUE(banded.has_value());
+    EXPECT_LT(banded->size(), exact->size());
+    for (std::size_t k = 0; k < banded->size(); ++k) {
+        EXPECT_EQ(a[(*banded)[k].first], b[(*banded)[k].second]);
+        if (k > 0) {
+            EXPECT_LT((*banded)[k - 1], (*banded)[k]);
+        }
+    }
+    EXPECT_FALSE(heaviestPairing(a.size(), b.size(), weight, most, 1, 1000, 0, true).has_value()) << "not even the narrowest band";
 }
