@@ -24,26 +24,29 @@ std::pair<AlignedPairs, std::int64_t> heaviestOnBand(std::size_t aSize, std::siz
                                                      std::int64_t lo, std::int64_t hi) {
     const auto n = std::int64_t(aSize);
     const auto m = std::int64_t(bSize);
-    const std::int64_t width = hi - lo + 1;
     constexpr std::int64_t kUnreachable = -1;
-    // best[i][j - i - lo]: the heaviest pairing of a[i..] with b[j..]; unreachable off the band.
-    std::vector<std::int64_t> best(std::size_t((n + 1) * width), kUnreachable);
-    const auto cell = [&](std::int64_t i, std::int64_t j) -> std::int64_t {
-        if (i > n || j > m || j < 0 || j - i > hi || j - i < lo) return kUnreachable;
-        return best[std::size_t(i * width + (j - i - lo))];
-    };
-    const auto diagonal = [&](std::int64_t i, std::int64_t j) -> std::int64_t {
+    // best[i * stride + (j - i - lo + 1)]: the heaviest pairing of a[i..] with b[j..]. A column
+    // on either side of the band and a row past the end stay unreachable, so that no step needs
+    // a bound checked.
+    const std::int64_t stride = hi - lo + 3;
+    std::vector<std::int64_t> best(std::size_t((n + 2) * stride), kUnreachable);
+    const auto offset = [&](std::int64_t i, std::int64_t j) { return std::size_t(i * stride + (j - i - lo + 1)); };
+    // What pairing a[i] with b[j] adds to the rest, unreachable where they may not pair.
+    const auto diagonal = [&](std::int64_t i, std::int64_t j, std::size_t at) -> std::int64_t {
         if (i >= n || j >= m) return kUnreachable;
         const std::int64_t worth = weight(std::size_t(i), std::size_t(j));
         if (worth <= 0) return kUnreachable;
-        const auto rest = cell(i + 1, j + 1);
+        const auto rest = best[at + std::size_t(stride)];
         return rest == kUnreachable ? kUnreachable : rest + worth;
     };
     for (std::int64_t i = n; i >= 0; --i) {
-        for (std::int64_t j = std::min(m, i + hi); j >= std::max<std::int64_t>(0, i + lo); --j) {
+        const auto from = std::max<std::int64_t>(0, i + lo);
+        for (std::int64_t j = std::min(m, i + hi); j >= from; --j) {
+            const auto at = offset(i, j);
             std::int64_t value = i == n && j == m ? 0 : kUnreachable;
-            value = std::max({value, diagonal(i, j), cell(i + 1, j), cell(i, j + 1)});
-            best[std::size_t(i * width + (j - i - lo))] = value;
+            // Passing a[i] by, b[j] by, or pairing them.
+            value = std::max({value, diagonal(i, j, at), best[at + std::size_t(stride) - 1], best[at + 1]});
+            best[at] = value;
         }
     }
 
@@ -51,17 +54,18 @@ std::pair<AlignedPairs, std::int64_t> heaviestOnBand(std::size_t aSize, std::siz
     std::int64_t i = 0;
     std::int64_t j = 0;
     while (i < n || j < m) {
-        const auto here = cell(i, j);
-        if (diagonal(i, j) == here) {
+        const auto at = offset(i, j);
+        const auto here = best[at];
+        if (diagonal(i, j, at) == here) {
             pairs.emplace_back(std::size_t(i), std::size_t(j));
             ++i, ++j;
-        } else if (cell(i + 1, j) == here) {
+        } else if (best[at + std::size_t(stride) - 1] == here) {
             ++i;
         } else {
             ++j;
         }
     }
-    return {std::move(pairs), cell(0, 0)};
+    return {std::move(pairs), best[offset(0, 0)]};
 }
 
 // The heaviest pairing of all, found on a band that widens until no path off it could weigh as

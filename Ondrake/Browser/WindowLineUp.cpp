@@ -206,13 +206,27 @@ std::optional<AlignedPairs> alignSequences(std::size_t n, std::size_t m, const W
     }
     for (std::size_t k = tail; k-- > 0;) pairs.emplace_back(n - 1 - k, m - 1 - k);
     // Of equal elements side by side, the earlier ones pair: each pair moves back while the one
-    // before it on either side is equal too and unpaired.
+    // before it on either side is equal too and unpaired. Where each run of equal elements starts
+    // is found once.
+    constexpr auto kUnknown = std::numeric_limits<std::size_t>::max();
+    std::vector<std::size_t> runA(n, kUnknown);
+    std::vector<std::size_t> runB(m, kUnknown);
+    // The start of the run of elements equal to the one at `at`, which equals `other`'s.
+    const auto runStart = [](std::vector<std::size_t> &run, std::size_t at, const auto &equalBefore) {
+        auto k = at;
+        while (run[k] == kUnknown && k > 0 && equalBefore(k)) --k;
+        const auto start = run[k] == kUnknown ? k : run[k];
+        for (auto q = k; q <= at; ++q) run[q] = start;
+        return start;
+    };
     std::size_t freeA = 0;
     std::size_t freeB = 0;
     for (auto &[i, j] : pairs) {
         if (same(i, j)) {
-            while (i > freeA && same(i - 1, j)) --i;
-            while (j > freeB && same(i, j - 1)) --j;
+            const auto pairedJ = j;
+            i = std::max(freeA, runStart(runA, i, [&](std::size_t k) { return same(k - 1, pairedJ); }));
+            const auto pairedI = i;
+            j = std::max(freeB, runStart(runB, j, [&](std::size_t k) { return same(pairedI, k - 1); }));
         }
         freeA = i + 1;
         freeB = j + 1;
