@@ -116,33 +116,17 @@ TEST(OneActionOracle, ATabDraggedToAnotherWindowKeepsItsIdWhereBothWindowsTell) 
     const auto seed = test::testSeed(20261211);
     SCOPED_TRACE(test::seedNote(seed));
     std::mt19937 random(seed);
-    const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
     Tally tally;
     int followed = 0;
     int fresh = 0;
     for (int round = 0; round < 10000; ++round) {
-        auto from = test::randomStrip(random, fresh);
-        auto to = test::randomStrip(random, fresh);
+        auto [from, to] = test::randomPair(random, fresh);
         if (from.pages.size() < 2) continue;
-        // The second window shows the first one's pages too.
-        for (auto &p : to.pages)
-            if (pick(2) == 0) p = from.pages[pick(from.pages.size())];
         TabIdentityRegistry registry;
         const auto first = registry.assign({rawWindow(1, from), rawWindow(2, to)});
         const auto beforeFrom = from;
         const auto beforeTo = to;
-        const auto at = pick(from.pages.size());
-        const auto page = from.pages[at];
-        from.pages.erase(from.pages.begin() + std::ptrdiff_t(at));
-        from.from.erase(from.from.begin() + std::ptrdiff_t(at));
-        if (from.active == at) from.active = at < from.pages.size() ? at : at - 1;
-        else if (from.active > at) --from.active;
-        const auto landing = pick(to.pages.size() + 1);
-        to.pages.insert(to.pages.begin() + std::ptrdiff_t(landing), page);
-        to.from.insert(to.from.begin() + std::ptrdiff_t(landing), std::nullopt);
-        const bool front = pick(2) == 0;
-        if (front) to.active = landing;
-        else if (to.active >= landing) ++to.active;
+        const bool front = test::dragAcross(random, from, to);
         const auto second = registry.assign({rawWindow(1, from), rawWindow(2, to)});
 
         const auto left = test::everyExplanation(beforeFrom.pages, beforeFrom.active, from.pages, from.active);

@@ -129,7 +129,6 @@ TEST(OneActionStore, ATabDraggedToAnotherWindowTakesItsRecordWhereBothWindowsTel
     const auto seed = test::testSeed(20261213);
     SCOPED_TRACE(test::seedNote(seed));
     std::mt19937 random(seed);
-    const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
     Browser browser;
     browser.safari.addWindow(test::simWindow(test::pages({"Start"})));
     browser.safari.addWindow(test::simWindow(test::pages({"Other"})));
@@ -139,11 +138,8 @@ TEST(OneActionStore, ATabDraggedToAnotherWindowTakesItsRecordWhereBothWindowsTel
     int followed = 0;
     int fresh = 0;
     for (int round = 0; round < 600; ++round) {
-        auto from = test::randomStrip(random, fresh);
-        auto to = test::randomStrip(random, fresh);
+        auto [from, to] = test::randomPair(random, fresh);
         if (from.pages.size() < 2) continue;
-        for (auto &p : to.pages)
-            if (pick(2) == 0) p = from.pages[pick(from.pages.size())];
         show(browser, {from, to});
         organise(browser, 0, random);
         organise(browser, 1, random);
@@ -151,15 +147,7 @@ TEST(OneActionStore, ATabDraggedToAnotherWindowTakesItsRecordWhereBothWindowsTel
         const auto beforeTo = keptOf(browser, 1);
         const auto wasFrom = from;
         const auto wasTo = to;
-        const auto at = pick(from.pages.size());
-        const auto page = from.pages[at];
-        from.pages.erase(from.pages.begin() + std::ptrdiff_t(at));
-        if (from.active == at) from.active = at < from.pages.size() ? at : at - 1;
-        else if (from.active > at) --from.active;
-        const auto landing = pick(to.pages.size() + 1);
-        to.pages.insert(to.pages.begin() + std::ptrdiff_t(landing), page);
-        if (pick(2) == 0) to.active = landing;
-        else if (to.active >= landing) ++to.active;
+        test::dragAcross(random, from, to);
         show(browser, {from, to});
         ++tally.actions;
         const auto left = test::everyExplanation(wasFrom.pages, wasFrom.active, from.pages, from.active);

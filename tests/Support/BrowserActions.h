@@ -7,6 +7,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ondrake::test {
@@ -182,6 +183,34 @@ inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh
     }
 }
 
+
+// Two windows sharing pages, the second showing some of the first's.
+inline std::pair<Strip, Strip> randomPair(std::mt19937 &random, int &fresh) {
+    auto from = randomStrip(random, fresh);
+    auto to = randomStrip(random, fresh);
+    for (auto &p : to.pages)
+        if (random() % 2 == 0) p = from.pages[random() % from.pages.size()];
+    return {std::move(from), std::move(to)};
+}
+
+// A tab dragged from one window to another, as the browser does it: the window it left reads
+// as after its close, and where it lands it becomes the active tab or not. Answers whether it
+// did; the first window needs two tabs.
+inline bool dragAcross(std::mt19937 &random, Strip &from, Strip &to) {
+    const auto at = std::size_t(random() % from.pages.size());
+    const auto page = from.pages[at];
+    from.pages.erase(from.pages.begin() + std::ptrdiff_t(at));
+    from.from.erase(from.from.begin() + std::ptrdiff_t(at));
+    if (from.active == at) from.active = at < from.pages.size() ? at : at - 1;
+    else if (from.active > at) --from.active;
+    const auto landing = std::size_t(random() % (to.pages.size() + 1));
+    to.pages.insert(to.pages.begin() + std::ptrdiff_t(landing), page);
+    to.from.insert(to.from.begin() + std::ptrdiff_t(landing), std::nullopt);
+    const bool front = random() % 2 == 0;
+    if (front) to.active = landing;
+    else if (to.active >= landing) ++to.active;
+    return front;
+}
 
 // Where every explanation pairs a place of the last poll with one tab of this one, that tab;
 // where every one closes it, none inside; not judged where they differ.
