@@ -100,10 +100,57 @@ void restart(Browser &browser, Restart how, const std::function<void(Windows &)>
         }
         browser.safari.launch();
     } else {
+        // A window made while the application was away gets an id of its own.
+        std::int64_t next = 1;
+        for (const auto &window : browser.safari.windows()) next = std::max(next, window.id + 1);
+        for (auto &window : windows)
+            if (window.id == 0) window.id = next++;
         browser.safari.setWindows(windows);
     }
     browser.poll();
     browser.poll();
+}
+
+// Every window as the sidebar shows it, in no particular order.
+std::vector<std::vector<std::string>> shapes(const Browser &browser) {
+    std::vector<std::vector<std::string>> all;
+    for (const auto &window : browser.store->windows()) all.push_back(shape(browser, window));
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+// The browser window holding a tab of this title.
+std::size_t holding(const Windows &windows, const QString &title) {
+    for (std::size_t w = 0; w < windows.size(); ++w)
+        for (const auto &tab : windows[w].tabs)
+            if (tab.title == title) return w;
+    throw std::logic_error("no window holds " + title.toStdString());
+}
+
+// The window holding `title` is cut before its tab at `at`: the tabs after the cut (or before it,
+// `frontGoes`) go to a new window, in front of the others or at the back.
+std::function<void(Windows &)> split(const char *title, std::size_t at, bool frontGoes, bool inFront) {
+    return [=](Windows &windows) {
+        auto &from = windows[holding(windows, QString::fromUtf8(title))];
+        const auto cut = from.tabs.begin() + std::ptrdiff_t(at);
+        std::vector<Page> leaving = frontGoes ? std::vector<Page>(from.tabs.begin(), cut) : std::vector<Page>(cut, from.tabs.end());
+        if (frontGoes) from.tabs.erase(from.tabs.begin(), cut);
+        else from.tabs.erase(cut, from.tabs.end());
+        from.currentTab = 1;
+        auto made = test::simWindow(std::move(leaving));
+        windows.insert(inFront ? windows.begin() : windows.end(), std::move(made));
+    };
+}
+
+// The window holding `from` goes into the one holding `into`, its tabs after that window's or before.
+std::function<void(Windows &)> merge(const char *from, const char *into, bool after) {
+    return [=](Windows &windows) {
+        const auto gone = holding(windows, QString::fromUtf8(from));
+        auto tabs = windows[gone].tabs;
+        windows.erase(windows.begin() + std::ptrdiff_t(gone));
+        auto &kept = windows[holding(windows, QString::fromUtf8(into))].tabs;
+        kept.insert(after ? kept.end() : kept.begin(), tabs.begin(), tabs.end());
+    };
 }
 
 // The same page first in two or three windows: window 1's locked with a tab nested under it,
@@ -189,6 +236,89 @@ TEST(TwinRestart, TheSamePageInSeveralWindowsKeepsEachWindowsRecord) {
                 if (window) {
                     EXPECT_EQ(shape(browser, *window), step.expected[w]) << "window " << w + 1;
                 }
+            }
+        }
+    }
+}
+
+// Windows split or merged while the application was away. Beside two windows that show the same
+// two pages, the first window's twins are locked and marked, with a tab nested under one; the
+// second's are marked otherwise. Whatever the browser made of the windows, every window that
+// shows a window's tabs takes that window's records: each tab keeps its lock, mark and nesting,
+// through every kind of restart, once and twice in a row.
+TEST(TwinRestart, WindowsSplitOrMergedWhileAwayKeepTheirRecords) {
+    using Shapes = std::vector<std::vector<std::string>>;
+    const std::vector<std::string> first{"Home L", "Inbox I", "A ^1", "B"};
+    const std::vector<std::string> second{"Home", "Inbox L", "C ^1", "D"};
+    const std::vector<std::string> third{"Home I", "Inbox", "E", "F"};
+    const std::vector<std::string> split3{"Home L", "Inbox I", "A ^1"};
+    const std::vector<std::string> lastTab{"B"};
+    struct Step {
+        std::function<void(Windows &)> arrange;
+        Shapes expected;  // the other windows, the second and third, as they were
+    };
+    struct Case {
+        const char *what;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"the last tab split off into a window in front", {{split("B", 3, false, true), {split3, lastTab}}}},
+        {"the last tab split off into a window at the back", {{split("B", 3, false, false), {split3, lastTab}}}},
+        {"the tabs in front moved into a new window", {{split("B", 3, true, true), {split3, lastTab}}}},
+        {"a part with no page of its own left behind", {{split("B", 1, false, false), {{"Home L"}, {"Inbox I", "A ^0", "B"}}}}},
+        {"a part with no page of its own split off in front", {{split("B", 1, true, true), {{"Home L"}, {"Inbox I", "A ^0", "B"}}}}},
+        {"the second window appended to the first",
+         {{merge("C", "A", true), {{"Home L", "Inbox I", "A ^1", "B", "Home", "Inbox L", "C ^5", "D"}}}}},
+        {"the second window put in front of the first",
+         {{merge("C", "A", false), {{"Home", "Inbox L", "C ^1", "D", "Home L", "Inbox I", "A ^5", "B"}}}}},
+        {"the first window appended to the third",
+         {{merge("A", "E", true), {{"Home I", "Inbox", "E", "F", "Home L", "Inbox I", "A ^5", "B"}, second}}}},
+        {"split twice in a row",
+         {{split("B", 3, false, true), {split3, lastTab}}, {split("A", 1, true, false), {{"Home L"}, {"Inbox I", "A ^0"}, lastTab}}}},
+        {"merged, then split where they met",
+         {{merge("C", "A", true), {{"Home L", "Inbox I", "A ^1", "B", "Home", "Inbox L", "C ^5", "D"}}},
+          {split("A", 4, false, false), {first, second}}}},
+        {"split, then merged back", {{split("B", 3, false, true), {split3, lastTab}}, {merge("B", "A", true), {first}}}},
+        {"merged, then merged with the third", {{merge("C", "A", true), {{"Home L", "Inbox I", "A ^1", "B", "Home", "Inbox L", "C ^5", "D"}}},
+                                                {merge("E", "A", false),
+                                                 {{"Home I", "Inbox", "E", "F", "Home L", "Inbox I", "A ^5", "B", "Home", "Inbox L", "C ^9", "D"}}}}},
+    };
+    for (const auto how : {Restart::both, Restart::browser, Restart::application}) {
+        SCOPED_TRACE(how == Restart::both ? "both restarted" : how == Restart::browser ? "the browser restarted" : "the application relaunched");
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.what);
+            Browser browser;
+            browser.safari.addWindow(test::simWindow(pages({"Home", "Inbox", "A", "B"})));
+            browser.safari.addWindow(test::simWindow(pages({"Home", "Inbox", "C", "D"})));
+            browser.safari.addWindow(test::simWindow(pages({"Home", "Inbox", "E", "F"})));
+            browser.start();
+            browser.store->flags().setOverride(false, FeatureFlag::autoNestLinkedTabs());
+            browser.poll();
+            browser.store->toggleLocked(windowWith(browser, QStringLiteral("A"))->tabs[0]);
+            browser.store->toggleImportant(windowWith(browser, QStringLiteral("A"))->tabs[1]);
+            browser.store->toggleLocked(windowWith(browser, QStringLiteral("C"))->tabs[1]);
+            browser.store->toggleImportant(windowWith(browser, QStringLiteral("E"))->tabs[0]);
+            for (const auto *title : {"A", "C"}) {
+                nest(browser, *windowWith(browser, QString::fromUtf8(title)), 2, 1);
+                browser.poll();
+            }
+            auto all = Shapes{first, second, third};
+            std::sort(all.begin(), all.end());
+            ASSERT_EQ(shapes(browser), all);
+
+            for (std::size_t s = 0; s < c.steps.size(); ++s) {
+                SCOPED_TRACE(testing::Message() << "restart " << s + 1);
+                restart(browser, how, c.steps[s].arrange);
+                auto expected = c.steps[s].expected;
+                const auto shown = [&](const char *title) {
+                    return std::any_of(expected.begin(), expected.end(), [&](const auto &shape) {
+                        return std::any_of(shape.begin(), shape.end(), [&](const auto &word) { return word.rfind(title, 0) == 0; });
+                    });
+                };
+                if (!shown("C")) expected.push_back(second);
+                if (!shown("E")) expected.push_back(third);
+                std::sort(expected.begin(), expected.end());
+                EXPECT_EQ(shapes(browser), expected);
             }
         }
     }
