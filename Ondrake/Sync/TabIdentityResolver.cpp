@@ -676,9 +676,24 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                     }
                     evidence.pages[std::size_t(s.page)].windows.push_back(pending[k].windowOrdinal);
                 }
+                // Pages by their title too: the tabs of one title may tell windows apart where
+                // their address does not.
+                QHash<std::pair<QStringView, QStringView>, std::size_t> titled;
+                for (const auto k : left) {
+                    auto found = titled.find({*pending[k].url, pending[k].title});
+                    if (found == titled.end()) {
+                        found = titled.insert({*pending[k].url, pending[k].title}, evidence.pages.size());
+                        evidence.pages.emplace_back();
+                    }
+                    evidence.pages[*found].windows.push_back(pending[k].windowOrdinal);
+                }
                 for (const auto position : columns)
-                    if (const auto found = seen.constFind(*pool_[position].url); found != seen.cend() && found->page >= 0)
-                        evidence.pages[std::size_t(found->page)].keys.push_back(pool_[position].windowKey);
+                    if (const auto found = seen.constFind(*pool_[position].url); found != seen.cend() && found->page >= 0) {
+                        const auto &entry = pool_[position];
+                        evidence.pages[std::size_t(found->page)].keys.push_back(entry.windowKey);
+                        if (const auto page = titled.constFind({*entry.url, entry.title}); page != titled.cend())
+                            evidence.pages[*page].keys.push_back(entry.windowKey);
+                    }
             }
             if (windowKey) {
                 evidence.own.resize(windows.size());

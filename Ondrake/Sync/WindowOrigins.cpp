@@ -57,7 +57,9 @@ std::vector<std::vector<std::int64_t>> keysShown(const WindowEvidence &evidence)
         }
     }
 
-    // As many windows left as keys no window shows: nothing tells them apart any more.
+    // As many windows left as keys no window shows: each takes the key whose records its tabs
+    // match most, page by page; where that does not tell them apart, they are taken to be back
+    // in the order they were first seen.
     std::vector<std::size_t> windowsLeft;
     std::vector<std::int64_t> keysLeft;
     for (const auto &page : evidence.pages) {
@@ -72,8 +74,34 @@ std::vector<std::vector<std::int64_t>> keysShown(const WindowEvidence &evidence)
     };
     distinct(windowsLeft);
     distinct(keysLeft);
-    if (windowsLeft.size() == keysLeft.size())
-        for (std::size_t i = 0; i < windowsLeft.size(); ++i) add(windowsLeft[i], keysLeft[i]);
+    if (windowsLeft.empty() || windowsLeft.size() != keysLeft.size()) return shows;
+    const auto n = windowsLeft.size();
+    std::vector<std::size_t> matches(n * n, 0);  // window by key
+    std::vector<std::size_t> tabs(n);
+    std::vector<std::size_t> records(n);
+    for (const auto &page : evidence.pages) {
+        std::fill(tabs.begin(), tabs.end(), 0);
+        std::fill(records.begin(), records.end(), 0);
+        for (const auto w : page.windows)
+            if (const auto at = std::lower_bound(windowsLeft.begin(), windowsLeft.end(), w); at != windowsLeft.end() && *at == w)
+                ++tabs[std::size_t(at - windowsLeft.begin())];
+        for (const auto &k : page.keys)
+            if (k)
+                if (const auto at = std::lower_bound(keysLeft.begin(), keysLeft.end(), *k); at != keysLeft.end() && *at == *k)
+                    ++records[std::size_t(at - keysLeft.begin())];
+        for (std::size_t w = 0; w < n; ++w)
+            for (std::size_t k = 0; k < n; ++k) matches[w * n + k] += std::min(tabs[w], records[k]);
+    }
+    std::vector<bool> windowTaken(n, false);
+    std::vector<bool> keyTaken(n, false);
+    for (std::size_t round = 0; round < n; ++round) {
+        std::optional<std::size_t> best;
+        for (std::size_t w = 0; w < n; ++w)
+            for (std::size_t k = 0; k < n; ++k)
+                if (!windowTaken[w] && !keyTaken[k] && (!best || matches[w * n + k] > matches[*best])) best = w * n + k;
+        windowTaken[*best / n] = keyTaken[*best % n] = true;
+        add(windowsLeft[*best / n], keysLeft[*best % n]);
+    }
     return shows;
 }
 
