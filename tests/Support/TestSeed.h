@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include <gtest/gtest.h>
