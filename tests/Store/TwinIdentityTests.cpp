@@ -1,6 +1,7 @@
 #include "SimulatedBrowserStore.h"
 
 #include "BrowserChanges.h"
+#include "TestSeed.h"
 #include "RecordLedger.h"
 #include "ChangeTally.h"
 #include "DemoSession.h"
@@ -308,7 +309,8 @@ TEST(TwinIdentity, AReopenedTabTakesTheRecordItsReopenReleased) {
 // window starts afresh every fifty restarts, before the records of tabs closed while away, which
 // wait for their pages by design, slow the run down.
 TEST(TwinIdentity, RestartsGiveEveryTwinItsOwnRecord) {
-    std::mt19937 random(15);
+    const test::Seed seed(15);
+    std::mt19937 random(seed.value());
     const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
     const test::Page twin{QStringLiteral("Guide"), QStringLiteral("https://guide.example/")};
     int pages = 0;
