@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 #include <tuple>
 #include <utility>
 
@@ -153,7 +154,7 @@ using Expectation = TabIdentityResolver::Expectation;
 
 // Where each of a window's tabs (by their positions, ascending) is expected among the stored
 // positions of the records whose landmarks these are (by tab position).
-void expectAmong(const std::vector<Anchor> &anchors, const std::vector<std::int64_t> &indexes, Expectation *out) {
+void expectAmong(const std::vector<Anchor> &anchors, const std::vector<std::int64_t> &indexes, std::span<Expectation> out) {
     // Each tab is expected where it stood, shifted as the nearest landmark before it (or after
     // it, with none before) of those that kept their order was: one moved far away says nothing
     // of its neighbours. But a block moved while the application was away may keep its order
@@ -379,7 +380,7 @@ std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<
     // origin's records placed with certainty in the window say: a window may show several.
     std::vector<Anchor> anchors;
     std::vector<std::int64_t> indexes;
-    const auto expectIn = [&](std::size_t w, const std::optional<std::int64_t> &key, Expectation *out) {
+    const auto expectIn = [&](std::size_t w, const std::optional<std::int64_t> &key, std::span<Expectation> out) {
         anchors.clear();
         for (auto c = firstCertain[w]; c < firstCertain[w + 1]; ++c) {
             const auto &entry = pool_[certain[c].position];
@@ -398,7 +399,7 @@ std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<
         for (const auto w : origin.windows) {
             origin.offsets.push_back(origin.expected.size());
             origin.expected.resize(origin.expected.size() + (first[w + 1] - first[w]));
-            origin.landmarks.push_back(expectIn(w, origin.key, origin.expected.data() + origin.offsets.back()));
+            origin.landmarks.push_back(expectIn(w, origin.key, std::span(origin.expected).subspan(origin.offsets.back())));
             originsIn[w].push_back(o);
         }
     }
@@ -413,7 +414,7 @@ std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<
         if (!anywhere.empty()) return;
         anywhere.resize(rows.size());
         for (std::size_t w = 0; w < windowCount; ++w)
-            if (first[w] < first[w + 1]) expectIn(w, std::nullopt, anywhere.data() + first[w]);
+            if (first[w] < first[w + 1]) expectIn(w, std::nullopt, std::span(anywhere).subspan(first[w]));
     };
 
     std::size_t count = 0;
@@ -518,6 +519,11 @@ void TabIdentityResolver::rekeyWaiting(const Poll &poll, const std::vector<std::
     QSet<std::int64_t> owned;
     for (const auto &key : own)
         if (key) owned.insert(*key);
+    // Mostly each window shows its own key alone: nothing was taken over.
+    const bool takenOver = std::any_of(poll.shows.begin(), poll.shows.end(), [&](const auto &keys) {
+        return std::any_of(keys.begin(), keys.end(), [&](std::int64_t key) { return !owned.contains(key); });
+    });
+    if (!takenOver) return;
     // How many records of each key no window owns each window took.
     QHash<std::pair<std::int64_t, std::size_t>, int> took;
     {
