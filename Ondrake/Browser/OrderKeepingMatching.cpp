@@ -1,6 +1,7 @@
 #include "OrderKeepingMatching.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 namespace ondrake {
@@ -8,16 +9,9 @@ namespace ondrake {
 namespace {
 
 constexpr auto kMaxCost = std::numeric_limits<std::int64_t>::max();
-// The table of the exact pairing holds one cost per row and number of places passed over.
-constexpr std::size_t kMaxCells = std::size_t(1) << 21;
+constexpr std::int64_t kUnreached = -1;
 
 using Matching = std::vector<std::optional<std::size_t>>;
-
-std::size_t cellsFor(std::size_t rows, std::size_t columns) {
-    const auto small = std::min(rows, columns);
-    const auto skipped = std::max(rows, columns) - small;
-    return small * (skipped + 1);
-}
 
 // The pairing as a view in which rows are never more than columns; the caller's matching is
 // written through it.
@@ -42,57 +36,80 @@ private:
     Matching matching_;
 };
 
-// Every row of [r0, r1) paired with a column of [c0, c1), in order, at the least total: the row
-// at i takes column i + s, s the places passed over so far, which never falls.
-void exact(Oriented &o, std::size_t r0, std::size_t r1, std::size_t c0, std::size_t c1) {
-    const std::size_t n = r1 - r0;
-    const std::size_t skips = (c1 - c0) - n + 1;
-    // best[i * skips + s]: the least total of rows r0..r0+i with row r0+i at column c0+i+s.
-    std::vector<std::int64_t> best(n * skips);
-    for (std::size_t i = 0; i < n; ++i) {
-        std::int64_t least = kMaxCost;  // of the row before, over the skips up to s
-        for (std::size_t s = 0; s < skips; ++s) {
-            if (i > 0) least = std::min(least, best[(i - 1) * skips + s]);
-            const auto here = o.cost(r0 + i, c0 + i + s);
-            best[i * skips + s] = i == 0 ? here : addCosts(least, here);
-        }
-    }
-    // The earliest places among equally cheap ends, then back row by row.
-    std::size_t s = std::size_t(std::min_element(best.end() - std::ptrdiff_t(skips), best.end()) -
-                                (best.end() - std::ptrdiff_t(skips)));
-    for (std::size_t i = n; i-- > 0;) {
-        o.pair(r0 + i, c0 + i + s);
-        if (i == 0) break;
-        const auto row = best.begin() + std::ptrdiff_t((i - 1) * skips);
-        s = std::size_t(std::min_element(row, row + std::ptrdiff_t(s) + 1) - row);
-    }
-}
+// One bit for each row and number of places passed over: set where the row's least total falls,
+// that is where the least total up to there is first reached.
+class Falls {
+public:
+    Falls(std::size_t rows, std::size_t skips) : words_((skips + 63) / 64), bits_(rows * words_, 0) {}
 
-// Too large to solve whole: each row in turn takes its cheapest place among those that leave
-// enough for the rows after it. Costs are mostly distances from where a row should stand: once
-// the places looked at add up to as many as the table would hold, a row whose costs have stayed
-// above the least for a stretch of places has passed where it should stand, and looks no further.
-void inTurn(Oriented &o, std::size_t r0, std::size_t r1, std::size_t c0, std::size_t c1) {
-    constexpr std::size_t kPastBest = 64;
-    std::size_t looked = 0;
-    std::size_t next = c0;
-    for (std::size_t r = r0; r < r1; ++r) {
-        const auto last = c1 - (r1 - r);  // the latest place this row may take
+    void set(std::size_t row, std::size_t skip) { bits_[row * words_ + skip / 64] |= std::uint64_t(1) << (skip % 64); }
+    // Where the row's least total over at most `skip` places passed over is first reached.
+    std::size_t lastUpTo(std::size_t row, std::size_t skip) const {
+        const auto *words = bits_.data() + row * words_;
+        auto w = skip / 64;
+        const auto kept = skip % 64 + 1;
+        auto word = words[w] & (kept == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << kept) - 1);
+        while (word == 0 && w > 0) word = words[--w];
+        return word == 0 ? 0 : w * 64 + std::size_t(63 - std::countl_zero(word));
+    }
+
+private:
+    std::size_t words_;
+    std::vector<std::uint64_t> bits_;
+};
+
+// The total of a pairing found quickly: each row in turn takes the cheapest of the next few
+// places that leave enough for the rows after it. No pairing the exact one need beat is dearer.
+std::int64_t quickTotal(const Oriented &o, std::size_t rows, std::size_t columns) {
+    constexpr std::size_t kAhead = 64;
+    std::int64_t total = 0;
+    std::size_t next = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        const auto last = std::min(columns - (rows - r), next + kAhead);
         std::size_t chosen = next;
-        std::int64_t least = o.cost(r, next);
-        const auto stretch = looked < kMaxCells ? last - next + 1 : kPastBest;
-        std::size_t above = 0;
-        for (std::size_t c = next + 1; c <= last && least > 0 && above < stretch; ++c) {
-            const auto here = o.cost(r, c);
-            ++looked;
-            if (here < least) {
+        auto least = o.cost(r, next);
+        for (std::size_t c = next + 1; c <= last && least > 0; ++c)
+            if (const auto here = o.cost(r, c); here < least) {
                 chosen = c;
                 least = here;
             }
-            above = here > least ? above + 1 : 0;
-        }
-        o.pair(r, chosen);
+        total = addCosts(total, least);
         next = chosen + 1;
+    }
+    return total;
+}
+
+// Every row paired with a column, in order, at the least total: the row at i takes column i + s,
+// s the places passed over so far, which never falls. Row by row, the least total of the rows so
+// far for each s; a cell is priced only where it could lower that, below what a quick pairing
+// costs in all, so that rows that find their place at no cost look no further. One bit a cell
+// keeps where the totals fall, enough to walk the cheapest pairing back.
+void exact(Oriented &o, std::size_t rows, std::size_t columns) {
+    const std::size_t skips = columns - rows + 1;
+    const auto bound = quickTotal(o, rows, columns);
+    std::vector<std::int64_t> before(skips, 0);  // the least total of the rows before, up to each s
+    std::vector<std::int64_t> now(skips);
+    Falls falls(rows, skips);
+    for (std::size_t i = 0; i < rows; ++i) {
+        std::int64_t least = kUnreached;
+        for (std::size_t s = 0; s < skips; ++s) {
+            const auto reach = before[s];
+            if (reach != kUnreached && reach <= bound && (least == kUnreached || reach < least)) {
+                const auto here = addCosts(reach, o.cost(i, i + s));
+                if (least == kUnreached || here < least) {
+                    least = here;
+                    falls.set(i, s);
+                }
+            }
+            now[s] = least;
+        }
+        std::swap(before, now);
+    }
+    // The earliest places among equally cheap ends, then back row by row.
+    auto s = falls.lastUpTo(rows - 1, skips - 1);
+    for (std::size_t i = rows; i-- > 0;) {
+        o.pair(i, i + s);
+        if (i > 0) s = falls.lastUpTo(i - 1, s);
     }
 }
 
@@ -121,34 +138,20 @@ std::int64_t positionDistance(std::int64_t a, std::int64_t b) {
 
 std::int64_t addCosts(std::int64_t a, std::int64_t b) { return a > kMaxCost - b ? kMaxCost : a + b; }
 
-bool orderKeepingMatchingIsExact(std::size_t rows, std::size_t columns) {
-    return rows == columns || cellsFor(rows, columns) <= kMaxCells;
-}
+bool orderKeepingMatchingIsExact(std::size_t, std::size_t) { return true; }
 
 std::vector<std::optional<std::size_t>> orderKeepingMatching(std::size_t rows, std::size_t columns,
                                                              const MatchingCost &cost) {
     Oriented o(rows, columns, cost);
-    std::size_t r0 = 0;
-    std::size_t r1 = std::min(rows, columns);
-    std::size_t c0 = 0;
-    std::size_t c1 = std::max(rows, columns);
-    if (r1 == 0) return std::move(o).result();
-    if (r1 == c1) {
+    const auto small = std::min(rows, columns);
+    const auto large = std::max(rows, columns);
+    if (small == 0) return std::move(o).result();
+    if (small == large) {
         // As many places as tabs: in order is the only pairing that does not cross.
-        for (std::size_t i = 0; i < r1; ++i) o.pair(i, i);
+        for (std::size_t i = 0; i < small; ++i) o.pair(i, i);
         return std::move(o).result();
     }
-    if (cellsFor(r1 - r0, c1 - c0) > kMaxCells) {
-        // A pair at either end that costs nothing belongs to a cheapest pairing.
-        while (r0 < r1 && o.cost(r0, c0) == 0) o.pair(r0++, c0++);
-        while (r0 < r1 && o.cost(r1 - 1, c1 - 1) == 0) o.pair(--r1, --c1);
-        if (r0 == r1) return std::move(o).result();
-        if (cellsFor(r1 - r0, c1 - c0) > kMaxCells) {
-            inTurn(o, r0, r1, c0, c1);
-            return std::move(o).result();
-        }
-    }
-    exact(o, r0, r1, c0, c1);
+    exact(o, small, large);
     return std::move(o).result();
 }
 

@@ -15,12 +15,12 @@ using MatchingCost = std::function<std::int64_t(std::size_t row, std::size_t col
 // they stand in, and no two pairs cross: identical tabs cannot be told apart by what they show,
 // only by their order, so they keep it. As many pairs as the smaller side allows, at the least
 // total cost; among equally cheap pairings the earlier places are taken. Answers the column of
-// each row, none for a row left over.
+// each row, none for a row left over. Exact at any size: the work grows with the smaller side
+// times how many more the larger has, less where rows find places that cost nothing, and the
+// memory by one bit for each of those.
 std::vector<std::optional<std::size_t>> orderKeepingMatching(std::size_t rows, std::size_t columns,
                                                              const MatchingCost &cost);
-// Whether a pairing of this shape is sure to reach the least total. Larger ones first pair the
-// free ends and then let each row take its cheapest place in order, past a budget looking only
-// a bounded way beyond the cheapest so far: never crossing, never slow.
+// Whether a pairing of this shape is sure to reach the least total: every one is.
 bool orderKeepingMatchingIsExact(std::size_t rows, std::size_t columns);
 
 // Of values given in the order of another list, the positions of the most that rise strictly,

@@ -172,7 +172,15 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
     const bool steersSidebar = hasReceivedBrowserSnapshot_;
     hasReceivedBrowserSnapshot_ = true;
 
-    const auto mapping = resolver_.resolve(windows);
+    const auto mapping = resolver_.resolve(windows, [this](std::int64_t windowID) { return windowKeys_.keyOf(windowID); });
+    // Records still waiting note the window they now wait in, so that they keep it through
+    // later restarts.
+    bool rekeyed = false;
+    for (const auto &[id, key] : resolver_.rekeyed())
+        if (const auto it = book_.records.find(id); it != book_.records.end() && it->second.windowKey != key) {
+            it->second.windowKey = key;
+            rekeyed = true;
+        }
     auto current = makeResolvedSnapshot(windows, mapping, &resolvedTabs_);
     const auto events = differ_.diff(lastSnapshot_.tabs, lastSnapshot_.windowIDs, current.tabs, current.windowIDs,
                                      current.browserWasRunning);
@@ -225,6 +233,10 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
     };
     if (events.empty()) {
         keepAsLastSnapshot(std::move(current));
+        if (rekeyed) {
+            Q_EMIT recordsChanged();
+            scheduleSave();
+        }
         return;
     }
 
@@ -266,7 +278,7 @@ void TabStore::applyBrowserEvents(const WindowList &windows) {
             if (const auto it = book_.records.find(closed->id); it != book_.records.end() && it->second.hasUserState())
                 resolver_.release(it->second);
     keepAsLastSnapshot(std::move(current));
-    if (changed) {
+    if (changed || rekeyed) {
         Q_EMIT recordsChanged();
         scheduleSave();
     }

@@ -1,5 +1,8 @@
 #include "TabIdentityResolver.h"
 
+#include "WindowKeys.h"
+#include "WindowOrigins.h"
+
 #include "Browser/BrowserURL.h"
 #include "Browser/OrderKeepingMatching.h"
 #include "Browser/SamePageMatching.h"
@@ -9,6 +12,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 #include <tuple>
 #include <utility>
 
@@ -20,7 +24,7 @@ TabIdentityResolver::PoolEntry TabIdentityResolver::PoolEntry::from(const TabRec
             .title = record.title,
             .index = record.index,
             .closed = record.closedAt.has_value(),
-            .windowKey = record.windowKey,
+            .windowKey = WindowKeys::readable(record.windowKey),
             .parentID = record.parentID,
             .groupID = record.groupID};
 }
@@ -144,15 +148,108 @@ bool TabIdentityResolver::repeatsLastPoll(const std::vector<SafariWindow> &windo
     return position == lastOrder_.size();
 }
 
+namespace {
+
+using Expectation = TabIdentityResolver::Expectation;
+
+// Where each of a window's tabs (by their positions, ascending) is expected among the stored
+// positions of the records whose landmarks these are (by tab position).
+void expectAmong(const std::vector<Anchor> &anchors, const std::vector<std::int64_t> &indexes, std::span<Expectation> out) {
+    // Each tab is expected where it stood, shifted as the nearest landmark before it (or after
+    // it, with none before) of those that kept their order was: one moved far away says nothing
+    // of its neighbours. But a block moved while the application was away may keep its order
+    // better than the few landmarks around a tab: the nearest landmark on either side tells as
+    // much.
+    const auto kept = anchors.empty() ? std::vector<Anchor>() : keptInOrder(anchors);
+    std::size_t n = 0;
+    std::size_t a = 0;
+    std::optional<std::int64_t> last;
+    for (std::size_t k = 0; k < indexes.size(); ++k) {
+        const auto index = indexes[k];
+        while (n < kept.size() && kept[n].tab <= index) ++n;
+        std::int64_t shift = 0;
+        if (!kept.empty()) {
+            const auto &anchor = n > 0 ? kept[n - 1] : kept.front();
+            shift = anchor.tab - anchor.stored;
+        }
+        // Never before the tab ahead of it in its window, so that its window's order holds.
+        auto &e = out[k];
+        e = Expectation{};
+        e.at = std::max(shifted(index, -shift), last.value_or(std::numeric_limits<std::int64_t>::min()));
+        last = e.at;
+        while (a < anchors.size() && anchors[a].tab <= index) ++a;
+        if (a > 0) e.before = shifted(anchors[a - 1].stored, index - anchors[a - 1].tab);
+        if (a < anchors.size()) e.after = shifted(anchors[a].stored, index - anchors[a].tab);
+    }
+}
+
+// The least distance from a place a tab is expected at to one of these stored positions
+// (ascending), as the cost measures it.
+std::int64_t leastDistance(const std::vector<std::int64_t> &positions, const Expectation &e) {
+    auto least = std::numeric_limits<std::int64_t>::max();
+    const auto near = [&](std::int64_t at) {
+        const auto it = std::lower_bound(positions.begin(), positions.end(), at);
+        if (it != positions.end()) least = std::min(least, positionDistance(*it, at));
+        if (it != positions.begin()) least = std::min(least, positionDistance(*(it - 1), at));
+    };
+    near(e.at);
+    if (e.before) near(*e.before);
+    if (e.after) near(*e.after);
+    return least;
+}
+
+// An earlier window the records of twin pages were seen in: a key that poll windows show, or,
+// for records that carry none, the poll window their links place them in.
+struct Origin {
+    std::optional<std::int64_t> key{};      // none: placed by links
+    std::vector<std::size_t> windows{};     // the poll windows showing it, ascending
+    std::vector<std::size_t> landmarks{};   // how many of its records each of them placed with certainty
+    std::vector<std::size_t> offsets{};     // where each of them starts in `expected`
+    std::vector<Expectation> expected{};    // of the twin tabs of its windows, among its positions
+    std::vector<std::size_t> columns{};     // its records, by stored position
+
+    std::size_t place(std::size_t window) const {
+        return std::size_t(std::lower_bound(windows.begin(), windows.end(), window) - windows.begin());
+    }
+};
+
+// Whether a window shows a page; each window's addresses are gathered on first need.
+class WindowPages {
+public:
+    explicit WindowPages(const std::vector<SafariWindow> &windows) : windows_(windows), pages_(windows.size()) {}
+
+    bool shows(std::size_t window, const QString &url) {
+        auto &pages = pages_[window];
+        if (!pages) {
+            pages.emplace();
+            for (const auto &tab : windows_[window].tabs)
+                if (tab.url) pages->insert(absoluteText(*tab.url));
+        }
+        return pages->contains(url);
+    }
+
+private:
+    const std::vector<SafariWindow> &windows_;
+    std::vector<std::optional<QSet<QString>>> pages_;
+};
+
+// Stored positions of one origin's records of one page, ascending.
+struct Spread {
+    bool unplaced = false;  // a record without a position, which costs nothing anywhere
+    std::vector<std::int64_t> positions;
+};
+
+}  // namespace
+
 std::size_t TabIdentityResolver::claim(const std::vector<Pending> &pending, const std::vector<std::size_t> &rows,
-                                       const std::vector<std::size_t> &columns, const std::vector<Expectation> &expected,
+                                       const std::vector<Expectation> &expected, const std::vector<std::size_t> &columns,
                                        std::vector<bool> &claimed, TabIdentityMapping &mapping) const {
-    std::vector<std::size_t> tabs;
+    std::vector<std::size_t> tabs;  // of rows
     std::vector<PageKey> tabKeys;
-    for (const auto k : rows)
-        if (!mapping.contains(pending[k].sessionTabID)) {
-            tabs.push_back(k);
-            tabKeys.push_back({*pending[k].url, pending[k].title});
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (const auto &tab = pending[rows[r]]; !mapping.contains(tab.sessionTabID)) {
+            tabs.push_back(r);
+            tabKeys.push_back({*tab.url, tab.title});
         }
     std::vector<std::size_t> places;
     std::vector<PageKey> placeKeys;
@@ -161,6 +258,7 @@ std::size_t TabIdentityResolver::claim(const std::vector<Pending> &pending, cons
             places.push_back(position);
             placeKeys.push_back({*pool_[position].url, pool_[position].title});
         }
+    if (tabs.empty() || places.empty()) return 0;
     const auto matching = matchSamePages(
         tabKeys, placeKeys, [&](std::size_t r, std::size_t c) { return cost(pool_[places[c]], expected[tabs[r]]); });
     std::size_t count = 0;
@@ -168,124 +266,24 @@ std::size_t TabIdentityResolver::claim(const std::vector<Pending> &pending, cons
         if (!matching[r]) continue;
         const auto position = places[*matching[r]];
         claimed[position] = true;
-        mapping.insert(pending[tabs[r]].sessionTabID, pool_[position].id);
+        mapping.insert(pending[rows[tabs[r]]].sessionTabID, pool_[position].id);
         ++count;
     }
     return count;
 }
 
-std::vector<std::optional<std::int64_t>> TabIdentityResolver::windowKeysOfPoll(const std::vector<Pending> &pending,
-                                                                               std::size_t windowCount,
-                                                                               const std::vector<Certain> &certain,
-                                                                               const std::vector<TwinPage> &pages) const {
-    std::vector<std::optional<std::int64_t>> keys(windowCount);
-    // A record placed with certainty votes for its window's key; so do the tabs of a page open in
-    // one window only, when every record of the page waiting was last seen in one window. A
-    // window's records mostly carry one key: a short list each.
-    std::vector<std::vector<std::pair<std::int64_t, int>>> tally(windowCount);
-    const auto vote = [&](std::size_t w, std::int64_t key, int count) {
-        auto &list = tally[w];
-        const auto found = std::find_if(list.begin(), list.end(), [&](const auto &v) { return v.first == key; });
-        if (found != list.end()) found->second += count;
-        else list.emplace_back(key, count);
-    };
-    for (const auto &c : certain)
-        if (const auto &key = pool_[c.position].windowKey) vote(pending[c.pending].windowOrdinal, *key, 1);
-    const auto one = [](const auto &list) {
-        return !list.empty() && std::all_of(list.begin(), list.end(), [&](const auto &v) { return v == list.front(); });
-    };
-    for (const auto &page : pages)
-        if (one(page.windows) && one(page.keys) && page.keys.front()) vote(page.windows.front(), *page.keys.front(), int(page.windows.size()));
-
-    struct Vote {
-        std::size_t window = 0;
-        std::int64_t key = 0;
-        int count = 0;
-    };
-    std::vector<Vote> votes;
-    for (std::size_t w = 0; w < windowCount; ++w)
-        for (const auto &[key, count] : tally[w]) votes.push_back({w, key, count});
-    if (votes.empty()) return keys;
-    // Each window takes the key with the most votes, the windows with the most first.
-    std::sort(votes.begin(), votes.end(), [](const Vote &a, const Vote &b) {
-        return std::tuple(-a.count, a.window, a.key) < std::tuple(-b.count, b.window, b.key);
-    });
-    QSet<std::int64_t> taken;
-    for (const auto &vote : votes) {
-        if (keys[vote.window] || taken.contains(vote.key)) continue;
-        keys[vote.window] = vote.key;
-        taken.insert(vote.key);
-    }
-
-    // A page whose tabs stand in one window not placed yet, and whose records were seen in one
-    // window not placed yet, pairs the two; each pairing may tell another page's.
-    for (bool placed = true; placed;) {
-        placed = false;
-        for (const auto &page : pages) {
-            std::optional<std::size_t> window;
-            bool single = true;
-            for (const auto w : page.windows)
-                if (!keys[w]) {
-                    if (window && *window != w) single = false;
-                    window = w;
-                }
-            std::optional<std::int64_t> key;
-            for (const auto &k : page.keys)
-                if (k && !taken.contains(*k)) {
-                    if (key && *key != *k) single = false;
-                    key = k;
-                }
-            if (!single || !window || !key) continue;
-            keys[*window] = key;
-            taken.insert(*key);
-            placed = true;
-        }
-    }
-    // As many windows of such pages left as windows their records were seen in: nothing tells
-    // them apart any more, so they are taken to be back in the order they were first seen in.
-    std::vector<std::size_t> windowsLeft;
-    std::vector<std::int64_t> keysLeft;
-    for (const auto &page : pages) {
-        for (const auto w : page.windows)
-            if (!keys[w]) windowsLeft.push_back(w);
-        for (const auto &k : page.keys)
-            if (k && !taken.contains(*k)) keysLeft.push_back(*k);
-    }
-    const auto distinct = [](auto &list) {
-        std::sort(list.begin(), list.end());
-        list.erase(std::unique(list.begin(), list.end()), list.end());
-    };
-    distinct(windowsLeft);
-    distinct(keysLeft);
-    if (windowsLeft.size() == keysLeft.size())
-        for (std::size_t i = 0; i < windowsLeft.size(); ++i) keys[windowsLeft[i]] = keysLeft[i];
-    return keys;
-}
-
-std::vector<std::optional<std::size_t>> TabIdentityResolver::homesOf(const std::vector<Pending> &pending,
-                                                                     const std::vector<std::optional<std::int64_t>> &keys,
-                                                                     const std::vector<Certain> &certain,
-                                                                     const std::vector<std::size_t> &columns) const {
+std::vector<std::optional<std::size_t>> TabIdentityResolver::linkedWindows(const Poll &poll,
+                                                                           const std::vector<std::size_t> &columns) const {
     std::vector<std::optional<std::size_t>> homes(columns.size());
-    QHash<std::int64_t, std::size_t> windowOfKey;
-    for (std::size_t w = 0; w < keys.size(); ++w)
-        if (keys[w]) windowOfKey.insert(*keys[w], w);
-    std::vector<std::size_t> unplaced;  // of the columns
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        const auto &key = pool_[columns[c]].windowKey;
-        const auto found = key ? windowOfKey.constFind(*key) : windowOfKey.cend();
-        if (found != windowOfKey.cend()) homes[c] = *found;
-        else unplaced.push_back(c);
-    }
-    if (unplaced.empty() || certain.empty()) return homes;
+    if (poll.certain.empty()) return homes;
 
     // Links of the records placed with certainty place the others: a child stands in its
     // parent's window, a parent in its children's, a group's member in the one window its
     // certain members stand in.
     QSet<OndrakeID> linked;  // parents and ids of the records not placed
     QHash<TabGroupID, std::optional<std::size_t>> groupWindow;  // none when they stand in several
-    for (const auto c : unplaced) {
-        const auto &entry = pool_[columns[c]];
+    for (const auto position : columns) {
+        const auto &entry = pool_[position];
         linked.insert(entry.id);
         if (entry.parentID) linked.insert(*entry.parentID);
         if (entry.groupID) groupWindow.insert(*entry.groupID, std::nullopt);
@@ -293,9 +291,9 @@ std::vector<std::optional<std::size_t>> TabIdentityResolver::homesOf(const std::
     QHash<OndrakeID, std::size_t> windowOf;      // of each certain record linked so
     QHash<OndrakeID, std::size_t> parentWindow;  // of each certain record's parent
     QSet<TabGroupID> grouped;
-    for (const auto &c : certain) {
+    for (const auto &c : poll.certain) {
         const auto &entry = pool_[c.position];
-        const auto w = pending[c.pending].windowOrdinal;
+        const auto w = poll.pending[c.pending].windowOrdinal;
         if (linked.contains(entry.id)) windowOf.insert(entry.id, w);
         if (entry.parentID && linked.contains(*entry.parentID)) parentWindow.insert(*entry.parentID, w);
         if (entry.groupID)
@@ -305,7 +303,7 @@ std::vector<std::optional<std::size_t>> TabIdentityResolver::homesOf(const std::
                 grouped.insert(*entry.groupID);
             }
     }
-    for (const auto c : unplaced) {
+    for (std::size_t c = 0; c < columns.size(); ++c) {
         const auto &entry = pool_[columns[c]];
         if (entry.parentID)
             if (const auto found = windowOf.constFind(*entry.parentID); found != windowOf.cend()) {
@@ -321,89 +319,254 @@ std::vector<std::optional<std::size_t>> TabIdentityResolver::homesOf(const std::
     return homes;
 }
 
-std::size_t TabIdentityResolver::claimTwins(const std::vector<Pending> &pending, std::size_t windowCount,
-                                            const std::vector<Certain> &certain, const std::vector<TwinPage> &pages,
-                                            const std::vector<std::size_t> &rows,
-                                            const std::vector<std::size_t> &columns, std::vector<Expectation> &expected,
-                                            std::vector<bool> &claimed, TabIdentityMapping &mapping) const {
-    const auto keys = windowKeysOfPoll(pending, windowCount, certain, pages);
-    const auto homes = homesOf(pending, keys, certain, columns);
+std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<std::size_t> &rows,
+                                            const std::vector<std::size_t> &columns, std::vector<bool> &claimed,
+                                            TabIdentityMapping &mapping) const {
+    const auto &pending = poll.pending;
+    const auto &certain = poll.certain;
+    const auto windowCount = poll.windows.size();
+    // Rows and certain records come in the poll's order: each window's are rows[first[w]] up to
+    // rows[first[w + 1]], and likewise.
+    const auto starts = [&](std::size_t size, const auto &windowAt) {
+        std::vector<std::size_t> first(windowCount + 1, size);
+        for (std::size_t i = size; i-- > 0;) first[windowAt(i)] = i;
+        for (std::size_t w = windowCount; w-- > 0;) first[w] = std::min(first[w], first[w + 1]);
+        return first;
+    };
+    const auto windowOf = [&](std::size_t i) { return pending[rows[i]].windowOrdinal; };
+    const auto first = starts(rows.size(), windowOf);
+    const auto firstCertain = starts(certain.size(), [&](std::size_t c) { return pending[certain[c].pending].windowOrdinal; });
 
-    // Each window's tabs first with the records of their own window, in the order both stand in.
-    std::vector<std::pair<std::size_t, std::size_t>> homed;  // window and pool position
-    std::vector<std::size_t> homeless;
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (homes[c]) homed.emplace_back(*homes[c], columns[c]);
-        else homeless.push_back(columns[c]);
-    }
-    std::stable_sort(homed.begin(), homed.end(), [&](const auto &a, const auto &b) {
-        return std::pair(a.first, storedPosition(pool_[a.second])) < std::pair(b.first, storedPosition(pool_[b.second]));
-    });
-
-    // Rows and certain records come in the poll's order, window by window.
-    std::size_t count = 0;
-    std::vector<Anchor> anchors;
-    std::vector<std::size_t> windowRows;
-    std::vector<std::size_t> windowColumns;
-    std::size_t nextCertain = 0;
-    std::size_t nextHomed = 0;
-    for (std::size_t r = 0; r < rows.size();) {
-        const auto w = pending[rows[r]].windowOrdinal;
-        windowRows.clear();
-        for (; r < rows.size() && pending[rows[r]].windowOrdinal == w; ++r) windowRows.push_back(rows[r]);
-
-        // The window's landmarks: its certain records, of the window its key names when it has one.
-        anchors.clear();
-        for (; nextCertain < certain.size() && pending[certain[nextCertain].pending].windowOrdinal <= w; ++nextCertain) {
-            const auto &c = certain[nextCertain];
-            const auto &entry = pool_[c.position];
-            if (pending[c.pending].windowOrdinal == w && entry.index && (!keys[w] || entry.windowKey == keys[w]))
-                anchors.push_back({pending[c.pending].index, *entry.index});
-        }
-        // Each tab is expected where it stood, shifted as the nearest landmark before it (or after
-        // it, with none before) of those that kept their order was: one moved far away says
-        // nothing of its neighbours. But a block moved while the application was away may keep
-        // its order better than the few landmarks around a tab: the nearest landmark on either
-        // side tells as much.
-        const auto kept = anchors.empty() ? std::vector<Anchor>() : keptInOrder(anchors);
-        std::size_t n = 0;
-        std::size_t a = 0;
-        std::optional<std::int64_t> last;
-        for (const auto k : windowRows) {
-            const auto index = pending[k].index;
-            while (n < kept.size() && kept[n].tab <= index) ++n;
-            std::int64_t shift = 0;
-            if (!kept.empty()) {
-                const auto &anchor = n > 0 ? kept[n - 1] : kept.front();
-                shift = anchor.tab - anchor.stored;
+    // Each key a window shows is an origin; records of no such key go with the window their
+    // links place them in, or with no window.
+    std::vector<Origin> origins;
+    QHash<std::int64_t, std::size_t> byKey;
+    for (std::size_t w = 0; w < windowCount; ++w)
+        for (const auto key : poll.shows[w]) {
+            auto found = byKey.find(key);
+            if (found == byKey.end()) {
+                found = byKey.insert(key, origins.size());
+                origins.push_back({.key = key});
             }
-            // Never before the tab ahead of it in its window, so that its window's order holds.
-            auto &e = expected[k];
-            e.at = std::max(shifted(index, -shift), last.value_or(std::numeric_limits<std::int64_t>::min()));
-            last = e.at;
-            while (a < anchors.size() && anchors[a].tab <= index) ++a;
-            if (a > 0) e.before = shifted(anchors[a - 1].stored, index - anchors[a - 1].tab);
-            if (a < anchors.size()) e.after = shifted(anchors[a].stored, index - anchors[a].tab);
+            origins[*found].windows.push_back(w);
+        }
+    std::vector<std::size_t> unplaced;
+    for (const auto position : columns) {
+        const auto &key = pool_[position].windowKey;
+        const auto found = key ? byKey.constFind(*key) : byKey.cend();
+        if (found != byKey.cend()) origins[*found].columns.push_back(position);
+        else unplaced.push_back(position);
+    }
+    std::vector<std::size_t> homeless;
+    if (!unplaced.empty()) {
+        const auto linked = linkedWindows(poll, unplaced);
+        QHash<std::size_t, std::size_t> byWindow;
+        for (std::size_t c = 0; c < unplaced.size(); ++c) {
+            if (!linked[c]) {
+                homeless.push_back(unplaced[c]);
+                continue;
+            }
+            auto found = byWindow.find(*linked[c]);
+            if (found == byWindow.end()) {
+                found = byWindow.insert(*linked[c], origins.size());
+                origins.push_back({.windows = {*linked[c]}});
+            }
+            origins[*found].columns.push_back(unplaced[c]);
+        }
+    }
+    sortByStoredPosition(homeless, pool_);
+
+    // Each window's twins expected among the stored positions of each origin it shows, as that
+    // origin's records placed with certainty in the window say: a window may show several.
+    std::vector<Anchor> anchors;
+    std::vector<std::int64_t> indexes;
+    const auto expectIn = [&](std::size_t w, const std::optional<std::int64_t> &key, std::span<Expectation> out) {
+        anchors.clear();
+        for (auto c = firstCertain[w]; c < firstCertain[w + 1]; ++c) {
+            const auto &entry = pool_[certain[c].position];
+            if (entry.index && (!key || entry.windowKey == key)) anchors.push_back({pending[certain[c].pending].index, *entry.index});
+        }
+        indexes.clear();
+        for (auto i = first[w]; i < first[w + 1]; ++i) indexes.push_back(pending[rows[i]].index);
+        expectAmong(anchors, indexes, out);
+        return anchors.size();
+    };
+    std::vector<std::vector<std::size_t>> originsIn(windowCount);  // of the origins with records
+    for (std::size_t o = 0; o < origins.size(); ++o) {
+        auto &origin = origins[o];
+        if (origin.columns.empty()) continue;
+        sortByStoredPosition(origin.columns, pool_);
+        for (const auto w : origin.windows) {
+            origin.offsets.push_back(origin.expected.size());
+            origin.expected.resize(origin.expected.size() + (first[w + 1] - first[w]));
+            origin.landmarks.push_back(expectIn(w, origin.key, std::span(origin.expected).subspan(origin.offsets.back())));
+            originsIn[w].push_back(o);
+        }
+    }
+    const auto expectation = [&](std::size_t o, std::size_t i) -> const Expectation & {
+        const auto &origin = origins[o];
+        const auto w = windowOf(i);
+        return origin.expected[origin.offsets[origin.place(w)] + (i - first[w])];
+    };
+    // For records of no origin: every landmark of the tab's window.
+    std::vector<Expectation> anywhere;
+    const auto expectAnywhere = [&] {
+        if (!anywhere.empty()) return;
+        anywhere.resize(rows.size());
+        for (std::size_t w = 0; w < windowCount; ++w)
+            if (first[w] < first[w + 1]) expectIn(w, std::nullopt, std::span(anywhere).subspan(first[w]));
+    };
+
+    std::size_t count = 0;
+    std::vector<std::size_t> tabs;
+    std::vector<Expectation> expected;
+    // These twins, in the order they are expected in, with these records.
+    const auto pairUp = [&](std::vector<std::size_t> &which, const auto &expect, const std::vector<std::size_t> &records) {
+        if (which.empty() || records.empty()) return;
+        std::stable_sort(which.begin(), which.end(), [&](std::size_t a, std::size_t b) {
+            return std::tuple(expect(a).at, windowOf(a), pending[rows[a]].index) <
+                   std::tuple(expect(b).at, windowOf(b), pending[rows[b]].index);
+        });
+        tabs.clear();
+        expected.clear();
+        for (const auto i : which) {
+            tabs.push_back(rows[i]);
+            expected.push_back(expect(i));
+        }
+        count += claim(pending, tabs, expected, records, claimed, mapping);
+    };
+    const auto unmapped = [&](std::size_t i) { return !mapping.contains(pending[rows[i]].sessionTabID); };
+    const bool several = std::any_of(originsIn.begin(), originsIn.end(), [](const auto &in) { return in.size() > 1; });
+    WindowPages windowPages(poll.windows);
+
+    // Records of open tabs first: a record whose tab had closed goes to a tab only when no open
+    // record of its page is left for it.
+    for (const bool closed : {false, true}) {
+        const auto waiting = [&](std::size_t position) { return !claimed[position] && pool_[position].closed == closed; };
+        std::vector<std::vector<std::size_t>> records(origins.size());
+        for (std::size_t o = 0; o < origins.size(); ++o)
+            for (const auto position : origins[o].columns)
+                if (waiting(position)) records[o].push_back(position);
+
+        // Each tab with the origin it fits best of those its window shows that have a record of
+        // its page: of windows merged, the tabs beside one's landmarks take its records.
+        std::vector<QHash<QStringView, Spread>> spreads(several ? origins.size() : 0);
+        for (std::size_t o = 0; o < spreads.size(); ++o)
+            for (const auto position : records[o]) {
+                auto &spread = spreads[o][*pool_[position].url];
+                if (pool_[position].index) spread.positions.push_back(*pool_[position].index);
+                else spread.unplaced = true;
+            }
+        std::vector<std::vector<std::size_t>> chose(origins.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const auto &candidates = originsIn[windowOf(i)];
+            if (candidates.empty() || !unmapped(i)) continue;
+            if (candidates.size() == 1) {
+                chose[candidates.front()].push_back(i);
+                continue;
+            }
+            // The nearest, then the origin with the most landmarks in the window.
+            std::optional<std::tuple<std::int64_t, std::ptrdiff_t, std::size_t>> best;
+            for (const auto o : candidates) {
+                const auto found = spreads[o].constFind(*pending[rows[i]].url);
+                if (found == spreads[o].cend()) continue;
+                const auto distance = found->unplaced ? 0 : leastDistance(found->positions, expectation(o, i));
+                const auto strength = std::ptrdiff_t(origins[o].landmarks[origins[o].place(windowOf(i))]);
+                const auto mark = std::tuple(distance, -strength, o);
+                if (!best || mark < *best) best = mark;
+            }
+            if (best) chose[std::get<2>(*best)].push_back(i);
+        }
+        for (std::size_t o = 0; o < origins.size(); ++o)
+            pairUp(chose[o], [&](std::size_t i) -> const Expectation & { return expectation(o, i); }, records[o]);
+
+        // Tabs left, with the records left of any origin their window shows.
+        std::vector<std::size_t> which;
+        for (std::size_t o = 0; o < origins.size(); ++o) {
+            std::erase_if(records[o], [&](std::size_t position) { return claimed[position]; });
+            if (records[o].empty()) continue;
+            which.clear();
+            for (const auto w : origins[o].windows)
+                for (auto i = first[w]; i < first[w + 1]; ++i)
+                    if (unmapped(i)) which.push_back(i);
+            pairUp(which, [&](std::size_t i) -> const Expectation & { return expectation(o, i); }, records[o]);
         }
 
-        while (nextHomed < homed.size() && homed[nextHomed].first < w) ++nextHomed;
-        windowColumns.clear();
-        for (; nextHomed < homed.size() && homed[nextHomed].first == w; ++nextHomed) windowColumns.push_back(homed[nextHomed].second);
-        if (!windowColumns.empty()) count += claim(pending, windowRows, windowColumns, expected, claimed, mapping);
+        // A record waits in its windows while one of them shows its page; records of no window
+        // shown, and those whose windows show none of their page, go to any tab left.
+        std::vector<std::size_t> rest;
+        for (const auto position : homeless)
+            if (waiting(position)) rest.push_back(position);
+        for (std::size_t o = 0; o < origins.size(); ++o)
+            for (const auto position : records[o])
+                if (!claimed[position] &&
+                    std::none_of(origins[o].windows.begin(), origins[o].windows.end(),
+                                 [&](std::size_t w) { return windowPages.shows(w, *pool_[position].url); }))
+                    rest.push_back(position);
+        if (rest.empty()) continue;
+        sortByStoredPosition(rest, pool_);
+        expectAnywhere();
+        which.clear();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (unmapped(i)) which.push_back(i);
+        pairUp(which, [&](std::size_t i) -> const Expectation & { return anywhere[i]; }, rest);
     }
-    // The others with the records of no known window, both in the order they stand in, so that
-    // tabs of a page keep their records'. Records of a known window wait for a tab there.
-    if (homeless.empty()) return count;
-    auto rest = rows;
-    std::stable_sort(rest.begin(), rest.end(), [&](std::size_t a, std::size_t b) {
-        return std::tuple(expected[a].at, pending[a].windowOrdinal, pending[a].index) <
-               std::tuple(expected[b].at, pending[b].windowOrdinal, pending[b].index);
-    });
-    sortByStoredPosition(homeless, pool_);
-    return count + claim(pending, rest, homeless, expected, claimed, mapping);
+    return count;
 }
 
-TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> &windows) {
+void TabIdentityResolver::rekeyWaiting(const Poll &poll, const std::vector<std::optional<std::int64_t>> &own,
+                                       const std::vector<bool> &claimed, const TabIdentityMapping &mapping) {
+    QSet<std::int64_t> owned;
+    for (const auto &key : own)
+        if (key) owned.insert(*key);
+    // Mostly each window shows its own key alone: nothing was taken over.
+    const bool takenOver = std::any_of(poll.shows.begin(), poll.shows.end(), [&](const auto &keys) {
+        return std::any_of(keys.begin(), keys.end(), [&](std::int64_t key) { return !owned.contains(key); });
+    });
+    if (!takenOver) return;
+    // How many records of each key no window owns each window took.
+    QHash<std::pair<std::int64_t, std::size_t>, int> took;
+    {
+        QHash<OndrakeID, std::size_t> windowOf;
+        for (const auto &tab : poll.pending)
+            if (const auto found = mapping.constFind(tab.sessionTabID); found != mapping.cend()) windowOf.insert(*found, tab.windowOrdinal);
+        for (std::size_t position = 0; position < pool_.size(); ++position)
+            if (const auto &key = pool_[position].windowKey; claimed[position] && key && !owned.contains(*key))
+                if (const auto w = windowOf.constFind(pool_[position].id); w != windowOf.cend()) ++took[{*key, *w}];
+    }
+    // The windows that took over each such key: those that show it and took its records.
+    QHash<std::int64_t, std::vector<std::size_t>> windowsOf;
+    for (std::size_t w = 0; w < poll.shows.size(); ++w)
+        for (const auto key : poll.shows[w])
+            if (own[w] && took.contains({key, w})) windowsOf[key].push_back(w);
+    if (windowsOf.isEmpty()) return;
+
+    WindowPages windowPages(poll.windows);
+    for (std::size_t position = 0; position < pool_.size(); ++position) {
+        auto &entry = pool_[position];
+        if (claimed[position] || !entry.windowKey) continue;
+        const auto found = windowsOf.constFind(*entry.windowKey);
+        if (found == windowsOf.cend()) continue;
+        // It waits in the one of them that shows its page; else it goes with the one that took
+        // the most of its window's records.
+        auto among = *found;
+        if (among.size() > 1 && entry.url) {
+            std::vector<std::size_t> showing;
+            for (const auto w : among)
+                if (windowPages.shows(w, *entry.url)) showing.push_back(w);
+            if (!showing.empty()) among = std::move(showing);
+        }
+        auto window = among.front();
+        for (const auto w : among)
+            if (took.value({*entry.windowKey, w}) > took.value({*entry.windowKey, window})) window = w;
+        const auto key = *own[window];
+        rekeyed_.emplace_back(entry.id, key);
+        entry.windowKey = key;
+    }
+}
+
+TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> &windows, const WindowKeyOf &windowKey) {
+    rekeyed_.clear();
     if (!heldReopens_.empty()) settleHeldReopens(windows);
     if (repeatsLastPoll(windows)) return bindings_;
 
@@ -455,11 +618,13 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 if (pool_[position].reopened) reopened.push_back(position);
             }
         std::vector<bool> claimed(pool_.size(), false);
-        std::vector<Expectation> expected(pending.size());
-        for (std::size_t k = 0; k < pending.size(); ++k) expected[k].at = pending[k].index;
         if (!rows.empty() && !columns.empty()) {
             // A record released to reopen its page is the one its tab takes.
-            if (!reopened.empty()) claimedCount += claim(pending, rows, reopened, expected, claimed, mapping);
+            if (!reopened.empty()) {
+                std::vector<Expectation> atIndex(rows.size());
+                for (std::size_t r = 0; r < rows.size(); ++r) atIndex[r].at = pending[rows[r]].index;
+                claimedCount += claim(pending, rows, atIndex, reopened, claimed, mapping);
+            }
 
             // A tab alone with its address among the tabs and the records is certain.
             struct Seen {
@@ -498,25 +663,52 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 certain.push_back({k, position});
             }
             std::erase_if(columns, [&](std::size_t position) { return claimed[position]; });
-            if (!left.empty() && !columns.empty()) {
-                // The windows of the tabs of each page open more than once, and of its records.
-                std::vector<TwinPage> pages;
+
+            // What tells which window's records each window's tabs take.
+            WindowEvidence evidence{.windowCount = windows.size()};
+            for (const auto &c : certain)
+                if (const auto &key = pool_[c.position].windowKey) evidence.landmarks.emplace_back(pending[c.pending].windowOrdinal, *key);
+            const bool twins = !left.empty() && !columns.empty();
+            if (twins) {
+                // The windows of the tabs of each page open more than once, and the keys of its records.
                 for (const auto k : left) {
                     auto &s = *address[k];
                     if (s.page < 0) {
-                        s.page = int(pages.size());
+                        s.page = int(evidence.pages.size());
                         // Mostly a page open twice.
-                        auto &page = pages.emplace_back();
+                        auto &page = evidence.pages.emplace_back();
                         page.windows.reserve(2);
                         page.keys.reserve(2);
                     }
-                    pages[std::size_t(s.page)].windows.push_back(pending[k].windowOrdinal);
+                    evidence.pages[std::size_t(s.page)].windows.push_back(pending[k].windowOrdinal);
+                }
+                // Pages by their title too: the tabs of one title may tell windows apart where
+                // their address does not.
+                QHash<std::pair<QStringView, QStringView>, std::size_t> titled;
+                for (const auto k : left) {
+                    auto found = titled.find({*pending[k].url, pending[k].title});
+                    if (found == titled.end()) {
+                        found = titled.insert({*pending[k].url, pending[k].title}, evidence.pages.size());
+                        evidence.pages.emplace_back();
+                    }
+                    evidence.pages[*found].windows.push_back(pending[k].windowOrdinal);
                 }
                 for (const auto position : columns)
-                    if (const auto found = seen.constFind(*pool_[position].url); found != seen.cend() && found->page >= 0)
-                        pages[std::size_t(found->page)].keys.push_back(pool_[position].windowKey);
-                claimedCount += claimTwins(pending, windows.size(), certain, pages, left, columns, expected, claimed, mapping);
+                    if (const auto found = seen.constFind(*pool_[position].url); found != seen.cend() && found->page >= 0) {
+                        const auto &entry = pool_[position];
+                        evidence.pages[std::size_t(found->page)].keys.push_back(entry.windowKey);
+                        if (const auto page = titled.constFind({*entry.url, entry.title}); page != titled.cend())
+                            evidence.pages[*page].keys.push_back(entry.windowKey);
+                    }
             }
+            if (windowKey) {
+                evidence.own.resize(windows.size());
+                for (std::size_t w = 0; w < windows.size(); ++w) evidence.own[w] = windowKey(windows[w].safariID);
+            }
+            const auto shows = keysShown(evidence);
+            const Poll poll{windows, pending, certain, shows};
+            if (twins) claimedCount += claimTwins(poll, left, columns, claimed, mapping);
+            if (windowKey) rekeyWaiting(poll, evidence.own, claimed, mapping);
         }
 
         for (const auto &tab : pending) {

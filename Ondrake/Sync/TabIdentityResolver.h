@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -20,10 +21,11 @@ namespace ondrake {
 // URL and title first, then by URL alone; any other tab gets a new one. A record that a command
 // released to reopen its page is taken before any other waiting for that page. Tabs that show
 // one page take its records in the order both stand in, each record expected where it stood,
-// shifted as the records placed with certainty around it were. Each window's tabs take the
-// records of the window they were last seen in first, as the records placed with certainty, the
-// pages open in one window only and the links of certain records tell which window that is; a
-// record whose tab had closed goes to a tab only when no open record of its page is left.
+// shifted as the records of its own window placed with certainty around it were. A record goes
+// first to the tabs of the windows that show its window's records, wherever the browser put
+// them while the application was away; it waits there while one of them shows its page, and
+// else goes to any tab of its page. A record whose tab had closed goes to a tab only when no open
+// record of its page is left.
 class TabIdentityResolver {
 public:
     struct PoolEntry {
@@ -66,10 +68,14 @@ public:
     // record of its page is left.
     static std::int64_t cost(const PoolEntry &entry, const Expectation &expected);
 
+    // The key the application gives a browser window (`WindowKeys`).
+    using WindowKeyOf = std::function<std::int64_t(std::int64_t windowID)>;
+
     // Pools every open record (once, at start-up).
     void loadPool(const std::vector<TabRecord> &records);
-    // An identity for every tab of the poll; the mapping becomes the bindings.
-    TabIdentityMapping resolve(const std::vector<SafariWindow> &windows);
+    // An identity for every tab of the poll; the mapping becomes the bindings. `windowKey` names
+    // the windows the application has been watching, so that records waiting keep their window.
+    TabIdentityMapping resolve(const std::vector<SafariWindow> &windows, const WindowKeyOf &windowKey = {});
     // Frees the record's session binding and pools the record, once. A record `reopened` by a
     // command goes to the tab that opens with its page before any other record of that page,
     // unless the tab that holds it is still open at the next poll: then that tab keeps it.
@@ -79,6 +85,9 @@ public:
 
     const TabIdentityMapping &bindings() const { return bindings_; }
     const std::vector<PoolEntry> &pool() const { return pool_; }
+    // Records still waiting whose window the last resolve found under another key, with that key:
+    // the records note it, so that they keep their window through later restarts too.
+    const std::vector<std::pair<OndrakeID, std::int64_t>> &rekeyed() const { return rekeyed_; }
 
 private:
     // A record placed with certainty: its tab's position and the pool entry it took.
@@ -86,37 +95,32 @@ private:
         std::size_t pending = 0;
         std::size_t position = 0;
     };
-    // A page open more than once: the windows its tabs stand in, and the windows its records
-    // were last seen in.
-    struct TwinPage {
-        std::vector<std::size_t> windows;
-        std::vector<std::optional<std::int64_t>> keys;
+    // What the pairing of one poll's pending tabs works from.
+    struct Poll {
+        const std::vector<SafariWindow> &windows;
+        const std::vector<Pending> &pending;
+        const std::vector<Certain> &certain;  // in the poll's order
+        const std::vector<std::vector<std::int64_t>> &shows;  // the keys each window shows
     };
 
     void poolIfOpen(const TabRecord &record);
     // Records released to reopen their page while their tab still held them: pooled once that
     // tab is gone, forgotten while it is still there.
     void settleHeldReopens(const std::vector<SafariWindow> &windows);
-    // Pairs pending tabs (rows, unmapped) with pool entries, claiming them; answers how many.
+    // Pairs pending tabs (rows, unmapped; each with its expectation) with pool entries, claiming
+    // them; answers how many.
     std::size_t claim(const std::vector<Pending> &pending, const std::vector<std::size_t> &rows,
-                      const std::vector<std::size_t> &columns, const std::vector<Expectation> &expected,
+                      const std::vector<Expectation> &expected, const std::vector<std::size_t> &columns,
                       std::vector<bool> &claimed, TabIdentityMapping &mapping) const;
-    // Pairs the tabs of pages open more than once with the records left; answers how many.
-    std::size_t claimTwins(const std::vector<Pending> &pending, std::size_t windowCount, const std::vector<Certain> &certain,
-                           const std::vector<TwinPage> &pages, const std::vector<std::size_t> &rows,
-                           const std::vector<std::size_t> &columns,
-                           std::vector<Expectation> &expected, std::vector<bool> &claimed,
-                           TabIdentityMapping &mapping) const;
-    // The key of the window each poll window's records were last seen in, as its records placed
-    // with certainty and the pages it alone shows tell; none where nothing does.
-    std::vector<std::optional<std::int64_t>> windowKeysOfPoll(const std::vector<Pending> &pending, std::size_t windowCount,
-                                                              const std::vector<Certain> &certain,
-                                                              const std::vector<TwinPage> &pages) const;
-    // The poll window each record belongs in, where its window's key or a link tells.
-    std::vector<std::optional<std::size_t>> homesOf(const std::vector<Pending> &pending,
-                                                    const std::vector<std::optional<std::int64_t>> &keys,
-                                                    const std::vector<Certain> &certain,
-                                                    const std::vector<std::size_t> &columns) const;
+    // Pairs the tabs of pages open more than once (rows, in the poll's order) with the records
+    // left; answers how many.
+    std::size_t claimTwins(const Poll &poll, const std::vector<std::size_t> &rows, const std::vector<std::size_t> &columns,
+                           std::vector<bool> &claimed, TabIdentityMapping &mapping) const;
+    // The poll window each record that no shown key places belongs in, where a link tells.
+    std::vector<std::optional<std::size_t>> linkedWindows(const Poll &poll, const std::vector<std::size_t> &columns) const;
+    // Waiting records of a window the application did not watch go with the window they wait in.
+    void rekeyWaiting(const Poll &poll, const std::vector<std::optional<std::int64_t>> &own,
+                      const std::vector<bool> &claimed, const TabIdentityMapping &mapping);
     // The poll shows the session ids of the last one, in the same order, and none was unbound
     // since: the bindings answer it as they stand.
     bool repeatsLastPoll(const std::vector<SafariWindow> &windows) const;
@@ -130,6 +134,7 @@ private:
     std::vector<PoolEntry> pool_;
     QSet<OndrakeID> pooled_;  // the ids in pool_
     std::vector<std::pair<QString, PoolEntry>> heldReopens_;  // by the session id of the tab holding it
+    std::vector<std::pair<OndrakeID, std::int64_t>> rekeyed_;
 };
 
 }  // namespace ondrake

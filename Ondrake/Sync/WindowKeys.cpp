@@ -1,15 +1,12 @@
 #include "WindowKeys.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace ondrake {
 
 void WindowKeys::continueAfter(const std::vector<TabRecord> &records) {
     for (const auto &record : records)
-        if (record.windowKey) last_ = std::max<std::int64_t>(last_, *record.windowKey);
-    // A damaged file could leave no number after it; then they start again from the bottom.
-    if (last_ == std::numeric_limits<std::int64_t>::max()) last_ = 0;
+        if (const auto key = readable(record.windowKey)) last_ = std::max<std::int64_t>(last_, *key);
 }
 
 std::int64_t WindowKeys::keyOf(std::int64_t windowID) {

@@ -81,9 +81,8 @@ void print(const char *what, const Tally &tally) {
 // (its pages and its active tab) agrees which tab of the first stands at a place, the registry
 // gives that tab its id there.
 TEST(OneActionOracle, EveryPlaceThatEveryFittingActionAgreesOnKeepsItsId) {
-    const auto seed = test::testSeed(20261210);
-    SCOPED_TRACE(test::seedNote(seed));
-    std::mt19937 random(seed);
+    const test::Seed seed(20261210);
+    std::mt19937 random(seed.value());
     Tally tally;
     int fresh = 0;
     for (int round = 0; round < 30000; ++round) {
@@ -113,9 +112,8 @@ TEST(OneActionOracle, EveryPlaceThatEveryFittingActionAgreesOnKeepsItsId) {
 // close, the one it went to as after an open, in front or not. Where both windows tell which
 // tab it was, it keeps its id.
 TEST(OneActionOracle, ATabDraggedToAnotherWindowKeepsItsIdWhereBothWindowsTell) {
-    const auto seed = test::testSeed(20261211);
-    SCOPED_TRACE(test::seedNote(seed));
-    std::mt19937 random(seed);
+    const test::Seed seed(20261211);
+    std::mt19937 random(seed.value());
     Tally tally;
     int followed = 0;
     int fresh = 0;

@@ -557,9 +557,8 @@ private:
 // often than not. Only changes the tab list and the active tab tell apart are made. After every
 // poll every tab keeps its id.
 TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughThousandsOfChanges) {
-    const auto seed = test::testSeed(2026);
-    SCOPED_TRACE(test::seedNote(seed));
-    std::mt19937 random(seed);
+    const test::Seed seed(2026);
+    std::mt19937 random(seed.value());
     std::vector<std::vector<test::Shows>> pages(2);
     for (int p = 0; p < 12; ++p) pages[0].push_back({QStringLiteral("Page %1").arg(p), QStringLiteral("https://p%1.example/").arg(p)});
     for (int p = 0; p < 5; ++p) pages[1].push_back({QStringLiteral("Inbox"), QStringLiteral("https://mail%1.example/").arg(p % 3)});
@@ -595,9 +594,8 @@ TEST(TabIdentityRegistry, EveryTabKeepsItsIdThroughMovedBlocksAndInLargeWindowsO
     int lost = 0;
     for (const auto &r : runs) {
         SCOPED_TRACE(std::to_string(r.tabs) + " tabs");
-        const auto seed = test::testSeed(r.seed);
-        SCOPED_TRACE(test::seedNote(seed));
-        std::mt19937 random(seed);
+        const test::Seed seed(r.seed);
+        std::mt19937 random(seed.value());
         std::vector<std::vector<test::Shows>> pages(1);
         for (std::size_t p = 0; p < r.pages; ++p)
             pages[0].push_back({QStringLiteral("Page %1").arg(p), QStringLiteral("https://p%1.example/").arg(p)});
@@ -713,9 +711,8 @@ TEST(TabIdentityRegistry, MovedBlocksAndLargeChangesOfFewPagesKeepEveryId) {
     for (std::size_t k = 1; k <= 200; ++k)
         quarterTwins.push_back(tab(k % 4 == 0 ? QStringLiteral("twin%1").arg(k % 10) : QStringLiteral("page%1").arg(k)));
     cases.push_back({"200 tabs, every fourth a twin, tabs 61 to 100 dragged after 140", quarterTwins, moved(60, 40, 140)});
-    const auto seed = test::testSeed(33);
-    SCOPED_TRACE(test::seedNote(seed));
-    std::mt19937 random(seed);
+    const test::Seed seed(33);
+    std::mt19937 random(seed.value());
     for (const std::size_t size : {4000, 8000, 16000}) {
         Tabs twoPages;
         for (std::size_t k = 0; k < size; ++k) twoPages.push_back(tab(random() % 2 == 0 ? QStringLiteral("A") : QStringLiteral("B")));

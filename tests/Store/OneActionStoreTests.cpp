@@ -95,9 +95,8 @@ void judge(const std::vector<test::Origins> &explanations, const std::vector<Kep
 // that gives the new poll agrees which tab stands at a place, that tab keeps the place's record
 // with its lock and mark, and a nesting that still stands stays.
 TEST(OneActionStore, RecordsLocksMarksAndNestingStayWhereEveryFittingActionTells) {
-    const auto seed = test::testSeed(20261212);
-    SCOPED_TRACE(test::seedNote(seed));
-    std::mt19937 random(seed);
+    const test::Seed seed(20261212);
+    std::mt19937 random(seed.value());
     Browser browser;
     browser.safari.addWindow(test::simWindow(test::pages({"Start"})));
     browser.start();
@@ -126,9 +125,8 @@ TEST(OneActionStore, RecordsLocksMarksAndNestingStayWhereEveryFittingActionTells
 // The same for a tab dragged from one window to another: where both windows tell which tab it
 // was, it takes its record, lock and mark along.
 TEST(OneActionStore, ATabDraggedToAnotherWindowTakesItsRecordWhereBothWindowsTell) {
-    const auto seed = test::testSeed(20261213);
-    SCOPED_TRACE(test::seedNote(seed));
-    std::mt19937 random(seed);
+    const test::Seed seed(20261213);
+    std::mt19937 random(seed.value());
     Browser browser;
     browser.safari.addWindow(test::simWindow(test::pages({"Start"})));
     browser.safari.addWindow(test::simWindow(test::pages({"Other"})));

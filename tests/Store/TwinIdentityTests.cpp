@@ -1,8 +1,8 @@
 #include "SimulatedBrowserStore.h"
 
 #include "BrowserChanges.h"
-#include "RecordLedger.h"
 #include "TestSeed.h"
+#include "RecordLedger.h"
 #include "ChangeTally.h"
 #include "DemoSession.h"
 #include "Store/TabDropPlan.h"
@@ -309,7 +309,8 @@ TEST(TwinIdentity, AReopenedTabTakesTheRecordItsReopenReleased) {
 // window starts afresh every fifty restarts, before the records of tabs closed while away, which
 // wait for their pages by design, slow the run down.
 TEST(TwinIdentity, RestartsGiveEveryTwinItsOwnRecord) {
-    std::mt19937 random(15);
+    const test::Seed seed(15);
+    std::mt19937 random(seed.value());
     const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
     const test::Page twin{QStringLiteral("Guide"), QStringLiteral("https://guide.example/")};
     int pages = 0;
@@ -384,9 +385,8 @@ TEST(TwinIdentity, RestartsGiveEveryTwinItsOwnRecord) {
 // its lock and mark; a marked tab that closes comes back with its mark only when a tab of its
 // page opens later and takes its record from the pool, as by design.
 TEST(TwinIdentity, MarksStayWithTheirTabsThroughThousandsOfChanges) {
-    const auto seed = test::testSeed(4242);
-    SCOPED_TRACE(test::seedNote(seed));
-    std::mt19937 random(seed);
+    const test::Seed seed(4242);
+    std::mt19937 random(seed.value());
     test::BrowserChanges changes(random, {.fewest = 6, .most = 40, .largestBlock = 200});
     const auto pick = [&](std::size_t n) { return changes.pick(n); };
     std::vector<std::vector<test::Shows>> pages(2);

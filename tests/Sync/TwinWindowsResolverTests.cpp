@@ -5,6 +5,9 @@
 
 #include <QRegularExpression>
 
+#include <limits>
+#include <map>
+
 namespace ondrake {
 namespace {
 
@@ -126,6 +129,41 @@ TEST(TwinWindows, EachWindowsTabsTakeTheirOwnWindowsRecords) {
          {{"Home", "Mail", "Mail"}},
          true,
          {{"1.1", "1.2", "1.3"}}},
+        {"a window split in two: each part takes its own records",
+         {{"Home", "Aa", "Home", "Bb"}, {"Home", "Cc"}},
+         {{"Home", "Aa"}, {"Home", "Bb"}, {"Home", "Cc"}},
+         true,
+         {{"1.1", "1.2"}, {"1.3", "1.4"}, {"2.1", "2.2"}}},
+        {"the part split off in front",
+         {{"Home", "Aa", "Home", "Bb"}, {"Home", "Cc"}},
+         {{"Home", "Bb"}, {"Home", "Cc"}, {"Home", "Aa"}},
+         true,
+         {{"1.3", "1.4"}, {"2.1", "2.2"}, {"1.1", "1.2"}}},
+        {"a part of pages shown elsewhere too takes the records its window's others do not show",
+         {{"Home", "Aa", "Bb"}, {"Home", "Cc"}},
+         {{"Home"}, {"Aa", "Bb"}, {"Home", "Cc"}},
+         true,
+         {{"1.1"}, {"1.2", "1.3"}, {"2.1", "2.2"}}},
+        {"two windows merged, the second after the first",
+         {{"Home", "Aa", "Home"}, {"Home", "Bb", "Home"}},
+         {{"Home", "Aa", "Home", "Home", "Bb", "Home"}},
+         true,
+         {{"1.1", "1.2", "1.3", "2.1", "2.2", "2.3"}}},
+        {"two windows merged, the second in front",
+         {{"Home", "Aa", "Home"}, {"Home", "Bb", "Home"}},
+         {{"Home", "Bb", "Home", "Home", "Aa", "Home"}},
+         true,
+         {{"2.1", "2.2", "2.3", "1.1", "1.2", "1.3"}}},
+        {"a merged window's record whose tab closed waits; the other window's are not taken for it",
+         {{"Home", "Aa", "Home"}, {"Home", "Bb", "Home"}},
+         {{"Home", "Aa", "Home", "Bb", "Home"}},
+         true,
+         {{"1.1", "1.2", "1.3", "2.2", "2.3"}}},
+        {"windows of the same pages take the records they show as often",
+         {{"Home", "Mail", "Mail"}, {"Home", "Mail"}},
+         {{"Home", "Mail"}, {"Home", "Mail", "Mail"}},
+         true,
+         {{"2.1", "2.2"}, {"1.1", "1.2", "1.3"}}},
         // S1 U1 U2 S4 U3 U4 S7 V1..V5: the twin at 4 closed, V1..V5 dragged to the front.
         {"tabs moved while away do not outvote the tabs beside a twin",
          {{"Sky", "Ua", "Ub", "Sky", "Uc", "Ud", "Sky", "Va", "Vb", "Vc", "Vd", "Ve"}},
@@ -136,6 +174,62 @@ TEST(TwinWindows, EachWindowsTabsTakeTheirOwnWindowsRecords) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(resolve(c.before, c.now, c.noted), c.expected);
+    }
+}
+
+// Records still waiting after a restart take the key of the window they wait in, so that the
+// next tab of their page there takes them, in this launch or a later one: the window of their
+// key that shows their page, else the one that took most of their window's records. A key no
+// window took leaves them as they were.
+TEST(TwinWindows, WaitingRecordsTakeTheKeyOfTheWindowTheyWaitIn) {
+    // Windows 1, 2 and 3 had keys 41, 42 and 43; the poll's windows get 1007, 1008 and 1009.
+    const Layout three{{"Fav", "Aa", "Bb", "Cc"}, {"Fav", "Dd"}, {"Fav"}};
+    struct Case {
+        const char *what;
+        Layout before;
+        Layout now;
+        std::map<int, std::int64_t> rekeyed;  // "w.i" as 100 w + i, to the key now
+    };
+    const Case cases[] = {
+        {"each window back without the page", three, {{"Aa", "Bb", "Cc"}, {"Dd"}}, {{101, 1007}, {201, 1008}}},
+        {"a window split: its record waits in the part that took more of its records",
+         three, {{"Aa", "Bb"}, {"Cc"}, {"Dd"}}, {{101, 1007}, {201, 1009}}},
+        {"a window split: the part showing its page keeps it",
+         {{"Fav", "Aa", "Bb", "Fav", "Cc"}, {"Fav", "Dd"}}, {{"Aa", "Bb"}, {"Fav", "Cc"}, {"Dd"}}, {{101, 1008}, {201, 1009}}},
+        {"a window merged into another: both windows' waiting records go with it",
+         three, {{"Aa", "Bb", "Cc", "Dd"}}, {{101, 1007}, {201, 1007}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TabIdentityResolver resolver;
+        std::vector<TabRecord> records;
+        for (std::size_t w = 0; w < c.before.size(); ++w)
+            for (std::size_t i = 0; i < c.before[w].size(); ++i)
+                records.push_back(stored(QString::fromUtf8(c.before[w][i]), int(w) + 1, int(i) + 1, true));
+        resolver.loadPool(records);
+        std::vector<SafariWindow> windows;
+        int serial = 0;
+        for (std::size_t w = 0; w < c.now.size(); ++w) {
+            std::vector<SafariTab> tabs;
+            for (std::size_t i = 0; i < c.now[w].size(); ++i) {
+                const auto page = QString::fromUtf8(c.now[w][i]);
+                tabs.push_back(test::safariTab(QStringLiteral("tab-%1").arg(serial++), std::int64_t(w) + 7, std::int64_t(i) + 1, page,
+                                               QStringLiteral("https://%1.example/").arg(page.toLower())));
+            }
+            windows.push_back(test::safariWindow(std::int64_t(w) + 7, std::move(tabs), std::int64_t(w) + 1));
+        }
+        resolver.resolve(windows, [](std::int64_t windowID) { return 1000 + windowID; });
+        std::map<int, std::int64_t> rekeyed;
+        for (const auto &[id, key] : resolver.rekeyed())
+            for (int n = 100; n < 400; ++n)
+                if (id == rid(n)) rekeyed.emplace(n, key);
+        EXPECT_EQ(rekeyed, c.rekeyed);
+        for (const auto &entry : resolver.pool())
+            if (const auto found = std::find_if(resolver.rekeyed().begin(), resolver.rekeyed().end(),
+                                                [&](const auto &r) { return r.first == entry.id; });
+                found != resolver.rekeyed().end()) {
+                EXPECT_EQ(entry.windowKey, found->second) << "the waiting record takes the key";
+            }
     }
 }
 
@@ -183,6 +277,22 @@ TEST(TwinWindows, WindowKeysAreNeverGivenTwice) {
     WindowKeys later;
     later.continueAfter({test::record(rid(2)), seen});
     EXPECT_EQ(later.keyOf(1001), 71);
+
+    // A number no count of windows reaches is damage: it reads as absent, and the numbering
+    // continues after the others without ever overflowing.
+    for (const auto far : {std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::max() - 1,
+                           WindowKeys::kLargest + 1}) {
+        TabRecord damaged = test::record(rid(3));
+        damaged.windowKey = far;
+        WindowKeys keys;
+        keys.continueAfter({seen, damaged});
+        EXPECT_EQ(keys.keyOf(1), 71);
+        EXPECT_EQ(keys.keyOf(2), 72);
+        EXPECT_EQ(TabIdentityResolver::PoolEntry::from(damaged).windowKey, std::nullopt);
+    }
+    TabRecord edge = test::record(rid(4));
+    edge.windowKey = WindowKeys::kLargest;
+    EXPECT_EQ(TabIdentityResolver::PoolEntry::from(edge).windowKey, WindowKeys::kLargest);
 }
 
 }  // namespace
