@@ -138,7 +138,6 @@ std::int64_t positionDistance(std::int64_t a, std::int64_t b) {
 
 std::int64_t addCosts(std::int64_t a, std::int64_t b) { return a > kMaxCost - b ? kMaxCost : a + b; }
 
-bool orderKeepingMatchingIsExact(std::size_t, std::size_t) { return true; }
 
 std::vector<std::optional<std::size_t>> orderKeepingMatching(std::size_t rows, std::size_t columns,
                                                              const MatchingCost &cost) {

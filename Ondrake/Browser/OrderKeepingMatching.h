@@ -20,8 +20,6 @@ using MatchingCost = std::function<std::int64_t(std::size_t row, std::size_t col
 // memory by one bit for each of those.
 std::vector<std::optional<std::size_t>> orderKeepingMatching(std::size_t rows, std::size_t columns,
                                                              const MatchingCost &cost);
-// Whether a pairing of this shape is sure to reach the least total: every one is.
-bool orderKeepingMatchingIsExact(std::size_t rows, std::size_t columns);
 
 // Of values given in the order of another list, the positions of the most that rise strictly,
 // ascending: pairs that keep their order on both sides, those that moved past others left out.

@@ -188,8 +188,8 @@ TEST(OrderKeepingMatching, ChoosesAsTheCasesWant) {
     for (const auto &c : cases) EXPECT_EQ(solve(c.rows, c.columns, c.costs), c.expected) << c.what;
 }
 
-// Wherever the pairing claims to be exact, in both shapes, its total equals the best of every
-// order-keeping pairing; it never crosses, whatever the size.
+// In both shapes, the pairing's total equals the best of every order-keeping pairing; it never
+// crosses, whatever the size.
 TEST(OrderKeepingMatching, ReachesTheLeastTotalWithoutCrossing) {
     const test::Seed seed(20261209);
     std::mt19937 random(seed.value());
@@ -197,7 +197,6 @@ TEST(OrderKeepingMatching, ReachesTheLeastTotalWithoutCrossing) {
     for (int round = 0; round < 2000; ++round) {
         std::size_t rows = 1 + random() % 9;
         std::size_t columns = 1 + random() % 9;
-        ASSERT_TRUE(orderKeepingMatchingIsExact(rows, columns));
         std::vector<std::int64_t> costs(rows * columns);
         // Now distances on a line, now costs of any shape with many ties, now a few saturated.
         std::vector<std::int64_t> rowAt(rows), columnAt(columns);

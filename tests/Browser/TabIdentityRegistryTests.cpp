@@ -8,7 +8,6 @@
 
 #include <QSet>
 
-#include <fstream>
 #include <functional>
 #include <random>
 
@@ -288,25 +287,12 @@ private:
     std::size_t active_ = 0;
 };
 
-static std::vector<RawWindow> lastRaw;
-static int dumps = 0;
 int pollAndCheck(TabIdentityRegistry &registry, std::vector<TruthWindow> &windows, QSet<QString> &seen) {
     std::vector<RawWindow> raw;
     for (const auto &w : windows) raw.push_back(w.raw());
     const auto out = registry.assign(raw);
     int lost = 0;
     for (std::size_t k = 0; k < windows.size(); ++k) lost += windows[k].check(out[k], seen);
-    if (lost && dumps < 3) {
-        std::ofstream f("/tmp/dump" + std::to_string(dumps++) + ".txt");
-        for (const auto *set : {&lastRaw, &raw}) {
-            f << "POLL\n";
-            for (const auto &w : *set) {
-                f << "WINDOW " << w.id << " " << w.currentTabIndex << "\n";
-                for (const auto &t : w.tabs) f << t.url.toStdString() << "\t" << t.title.toStdString() << "\n";
-            }
-        }
-    }
-    lastRaw = raw;
     return lost;
 }
 

@@ -249,9 +249,10 @@ private:
             const auto counts = addressCounts(tabs);
             for (std::size_t i = 0; i < n; ++i)
                 if (window.uniqueURLs.contains(tabs[i].url) && counts.value(tabs[i].url) == 1) alone.push_back(i);
-            // Not with another tab activated: a twin dragged alone and made active could give
-            // the same list.
-            if (alone.empty() || window.closed || window.movedBlock || window.activated) return std::nullopt;
+            // One a poll, and not with another tab activated: two moves could give the list one
+            // block dragged would, and a twin dragged alone and made active the list of a move and
+            // an activation.
+            if (alone.empty() || window.closed || window.moved || window.activated) return std::nullopt;
             change.kind = BrowserChange::Kind::move;
             change.at = alone[pick(alone.size())];
             change.to = pick(n);
