@@ -4,6 +4,7 @@
 // the X server's, in its pixels.
 
 #include "OndrakeProcess.h"
+#include "ManagedDesktopTest.h"
 #include "XSession.h"
 
 #include "DemoSession.h"
@@ -50,19 +51,8 @@ struct Stretch {
     int width() const { return right - left; }
 };
 
-class DemoDesktop : public ::testing::TestWithParam<Screen> {
+class DemoDesktop : public ManagedDesktopTest<Screen> {
 protected:
-    void SetUp() override {
-        if (const auto missing = missingDesktopPrograms()) GTEST_SKIP() << missing->toStdString();
-        server = std::make_unique<XServer>(GetParam().pixels);
-        ASSERT_TRUE(server->isRunning());
-        manager = std::make_unique<WindowManager>(*server);
-        ASSERT_TRUE(manager->isRunning());
-        x = std::make_unique<XInspector>(*server);
-        input = std::make_unique<XInput>(*server);
-        ASSERT_TRUE(x->isConnected());
-    }
-
     std::unique_ptr<OndrakeProcess> launch() { return std::make_unique<OndrakeProcess>(*server, home.path()); }
 
     // The sidebar and the three windows, once each shows.
@@ -152,11 +142,6 @@ protected:
         return widest;
     }
 
-    std::unique_ptr<XServer> server;
-    std::unique_ptr<WindowManager> manager;
-    std::unique_ptr<XInspector> x;
-    std::unique_ptr<XInput> input;
-    QTemporaryDir home;
     XWindow sidebar = 0;
     std::vector<XWindow> windows;  // front to back as seeded
 };

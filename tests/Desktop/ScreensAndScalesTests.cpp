@@ -3,6 +3,7 @@
 // that screen shares. Places are the X server's, in its pixels.
 
 #include "OndrakeProcess.h"
+#include "ManagedDesktopTest.h"
 #include "XSession.h"
 
 #include <QElapsedTimer>
@@ -38,19 +39,8 @@ struct Screen {
 
 void PrintTo(const Screen &screen, std::ostream *out) { *out << screen.name; }
 
-class ScreensAndScales : public ::testing::TestWithParam<Screen> {
+class ScreensAndScales : public ManagedDesktopTest<Screen> {
 protected:
-    void SetUp() override {
-        if (const auto missing = missingDesktopPrograms()) GTEST_SKIP() << missing->toStdString();
-        server = std::make_unique<XServer>(GetParam().pixels);
-        ASSERT_TRUE(server->isRunning());
-        manager = std::make_unique<WindowManager>(*server);
-        ASSERT_TRUE(manager->isRunning());
-        x = std::make_unique<XInspector>(*server);
-        input = std::make_unique<XInput>(*server);
-        ASSERT_TRUE(x->isConnected());
-    }
-
     bool isFlushBeside(XWindow window) const { return x->isFlushBeside(sidebar, window); }
     QString whereThingsAre(XWindow window) const {
         return QStringLiteral("sidebar %1, window %2")
@@ -62,11 +52,6 @@ protected:
         return {inside.center().x(), inside.top() - std::max(x->frameExtents(window).top(), 2) / 2};
     }
 
-    std::unique_ptr<XServer> server;
-    std::unique_ptr<WindowManager> manager;
-    std::unique_ptr<XInspector> x;
-    std::unique_ptr<XInput> input;
-    QTemporaryDir home;
     XWindow sidebar = 0;
 };
 
