@@ -65,22 +65,23 @@ private:
     }
 };
 
-// Hashes of every stretch of a list of pages, to compare two stretches at once. Equal hashes
-// are checked before a reading is taken.
+// Hashes of every stretch of a part of a list of pages, to compare two stretches at once. Equal
+// hashes are checked before a reading is taken.
 class StretchHashes {
 public:
-    explicit StretchHashes(std::span<const PageKey> keys) : prefix_(keys.size() + 1, 0) {
-        for (std::size_t i = 0; i < keys.size(); ++i) {
+    StretchHashes(std::span<const PageKey> keys, std::size_t from, std::size_t to) : from_(from), prefix_(to - from + 1, 0) {
+        for (auto i = from; i < to; ++i) {
             const auto page = std::uint64_t(::qHash(keys[i].url, 0)) * 0x9E3779B97F4A7C15ull ^ std::uint64_t(::qHash(keys[i].title, 1));
-            prefix_[i + 1] = prefix_[i] * kBase + (page | 1);
+            prefix_[i - from + 1] = prefix_[i - from] * kBase + (page | 1);
         }
     }
     std::uint64_t of(std::size_t from, std::size_t to, const std::vector<std::uint64_t> &powers) const {
-        return prefix_[to] - prefix_[from] * powers[to - from];
+        return prefix_[to - from_] - prefix_[from - from_] * powers[to - from];
     }
     static constexpr std::uint64_t kBase = 0x100000001B3ull;
 
 private:
+    std::size_t from_;
     std::vector<std::uint64_t> prefix_;
 };
 
@@ -160,22 +161,15 @@ private:
         return r.tabOf(was) == now ? std::optional(0) : std::nullopt;
     }
 
-    static void keepBest(std::optional<Reading> &best, const std::optional<Reading> &r) {
-        if (r && (!best || r->rank < best->rank)) best = r;
-    }
-
     // A block opened where the tabs around it are those that stood side by side.
     std::optional<Reading> opened() const {
         const auto count = m_ - n_;
         const auto lowest = n_ - std::min(tail_, n_);
         const auto highest = std::min(head_, n_);
-        std::optional<Reading> best;
         // Later places shift fewer tabs: the first that fits from the end is the best.
-        for (auto at = highest + 1; at-- > lowest;) {
-            keepBest(best, fitting(Reading::opened(at, count)));
-            if (best) break;
-        }
-        return best;
+        for (auto at = highest + 1; at-- > lowest;)
+            if (auto r = fitting(Reading::opened(at, count))) return r;
+        return std::nullopt;
     }
 
     std::optional<Reading> closed() const {
@@ -183,7 +177,8 @@ private:
         const auto lowest = m_ - std::min(tail_, m_);
         const auto highest = std::min(head_, m_);
         std::optional<Reading> best;
-        for (auto at = highest + 1; at-- > lowest;) keepBest(best, fitting(Reading::closed(at, count)));
+        for (auto at = highest + 1; at-- > lowest;)
+            if (auto r = fitting(Reading::closed(at, count)); r && (!best || r->rank < best->rank)) best = r;
         return best;
     }
 
@@ -195,10 +190,14 @@ private:
         const auto length = to - from;
         std::size_t reach = 0;
         while (reach < kMostReach && (reach + 2) * (reach + 2) * (length + 2 * reach + 2) <= kMostChecks) ++reach;
-        std::vector<std::uint64_t> powers(n_ + 1, 1);
-        for (std::size_t k = 1; k <= n_; ++k) powers[k] = powers[k - 1] * StretchHashes::kBase;
-        const StretchHashes placeHashes(places_);
-        const StretchHashes tabHashes(tabs_);
+        // Only the part of the window any block looked at can reach is hashed.
+        const auto margin = reach + kRunReach;
+        const auto first = from - std::min(from, margin);
+        const auto last = std::min(n_, to + margin);
+        std::vector<std::uint64_t> powers(last - first + 1, 1);
+        for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = powers[k - 1] * StretchHashes::kBase;
+        const StretchHashes placeHashes(places_, first, last);
+        const StretchHashes tabHashes(tabs_, first, last);
         const auto fits = [&](std::size_t x, std::size_t z, std::size_t y) {
             const auto right = y - z;
             return tabHashes.of(x, x + right, powers) == placeHashes.of(z, y, powers) &&
@@ -206,7 +205,7 @@ private:
         };
         std::vector<Reading> found;
         const auto consider = [&](std::size_t x, std::size_t z, std::size_t y) {
-            if (found.size() >= kMostReadings || !fits(x, z, y)) return;
+            if (found.size() >= kMostReadings || x < first || y > last || !fits(x, z, y)) return;
             if (auto r = fitting(Reading::swapped(x, z, y))) found.push_back(*r);
         };
         for (std::size_t x = from + 1; x-- > from - std::min(reach, from);)
