@@ -1,7 +1,6 @@
 #include "TabIdentityRegistry.h"
 
 #include "Browser/BrowserURL.h"
-#include "Browser/OneActionReading.h"
 #include "Browser/OrderKeepingMatching.h"
 #include "Browser/SamePageMatching.h"
 #include "Browser/WindowLineUp.h"
@@ -64,6 +63,136 @@ QString TabIdentityRegistry::displayTitle(const QString &rawTitle, const QString
     if (const auto url = parseURL(urlText); url && !url->host().isEmpty()) return url->host();
     if (!urlText.isEmpty()) return urlText;
     return QStringLiteral("Untitled");
+}
+
+void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QString, UrlInfo> &now, const QSet<QString> &claimed) const {
+    // Only tabs of web pages and files can be told apart across windows: the address of one that
+    // can, none for another.
+    const auto following = [&](const QString &url) -> std::optional<std::uint32_t> {
+        const auto found = now.find(url);
+        if (found == now.end() || !canFollowAcrossWindows(parsedURL(*found, url))) return std::nullopt;
+        return found->number;
+    };
+    // What each window may have done: its readings, and a window gone or new with one tab, which
+    // closed or opened it.
+    struct Option {
+        ActionReading::Rank rank{1, 0, 0, 0, 0, 0};
+        std::vector<std::pair<std::size_t, std::uint32_t>> closed{};  // place, address
+        std::vector<std::pair<std::size_t, std::uint32_t>> opened{};  // tab, address
+    };
+    struct Side {
+        std::size_t window;  // in `work`, or past it for a window gone
+        const Entry *gone = nullptr;
+        std::vector<Option> options;
+    };
+    std::vector<Side> sides;
+    for (std::size_t w = 0; w < work.size(); ++w) {
+        auto &k = work[w];
+        if (!k.readings.empty()) {
+            Side side{w, nullptr, {}};
+            for (const auto &r : k.readings) {
+                Option o{r.rank()};
+                for (const auto p : r.closedAlone())
+                    if (const auto address = following(k.offered[p]->url); address && !closed_.contains(k.offered[p]->id))
+                        o.closed.emplace_back(p, *address);
+                for (const auto t : r.openedAlone())
+                    if (const auto address = following(k.window.tabs[t].url)) o.opened.emplace_back(t, *address);
+                side.options.push_back(std::move(o));
+            }
+            sides.push_back(std::move(side));
+        } else if (k.prev.empty() && k.window.tabs.size() == 1) {
+            if (const auto address = following(k.window.tabs[0].url)) sides.push_back({w, nullptr, {Option{.opened = {{0, *address}}}}});
+        }
+    }
+    if (sides.empty()) return;
+    std::unordered_set<std::int64_t> shown;
+    for (const auto &k : work) shown.insert(k.window.id);
+    for (const auto &[windowID, entries] : previous_) {
+        if (shown.count(windowID) || entries.size() != 1 || closed_.contains(entries[0].id) || claimed.contains(entries[0].id)) continue;
+        if (const auto address = following(entries[0].url)) sides.push_back({work.size(), &entries[0], {Option{.closed = {{0, *address}}}}});
+    }
+
+    // The drags a choice of options reads: each tab closed alone paired with one opened alone of
+    // its address in another window.
+    struct Drag {
+        std::size_t from, place, to, tab;
+    };
+    const auto dragsOf = [&](const std::vector<std::size_t> &choice) {
+        std::vector<Drag> drags;
+        std::vector<std::vector<bool>> used(sides.size());
+        for (std::size_t s = 0; s < sides.size(); ++s) used[s].assign(sides[s].options[choice[s]].opened.size(), false);
+        for (std::size_t s = 0; s < sides.size(); ++s)
+            for (const auto &[place, address] : sides[s].options[choice[s]].closed) {
+                bool paired = false;
+                for (std::size_t o = 0; o < sides.size() && !paired; ++o) {
+                    if (o == s) continue;
+                    const auto &opened = sides[o].options[choice[o]].opened;
+                    for (std::size_t i = 0; i < opened.size() && !paired; ++i)
+                        if (!used[o][i] && opened[i].second == address) {
+                            used[o][i] = true;
+                            drags.push_back({s, place, o, opened[i].first});
+                            paired = true;
+                        }
+                }
+            }
+        return drags;
+    };
+    // Each drag is one action fewer, and keeps the tab it took across.
+    const auto scoreOf = [&](const std::vector<std::size_t> &choice) {
+        ActionReading::Rank score;
+        for (std::size_t s = 0; s < sides.size(); ++s) {
+            const auto &r = sides[s].options[choice[s]].rank;
+            score.closedKept += r.closedKept;
+            score.actions += r.actions;
+            score.lost += r.lost;
+            score.retitles += r.retitles;
+            score.surprise += r.surprise;
+            score.shifted += r.shifted;
+        }
+        const auto drags = dragsOf(choice).size();
+        score.actions -= int(drags);
+        score.lost -= std::min(score.lost, drags);
+        return score;
+    };
+    std::vector<std::size_t> choice(sides.size(), 0);
+    std::size_t combinations = 1;
+    for (const auto &side : sides) combinations = std::min<std::size_t>(combinations * side.options.size(), 1025);
+    if (combinations > 1 && combinations <= 1024) {
+        auto best = choice;
+        auto bestScore = scoreOf(choice);
+        for (auto next = choice;;) {
+            std::size_t s = 0;
+            while (s < sides.size() && ++next[s] == sides[s].options.size()) next[s++] = 0;
+            if (s == sides.size()) break;
+            if (const auto score = scoreOf(next); score < bestScore) {
+                bestScore = score;
+                best = next;
+            }
+        }
+        choice = best;
+    }
+
+    for (std::size_t s = 0; s < sides.size(); ++s) {
+        auto &k = work[sides[s].window < work.size() ? sides[s].window : 0];
+        if (sides[s].window >= work.size() || k.readings.empty()) continue;
+        const auto tabOf = k.readings[choice[s]].tabsOf(k.offered.size());
+        for (std::size_t e = 0; e < tabOf.size(); ++e)
+            if (const auto i = tabOf[e]; i && !k.ids[*i]) k.take(*i, e);
+        k.read = true;
+    }
+    for (const auto &d : dragsOf(choice)) {
+        auto &to = work[sides[d.to].window];
+        const Entry *entry = sides[d.from].gone;
+        if (!entry) {
+            auto &from = work[sides[d.from].window];
+            entry = from.offered[d.place];
+            from.taken[d.place] = true;
+        }
+        to.ids[d.tab] = entry->id;
+        to.from[d.tab] = entry;
+    }
+    for (const auto &side : sides)
+        if (side.window < work.size() && !work[side.window].readings.empty()) work[side.window].release(false);
 }
 
 void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const {
@@ -173,9 +302,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         selected.push_back(&w);
     }
 
-    // A URL that one tab had before and one tab has now, in another window, is that tab
-    // dragged across; the old window's tabs may not claim its id. The last poll's index by URL is
-    // kept from that poll, with each URL already parsed.
+    // This poll's tabs by URL, each URL parsed once: most were parsed at the last poll.
     std::size_t currentCount = 0;
     for (const auto *w : selected) currentCount += w->tabs.size();
     QHash<QString, UrlInfo> now;
@@ -183,10 +310,12 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     for (const auto *w : selected) {
         for (const auto &t : w->tabs) {
             auto &c = now[t.url];
-            ++c.count;
+            if (c.count++ == 0) c.number = std::uint32_t(now.size() - 1);
             c.windowID = w->id;
         }
     }
+    // A URL that one tab had before and one tab has now, in another window, is that tab dragged
+    // across; the old window's tabs may not claim its id.
     QHash<QString, QString> moved;
     QSet<QString> claimed;
     for (auto it = now.begin(); it != now.end(); ++it) {
@@ -198,6 +327,12 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         moved.insert(it.key(), last->id);
         claimed.insert(last->id);
     }
+    // A URL no tab shows now: a number of its own.
+    auto unshown = std::uint32_t(now.size());
+    const auto addressOf = [&](const QString &url) {
+        const auto found = now.constFind(url);
+        return found != now.cend() ? found->number : unshown++;
+    };
 
     static const std::vector<Entry> none;
     std::vector<WindowWork> work;
@@ -207,7 +342,6 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         const auto &prev = prevIt == previous_.end() ? none : prevIt->second;
         const auto &tabs = w->tabs;
         auto &k = work.emplace_back(*w, prev);
-        // The entries on offer: those of a tab dragged to another window are not.
         k.offered.reserve(prev.size());
         for (const auto &e : prev)
             if (claimed.isEmpty() || !claimed.contains(e.id)) k.offered.push_back(&e);
@@ -232,47 +366,42 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             }
             continue;
         }
-        // The tab active at the last poll, if it is on offer, and the one active now.
+        // The tab active at the last poll and the one active now.
         WindowFocus focus;
         if (const auto last = activeIDs_.find(w->id); last != activeIDs_.end()) {
             const auto place = std::find_if(k.offered.begin(), k.offered.end(), [&](const Entry *e) { return e->id == last->second; });
             if (place != k.offered.end()) focus.activePlace = std::size_t(place - k.offered.begin());
         }
-        if (const auto now = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
-            now != tabs.end())
-            focus.activeTab = std::size_t(now - tabs.begin());
+        if (const auto active = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
+            active != tabs.end())
+            focus.activeTab = std::size_t(active - tabs.begin());
         std::vector<char> closedPlaces;
         if (!closed_.isEmpty()) {
             closedPlaces.reserve(k.offered.size());
             for (const auto *e : k.offered) closedPlaces.push_back(closed_.contains(e->id) ? 1 : 0);
         }
         k.placeKeys.reserve(k.offered.size());
-        for (const auto *e : k.offered) k.placeKeys.push_back({e->url, e->title});
+        k.placeAddresses.reserve(k.offered.size());
+        for (const auto *e : k.offered) {
+            k.placeKeys.push_back({e->url, e->title});
+            k.placeAddresses.push_back(addressOf(e->url));
+        }
         k.tabKeys.reserve(tabs.size());
-        for (const auto &t : tabs) k.tabKeys.push_back({t.url, t.title});
+        k.tabAddresses.reserve(tabs.size());
+        for (const auto &t : tabs) {
+            k.tabKeys.push_back({t.url, t.title});
+            k.tabAddresses.push_back(now.constFind(t.url)->number);
+        }
         k.changed = true;
 
-        // Most polls hold one thing a person did: where one explains the change, it tells
-        // which tab is which.
+        // A poll holds what a person did and what pages did by themselves: where a few actions
+        // explain the change, they tell which tab is which.
         focus.closedPlaces = closedPlaces;
-        if (const auto read = readOneAction(k.placeKeys, k.tabKeys, focus)) {
-            for (std::size_t e = 0; e < k.offered.size(); ++e)
-                if (const auto i = (*read)[e]; i && !k.ids[*i]) k.take(*i, e);
-            k.release(false);
-            continue;
-        }
-        // Otherwise, where every tab shows the address it showed, pages loaded or retitled where
-        // they stand.
-        if (k.offered.size() == tabs.size() &&
-            std::equal(k.offered.begin(), k.offered.end(), tabs.begin(), [](const Entry *e, const auto &t) { return e->url == t.url; })) {
-            for (std::size_t i = 0; i < tabs.size(); ++i)
-                if (!k.ids[i]) k.take(i, i);
-            k.release(false);
-            continue;
-        }
+        k.readings = reader_.read({k.placeKeys, k.tabKeys, k.placeAddresses, k.tabAddresses}, focus);
+        if (!k.readings.empty()) continue;
 
-        // A tab that lines up with its own page keeps that entry's id, unless this system closed
-        // that tab: a twin of it may stand there now.
+        // Otherwise a line-up. A tab that lines up with its own page keeps that entry's id,
+        // unless this system closed that tab: a twin of it may stand there now.
         const auto active = focus.activePlace && focus.activeTab
                                 ? std::optional(std::pair(*focus.activePlace, *focus.activeTab))
                                 : std::nullopt;
@@ -286,6 +415,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             std::find(k.ids.begin(), k.ids.end(), std::nullopt) == k.ids.end())
             k.release(false);
     }
+    readTogether(work, now, claimed);
     followAcrossWindows(work, claimed);
 
     std::vector<SafariWindow> result;
@@ -326,7 +456,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         }
 
         // A window that kept its number of tabs: a tab that navigated keeps the id of its place.
-        if (tabs.size() == prev.size() && std::find(ids.begin(), ids.end(), std::nullopt) != ids.end()) {
+        if (!k.read && tabs.size() == prev.size() && std::find(ids.begin(), ids.end(), std::nullopt) != ids.end()) {
             std::unordered_map<std::int64_t, std::vector<std::size_t>> byIndex;
             for (std::size_t e = 0; e < offered.size(); ++e)
                 if (!taken[e]) byIndex[offered[e]->index].push_back(e);

@@ -3,6 +3,7 @@
 #include "Browser/SafariSnapshot.h"
 #include "Browser/SafariTab.h"
 #include "Browser/SafariTabMove.h"
+#include "Browser/ActionReading.h"
 #include "Browser/WindowLineUp.h"
 
 #include <QHash>
@@ -62,6 +63,7 @@ private:
         int count = 0;
         std::int64_t windowID = 0;  // of the last tab counted
         QString id;  // given to the tab, when only one has the URL
+        std::uint32_t number = 0;  // the same for the same URL text within one poll
         std::optional<std::optional<QUrl>> parsed;  // outer: parsed yet
     };
     static const std::optional<QUrl> &parsedURL(UrlInfo &info, const QString &text);
@@ -80,6 +82,10 @@ private:
         // While entries and tabs are left to pair by address: what they show, and the line-up.
         std::vector<PageKey> placeKeys;
         std::vector<PageKey> tabKeys;
+        std::vector<std::uint32_t> placeAddresses;
+        std::vector<std::uint32_t> tabAddresses;
+        std::vector<ActionReading> readings;  // of what a person did, the likeliest first
+        bool read = false;                    // a reading paired the window
         std::optional<WindowLineUp> lined;
 
         void take(std::size_t i, std::size_t e) {
@@ -91,6 +97,9 @@ private:
         void release(bool all) {
             std::vector<PageKey>().swap(placeKeys);
             std::vector<PageKey>().swap(tabKeys);
+            std::vector<std::uint32_t>().swap(placeAddresses);
+            std::vector<std::uint32_t>().swap(tabAddresses);
+            std::vector<ActionReading>().swap(readings);
             lined.reset();
             if (!all) return;
             std::vector<const Entry *>().swap(offered);
@@ -99,6 +108,10 @@ private:
             std::vector<const Entry *>().swap(from);
         }
     };
+    // Reads the windows that changed together: of each one's readings, those that give the
+    // fewest actions in all, a tab closed alone in one window and opened alone in another, of
+    // the same address, counting as one action, a drag between them, whose tab keeps its id.
+    void readTogether(std::vector<WindowWork> &work, QHash<QString, UrlInfo> &now, const QSet<QString> &claimed) const;
     // Tabs of a page that one window lost and another gained in one poll were dragged across:
     // those the losing window's line-up left over keep their ids in the window they went to.
     void followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const;
@@ -115,6 +128,7 @@ private:
     // browser that kept the tab, which then goes by position again like any twin.
     static constexpr int kClosedPolls = 2;
     QHash<QString, int> closed_;  // polls left for each closed tab that is still shown
+    ActionReader reader_;
 };
 
 }  // namespace ondrake

@@ -1,4 +1,4 @@
-#include "Browser/OneActionReading.h"
+#include "Browser/ActionReading.h"
 #include "Browser/TabIdentityRegistry.h"
 
 #include "BrowserActions.h"
