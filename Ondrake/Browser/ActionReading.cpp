@@ -3,6 +3,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <tuple>
 #include <utility>
@@ -222,10 +223,11 @@ void pieces(const Op &op, std::size_t length, const Each &each) {
 }
 
 Activity afterAction(const Op &op, const Activity &was, std::size_t length) {
+    // The browser activates the first tab of what it opens in front.
     if (op.kind == Op::Kind::open && op.front) {
         Activity now;
         now.any = false;
-        now.add(op.a, op.a + op.b);
+        now.add(op.a, op.a + 1);
         return now;
     }
     Activity now;
@@ -457,8 +459,9 @@ struct ActionReader::Search {
         return true;
     }
 
-    // Whether a tab the actions close shows an address a tab they open shows: then those tabs
-    // most likely stayed, and more happened than two actions.
+    // Whether more than two tabs the actions close show addresses that tabs they open show, or a
+    // page shown once does among a block opened: then those tabs most likely stayed, and more
+    // happened than two actions.
     bool reappears(const Strip &start, const Strip &now) const {
         std::vector<std::pair<std::uint32_t, std::uint32_t>> kept;  // [from, to) of places
         for (std::size_t i = 0; i < now.count(); ++i)
@@ -476,13 +479,28 @@ struct ActionReader::Search {
             for (; p < end; ++p) closed.push_back(pages.placeAddresses[p]);
         }
         std::sort(closed.begin(), closed.end());
+        std::vector<std::uint32_t> opened;
+        std::vector<std::uint32_t> openedInBlocks;  // of more than two tabs
         std::size_t t = 0;
         for (std::size_t i = 0; i < now.count(); ++i) {
             if (now[i].opened)
-                for (std::uint32_t k = 0; k < now[i].length; ++k)
-                    if (std::binary_search(closed.begin(), closed.end(), pages.tabAddresses[t + k])) return true;
+                for (std::uint32_t k = 0; k < now[i].length; ++k) {
+                    opened.push_back(pages.tabAddresses[t + k]);
+                    if (now[i].length > 2) openedInBlocks.push_back(pages.tabAddresses[t + k]);
+                }
             t += now[i].length;
         }
+        std::sort(opened.begin(), opened.end());
+        std::vector<std::uint32_t> both;
+        std::set_intersection(closed.begin(), closed.end(), opened.begin(), opened.end(), std::back_inserter(both));
+        if (both.size() > 2) return true;
+        // A page shown once before and once now, closed and found among a block opened, is one
+        // tab that moved there.
+        for (const auto address : both)
+            if (std::find(openedInBlocks.begin(), openedInBlocks.end(), address) != openedInBlocks.end() &&
+                std::count(pages.placeAddresses.begin(), pages.placeAddresses.end(), address) == 1 &&
+                std::count(pages.tabAddresses.begin(), pages.tabAddresses.end(), address) == 1)
+                return true;
         return false;
     }
 
@@ -528,10 +546,13 @@ struct ActionReader::Search {
             if (navigations > allowed) return;
         }
         const auto holds = activeTab ? active.holds(*activeTab) : std::optional(0);
-        const int actions = int(ops.size()) + navigations + (holds ? 0 : 1);
+        const int activated = holds ? 0 : 1;
+        const int actions = int(ops.size()) + navigations + activated;
         if (actions > 2) return;
         s.copyTo(r.segments_, r.segmentCount_);
-        r.rank_ = {actions, closedKept, start.length() - kept + std::size_t(navigations), 0, holds.value_or(0), shifted};
+        std::size_t touched = std::size_t(navigations + activated);
+        for (const auto &op : ops) touched += op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b;
+        r.rank_ = {actions, closedKept, start.length() - kept + std::size_t(navigations), touched, 0, holds.value_or(0), shifted};
         f.navigations = navigations;
         consider(std::move(f));
     }
@@ -556,8 +577,8 @@ struct ActionReader::Search {
     bool better(Found &a, Found &b) {
         const auto &ra = a.reading.rank_;
         const auto &rb = b.reading.rank_;
-        if (std::tie(ra.actions, ra.closedKept, ra.lost) != std::tie(rb.actions, rb.closedKept, rb.lost))
-            return std::tie(ra.actions, ra.closedKept, ra.lost) < std::tie(rb.actions, rb.closedKept, rb.lost);
+        if (std::tie(ra.actions, ra.closedKept, ra.lost, ra.touched) != std::tie(rb.actions, rb.closedKept, rb.lost, rb.touched))
+            return std::tie(ra.actions, ra.closedKept, ra.lost, ra.touched) < std::tie(rb.actions, rb.closedKept, rb.lost, rb.touched);
         for (auto *f : {&a, &b})
             if (!f->retitlesKnown) {
                 f->reading.rank_.retitles = retitles(f->reading);

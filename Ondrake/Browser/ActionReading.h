@@ -43,6 +43,7 @@ public:
         int actions = 0;
         std::size_t closedKept = 0;   // tabs this system closed that still stand
         std::size_t lost = 0;         // places gone or gone to another address: fewer is likelier
+        std::size_t touched = 0;      // tabs the actions open, close, drag or send elsewhere
         std::size_t retitles = 0;     // tabs showing their address under another title
         int surprise = 0;             // a tab dragged made active, which the browser does less
         std::uint64_t shifted = 0;    // how far the places moved, added up
@@ -76,7 +77,7 @@ private:
 
 // Reads a window's change as the fewest actions that explain it, up to two. Answers the likeliest
 // reading first: fewest actions, then the fewest tabs left standing that this system closed, then
-// the most places showing what they showed, then fewest
+// the most places showing what they showed, then the fewest tabs the actions touch, then fewest
 // retitles, then a dragged tab left inactive, then the least shift, then the earlier
 // places paired with the earlier tabs; after it, for each address a reading as likely in actions
 // closes or opens one tab of alone, the likeliest such, so that polls of several windows can be

@@ -76,7 +76,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
     // What each window may have done: its readings, and a window gone or new with one tab, which
     // closed or opened it.
     struct Option {
-        ActionReading::Rank rank{1, 0, 0, 0, 0, 0};
+        ActionReading::Rank rank{1, 0, 0, 1, 0, 0, 0};
         std::vector<std::pair<std::size_t, std::uint32_t>> closed{};  // place, address
         std::vector<std::pair<std::size_t, std::uint32_t>> opened{};  // tab, address
     };
@@ -107,9 +107,16 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
     if (sides.empty()) return;
     std::unordered_set<std::int64_t> shown;
     for (const auto &k : work) shown.insert(k.window.id);
+    // A window gone with its one tab closed it; a tab dragged to another window that alone shows
+    // its page now left its own window that way.
     for (const auto &[windowID, entries] : previous_) {
-        if (shown.count(windowID) || entries.size() != 1 || closed_.contains(entries[0].id) || claimed.contains(entries[0].id)) continue;
-        if (const auto address = following(entries[0].url)) sides.push_back({work.size(), &entries[0], {Option{.closed = {{0, *address}}}}});
+        const bool gone = !shown.count(windowID);
+        if (!gone && claimed.isEmpty()) continue;
+        for (const auto &entry : entries) {
+            if (gone ? entries.size() != 1 || claimed.contains(entry.id) : !claimed.contains(entry.id)) continue;
+            if (closed_.contains(entry.id)) continue;
+            if (const auto address = following(entry.url)) sides.push_back({work.size(), &entry, {Option{.closed = {{0, *address}}}}});
+        }
     }
 
     // The drags a choice of options reads: each tab closed alone paired with one opened alone of
@@ -145,6 +152,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
             score.closedKept += r.closedKept;
             score.actions += r.actions;
             score.lost += r.lost;
+            score.touched += r.touched;
             score.retitles += r.retitles;
             score.surprise += r.surprise;
             score.shifted += r.shifted;
@@ -152,6 +160,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
         const auto drags = dragsOf(choice).size();
         score.actions -= int(drags);
         score.lost -= std::min(score.lost, drags);
+        score.touched -= std::min(score.touched, drags);
         return score;
     };
     std::vector<std::size_t> choice(sides.size(), 0);
@@ -369,8 +378,12 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         // The tab active at the last poll and the one active now.
         WindowFocus focus;
         if (const auto last = activeIDs_.find(w->id); last != activeIDs_.end()) {
-            const auto place = std::find_if(k.offered.begin(), k.offered.end(), [&](const Entry *e) { return e->id == last->second; });
-            if (place != k.offered.end()) focus.activePlace = std::size_t(place - k.offered.begin());
+            // An active tab dragged to another window handed on as a closed one does: to the tab
+            // after it, or the one before when it was the last.
+            const auto was = std::find_if(prev.begin(), prev.end(), [&](const Entry &e) { return e.id == last->second; });
+            std::size_t before = 0;
+            for (auto it = prev.begin(); it != was; ++it) before += !claimed.contains(it->id);
+            if (was != prev.end() && !k.offered.empty()) focus.activePlace = std::min(before, k.offered.size() - 1);
         }
         if (const auto active = std::find_if(tabs.begin(), tabs.end(), [&](const auto &t) { return t.index == w->currentTabIndex; });
             active != tabs.end())

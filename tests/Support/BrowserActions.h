@@ -3,6 +3,8 @@
 #include "BrowserChanges.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <random>
@@ -22,84 +24,223 @@ struct Strip {
     std::size_t active = 0;
 };
 
-// Every way one action of a person in the browser turns the last poll into this one, as the
-// place each tab of this poll came from: opening tabs (active now, or the active tab kept),
-// closing tabs (the active one among them hands on to the tab after them, or before them when
-// they were last), a tab showing another page, a block dragged past its neighbours (the active
-// tab kept, or a tab dragged alone made active), or another tab activated. Found by trying them all.
-inline std::vector<Origins> everyExplanation(const std::vector<Shows> &before, std::size_t was, const std::vector<Shows> &after,
-                                      std::size_t now) {
-    const auto n = before.size();
-    const auto m = after.size();
-    std::vector<Origins> found;
-    // Keeps an explanation whose pages are this poll's and whose active tab is allowed.
-    const auto offer = [&](const Origins &origins, const std::vector<bool> &mayBeActive, std::optional<std::size_t> wentOn = {}) {
-        for (std::size_t t = 0; t < m; ++t)
-            if (origins[t] && t != wentOn && before[*origins[t]] != after[t]) return;
-        std::optional<std::size_t> kept;
-        for (std::size_t t = 0; t < m; ++t)
-            if (origins[t] == was) kept = t;
-        if (kept == now || mayBeActive[now]) found.push_back(origins);
+// One way a person's actions turn the last poll into this one: the place each tab came from,
+// how many actions it takes, and the places closed and tabs opened one by themselves, either of
+// which may be a tab dragged between windows.
+struct Explanation {
+    Origins origins;
+    int actions = 0;
+    std::vector<std::size_t> closedAlone;
+    std::vector<std::size_t> openedAlone;
+};
+
+// What the actions may do: how many, and whether a page may retitle where it stands for nothing.
+struct Rules {
+    int most = 1;
+    bool freeRetitles = false;
+    std::size_t largestBlock = 64;  // opened, closed or dragged at once
+};
+
+// Every way up to `rules.most` actions of a person, as the browser carries them out, give this
+// poll's pages and active tab: opening a tab or a block anywhere, its first tab made active or
+// not; closing a tab or a block (the active one among them hands on to the tab after them, or
+// before them when they were last); a tab going to another page or title where it stands;
+// dragging a tab or a block past its neighbours (the active tab kept, or a tab dragged alone
+// made active); activating another tab. Found by trying them all, so only for small windows.
+inline std::vector<Explanation> explanations(const std::vector<Shows> &before, std::size_t was, const std::vector<Shows> &after,
+                                             std::size_t now, Rules rules = {}) {
+    struct Tab {
+        std::optional<std::size_t> from;
+        bool any = false;  // opened, or gone to another page: shows whatever it shows now
+        bool alone = false;
     };
-    const std::vector<bool> none(m, false);
-    if (m > n) {
-        const auto count = m - n;
-        for (std::size_t at = 0; at <= n; ++at) {
-            Origins o(m);
-            std::vector<bool> opened(m, false);
-            for (std::size_t t = 0; t < m; ++t) {
-                if (t < at) o[t] = t;
-                else if (t >= at + count) o[t] = t - count;
-                else opened[t] = true;
+    struct State {
+        std::vector<Tab> tabs;
+        std::uint64_t active = 0;  // the tabs that may be active
+        std::vector<std::size_t> closedAlone;
+    };
+    const auto m = after.size();
+    std::vector<Explanation> found;
+    const auto record = [&](const State &s, int actions) {
+        if (s.tabs.size() != m || !(s.active >> now & 1)) return;
+        for (std::size_t t = 0; t < m; ++t) {
+            const auto &tab = s.tabs[t];
+            if (tab.any) continue;
+            const auto &page = before[*tab.from];
+            if (rules.freeRetitles ? page.url != after[t].url : page != after[t]) return;
+        }
+        Explanation e{Origins(m), actions, s.closedAlone, {}};
+        for (std::size_t t = 0; t < m; ++t) {
+            e.origins[t] = s.tabs[t].from;
+            if (!s.tabs[t].from && s.tabs[t].alone) e.openedAlone.push_back(t);
+        }
+        std::sort(e.closedAlone.begin(), e.closedAlone.end());
+        for (auto &f : found)
+            if (f.origins == e.origins && f.closedAlone == e.closedAlone && f.openedAlone == e.openedAlone) {
+                f.actions = std::min(f.actions, actions);
+                return;
             }
-            offer(o, opened);
-        }
-    } else if (m < n) {
-        const auto count = n - m;
-        for (std::size_t at = 0; at + count <= n; ++at) {
-            Origins o(m);
-            for (std::size_t t = 0; t < m; ++t) o[t] = t < at ? t : t + count;
-            // A closed active tab hands on to the tab after the closed ones, or before them.
-            std::vector<bool> handedOn(m, false);
-            if (was >= at && was < at + count) handedOn[at + count < n ? at : at - 1] = true;
-            offer(o, handedOn);
-        }
-    } else {
-        Origins same(m);
-        for (std::size_t t = 0; t < m; ++t) same[t] = t;
-        if (before == after) found.push_back(same);  // another tab activated, or nothing
+        found.push_back(std::move(e));
+    };
+    const auto bit = [](std::size_t i) { return std::uint64_t(1) << i; };
+    // Each next state after one action.
+    // The last action must leave as many tabs as the poll shows.
+    const auto each = [&](const State &s, bool last, const auto &visit) {
+        const auto n = s.tabs.size();
+        const auto mapped = [&](const auto &where) {  // where(i): the new place of tab i, or none
+            std::uint64_t active = 0;
+            for (std::size_t i = 0; i < n; ++i)
+                if (s.active >> i & 1)
+                    if (const auto to = where(i)) active |= bit(*to);
+            return active;
+        };
+        // Opened.
+        for (std::size_t at = 0; at <= n; ++at)
+            for (std::size_t count = 1; n + count <= 62 && count <= rules.largestBlock; ++count) {
+                if (last && n + count != m) continue;
+                State next = s;
+                next.tabs.insert(next.tabs.begin() + std::ptrdiff_t(at), count, Tab{std::nullopt, true, count == 1});
+                next.active = mapped([&](std::size_t i) { return std::optional(i < at ? i : i + count); });
+                visit(next);
+                next.active = bit(at);  // in front: the first of what the browser opened
+                visit(next);
+            }
+        // Closed.
+        for (std::size_t at = 0; at < n; ++at)
+            for (std::size_t count = 1; at + count <= n && count < n && count <= rules.largestBlock; ++count) {
+                if (last && n - count != m) continue;
+                State next = s;
+                if (count == 1 && s.tabs[at].from) next.closedAlone.push_back(*s.tabs[at].from);
+                next.tabs.erase(next.tabs.begin() + std::ptrdiff_t(at), next.tabs.begin() + std::ptrdiff_t(at + count));
+                next.active = mapped([&](std::size_t i) -> std::optional<std::size_t> {
+                    if (i < at) return i;
+                    if (i >= at + count) return i - count;
+                    return std::nullopt;
+                });
+                bool closedActive = false;
+                for (std::size_t i = at; i < at + count; ++i) closedActive = closedActive || (s.active >> i & 1);
+                if (closedActive) next.active |= bit(at + count < n ? at : at - 1);
+                visit(next);
+            }
+        if (last && n != m) return;
+        // Gone to another page.
         for (std::size_t at = 0; at < n; ++at) {
-            // One tab shows another page, where it stands.
-            bool others = before[at] != after[at];
-            for (std::size_t t = 0; t < m && others; ++t) others = t == at || before[t] == after[t];
-            if (others) offer(same, none, at);
+            if (s.tabs[at].any) continue;
+            State next = s;
+            next.tabs[at].any = true;
+            visit(next);
         }
+        // Dragged: blocks [x, z) and [z, y) trade places.
         for (std::size_t x = 0; x < n; ++x)
             for (auto z = x + 1; z < n; ++z)
                 for (auto y = z + 1; y <= n; ++y) {
-                    Origins o = same;
-                    for (auto t = x; t < y; ++t) o[t] = t < x + (y - z) ? z + (t - x) : x + (t - x - (y - z));
-                    // A tab dragged alone may have become active.
-                    std::vector<bool> dragged(m, false);
-                    if (y - z == 1) dragged[x] = true;
-                    if (z - x == 1) dragged[y - 1] = true;
-                    offer(o, dragged);
+                    if (std::min(z - x, y - z) > rules.largestBlock) continue;
+                    State next = s;
+                    const auto where = [&](std::size_t i) {
+                        if (i < x || i >= y) return std::optional(i);
+                        return std::optional(i < z ? i + (y - z) : i - (z - x));
+                    };
+                    for (std::size_t i = x; i < y; ++i) next.tabs[*where(i)] = s.tabs[i];
+                    next.active = mapped(where);
+                    if (z - x == 1) next.active |= bit(y - 1);
+                    if (y - z == 1) next.active |= bit(x);
+                    visit(next);
                 }
-    }
+        // Another tab activated.
+        State next = s;
+        next.active = n >= 64 ? ~std::uint64_t(0) : bit(n) - 1;
+        visit(next);
+    };
+    State start;
+    for (std::size_t p = 0; p < before.size(); ++p) start.tabs.push_back({p, false, false});
+    start.active = bit(was);
+    record(start, 0);
+    const auto deeper = [&](const State &s, int actions, const auto &self) -> void {
+        each(s, actions + 1 == rules.most, [&](const State &next) {
+            record(next, actions + 1);
+            if (actions + 1 < rules.most) self(next, actions + 1, self);
+        });
+    };
+    if (rules.most > 0) deeper(start, 0, deeper);
     return found;
 }
 
+// The places the tabs came from, of every explanation of one action.
+inline std::vector<Origins> everyExplanation(const std::vector<Shows> &before, std::size_t was, const std::vector<Shows> &after,
+                                             std::size_t now) {
+    std::vector<Origins> out;
+    for (const auto &e : explanations(before, was, after, now, {1, false}))
+        if (std::find(out.begin(), out.end(), e.origins) == out.end()) out.push_back(e.origins);
+    return out;
+}
 
-// A random small window over two or three pages shown more than once and pages shown once.
-inline Strip randomStrip(std::mt19937 &random, int &fresh) {
+// Two windows read together: the explanations of each that, with a tab closed alone in the one
+// and opened alone of its address in the other read as one drag, take no more actions in all
+// than `most`; and for each tab of the second window, the place of the first it came from in
+// every one of them, when they agree that it was dragged.
+struct AcrossWindows {
+    std::vector<Origins> left;  // of the window a tab may have left
+    std::vector<Origins> came;  // of the window it may have come to
+    std::vector<std::optional<std::size_t>> dragged;  // for each tab of the second window
+    std::vector<bool> goneForSure;  // for each place of the first: closed, and dragged nowhere
+};
+inline AcrossWindows acrossWindows(const std::vector<Explanation> &left, const std::vector<Explanation> &came,
+                                   const std::vector<Shows> &leftBefore, const std::vector<Shows> &cameAfter, int most) {
+    AcrossWindows out;
+    std::vector<std::optional<std::optional<std::size_t>>> dragged(cameAfter.size());  // outer: none seen yet
+    std::vector<bool> agrees(cameAfter.size(), true);
+    out.goneForSure.assign(leftBefore.size(), true);
+    const auto add = [](std::vector<Origins> &list, const Origins &o) {
+        if (std::find(list.begin(), list.end(), o) == list.end()) list.push_back(o);
+    };
+    const auto combination = [&](const Explanation &a, const Explanation &b, std::optional<std::pair<std::size_t, std::size_t>> drag) {
+        add(out.left, a.origins);
+        add(out.came, b.origins);
+        for (std::size_t t = 0; t < cameAfter.size(); ++t) {
+            const auto from = drag && drag->second == t ? std::optional(drag->first) : std::nullopt;
+            if (!dragged[t]) dragged[t] = from;
+            else if (*dragged[t] != from) agrees[t] = false;
+        }
+        std::vector<bool> kept(leftBefore.size(), false);
+        for (const auto &o : a.origins)
+            if (o) kept[*o] = true;
+        if (drag) kept[drag->first] = true;
+        for (std::size_t p = 0; p < kept.size(); ++p)
+            if (kept[p]) out.goneForSure[p] = false;
+    };
+    for (const auto &a : left)
+        for (const auto &b : came) {
+            if (a.actions + b.actions <= most) combination(a, b, std::nullopt);
+            if (a.actions + b.actions - 1 > most) continue;
+            for (const auto p : a.closedAlone)
+                for (const auto t : b.openedAlone)
+                    if (leftBefore[p].url == cameAfter[t].url) combination(a, b, std::pair(p, t));
+        }
+    out.dragged.resize(cameAfter.size());
+    for (std::size_t t = 0; t < cameAfter.size(); ++t)
+        if (agrees[t] && dragged[t]) out.dragged[t] = *dragged[t];
+    if (out.left.empty()) out.goneForSure.assign(leftBefore.size(), false);
+    return out;
+}
+
+// The size of a random window: how many tabs, and over how many pages shown more than once.
+struct StripShape {
+    std::size_t fewest = 2;
+    std::size_t most = 8;
+    std::size_t fewestTwins = 2;
+    std::size_t mostTwins = 3;
+};
+
+// A random small window over pages shown more than once and pages shown once.
+inline Strip randomStrip(std::mt19937 &random, int &fresh, StripShape shape = {}) {
     const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
     // Pages of their own, so that records of other windows never wait for them.
     const auto set = ++fresh;
     std::vector<Shows> twins;
-    for (std::size_t k = 0, count = 2 + pick(2); k < count; ++k)
+    for (std::size_t k = 0, count = shape.fewestTwins + pick(shape.mostTwins - shape.fewestTwins + 1); k < count; ++k)
         twins.push_back({QStringLiteral("T%1.%2").arg(set).arg(k), QStringLiteral("https://t%1-%2.example/").arg(set).arg(k)});
     Strip strip;
-    for (std::size_t k = 0, n = 2 + pick(7); k < n; ++k) {
+    for (std::size_t k = 0, n = shape.fewest + pick(shape.most - shape.fewest + 1); k < n; ++k) {
         if (pick(3) == 0) {
             ++fresh;
             strip.pages.push_back({QStringLiteral("O%1").arg(fresh), QStringLiteral("https://o%1.example/").arg(fresh)});
@@ -110,6 +251,12 @@ inline Strip randomStrip(std::mt19937 &random, int &fresh) {
     }
     strip.active = pick(strip.pages.size());
     return strip;
+}
+
+// Pages that retitle where they stand, each tab alone: "Inbox" becomes "Inbox (1)".
+inline void retitleSome(std::mt19937 &random, Strip &s, int &fresh) {
+    for (auto &page : s.pages)
+        if (random() % 3 == 0) page.title += QStringLiteral(" (%1)").arg(++fresh);
 }
 
 // A page for a tab to open or go to: one the window shows, or a new one.
@@ -123,7 +270,8 @@ inline Shows randomPage(std::mt19937 &random, const Strip &strip, int &fresh) {
 
 // One action a person takes, as the browser carries it out; answers its name, or nothing when
 // the window is too small for it.
-inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh) {
+// With `retitles`, a tab going to another page may instead retitle at its address.
+inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh, bool retitles = false) {
     const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
     const auto n = s.pages.size();
     switch (pick(5)) {
@@ -135,7 +283,7 @@ inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh
             s.from.insert(s.from.begin() + std::ptrdiff_t(at + k), std::nullopt);
         }
         if (pick(2) == 0) {
-            s.active = at + pick(count);
+            s.active = at;  // the first of what it opens
             return "opened in front";
         }
         if (s.active >= at) s.active += count;
@@ -154,6 +302,10 @@ inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh
     }
     case 2: {
         const auto at = pick(n);
+        if (retitles && pick(2) == 0) {
+            s.pages[at].title += QStringLiteral(" (%1)").arg(++fresh);
+            return "retitled";
+        }
         auto page = randomPage(random, s, fresh);
         if (page == s.pages[at]) return std::nullopt;
         s.pages[at] = page;
@@ -185,9 +337,9 @@ inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh
 
 
 // Two windows sharing pages, the second showing some of the first's.
-inline std::pair<Strip, Strip> randomPair(std::mt19937 &random, int &fresh) {
-    auto from = randomStrip(random, fresh);
-    auto to = randomStrip(random, fresh);
+inline std::pair<Strip, Strip> randomPair(std::mt19937 &random, int &fresh, StripShape shape = {}) {
+    auto from = randomStrip(random, fresh, shape);
+    auto to = randomStrip(random, fresh, shape);
     for (auto &p : to.pages)
         if (random() % 2 == 0) p = from.pages[random() % from.pages.size()];
     return {std::move(from), std::move(to)};
@@ -244,6 +396,68 @@ inline std::optional<std::size_t> openedForSure(const std::vector<Origins> &expl
         opened = t;
     }
     return opened;
+}
+
+// A window written as its tabs: a page's name (its title, or another after a tilde), a label
+// after a colon for each tab the test follows (tabs with one label are one tab), a star on the
+// active one: "H S:a* S~S (1):b".
+struct Written {
+    Shows shows;
+    QString label;
+    bool active = false;
+};
+inline std::vector<Written> written(const QString &text) {
+    std::vector<Written> tabs;
+    for (auto token : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        Written w;
+        w.active = token.endsWith(QLatin1Char('*'));
+        if (w.active) token.chop(1);
+        const auto colon = token.indexOf(QLatin1Char(':'));
+        const auto page = colon < 0 ? token : token.left(colon);
+        w.label = colon < 0 ? token : token.mid(colon + 1);
+        const auto tilde = page.indexOf(QLatin1Char('~'));
+        const auto name = tilde < 0 ? page : page.left(tilde);
+        w.shows = {tilde < 0 ? name : name + QStringLiteral(" (") + page.mid(tilde + 1) + QLatin1Char(')'),
+                   QStringLiteral("https://%1.example/").arg(name.toLower())};
+        tabs.push_back(w);
+    }
+    return tabs;
+}
+
+// Polls of windows written so, in which each labelled tab should keep its own identity.
+struct NamedCase {
+    const char *what;
+    std::vector<std::vector<QString>> polls;  // each poll's windows
+};
+inline std::vector<NamedCase> namedCases() {
+    return {
+        {"the first of two twins follows a link", {{"H I:a* I:b X"}, {"H N:a* I:b X"}}},
+        {"the second of two twins follows a link", {{"H I:a I:b* X"}, {"H I:a N:b* X"}}},
+        {"a twin follows a link while another tab is active", {{"H* I:a I:b X"}, {"H* N:a I:b X"}}},
+        {"the middle of three twins follows a link", {{"H I:a I:b* I:c X"}, {"H I:a N:b* I:c X"}}},
+        {"a twin goes away and back", {{"H I:a* I:b X"}, {"H N:a* I:b X"}, {"H I:a* I:b X"}}},
+        {"a tab goes to the page its neighbours show", {{"S:a T:b* S:c"}, {"S:a S:b* S:c"}}},
+        {"a tab opened in front shows the page after it", {{"U:a* V:b"}, {"U:a V:n* V:b"}}},
+        {"a twin opened in front between two", {{"H S:a* S:b"}, {"H S:a S:n* S:b"}}},
+        {"a twin opened in front after an active tab", {{"X:x* W:w I:i"}, {"X:x W:n* W:w I:i"}}},
+        {"the same while the page after them retitles", {{"X:x* W:w I:i"}, {"X:x W:n* W:w I~1:i"}}},
+        {"the last of four dragged to the front, the active one kept", {{"T:a* T:b S T:c"}, {"T:c T:a* T:b S"}}},
+        {"a background twin closed", {{"H S:a S:b* X"}, {"H S:b* X"}}},
+        {"a background twin closed while another tab moved", {{"H S:a S:b* X"}, {"X H S:b*"}}},
+        {"the active twin and a background tab closed", {{"U:u S:a S:b* T:t"}, {"S:a T:t*"}}},
+        {"a background tab closed while the active twin navigates", {{"S:a* U:u T:b"}, {"T:a* T:b"}}},
+        {"a twin opened in front after the active tab, another behind at the end", {{"T:a* S:b"}, {"T:a S:n* S:b T:m"}}},
+        {"two tabs navigate", {{"S:a S:b U:c*"}, {"T:a S:b T:c*"}}},
+        {"a twin navigates while a twin of another page opens in front", {{"X:x* U:u S:a T:b"}, {"X:x U:u N:a T:n* T:b"}}},
+        {"a block starting with a twin dragged before another", {{"S:a X1 X2 S:b Y1 Y2 E*"}, {"S:b Y1 Y2 S:a X1 X2 E*"}}},
+        {"a twin dragged to another window in front of its twin", {{"A S:a* B", "C* S:b D"}, {"A B*", "C S:a* S:b D"}}},
+        {"a twin dragged to another window behind its twin", {{"A S:a* B", "C* S:b D"}, {"A B*", "C* S:b S:a D"}}},
+        {"a tab dragged to another window while a tab left behind goes to its page",
+         {{"U0:u S:s* T:t", "U1:v S:w* U2:x"}, {"S:s* U0:t", "U1:v U0:u* S:w U2:x"}}},
+        {"a tab dragged to another window while a twin there navigates", {{"T:a U:b T:c*", "T:d T:e*"}, {"T:a T:c*", "T:d U:b N:e*"}}},
+        {"a tab dragged to another window behind while a block opens in front there",
+         {{"O:a T:b* P:c Q:d", "S:e* S:f"}, {"O:a T:b* P:c", "S:e N:n* S:m S:f Q:d"}}},
+    };
 }
 
 }  // namespace ondrake::test

@@ -1,0 +1,232 @@
+#include "Browser/TabIdentityRegistry.h"
+
+#include "BrowserActions.h"
+#include "TestSeed.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <map>
+#include <random>
+
+using namespace ondrake;
+using test::Shows;
+
+namespace {
+
+using test::Origins;
+using test::Strip;
+
+// What a tally of judged places found.
+struct Tally {
+    int actions = 0;
+    int judged = 0;
+    int wrong = 0;
+    std::map<std::string, int> made;
+};
+
+SafariSnapshot::RawWindow rawWindow(std::int64_t id, const Strip &s) {
+    SafariSnapshot::RawWindow w;
+    w.id = id;
+    w.index = id;
+    w.currentTabIndex = std::int64_t(s.active) + 1;
+    for (const auto &p : s.pages) w.tabs.push_back({std::int64_t(w.tabs.size()) + 1, p.title, p.url});
+    return w;
+}
+
+// Where every explanation agrees on the tab a place went to, the registry must agree; where
+// every one closes it (and, with `gone`, drags it to no other window), its id is nowhere.
+// Answers the places judged and those it got wrong.
+std::pair<int, int> judge(const std::vector<Origins> &explanations, std::size_t places, const std::vector<QString> &idsBefore,
+                          const std::vector<SafariWindow> &now, std::size_t window, const std::vector<bool> &gone = {}) {
+    int judged = 0;
+    int wrong = 0;
+    const auto agreed = test::agreedPlaces(explanations, places);
+    for (std::size_t p = 0; p < places; ++p) {
+        if (!agreed[p] || (!*agreed[p] && !gone.empty() && !gone[p])) continue;
+        ++judged;
+        if (const auto tab = *agreed[p]) {
+            wrong += now[window].tabs[*tab].id != idsBefore[p];
+        } else {
+            for (const auto &w : now)
+                for (const auto &t : w.tabs) wrong += t.id == idsBefore[p];
+        }
+    }
+    return {judged, wrong};
+}
+
+std::vector<QString> idsOf(const SafariWindow &w) {
+    std::vector<QString> ids;
+    for (const auto &t : w.tabs) ids.push_back(t.id);
+    return ids;
+}
+
+void print(const char *what, const Tally &tally) {
+    std::cout << "  " << what << ": actions " << tally.actions << ", places judged " << tally.judged << ", wrong "
+              << tally.wrong << " (";
+    const char *comma = "";
+    for (const auto &[name, count] : tally.made) {
+        std::cout << comma << name << " " << count;
+        comma = ", ";
+    }
+    std::cout << ")\n";
+}
+
+// Random small windows seen at one poll and again after a few actions of a person in the
+// browser: wherever every explanation of as many actions agrees which tab of the first poll
+// stands at a place (or that it closed), the registry gives that tab its id there.
+Tally oneWindow(std::uint32_t own, int rounds, test::StripShape shape, int actions, bool retitles) {
+    const test::Seed seed(own);
+    std::mt19937 random(seed.value());
+    Tally tally;
+    int fresh = 0;
+    for (int round = 0; round < rounds; ++round) {
+        auto strip = test::randomStrip(random, fresh, shape);
+        TabIdentityRegistry registry;
+        const auto first = registry.assign({rawWindow(1, strip)});
+        const auto before = strip;
+        std::string made;
+        for (int k = 0; k < actions; ++k)
+            if (const auto action = test::act(random, strip, fresh, actions > 1)) made += (made.empty() ? "" : " + ") + *action;
+        if (made.empty()) continue;
+        if (retitles) test::retitleSome(random, strip, fresh);
+        const auto second = registry.assign({rawWindow(1, strip)});
+        // Blocks as large as a person's actions here make.
+        const auto found = test::explanations(before.pages, before.active, strip.pages, strip.active,
+                                              {actions, retitles, actions > 1 ? 2u : 64u});
+        std::vector<Origins> all;
+        for (const auto &e : found) all.push_back(e.origins);
+        if (all.empty()) ADD_FAILURE() << made << ": no explanation";
+        const auto [judged, wrong] = judge(all, before.pages.size(), idsOf(first[0]), second, 0);
+        ++tally.actions;
+        ++tally.made[made];
+        tally.judged += judged;
+        tally.wrong += wrong;
+        if (wrong > 0 && tally.wrong - wrong < 5) ADD_FAILURE() << made << ", round " << round;
+    }
+    return tally;
+}
+
+TEST(ActionOracle, OneActionOnWindowsOfUpToTwentyTabs) {
+    const auto small = oneWindow(20261210, 20000, {}, 1, false);
+    const auto large = oneWindow(20261214, 1500, {8, 20, 3, 4}, 1, false);
+    print("one action", small);
+    print("one action, 8 to 20 tabs", large);
+    EXPECT_GT(small.judged, 60000);
+    EXPECT_GT(large.judged, 15000);
+    EXPECT_EQ(small.wrong + large.wrong, 0);
+}
+
+TEST(ActionOracle, TwoActionsOfEveryKind) {
+    const auto tally = oneWindow(20261215, 12000, {2, 6, 2, 2}, 2, false);
+    print("two actions", tally);
+    EXPECT_GT(tally.judged, 15000);
+    EXPECT_EQ(tally.wrong, 0);
+}
+
+// A page retitles where it stands for nothing: one action beside any number of them.
+TEST(ActionOracle, OneActionBesideRetitles) {
+    const auto tally = oneWindow(20261216, 12000, {2, 8, 2, 3}, 1, true);
+    print("one action beside retitles", tally);
+    EXPECT_GT(tally.judged, 30000);
+    EXPECT_EQ(tally.wrong, 0);
+}
+
+// A tab dragged from one window to another, alone or beside one more action in either: the
+// window it left reads as after a close, the one it went to as after an open. Where every way
+// of reading both together tells which tab it was, it keeps its id.
+TEST(ActionOracle, ATabDraggedToAnotherWindowBesideAnotherAction) {
+    const test::Seed seed(20261211);
+    std::mt19937 random(seed.value());
+    Tally tally;
+    int followed = 0;
+    int fresh = 0;
+    for (int round = 0; round < 6000; ++round) {
+        auto [from, to] = test::randomPair(random, fresh, {2, 5, 2, 2});
+        if (from.pages.size() < 2) continue;
+        TabIdentityRegistry registry;
+        const auto first = registry.assign({rawWindow(1, from), rawWindow(2, to)});
+        const auto beforeFrom = from;
+        const auto beforeTo = to;
+        const bool front = test::dragAcross(random, from, to);
+        std::string made = front ? "dragged to another window, in front" : "dragged to another window, behind";
+        if (random() % 3 != 0)
+            if (const auto action = test::act(random, random() % 2 == 0 ? from : to, fresh, true)) made += " + " + *action;
+        const auto second = registry.assign({rawWindow(1, from), rawWindow(2, to)});
+
+        const auto both = test::acrossWindows(test::explanations(beforeFrom.pages, beforeFrom.active, from.pages, from.active, {2, false, 2}),
+                                              test::explanations(beforeTo.pages, beforeTo.active, to.pages, to.active, {2, false, 2}),
+                                              beforeFrom.pages, to.pages, 2);
+        // A tab dragged across and closed there in the same poll is read by no one.
+        if (both.left.empty()) continue;
+        const auto [judgedFrom, wrongFrom] = judge(both.left, beforeFrom.pages.size(), idsOf(first[0]), second, 0, both.goneForSure);
+        const auto [judgedTo, wrongTo] = judge(both.came, beforeTo.pages.size(), idsOf(first[1]), second, 1);
+        int wrong = wrongFrom + wrongTo;
+        int judged = judgedFrom + judgedTo;
+        for (std::size_t t = 0; t < both.dragged.size(); ++t)
+            if (const auto p = both.dragged[t]) {
+                ++judged;
+                ++followed;
+                wrong += second[1].tabs[t].id != first[0].tabs[*p].id;
+            }
+        ++tally.actions;
+        ++tally.made[made.substr(0, made.find(" + ")) + (made.find(" + ") == std::string::npos ? "" : ", and one more")];
+        tally.judged += judged;
+        tally.wrong += wrong;
+        if (wrong > 0 && tally.wrong - wrong < 5) ADD_FAILURE() << made << ", round " << round;
+    }
+    print("two windows", tally);
+    std::cout << "  tabs that both windows told, followed: " << followed << "\n";
+    EXPECT_GT(followed, 1000);
+    EXPECT_EQ(tally.wrong, 0);
+}
+
+}  // namespace
+
+namespace {
+
+SafariSnapshot::RawWindow rawWritten(std::int64_t id, const std::vector<test::Written> &tabs) {
+    SafariSnapshot::RawWindow w;
+    w.id = id;
+    w.index = id;
+    w.currentTabIndex = 1;
+    for (const auto &t : tabs) {
+        w.tabs.push_back({std::int64_t(w.tabs.size()) + 1, t.shows.title, t.shows.url});
+        if (t.active) w.currentTabIndex = std::int64_t(w.tabs.size());
+    }
+    return w;
+}
+
+// Answers the labels whose tab did not keep its id, and the new ones that took an old id.
+QStringList followLabels(const std::vector<std::vector<QString>> &polls) {
+    TabIdentityRegistry registry;
+    QHash<QString, QString> idOf;  // label -> id
+    QStringList wrong;
+    for (const auto &poll : polls) {
+        std::vector<std::vector<test::Written>> windows;
+        std::vector<SafariSnapshot::RawWindow> raw;
+        for (std::size_t w = 0; w < poll.size(); ++w) {
+            windows.push_back(test::written(poll[w]));
+            raw.push_back(rawWritten(std::int64_t(w) + 1, windows.back()));
+        }
+        const auto out = registry.assign(raw);
+        QHash<QString, QString> labelOf;  // id -> label seen before
+        for (auto it = idOf.cbegin(); it != idOf.cend(); ++it) labelOf.insert(it.value(), it.key());
+        for (std::size_t w = 0; w < windows.size(); ++w)
+            for (std::size_t t = 0; t < windows[w].size(); ++t) {
+                const auto &label = windows[w][t].label;
+                const auto &id = out[w].tabs[t].id;
+                if (idOf.contains(label) ? idOf.value(label) != id : labelOf.contains(id)) wrong << label;
+                idOf.insert(label, id);
+            }
+    }
+    return wrong;
+}
+
+// What people do beside a tab of the same page, and what pages do by themselves in the same
+// poll: each tab keeps its own id.
+TEST(ActionOracle, NamedCases) {
+    for (const auto &c : test::namedCases()) EXPECT_EQ(followLabels(c.polls).join(QLatin1Char(' ')).toStdString(), "") << c.what;
+}
+
+}  // namespace
