@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 
 using namespace ondrake;
@@ -59,5 +60,56 @@ void largeChanges(benchmark::internal::Benchmark *b) {
     }
 }
 BENCHMARK(BM_SessionIdsWholeWindowChange)->Apply(largeChanges)->Unit(benchmark::kMillisecond);
+
+std::pair<QString, QString> once(std::int64_t k) {
+    return {QStringLiteral("Once %1").arg(k), QStringLiteral("https://once%1.example/").arg(k)};
+}
+
+// A long run of one page between pages shown once: a tab of the page opens active right after
+// the active one in the middle of the run, while a tab near the end moves forty places. The
+// counter tells how many of the run's tabs kept their ids.
+void BM_SessionIdsTwinOpenedInALongRun(benchmark::State &state) {
+    const auto tabs = state.range(0);
+    const std::pair<QString, QString> twin{QStringLiteral("Twin"), QStringLiteral("https://twin.example/")};
+    Tabs before;
+    for (std::int64_t k = 0; k < 100; ++k) before.push_back(once(k));
+    for (std::int64_t k = 0; k < tabs - 200; ++k) before.push_back(twin);
+    for (std::int64_t k = 100; k < 200; ++k) before.push_back(once(k));
+    const auto active = tabs / 2;
+    auto after = before;
+    after.insert(after.begin() + std::ptrdiff_t(active + 1), twin);
+    const auto moving = after.end() - 5;
+    std::rotate(moving - 40, moving, moving + 1);
+    auto first = frontWindow(before);
+    first.currentTabIndex = active + 1;
+    auto second = frontWindow(after);
+    second.currentTabIndex = active + 2;
+
+    TabIdentityRegistry registry;
+    const auto was = registry.assign({first});
+    const auto now = registry.assign({second});
+    std::int64_t kept = 0;
+    for (std::int64_t k = 100; k < tabs - 100; ++k) {
+        const auto at = k <= active ? k : k + 1;
+        kept += now[0].tabs[std::size_t(at)].id == was[0].tabs[std::size_t(k)].id;
+    }
+    state.counters["twins_kept"] = double(kept);
+    alternatePolls(state, {first, second});
+}
+BENCHMARK(BM_SessionIdsTwinOpenedInALongRun)->Arg(2000)->Arg(8000)->Arg(16000)->Unit(benchmark::kMillisecond);
+
+// A window of ten pages in random order: one tab in a hundred closes and as many open, at
+// scattered places, in one poll.
+void BM_SessionIdsScatteredChanges(benchmark::State &state) {
+    std::mt19937 random(11);
+    const auto before = window(state.range(0), 10, random);
+    auto after = before;
+    const auto changes = std::size_t(state.range(0) / 100);
+    for (std::size_t k = 0; k < changes; ++k) after.erase(after.begin() + std::ptrdiff_t(random() % after.size()));
+    for (std::size_t k = 0; k < changes; ++k)
+        after.insert(after.begin() + std::ptrdiff_t(random() % (after.size() + 1)), before[random() % before.size()]);
+    alternatePolls(state, {frontWindow(before), frontWindow(after)});
+}
+BENCHMARK(BM_SessionIdsScatteredChanges)->Arg(2000)->Arg(4000)->Arg(8000)->Arg(16000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

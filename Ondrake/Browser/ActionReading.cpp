@@ -859,7 +859,8 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
     const auto n = pages.places.size();
     const auto m = pages.tabs.size();
     if (n == 0 || m == 0 || n > std::numeric_limits<std::uint32_t>::max() || m > std::numeric_limits<std::uint32_t>::max()) return {};
-    if (focus.activePlace && *focus.activePlace >= n) focus.activePlace.reset();
+    // The active place as a plain number, past the places when unknown.
+    const auto activePlace = focus.activePlace && *focus.activePlace < n ? *focus.activePlace : n;
     if (focus.activeTab && *focus.activeTab >= m) focus.activeTab.reset();
 
     const auto longest = std::max(n, m) + 1;
@@ -888,13 +889,13 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
         std::optional<std::size_t> active;
         for (std::size_t p = 0; p < n && fits; ++p) {
             if (closed(p)) continue;
-            if (focus.activePlace && !active && p >= *focus.activePlace) active = kept;
+            if (activePlace < n && !active && p >= activePlace) active = kept;
             fits = start.append(std::uint32_t(p));
             ++kept;
         }
         if (fits) {
             Activity a;
-            if (focus.activePlace) {
+            if (activePlace < n) {
                 a.any = false;
                 const auto at = active.value_or(kept - 1);
                 a.add(at, at + 1);
@@ -907,9 +908,9 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
         Strip start;
         start.push({0, std::uint32_t(n), false, false});
         Activity a;
-        if (focus.activePlace) {
+        if (activePlace < n) {
             a.any = false;
-            a.add(*focus.activePlace, *focus.activePlace + 1);
+            a.add(activePlace, activePlace + 1);
         }
         search.run(start, a, closedCount);
     }

@@ -415,10 +415,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
 
         // Otherwise a line-up. A tab that lines up with its own page keeps that entry's id,
         // unless this system closed that tab: a twin of it may stand there now.
-        const auto active = focus.activePlace && focus.activeTab
-                                ? std::optional(std::pair(*focus.activePlace, *focus.activeTab))
-                                : std::nullopt;
-        k.lined = lineUpWindow(k.placeKeys, k.tabKeys, active);
+        k.lined = lineUpWindow(k.placeKeys, k.tabKeys);
         for (std::size_t e = 0; e < k.offered.size(); ++e) {
             const auto i = k.lined->tabOf[e];
             if (i && !k.ids[*i] && !closed_.contains(k.offered[e]->id)) k.take(*i, e);

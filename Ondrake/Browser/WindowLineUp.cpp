@@ -32,7 +32,6 @@ struct Lined {
     std::size_t place;
     std::size_t tab;
     bool samePage = true;
-    bool sure = false;  // equal ends, or a page shown once on both sides, in order
 };
 
 // A text with its hash worked out once, for the several tables that look it up.
@@ -205,32 +204,6 @@ std::optional<AlignedPairs> alignSequences(std::size_t n, std::size_t m, const W
         }
     }
     for (std::size_t k = tail; k-- > 0;) pairs.emplace_back(n - 1 - k, m - 1 - k);
-    // Of equal elements side by side, the earlier ones pair: each pair moves back while the one
-    // before it on either side is equal too and unpaired. Where each run of equal elements starts
-    // is found once.
-    constexpr auto kUnknown = std::numeric_limits<std::size_t>::max();
-    std::vector<std::size_t> runA(n, kUnknown);
-    std::vector<std::size_t> runB(m, kUnknown);
-    // The start of the run of elements equal to the one at `at`, which equals `other`'s.
-    const auto runStart = [](std::vector<std::size_t> &run, std::size_t at, const auto &equalBefore) {
-        auto k = at;
-        while (run[k] == kUnknown && k > 0 && equalBefore(k)) --k;
-        const auto start = run[k] == kUnknown ? k : run[k];
-        for (auto q = k; q <= at; ++q) run[q] = start;
-        return start;
-    };
-    std::size_t freeA = 0;
-    std::size_t freeB = 0;
-    for (auto &[i, j] : pairs) {
-        if (same(i, j)) {
-            const auto pairedJ = j;
-            i = std::max(freeA, runStart(runA, i, [&](std::size_t k) { return same(k - 1, pairedJ); }));
-            const auto pairedI = i;
-            j = std::max(freeB, runStart(runB, j, [&](std::size_t k) { return same(pairedI, k - 1); }));
-        }
-        freeA = i + 1;
-        freeB = j + 1;
-    }
     return pairs;
 }
 
@@ -238,14 +211,7 @@ class Aligner {
 public:
     struct Result {
         std::vector<Lined> inOrder;  // ascending on both sides
-        std::vector<Lined> moved;    // pages shown once that moved past others, and tabs carried with them
-
-        bool pairs(std::size_t place, std::size_t tab) const {
-            const auto has = [&](const std::vector<Lined> &list) {
-                return std::any_of(list.begin(), list.end(), [&](const Lined &l) { return l.samePage && l.place == place && l.tab == tab; });
-            };
-            return has(inOrder) || has(moved);
-        }
+        std::vector<Lined> moved;    // pages shown once that moved past others
     };
 
     Aligner(std::span<const PageKey> places, std::span<const PageKey> tabs)
@@ -256,49 +222,14 @@ public:
     // Places [p0, p1) lined up with tabs [t0, t1).
     Result align(std::size_t p0, std::size_t p1, std::size_t t0, std::size_t t1) {
         Result result;
-        while (p0 < p1 && t0 < t1 && samePage(places_[p0], tabs_[t0])) result.inOrder.push_back({p0++, t0++, true, true});
+        while (p0 < p1 && t0 < t1 && samePage(places_[p0], tabs_[t0])) result.inOrder.push_back({p0++, t0++, true});
         std::vector<Lined> tail;
-        while (p0 < p1 && t0 < t1 && samePage(places_[p1 - 1], tabs_[t1 - 1])) tail.push_back({--p1, --t1, true, true});
+        while (p0 < p1 && t0 < t1 && samePage(places_[p1 - 1], tabs_[t1 - 1])) tail.push_back({--p1, --t1, true});
         if (p0 < p1 && t0 < t1) {
-            // A page at a seam of the equal ends that the middle shows too may as well have moved
-            // there from the middle: it lines up with the middle.
-            numbers_.numberPlaces(p0, p1);
-            numbers_.numberTabs(t0, t1);
-            std::vector<bool> inMiddle(numbers_.pages(), false);
-            for (auto p = p0; p < p1; ++p) inMiddle[numbers_.placePage[p]] = true;
-            for (auto t = t0; t < t1; ++t) inMiddle[numbers_.tabPage[t]] = true;
-            const auto atSeam = [&](const Lined &l) {
-                numbers_.numberPlaces(l.place, l.place + 1);
-                numbers_.numberTabs(l.tab, l.tab + 1);
-                const auto k = numbers_.placePage[l.place];
-                return k < inMiddle.size() && inMiddle[k];
-            };
-            while (!result.inOrder.empty() && atSeam(result.inOrder.back())) {
-                p0 = result.inOrder.back().place;
-                t0 = result.inOrder.back().tab;
-                result.inOrder.pop_back();
-            }
-            while (!tail.empty() && atSeam(tail.back())) {
-                p1 = tail.back().place + 1;
-                t1 = tail.back().tab + 1;
-                tail.pop_back();
-            }
             middle(p0, p1, t0, t1, result);
         }
         result.inOrder.insert(result.inOrder.end(), tail.rbegin(), tail.rend());
         return result;
-    }
-
-    // Whether the place's title has become the tab's, its twins' with it, across the window.
-    bool retitledTo(std::size_t place, std::size_t tab) {
-        return wholeRetitles()[numbers_.placePage[place]] == numbers_.tabPage[tab];
-    }
-
-    // Whether the place shows the tab's page, or a title of it that became the tab's.
-    bool shows(std::size_t place, std::size_t tab) {
-        if (samePage(places_[place], tabs_[tab])) return true;
-        if (places_[place].url != tabs_[tab].url) return false;
-        return retitledTo(place, tab);
     }
 
 private:
@@ -385,15 +316,13 @@ private:
         };
         const auto once = [&](std::size_t p) { return placeCount[placePage[p]] == 1 && tabCount[placePage[p]] == 1; };
         const auto movedOnce = [&] {
-            // Pages shown once on either side that lined up in order are sure; those that did not
-            // moved.
+            // Pages shown once on either side that did not line up in order moved.
             std::vector<bool> lined(p1 - p0, false);
             std::vector<bool> tabLined(t1 - t0, false);
-            for (auto &l : result.inOrder)
+            for (const auto &l : result.inOrder)
                 if (l.place >= p0 && l.place < p1) {
                     lined[l.place - p0] = true;
                     tabLined[l.tab - t0] = true;
-                    l.sure = l.samePage && once(l.place) && tabPage[l.tab] == placePage[l.place];
                 }
             for (auto p = p0; p < p1; ++p) {
                 const auto k = placePage[p];
@@ -433,7 +362,7 @@ private:
         for (std::size_t k = 0; k < anchors.size(); ++k) {
             if (!chained[k]) continue;
             stretch(fromP, anchors[k].place, fromT, anchors[k].tab, placeMoved, tabMoved, true);
-            result.inOrder.push_back({anchors[k].place, anchors[k].tab, true, true});
+            result.inOrder.push_back({anchors[k].place, anchors[k].tab, true});
             fromP = anchors[k].place + 1;
             fromT = anchors[k].tab + 1;
         }
@@ -444,14 +373,6 @@ private:
         std::size_t p0, p1, t0, t1;
     };
 
-    // Each page of the whole window as it should show now.
-    const std::vector<std::uint32_t> &wholeRetitles() {
-        if (wholeRetitles_.empty() || wholeRetitles_.size() != numbers_.pages()) {
-            numbers_.countWhole();
-            wholeRetitles_ = retitles(numbers_.wholePlaceCount, numbers_.wholeTabCount, {0, places_.size(), 0, tabs_.size()});
-        }
-        return wholeRetitles_;
-    }
     // Each page of the range as it should show now: identical tabs retitle together, so a title
     // no tab of the window shows any more has become a title of its address that no place
     // showed, the most alike in number first, one that has finished loading before one still
@@ -526,193 +447,6 @@ private:
     Numbers numbers_;
     std::vector<std::uint32_t> placeStamp_;
     std::vector<std::uint32_t> tabStamp_;
-    std::vector<std::uint32_t> wholeRetitles_;
-};
-
-// Tabs carried along with tabs that moved: a block dragged in the strip takes the identical tabs
-// at its edges with it. Beside each pair of a page shown once that moved, a place and a tab that
-// show one page pair up too, and so on outwards; one that another pair held moves over when that
-// leaves no fewer pairs in order around it and more side by side as they stood.
-class Carrier {
-public:
-    Carrier(Aligner &aligner, std::size_t placeCount, std::size_t tabCount)
-        : aligner_(aligner), placeTab_(placeCount), tabPlace_(tabCount), held_(placeCount, false) {}
-
-    void carry(Aligner::Result &lined) {
-        for (const auto *list : {&lined.inOrder, &lined.moved})
-            for (const auto &l : *list)
-                if (l.samePage) pair(l.place, l.tab);
-        log_.clear();
-        for (const auto &l : lined.inOrder)
-            if (l.sure) skeleton_.push_back(l);
-        std::vector<Lined> work;
-        for (const auto &l : lined.moved) {
-            held_[l.place] = true;
-            work.push_back(l);
-        }
-        bool changed = false;
-        while (!work.empty()) {
-            const auto l = work.back();
-            work.pop_back();
-            for (const int side : {-1, 1}) {
-                const auto p = l.place + std::size_t(std::ptrdiff_t(side));
-                const auto t = l.tab + std::size_t(std::ptrdiff_t(side));
-                if (p >= placeTab_.size() || t >= tabPlace_.size() || placeTab_[p] == t || held_[p]) continue;
-                if (tabPlace_[t] && held_[*tabPlace_[t]]) continue;
-                if (!aligner_.shows(p, t) || !claim(p, t)) continue;
-                held_[p] = true;
-                work.push_back({p, t});
-                changed = true;
-            }
-        }
-        if (!changed) return;
-        // The pairs that changed count as moved; a pair by address alone gives way to any.
-        std::vector<Lined> inOrder;
-        for (const auto &l : lined.inOrder) {
-            if (l.samePage ? placeTab_[l.place] == l.tab : !placeTab_[l.place] && !tabPlace_[l.tab]) inOrder.push_back(l);
-        }
-        std::vector<bool> listed(placeTab_.size(), false);
-        for (const auto &l : inOrder)
-            if (l.samePage) listed[l.place] = true;
-        std::vector<Lined> moved;
-        for (std::size_t p = 0; p < placeTab_.size(); ++p)
-            if (placeTab_[p] && !listed[p]) moved.push_back({p, *placeTab_[p]});
-        lined.inOrder = std::move(inOrder);
-        lined.moved = std::move(moved);
-    }
-
-private:
-    void setPlace(std::size_t p, std::optional<std::size_t> t) {
-        log_.push_back({true, p, placeTab_[p]});
-        placeTab_[p] = t;
-    }
-    void setTab(std::size_t t, std::optional<std::size_t> p) {
-        log_.push_back({false, t, tabPlace_[t]});
-        tabPlace_[t] = p;
-    }
-    void pair(std::size_t p, std::size_t t) {
-        setPlace(p, t);
-        setTab(t, p);
-    }
-    void unpair(std::size_t p) {
-        if (const auto t = placeTab_[p]) setTab(*t, std::nullopt);
-        setPlace(p, std::nullopt);
-    }
-    void rollBack() {
-        for (auto it = log_.rbegin(); it != log_.rend(); ++it) (it->place ? placeTab_ : tabPlace_)[it->index] = it->was;
-        log_.clear();
-    }
-
-    // Pairs the place with the tab; a place that held the tab looks for a free tab of its page
-    // beside the partners of its neighbours, or takes the place's old tab, and that tab, left
-    // free, a place beside the partners of its neighbours. Answers whether that was kept.
-    bool claim(std::size_t p, std::size_t t) {
-        const auto oldTab = placeTab_[p];
-        const auto oldPlace = tabPlace_[t];
-        log_.clear();
-        if (!oldTab && !oldPlace) {
-            pair(p, t);
-            return true;
-        }
-        const auto change = [&] {
-            std::vector<std::size_t> touched{p};
-            unpair(p);
-            if (oldPlace) {
-                unpair(*oldPlace);
-                touched.push_back(*oldPlace);
-            }
-            pair(p, t);
-            if (oldPlace) {
-                std::vector<std::size_t> candidates;
-                if (const auto left = partnerOf(*oldPlace, -1)) candidates.push_back(*left + 1);
-                if (const auto right = partnerOf(*oldPlace, 1); right && *right > 0) candidates.push_back(*right - 1);
-                if (oldTab) candidates.push_back(*oldTab);
-                for (const auto c : candidates)
-                    if (c < tabPlace_.size() && !tabPlace_[c] && aligner_.shows(*oldPlace, c)) {
-                        pair(*oldPlace, c);
-                        break;
-                    }
-            }
-            if (oldTab && !tabPlace_[*oldTab]) {
-                std::vector<std::size_t> candidates;
-                if (*oldTab > 0 && tabPlace_[*oldTab - 1]) candidates.push_back(*tabPlace_[*oldTab - 1] + 1);
-                if (*oldTab + 1 < tabPlace_.size() && tabPlace_[*oldTab + 1] && *tabPlace_[*oldTab + 1] > 0)
-                    candidates.push_back(*tabPlace_[*oldTab + 1] - 1);
-                for (const auto c : candidates)
-                    if (c < placeTab_.size() && !placeTab_[c] && !held_[c] && aligner_.shows(c, *oldTab)) {
-                        pair(c, *oldTab);
-                        touched.push_back(c);
-                        break;
-                    }
-            }
-            return touched;
-        };
-        const auto touched = change();
-        const auto after = explained(touched);
-        rollBack();
-        if (after <= explained(touched)) return false;
-        change();
-        log_.clear();
-        return true;
-    }
-
-    // The tab of the place beside this one, on the side given.
-    std::optional<std::size_t> partnerOf(std::size_t place, int side) const {
-        const auto q = place + std::size_t(std::ptrdiff_t(side));
-        return q < placeTab_.size() ? placeTab_[q] : std::nullopt;
-    }
-
-    // Whether the place's pair stands beside a neighbour's as they stood.
-    bool besidePair(std::size_t p) const {
-        const auto t = *placeTab_[p];
-        return (p > 0 && placeTab_[p - 1] && *placeTab_[p - 1] + 1 == t) ||
-               (p + 1 < placeTab_.size() && placeTab_[p + 1] && *placeTab_[p + 1] == t + 1);
-    }
-
-    // How many pairs of these places the change explains: those that stand beside a neighbour's
-    // pair as they stood, and the most of the others that keep their order with the sure pairs
-    // around them and with each other.
-    int explained(const std::vector<std::size_t> &places) const {
-        int count = 0;
-        std::vector<Lined> fitting;
-        for (const auto p : places) {
-            if (!placeTab_[p]) continue;
-            if (besidePair(p)) {
-                ++count;
-                continue;
-            }
-            const auto t = *placeTab_[p];
-            const auto changing = [&](const Lined &l) { return std::find(places.begin(), places.end(), l.place) != places.end(); };
-            auto after = std::lower_bound(skeleton_.begin(), skeleton_.end(), p, [](const Lined &l, std::size_t q) { return l.place < q; });
-            auto before = after;
-            while (after != skeleton_.end() && changing(*after)) ++after;
-            bool fits = after == skeleton_.end() || t < after->tab;
-            while (before != skeleton_.begin()) {
-                --before;
-                if (!changing(*before)) {
-                    fits = fits && t > before->tab;
-                    break;
-                }
-            }
-            if (fits) fitting.push_back({p, t});
-        }
-        std::sort(fitting.begin(), fitting.end(), [](const Lined &a, const Lined &b) { return a.place < b.place; });
-        std::vector<std::int64_t> tabs;
-        for (const auto &l : fitting) tabs.push_back(std::int64_t(l.tab));
-        return count + int(longestRisingRun(tabs).size());
-    }
-
-    Aligner &aligner_;
-    std::vector<std::optional<std::size_t>> placeTab_;
-    std::vector<std::optional<std::size_t>> tabPlace_;
-    std::vector<bool> held_;  // pairs that moved or were carried along, which nothing takes over
-    std::vector<Lined> skeleton_;
-    struct Undo {
-        bool place;
-        std::size_t index;
-        std::optional<std::size_t> was;
-    };
-    std::vector<Undo> log_;
 };
 
 // Where each place should stand: at its tab when it lines up with one; else, between the two
@@ -771,94 +505,13 @@ std::vector<std::int64_t> expectedPlaces(const Aligner::Result &lined, std::size
     return expected;
 }
 
-// Whether the tab active now is the one the browser made active under this reading: one it
-// opened (no place lines up with it), or, when the place active at the last poll closed, the tab
-// after it, or the one before when it was the last.
-bool browserActivated(const Aligner::Result &lined, std::size_t place, std::size_t tab, std::size_t placeCount) {
-    std::vector<std::optional<std::size_t>> tabOf(placeCount);
-    bool tabLined = false;
-    for (const auto *list : {&lined.inOrder, &lined.moved})
-        for (const auto &l : *list)
-            if (l.samePage) {
-                tabOf[l.place] = l.tab;
-                tabLined = tabLined || l.tab == tab;
-            }
-    if (!tabLined) return true;
-    if (tabOf[place]) return false;
-    for (auto p = place + 1; p < placeCount; ++p)
-        if (tabOf[p]) return *tabOf[p] == tab;
-    for (auto p = place; p-- > 0;)
-        if (tabOf[p]) return *tabOf[p] == tab;
-    return false;
-}
-
-// Within the identical places around the active one and the identical tabs around the active
-// one, pairs the active place with the active tab and the others in order outwards from them:
-// which of identical tabs closed or opened is then what the browser's activation tells. Only
-// where the runs were lined up with each other, and no fewer of them pair than before.
-void pairAroundActive(Aligner &aligner, Aligner::Result &lined, std::size_t place, std::size_t tab, std::size_t placeCount,
-                      std::size_t tabCount) {
-    const auto identicalPlaces = [&](std::size_t p) { return aligner.shows(p, tab); };
-    const auto identicalTabs = [&](std::size_t t) { return aligner.shows(place, t); };
-    auto p0 = place;
-    while (p0 > 0 && identicalPlaces(p0 - 1)) --p0;
-    auto p1 = place + 1;
-    while (p1 < placeCount && identicalPlaces(p1)) ++p1;
-    auto t0 = tab;
-    while (t0 > 0 && identicalTabs(t0 - 1)) --t0;
-    auto t1 = tab + 1;
-    while (t1 < tabCount && identicalTabs(t1)) ++t1;
-    std::vector<Lined> pairs{{place, tab}};
-    for (std::size_t k = 1; k <= place - p0 && k <= tab - t0; ++k) pairs.push_back({place - k, tab - k});
-    for (std::size_t k = 1; place + k < p1 && tab + k < t1; ++k) pairs.push_back({place + k, tab + k});
-    // Only a choice among the runs themselves: every pair of one stays within the other.
-    std::size_t before = 0;
-    for (const auto *list : {&lined.inOrder, &lined.moved})
-        for (const auto &l : *list) {
-            const bool placeIn = l.place >= p0 && l.place < p1;
-            const bool tabIn = l.tab >= t0 && l.tab < t1;
-            if (placeIn != tabIn) return;
-            before += placeIn;
-        }
-    if (pairs.size() < before) return;
-    const auto touched = [&](const Lined &l) { return l.place >= p0 && l.place < p1; };
-    for (auto *list : {&lined.inOrder, &lined.moved}) std::erase_if(*list, touched);
-    // Pairs that keep their order with every pair in order stay among them.
-    for (const auto &n : pairs) {
-        const bool inOrder = std::all_of(lined.inOrder.begin(), lined.inOrder.end(),
-                                         [&](const Lined &l) { return (l.place < n.place) == (l.tab < n.tab); });
-        if (!inOrder) {
-            lined.moved.push_back(n);
-            continue;
-        }
-        const auto at = std::lower_bound(lined.inOrder.begin(), lined.inOrder.end(), n.place,
-                                         [](const Lined &l, std::size_t p) { return l.place < p; });
-        lined.inOrder.insert(at, n);
-    }
-}
-
 }  // namespace
 
-WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs,
-                          std::optional<std::pair<std::size_t, std::size_t>> active) {
+WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs) {
     const auto n = places.size();
     const auto m = tabs.size();
     Aligner aligner(places, tabs);
-    auto lined = aligner.align(0, n, 0, m);
-    const auto carry = [&](Aligner::Result &result) {
-        if (!result.moved.empty()) Carrier(aligner, n, m).carry(result);
-    };
-    carry(lined);
-    // The browser activates a tab it opens, and the tab beside one it closes: where positions
-    // read as that, they decide. Where they would leave another tab active, and identical tabs
-    // around the active one could as well have closed or opened, those did.
-    if (active) {
-        const auto [place, tab] = *active;
-        if (place < n && tab < m && places[place].url == tabs[tab].url && !lined.pairs(place, tab) &&
-            !browserActivated(lined, place, tab, n) && aligner.shows(place, tab))
-            pairAroundActive(aligner, lined, place, tab, n, m);
-    }
-
+    const auto lined = aligner.align(0, n, 0, m);
     WindowLineUp result;
     result.tabOf.assign(n, std::nullopt);
     for (const auto *list : {&lined.inOrder, &lined.moved})

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <utility>
 #include <vector>
 
 namespace ondrake {
@@ -23,14 +22,8 @@ struct WindowLineUp {
 // Lines places up with tabs by what they show (address and title), at any size of change, in
 // time that grows with the window and the size of the change: tabs of addresses one side alone
 // has opened or closed count for nothing, identical tabs line up in order, a page open more than
-// once counting double against a page shown once, which may have moved, and identical tabs at the
-// edges of a block that moved go with it. The browser activates a tab it opens and, when it
-// closes the active tab, the one after it (the one before when it was the last): where positions
-// read as that, they decide; where they would leave another tab active than the one active now,
-// and an identical tab lined up where the active one stood could as well be one that closed,
-// the active one stayed. `active` is the place active at the last poll with the tab active now.
-// The keys must outlive the call.
-WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs,
-                          std::optional<std::pair<std::size_t, std::size_t>> active = std::nullopt);
+// once counting double against a page shown once, which may have moved. For a change too large to
+// read as what a person did; the keys must outlive the call.
+WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs);
 
 }  // namespace ondrake

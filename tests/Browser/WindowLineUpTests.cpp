@@ -25,10 +25,10 @@ struct Keys {
 };
 
 // The tab each place lines up with, -1 for none.
-std::vector<int> tabsOf(const char *places, const char *tabs, std::optional<std::pair<std::size_t, std::size_t>> active = {}) {
+std::vector<int> tabsOf(const char *places, const char *tabs) {
     const Keys p(places);
     const Keys t(tabs);
-    const auto lined = lineUpWindow(p.keys, t.keys, active);
+    const auto lined = lineUpWindow(p.keys, t.keys);
     std::vector<int> out;
     for (const auto &tab : lined.tabOf) out.push_back(tab ? int(*tab) : -1);
     return out;
@@ -39,47 +39,29 @@ TEST(WindowLineUp, LinesUpWhatTheTabListTells) {
         const char *what;
         const char *places;
         const char *tabs;
-        std::optional<std::pair<std::size_t, std::size_t>> active;
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {"unchanged", "a:A s:S s:S", "a:A s:S s:S", {}, {0, 1, 2}},
-        {"a tab opened before twins", "h:H g:G g:G x:X", "n:N h:H g:G g:G x:X", {}, {1, 2, 3, 4}},
-        {"twins retitled together while a tab opens before them", "a:A i:I2 i:I2 b:B", "a:A n:N i:I3 i:I3 b:B", {},
+        {"unchanged", "a:A s:S s:S", "a:A s:S s:S", {0, 1, 2}},
+        {"a tab opened before twins", "h:H g:G g:G x:X", "n:N h:H g:G g:G x:X", {1, 2, 3, 4}},
+        {"twins retitled together while a tab opens before them", "a:A i:I2 i:I2 b:B", "a:A n:N i:I3 i:I3 b:B",
          {0, 2, 3, 4}},
         {"retitled together while one of another title closes", "m:I297 m:I315 m:I315 n:N m:I315 m:I297",
-         "m:I316 m:I316 n:N m:I316 m:I297", {}, {-1, 0, 1, 2, 3, 4}},
-        {"retitled together beside a tab of the address still loading", "m:I7 x:X m:I7", "m:I8 x:X m: m:I8", {},
+         "m:I316 m:I316 n:N m:I316 m:I297", {-1, 0, 1, 2, 3, 4}},
+        {"retitled together beside a tab of the address still loading", "m:I7 x:X m:I7", "m:I8 x:X m: m:I8",
          {0, 1, 3}},
         // The loading place lines up by its address alone, which leaves it to the pairing by place.
-        {"a loading twin titled beside its twins", "s:S s: s:S x:X", "s:S s:S s:S x:X", {}, {0, -1, 2, 3}},
+        {"a loading twin titled beside its twins", "s:S s: s:S x:X", "s:S s:S s:S x:X", {0, -1, 2, 3}},
         {"forty tabs opened past the band, the last tab closed",
          "a:A s:S s:S x:X s:S b:B",
          "a:A n1:N n2:N n3:N n4:N n5:N n6:N n7:N n8:N n9:N n10:N n11:N n12:N n13:N n14:N n15:N n16:N n17:N n18:N "
          "n19:N n20:N n21:N n22:N n23:N n24:N n25:N n26:N n27:N n28:N n29:N n30:N n31:N n32:N n33:N n34:N n35:N "
          "n36:N n37:N n38:N n39:N n40:N s:S s:S x:X s:S",
-         {}, {0, 41, 42, 43, 44, -1}},
+         {0, 41, 42, 43, 44, -1}},
         {"the later of two twins side by side navigated, and another such pair before them",
-         "x:X x:X a:A u:U u:U b:B", "x:X y:Y a:A u:U v:V b:B", {}, {0, -1, 2, 3, -1, 5}},
-        {"the earlier of two side by side closed, the later active", "x:X s:S s:S y:Y", "x:X s:S y:Y", std::pair(2, 1),
-         {0, -1, 1, 2}},
-        {"the later of two side by side closed, the earlier active", "x:X s:S s:S y:Y", "x:X s:S y:Y", std::pair(1, 1),
-         {0, 1, -1, 2}},
-        {"no twin active: position decides", "x:X s:S s:S y:Y", "x:X s:S y:Y", std::pair(0, 0), {0, 1, -1, 2}},
-        {"the active last tab of two side by side closed, the browser activating the one before", "s:S s:S", "s:S",
-         std::pair(1, 0), {0, -1}},
-        {"the active copy of a page closed, the browser activating the original before it", "h:H i:I i:I", "h:H i:I",
-         std::pair(2, 1), {0, 1, -1}},
-        {"the active copy closed, the browser activating the tab after it", "h:H i:I i:I x:X", "h:H i:I x:X",
-         std::pair(2, 2), {0, 1, -1, 2}},
-        {"a new tab of the active tab's page opened after it and active", "h:H f:F", "h:H f:F f:F", std::pair(1, 2),
-         {0, 1}},
-        {"the same with a tab after them", "h:H f:F x:X", "h:H f:F f:F x:X", std::pair(1, 2), {0, 1, 3}},
-        {"another twin activated with nothing else changed", "s:S s:S x:X", "s:S s:S x:X", std::pair(0, 1), {0, 1, 2}},
-        {"another twin activated while a tab elsewhere closed", "s:S s:S x:X y:Y", "s:S s:S y:Y", std::pair(0, 1),
-         {0, 1, -1, 2}},
+         "x:X x:X a:A u:U u:U b:B", "x:X y:Y a:A u:U v:V b:B", {0, -1, 2, 3, -1, 5}},
     };
-    for (const auto &c : cases) EXPECT_EQ(tabsOf(c.places, c.tabs, c.active), c.expected) << c.what;
+    for (const auto &c : cases) EXPECT_EQ(tabsOf(c.places, c.tabs), c.expected) << c.what;
 }
 
 }  // namespace
