@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Browser/SamePageMatching.h"
+#include "Browser/StretchComparison.h"
+#include "Browser/TabStrip.h"
 
 #include <array>
 #include <compare>
@@ -18,15 +19,6 @@ struct WindowFocus {
     std::optional<std::size_t> activePlace;  // among the last poll's tabs
     std::optional<std::size_t> activeTab;    // among this poll's
     std::span<const char> closedPlaces;      // empty, or a flag for each place
-};
-
-// One window's last poll (places) and this one (tabs): what each shows, and each address as a
-// number, equal for equal addresses across every window of the poll.
-struct WindowPages {
-    std::span<const PageKey> places;
-    std::span<const PageKey> tabs;
-    std::span<const std::uint32_t> placeAddresses;
-    std::span<const std::uint32_t> tabAddresses;
 };
 
 // One way a window changed between two polls by what a person did in the browser, as the
@@ -57,14 +49,8 @@ public:
     std::vector<std::size_t> closedAlone() const;
     std::vector<std::size_t> openedAlone() const;
 
-    // A stretch of this poll's tabs: places standing in order from `from`, or tabs opened.
-    struct Segment {
-        std::uint32_t from = 0;
-        std::uint32_t length = 0;
-        bool opened = false;
-        bool alone = false;  // opened, or closed beside it, one tab by itself
-    };
-    static constexpr std::size_t kMostSegments = 16;
+    using Segment = strip::Segment;
+    static constexpr std::size_t kMostSegments = strip::kMostSegments;
 
 private:
     friend class ActionReader;
@@ -89,11 +75,7 @@ public:
 
 private:
     struct Search;
-    std::vector<std::uint64_t> powers_;
-    std::vector<std::uint64_t> placeHashes_;
-    std::vector<std::uint64_t> tabHashes_;
-    std::vector<std::uint64_t> placePageHashes_;
-    std::vector<std::uint64_t> tabPageHashes_;
+    StretchComparison::Tables tables_;
 };
 
 }  // namespace ondrake

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Browser/SamePageMatching.h"
+#include "Browser/TabStrip.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace ondrake {
+
+// One window's last poll (places) and this one (tabs): what each shows, and each address as a
+// number, equal for equal addresses across every window of the poll.
+struct WindowPages {
+    std::span<const PageKey> places;
+    std::span<const PageKey> tabs;
+    std::span<const std::uint32_t> placeAddresses;
+    std::span<const std::uint32_t> tabAddresses;
+};
+
+// Compares stretches of a window's last poll and this one by address, or by address and title,
+// through polynomial hashes modulo a Mersenne prime, so that a long stretch costs a few steps;
+// a reading that is taken is checked tab by tab as well. The tables are the caller's, kept from
+// one window to the next; the pages must outlive the comparison.
+class StretchComparison {
+public:
+    struct Tables {
+        std::vector<std::uint64_t> powers;
+        std::vector<std::uint64_t> placeHashes;
+        std::vector<std::uint64_t> tabHashes;
+        std::vector<std::uint64_t> placePageHashes;
+        std::vector<std::uint64_t> tabPageHashes;
+    };
+    using Strip = strip::Strip;
+
+    StretchComparison(Tables &tables, const WindowPages &pages);
+
+    // Titles are hashed only when first asked for.
+    void hashPages() const;
+    bool sameStretch(std::size_t p, std::size_t t, std::size_t length, bool byPage) const;
+    // How many places from `p` show the addresses (or pages) of the tabs from `t`, up to `limit`.
+    std::size_t common(std::size_t p, std::size_t t, std::size_t limit, bool byPage = false) const;
+    // The same backwards, ending before `p` and `t`.
+    std::size_t commonBefore(std::size_t p, std::size_t t, std::size_t limit, bool byPage = false) const;
+    // How many of `length` places from `p` show other addresses than the tabs from `t`, up to
+    // one more than `cap`.
+    std::size_t mismatches(std::size_t p, std::size_t t, std::size_t length, std::size_t cap) const;
+
+    // The address at a place of the strip; none for an opened tab, which may show any.
+    std::optional<std::uint32_t> addressAt(const Strip &s, std::size_t at) const;
+    // How many of the strip's tabs from `at` show the addresses of this poll's tabs from `t`.
+    std::size_t stripCommon(const Strip &s, std::size_t at, std::size_t t, bool byPage = false) const;
+    // The same backwards, ending before `at` and `t`.
+    std::size_t stripCommonBefore(const Strip &s, std::size_t at, std::size_t t, bool byPage = false) const;
+    // Whether the strip's tabs [at, at + length) show the addresses of this poll's from `t`, but
+    // for up to `spare` of them, which it takes from.
+    bool fits(const Strip &s, std::size_t at, std::size_t t, std::size_t length, int &spare) const;
+    static bool onlyOpened(const Strip &s, std::size_t from, std::size_t to);
+
+private:
+    std::uint64_t hashOf(const std::vector<std::uint64_t> &h, std::size_t at, std::size_t length) const;
+    bool same(std::size_t p, std::size_t t, bool byPage) const;
+
+    Tables &tables_;
+    const WindowPages &pages_;
+    std::size_t n_;
+    std::size_t m_;
+    mutable bool pageHashed_ = false;
+};
+
+}  // namespace ondrake
