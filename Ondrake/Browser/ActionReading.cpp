@@ -356,15 +356,13 @@ struct ActionReader::Search {
         // A block looked for this far at most, so that a first action costs no more in a long window.
         constexpr std::size_t kMatches = 4;
         constexpr std::size_t kScan = 256;
-        const auto tab = [&](std::ptrdiff_t t) -> std::optional<std::uint32_t> {
-            if (t < 0 || t >= std::ptrdiff_t(m)) return std::nullopt;
-            return pages.tabAddresses[std::size_t(t)];
-        };
-        const auto same = [&](std::optional<std::uint32_t> a, std::optional<std::uint32_t> b) { return a && b && *a == *b; };
+        constexpr auto kAny = StretchComparison::kAnyAddress;
+        const auto tab = [&](std::ptrdiff_t t) { return t < 0 || t >= std::ptrdiff_t(m) ? kAny : pages.tabAddresses[std::size_t(t)]; };
+        const auto same = [&](std::uint32_t a, std::uint32_t b) { return a != kAny && a == b; };
         for (std::size_t k = 0; k < placeCount; ++k) {
             const auto at = places[k];
             const auto here = cmp.addressAt(s, at);
-            const auto before = at > 0 ? cmp.addressAt(s, at - 1) : std::nullopt;
+            const auto before = at > 0 ? cmp.addressAt(s, at - 1) : kAny;
             std::array<std::size_t, 16> sizes{};
             std::size_t sizeCount = 0;
             const auto size = [&](std::ptrdiff_t c) {
@@ -398,8 +396,7 @@ struct ActionReader::Search {
         if (h0 < length && h0 < m) {
             const auto want = pages.tabAddresses[h0];
             for (std::size_t found = 0, z = h0 + 1; z < length && found < kMatches && z - h0 <= kScan; ++z) {
-                const auto a = cmp.addressAt(s, z);
-                if (a && *a != want) continue;
+                if (const auto a = cmp.addressAt(s, z); a != StretchComparison::kAnyAddress && a != want) continue;
                 ++found;
                 const auto run = cmp.stripCommon(s, z, h0);
                 for (const auto y : {z + 1, z + std::max<std::size_t>(run, 1)})
@@ -410,8 +407,7 @@ struct ActionReader::Search {
             const auto end = std::size_t(std::ptrdiff_t(e0) + offset);
             const auto want = pages.tabAddresses[end - 1];
             for (std::size_t found = 0, z = e0 - 1; z > 0 && found < kMatches && e0 - z <= kScan; --z) {
-                const auto a = cmp.addressAt(s, z - 1);
-                if (a && *a != want) continue;
+                if (const auto a = cmp.addressAt(s, z - 1); a != StretchComparison::kAnyAddress && a != want) continue;
                 ++found;
                 const auto run = cmp.stripCommonBefore(s, z, end);
                 for (const auto x : {z - 1, z - std::min(z, std::max<std::size_t>(run, 1))})

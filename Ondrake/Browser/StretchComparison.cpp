@@ -122,12 +122,12 @@ std::size_t StretchComparison::mismatches(std::size_t p, std::size_t t, std::siz
     return count;
 }
 
-std::optional<std::uint32_t> StretchComparison::addressAt(const Strip &s, std::size_t at) const {
+std::uint32_t StretchComparison::addressAt(const Strip &s, std::size_t at) const {
     for (std::size_t i = 0; i < s.count(); ++i) {
-        if (at < s[i].length) return s[i].opened ? std::nullopt : std::optional(pages_.placeAddresses[s[i].from + at]);
+        if (at < s[i].length) return s[i].opened ? kAnyAddress : pages_.placeAddresses[s[i].from + at];
         at -= s[i].length;
     }
-    return std::nullopt;
+    return kAnyAddress;
 }
 std::size_t StretchComparison::stripCommon(const Strip &s, std::size_t at, std::size_t t, bool byPage) const {
     std::size_t total = 0;

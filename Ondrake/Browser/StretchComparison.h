@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -48,8 +49,9 @@ public:
     // one more than `cap`.
     std::size_t mismatches(std::size_t p, std::size_t t, std::size_t length, std::size_t cap) const;
 
-    // The address at a place of the strip; none for an opened tab, which may show any.
-    std::optional<std::uint32_t> addressAt(const Strip &s, std::size_t at) const;
+    // The address at a place of the strip; any for an opened tab, which may show any.
+    static constexpr std::uint32_t kAnyAddress = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t addressAt(const Strip &s, std::size_t at) const;
     // How many of the strip's tabs from `at` show the addresses of this poll's tabs from `t`.
     std::size_t stripCommon(const Strip &s, std::size_t at, std::size_t t, bool byPage = false) const;
     // The same backwards, ending before `at` and `t`.

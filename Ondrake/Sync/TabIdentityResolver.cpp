@@ -113,7 +113,7 @@ bool TabIdentityResolver::repeatsLastPoll(const std::vector<SafariWindow> &windo
 
 std::size_t TabIdentityResolver::claim(const std::vector<Pending> &pending, const std::vector<std::size_t> &rows,
                                        const std::vector<Expectation> &expected, const std::vector<std::size_t> &columns,
-                                       std::vector<bool> &claimed, TabIdentityMapping &mapping) const {
+                                       Claims &claimed, TabIdentityMapping &mapping) const {
     std::vector<std::size_t> tabs;  // of rows
     std::vector<PageKey> tabKeys;
     for (std::size_t r = 0; r < rows.size(); ++r)
@@ -135,7 +135,7 @@ std::size_t TabIdentityResolver::claim(const std::vector<Pending> &pending, cons
     for (std::size_t r = 0; r < tabs.size(); ++r) {
         if (!matching[r]) continue;
         const auto position = places[*matching[r]];
-        claimed[position] = true;
+        claimed[position] = rows[tabs[r]] + 1;
         mapping.insert(pending[rows[tabs[r]]].sessionTabID, pool_[position].id);
         ++count;
     }
@@ -195,7 +195,7 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 columns.push_back(position);
                 if (pool_[position].reopened) reopened.push_back(position);
             }
-        std::vector<bool> claimed(pool_.size(), false);
+        Claims claimed(pool_.size(), 0);
         if (!rows.empty() && !columns.empty()) {
             // A record released to reopen its page is the one its tab takes.
             if (!reopened.empty()) {
@@ -235,7 +235,7 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                     continue;
                 }
                 const auto position = address[k]->record;
-                claimed[position] = true;
+                claimed[position] = k + 1;
                 mapping.insert(pending[k].sessionTabID, pool_[position].id);
                 ++claimedCount;
                 certain.push_back({k, position});
@@ -286,7 +286,7 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
             const auto shows = keysShown(evidence);
             const Poll poll{windows, pending, certain, shows};
             if (twins) claimedCount += claimTwins(poll, left, columns, claimed, mapping);
-            if (windowKey) rekeyWaiting(poll, evidence.own, claimed, mapping);
+            if (windowKey) rekeyWaiting(poll, evidence.own, claimed);
         }
 
         for (const auto &tab : pending) {

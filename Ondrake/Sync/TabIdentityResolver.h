@@ -90,6 +90,8 @@ public:
     const std::vector<std::pair<OndrakeID, std::int64_t>> &rekeyed() const { return rekeyed_; }
 
 private:
+    // For each pool position, the pending tab that claimed it, counting from 1; 0 while unclaimed.
+    using Claims = std::vector<std::size_t>;
     // A record placed with certainty: its tab's position and the pool entry it took.
     struct Certain {
         std::size_t pending = 0;
@@ -111,16 +113,16 @@ private:
     // them; answers how many.
     std::size_t claim(const std::vector<Pending> &pending, const std::vector<std::size_t> &rows,
                       const std::vector<Expectation> &expected, const std::vector<std::size_t> &columns,
-                      std::vector<bool> &claimed, TabIdentityMapping &mapping) const;
+                      Claims &claimed, TabIdentityMapping &mapping) const;
     // Pairs the tabs of pages open more than once (rows, in the poll's order) with the records
     // left; answers how many.
     std::size_t claimTwins(const Poll &poll, const std::vector<std::size_t> &rows, const std::vector<std::size_t> &columns,
-                           std::vector<bool> &claimed, TabIdentityMapping &mapping) const;
+                           Claims &claimed, TabIdentityMapping &mapping) const;
     // The poll window each record that no shown key places belongs in, where a link tells.
     std::vector<std::optional<std::size_t>> linkedWindows(const Poll &poll, const std::vector<std::size_t> &columns) const;
     // Waiting records of a window the application did not watch go with the window they wait in.
     void rekeyWaiting(const Poll &poll, const std::vector<std::optional<std::int64_t>> &own,
-                      const std::vector<bool> &claimed, const TabIdentityMapping &mapping);
+                      const Claims &claimed);
     // The poll shows the session ids of the last one, in the same order, and none was unbound
     // since: the bindings answer it as they stand.
     bool repeatsLastPoll(const std::vector<SafariWindow> &windows) const;

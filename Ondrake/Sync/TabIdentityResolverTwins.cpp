@@ -193,7 +193,7 @@ std::vector<std::optional<std::size_t>> TabIdentityResolver::linkedWindows(const
 }
 
 std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<std::size_t> &rows,
-                                            const std::vector<std::size_t> &columns, std::vector<bool> &claimed,
+                                            const std::vector<std::size_t> &columns, Claims &claimed,
                                             TabIdentityMapping &mapping) const {
     const auto &pending = poll.pending;
     const auto &certain = poll.certain;
@@ -388,7 +388,7 @@ std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<
 }
 
 void TabIdentityResolver::rekeyWaiting(const Poll &poll, const std::vector<std::optional<std::int64_t>> &own,
-                                       const std::vector<bool> &claimed, const TabIdentityMapping &mapping) {
+                                       const Claims &claimed) {
     QSet<std::int64_t> owned;
     for (const auto &key : own)
         if (key) owned.insert(*key);
@@ -399,14 +399,9 @@ void TabIdentityResolver::rekeyWaiting(const Poll &poll, const std::vector<std::
     if (!takenOver) return;
     // How many records of each key no window owns each window took.
     QHash<std::pair<std::int64_t, std::size_t>, int> took;
-    {
-        QHash<OndrakeID, std::size_t> windowOf;
-        for (const auto &tab : poll.pending)
-            if (const auto found = mapping.constFind(tab.sessionTabID); found != mapping.cend()) windowOf.insert(*found, tab.windowOrdinal);
-        for (std::size_t position = 0; position < pool_.size(); ++position)
-            if (const auto &key = pool_[position].windowKey; claimed[position] && key && !owned.contains(*key))
-                if (const auto w = windowOf.constFind(pool_[position].id); w != windowOf.cend()) ++took[{*key, *w}];
-    }
+    for (std::size_t position = 0; position < pool_.size(); ++position)
+        if (const auto &key = pool_[position].windowKey; claimed[position] && key && !owned.contains(*key))
+            ++took[{*key, poll.pending[claimed[position] - 1].windowOrdinal}];
     // The windows that took over each such key: those that show it and took its records.
     QHash<std::int64_t, std::vector<std::size_t>> windowsOf;
     for (std::size_t w = 0; w < poll.shows.size(); ++w)
