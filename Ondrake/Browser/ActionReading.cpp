@@ -45,6 +45,10 @@ using strip::Strip;
 
 }  // namespace
 
+constexpr std::size_t kLargestBlockOfTwo = 2;
+// A window whose tabs are each worth trying as the edge of a first action.
+constexpr std::size_t kSmallWindow = 12;
+
 struct ActionReader::Search {
     const StretchComparison cmp;
     const WindowPages &pages;
@@ -61,51 +65,6 @@ struct ActionReader::Search {
     };
     std::optional<Found> best{};
     std::vector<std::pair<std::pair<int, std::uint32_t>, Found>> byAddress{};  // (opened, address)
-
-    // Whether more than two tabs the actions close show addresses that tabs they open show, or a
-    // page shown once does among a block opened: then those tabs most likely stayed, and more
-    // happened than two actions.
-    bool reappears(const Strip &start, const Strip &now) const {
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> kept;  // [from, to) of places
-        for (std::size_t i = 0; i < now.count(); ++i)
-            if (!now[i].opened) kept.emplace_back(now[i].from, now[i].from + now[i].length);
-        std::sort(kept.begin(), kept.end());
-        std::vector<std::uint32_t> closed;
-        for (std::size_t i = 0; i < start.count(); ++i) {
-            auto p = start[i].from;
-            const auto end = start[i].from + start[i].length;
-            for (const auto &[from, to] : kept) {
-                if (to <= p || from >= end) continue;
-                for (; p < from; ++p) closed.push_back(pages.placeAddresses[p]);
-                p = std::max(p, to);
-            }
-            for (; p < end; ++p) closed.push_back(pages.placeAddresses[p]);
-        }
-        std::sort(closed.begin(), closed.end());
-        std::vector<std::uint32_t> opened;
-        std::vector<std::uint32_t> openedInBlocks;  // of more than two tabs
-        std::size_t t = 0;
-        for (std::size_t i = 0; i < now.count(); ++i) {
-            if (now[i].opened)
-                for (std::uint32_t k = 0; k < now[i].length; ++k) {
-                    opened.push_back(pages.tabAddresses[t + k]);
-                    if (now[i].length > 2) openedInBlocks.push_back(pages.tabAddresses[t + k]);
-                }
-            t += now[i].length;
-        }
-        std::sort(opened.begin(), opened.end());
-        std::vector<std::uint32_t> both;
-        std::set_intersection(closed.begin(), closed.end(), opened.begin(), opened.end(), std::back_inserter(both));
-        if (both.size() > 2) return true;
-        // A page shown once before and once now, closed and found among a block opened, is one
-        // tab that moved there.
-        for (const auto address : both)
-            if (std::find(openedInBlocks.begin(), openedInBlocks.end(), address) != openedInBlocks.end() &&
-                std::count(pages.placeAddresses.begin(), pages.placeAddresses.end(), address) == 1 &&
-                std::count(pages.tabAddresses.begin(), pages.tabAddresses.end(), address) == 1)
-                return true;
-        return false;
-    }
 
     // Judges actions done to the starting strip: whether they give this poll, in at most two
     // actions with the tabs that went to another address and a tab activated, and how likely.
@@ -135,7 +94,6 @@ struct ActionReader::Search {
             }
             t += seg.length;
         }
-        if (start.length() > kept && kept < m && reappears(start, s)) return;
         // A tab seen with a title does not go back to loading at its address by itself.
         if (!blank.empty()) {
             std::size_t from = 0;
@@ -152,6 +110,11 @@ struct ActionReader::Search {
         const int activated = holds ? 0 : 1;
         const int actions = int(ops.size()) + navigations + activated;
         if (actions > 2) return;
+        // One action may open, close or drag a block of any size; of two, each a tab or two: a
+        // larger change in the same poll is more than two things a person did.
+        if (actions == 2)
+            for (const auto &op : ops)
+                if ((op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b) > kLargestBlockOfTwo) return;
         s.copyTo(r.segments_, r.segmentCount_);
         std::size_t touched = std::size_t(navigations + activated);
         for (const auto &op : ops) touched += op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b;
@@ -322,8 +285,9 @@ struct ActionReader::Search {
         }
     }
 
-    // A first action of two: at the first or the last difference, or beside the active tabs, of
-    // the sizes that bring the tabs around it back in line.
+    // A first action of two, of a tab or two: in a small window anywhere, in a large one at the
+    // first or the last difference or beside the active tabs; a drag also from there to where
+    // the tabs it moves bring the first or the last difference in line.
     template<typename Each>
     void firstActions(const Strip &s, const Activity &active, const Each &each) const {
         const auto length = s.length();
@@ -331,89 +295,53 @@ struct ActionReader::Search {
         const auto h0 = e.head[0];
         const auto e0 = e.tailStart[0];
         const auto offset = std::ptrdiff_t(m) - std::ptrdiff_t(length);  // of the equal ends' tabs
-        std::array<std::size_t, 32> places{};
-        std::size_t placeCount = 0;
+        std::vector<std::size_t> places;
         const auto place = [&](std::ptrdiff_t p) {
-            if (p < 0 || p > std::ptrdiff_t(length)) return;
-            const auto q = std::size_t(p);
-            if (std::find(places.begin(), places.begin() + std::ptrdiff_t(placeCount), q) == places.begin() + std::ptrdiff_t(placeCount) &&
-                placeCount < places.size())
-                places[placeCount++] = q;
+            if (p >= 0 && p <= std::ptrdiff_t(length) && std::find(places.begin(), places.end(), std::size_t(p)) == places.end())
+                places.push_back(std::size_t(p));
         };
-        for (const auto d : {0, -1, 1}) {
-            place(std::ptrdiff_t(h0) + d);
-            place(std::ptrdiff_t(e0) + d);
-        }
-        const auto near = [&](std::size_t v) {
-            for (const auto d : {0, 1, -1}) {
-                place(std::ptrdiff_t(v) + d);
-                place(std::ptrdiff_t(v) - offset + d);
+        if (length <= kSmallWindow) {
+            for (std::size_t p = 0; p <= length; ++p) place(std::ptrdiff_t(p));
+        } else {
+            for (const auto d : {0, -1, 1}) {
+                place(std::ptrdiff_t(h0) + d);
+                place(std::ptrdiff_t(e0) + d);
             }
-        };
-        if (activeTab) near(*activeTab);
-        active.edges(near);
-
-        // A block looked for this far at most, so that a first action costs no more in a long window.
-        constexpr std::size_t kMatches = 4;
-        constexpr std::size_t kScan = 256;
-        constexpr auto kAny = StretchComparison::kAnyAddress;
-        const auto tab = [&](std::ptrdiff_t t) { return t < 0 || t >= std::ptrdiff_t(m) ? kAny : pages.tabAddresses[std::size_t(t)]; };
-        const auto same = [&](std::uint32_t a, std::uint32_t b) { return a != kAny && a == b; };
-        for (std::size_t k = 0; k < placeCount; ++k) {
-            const auto at = places[k];
-            const auto here = cmp.addressAt(s, at);
-            const auto before = at > 0 ? cmp.addressAt(s, at - 1) : kAny;
-            std::array<std::size_t, 16> sizes{};
-            std::size_t sizeCount = 0;
-            const auto size = [&](std::ptrdiff_t c) {
-                if (c <= 0) return;
-                const auto q = std::size_t(c);
-                if (std::find(sizes.begin(), sizes.begin() + std::ptrdiff_t(sizeCount), q) == sizes.begin() + std::ptrdiff_t(sizeCount) &&
-                    sizeCount < sizes.size())
-                    sizes[sizeCount++] = q;
+            const auto near = [&](std::size_t v) {
+                for (const auto d : {0, 1, -1}) {
+                    place(std::ptrdiff_t(v) + d);
+                    place(std::ptrdiff_t(v) - offset + d);
+                }
             };
-            // Opened: the tab that stood here stands after them, or the one before it before them.
-            for (const auto c : {offset, offset + 1, offset + 2, std::ptrdiff_t(1), std::ptrdiff_t(2)}) size(c);
-            for (std::size_t found = 0, c = 1; at + c < m && found < kMatches && c <= kScan; ++c)
-                if (same(here, tab(std::ptrdiff_t(at + c)))) size(std::ptrdiff_t(c)), ++found;
-            for (std::size_t found = 0, c = 1; found < kMatches && c <= kScan && std::ptrdiff_t(at) + offset - std::ptrdiff_t(c) - 1 >= 0; ++c)
-                if (same(before, tab(std::ptrdiff_t(at) + offset - std::ptrdiff_t(c) - 1))) size(std::ptrdiff_t(c)), ++found;
-            for (std::size_t i = 0; i < sizeCount; ++i) {
-                each(Op{Op::Kind::open, at, sizes[i], 0, false});
-                each(Op{Op::Kind::open, at, sizes[i], 0, true});
-            }
-            // Closed: the tab after them stands here, or the one before them before the tabs left.
-            sizeCount = 0;
-            for (const auto c : {-offset, -offset + 1, -offset + 2, std::ptrdiff_t(1), std::ptrdiff_t(2)}) size(c);
-            for (std::size_t found = 0, c = 1; at + c < length && found < kMatches && c <= kScan; ++c)
-                if (same(cmp.addressAt(s, at + c), tab(std::ptrdiff_t(at)))) size(std::ptrdiff_t(c)), ++found;
-            for (std::size_t found = 0, c = 1; found < kMatches && c <= kScan && at + c <= length; ++c)
-                if (same(before, tab(std::ptrdiff_t(at + c) + offset - 1))) size(std::ptrdiff_t(c)), ++found;
-            for (std::size_t i = 0; i < sizeCount; ++i)
-                if (at + sizes[i] <= length) each(Op{Op::Kind::close, at, sizes[i], 0, false});
+            if (activeTab) near(*activeTab);
+            active.edges(near);
         }
-        // Dragged: a block that brings the first difference in line, or the last.
-        if (h0 < length && h0 < m) {
-            const auto want = pages.tabAddresses[h0];
+        for (const auto at : places)
+            for (std::size_t c = 1; c <= kLargestBlockOfTwo; ++c) {
+                each(Op{Op::Kind::open, at, c, 0, false});
+                each(Op{Op::Kind::open, at, c, 0, true});
+                if (at + c <= length) each(Op{Op::Kind::close, at, c, 0, false});
+                for (const auto to : places) {
+                    if (at + c < to && to <= length) each(Op{Op::Kind::move, at, at + c, to, false});
+                    if (to < at && at + c <= length) each(Op{Op::Kind::move, to, at, at + c, false});
+                }
+            }
+        if (length <= kSmallWindow) return;
+        constexpr std::size_t kMatches = 4;
+        constexpr std::size_t kScan = 256;  // so that a first action costs no more in a long window
+        constexpr auto kAny = StretchComparison::kAnyAddress;
+        if (h0 < length && h0 < m)
             for (std::size_t found = 0, z = h0 + 1; z < length && found < kMatches && z - h0 <= kScan; ++z) {
-                if (const auto a = cmp.addressAt(s, z); a != StretchComparison::kAnyAddress && a != want) continue;
+                if (const auto a = cmp.addressAt(s, z); a != kAny && a != pages.tabAddresses[h0]) continue;
                 ++found;
-                const auto run = cmp.stripCommon(s, z, h0);
-                for (const auto y : {z + 1, z + std::max<std::size_t>(run, 1)})
-                    if (y <= length) each(Op{Op::Kind::move, h0, z, y, false});
+                for (std::size_t c = 1; c <= kLargestBlockOfTwo && z + c <= length; ++c) each(Op{Op::Kind::move, h0, z, z + c, false});
             }
-        }
-        if (e0 > 0 && std::ptrdiff_t(e0) + offset - 1 >= 0 && std::ptrdiff_t(e0) + offset - 1 < std::ptrdiff_t(m)) {
-            const auto end = std::size_t(std::ptrdiff_t(e0) + offset);
-            const auto want = pages.tabAddresses[end - 1];
+        if (const auto end = std::ptrdiff_t(e0) + offset; e0 > 0 && end >= 1 && end <= std::ptrdiff_t(m))
             for (std::size_t found = 0, z = e0 - 1; z > 0 && found < kMatches && e0 - z <= kScan; --z) {
-                if (const auto a = cmp.addressAt(s, z - 1); a != StretchComparison::kAnyAddress && a != want) continue;
+                if (const auto a = cmp.addressAt(s, z - 1); a != kAny && a != pages.tabAddresses[std::size_t(end) - 1]) continue;
                 ++found;
-                const auto run = cmp.stripCommonBefore(s, z, end);
-                for (const auto x : {z - 1, z - std::min(z, std::max<std::size_t>(run, 1))})
-                    if (x < z) each(Op{Op::Kind::move, x, z, e0, false});
+                for (std::size_t c = 1; c <= kLargestBlockOfTwo && c <= z; ++c) each(Op{Op::Kind::move, z - c, z, e0, false});
             }
-        }
     }
 
     void run(const Strip &start, const Activity &active, std::size_t closedKept) {

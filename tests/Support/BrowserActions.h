@@ -38,7 +38,7 @@ struct Explanation {
 struct Rules {
     int most = 1;
     bool freeRetitles = false;
-    std::size_t largestBlock = 64;  // opened, closed or dragged at once
+    std::size_t largestBlock = 64;  // opened, closed or dragged at once by each of several actions
 };
 
 // Every way up to `rules.most` actions of a person, as the browser carries them out, give this
@@ -46,7 +46,8 @@ struct Rules {
 // not; closing a tab or a block (the active one among them hands on to the tab after them, or
 // before them when they were last); a tab going to another page or title where it stands;
 // dragging a tab or a block past its neighbours (the active tab kept, or a tab dragged alone
-// made active); activating another tab. Found by trying them all, so only for small windows.
+// made active); activating another tab. One action may take a block of any size, each of
+// several at most `largestBlock` tabs. Found by trying them all, so only for small windows.
 inline std::vector<Explanation> explanations(const std::vector<Shows> &before, std::size_t was, const std::vector<Shows> &after,
                                              std::size_t now, Rules rules = {}) {
     struct Tab {
@@ -58,6 +59,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         std::vector<Tab> tabs;
         std::uint64_t active = 0;  // the tabs that may be active
         std::vector<std::size_t> closedAlone;
+        bool large = false;  // the last action took a block larger than several actions take
     };
     const auto m = after.size();
     std::vector<Explanation> found;
@@ -96,9 +98,10 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         };
         // Opened.
         for (std::size_t at = 0; at <= n; ++at)
-            for (std::size_t count = 1; n + count <= 62 && count <= rules.largestBlock; ++count) {
+            for (std::size_t count = 1; n + count <= 62 && count <= std::max(m, n) + 1; ++count) {
                 if (last && n + count != m) continue;
                 State next = s;
+                next.large = count > rules.largestBlock;
                 next.tabs.insert(next.tabs.begin() + std::ptrdiff_t(at), count, Tab{std::nullopt, true, count == 1});
                 next.active = mapped([&](std::size_t i) { return std::optional(i < at ? i : i + count); });
                 visit(next);
@@ -107,9 +110,10 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
             }
         // Closed.
         for (std::size_t at = 0; at < n; ++at)
-            for (std::size_t count = 1; at + count <= n && count < n && count <= rules.largestBlock; ++count) {
+            for (std::size_t count = 1; at + count <= n && count < n; ++count) {
                 if (last && n - count != m) continue;
                 State next = s;
+                next.large = count > rules.largestBlock;
                 if (count == 1 && s.tabs[at].from) next.closedAlone.push_back(*s.tabs[at].from);
                 next.tabs.erase(next.tabs.begin() + std::ptrdiff_t(at), next.tabs.begin() + std::ptrdiff_t(at + count));
                 next.active = mapped([&](std::size_t i) -> std::optional<std::size_t> {
@@ -127,6 +131,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         for (std::size_t at = 0; at < n; ++at) {
             if (s.tabs[at].any) continue;
             State next = s;
+            next.large = false;
             next.tabs[at].any = true;
             visit(next);
         }
@@ -134,8 +139,8 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         for (std::size_t x = 0; x < n; ++x)
             for (auto z = x + 1; z < n; ++z)
                 for (auto y = z + 1; y <= n; ++y) {
-                    if (std::min(z - x, y - z) > rules.largestBlock) continue;
                     State next = s;
+                    next.large = std::min(z - x, y - z) > rules.largestBlock;
                     const auto where = [&](std::size_t i) {
                         if (i < x || i >= y) return std::optional(i);
                         return std::optional(i < z ? i + (y - z) : i - (z - x));
@@ -148,6 +153,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
                 }
         // Another tab activated.
         State next = s;
+        next.large = false;
         next.active = n >= 64 ? ~std::uint64_t(0) : bit(n) - 1;
         visit(next);
     };
@@ -157,8 +163,10 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
     record(start, 0);
     const auto deeper = [&](const State &s, int actions, const auto &self) -> void {
         each(s, actions + 1 == rules.most, [&](const State &next) {
+            // A block of any size alone; of several actions, each takes a few tabs.
+            if (next.large && actions > 0) return;
             record(next, actions + 1);
-            if (actions + 1 < rules.most) self(next, actions + 1, self);
+            if (actions + 1 < rules.most && !next.large) self(next, actions + 1, self);
         });
     };
     if (rules.most > 0) deeper(start, 0, deeper);
@@ -317,7 +325,13 @@ inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh
         const auto at = pick(n - count + 1);
         const auto to = pick(n - count + 1);
         if (to == at) return std::nullopt;
-        const auto activeID = s.from[s.active];
+        // Where the active tab goes: with the block, or past it.
+        auto active = s.active;
+        if (active >= at && active < at + count) active = to + (active - at);
+        else {
+            if (active > at) active -= count;
+            if (active >= to) active += count;
+        }
         std::vector<Shows> pages(s.pages.begin() + std::ptrdiff_t(at), s.pages.begin() + std::ptrdiff_t(at + count));
         Origins from(s.from.begin() + std::ptrdiff_t(at), s.from.begin() + std::ptrdiff_t(at + count));
         s.pages.erase(s.pages.begin() + std::ptrdiff_t(at), s.pages.begin() + std::ptrdiff_t(at + count));
@@ -328,7 +342,7 @@ inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh
             s.active = to;
             return "dragged and made active";
         }
-        s.active = std::size_t(std::find(s.from.begin(), s.from.end(), activeID) - s.from.begin());
+        s.active = active;
         return "dragged";
     }
     default: s.active = pick(n); return "activated";
