@@ -18,6 +18,14 @@
 
 namespace ondrake {
 
+namespace {
+
+// Titles of one address that tell windows apart, the most looked at; past them a title tells
+// little.
+constexpr std::size_t kMostTitlesLookedAt = 32;
+
+}  // namespace
+
 TabIdentityResolver::PoolEntry TabIdentityResolver::PoolEntry::from(const TabRecord &record) {
     return {.id = record.id,
             .url = record.url,
@@ -261,22 +269,29 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                     evidence.pages[std::size_t(s.page)].windows.push_back(pending[k].windowOrdinal);
                 }
                 // Pages by their title too: the tabs of one title may tell windows apart where
-                // their address does not.
-                QHash<std::pair<QStringView, QStringView>, std::size_t> titled;
+                // their address does not. An address has a few titles, looked for one by one.
+                std::vector<std::vector<std::pair<QStringView, std::size_t>>> titles(evidence.pages.size());
+                const auto titled = [&](std::size_t page, QStringView title) -> std::optional<std::size_t> {
+                    for (const auto &[t, at] : titles[page])
+                        if (t == title) return at;
+                    return std::nullopt;
+                };
                 for (const auto k : left) {
-                    auto found = titled.find({*pending[k].url, pending[k].title});
-                    if (found == titled.end()) {
-                        found = titled.insert({*pending[k].url, pending[k].title}, evidence.pages.size());
+                    const auto page = std::size_t(address[k]->page);
+                    auto at = titled(page, pending[k].title);
+                    if (!at) {
+                        if (titles[page].size() >= kMostTitlesLookedAt) continue;
+                        at = evidence.pages.size();
+                        titles[page].emplace_back(pending[k].title, *at);
                         evidence.pages.emplace_back();
                     }
-                    evidence.pages[*found].windows.push_back(pending[k].windowOrdinal);
+                    evidence.pages[*at].windows.push_back(pending[k].windowOrdinal);
                 }
                 for (const auto position : columns)
                     if (const auto found = seen.constFind(*pool_[position].url); found != seen.cend() && found->page >= 0) {
                         const auto &entry = pool_[position];
                         evidence.pages[std::size_t(found->page)].keys.push_back(entry.windowKey);
-                        if (const auto page = titled.constFind({*entry.url, entry.title}); page != titled.cend())
-                            evidence.pages[*page].keys.push_back(entry.windowKey);
+                        if (const auto at = titled(std::size_t(found->page), entry.title)) evidence.pages[*at].keys.push_back(entry.windowKey);
                     }
             }
             if (windowKey) {

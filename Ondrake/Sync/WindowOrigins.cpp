@@ -35,9 +35,13 @@ std::vector<std::vector<std::int64_t>> keysShown(const WindowEvidence &evidence)
     const auto explains = [&](std::size_t w, const WindowEvidence::Page &page) {
         return std::any_of(page.keys.begin(), page.keys.end(), [&](const auto &key) { return key && has(w, *key); });
     };
+    // A page whose windows are all explained, or whose keys are all shown, stays so.
+    std::vector<char> settled(evidence.pages.size(), 0);
     for (bool placed = true; placed;) {
         placed = false;
-        for (const auto &page : evidence.pages) {
+        for (std::size_t p = 0; p < evidence.pages.size(); ++p) {
+            if (settled[p]) continue;
+            const auto &page = evidence.pages[p];
             std::optional<std::size_t> window;
             bool single = true;
             for (const auto w : page.windows)
@@ -51,6 +55,7 @@ std::vector<std::vector<std::int64_t>> keysShown(const WindowEvidence &evidence)
                     if (key && *key != *k) single = false;
                     key = k;
                 }
+            if (!window || !key) settled[p] = 1;
             if (!single || !window || !key) continue;
             add(*window, *key);
             placed = true;
@@ -77,30 +82,43 @@ std::vector<std::vector<std::int64_t>> keysShown(const WindowEvidence &evidence)
     if (windowsLeft.empty() || windowsLeft.size() != keysLeft.size()) return shows;
     const auto n = windowsLeft.size();
     std::vector<std::size_t> matches(n * n, 0);  // window by key
-    std::vector<std::size_t> tabs(n);
-    std::vector<std::size_t> records(n);
+    // Each page counts only for the windows and keys it has, a few of each.
+    std::vector<std::size_t> pageWindows;
+    std::vector<std::size_t> pageKeys;
+    const auto counted = [](std::vector<std::size_t> &list, const auto &each) {
+        std::sort(list.begin(), list.end());
+        for (std::size_t i = 0; i < list.size();) {
+            auto j = i;
+            while (j < list.size() && list[j] == list[i]) ++j;
+            each(list[i], j - i);
+            i = j;
+        }
+    };
     for (const auto &page : evidence.pages) {
-        std::fill(tabs.begin(), tabs.end(), 0);
-        std::fill(records.begin(), records.end(), 0);
+        pageWindows.clear();
+        pageKeys.clear();
         for (const auto w : page.windows)
             if (const auto at = std::lower_bound(windowsLeft.begin(), windowsLeft.end(), w); at != windowsLeft.end() && *at == w)
-                ++tabs[std::size_t(at - windowsLeft.begin())];
+                pageWindows.push_back(std::size_t(at - windowsLeft.begin()));
         for (const auto &k : page.keys)
             if (k)
                 if (const auto at = std::lower_bound(keysLeft.begin(), keysLeft.end(), *k); at != keysLeft.end() && *at == *k)
-                    ++records[std::size_t(at - keysLeft.begin())];
-        for (std::size_t w = 0; w < n; ++w)
-            for (std::size_t k = 0; k < n; ++k) matches[w * n + k] += std::min(tabs[w], records[k]);
+                    pageKeys.push_back(std::size_t(at - keysLeft.begin()));
+        if (pageWindows.empty() || pageKeys.empty()) continue;
+        counted(pageWindows, [&](std::size_t w, std::size_t tabs) {
+            counted(pageKeys, [&](std::size_t k, std::size_t records) { matches[w * n + k] += std::min(tabs, records); });
+        });
     }
+    // The pairs that match most first; of equal ones, the earlier window with the earlier key.
+    std::vector<std::size_t> order(n * n);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return matches[a] > matches[b]; });
     std::vector<bool> windowTaken(n, false);
     std::vector<bool> keyTaken(n, false);
-    for (std::size_t round = 0; round < n; ++round) {
-        std::optional<std::size_t> best;
-        for (std::size_t w = 0; w < n; ++w)
-            for (std::size_t k = 0; k < n; ++k)
-                if (!windowTaken[w] && !keyTaken[k] && (!best || matches[w * n + k] > matches[*best])) best = w * n + k;
-        windowTaken[*best / n] = keyTaken[*best % n] = true;
-        add(windowsLeft[*best / n], keysLeft[*best % n]);
+    for (const auto pair : order) {
+        if (windowTaken[pair / n] || keyTaken[pair % n]) continue;
+        windowTaken[pair / n] = keyTaken[pair % n] = true;
+        add(windowsLeft[pair / n], keysLeft[pair % n]);
     }
     return shows;
 }
