@@ -6,8 +6,10 @@
 #include "TitleInk.h"
 #include "XSession.h"
 
+#include "Ondrake/Shell/SafariWindowTracker.h"
 #include "Ondrake/Sidebar/SidebarThemeChoice.h"
 #include "Ondrake/Sidebar/ThemeColor.h"
+#include "Ondrake/Sync/TabPoller.h"
 
 #include "DemoSession.h"
 
@@ -18,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -39,12 +42,61 @@ constexpr int kCompactWidth = 64;
 
 constexpr Milliseconds kStartTimeout{15000};
 constexpr Milliseconds kSettle{5000};
-constexpr Milliseconds kRaiseDeadline{500};
-constexpr double kIdleSeconds = 30;
-constexpr double kIdleBudget = 0.5;      // percent of one core
-constexpr Milliseconds kQuietSpan{2000};  // at the budget, one tick (10 ms) of the process clock
-constexpr double kQuitBudget = 0.3;      // seconds from the final save to the end of the process
+// A motion of the pointer that the window manager does not answer by then is followed by another.
+constexpr Milliseconds kNudgeTaken{250};
+// The application reports how often its event loop woke every this many seconds.
+constexpr int kWakeReportSeconds = 5;
+constexpr int kIdleReports = 6;
+// Seconds from the final save to the end of the process: the teardown that the quit skips waits
+// seconds for name lookups. A loaded machine adds some tens of milliseconds.
+constexpr double kQuitBudget = 1.0;
 constexpr double kBodyTextContrast = 4.5;
+
+// One report of the application's wakes.
+struct Wakes {
+    double seconds = 0;
+    qint64 wakes = 0;
+    qint64 timers = 0;
+    qint64 postedCalls = 0;
+    qint64 repaints = 0;
+    qint64 windowEvents = 0;
+
+    static std::optional<Wakes> parse(const QString &line) {
+        static const QRegularExpression report(QStringLiteral(
+            R"(Woke (\d+) times in ([\d.]+) s: (\d+) timer\(s\), (\d+) posted call\(s\), (\d+) repaint\(s\), (\d+) window event\(s\))"));
+        const auto m = report.match(line);
+        if (!m.hasMatch()) return std::nullopt;
+        return Wakes{m.captured(2).toDouble(), m.captured(1).toLongLong(), m.captured(3).toLongLong(),
+                     m.captured(4).toLongLong(), m.captured(5).toLongLong(), m.captured(6).toLongLong()};
+    }
+    Wakes &operator+=(const Wakes &o) {
+        seconds += o.seconds, wakes += o.wakes, timers += o.timers, postedCalls += o.postedCalls;
+        repaints += o.repaints, windowEvents += o.windowEvents;
+        return *this;
+    }
+    std::string describe() const {
+        return QStringLiteral("%1 wakes in %2 s: %3 timers, %4 posted calls, %5 repaints, %6 window events")
+            .arg(wakes).arg(seconds, 0, 'f', 1).arg(timers).arg(postedCalls).arg(repaints).arg(windowEvents)
+            .toStdString();
+    }
+};
+
+// What the polling plan lets the application do while nothing happens, over `seconds`: each poll
+// wakes it for its timer, for the refresh it posts and for the browser's answer; each of the
+// window tracker's idle measurements and each wake report once. Half again as many as margin.
+// Nothing changes, so nothing is repainted; a few are let pass (a poll's repaint would be one
+// each 0.75 s).
+struct IdleAllowance {
+    qint64 wakes = 0;
+    qint64 repaints = 0;
+    explicit IdleAllowance(double seconds) {
+        const double polls = seconds / TabPoller::kInterval.count();
+        const double plan = polls * 3 + seconds / SafariWindowTracker::kIdleMeasureInterval + seconds / kWakeReportSeconds;
+        wakes = qint64(plan * 1.5);
+        repaints = qint64(polls / 8);
+    }
+    bool admits(const Wakes &w) const { return w.wakes <= wakes && w.repaints <= repaints; }
+};
 
 void saveScreenshot(const QImage &image, const QString &name) {
     const QString dir = QStringLiteral(ONDRAKE_SCREENSHOT_DIR);
@@ -99,7 +151,9 @@ protected:
     // Starts the application and waits until the sidebar stands docked beside the session's first
     // window, in front of it, that window being the active one: the same on every start.
     static std::unique_ptr<OndrakeProcess> start() {
-        auto app = std::make_unique<OndrakeProcess>(desktop->server, home());
+        QProcessEnvironment measured;
+        measured.insert(QStringLiteral("ONDRAKE_WAKE_REPORT_SECONDS"), QString::number(kWakeReportSeconds));
+        auto app = std::make_unique<OndrakeProcess>(desktop->server, home(), measured);
         if (!app->waitForLine(QStringLiteral("Ondrake started"), kStartTimeout)) return nullptr;
         auto &d = *desktop;
         const bool shown = waitUntil(
@@ -166,6 +220,10 @@ protected:
             },
             kSettle);
         return last;
+    }
+    // Whether the title comes to be painted `width` wide; `seen`, the last width it had.
+    static bool titleComesTo(int width, int &seen) {
+        return waitUntil([&] { return (seen = TitleInk::measure(x().screenshot(), panel()).paintedWidth) == width; }, kSettle);
     }
     static int colourCount(const QImage &image) {
         QSet<QRgb> colours;
@@ -241,7 +299,7 @@ TEST_F(DesktopScenario, TheDemoStartsWithItsFirstWindowInFrontAndTheSidebarDocke
     // start() waited for exactly this; the window manager may still bring up the window it was
     // asked to activate, over the sidebar, which then comes back in front. The picture, with the
     // link tab nested, is for a person.
-    EXPECT_TRUE(waitUntil([] { return isShownWith(browser(kFirstWindow)); }, kRaiseDeadline))
+    EXPECT_TRUE(waitUntil([] { return isShownWith(browser(kFirstWindow)); }, kSettle))
         << whereThingsAre(browser(kFirstWindow)).toStdString();
     EXPECT_EQ(panel().width(), kExpandedWidth);
     EXPECT_TRUE(app().waitForLine(QStringLiteral("Published 3 window(s), 30 tab(s)"), kStartTimeout));
@@ -297,9 +355,9 @@ TEST_F(DesktopScenario, TheSidebarFollowsAWindowDraggedByItsTitleBarBeforeTheBut
         ASSERT_TRUE(button.press(grip));
         // The manager begins the move at a first motion and moves the window from a later one,
         // and a busy manager may take several motions as one: small ones take hold first.
-        for (int nudge = 1; nudge <= 10 && x().geometry(window) == start; ++nudge) {
+        for (int nudge = 1; nudge <= 20 && x().geometry(window) == start; ++nudge) {
             ASSERT_TRUE(input().moveTo(grip + QPoint(2 * nudge, 0)));
-            waitUntil([&] { return x().geometry(window) != start; }, Milliseconds(100));
+            waitUntil([&] { return x().geometry(window) != start; }, kNudgeTaken);
         }
         ASSERT_NE(x().geometry(window), start) << "the window manager never took hold of the window";
         const int steps = between(3, 6);
@@ -360,16 +418,14 @@ TEST_F(DesktopScenario, TheSidebarStandsInFrontOfEachWindowActivatedInTurn) {
     // Waits for the sidebar to stand with the window, and notes how long that took.
     const auto timed = [&](XWindow window, const QElapsedTimer &clock) {
         const bool shown = waitUntil([&] { return isShownWith(window); }, kSettle);
-        const double seconds = clock.nsecsElapsed() / 1e9;
-        slowest = std::max(slowest, seconds);
+        slowest = std::max(slowest, clock.nsecsElapsed() / 1e9);
         EXPECT_TRUE(shown) << whereThingsAre(window).toStdString();
-        EXPECT_LE(seconds, kRaiseDeadline.count() / 1000.0) << whereThingsAre(window).toStdString();
     };
     for (int activation = 0; activation < 60; ++activation) {
         SCOPED_TRACE(activation);
-        // Still in front of the last one, however long it stood there (or back within the
-        // deadline from whatever late restacking the window manager did).
-        EXPECT_TRUE(waitUntil([&] { return isShownWith(current); }, kRaiseDeadline)) << whereThingsAre(current).toStdString();
+        // Still in front of the last one, however long it stood there (or back from whatever late
+        // restacking the window manager did).
+        EXPECT_TRUE(waitUntil([&] { return isShownWith(current); }, kSettle)) << whereThingsAre(current).toStdString();
         std::vector<XWindow> others;
         std::copy_if(windows.begin(), windows.end(), std::back_inserter(others), [&](XWindow w) { return w != current; });
         const XWindow next = others[std::uniform_int_distribution<std::size_t>(0, others.size() - 1)(random)];
@@ -408,7 +464,8 @@ TEST_F(DesktopScenario, CompactModeAndSearchComeAndGoAndTheTitleStaysWhole) {
         if (round == 0) shoot(QStringLiteral("compact"));
         ASSERT_TRUE(input().key(QStringLiteral("ctrl+shift+c")));
         EXPECT_TRUE(waitUntil([] { return panel().width() == kExpandedWidth; }, kSettle)) << panel().width();
-        EXPECT_EQ(settledTitle().paintedWidth, before.paintedWidth) << "after compact mode on and off";
+        int seen = 0;
+        EXPECT_TRUE(titleComesTo(before.paintedWidth, seen)) << "after compact mode on and off: " << seen;
 
         ASSERT_TRUE(focusSidebar());
         const auto listBefore = x().screenshot().copy(panel().adjusted(0, 60, 0, -60));
@@ -422,25 +479,52 @@ TEST_F(DesktopScenario, CompactModeAndSearchComeAndGoAndTheTitleStaysWhole) {
         if (round == 0) shoot(QStringLiteral("search"));
         // The first Escape clears the query, the second ends the search.
         ASSERT_TRUE(input().key(QStringLiteral("Escape Escape")));
-        EXPECT_EQ(settledTitle().paintedWidth, before.paintedWidth) << "after search opened and closed";
+        EXPECT_TRUE(titleComesTo(before.paintedWidth, seen)) << "after search opened and closed: " << seen;
     }
     shoot(QStringLiteral("title-after"));
 }
 
-TEST_F(DesktopScenario, IdleTheApplicationTakesLittleOfACore) {
+TEST_F(DesktopScenario, IdleTheApplicationWakesNoMoreThanItsPollingPlanAllows) {
     ASSERT_TRUE(app().isRunning());
+    // The reports from the next one on, as they come; none when the application stops reporting
+    // (it hangs) within a generous bound.
+    std::size_t read = app().lines().size();
+    const auto nextReport = [&]() -> std::optional<Wakes> {
+        std::optional<Wakes> found;
+        waitUntil(
+            [&] {
+                const auto &lines = app().lines();
+                while (!found && read < lines.size()) found = Wakes::parse(lines[read++].text);
+                return found.has_value();
+            },
+            Milliseconds(kWakeReportSeconds * 1000 * 4));
+        return found;
+    };
     // What is left of the start or of the last step (the first polls and save, icon requests
-    // given up, a repaint) is not idle; a quiet span shows that it has ended.
-    ASSERT_TRUE(app().waitUntilQuiet(kIdleBudget / 100, kQuietSpan, kStartTimeout)) << "the application never fell quiet";
+    // given up, a repaint) is not idle; a report within the allowance shows that it has ended.
+    // One that never falls quiet is measured all the same, after the last step's time is up.
+    std::optional<Wakes> report;
+    for (int tries = 0; tries < 4 && (report = nextReport()) && !IdleAllowance(report->seconds).admits(*report); ++tries) {}
+    ASSERT_TRUE(report) << "no report of the application's wakes";
+
+    // The measurement is these reports: nothing is awaited, nothing is touched.
     const double cpuBefore = app().cpuSeconds();
-    QElapsedTimer clock;
-    clock.start();
-    // The measurement is this span of time itself: nothing is awaited, nothing is touched.
-    waitUntil([&] { return clock.elapsed() >= qint64(kIdleSeconds * 1000); }, Milliseconds(qint64(kIdleSeconds * 1000) + 5000));
-    const double share = 100.0 * (app().cpuSeconds() - cpuBefore) / (clock.nsecsElapsed() / 1e9);
+    Wakes idle;
+    for (int i = 0; i < kIdleReports; ++i) {
+        const auto next = nextReport();
+        ASSERT_TRUE(next) << "the application stopped reporting its wakes after " << idle.describe();
+        idle += *next;
+    }
+    const double share = 100.0 * (app().cpuSeconds() - cpuBefore) / idle.seconds;
+    const IdleAllowance allowed(idle.seconds);
+    RecordProperty("idleWakes", int(idle.wakes));
     RecordProperty("idleCpuPercent", QString::number(share, 'f', 2).toStdString());
-    std::printf("Idle over %.0f s: %.2f%% of one core\n", kIdleSeconds, share);
-    EXPECT_LT(share, kIdleBudget);
+    std::printf("Idle over %.0f s: woke %lld times (%lld allowed): %lld timers, %lld posted calls, %lld repaints, "
+                "%lld window events; %.2f%% of one core\n",
+                idle.seconds, idle.wakes, allowed.wakes, idle.timers, idle.postedCalls, idle.repaints, idle.windowEvents,
+                share);
+    EXPECT_LE(idle.wakes, allowed.wakes) << idle.describe();
+    EXPECT_LE(idle.repaints, allowed.repaints) << idle.describe();
     // Idle is not asleep: the sidebar still stands where it should.
     const auto active = *x().activeWindow();
     EXPECT_TRUE(x().isAbove(sidebar(), active) || active == sidebar());
