@@ -16,6 +16,7 @@
 #include "Qt/TabStripLayout.h"
 #include "Qt/TerminationSignals.h"
 #include "Qt/VisibleBrowser.h"
+#include "Qt/WakeReport.h"
 #include "SimulatedAccessibility.h"
 #include "SimulatedApplication.h"
 #include "SimulatedFrameClock.h"
@@ -153,6 +154,8 @@ int main(int argc, char *argv[]) {
         quit();
     });
     QtScheduler scheduler;
+    std::optional<WakeReport> wakes;
+    if (const auto interval = WakeReport::requestedInterval()) wakes.emplace(scheduler, *interval);
     UserDefaults defaults(paths, QString::fromLatin1(kStandardDefaultsDomain));
 
     // No browser on this machine: the application runs against the simulated one, seeded with

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -22,8 +23,9 @@ constexpr int kCompactWidth = 64;
 
 constexpr int kTabStripHeight = 30;
 
-// How long a key that must do nothing is given to do something: every effect these keys have
-// shows within a fraction of it (the steps with the menus closed measure that).
+// How long a key that must do nothing is given to do something once the application has read it:
+// what these keys do (a row closed, the sidebar narrowed) follows within some milliseconds, as the
+// steps with the menus closed print.
 constexpr Milliseconds kQuiet{1000};
 // Longer than any desktop's double-click time.
 constexpr Milliseconds kDoubleClickTime{800};
@@ -129,6 +131,15 @@ protected:
         return hand().click(QPoint(p.center().x(), p.bottom() - 120))
                && waitUntil([] { return x().activeWindow() == desktop->sidebar; }, kSettle);
     }
+    // Whether the open menu has read every key pressed before: a Down after them moves its
+    // highlight, which it does only once it has read them, in order.
+    static bool menuHasReadTheKeys() {
+        const auto menus = desktop->popups.menus(app().processID());
+        if (menus.empty()) return false;
+        const QImage before = x().screenshot().copy(menus.front());
+        return hand().key(QStringLiteral("Down"))
+               && waitUntil([&] { return x().screenshot().copy(menus.front()) != before; }, kSettle);
+    }
     // Waits out the quiet span, and answers whether `unchanged` held all through it.
     static bool holdsFor(Milliseconds span, const std::function<bool()> &unchanged) {
         bool held = true;
@@ -147,17 +158,19 @@ protected:
     }
 };
 
-TEST_F(MenuKeyboard, WithTheMenusClosedTheSidebarsKeysActAtOnce) {
-    // The measure of kQuiet: Escape clears the selection, Ctrl+Shift+C narrows and widens the
-    // sidebar, Delete closes the selected tab and Ctrl+Shift+T brings it back.
+TEST_F(MenuKeyboard, WithTheMenusClosedTheSidebarsKeysAct) {
+    // What the keys do that must do nothing while a menu is open: Escape clears the selection,
+    // Ctrl+Shift+C narrows and widens the sidebar, Delete closes the selected tab and Ctrl+Shift+T
+    // brings it back.
     ASSERT_EQ(tabs(), kFirstWindowTabs);
     ASSERT_TRUE(selectOnly(10));
-    const auto timed = [](const QString &key, const std::function<bool()> &done) {
+    qint64 slowest = 0;
+    const auto timed = [&](const QString &key, const std::function<bool()> &done) {
         QElapsedTimer clock;
         clock.start();
         EXPECT_TRUE(hand().key(key));
         EXPECT_TRUE(waitUntil(done, kSettle)) << key.toStdString();
-        EXPECT_LT(clock.elapsed(), kQuiet.count() / 2) << key.toStdString();
+        slowest = std::max(slowest, clock.elapsed());
     };
     timed(QStringLiteral("Escape"), [] { return !looksSelected(10); });
     timed(QStringLiteral("ctrl+shift+c"), isCompact);
@@ -166,6 +179,7 @@ TEST_F(MenuKeyboard, WithTheMenusClosedTheSidebarsKeysActAtOnce) {
     timed(QStringLiteral("Delete"), [] { return tabs() == kFirstWindowTabs - 1; });
     timed(QStringLiteral("ctrl+shift+t"), [] { return tabs() == kFirstWindowTabs; });
     EXPECT_FALSE(menuIsOpen());
+    std::printf("With the menus closed each key acted within %lld ms at the slowest\n", slowest);
 }
 
 TEST_F(MenuKeyboard, WhileARowsMenuIsOpenTheKeysAreTheMenus) {
@@ -181,6 +195,7 @@ TEST_F(MenuKeyboard, WhileARowsMenuIsOpenTheKeysAreTheMenus) {
     for (const auto *key : {"Delete", "ctrl+shift+c", "ctrl+shift+t", "ctrl+a"}) {
         SCOPED_TRACE(key);
         ASSERT_TRUE(hand().key(QString::fromLatin1(key)));
+        ASSERT_TRUE(menuHasReadTheKeys());
         EXPECT_TRUE(holdsFor(kQuiet, [&] { return menuIsOpen() && browserStrip() == strip && !isCompact(); }))
             << "menu open " << menuIsOpen() << ", tabs " << tabs() << ", width " << panel().width();
     }
@@ -204,6 +219,7 @@ TEST_F(MenuKeyboard, WhileTheTraysMenuIsOpenTheKeysAreTheMenus) {
     // A key that is no item's.
     const QImage strip = browserStrip();
     ASSERT_TRUE(hand().key(QStringLiteral("Delete")));
+    ASSERT_TRUE(menuHasReadTheKeys());
     EXPECT_TRUE(holdsFor(kQuiet, [&] { return menuIsOpen() && browserStrip() == strip; }))
         << "menu open " << menuIsOpen() << ", tabs " << tabs();
 
@@ -229,6 +245,7 @@ TEST_F(MenuKeyboard, WhileTheTraysMenuIsOpenTheKeysAreTheMenus) {
     ASSERT_TRUE(openTrayMenu());
     const QImage reopened = browserStrip();
     ASSERT_TRUE(hand().key(QStringLiteral("ctrl+shift+t")));
+    ASSERT_TRUE(menuHasReadTheKeys());
     EXPECT_TRUE(holdsFor(kQuiet, [&] { return menuIsOpen() && browserStrip() == reopened; }))
         << "menu open " << menuIsOpen() << ", tabs " << tabs();
     saveScreenshot(QStringLiteral("tray-menu-disabled-key"));

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSocketNotifier>
 
@@ -106,18 +105,6 @@ double OndrakeProcess::cpuSeconds() const {
     if (fields.size() < 13) return -1;
     const double ticks = double(fields[11].toLongLong() + fields[12].toLongLong());  // utime, stime
     return ticks / double(sysconf(_SC_CLK_TCK));
-}
-
-bool OndrakeProcess::waitUntilQuiet(double share, Milliseconds span, Milliseconds timeout) const {
-    const QDeadlineTimer deadline(timeout);
-    while (!deadline.hasExpired()) {
-        const double before = cpuSeconds();
-        QElapsedTimer clock;
-        clock.start();
-        waitUntil([&] { return clock.elapsed() >= span.count(); }, span * 2);
-        if (cpuSeconds() - before <= share * double(clock.elapsed()) / 1000.0) return true;
-    }
-    return false;
 }
 
 std::optional<OndrakeProcess::Exit> OndrakeProcess::terminate(Milliseconds timeout) { return endWith(SIGTERM, timeout); }

@@ -46,9 +46,6 @@ public:
     const std::vector<Line> &lines();
     // User and system time the process has used so far, in seconds.
     double cpuSeconds() const;
-    // Waits for a span of `span` in which the process used at most `share` of one core; false
-    // when none came within `timeout`.
-    bool waitUntilQuiet(double share, Milliseconds span, Milliseconds timeout) const;
     // Sends SIGTERM and waits for the end.
     std::optional<Exit> terminate(Milliseconds timeout);
     // Sends the signal and waits for the end.

@@ -27,6 +27,8 @@ const QStringList kWindows{kFrontWindow, QStringLiteral("QWidget Class | Qt Widg
 constexpr Milliseconds kStartTimeout{15000};
 constexpr Milliseconds kSettle{5000};
 constexpr Milliseconds kHoldStill{400};
+// A motion of the pointer that the window manager does not answer by then is followed by another.
+constexpr Milliseconds kNudgeTaken{250};
 
 struct Screen {
     const char *name;
@@ -98,9 +100,9 @@ TEST_P(ScreensAndScales, TheSidebarShowsFlushBesideTheFrontWindowAtLaunchAndAfte
         const auto grip = titleBarPoint(front);
         ASSERT_TRUE(input->press(grip));
         // The manager takes hold at a first motion and moves the window from a later one.
-        for (int nudge = 1; nudge <= 10 && x->geometry(front) == start; ++nudge) {
+        for (int nudge = 1; nudge <= 20 && x->geometry(front) == start; ++nudge) {
             ASSERT_TRUE(input->moveTo(grip + QPoint(nudge, 0)));
-            waitUntil([&] { return x->geometry(front) != start; }, Milliseconds(100));
+            waitUntil([&] { return x->geometry(front) != start; }, kNudgeTaken);
         }
         ASSERT_TRUE(input->moveTo(grip + (to - start.topLeft())));
         EXPECT_TRUE(waitUntil([&] { return x->geometry(front) != start && isFlushBeside(front); }, kSettle))

@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -480,12 +479,9 @@ TEST(SingleInstance, WhateverStandsInPlaceOfTheTurnLockNeitherHoldsLaunchesBackN
         ASSERT_TRUE(c.plant(turnLock, runtime.dir.path())) << c.name;
 
         LogCapture log;
-        QElapsedTimer clock;
-        clock.start();
-        // Long enough that a launch held back would be seen to wait.
         SingleInstance first(runtime.socketPath(), runtime.lockPath(), 2s);
         EXPECT_EQ(first.claim(), SingleInstance::Claim::first) << c.name;
-        EXPECT_LT(clock.elapsed(), 1000) << c.name << ": no wait";
+        // A launch held back waits out its patience and says that no turn came.
         EXPECT_FALSE(logMentions(log, QStringLiteral("Could not take turns"))) << c.name;
         EXPECT_FALSE(logMentions(log, QStringLiteral("not taking turns"))) << c.name;
 
