@@ -48,6 +48,8 @@ using strip::Strip;
 constexpr std::size_t kLargestBlockOfTwo = 2;
 // A window whose tabs are each worth trying as the edge of a first action.
 constexpr std::size_t kSmallWindow = 12;
+// A stretch an action may slide along in which every change of title is worth trying.
+constexpr std::size_t kShortStretch = 64;
 
 struct ActionReader::Search {
     const StretchComparison cmp;
@@ -123,9 +125,11 @@ struct ActionReader::Search {
         consider(std::move(f));
     }
 
+    // Pages that retitled: identical tabs retitle together, so each title of an address that
+    // became another counts once.
     std::size_t retitles(const ActionReading &r) const {
         cmp.hashPages();
-        std::size_t count = 0;
+        std::vector<std::uint64_t> changes;
         std::size_t t = 0;
         for (std::size_t i = 0; i < r.segmentCount_; ++i) {
             const auto &seg = r.segments_[i];
@@ -133,11 +137,14 @@ struct ActionReader::Search {
                 for (std::uint32_t k = 0; k < seg.length; ++k) {
                     const auto &place = pages.places[seg.from + k];
                     const auto &tab = pages.tabs[t + k];
-                    count += place.url == tab.url && place.title != tab.title;
+                    if (place.url == tab.url && place.title != tab.title)
+                        changes.push_back(std::uint64_t(pages.placeAddresses[seg.from + k]) * 0x9E3779B97F4A7C15ull ^
+                                          std::uint64_t(::qHash(place.title, 3)) * 0xC2B2AE3D27D4EB4Full ^ ::qHash(tab.title, 5));
                 }
             t += seg.length;
         }
-        return count;
+        std::sort(changes.begin(), changes.end());
+        return std::size_t(std::unique(changes.begin(), changes.end()) - changes.begin());
     }
 
     bool better(Found &a, Found &b) {
@@ -192,18 +199,16 @@ struct ActionReader::Search {
         return e;
     }
 
-    // Places worth trying in [lo, hi]: its ends, those beside where the active tab was and is, and
-    // the ends of the stretch where titles agree too.
+    // Places worth trying in [lo, hi]: its ends, those beside where the active tab was and is, the
+    // ends of the stretch where titles agree too, and in a short stretch where a title changes.
     template<typename Each>
-    void within(std::size_t lo, std::size_t hi, std::size_t size, const Activity &active, std::span<const std::size_t> titled,
-                const Each &each) const {
+    void within(const Strip &s, std::size_t lo, std::size_t hi, std::size_t size, const Activity &active,
+                std::span<const std::size_t> titled, const Each &each) const {
         if (lo > hi) return;
-        std::array<std::size_t, 24> tried{};
-        std::size_t count = 0;
+        std::vector<std::size_t> tried;
         const auto offer = [&](std::size_t p) {
-            if (p < lo || p > hi || std::find(tried.begin(), tried.begin() + std::ptrdiff_t(count), p) != tried.begin() + std::ptrdiff_t(count))
-                return;
-            if (count < tried.size()) tried[count++] = p;
+            if (p < lo || p > hi || std::find(tried.begin(), tried.end(), p) != tried.end()) return;
+            tried.push_back(p);
             each(p);
         };
         offer(hi);
@@ -216,6 +221,16 @@ struct ActionReader::Search {
         };
         if (activeTab) near(*activeTab);
         active.edges(near);
+        if (hi - lo > kShortStretch) return;
+        const auto titleAt = [&](std::size_t at) {
+            for (std::size_t i = 0; i < s.count(); ++i) {
+                if (at < s[i].length) return s[i].opened ? QStringView() : pages.places[s[i].from + at].title;
+                at -= s[i].length;
+            }
+            return QStringView();
+        };
+        for (auto p = lo + 1; p <= hi && p < s.length(); ++p)
+            if (titleAt(p) != titleAt(p - 1)) offer(p);
     }
 
     // The one action that finishes turning the strip into this poll, allowing `spare` tabs that
@@ -239,7 +254,7 @@ struct ActionReader::Search {
                 lo = std::max<std::ptrdiff_t>(lo, 0);
                 hi = std::min<std::ptrdiff_t>(hi, std::ptrdiff_t(last));
                 if (lo > hi) return;
-                within(std::size_t(lo), std::size_t(hi), c, active, titled, [&](std::size_t at) {
+                within(s, std::size_t(lo), std::size_t(hi), c, active, titled, [&](std::size_t at) {
                     if (open) {
                         each(Op{Op::Kind::open, at, c, 0, false});
                         each(Op{Op::Kind::open, at, c, 0, true});
@@ -279,6 +294,16 @@ struct ActionReader::Search {
                 for (auto y = std::max(yLo, x + 2); y <= std::min(yHi, length); ++y) tryBlocks(x, y);
         };
         blocks(h0 - std::min(reach, h0), h0, e0, e0 + reach);
+        // Where titles tell which of identical tabs moved, the block's edges stand where they
+        // first differ from either end.
+        cmp.hashPages();
+        const auto titledHead = cmp.stripCommon(s, 0, 0, true);
+        const auto titledTail = length - std::min(length, cmp.stripCommonBefore(s, length, m, true));
+        const bool headFar = titledHead + reach < h0;
+        const bool tailFar = titledTail > e0 + reach;
+        if (headFar) blocks(titledHead, titledHead, e0, e0 + reach);
+        if (tailFar) blocks(h0 - std::min(reach, h0), h0, titledTail, titledTail);
+        if (headFar && tailFar) blocks(titledHead, titledHead, titledTail, titledTail);
         if (spare > 0) {
             blocks(h0 + 1, e.head[1], e0, e0 + reach);
             if (e0 > 0) blocks(h0 - std::min(reach, h0), h0, e.tailStart[1], e0 - 1);
@@ -315,6 +340,9 @@ struct ActionReader::Search {
             };
             if (activeTab) near(*activeTab);
             active.edges(near);
+            cmp.hashPages();
+            place(std::ptrdiff_t(cmp.stripCommon(s, 0, 0, true)));
+            place(std::ptrdiff_t(length - std::min(length, cmp.stripCommonBefore(s, length, m, true))));
         }
         for (const auto at : places)
             for (std::size_t c = 1; c <= kLargestBlockOfTwo; ++c) {
