@@ -120,14 +120,14 @@ struct ActionReader::Search {
         s.copyTo(r.segments_, r.segmentCount_);
         std::size_t touched = std::size_t(navigations + activated);
         for (const auto &op : ops) touched += op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b;
-        r.rank_ = {actions, closedKept, start.length() - kept + std::size_t(navigations), touched, 0, holds.value_or(0), shifted};
+        r.rank_ = {actions, closedKept, start.length() - kept + std::size_t(navigations), touched, 0, 0, holds.value_or(0), shifted};
         f.navigations = navigations;
         consider(std::move(f));
     }
 
     // Pages that retitled: identical tabs retitle together, so each title of an address that
-    // became another counts once.
-    std::size_t retitles(const ActionReading &r) const {
+    // became another counts once, then each tab that did.
+    std::pair<std::size_t, std::size_t> retitles(const ActionReading &r) const {
         cmp.hashPages();
         std::vector<std::uint64_t> changes;
         std::size_t t = 0;
@@ -143,8 +143,9 @@ struct ActionReader::Search {
                 }
             t += seg.length;
         }
+        const auto tabs = changes.size();
         std::sort(changes.begin(), changes.end());
-        return std::size_t(std::unique(changes.begin(), changes.end()) - changes.begin());
+        return {std::size_t(std::unique(changes.begin(), changes.end()) - changes.begin()), tabs};
     }
 
     bool better(Found &a, Found &b) {
@@ -154,7 +155,7 @@ struct ActionReader::Search {
             return std::tie(ra.actions, ra.closedKept, ra.lost, ra.touched) < std::tie(rb.actions, rb.closedKept, rb.lost, rb.touched);
         for (auto *f : {&a, &b})
             if (!f->retitlesKnown) {
-                f->reading.rank_.retitles = retitles(f->reading);
+                std::tie(f->reading.rank_.retitles, f->reading.rank_.retitledTabs) = retitles(f->reading);
                 f->retitlesKnown = true;
             }
         if (a.reading.rank_ != b.reading.rank_) return a.reading.rank_ < b.reading.rank_;
@@ -461,7 +462,7 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
     }
     if (!search.best || !search.holds(*search.best)) return {};
     const auto known = [&](Search::Found &f) {
-        if (!f.retitlesKnown) f.reading.rank_.retitles = search.retitles(f.reading);
+        if (!f.retitlesKnown) std::tie(f.reading.rank_.retitles, f.reading.rank_.retitledTabs) = search.retitles(f.reading);
         f.retitlesKnown = true;
     };
     known(*search.best);

@@ -38,6 +38,7 @@ public:
         std::size_t lost = 0;         // places gone or gone to another address: fewer is likelier
         std::size_t touched = 0;      // tabs the actions open, close, drag or send elsewhere
         std::size_t retitles = 0;     // titles of an address that became others
+        std::size_t retitledTabs = 0;  // tabs showing their address under another title
         int surprise = 0;             // a tab dragged made active, which the browser does less
         std::uint64_t shifted = 0;    // how far the places moved, added up
         auto operator<=>(const Rank &) const = default;
