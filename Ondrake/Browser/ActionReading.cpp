@@ -120,7 +120,7 @@ struct ActionReader::Search {
         s.copyTo(r.segments_, r.segmentCount_);
         std::size_t touched = std::size_t(navigations + activated);
         for (const auto &op : ops) touched += op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b;
-        r.rank_ = {actions, closedKept, start.length() - kept + std::size_t(navigations), touched, 0, 0, holds.value_or(0), shifted};
+        r.rank_ = {actions, closedKept, start.length() - kept + std::size_t(navigations), 0, 0, touched, holds.value_or(0), shifted};
         f.navigations = navigations;
         consider(std::move(f));
     }
@@ -151,8 +151,8 @@ struct ActionReader::Search {
     bool better(Found &a, Found &b) {
         const auto &ra = a.reading.rank_;
         const auto &rb = b.reading.rank_;
-        if (std::tie(ra.actions, ra.closedKept, ra.lost, ra.touched) != std::tie(rb.actions, rb.closedKept, rb.lost, rb.touched))
-            return std::tie(ra.actions, ra.closedKept, ra.lost, ra.touched) < std::tie(rb.actions, rb.closedKept, rb.lost, rb.touched);
+        if (std::tie(ra.actions, ra.closedKept, ra.lost) != std::tie(rb.actions, rb.closedKept, rb.lost))
+            return std::tie(ra.actions, ra.closedKept, ra.lost) < std::tie(rb.actions, rb.closedKept, rb.lost);
         for (auto *f : {&a, &b})
             if (!f->retitlesKnown) {
                 std::tie(f->reading.rank_.retitles, f->reading.rank_.retitledTabs) = retitles(f->reading);

@@ -34,12 +34,12 @@ class ActionReading {
 public:
     struct Rank {
         int actions = 0;
-        std::size_t closedKept = 0;   // tabs this system closed that still stand
-        std::size_t lost = 0;         // places gone or gone to another address: fewer is likelier
-        std::size_t touched = 0;      // tabs the actions open, close, drag or send elsewhere
-        std::size_t retitles = 0;     // titles of an address that became others
+        std::size_t closedKept = 0;    // tabs this system closed that still stand
+        std::size_t lost = 0;          // places gone or gone to another address: fewer is likelier
+        std::size_t retitles = 0;      // titles of an address that became others
         std::size_t retitledTabs = 0;  // tabs showing their address under another title
-        int surprise = 0;             // a tab dragged made active, which the browser does less
+        std::size_t touched = 0;       // tabs the actions open, close, drag or send elsewhere
+        int surprise = 0;              // a tab dragged made active, which the browser does less
         std::uint64_t shifted = 0;    // how far the places moved, added up
         auto operator<=>(const Rank &) const = default;
     };
@@ -65,8 +65,8 @@ private:
 
 // Reads a window's change as the fewest actions that explain it, up to two. Answers the likeliest
 // reading first: fewest actions, then the fewest tabs left standing that this system closed, then
-// the most places showing what they showed, then the fewest tabs the actions touch, then fewest
-// retitles, then a dragged tab left inactive, then the least shift, then the earlier
+// the most places showing what they showed, then fewest retitles, then the fewest tabs the
+// actions touch, then a dragged tab left inactive, then the least shift, then the earlier
 // places paired with the earlier tabs; after it, for each address a reading as likely in actions
 // closes or opens one tab of alone, the likeliest such, so that polls of several windows can be
 // read together. Nothing when no two actions explain the change. The work is bounded by a budget

@@ -76,7 +76,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
     // What each window may have done: its readings, and a window gone or new with one tab, which
     // closed or opened it.
     struct Option {
-        ActionReading::Rank rank{1, 0, 0, 1, 0, 0, 0, 0};
+        ActionReading::Rank rank{1, 0, 0, 0, 0, 1, 0, 0};
         std::vector<std::pair<std::size_t, std::uint32_t>> closed{};  // place, address
         std::vector<std::pair<std::size_t, std::uint32_t>> opened{};  // tab, address
     };
