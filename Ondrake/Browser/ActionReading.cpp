@@ -6,6 +6,7 @@
 #include <iterator>
 #include <limits>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 
 namespace ondrake {
@@ -58,15 +59,84 @@ struct ActionReader::Search {
     std::size_t m;
     std::optional<std::size_t> activeTab;
     std::size_t budget;
-    std::vector<std::size_t> blank{};  // tabs still loading, untitled
 
     struct Found {
         ActionReading reading;
+        Strip start;  // the window the actions were done to
         int navigations = 0;
         bool retitlesKnown = false;
     };
     std::optional<Found> best{};
     std::vector<std::pair<std::pair<int, std::uint32_t>, Found>> byAddress{};  // (opened, address)
+
+    // Whether a tab the actions close shows a page that a block of more than two tabs opened
+    // with it shows: tabs a person opens together are other pages than one just closed.
+    bool reopensInABlock(const Strip &start, const Strip &now) const {
+        std::vector<std::uint32_t> opened;
+        std::size_t t = 0;
+        std::vector<char> kept(n, 0);
+        for (std::size_t i = 0; i < now.count(); ++i) {
+            const auto &seg = now[i];
+            if (seg.opened && seg.length > kLargestBlockOfTwo)
+                for (std::uint32_t k = 0; k < seg.length; ++k) opened.push_back(pages.tabAddresses[t + k]);
+            if (!seg.opened) std::fill(kept.begin() + seg.from, kept.begin() + seg.from + seg.length, 1);
+            t += seg.length;
+        }
+        if (opened.empty()) return false;
+        std::sort(opened.begin(), opened.end());
+        for (std::size_t i = 0; i < start.count(); ++i)
+            for (auto p = start[i].from; p < start[i].from + start[i].length; ++p)
+                if (!kept[p] && std::binary_search(opened.begin(), opened.end(), pages.placeAddresses[p])) return true;
+        return false;
+    }
+
+    // The pages (address and title) of the places the reading does not keep, ascending.
+    std::vector<std::uint64_t> closedPages(const Strip &start, const Strip &now) const {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> kept;  // [from, to)
+        for (std::size_t i = 0; i < now.count(); ++i)
+            if (!now[i].opened) kept.emplace_back(now[i].from, now[i].from + now[i].length);
+        std::sort(kept.begin(), kept.end());
+        std::vector<std::uint64_t> closed;
+        for (std::size_t i = 0; i < start.count(); ++i) {
+            auto p = start[i].from;
+            const auto end = start[i].from + start[i].length;
+            for (const auto &[from, to] : kept) {
+                if (to <= p || from >= end) continue;
+                for (; p < from; ++p) closed.push_back(pageKey(pages.placeAddresses[p], pages.places[p].title));
+                p = std::max(p, to);
+            }
+            for (; p < end; ++p) closed.push_back(pageKey(pages.placeAddresses[p], pages.places[p].title));
+        }
+        std::sort(closed.begin(), closed.end());
+        return closed;
+    }
+    static std::uint64_t pageKey(std::uint32_t address, QStringView title) {
+        return std::uint64_t(address) * 0x9E3779B97F4A7C15ull ^ std::uint64_t(::qHash(title, 11));
+    }
+    // Whether a place keeps its address under a title a page does not take by itself: none again
+    // (a tab seen with a title does not go back to loading), or that of a tab the reading closes
+    // (its title moving onto a twin is rather that twin staying).
+    bool unnatural(std::size_t p, std::size_t t, const std::vector<std::uint64_t> &closed) const {
+        const auto &place = pages.places[p];
+        const auto &tab = pages.tabs[t];
+        return pages.placeAddresses[p] == pages.tabAddresses[t] && !place.title.isEmpty() && place.title != tab.title &&
+               (tab.title.isEmpty() || std::binary_search(closed.begin(), closed.end(), pageKey(pages.tabAddresses[t], tab.title)));
+    }
+    // Of `length` places from `p` paired with the tabs from `t`, up to one more than `cap`, those
+    // whose title changed so.
+    std::size_t unnaturalRetitles(std::size_t p, std::size_t t, std::size_t length, std::size_t cap,
+                                  const std::vector<std::uint64_t> &closed) const {
+        cmp.hashPages();
+        if (cmp.sameStretch(p, t, length, true)) return 0;
+        std::size_t count = 0;
+        for (std::size_t k = 0; k < length && count <= cap;) {
+            k += cmp.common(p + k, t + k, length - k, true);
+            if (k >= length) break;
+            count += unnatural(p + k, t + k, closed);
+            ++k;
+        }
+        return count;
+    }
 
     // Judges actions done to the starting strip: whether they give this poll, in at most two
     // actions with the tabs that went to another address and a tab activated, and how likely.
@@ -96,32 +166,32 @@ struct ActionReader::Search {
             }
             t += seg.length;
         }
-        // A tab seen with a title does not go back to loading at its address by itself.
-        if (!blank.empty()) {
-            std::size_t from = 0;
-            for (std::size_t i = 0; i < s.count(); ++i) {
-                const auto &seg = s[i];
-                if (!seg.opened)
-                    for (auto it = std::lower_bound(blank.begin(), blank.end(), from); it != blank.end() && *it < from + seg.length; ++it)
-                        navigations += !pages.places[seg.from + (*it - from)].title.isEmpty();
-                from += seg.length;
-            }
-            if (navigations > allowed) return;
+        // Retitles a page does not do by itself count as the tab going elsewhere.
+        const auto closed = kept < start.length() ? closedPages(start, s) : std::vector<std::uint64_t>();
+        t = 0;
+        for (std::size_t i = 0; i < s.count() && navigations <= allowed; ++i) {
+            const auto &seg = s[i];
+            if (!seg.opened) navigations += int(unnaturalRetitles(seg.from, t, seg.length, std::size_t(allowed - navigations), closed));
+            t += seg.length;
         }
+        if (navigations > allowed) return;
         const auto holds = activeTab ? active.holds(*activeTab) : std::optional(0);
         const int activated = holds ? 0 : 1;
         const int actions = int(ops.size()) + navigations + activated;
         if (actions > 2) return;
-        // One action may open, close or drag a block of any size; of two, each a tab or two: a
-        // larger change in the same poll is more than two things a person did.
-        if (actions == 2)
-            for (const auto &op : ops)
-                if ((op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b) > kLargestBlockOfTwo) return;
+        // One action may open, close or drag a block of any size; of two, one at most more than a
+        // tab or two: two such changes in the same poll are more than two things a person did.
+        if (ops.size() == 2 && std::all_of(ops.begin(), ops.end(), [](const Op &op) {
+                return (op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b) > kLargestBlockOfTwo;
+            }))
+            return;
+        if (ops.size() == 2 && kept < start.length() && reopensInABlock(start, s)) return;
         s.copyTo(r.segments_, r.segmentCount_);
         std::size_t touched = std::size_t(navigations + activated);
         for (const auto &op : ops) touched += op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b;
         r.rank_ = {actions, closedKept, start.length() - kept + std::size_t(navigations), 0, 0, touched, holds.value_or(0), shifted};
         f.navigations = navigations;
+        f.start = start;
         consider(std::move(f));
     }
 
@@ -397,14 +467,16 @@ struct ActionReader::Search {
     // The reading checked page by page: hashes may, however rarely, agree on different pages.
     bool holds(const Found &f) const {
         const auto &r = f.reading;
+        Strip now;
+        for (std::size_t i = 0; i < r.segmentCount_; ++i) now.push(r.segments_[i]);
+        const auto closed = closedPages(f.start, now);
         int navigations = 0;
         std::size_t t = 0;
         for (std::size_t i = 0; i < r.segmentCount_; ++i) {
             const auto &seg = r.segments_[i];
             if (!seg.opened)
                 for (std::uint32_t k = 0; k < seg.length; ++k)
-                    navigations += pages.placeAddresses[seg.from + k] != pages.tabAddresses[t + k] ||
-                                   (pages.tabs[t + k].title.isEmpty() && !pages.places[seg.from + k].title.isEmpty());
+                    navigations += pages.placeAddresses[seg.from + k] != pages.tabAddresses[t + k] || unnatural(seg.from + k, t + k, closed);
             t += seg.length;
         }
         return navigations == f.navigations;
@@ -420,8 +492,6 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
     if (focus.activeTab && *focus.activeTab >= m) focus.activeTab.reset();
 
     Search search{StretchComparison(tables_, pages), pages, n, m, focus.activeTab, 2048 + 2 * (n + m)};
-    for (std::size_t t = 0; t < m; ++t)
-        if (pages.tabs[t].title.isEmpty()) search.blank.push_back(t);
     const auto closed = [&](std::size_t p) { return p < focus.closedPlaces.size() && focus.closedPlaces[p] != 0; };
     std::size_t closedCount = 0;
     for (std::size_t p = 0; p < n; ++p) closedCount += closed(p);

@@ -22,11 +22,11 @@ struct WindowFocus {
 };
 
 // One way a window changed between two polls by what a person did in the browser, as the
-// browser does it: opening a tab or a block, in front (its first tab made active) or behind;
+// browser does it: opening a tab or a block, in front (its first or last tab made active) or behind;
 // closing one (the active one among them hands on to the tab after them, or before them when they
 // were last); a tab going to another address where it stands; dragging a tab or a block past its
 // neighbours (the active tab kept, or a tab dragged alone made active); activating another tab.
-// One action may take a block of any size, each of two a tab or two. A tab dragged to another
+// One action may take a block of any size; of two, one at most more than a tab or two. A tab dragged to another
 // window reads, in each, as a close and an open. What a page does by itself where it stands (a
 // new title at the same address) is no action, though of two readings alike in actions the one
 // with fewer comes first.

@@ -75,10 +75,17 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
     };
     // What each window may have done: its readings, and a window gone or new with one tab, which
     // closed or opened it.
+    // A tab closed or opened alone: its place or tab, its address, and whether it shows a title,
+    // which a tab dragged keeps.
+    struct Alone {
+        std::size_t at = 0;
+        std::uint32_t address = 0;
+        bool titled = true;
+    };
     struct Option {
         ActionReading::Rank rank{1, 0, 0, 0, 0, 1, 0, 0};
-        std::vector<std::pair<std::size_t, std::uint32_t>> closed{};  // place, address
-        std::vector<std::pair<std::size_t, std::uint32_t>> opened{};  // tab, address
+        std::vector<Alone> closed{};
+        std::vector<Alone> opened{};
     };
     struct Side {
         std::size_t window;  // in `work`, or past it for a window gone
@@ -94,14 +101,16 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
                 Option o{r.rank()};
                 for (const auto p : r.closedAlone())
                     if (const auto address = following(k.offered[p]->url); address && !closed_.contains(k.offered[p]->id))
-                        o.closed.emplace_back(p, *address);
+                        o.closed.push_back({p, *address, !k.offered[p]->title.isEmpty()});
                 for (const auto t : r.openedAlone())
-                    if (const auto address = following(k.window.tabs[t].url)) o.opened.emplace_back(t, *address);
+                    if (const auto address = following(k.window.tabs[t].url))
+                        o.opened.push_back({t, *address, !k.window.tabs[t].title.isEmpty()});
                 side.options.push_back(std::move(o));
             }
             sides.push_back(std::move(side));
         } else if (k.prev.empty() && k.window.tabs.size() == 1) {
-            if (const auto address = following(k.window.tabs[0].url)) sides.push_back({w, nullptr, {Option{.opened = {{0, *address}}}}});
+            if (const auto address = following(k.window.tabs[0].url))
+                sides.push_back({w, nullptr, {Option{.opened = {{0, *address, !k.window.tabs[0].title.isEmpty()}}}}});
         }
     }
     if (sides.empty()) return;
@@ -115,7 +124,8 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
         for (const auto &entry : entries) {
             if (gone ? entries.size() != 1 || claimed.contains(entry.id) : !claimed.contains(entry.id)) continue;
             if (closed_.contains(entry.id)) continue;
-            if (const auto address = following(entry.url)) sides.push_back({work.size(), &entry, {Option{.closed = {{0, *address}}}}});
+            if (const auto address = following(entry.url))
+                sides.push_back({work.size(), &entry, {Option{.closed = {{0, *address, !entry.title.isEmpty()}}}}});
         }
     }
 
@@ -129,15 +139,15 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QStr
         std::vector<std::vector<bool>> used(sides.size());
         for (std::size_t s = 0; s < sides.size(); ++s) used[s].assign(sides[s].options[choice[s]].opened.size(), false);
         for (std::size_t s = 0; s < sides.size(); ++s)
-            for (const auto &[place, address] : sides[s].options[choice[s]].closed) {
+            for (const auto &c : sides[s].options[choice[s]].closed) {
                 bool paired = false;
                 for (std::size_t o = 0; o < sides.size() && !paired; ++o) {
                     if (o == s) continue;
                     const auto &opened = sides[o].options[choice[o]].opened;
                     for (std::size_t i = 0; i < opened.size() && !paired; ++i)
-                        if (!used[o][i] && opened[i].second == address) {
+                        if (!used[o][i] && opened[i].address == c.address && (opened[i].titled || !c.titled)) {
                             used[o][i] = true;
-                            drags.push_back({s, place, o, opened[i].first});
+                            drags.push_back({s, c.at, o, opened[i].at});
                             paired = true;
                         }
                 }

@@ -173,11 +173,12 @@ inline void pieces(const Op &op, std::size_t length, const Each &each) {
 }
 
 inline Activity afterAction(const Op &op, const Activity &was, std::size_t length) {
-    // The browser activates the first tab of what it opens in front.
+    // The browser activates the first tab of what it opens in front, or the last.
     if (op.kind == Op::Kind::open && op.front) {
         Activity now;
         now.any = false;
         now.add(op.a, op.a + 1);
+        if (op.b > 1) now.add(op.a + op.b - 1, op.a + op.b);
         return now;
     }
     Activity now;
@@ -234,6 +235,14 @@ inline bool apply(Strip &s, Activity &active, const Op &op, std::array<std::uint
         const auto x = s.cut(op.a);
         const auto z = s.cut(op.b);
         const auto y = s.cut(op.c);
+        // A block dragged is of tabs that stood side by side, not some just opened beside them.
+        const auto mixed = [&](std::size_t from, std::size_t to) {
+            bool opened = false;
+            bool stood = false;
+            for (auto i = from; i < to; ++i) (s[i].opened ? opened : stood) = true;
+            return opened && stood;
+        };
+        if (mixed(*x, *z) || mixed(*z, *y)) return false;
         s.rotate(*x, *z, *y);
         break;
     }

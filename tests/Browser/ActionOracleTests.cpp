@@ -120,7 +120,7 @@ TEST(ActionOracle, OneActionOnWindowsOfUpToTwentyTabs) {
 TEST(ActionOracle, TwoActionsOfEveryKind) {
     const auto tally = oneWindow(20261215, 12000, {2, 6, 2, 2}, 2, false);
     print("two actions", tally);
-    EXPECT_GT(tally.judged, 15000);
+    EXPECT_GT(tally.judged, 12000);
     EXPECT_EQ(tally.wrong, 0);
 }
 
@@ -152,13 +152,12 @@ TEST(ActionOracle, ATabDraggedToAnotherWindowBesideAnotherAction) {
         std::string made = front ? "dragged to another window, in front" : "dragged to another window, behind";
         if (random() % 3 != 0)
             if (const auto action = test::act(random, random() % 2 == 0 ? from : to, fresh, true)) made += " + " + *action;
+        if (!test::stillThere(to)) continue;  // the dragged tab closed again where it went: read by no one
         const auto second = registry.assign({rawWindow(1, from), rawWindow(2, to)});
 
         const auto both = test::acrossWindows(test::explanations(beforeFrom.pages, beforeFrom.active, from.pages, from.active, {2, false, 2}),
                                               test::explanations(beforeTo.pages, beforeTo.active, to.pages, to.active, {2, false, 2}),
                                               beforeFrom.pages, to.pages, 2);
-        // A tab dragged across and closed there in the same poll is read by no one.
-        if (both.left.empty()) continue;
         const auto [judgedFrom, wrongFrom] = judge(both.left, beforeFrom.pages.size(), idsOf(first[0]), second, 0, both.goneForSure);
         const auto [judgedTo, wrongTo] = judge(both.came, beforeTo.pages.size(), idsOf(first[1]), second, 1);
         int wrong = wrongFrom + wrongTo;

@@ -42,12 +42,12 @@ struct Rules {
 };
 
 // Every way up to `rules.most` actions of a person, as the browser carries them out, give this
-// poll's pages and active tab: opening a tab or a block anywhere, its first tab made active or
-// not; closing a tab or a block (the active one among them hands on to the tab after them, or
+// poll's pages and active tab: opening a tab or a block anywhere, its first or last tab made
+// active or not; closing a tab or a block (the active one among them hands on to the tab after them, or
 // before them when they were last); a tab going to another page or title where it stands;
 // dragging a tab or a block past its neighbours (the active tab kept, or a tab dragged alone
-// made active); activating another tab. One action may take a block of any size, each of
-// several at most `largestBlock` tabs. Found by trying them all, so only for small windows.
+// made active); activating another tab. One action may take a block of any size; of several,
+// one at most more than `largestBlock` tabs. Found by trying them all, so only for small windows.
 inline std::vector<Explanation> explanations(const std::vector<Shows> &before, std::size_t was, const std::vector<Shows> &after,
                                              std::size_t now, Rules rules = {}) {
     struct Tab {
@@ -59,7 +59,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         std::vector<Tab> tabs;
         std::uint64_t active = 0;  // the tabs that may be active
         std::vector<std::size_t> closedAlone;
-        bool large = false;  // the last action took a block larger than several actions take
+        int large = 0;  // actions that took a block larger than several actions take
     };
     const auto m = after.size();
     std::vector<Explanation> found;
@@ -101,11 +101,11 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
             for (std::size_t count = 1; n + count <= 62 && count <= std::max(m, n) + 1; ++count) {
                 if (last && n + count != m) continue;
                 State next = s;
-                next.large = count > rules.largestBlock;
+                next.large += count > rules.largestBlock;
                 next.tabs.insert(next.tabs.begin() + std::ptrdiff_t(at), count, Tab{std::nullopt, true, count == 1});
                 next.active = mapped([&](std::size_t i) { return std::optional(i < at ? i : i + count); });
                 visit(next);
-                next.active = bit(at);  // in front: the first of what the browser opened
+                next.active = bit(at) | bit(at + count - 1);  // in front: the first or the last opened
                 visit(next);
             }
         // Closed.
@@ -113,7 +113,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
             for (std::size_t count = 1; at + count <= n && count < n; ++count) {
                 if (last && n - count != m) continue;
                 State next = s;
-                next.large = count > rules.largestBlock;
+                next.large += count > rules.largestBlock;
                 if (count == 1 && s.tabs[at].from) next.closedAlone.push_back(*s.tabs[at].from);
                 next.tabs.erase(next.tabs.begin() + std::ptrdiff_t(at), next.tabs.begin() + std::ptrdiff_t(at + count));
                 next.active = mapped([&](std::size_t i) -> std::optional<std::size_t> {
@@ -131,7 +131,6 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         for (std::size_t at = 0; at < n; ++at) {
             if (s.tabs[at].any) continue;
             State next = s;
-            next.large = false;
             next.tabs[at].any = true;
             visit(next);
         }
@@ -140,7 +139,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
             for (auto z = x + 1; z < n; ++z)
                 for (auto y = z + 1; y <= n; ++y) {
                     State next = s;
-                    next.large = std::min(z - x, y - z) > rules.largestBlock;
+                    next.large += std::min(z - x, y - z) > rules.largestBlock;
                     const auto where = [&](std::size_t i) {
                         if (i < x || i >= y) return std::optional(i);
                         return std::optional(i < z ? i + (y - z) : i - (z - x));
@@ -153,7 +152,6 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
                 }
         // Another tab activated.
         State next = s;
-        next.large = false;
         next.active = n >= 64 ? ~std::uint64_t(0) : bit(n) - 1;
         visit(next);
     };
@@ -163,10 +161,10 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
     record(start, 0);
     const auto deeper = [&](const State &s, int actions, const auto &self) -> void {
         each(s, actions + 1 == rules.most, [&](const State &next) {
-            // A block of any size alone; of several actions, each takes a few tabs.
-            if (next.large && actions > 0) return;
+            // A block of any size alone; of several actions, one at most takes more than a few.
+            if (next.large > 1) return;
             record(next, actions + 1);
-            if (actions + 1 < rules.most && !next.large) self(next, actions + 1, self);
+            if (actions + 1 < rules.most) self(next, actions + 1, self);
         });
     };
     if (rules.most > 0) deeper(start, 0, deeper);
@@ -359,6 +357,11 @@ inline std::pair<Strip, Strip> randomPair(std::mt19937 &random, int &fresh, Stri
     return {std::move(from), std::move(to)};
 }
 
+// Where a tab dragged to another window came from, in that window's origins.
+constexpr std::size_t kDragged = std::numeric_limits<std::size_t>::max();
+// Whether the tab dragged to the window is still there.
+inline bool stillThere(const Strip &to) { return std::find(to.from.begin(), to.from.end(), kDragged) != to.from.end(); }
+
 // A tab dragged from one window to another, as the browser does it: the window it left reads
 // as after its close, and where it lands it becomes the active tab or not. Answers whether it
 // did; the first window needs two tabs.
@@ -371,7 +374,7 @@ inline bool dragAcross(std::mt19937 &random, Strip &from, Strip &to) {
     else if (from.active > at) --from.active;
     const auto landing = std::size_t(random() % (to.pages.size() + 1));
     to.pages.insert(to.pages.begin() + std::ptrdiff_t(landing), page);
-    to.from.insert(to.from.begin() + std::ptrdiff_t(landing), std::nullopt);
+    to.from.insert(to.from.begin() + std::ptrdiff_t(landing), kDragged);
     const bool front = random() % 2 == 0;
     if (front) to.active = landing;
     else if (to.active >= landing) ++to.active;
