@@ -235,14 +235,6 @@ inline bool apply(Strip &s, Activity &active, const Op &op, std::array<std::uint
         const auto x = s.cut(op.a);
         const auto z = s.cut(op.b);
         const auto y = s.cut(op.c);
-        // A block dragged is of tabs that stood side by side, not some just opened beside them.
-        const auto mixed = [&](std::size_t from, std::size_t to) {
-            bool opened = false;
-            bool stood = false;
-            for (auto i = from; i < to; ++i) (s[i].opened ? opened : stood) = true;
-            return opened && stood;
-        };
-        if (mixed(*x, *z) || mixed(*z, *y)) return false;
         s.rotate(*x, *z, *y);
         break;
     }
