@@ -59,6 +59,8 @@ struct ActionReader::Search {
     std::size_t m;
     std::optional<std::size_t> activeTab;
     std::size_t budget;
+    mutable std::vector<std::uint8_t> placeCount{};  // by address, up to 2
+    mutable std::vector<std::uint32_t> onceAt{};     // by address: the one tab showing it
 
     struct Found {
         ActionReading reading;
@@ -304,6 +306,27 @@ struct ActionReader::Search {
             if (titleAt(p) != titleAt(p - 1)) offer(p);
     }
 
+    // Where this poll shows a page that the last one showed once, when it shows it once too. The
+    // counts are gathered on first need.
+    std::optional<std::size_t> shownOnceAt(std::uint32_t address) const {
+        constexpr auto kNone = std::numeric_limits<std::uint32_t>::max();
+        constexpr auto kMany = kNone - 1;
+        if (onceAt.empty()) {
+            std::uint32_t most = 0;
+            for (const auto a : pages.placeAddresses) most = std::max(most, a);
+            for (const auto a : pages.tabAddresses) most = std::max(most, a);
+            placeCount.assign(std::size_t(most) + 1, 0);
+            onceAt.assign(std::size_t(most) + 1, kNone);
+            for (const auto a : pages.placeAddresses) placeCount[a] = std::min<std::uint8_t>(placeCount[a] + 1, 2);
+            for (std::size_t t = 0; t < m; ++t) {
+                auto &at = onceAt[pages.tabAddresses[t]];
+                at = at == kNone ? std::uint32_t(t) : kMany;
+            }
+        }
+        if (address >= onceAt.size() || placeCount[address] != 1 || onceAt[address] >= kMany) return std::nullopt;
+        return onceAt[address];
+    }
+
     // The one action that finishes turning the strip into this poll, allowing `spare` tabs that
     // went to another address.
     template<typename Each>
@@ -365,6 +388,16 @@ struct ActionReader::Search {
                 for (auto y = std::max(yLo, x + 2); y <= std::min(yHi, length); ++y) tryBlocks(x, y);
         };
         blocks(h0 - std::min(reach, h0), h0, e0, e0 + reach);
+        // A page shown once before and now that stands at a difference went where it shows now.
+        for (const auto at : {h0, e0 > 0 ? e0 - 1 : length}) {
+            if (at >= length) continue;
+            const auto address = cmp.addressAt(s, at);
+            if (address == StretchComparison::kAnyAddress) continue;
+            const auto to = shownOnceAt(address);
+            if (!to || *to == at) continue;
+            if (*to < at) each(Op{Op::Kind::move, *to, at, at + 1, false});
+            else each(Op{Op::Kind::move, at, at + 1, *to + 1, false});
+        }
         // Where titles tell which of identical tabs moved, the block's edges stand where they
         // first differ from either end.
         cmp.hashPages();
@@ -415,7 +448,17 @@ struct ActionReader::Search {
             place(std::ptrdiff_t(cmp.stripCommon(s, 0, 0, true)));
             place(std::ptrdiff_t(length - std::min(length, cmp.stripCommonBefore(s, length, m, true))));
         }
-        for (const auto at : places)
+        // A larger block opened or closed first makes up the difference in tabs.
+        const auto large = std::size_t(offset > 0 ? offset : -offset);
+        for (const auto at : places) {
+            if (large > kLargestBlockOfTwo) {
+                if (offset > 0) {
+                    each(Op{Op::Kind::open, at, large, 0, false});
+                    each(Op{Op::Kind::open, at, large, 0, true});
+                } else if (at + large <= length) {
+                    each(Op{Op::Kind::close, at, large, 0, false});
+                }
+            }
             for (std::size_t c = 1; c <= kLargestBlockOfTwo; ++c) {
                 each(Op{Op::Kind::open, at, c, 0, false});
                 each(Op{Op::Kind::open, at, c, 0, true});
@@ -425,6 +468,7 @@ struct ActionReader::Search {
                     if (to < at && at + c <= length) each(Op{Op::Kind::move, to, at, at + c, false});
                 }
             }
+        }
         if (length <= kSmallWindow) return;
         constexpr std::size_t kMatches = 4;
         constexpr std::size_t kScan = 256;  // so that a first action costs no more in a long window
