@@ -71,8 +71,9 @@ struct ActionReader::Search {
     std::optional<Found> best{};
     std::vector<std::pair<std::pair<int, std::uint32_t>, Found>> byAddress{};  // (opened, address)
 
-    // Whether a tab the actions close shows a page that a block of more than two tabs opened
-    // with it shows: tabs a person opens together are other pages than one just closed.
+    // Whether a tab the actions close, or send to another address, shows a page that a block of
+    // more than two tabs opened with it shows: tabs a person opens together are other pages than
+    // one just closed or left.
     bool reopensInABlock(const Strip &start, const Strip &now) const {
         std::vector<std::uint32_t> opened;
         std::size_t t = 0;
@@ -81,7 +82,9 @@ struct ActionReader::Search {
             const auto &seg = now[i];
             if (seg.opened && seg.length > kLargestBlockOfTwo)
                 for (std::uint32_t k = 0; k < seg.length; ++k) opened.push_back(pages.tabAddresses[t + k]);
-            if (!seg.opened) std::fill(kept.begin() + seg.from, kept.begin() + seg.from + seg.length, 1);
+            if (!seg.opened)
+                for (std::uint32_t k = 0; k < seg.length; ++k)
+                    kept[seg.from + k] = pages.placeAddresses[seg.from + k] == pages.tabAddresses[t + k];
             t += seg.length;
         }
         if (opened.empty()) return false;
@@ -187,7 +190,7 @@ struct ActionReader::Search {
                 return (op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b) > kLargestBlockOfTwo;
             }))
             return;
-        if (ops.size() == 2 && kept < start.length() && reopensInABlock(start, s)) return;
+        if (ops.size() + std::size_t(navigations) == 2 && !ops.empty() && reopensInABlock(start, s)) return;
         s.copyTo(r.segments_, r.segmentCount_);
         std::size_t touched = std::size_t(navigations + activated);
         for (const auto &op : ops) touched += op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b;
