@@ -155,9 +155,7 @@ TEST(ActionOracle, ATabDraggedToAnotherWindowBesideAnotherAction) {
         if (!test::stillThere(to)) continue;  // the dragged tab closed again where it went: read by no one
         const auto second = registry.assign({rawWindow(1, from), rawWindow(2, to)});
 
-        const auto both = test::acrossWindows(test::explanations(beforeFrom.pages, beforeFrom.active, from.pages, from.active, {2, false, 2}),
-                                              test::explanations(beforeTo.pages, beforeTo.active, to.pages, to.active, {2, false, 2}),
-                                              beforeFrom.pages, to.pages, 2);
+        const auto both = test::twoWindowsRead(beforeFrom, from, beforeTo, to);
         const auto [judgedFrom, wrongFrom] = judge(both.left, beforeFrom.pages.size(), idsOf(first[0]), second, 0, both.goneForSure);
         const auto [judgedTo, wrongTo] = judge(both.came, beforeTo.pages.size(), idsOf(first[1]), second, 1);
         int wrong = wrongFrom + wrongTo;

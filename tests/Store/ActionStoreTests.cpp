@@ -154,9 +154,7 @@ TEST(ActionStore, ATabDraggedToAnotherWindowTakesItsRecordWhereBothWindowsTell) 
         if (random() % 3 != 0) test::act(random, random() % 2 == 0 ? from : to, fresh, true);
         if (!test::stillThere(to)) continue;  // the dragged tab closed again where it went: read by no one
         show(browser, {from, to});
-        const auto both = test::acrossWindows(test::explanations(wasFrom.pages, wasFrom.active, from.pages, from.active, {2, false, 2}),
-                                              test::explanations(wasTo.pages, wasTo.active, to.pages, to.active, {2, false, 2}),
-                                              wasFrom.pages, to.pages, 2);
+        const auto both = test::twoWindowsRead(wasFrom, from, wasTo, to);
         ++tally.actions;
         const auto afterFrom = keptOf(browser, 0);
         const auto afterTo = keptOf(browser, 1);

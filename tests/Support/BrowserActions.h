@@ -229,6 +229,13 @@ inline AcrossWindows acrossWindows(const std::vector<Explanation> &left, const s
     return out;
 }
 
+// Two windows seen before and after up to two actions of a person, read together.
+inline AcrossWindows twoWindowsRead(const Strip &leftBefore, const Strip &left, const Strip &cameBefore, const Strip &came) {
+    return acrossWindows(explanations(leftBefore.pages, leftBefore.active, left.pages, left.active, {2, false, 2}),
+                         explanations(cameBefore.pages, cameBefore.active, came.pages, came.active, {2, false, 2}),
+                         leftBefore.pages, came.pages, 2);
+}
+
 // The size of a random window: how many tabs, and over how many pages shown more than once.
 struct StripShape {
     std::size_t fewest = 2;
