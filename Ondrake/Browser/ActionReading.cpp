@@ -185,8 +185,10 @@ struct ActionReader::Search {
         const int actions = int(ops.size()) + navigations + activated;
         if (actions > 2) return;
         // One action may open, close or drag a block of any size; of two, one at most more than a
-        // tab or two: two such changes in the same poll are more than two things a person did.
-        if (ops.size() == 2 && std::all_of(ops.begin(), ops.end(), [](const Op &op) {
+        // tab or two, but for two opened or two closed: a large block closed and another opened,
+        // or two dragged, could stand for anything, and are more than two things a person did.
+        const bool alike = ops.size() == 2 && ops[0].kind == ops[1].kind && ops[0].kind != Op::Kind::move;
+        if (ops.size() == 2 && !alike && std::all_of(ops.begin(), ops.end(), [](const Op &op) {
                 return (op.kind == Op::Kind::move ? std::min(op.b - op.a, op.c - op.b) : op.b) > kLargestBlockOfTwo;
             }))
             return;
@@ -455,6 +457,7 @@ struct ActionReader::Search {
         const auto large = std::size_t(offset > 0 ? offset : -offset);
         for (const auto at : places) {
             if (large > kLargestBlockOfTwo) {
+                // Of two, one at most is a large block: this one, or with another of its kind.
                 if (offset > 0) {
                     each(Op{Op::Kind::open, at, large, 0, false});
                     each(Op{Op::Kind::open, at, large, 0, true});
@@ -472,10 +475,27 @@ struct ActionReader::Search {
                 }
             }
         }
-        if (length <= kSmallWindow) return;
         constexpr std::size_t kMatches = 4;
         constexpr std::size_t kScan = 256;  // so that a first action costs no more in a long window
         constexpr auto kAny = StretchComparison::kAnyAddress;
+        // A block opened or closed at the first difference of the size that brings the tabs after
+        // it back in line, when another of its kind makes up the rest.
+        if (h0 < length && h0 < m && large > 2 * kLargestBlockOfTwo) {
+            const auto here = cmp.addressAt(s, h0);
+            for (std::size_t found = 0, c = kLargestBlockOfTwo + 1; c < large && found < kMatches && c <= kScan; ++c) {
+                if (offset > 0 ? h0 + c < m && here != kAny && pages.tabAddresses[h0 + c] == here
+                               : h0 + c < length && cmp.addressAt(s, h0 + c) == pages.tabAddresses[h0]) {
+                    ++found;
+                    if (offset > 0) {
+                        each(Op{Op::Kind::open, h0, c, 0, false});
+                        each(Op{Op::Kind::open, h0, c, 0, true});
+                    } else {
+                        each(Op{Op::Kind::close, h0, c, 0, false});
+                    }
+                }
+            }
+        }
+        if (length <= kSmallWindow) return;
         if (h0 < length && h0 < m)
             for (std::size_t found = 0, z = h0 + 1; z < length && found < kMatches && z - h0 <= kScan; ++z) {
                 if (const auto a = cmp.addressAt(s, z); a != kAny && a != pages.tabAddresses[h0]) continue;

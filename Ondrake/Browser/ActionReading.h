@@ -26,10 +26,10 @@ struct WindowFocus {
 // closing one (the active one among them hands on to the tab after them, or before them when they
 // were last); a tab going to another address where it stands; dragging a tab or a block past its
 // neighbours (the active tab kept, or a tab dragged alone made active); activating another tab.
-// One action may take a block of any size; of two, one at most more than a tab or two. A tab dragged to another
-// window reads, in each, as a close and an open. What a page does by itself where it stands (a
-// new title at the same address) is no action, though of two readings alike in actions the one
-// with fewer comes first.
+// One action may take a block of any size; of two, one at most more than a tab or two, unless
+// both open or both close. A tab dragged to another window reads, in each, as a close and an
+// open. What a page does by itself where it stands (a new title at the same address) is no
+// action, though of two readings alike in actions the one with fewer comes first.
 class ActionReading {
 public:
     struct Rank {

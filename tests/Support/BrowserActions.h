@@ -60,6 +60,8 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         std::uint64_t active = 0;  // the tabs that may be active
         std::vector<std::size_t> closedAlone;
         int large = 0;  // actions that took a block larger than several actions take
+        bool alike = true;  // every large one opened, or every one closed
+        int largeKind = 0;  // of the large ones: 1 opened, 2 closed, 3 dragged
     };
     const auto m = after.size();
     std::vector<Explanation> found;
@@ -102,6 +104,10 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
                 if (last && n + count != m) continue;
                 State next = s;
                 next.large += count > rules.largestBlock;
+                if (count > rules.largestBlock) {
+                    next.alike = next.alike && s.largeKind != 2 && s.largeKind != 3;
+                    next.largeKind = 1;
+                }
                 next.tabs.insert(next.tabs.begin() + std::ptrdiff_t(at), count, Tab{std::nullopt, true, count == 1});
                 next.active = mapped([&](std::size_t i) { return std::optional(i < at ? i : i + count); });
                 visit(next);
@@ -114,6 +120,10 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
                 if (last && n - count != m) continue;
                 State next = s;
                 next.large += count > rules.largestBlock;
+                if (count > rules.largestBlock) {
+                    next.alike = next.alike && s.largeKind != 1 && s.largeKind != 3;
+                    next.largeKind = 2;
+                }
                 if (count == 1 && s.tabs[at].from) next.closedAlone.push_back(*s.tabs[at].from);
                 next.tabs.erase(next.tabs.begin() + std::ptrdiff_t(at), next.tabs.begin() + std::ptrdiff_t(at + count));
                 next.active = mapped([&](std::size_t i) -> std::optional<std::size_t> {
@@ -139,7 +149,11 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
             for (auto z = x + 1; z < n; ++z)
                 for (auto y = z + 1; y <= n; ++y) {
                     State next = s;
-                    next.large += std::min(z - x, y - z) > rules.largestBlock;
+                    if (std::min(z - x, y - z) > rules.largestBlock) {
+                        ++next.large;
+                        next.alike = next.alike && s.largeKind == 0;
+                        next.largeKind = 3;
+                    }
                     const auto where = [&](std::size_t i) {
                         if (i < x || i >= y) return std::optional(i);
                         return std::optional(i < z ? i + (y - z) : i - (z - x));
@@ -161,8 +175,9 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
     record(start, 0);
     const auto deeper = [&](const State &s, int actions, const auto &self) -> void {
         each(s, actions + 1 == rules.most, [&](const State &next) {
-            // A block of any size alone; of several actions, one at most takes more than a few.
-            if (next.large > 1) return;
+            // A block of any size alone; of several actions, one at most takes more than a few,
+            // but for blocks all opened or all closed.
+            if (next.large > 1 && !next.alike) return;
             record(next, actions + 1);
             if (actions + 1 < rules.most) self(next, actions + 1, self);
         });
