@@ -59,6 +59,9 @@ struct ActionReader::Search {
     std::size_t m;
     std::optional<std::size_t> activeTab;
     std::size_t budget;
+    // The places a second action's drag may still try as the edge between its blocks: each costs
+    // a scan, and a first action is tried at many places.
+    mutable std::size_t dragSteps = 0;
     mutable std::vector<std::uint8_t> placeCount{};  // by address, up to 2
     mutable std::vector<std::uint32_t> onceAt{};     // by address: the one tab showing it
 
@@ -380,7 +383,12 @@ struct ActionReader::Search {
         // Blocks whose tabs would not stand where the drag puts them are not tried; nor a block
         // of opened tabs only, which could as well have opened where it stands.
         const auto tryBlocks = [&](std::size_t x, std::size_t y) {
+            if (spare == 0 && !cmp.mayReorder(s, x, y - x)) return;
             for (auto z = x + 1; z < y && budget > 0; ++z) {
+                if (spare == 0 && dragSteps-- == 0) {
+                    dragSteps = 0;
+                    return;
+                }
                 const auto first = y - z;
                 auto left = spare;
                 if (!cmp.fits(s, z, x, first, left) || !cmp.fits(s, x, x + first, z - x, left) || StretchComparison::onlyOpened(s, x, z) || StretchComparison::onlyOpened(s, z, y))
@@ -559,6 +567,7 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
     if (focus.activeTab && *focus.activeTab >= m) focus.activeTab.reset();
 
     Search search{StretchComparison(tables_, pages), pages, n, m, focus.activeTab, 2048 + 2 * (n + m)};
+    search.dragSteps = 16384 + 8 * (n + m);
     const auto closed = [&](std::size_t p) { return p < focus.closedPlaces.size() && focus.closedPlaces[p] != 0; };
     std::size_t closedCount = 0;
     for (std::size_t p = 0; p < n; ++p) closedCount += closed(p);

@@ -33,6 +33,8 @@ public:
         std::vector<std::uint64_t> tabHashes;
         std::vector<std::uint64_t> placePageHashes;
         std::vector<std::uint64_t> tabPageHashes;
+        std::vector<std::uint64_t> placeSums;
+        std::vector<std::uint64_t> tabSums;
     };
     using Strip = strip::Strip;
 
@@ -60,6 +62,9 @@ public:
     // for up to `spare` of them, which it takes from.
     bool fits(const Strip &s, std::size_t at, std::size_t t, std::size_t length, int &spare) const;
     static bool onlyOpened(const Strip &s, std::size_t from, std::size_t to);
+    // Whether the strip's tabs [at, at + length) could show, in some order, the addresses of
+    // this poll's from the same place: a drag only reorders. Opened tabs may show any.
+    bool mayReorder(const Strip &s, std::size_t at, std::size_t length) const;
 
 private:
     std::uint64_t hashOf(const std::vector<std::uint64_t> &h, std::size_t at, std::size_t length) const;
