@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -65,13 +66,13 @@ QString TabIdentityRegistry::displayTitle(const QString &rawTitle, const QString
     return QStringLiteral("Untitled");
 }
 
-void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, QHash<QString, UrlInfo> &now, const QSet<QString> &claimed) const {
+void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &now, const QSet<QString> &claimed) const {
     // Only tabs of web pages and files can be told apart across windows: the address of one that
     // can, none for another.
     const auto following = [&](const QString &url) -> std::optional<std::uint32_t> {
-        const auto found = now.find(url);
-        if (found == now.end() || !canFollowAcrossWindows(parsedURL(*found, url))) return std::nullopt;
-        return found->number;
+        const auto found = now.numbers.constFind(url);
+        if (found == now.numbers.cend() || !canFollowAcrossWindows(parsedURL(now.infos[*found], url))) return std::nullopt;
+        return *found;
     };
     // What each window may have done: its readings, and a window gone or new with one tab, which
     // closed or opened it.
@@ -325,43 +326,57 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     // This poll's tabs by URL, each URL parsed once: most were parsed at the last poll.
     std::size_t currentCount = 0;
     for (const auto *w : selected) currentCount += w->tabs.size();
-    QHash<QString, UrlInfo> now;
-    now.reserve(qsizetype(currentCount));
+    UrlTable now;
+    now.numbers.reserve(qsizetype(currentCount));
+    now.infos.reserve(currentCount);
+    std::vector<std::vector<std::uint32_t>> urlNumbers;
+    urlNumbers.reserve(selected.size());
     for (const auto *w : selected) {
+        auto &numbers = urlNumbers.emplace_back();
+        numbers.reserve(w->tabs.size());
         for (const auto &t : w->tabs) {
-            auto &c = now[t.url];
-            if (c.count++ == 0) c.number = std::uint32_t(now.size() - 1);
+            const auto number = now.add(t.url);
+            auto &c = now.infos[number];
+            ++c.count;
             c.windowID = w->id;
+            numbers.push_back(number);
         }
     }
     // A URL that one tab had before and one tab has now, in another window, is that tab dragged
-    // across; the old window's tabs may not claim its id.
+    // across; the old window's tabs may not claim its id. The last poll's numbers, in this one's.
+    constexpr auto kUnshown = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> lastToNow(lastURLs_.infos.size(), kUnshown);
     QHash<QString, QString> moved;
     QSet<QString> claimed;
-    for (auto it = now.begin(); it != now.end(); ++it) {
-        const auto last = lastURLs_.constFind(it.key());
-        if (last == lastURLs_.cend()) continue;
-        it->parsed = last->parsed;
-        if (it->count != 1 || last->count != 1 || it->windowID == last->windowID) continue;
-        if (!canFollowAcrossWindows(parsedURL(*it, it.key()))) continue;
-        moved.insert(it.key(), last->id);
-        claimed.insert(last->id);
+    for (auto it = now.numbers.cbegin(); it != now.numbers.cend(); ++it) {
+        const auto last = lastURLs_.numbers.constFind(it.key());
+        if (last == lastURLs_.numbers.cend()) continue;
+        lastToNow[*last] = *it;
+        auto &info = now.infos[*it];
+        const auto &was = lastURLs_.infos[*last];
+        info.parsed = was.parsed;
+        if (info.count != 1 || was.count != 1 || info.windowID == was.windowID) continue;
+        if (!canFollowAcrossWindows(parsedURL(info, it.key()))) continue;
+        moved.insert(it.key(), was.id);
+        claimed.insert(was.id);
     }
     // A URL no tab shows now: a number of its own.
-    auto unshown = std::uint32_t(now.size());
-    const auto addressOf = [&](const QString &url) {
-        const auto found = now.constFind(url);
-        return found != now.cend() ? found->number : unshown++;
+    auto unshown = std::uint32_t(now.infos.size());
+    const auto addressOf = [&](const Entry &e) {
+        const auto number = e.urlNumber < lastToNow.size() ? lastToNow[e.urlNumber] : kUnshown;
+        return number != kUnshown ? number : unshown++;
     };
 
     static const std::vector<Entry> none;
     std::vector<WindowWork> work;
     work.reserve(selected.size());
-    for (const auto *w : selected) {
+    for (std::size_t s = 0; s < selected.size(); ++s) {
+        const auto *w = selected[s];
         const auto prevIt = previous_.find(w->id);
         const auto &prev = prevIt == previous_.end() ? none : prevIt->second;
         const auto &tabs = w->tabs;
         auto &k = work.emplace_back(*w, prev);
+        k.urlNumbers = std::move(urlNumbers[s]);
         k.offered.reserve(prev.size());
         for (const auto &e : prev)
             if (claimed.isEmpty() || !claimed.contains(e.id)) k.offered.push_back(&e);
@@ -408,20 +423,16 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         k.placeAddresses.reserve(k.offered.size());
         for (const auto *e : k.offered) {
             k.placeKeys.push_back({e->url, e->title});
-            k.placeAddresses.push_back(addressOf(e->url));
+            k.placeAddresses.push_back(addressOf(*e));
         }
         k.tabKeys.reserve(tabs.size());
-        k.tabAddresses.reserve(tabs.size());
-        for (const auto &t : tabs) {
-            k.tabKeys.push_back({t.url, t.title});
-            k.tabAddresses.push_back(now.constFind(t.url)->number);
-        }
+        for (const auto &t : tabs) k.tabKeys.push_back({t.url, t.title});
         k.changed = true;
 
         // A poll holds what a person did and what pages did by themselves: where a few actions
         // explain the change, they tell which tab is which.
         focus.closedPlaces = closedPlaces;
-        k.readings = reader_.read({k.placeKeys, k.tabKeys, k.placeAddresses, k.tabAddresses}, focus);
+        k.readings = reader_.read({k.placeKeys, k.tabKeys, k.placeAddresses, k.urlNumbers}, focus);
         if (!k.readings.empty()) continue;
 
         // Otherwise a line-up. A tab that lines up with its own page keeps that entry's id,
@@ -508,13 +519,13 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             // two polls later finds one shared value instead of reading both.
             const auto *from = k.from[i];
             const QString &rawTitle = from && from->title == raw.title ? from->title : raw.title;
-            entries.push_back({*ids[i], raw.url, rawTitle, raw.index});
+            entries.push_back({*ids[i], raw.url, rawTitle, raw.index, k.urlNumbers[i]});
             SafariTab tab;
             tab.id = *ids[i];
             tab.windowID = w->id;
             tab.index = raw.index;
             tab.title = displayTitle(rawTitle, raw.url);
-            auto &info = now[raw.url];
+            auto &info = now.infos[k.urlNumbers[i]];
             if (info.count == 1) info.id = tab.id;
             tab.url = parsedURL(info, raw.url);
             tab.isActive = raw.index == w->currentTabIndex;

@@ -28,7 +28,9 @@ public:
         QString url;    // as the browser reported it
         QString title;  // raw, untrimmed
         std::int64_t index = 0;
-        bool operator==(const Entry &) const = default;
+        // The URL text's number in the poll that saw it, so the next poll need not hash it again.
+        std::uint32_t urlNumber = 0;
+        bool operator==(const Entry &o) const { return id == o.id && url == o.url && title == o.title && index == o.index; }
     };
 
     std::vector<SafariWindow> assign(const std::vector<SafariSnapshot::RawWindow> &windows);
@@ -63,8 +65,30 @@ private:
         int count = 0;
         std::int64_t windowID = 0;  // of the last tab counted
         QString id;  // given to the tab, when only one has the URL
-        std::uint32_t number = 0;  // the same for the same URL text within one poll
         std::optional<std::optional<QUrl>> parsed;  // outer: parsed yet
+    };
+    // A poll's URL texts, numbered in the order first seen: a tab carries its text's number, so
+    // the text is hashed once a poll.
+    struct UrlTable {
+        QHash<QString, std::uint32_t> numbers;
+        std::vector<UrlInfo> infos;
+        std::uint32_t add(const QString &text) {
+            const auto size = numbers.size();
+            auto &number = numbers[text];
+            if (numbers.size() != size) {
+                number = std::uint32_t(infos.size());
+                infos.emplace_back();
+            }
+            return number;
+        }
+        UrlInfo *find(const QString &text) {
+            const auto found = numbers.constFind(text);
+            return found == numbers.cend() ? nullptr : &infos[*found];
+        }
+        void clear() {
+            numbers.clear();
+            infos.clear();
+        }
     };
     static const std::optional<QUrl> &parsedURL(UrlInfo &info, const QString &text);
 
@@ -74,6 +98,7 @@ private:
         WindowWork(const SafariSnapshot::RawWindow &w, const std::vector<Entry> &p) : window(w), prev(p) {}
         const SafariSnapshot::RawWindow &window;
         const std::vector<Entry> &prev;
+        std::vector<std::uint32_t> urlNumbers;  // of the tabs, in this poll's table
         std::vector<const Entry *> offered;
         std::vector<bool> taken;
         std::vector<std::optional<QString>> ids;
@@ -83,7 +108,6 @@ private:
         std::vector<PageKey> placeKeys;
         std::vector<PageKey> tabKeys;
         std::vector<std::uint32_t> placeAddresses;
-        std::vector<std::uint32_t> tabAddresses;
         std::vector<ActionReading> readings;  // of what a person did, the likeliest first
         bool read = false;                    // a reading paired the window
         std::optional<WindowLineUp> lined;
@@ -98,7 +122,6 @@ private:
             std::vector<PageKey>().swap(placeKeys);
             std::vector<PageKey>().swap(tabKeys);
             std::vector<std::uint32_t>().swap(placeAddresses);
-            std::vector<std::uint32_t>().swap(tabAddresses);
             std::vector<ActionReading>().swap(readings);
             lined.reset();
             if (!all) return;
@@ -106,12 +129,13 @@ private:
             std::vector<bool>().swap(taken);
             std::vector<std::optional<QString>>().swap(ids);
             std::vector<const Entry *>().swap(from);
+            std::vector<std::uint32_t>().swap(urlNumbers);
         }
     };
     // Reads the windows that changed together: of each one's readings, those that give the
     // fewest actions in all, a tab closed alone in one window and opened alone in another, of
     // the same address, counting as one action, a drag between them, whose tab keeps its id.
-    void readTogether(std::vector<WindowWork> &work, QHash<QString, UrlInfo> &now, const QSet<QString> &claimed) const;
+    void readTogether(std::vector<WindowWork> &work, UrlTable &now, const QSet<QString> &claimed) const;
     // Tabs of a page that one window lost and another gained in one poll were dragged across:
     // those the losing window's line-up left over keep their ids in the window they went to.
     void followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const;
@@ -123,7 +147,7 @@ private:
     std::uint64_t nextSerial_ = 0;
     // The last poll's tabs by URL text, with the texts already parsed: most come back unchanged,
     // and parsing is the dearest step of a poll.
-    QHash<QString, UrlInfo> lastURLs_;
+    UrlTable lastURLs_;
     // A snapshot asked for before the close may still show the tab; the poll after it tells a
     // browser that kept the tab, which then goes by position again like any twin.
     static constexpr int kClosedPolls = 2;
