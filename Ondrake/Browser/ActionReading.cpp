@@ -1,6 +1,7 @@
 #include "ActionReading.h"
 
-#include <QHash>
+#include "Browser/TextHash.h"
+
 
 #include <algorithm>
 #include <iterator>
@@ -119,7 +120,7 @@ struct ActionReader::Search {
         return closed;
     }
     static std::uint64_t pageKey(std::uint32_t address, QStringView title) {
-        return std::uint64_t(address) * 0x9E3779B97F4A7C15ull ^ std::uint64_t(::qHash(title, 11));
+        return std::uint64_t(address) * 0x9E3779B97F4A7C15ull ^ textHash(title, 11);
     }
     // Whether a place keeps its address under a title a page does not take by itself: none again
     // (a tab seen with a title does not go back to loading), or that of a tab the reading closes
@@ -219,7 +220,7 @@ struct ActionReader::Search {
                     const auto &tab = pages.tabs[t + k];
                     if (place.url == tab.url && place.title != tab.title)
                         changes.push_back(std::uint64_t(pages.placeAddresses[seg.from + k]) * 0x9E3779B97F4A7C15ull ^
-                                          std::uint64_t(::qHash(place.title, 3)) * 0xC2B2AE3D27D4EB4Full ^ ::qHash(tab.title, 5));
+                                          textHash(place.title, 3) * 0xC2B2AE3D27D4EB4Full ^ textHash(tab.title, 5));
                 }
             t += seg.length;
         }

@@ -1,6 +1,7 @@
 #include "StretchComparison.h"
 
-#include <QHash>
+#include "Browser/TextHash.h"
+
 
 #include <algorithm>
 #include <span>
@@ -63,7 +64,7 @@ void StretchComparison::hashPages() const {
     if (pageHashed_) return;
     const auto page = [](const std::span<const PageKey> keys, std::span<const std::uint32_t> addresses) {
         return [keys, addresses](std::size_t i) {
-            return valueOf(std::uint64_t(addresses[i]) * 0x9E3779B97F4A7C15ull ^ std::uint64_t(::qHash(keys[i].title, 7)));
+            return valueOf(std::uint64_t(addresses[i]) * 0x9E3779B97F4A7C15ull ^ textHash(keys[i].title, 7));
         };
     };
     prefixHashes(tables_.placePageHashes, n_, page(pages_.places, pages_.placeAddresses));

@@ -2,6 +2,7 @@
 
 #include "Browser/OrderKeepingMatching.h"
 #include "Browser/SequenceAlignment.h"
+#include "Browser/TextHash.h"
 
 #include <QHash>
 
@@ -92,7 +93,7 @@ private:
         for (std::size_t i = from; i < to; ++i) {
             if (page[i] != kUnnumbered) continue;
             const auto &key = keys[i];
-            const HashedPage hashed{{key.url, ::qHash(key.url, 0)}, {key.title, ::qHash(key.title, 0)}};
+            const HashedPage hashed{{key.url, textHash(key.url)}, {key.title, textHash(key.title)}};
             auto p = pages_.find(hashed);
             if (p == pages_.end()) {
                 auto a = addresses_.find(hashed.url);

@@ -1,8 +1,12 @@
 #include "Browser/WindowLineUp.h"
+#include "Browser/TextHash.h"
 
 #include <gtest/gtest.h>
 
+#include <QSet>
 #include <QStringList>
+
+#include <unordered_set>
 
 using namespace ondrake;
 
@@ -65,3 +69,21 @@ TEST(WindowLineUp, LinesUpWhatTheTabListTells) {
 }
 
 }  // namespace
+
+// Pages are told apart by the hashes of their titles: every character, and the length, counts.
+TEST(TextHash, TellsApartShortTextsThatDifferAnywhere) {
+    QSet<QString> texts;
+    for (int length = 0; length <= 12; ++length)
+        for (int at = 0; at < length; ++at)
+            for (const char16_t c : {u'a', u'b', u'\0', u'\u00e9'}) {
+                QString text(length, QLatin1Char('x'));
+                text[at] = QChar(c);
+                texts.insert(text);
+                texts.insert(QString(length, QLatin1Char('x')));
+            }
+    std::unordered_set<std::uint64_t> hashes;
+    for (const auto &text : texts) hashes.insert(textHash(text));
+    EXPECT_EQ(hashes.size(), std::size_t(texts.size()));
+    EXPECT_EQ(textHash(u"Inbox"), textHash(QString::fromUtf8("Inbox")));
+    EXPECT_NE(textHash(u"Inbox", 1), textHash(u"Inbox", 2));
+}
