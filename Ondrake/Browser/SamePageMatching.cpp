@@ -1,6 +1,10 @@
 #include "SamePageMatching.h"
 
+#include "Browser/TextHash.h"
+
 #include <QHash>
+
+#include <algorithm>
 
 namespace ondrake {
 
@@ -81,11 +85,12 @@ public:
             return;
         }
         // Titles first: each title's tabs together, in the order their first tab stands.
-        QHash<QStringView, std::vector<std::size_t>> byTitle;
-        std::vector<QStringView> titles;
+        QHash<HashedText, std::vector<std::size_t>> byTitle;
+        std::vector<HashedText> titles;
         for (const auto t : tabs) {
-            auto &rows = byTitle[tabs_[t].title];
-            if (rows.empty()) titles.push_back(tabs_[t].title);
+            const HashedText title(tabs_[t].title);
+            auto &rows = byTitle[title];
+            if (rows.empty()) titles.push_back(title);
             rows.push_back(t);
         }
         for (const auto &title : titles) matchTogether(byTitle.value(title), places, true);
@@ -112,10 +117,24 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Addresses numbered in the order of their first place, -1 for a tab of no such address.
+Matching pairByAddress(std::span<const PageKey> tabs, std::span<const PageKey> places, const MatchingCost &cost,
+                       const std::vector<int> &placeAddress, const std::vector<int> &tabAddress, std::size_t addresses) {
+    const auto placesOf = group(placeAddress, addresses);
+    const auto tabsOf = group(tabAddress, addresses);
+    Pairing pairing(tabs, places, cost);
+    for (std::size_t a = 0; a < addresses; ++a)
+        if (const auto rows = tabsOf.of(a); !rows.empty()) pairing.matchAddress(rows, placesOf.of(a));
+    return std::move(pairing).result();
+}
+
+}  // namespace
+
 std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> tabs, std::span<const PageKey> places,
                                                        const MatchingCost &cost) {
     if (tabs.empty() || places.empty()) return Matching(tabs.size());
-    // Addresses numbered in the order of their first place; a tab of no such address has none.
     QHash<QStringView, int> addressOf;
     addressOf.reserve(qsizetype(places.size()));
     std::vector<int> placeAddress(places.size());
@@ -127,14 +146,27 @@ std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> 
     std::vector<int> tabAddress(tabs.size(), -1);
     for (std::size_t t = 0; t < tabs.size(); ++t)
         if (const auto found = addressOf.constFind(tabs[t].url); found != addressOf.cend()) tabAddress[t] = *found;
+    return pairByAddress(tabs, places, cost, placeAddress, tabAddress, std::size_t(addressOf.size()));
+}
 
-    const auto addresses = std::size_t(addressOf.size());
-    const auto placesOf = group(placeAddress, addresses);
-    const auto tabsOf = group(tabAddress, addresses);
-    Pairing pairing(tabs, places, cost);
-    for (std::size_t a = 0; a < addresses; ++a)
-        if (const auto rows = tabsOf.of(a); !rows.empty()) pairing.matchAddress(rows, placesOf.of(a));
-    return std::move(pairing).result();
+std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> tabs, std::span<const PageKey> places,
+                                                       std::span<const std::uint32_t> tabAddresses,
+                                                       std::span<const std::uint32_t> placeAddresses, const MatchingCost &cost) {
+    if (tabs.empty() || places.empty()) return Matching(tabs.size());
+    std::uint32_t most = 0;
+    for (const auto a : placeAddresses) most = std::max(most, a);
+    std::vector<int> dense(std::size_t(most) + 1, -1);
+    int addresses = 0;
+    std::vector<int> placeAddress(places.size());
+    for (std::size_t p = 0; p < places.size(); ++p) {
+        auto &d = dense[placeAddresses[p]];
+        if (d < 0) d = addresses++;
+        placeAddress[p] = d;
+    }
+    std::vector<int> tabAddress(tabs.size(), -1);
+    for (std::size_t t = 0; t < tabs.size(); ++t)
+        if (tabAddresses[t] <= most) tabAddress[t] = dense[tabAddresses[t]];
+    return pairByAddress(tabs, places, cost, placeAddress, tabAddress, std::size_t(addresses));
 }
 
 }  // namespace ondrake

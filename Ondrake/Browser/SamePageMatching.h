@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -25,5 +26,9 @@ struct PageKey {
 // outlive the call.
 std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> tabs, std::span<const PageKey> places,
                                                        const MatchingCost &cost);
+// The same with each address as a number, equal for equal addresses, so that none is hashed again.
+std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> tabs, std::span<const PageKey> places,
+                                                       std::span<const std::uint32_t> tabAddresses,
+                                                       std::span<const std::uint32_t> placeAddresses, const MatchingCost &cost);
 
 }  // namespace ondrake

@@ -353,18 +353,20 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         if (last == lastURLs_.numbers.cend()) continue;
         lastToNow[*last] = *it;
         auto &info = now.infos[*it];
-        const auto &was = lastURLs_.infos[*last];
-        info.parsed = was.parsed;
+        auto &was = lastURLs_.infos[*last];
+        info.parsed = std::move(was.parsed);  // the last poll's table goes at the end of this one
         if (info.count != 1 || was.count != 1 || info.windowID == was.windowID) continue;
         if (!canFollowAcrossWindows(parsedURL(info, it.key()))) continue;
         moved.insert(it.key(), was.id);
         claimed.insert(was.id);
     }
     // A URL no tab shows now: a number of its own.
-    auto unshown = std::uint32_t(now.infos.size());
+    QHash<QStringView, std::uint32_t> unshown;
     const auto addressOf = [&](const Entry &e) {
-        const auto number = e.urlNumber < lastToNow.size() ? lastToNow[e.urlNumber] : kUnshown;
-        return number != kUnshown ? number : unshown++;
+        if (const auto number = e.urlNumber < lastToNow.size() ? lastToNow[e.urlNumber] : kUnshown; number != kUnshown) return number;
+        auto found = unshown.constFind(e.url);
+        if (found == unshown.cend()) found = unshown.insert(e.url, std::uint32_t(now.infos.size()) + std::uint32_t(unshown.size()));
+        return *found;
     };
 
     static const std::vector<Entry> none;
@@ -437,7 +439,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
 
         // Otherwise a line-up. A tab that lines up with its own page keeps that entry's id,
         // unless this system closed that tab: a twin of it may stand there now.
-        k.lined = lineUpWindow(k.placeKeys, k.tabKeys);
+        k.lined = lineUpWindow({k.placeKeys, k.placeAddresses}, {k.tabKeys, k.urlNumbers});
         for (std::size_t e = 0; e < k.offered.size(); ++e) {
             const auto i = k.lined->tabOf[e];
             if (i && !k.ids[*i] && !closed_.contains(k.offered[e]->id)) k.take(*i, e);
@@ -471,12 +473,22 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
                 if (!taken[e]) columns.push_back(e);
             if (!rows.empty() && !columns.empty()) {
                 std::vector<PageKey> rowKeys;
+                std::vector<std::uint32_t> rowAddresses;
                 rowKeys.reserve(rows.size());
-                for (const auto i : rows) rowKeys.push_back(k.tabKeys[i]);
+                rowAddresses.reserve(rows.size());
+                for (const auto i : rows) {
+                    rowKeys.push_back(k.tabKeys[i]);
+                    rowAddresses.push_back(k.urlNumbers[i]);
+                }
                 std::vector<PageKey> columnKeys;
+                std::vector<std::uint32_t> columnAddresses;
                 columnKeys.reserve(columns.size());
-                for (const auto e : columns) columnKeys.push_back(k.placeKeys[e]);
-                const auto matching = matchSamePages(rowKeys, columnKeys, [&](std::size_t r, std::size_t c) {
+                columnAddresses.reserve(columns.size());
+                for (const auto e : columns) {
+                    columnKeys.push_back(k.placeKeys[e]);
+                    columnAddresses.push_back(k.placeAddresses[e]);
+                }
+                const auto matching = matchSamePages(rowKeys, columnKeys, rowAddresses, columnAddresses, [&](std::size_t r, std::size_t c) {
                     const auto e = columns[c];
                     const auto distance = positionDistance(k.lined->expected[e], 2 * std::int64_t(rows[r]));
                     return closed_.contains(offered[e]->id) ? addCosts(distance, kClosedCost) : distance;

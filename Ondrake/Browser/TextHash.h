@@ -37,4 +37,13 @@ inline std::uint64_t textHash(QStringView text, std::uint64_t seed = 0) {
     return h;
 }
 
+// A text with its hash worked out once, as a key of Qt's hash tables.
+struct HashedText {
+    explicit HashedText(QStringView t) : text(t), hash(textHash(t)) {}
+    QStringView text;
+    std::size_t hash = 0;
+    bool operator==(const HashedText &other) const { return hash == other.hash && text == other.text; }
+};
+inline std::size_t qHash(const HashedText &key, std::size_t seed) { return key.hash ^ seed; }
+
 }  // namespace ondrake

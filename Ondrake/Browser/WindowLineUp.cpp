@@ -35,36 +35,32 @@ struct Lined {
     bool samePage = true;
 };
 
-// A text with its hash worked out once, for the several tables that look it up.
-struct Hashed {
-    QStringView text;
-    std::size_t hash = 0;
-    bool operator==(const Hashed &other) const { return text == other.text; }
+// A page as its address's number and its title.
+struct NumberedPage {
+    std::uint32_t address;
+    HashedText title;
+    bool operator==(const NumberedPage &) const = default;
 };
-std::size_t qHash(const Hashed &key, std::size_t seed) { return key.hash ^ seed; }
-struct HashedPage {
-    Hashed url;
-    Hashed title;
-    bool operator==(const HashedPage &) const = default;
-};
-std::size_t qHash(const HashedPage &key, std::size_t seed) { return (key.url.hash * 31 + key.title.hash) ^ seed; }
+std::size_t qHash(const NumberedPage &key, std::size_t seed) {
+    return (std::size_t(key.address) * 0x9E3779B97F4A7C15ull ^ key.title.hash) ^ seed;
+}
 
 // Pages (address and title) and addresses as small numbers, equal for equal ones, given only to
 // the places and tabs that need them.
 class Numbers {
 public:
-    Numbers(std::span<const PageKey> places, std::span<const PageKey> tabs) : places_(places), tabs_(tabs) {}
+    Numbers(const WindowPageKeys &places, const WindowPageKeys &tabs) : places_(places), tabs_(tabs) {}
 
     void numberPlaces(std::size_t from, std::size_t to) { number(places_, from, to, placePage, placeAddress); }
     void numberTabs(std::size_t from, std::size_t to) { number(tabs_, from, to, tabPage, tabAddress); }
     std::size_t pages() const { return std::size_t(pages_.size()); }
-    std::size_t addresses() const { return std::size_t(addresses_.size()); }
+    std::size_t addresses() const { return addressCount_; }
 
     // How many places and tabs of the whole window show each page.
     void countWhole() {
         if (!wholePlaceCount.empty() && wholePlaceCount.size() == pages()) return;
-        numberPlaces(0, places_.size());
-        numberTabs(0, tabs_.size());
+        numberPlaces(0, places_.keys.size());
+        numberTabs(0, tabs_.keys.size());
         wholePlaceCount.assign(pages(), 0);
         wholeTabCount.assign(pages(), 0);
         for (const auto k : placePage) ++wholePlaceCount[k];
@@ -77,40 +73,50 @@ public:
     std::vector<std::uint32_t> wholePlaceCount, wholeTabCount;
 
 private:
-    void number(std::span<const PageKey> keys, std::size_t from, std::size_t to, std::vector<std::uint32_t> &page,
+    void number(const WindowPageKeys &side, std::size_t from, std::size_t to, std::vector<std::uint32_t> &page,
                 std::vector<std::uint32_t> &address) {
         // Most polls change nothing and number nothing.
         if (placePage.empty() && tabPage.empty()) {
-            placePage.assign(places_.size(), kUnnumbered);
-            tabPage.assign(tabs_.size(), kUnnumbered);
-            placeAddress.assign(places_.size(), 0);
-            tabAddress.assign(tabs_.size(), 0);
+            placePage.assign(places_.keys.size(), kUnnumbered);
+            tabPage.assign(tabs_.keys.size(), kUnnumbered);
+            placeAddress.assign(places_.keys.size(), 0);
+            tabAddress.assign(tabs_.keys.size(), 0);
         }
-        if (pages_.isEmpty()) {
-            pages_.reserve(qsizetype(to - from));
-            addresses_.reserve(qsizetype(to - from));
-        }
+        if (pages_.isEmpty()) pages_.reserve(qsizetype(to - from));
         for (std::size_t i = from; i < to; ++i) {
             if (page[i] != kUnnumbered) continue;
-            const auto &key = keys[i];
-            const HashedPage hashed{{key.url, textHash(key.url)}, {key.title, textHash(key.title)}};
-            auto p = pages_.find(hashed);
+            const auto &key = side.keys[i];
+            const NumberedPage numbered{addressOf(side, i), HashedText(key.title)};
+            auto p = pages_.find(numbered);
             if (p == pages_.end()) {
-                auto a = addresses_.find(hashed.url);
-                if (a == addresses_.end()) a = addresses_.insert(hashed.url, std::uint32_t(addresses_.size()));
-                p = pages_.insert(hashed, std::uint32_t(pages_.size()));
-                pageAddress.push_back(*a);
+                p = pages_.insert(numbered, std::uint32_t(pages_.size()));
+                pageAddress.push_back(numbered.address);
                 pageUntitled.push_back(key.title.isEmpty());
             }
             page[i] = *p;
-            address[i] = pageAddress[*p];
+            address[i] = numbered.address;
         }
     }
+    // Addresses from 0 in the order first seen: by the number given, or else by the text.
+    std::uint32_t addressOf(const WindowPageKeys &side, std::size_t i) {
+        if (side.addresses.empty()) {
+            const HashedText url(side.keys[i].url);
+            auto a = addresses_.find(url);
+            if (a == addresses_.end()) a = addresses_.insert(url, std::uint32_t(addressCount_++));
+            return *a;
+        }
+        const auto given = side.addresses[i];
+        if (given >= dense_.size()) dense_.resize(std::size_t(given) + 1, kUnnumbered);
+        if (dense_[given] == kUnnumbered) dense_[given] = std::uint32_t(addressCount_++);
+        return dense_[given];
+    }
 
-    std::span<const PageKey> places_;
-    std::span<const PageKey> tabs_;
-    QHash<HashedPage, std::uint32_t> pages_;
-    QHash<Hashed, std::uint32_t> addresses_;
+    WindowPageKeys places_;
+    WindowPageKeys tabs_;
+    QHash<NumberedPage, std::uint32_t> pages_;
+    QHash<HashedText, std::uint32_t> addresses_;
+    std::vector<std::uint32_t> dense_;
+    std::size_t addressCount_ = 0;
 };
 
 // The anchors that keep their order on both sides, the most of them; `anchors` come in the
@@ -215,8 +221,8 @@ public:
         std::vector<Lined> moved;    // pages shown once that moved past others
     };
 
-    Aligner(std::span<const PageKey> places, std::span<const PageKey> tabs)
-        : places_(places), tabs_(tabs), numbers_(places, tabs) {}
+    Aligner(const WindowPageKeys &places, const WindowPageKeys &tabs)
+        : places_(places.keys), tabs_(tabs.keys), numbers_(places, tabs) {}
 
     Numbers &numbers() { return numbers_; }
 
@@ -508,9 +514,9 @@ std::vector<std::int64_t> expectedPlaces(const Aligner::Result &lined, std::size
 
 }  // namespace
 
-WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs) {
-    const auto n = places.size();
-    const auto m = tabs.size();
+WindowLineUp lineUpWindow(const WindowPageKeys &places, const WindowPageKeys &tabs) {
+    const auto n = places.keys.size();
+    const auto m = tabs.keys.size();
     Aligner aligner(places, tabs);
     const auto lined = aligner.align(0, n, 0, m);
     WindowLineUp result;

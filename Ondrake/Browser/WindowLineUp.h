@@ -24,6 +24,12 @@ struct WindowLineUp {
 // has opened or closed count for nothing, identical tabs line up in order, a page open more than
 // once counting double against a page shown once, which may have moved. For a change too large to
 // read as what a person did; the keys must outlive the call.
-WindowLineUp lineUpWindow(std::span<const PageKey> places, std::span<const PageKey> tabs);
+// One side's keys, and the number of each one's address where the caller has numbered them (equal
+// for equal addresses), which spares hashing them again.
+struct WindowPageKeys {
+    std::span<const PageKey> keys;
+    std::span<const std::uint32_t> addresses{};
+};
+WindowLineUp lineUpWindow(const WindowPageKeys &places, const WindowPageKeys &tabs);
 
 }  // namespace ondrake

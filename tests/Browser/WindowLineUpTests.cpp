@@ -32,7 +32,7 @@ struct Keys {
 std::vector<int> tabsOf(const char *places, const char *tabs) {
     const Keys p(places);
     const Keys t(tabs);
-    const auto lined = lineUpWindow(p.keys, t.keys);
+    const auto lined = lineUpWindow({p.keys}, {t.keys});
     std::vector<int> out;
     for (const auto &tab : lined.tabOf) out.push_back(tab ? int(*tab) : -1);
     return out;
