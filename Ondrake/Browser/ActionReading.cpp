@@ -568,7 +568,7 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
     if (focus.activeTab && *focus.activeTab >= m) focus.activeTab.reset();
 
     Search search{StretchComparison(tables_, pages), pages, n, m, focus.activeTab, 2048 + 2 * (n + m)};
-    search.dragSteps = 16384 + 8 * (n + m);
+    search.dragSteps = 16384 + 2 * (n + m);
     const auto closed = [&](std::size_t p) { return p < focus.closedPlaces.size() && focus.closedPlaces[p] != 0; };
     std::size_t closedCount = 0;
     for (std::size_t p = 0; p < n; ++p) closedCount += closed(p);
