@@ -70,7 +70,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &
     // Only tabs of web pages and files can be told apart across windows: the address of one that
     // can, none for another.
     const auto following = [&](const QString &url) -> std::optional<std::uint32_t> {
-        const auto found = now.numbers.constFind(url);
+        const auto found = now.numbers.constFind(HashedText(url));
         if (found == now.numbers.cend() || !canFollowAcrossWindows(parsedURL(now.infos[*found], url))) return std::nullopt;
         return *found;
     };
@@ -356,8 +356,8 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         auto &was = lastURLs_.infos[*last];
         info.parsed = std::move(was.parsed);  // the last poll's table goes at the end of this one
         if (info.count != 1 || was.count != 1 || info.windowID == was.windowID) continue;
-        if (!canFollowAcrossWindows(parsedURL(info, it.key()))) continue;
-        moved.insert(it.key(), was.id);
+        if (!canFollowAcrossWindows(parsedURL(info, info.text))) continue;
+        moved.insert(info.text, was.id);
         claimed.insert(was.id);
     }
     // A URL no tab shows now: a number of its own.

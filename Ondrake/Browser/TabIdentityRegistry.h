@@ -4,6 +4,7 @@
 #include "Browser/SafariTab.h"
 #include "Browser/SafariTabMove.h"
 #include "Browser/ActionReading.h"
+#include "Browser/TextHash.h"
 #include "Browser/WindowLineUp.h"
 
 #include <QHash>
@@ -62,27 +63,27 @@ public:
 private:
     // What one poll holds of one URL text.
     struct UrlInfo {
+        QString text;  // held here, so that the table's keys may view it
         int count = 0;
         std::int64_t windowID = 0;  // of the last tab counted
         QString id;  // given to the tab, when only one has the URL
         std::optional<std::optional<QUrl>> parsed;  // outer: parsed yet
     };
     // A poll's URL texts, numbered in the order first seen: a tab carries its text's number, so
-    // the text is hashed once a poll.
+    // the text is hashed once a poll. The keys view the texts the infos hold.
     struct UrlTable {
-        QHash<QString, std::uint32_t> numbers;
+        QHash<HashedText, std::uint32_t> numbers;
         std::vector<UrlInfo> infos;
         std::uint32_t add(const QString &text) {
-            const auto size = numbers.size();
-            auto &number = numbers[text];
-            if (numbers.size() != size) {
-                number = std::uint32_t(infos.size());
-                infos.emplace_back();
-            }
+            const HashedText key(text);
+            if (const auto found = numbers.constFind(key); found != numbers.cend()) return *found;
+            const auto number = std::uint32_t(infos.size());
+            infos.push_back(UrlInfo{text, 0, 0, {}, {}});
+            numbers.insert(HashedText(infos.back().text, key.hash), number);
             return number;
         }
         UrlInfo *find(const QString &text) {
-            const auto found = numbers.constFind(text);
+            const auto found = numbers.constFind(HashedText(text));
             return found == numbers.cend() ? nullptr : &infos[*found];
         }
         void clear() {
