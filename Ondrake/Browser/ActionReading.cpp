@@ -2,7 +2,6 @@
 
 #include "Browser/TextHash.h"
 
-
 #include <algorithm>
 #include <iterator>
 #include <limits>
@@ -386,9 +385,9 @@ struct ActionReader::Search {
         const auto tryBlocks = [&](std::size_t x, std::size_t y) {
             if (spare == 0 && !cmp.mayReorder(s, x, y - x)) return;
             for (auto z = x + 1; z < y && budget > 0; ++z) {
-                if (spare == 0 && dragSteps-- == 0) {
-                    dragSteps = 0;
-                    return;
+                if (spare == 0) {
+                    if (dragSteps == 0) return;
+                    --dragSteps;
                 }
                 const auto first = y - z;
                 auto left = spare;

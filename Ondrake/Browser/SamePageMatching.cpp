@@ -117,56 +117,52 @@ private:
 
 }  // namespace
 
-namespace {
-
-// Addresses numbered in the order of their first place, -1 for a tab of no such address.
-Matching pairByAddress(std::span<const PageKey> tabs, std::span<const PageKey> places, const MatchingCost &cost,
-                       const std::vector<int> &placeAddress, const std::vector<int> &tabAddress, std::size_t addresses) {
-    const auto placesOf = group(placeAddress, addresses);
-    const auto tabsOf = group(tabAddress, addresses);
-    Pairing pairing(tabs, places, cost);
-    for (std::size_t a = 0; a < addresses; ++a)
-        if (const auto rows = tabsOf.of(a); !rows.empty()) pairing.matchAddress(rows, placesOf.of(a));
-    return std::move(pairing).result();
-}
-
-}  // namespace
-
 std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> tabs, std::span<const PageKey> places,
                                                        const MatchingCost &cost) {
     if (tabs.empty() || places.empty()) return Matching(tabs.size());
-    QHash<QStringView, int> addressOf;
-    addressOf.reserve(qsizetype(places.size()));
-    std::vector<int> placeAddress(places.size());
-    for (std::size_t p = 0; p < places.size(); ++p) {
-        auto found = addressOf.find(places[p].url);
-        if (found == addressOf.end()) found = addressOf.insert(places[p].url, int(addressOf.size()));
-        placeAddress[p] = *found;
-    }
-    std::vector<int> tabAddress(tabs.size(), -1);
-    for (std::size_t t = 0; t < tabs.size(); ++t)
-        if (const auto found = addressOf.constFind(tabs[t].url); found != addressOf.cend()) tabAddress[t] = *found;
-    return pairByAddress(tabs, places, cost, placeAddress, tabAddress, std::size_t(addressOf.size()));
+    QHash<HashedText, std::uint32_t> numberOf;
+    numberOf.reserve(qsizetype(places.size()));
+    const auto numbered = [&](std::span<const PageKey> keys) {
+        std::vector<std::uint32_t> numbers;
+        numbers.reserve(keys.size());
+        for (const auto &key : keys) {
+            const HashedText url(key.url);
+            auto found = numberOf.constFind(url);
+            if (found == numberOf.cend()) found = numberOf.insert(url, std::uint32_t(numberOf.size()));
+            numbers.push_back(*found);
+        }
+        return numbers;
+    };
+    const auto placeNumbers = numbered(places);
+    const auto tabNumbers = numbered(tabs);
+    return matchSamePages(tabs, places, tabNumbers, placeNumbers, cost);
 }
 
 std::vector<std::optional<std::size_t>> matchSamePages(std::span<const PageKey> tabs, std::span<const PageKey> places,
                                                        std::span<const std::uint32_t> tabAddresses,
                                                        std::span<const std::uint32_t> placeAddresses, const MatchingCost &cost) {
     if (tabs.empty() || places.empty()) return Matching(tabs.size());
+    // Addresses numbered afresh in the order of their first place; a tab of no such address has none.
     std::uint32_t most = 0;
     for (const auto a : placeAddresses) most = std::max(most, a);
     std::vector<int> dense(std::size_t(most) + 1, -1);
-    int addresses = 0;
+    std::size_t addresses = 0;
     std::vector<int> placeAddress(places.size());
     for (std::size_t p = 0; p < places.size(); ++p) {
         auto &d = dense[placeAddresses[p]];
-        if (d < 0) d = addresses++;
+        if (d < 0) d = int(addresses++);
         placeAddress[p] = d;
     }
     std::vector<int> tabAddress(tabs.size(), -1);
     for (std::size_t t = 0; t < tabs.size(); ++t)
         if (tabAddresses[t] <= most) tabAddress[t] = dense[tabAddresses[t]];
-    return pairByAddress(tabs, places, cost, placeAddress, tabAddress, std::size_t(addresses));
+
+    const auto placesOf = group(placeAddress, addresses);
+    const auto tabsOf = group(tabAddress, addresses);
+    Pairing pairing(tabs, places, cost);
+    for (std::size_t a = 0; a < addresses; ++a)
+        if (const auto rows = tabsOf.of(a); !rows.empty()) pairing.matchAddress(rows, placesOf.of(a));
+    return std::move(pairing).result();
 }
 
 }  // namespace ondrake

@@ -2,7 +2,6 @@
 
 #include "Browser/TextHash.h"
 
-
 #include <algorithm>
 #include <span>
 

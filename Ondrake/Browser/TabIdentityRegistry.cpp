@@ -346,7 +346,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     // across; the old window's tabs may not claim its id. The last poll's numbers, in this one's.
     constexpr auto kUnshown = std::numeric_limits<std::uint32_t>::max();
     std::vector<std::uint32_t> lastToNow(lastURLs_.infos.size(), kUnshown);
-    QHash<QString, QString> moved;
+    std::unordered_map<std::uint32_t, QString> moved;  // by this poll's number of the URL
     QSet<QString> claimed;
     for (auto it = now.numbers.cbegin(); it != now.numbers.cend(); ++it) {
         const auto last = lastURLs_.numbers.constFind(it.key());
@@ -357,15 +357,16 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         info.parsed = std::move(was.parsed);  // the last poll's table goes at the end of this one
         if (info.count != 1 || was.count != 1 || info.windowID == was.windowID) continue;
         if (!canFollowAcrossWindows(parsedURL(info, info.text))) continue;
-        moved.insert(info.text, was.id);
+        moved.emplace(*it, was.id);
         claimed.insert(was.id);
     }
     // A URL no tab shows now: a number of its own.
-    QHash<QStringView, std::uint32_t> unshown;
+    QHash<HashedText, std::uint32_t> unshown;
     const auto addressOf = [&](const Entry &e) {
         if (const auto number = e.urlNumber < lastToNow.size() ? lastToNow[e.urlNumber] : kUnshown; number != kUnshown) return number;
-        auto found = unshown.constFind(e.url);
-        if (found == unshown.cend()) found = unshown.insert(e.url, std::uint32_t(now.infos.size()) + std::uint32_t(unshown.size()));
+        const HashedText url(e.url);
+        auto found = unshown.constFind(url);
+        if (found == unshown.cend()) found = unshown.insert(url, std::uint32_t(now.infos.size()) + std::uint32_t(unshown.size()));
         return *found;
     };
 
@@ -385,13 +386,13 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         k.taken.assign(k.offered.size(), false);
         k.ids.resize(tabs.size());
         k.from.assign(tabs.size(), nullptr);
-        if (!moved.isEmpty()) {
+        if (!moved.empty()) {
             for (std::size_t i = 0; i < tabs.size(); ++i)
-                if (const auto m = moved.constFind(tabs[i].url); m != moved.cend()) k.ids[i] = *m;
+                if (const auto m = moved.find(k.urlNumbers[i]); m != moved.end()) k.ids[i] = m->second;
         }
 
         // The usual poll: the window shows what it showed, and every tab keeps its id.
-        const bool unchanged = closed_.isEmpty() && moved.isEmpty() && k.offered.size() == tabs.size() &&
+        const bool unchanged = closed_.isEmpty() && moved.empty() && k.offered.size() == tabs.size() &&
                                std::equal(k.offered.begin(), k.offered.end(), tabs.begin(), [](const Entry *e, const auto &t) {
                                    return e->url == t.url && e->title == t.title;
                                });

@@ -82,10 +82,6 @@ private:
             numbers.insert(HashedText(infos.back().text, key.hash), number);
             return number;
         }
-        UrlInfo *find(const QString &text) {
-            const auto found = numbers.constFind(HashedText(text));
-            return found == numbers.cend() ? nullptr : &infos[*found];
-        }
         void clear() {
             numbers.clear();
             infos.clear();

@@ -97,14 +97,8 @@ private:
             address[i] = numbered.address;
         }
     }
-    // Addresses from 0 in the order first seen: by the number given, or else by the text.
+    // Addresses from 0 in the order first seen.
     std::uint32_t addressOf(const WindowPageKeys &side, std::size_t i) {
-        if (side.addresses.empty()) {
-            const HashedText url(side.keys[i].url);
-            auto a = addresses_.find(url);
-            if (a == addresses_.end()) a = addresses_.insert(url, std::uint32_t(addressCount_++));
-            return *a;
-        }
         const auto given = side.addresses[i];
         if (given >= dense_.size()) dense_.resize(std::size_t(given) + 1, kUnnumbered);
         if (dense_[given] == kUnnumbered) dense_[given] = std::uint32_t(addressCount_++);
@@ -114,7 +108,6 @@ private:
     WindowPageKeys places_;
     WindowPageKeys tabs_;
     QHash<NumberedPage, std::uint32_t> pages_;
-    QHash<HashedText, std::uint32_t> addresses_;
     std::vector<std::uint32_t> dense_;
     std::size_t addressCount_ = 0;
 };

@@ -24,11 +24,10 @@ struct WindowLineUp {
 // has opened or closed count for nothing, identical tabs line up in order, a page open more than
 // once counting double against a page shown once, which may have moved. For a change too large to
 // read as what a person did; the keys must outlive the call.
-// One side's keys, and the number of each one's address where the caller has numbered them (equal
-// for equal addresses), which spares hashing them again.
+// One side's keys, and the number of each one's address, equal for equal addresses on both sides.
 struct WindowPageKeys {
     std::span<const PageKey> keys;
-    std::span<const std::uint32_t> addresses{};
+    std::span<const std::uint32_t> addresses;
 };
 WindowLineUp lineUpWindow(const WindowPageKeys &places, const WindowPageKeys &tabs);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 
@@ -32,7 +33,19 @@ struct Keys {
 std::vector<int> tabsOf(const char *places, const char *tabs) {
     const Keys p(places);
     const Keys t(tabs);
-    const auto lined = lineUpWindow({p.keys}, {t.keys});
+    // Each address as the number of its first appearance, as a poll gives them.
+    QHash<QString, std::uint32_t> numberOf;
+    const auto numbered = [&](const Keys &side) {
+        std::vector<std::uint32_t> numbers;
+        for (const auto &url : side.urls) {
+            if (!numberOf.contains(url)) numberOf.insert(url, std::uint32_t(numberOf.size()));
+            numbers.push_back(numberOf.value(url));
+        }
+        return numbers;
+    };
+    const auto placeNumbers = numbered(p);
+    const auto tabNumbers = numbered(t);
+    const auto lined = lineUpWindow({p.keys, placeNumbers}, {t.keys, tabNumbers});
     std::vector<int> out;
     for (const auto &tab : lined.tabOf) out.push_back(tab ? int(*tab) : -1);
     return out;
