@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Browser/TabIdentityRegistry.h"
+#include "SessionIdentities/TabIdentityRegistry.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 #include "Browser/BrowserAdapter.h"
 #include "Browser/SafariSnapshot.h"
 #include "Browser/TabTreeRegistry.h"
-#include "Browser/TabIdentityRegistry.h"
+#include "SessionIdentities/TabIdentityRegistry.h"
 
 #include "Log.h"
 #include "Workspace.h"

@@ -4,8 +4,8 @@
 #include "WindowOrigins.h"
 
 #include "Browser/BrowserURL.h"
-#include "Browser/OrderKeepingMatching.h"
-#include "Browser/SamePageMatching.h"
+#include "SessionIdentities/OrderKeepingMatching.h"
+#include "SessionIdentities/SamePageMatching.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,7 +1,7 @@
 #include "TabIdentityResolver.h"
 
 #include "Browser/BrowserURL.h"
-#include "Browser/OrderKeepingMatching.h"
+#include "SessionIdentities/OrderKeepingMatching.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "Browser/TabIdentityRegistry.h"
+#include "SessionIdentities/TabIdentityRegistry.h"
 
 #include "BrowserActions.h"
 #include "TestSeed.h"

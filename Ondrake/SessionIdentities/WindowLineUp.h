@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Browser/SamePageMatching.h"
+#include "SessionIdentities/SamePageMatching.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Browser/SamePageMatching.h"
-#include "Browser/TabStrip.h"
+#include "SessionIdentities/SamePageMatching.h"
+#include "SessionIdentities/TabStrip.h"
 
 #include <cstddef>
 #include <cstdint>

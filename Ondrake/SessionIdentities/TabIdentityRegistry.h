@@ -3,9 +3,9 @@
 #include "Browser/SafariSnapshot.h"
 #include "Browser/SafariTab.h"
 #include "Browser/SafariTabMove.h"
-#include "Browser/ActionReading.h"
-#include "Browser/TextHash.h"
-#include "Browser/WindowLineUp.h"
+#include "SessionIdentities/ActionReading.h"
+#include "Platform/TextHash.h"
+#include "SessionIdentities/WindowLineUp.h"
 
 #include <QHash>
 #include <QSet>

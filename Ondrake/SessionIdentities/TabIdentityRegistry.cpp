@@ -1,9 +1,9 @@
 #include "TabIdentityRegistry.h"
 
 #include "Browser/BrowserURL.h"
-#include "Browser/OrderKeepingMatching.h"
-#include "Browser/SamePageMatching.h"
-#include "Browser/WindowLineUp.h"
+#include "SessionIdentities/OrderKeepingMatching.h"
+#include "SessionIdentities/SamePageMatching.h"
+#include "SessionIdentities/WindowLineUp.h"
 
 #include <QHash>
 #include <QSet>

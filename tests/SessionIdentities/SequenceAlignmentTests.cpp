@@ -1,4 +1,4 @@
-#include "Browser/SequenceAlignment.h"
+#include "SessionIdentities/SequenceAlignment.h"
 
 #include <gtest/gtest.h>
 

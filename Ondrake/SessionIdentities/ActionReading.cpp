@@ -1,6 +1,6 @@
 #include "ActionReading.h"
 
-#include "Browser/TextHash.h"
+#include "Platform/TextHash.h"
 
 #include <algorithm>
 #include <iterator>

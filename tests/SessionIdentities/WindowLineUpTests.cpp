@@ -1,5 +1,5 @@
-#include "Browser/WindowLineUp.h"
-#include "Browser/TextHash.h"
+#include "SessionIdentities/WindowLineUp.h"
+#include "Platform/TextHash.h"
 
 #include <gtest/gtest.h>
 

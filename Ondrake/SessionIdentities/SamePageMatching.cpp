@@ -1,6 +1,6 @@
 #include "SamePageMatching.h"
 
-#include "Browser/TextHash.h"
+#include "Platform/TextHash.h"
 
 #include <QHash>
 

@@ -1,8 +1,8 @@
 #include "WindowLineUp.h"
 
-#include "Browser/OrderKeepingMatching.h"
-#include "Browser/SequenceAlignment.h"
-#include "Browser/TextHash.h"
+#include "SessionIdentities/OrderKeepingMatching.h"
+#include "SessionIdentities/SequenceAlignment.h"
+#include "Platform/TextHash.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Browser/OrderKeepingMatching.h"
+#include "SessionIdentities/OrderKeepingMatching.h"
 
 #include <QStringView>
 

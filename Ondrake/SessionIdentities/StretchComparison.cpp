@@ -1,6 +1,6 @@
 #include "StretchComparison.h"
 
-#include "Browser/TextHash.h"
+#include "Platform/TextHash.h"
 
 #include <algorithm>
 #include <span>

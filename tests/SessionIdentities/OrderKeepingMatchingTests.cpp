@@ -1,4 +1,4 @@
-#include "Browser/OrderKeepingMatching.h"
+#include "SessionIdentities/OrderKeepingMatching.h"
 
 #include "TestSeed.h"
 

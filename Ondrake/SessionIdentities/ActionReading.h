@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Browser/StretchComparison.h"
-#include "Browser/TabStrip.h"
+#include "SessionIdentities/StretchComparison.h"
+#include "SessionIdentities/TabStrip.h"
 
 #include <array>
 #include <compare>
