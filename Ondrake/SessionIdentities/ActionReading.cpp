@@ -606,6 +606,7 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
         }
         search.run(start, a, closedCount);
     }
+    if (search.budget == 0) ++overBudget_;
     if (!search.best || !search.holds(*search.best)) return {};
     const auto known = [&](Search::Found &f) {
         if (!f.retitlesKnown) std::tie(f.reading.rank_.retitles, f.reading.rank_.retitledTabs) = search.retitles(f.reading);

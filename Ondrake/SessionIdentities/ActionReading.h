@@ -74,8 +74,11 @@ private:
 class ActionReader {
 public:
     std::vector<ActionReading> read(const WindowPages &pages, WindowFocus focus);
+    // Reads that spent their whole budget before the search was done, since this reader began.
+    std::uint64_t overBudget() const { return overBudget_; }
 
 private:
+    std::uint64_t overBudget_ = 0;
     struct Search;
     StretchComparison::Tables tables_;
 };

@@ -56,6 +56,8 @@ public:
     void noteMoved(const SafariTabMove &move);
 
     std::uint64_t nextSerial() const { return nextSerial_; }
+    // Windows whose reading ran out of budget and went to the line-up instead, since this began.
+    std::uint64_t readingsOverBudget() const { return reader_.overBudget(); }
 
     // Trimmed title, else the URL's host, else the URL text, else "Untitled".
     static QString displayTitle(const QString &rawTitle, const QString &urlText);
