@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SessionIdentities/ReadingCost.h"
 #include "SessionIdentities/StretchComparison.h"
 #include "SessionIdentities/TabStrip.h"
 
@@ -26,25 +27,11 @@ struct WindowFocus {
 // closing one (the active one among them hands on to the tab after them, or before them when they
 // were last); a tab going to another address where it stands; dragging a tab or a block past its
 // neighbours (the active tab kept, or a tab dragged alone made active); activating another tab.
-// One action may take a block of any size; of two, one at most more than a tab or two, unless
-// both open or both close. A tab dragged to another window reads, in each, as a close and an
-// open. What a page does by itself where it stands (a new title at the same address) is no
-// action, though of two readings alike in actions the one with fewer comes first.
+// A tab dragged to another window reads, in each, as a close and an open. What a page does by
+// itself where it stands (a new title at the same address) is no action, but is counted.
 class ActionReading {
 public:
-    struct Rank {
-        int actions = 0;
-        std::size_t closedKept = 0;    // tabs this system closed that still stand
-        std::size_t lost = 0;          // places gone or gone to another address: fewer is likelier
-        std::size_t retitles = 0;      // titles of an address that became others
-        std::size_t retitledTabs = 0;  // tabs showing their address under another title
-        std::size_t touched = 0;       // tabs the actions open, close, drag or send elsewhere
-        int surprise = 0;              // a tab dragged made active, which the browser does less
-        std::uint64_t shifted = 0;    // how far the places moved, added up
-        auto operator<=>(const Rank &) const = default;
-    };
-
-    const Rank &rank() const { return rank_; }
+    const ReadingCost &cost() const { return cost_; }
     // The tab each place stands at now; none for a place that closed.
     std::vector<std::optional<std::size_t>> tabsOf(std::size_t places) const;
     // Places closed alone and tabs opened alone: either may be a tab dragged between windows.
@@ -53,33 +40,39 @@ public:
 
     using Segment = strip::Segment;
     static constexpr std::size_t kMostSegments = strip::kMostSegments;
+    bool sameTabsAs(const ActionReading &o) const;
 
 private:
     friend class ActionReader;
     std::array<Segment, kMostSegments> segments_{};
     std::size_t segmentCount_ = 0;
-    std::array<std::uint32_t, 2> closedAlone_{};
+    std::array<std::uint32_t, 3> closedAlone_{};
     std::size_t closedAloneCount_ = 0;
-    Rank rank_;
+    ReadingCost cost_;
 };
 
-// Reads a window's change as the fewest actions that explain it, up to two. Answers the likeliest
-// reading first: fewest actions, then the fewest tabs left standing that this system closed, then
-// the most places showing what they showed, then fewest retitles, then the fewest tabs the
-// actions touch, then a dragged tab left inactive, then the least shift, then the earlier
-// places paired with the earlier tabs; after it, for each address a reading as likely in actions
-// closes or opens one tab of alone, the likeliest such, so that polls of several windows can be
-// read together. Nothing when no two actions explain the change. The work is bounded by a budget
-// that grows with the window; the tables it needs are kept from one read to the next.
+// Reads a window's change as the cheapest few actions that explain it: up to two on any
+// window, up to three where the difference is short. Of readings that cost the same, the one
+// that pairs the earlier places with the earlier tabs; after it, for each address a reading of
+// as many actions closes or opens one tab of alone, the cheapest such, so that polls of several
+// windows can be read together. Nothing when no reading fits, or when the search ran out of its
+// budget; the tables it needs are kept from one read to the next.
 class ActionReader {
 public:
-    std::vector<ActionReading> read(const WindowPages &pages, WindowFocus focus);
+    // What the readings of one poll may spend together: a number of steps (comparisons and
+    // lookups) for each tab the poll and the last one show, and as many as a full search of a
+    // short difference in three actions takes, once, whatever the windows.
+    static constexpr std::size_t kStepsPerTab = 48;
+    static constexpr std::size_t kStepsForAShortDifference = std::size_t(1) << 19;
+    static SearchBudget budgetFor(std::size_t tabs);
+
+    std::vector<ActionReading> read(const WindowPages &pages, WindowFocus focus, const SearchBudget &budget);
     // Reads that spent their whole budget before the search was done, since this reader began.
     std::uint64_t overBudget() const { return overBudget_; }
 
 private:
+    class Search;
     std::uint64_t overBudget_ = 0;
-    struct Search;
     StretchComparison::Tables tables_;
 };
 

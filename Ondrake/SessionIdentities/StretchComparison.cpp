@@ -38,8 +38,8 @@ void prefixHashes(std::vector<std::uint64_t> &out, std::size_t n, const ValueAt 
 
 }  // namespace
 
-StretchComparison::StretchComparison(Tables &tables, const WindowPages &pages)
-    : tables_(tables), pages_(pages), n_(pages.places.size()), m_(pages.tabs.size()) {
+StretchComparison::StretchComparison(Tables &tables, const WindowPages &pages, const SearchBudget &budget)
+    : tables_(tables), pages_(pages), n_(pages.places.size()), m_(pages.tabs.size()), budget_(budget) {
     const auto longest = std::max(n_, m_) + 1;
     auto &powers = tables_.powers;
     if (powers.size() < longest) {
@@ -74,10 +74,12 @@ std::uint64_t StretchComparison::hashOf(const std::vector<std::uint64_t> &h, std
     return subMod(h[at + length], mulMod(h[at], tables_.powers[length]));
 }
 bool StretchComparison::sameStretch(std::size_t p, std::size_t t, std::size_t length, bool byPage) const {
+    budget_.spend();
     return byPage ? hashOf(tables_.placePageHashes, p, length) == hashOf(tables_.tabPageHashes, t, length)
                   : hashOf(tables_.placeHashes, p, length) == hashOf(tables_.tabHashes, t, length);
 }
 bool StretchComparison::same(std::size_t p, std::size_t t, bool byPage) const {
+    budget_.spend();
     return pages_.placeAddresses[p] == pages_.tabAddresses[t] && (!byPage || pages_.places[p].title == pages_.tabs[t].title);
 }
 
@@ -214,6 +216,69 @@ bool StretchComparison::onlyOpened(const Strip &s, std::size_t from, std::size_t
         start = end;
     }
     return true;
+}
+
+void StretchComparison::indexAddresses() const {
+    if (indexed_) return;
+    indexed_ = true;
+    const auto index = [](std::span<const std::uint32_t> addresses, std::size_t size, std::vector<std::uint32_t> &starts,
+                          std::vector<std::uint32_t> &at) {
+        starts.assign(size + 1, 0);
+        for (const auto a : addresses) ++starts[a + 1];
+        for (std::size_t a = 0; a < size; ++a) starts[a + 1] += starts[a];
+        at.resize(addresses.size());
+        std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+        for (std::size_t i = 0; i < addresses.size(); ++i) at[next[addresses[i]]++] = std::uint32_t(i);
+    };
+    std::uint32_t most = 0;
+    for (const auto a : pages_.placeAddresses) most = std::max(most, a);
+    for (const auto a : pages_.tabAddresses) most = std::max(most, a);
+    index(pages_.placeAddresses, std::size_t(most) + 1, tables_.placeStarts, tables_.places);
+    index(pages_.tabAddresses, std::size_t(most) + 1, tables_.tabStarts, tables_.tabs);
+}
+
+namespace {
+
+// The entries of one address in [from, to), from a list by address.
+std::span<const std::uint32_t> within(const std::vector<std::uint32_t> &starts, const std::vector<std::uint32_t> &at,
+                                      std::uint32_t address, std::size_t from, std::size_t to) {
+    if (std::size_t(address) + 1 >= starts.size() || from >= to) return {};
+    const auto *first = at.data() + starts[address];
+    const auto *last = at.data() + starts[address + 1];
+    const auto *lo = std::lower_bound(first, last, std::uint32_t(from));
+    const auto *hi = std::lower_bound(lo, last, std::uint32_t(std::min<std::size_t>(to, std::numeric_limits<std::uint32_t>::max())));
+    return {lo, hi};
+}
+
+}  // namespace
+
+void StretchComparison::stripPositionsOf(const Strip &s, std::uint32_t address, std::size_t from, std::size_t to,
+                                         std::vector<std::size_t> &out) const {
+    indexAddresses();
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < s.count() && start < to; ++i) {
+        const auto &seg = s[i];
+        const auto lo = std::max(start, from);
+        const auto hi = std::min<std::size_t>(start + seg.length, to);
+        if (lo < hi) {
+            if (seg.opened) {
+                budget_.spend(hi - lo);
+                for (auto p = lo; p < hi; ++p) out.push_back(p);
+            } else {
+                const auto found = within(tables_.placeStarts, tables_.places, address, seg.from + (lo - start), seg.from + (hi - start));
+                budget_.spend(found.size() + 1);
+                for (const auto place : found) out.push_back(start + (place - seg.from));
+            }
+        }
+        start += seg.length;
+    }
+}
+
+void StretchComparison::tabPositionsOf(std::uint32_t address, std::size_t from, std::size_t to, std::vector<std::size_t> &out) const {
+    indexAddresses();
+    const auto found = within(tables_.tabStarts, tables_.tabs, address, from, std::min(to, m_));
+    budget_.spend(found.size() + 1);
+    out.insert(out.end(), found.begin(), found.end());
 }
 
 }  // namespace ondrake

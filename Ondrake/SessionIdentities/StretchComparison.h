@@ -21,6 +21,27 @@ struct WindowPages {
     std::span<const std::uint32_t> tabAddresses;
 };
 
+// What a search may still spend: every comparison of a place with a tab, or of two stretches by
+// their hashes, and every place or tab looked up by its address, costs one step.
+class SearchBudget {
+public:
+    explicit SearchBudget(std::size_t steps) : left_(steps) {}
+    void spend(std::size_t steps = 1) const {
+        if (steps >= left_) {
+            left_ = 0;
+            exhausted_ = true;
+        } else {
+            left_ -= steps;
+        }
+    }
+    bool exhausted() const { return exhausted_; }
+    std::size_t left() const { return left_; }
+
+private:
+    mutable std::size_t left_;
+    mutable bool exhausted_ = false;
+};
+
 // Compares stretches of a window's last poll and this one by address, or by address and title,
 // through polynomial hashes modulo a Mersenne prime, so that a long stretch costs a few steps;
 // a reading that is taken is checked tab by tab as well. The tables are the caller's, kept from
@@ -35,10 +56,16 @@ public:
         std::vector<std::uint64_t> tabPageHashes;
         std::vector<std::uint64_t> placeSums;
         std::vector<std::uint64_t> tabSums;
+        // Places and tabs by address, ascending: where each address starts in `places` and `tabs`.
+        std::vector<std::uint32_t> placeStarts;
+        std::vector<std::uint32_t> places;
+        std::vector<std::uint32_t> tabStarts;
+        std::vector<std::uint32_t> tabs;
     };
     using Strip = strip::Strip;
 
-    StretchComparison(Tables &tables, const WindowPages &pages);
+    StretchComparison(Tables &tables, const WindowPages &pages, const SearchBudget &budget);
+    const SearchBudget &budget() const { return budget_; }
 
     // Titles are hashed only when first asked for.
     void hashPages() const;
@@ -62,6 +89,12 @@ public:
     // for up to `spare` of them, which it takes from.
     bool fits(const Strip &s, std::size_t at, std::size_t t, std::size_t length, int &spare) const;
     static bool onlyOpened(const Strip &s, std::size_t from, std::size_t to);
+    // The positions of the strip in [from, to) that show the address, ascending; every tab
+    // opened there, which may show any.
+    void stripPositionsOf(const Strip &s, std::uint32_t address, std::size_t from, std::size_t to,
+                          std::vector<std::size_t> &out) const;
+    // This poll's tabs in [from, to) that show the address, ascending.
+    void tabPositionsOf(std::uint32_t address, std::size_t from, std::size_t to, std::vector<std::size_t> &out) const;
     // Whether the strip's tabs [at, at + length) could show, in some order, the addresses of
     // this poll's from the same place: a drag only reorders. Opened tabs may show any.
     bool mayReorder(const Strip &s, std::size_t at, std::size_t length) const;
@@ -69,12 +102,15 @@ public:
 private:
     std::uint64_t hashOf(const std::vector<std::uint64_t> &h, std::size_t at, std::size_t length) const;
     bool same(std::size_t p, std::size_t t, bool byPage) const;
+    void indexAddresses() const;
 
     Tables &tables_;
     const WindowPages &pages_;
     std::size_t n_;
     std::size_t m_;
+    const SearchBudget &budget_;
     mutable bool pageHashed_ = false;
+    mutable bool indexed_ = false;
 };
 
 }  // namespace ondrake

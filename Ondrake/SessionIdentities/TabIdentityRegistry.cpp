@@ -84,7 +84,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &
         bool titled = true;
     };
     struct Option {
-        ActionReading::Rank rank{1, 0, 0, 0, 0, 1, 0, 0};
+        ReadingCost cost{};
         std::vector<Alone> closed{};
         std::vector<Alone> opened{};
     };
@@ -93,13 +93,15 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &
         const Entry *gone = nullptr;
         std::vector<Option> options;
     };
+    const auto openedAlone = [] { return ReadingCost{ReadingCost::of({strip::Op::Kind::open, 0, 1, 0, false}), 1, 0, 0, 0}; };
+    const auto closedAlone = [] { return ReadingCost{ReadingCost::of({strip::Op::Kind::close, 0, 1, 0, false}), 1, 0, 0, 0}; };
     std::vector<Side> sides;
     for (std::size_t w = 0; w < work.size(); ++w) {
         auto &k = work[w];
         if (!k.readings.empty()) {
             Side side{w, nullptr, {}};
             for (const auto &r : k.readings) {
-                Option o{r.rank()};
+                Option o{r.cost()};
                 for (const auto p : r.closedAlone())
                     if (const auto address = following(k.offered[p]->url); address && !closed_.contains(k.offered[p]->id))
                         o.closed.push_back({p, *address, !k.offered[p]->title.isEmpty()});
@@ -111,7 +113,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &
             sides.push_back(std::move(side));
         } else if (k.prev.empty() && k.window.tabs.size() == 1) {
             if (const auto address = following(k.window.tabs[0].url))
-                sides.push_back({w, nullptr, {Option{.opened = {{0, *address, !k.window.tabs[0].title.isEmpty()}}}}});
+                sides.push_back({w, nullptr, {Option{.cost = openedAlone(), .opened = {{0, *address, !k.window.tabs[0].title.isEmpty()}}}}});
         }
     }
     if (sides.empty()) return;
@@ -126,7 +128,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &
             if (gone ? entries.size() != 1 || claimed.contains(entry.id) : !claimed.contains(entry.id)) continue;
             if (closed_.contains(entry.id)) continue;
             if (const auto address = following(entry.url))
-                sides.push_back({work.size(), &entry, {Option{.closed = {{0, *address, !entry.title.isEmpty()}}}}});
+                sides.push_back({work.size(), &entry, {Option{.cost = closedAlone(), .closed = {{0, *address, !entry.title.isEmpty()}}}}});
         }
     }
 
@@ -157,22 +159,11 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &
     };
     // Each drag is one action fewer, and keeps the tab it took across.
     const auto scoreOf = [&](const std::vector<std::size_t> &choice) {
-        ActionReading::Rank score;
-        for (std::size_t s = 0; s < sides.size(); ++s) {
-            const auto &r = sides[s].options[choice[s]].rank;
-            score.closedKept += r.closedKept;
-            score.actions += r.actions;
-            score.lost += r.lost;
-            score.touched += r.touched;
-            score.retitles += r.retitles;
-            score.retitledTabs += r.retitledTabs;
-            score.surprise += r.surprise;
-            score.shifted += r.shifted;
-        }
+        ReadingCost score;
+        for (std::size_t s = 0; s < sides.size(); ++s) score += sides[s].options[choice[s]].cost;
         const auto drags = dragsOf(choice).size();
         score.actions -= int(drags);
-        score.lost -= std::min(score.lost, drags);
-        score.touched -= std::min(score.touched, drags);
+        score.total -= std::uint64_t(drags) * ReadingCost::kDraggedAcross;
         return score;
     };
     std::vector<std::size_t> choice(sides.size(), 0);
@@ -371,6 +362,10 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     };
 
     static const std::vector<Entry> none;
+    std::size_t previousCount = 0;
+    for (const auto &[id, entries] : previous_) previousCount += entries.size();
+    // One budget for every window the poll reads, made when the first needs it.
+    std::optional<SearchBudget> budget;
     std::vector<WindowWork> work;
     work.reserve(selected.size());
     for (std::size_t s = 0; s < selected.size(); ++s) {
@@ -435,7 +430,8 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         // A poll holds what a person did and what pages did by themselves: where a few actions
         // explain the change, they tell which tab is which.
         focus.closedPlaces = closedPlaces;
-        k.readings = reader_.read({k.placeKeys, k.tabKeys, k.placeAddresses, k.urlNumbers}, focus);
+        if (!budget) budget.emplace(ActionReader::budgetFor(currentCount + previousCount));
+        k.readings = reader_.read({k.placeKeys, k.tabKeys, k.placeAddresses, k.urlNumbers}, focus, *budget);
         if (!k.readings.empty()) continue;
 
         // Otherwise a line-up. A tab that lines up with its own page keeps that entry's id,

@@ -120,8 +120,8 @@ private:
 // The tabs that may be active after the actions so far: any, when the last poll did not tell.
 struct Activity {
     bool any = true;
-    std::array<std::pair<std::size_t, std::size_t>, 8> spans{};  // [from, to)
-    std::array<bool, 8> dragged{};  // made active by a drag
+    std::array<std::pair<std::size_t, std::size_t>, 12> spans{};  // [from, to)
+    std::array<bool, 12> dragged{};  // made active by a drag
     std::size_t count = 0;
 
     void add(std::size_t from, std::size_t to, bool byDrag = false) {
@@ -209,7 +209,7 @@ inline Activity afterAction(const Op &op, const Activity &was, std::size_t lengt
 }
 
 // Does an action to a strip, noting a place closed alone: false when it does not fit the strip.
-inline bool apply(Strip &s, Activity &active, const Op &op, std::array<std::uint32_t, 2> &closedAlone,
+inline bool apply(Strip &s, Activity &active, const Op &op, std::array<std::uint32_t, 3> &closedAlone,
               std::size_t &closedAloneCount) {
     const auto length = s.length();
     switch (op.kind) {

@@ -61,6 +61,14 @@ std::vector<QString> idsOf(const SafariWindow &w) {
     return ids;
 }
 
+// A window as its pages' titles, the active one starred.
+std::string described(const Strip &s) {
+    std::string out;
+    for (std::size_t t = 0; t < s.pages.size(); ++t)
+        out += (t ? " " : "") + s.pages[t].title.toStdString() + (t == s.active ? "*" : "");
+    return out;
+}
+
 void print(const char *what, const Tally &tally) {
     std::cout << "  " << what << ": actions " << tally.actions << ", places judged " << tally.judged << ", wrong "
               << tally.wrong << " (";
@@ -102,7 +110,8 @@ Tally oneWindow(std::uint32_t own, int rounds, test::StripShape shape, int actio
         ++tally.made[made];
         tally.judged += judged;
         tally.wrong += wrong;
-        if (wrong > 0 && tally.wrong - wrong < 5) ADD_FAILURE() << made << ", round " << round;
+        if (wrong > 0 && tally.wrong - wrong < 5)
+            ADD_FAILURE() << made << ", round " << round << ": " << described(before) << " -> " << described(strip);
     }
     return tally;
 }
