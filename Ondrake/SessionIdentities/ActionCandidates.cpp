@@ -69,15 +69,19 @@ void ActionCandidates::within(const Strip &s, std::size_t lo, std::size_t hi, st
     };
     if (activeTab_) near(*activeTab_);
     active.edges(near);
+    cmp_.budget().spend(out.size());
     // Along a short slide, where a title changes tells which of identical tabs the action took.
     constexpr std::size_t kShortStretch = 64;
     if (hi - lo > kShortStretch) return;
     cmp_.budget().spend(hi - lo);
-    std::size_t at = 0;
+    // From the place before lo: the titles there and after.
+    const auto first = lo > 0 ? lo - 1 : 0;
+    std::size_t start = 0;
     QStringView before;
-    for (std::size_t i = 0; i < s.count() && at <= hi; ++i) {
-        for (std::uint32_t k = 0; k < s[i].length && at <= hi; ++k, ++at) {
-            const auto title = s[i].opened ? QStringView() : pages_.places[s[i].from + k].title;
+    for (std::size_t i = 0; i < s.count() && start <= hi; start += s[i].length, ++i) {
+        if (start + s[i].length <= first) continue;
+        for (auto at = std::max(start, first); at < start + s[i].length && at <= hi; ++at) {
+            const auto title = s[i].opened ? QStringView() : pages_.places[s[i].from + (at - start)].title;
             if (at > lo && title != before) offer(at);
             before = title;
         }
@@ -135,12 +139,18 @@ void ActionCandidates::drags(const Strip &s, const Activity &active, int spare, 
     const auto e0 = e.tailStart[0];
     if (h0 >= length) return;
     const auto most = std::size_t(std::min(spare, 2));
-    const Finish finish{e.tailStart[most], spare};
-    // The tab at the first difference, or past tabs sent elsewhere before the block.
+    // The tab at the first difference, or past tabs sent elsewhere before the block; and the
+    // same seen from the end, where what a block passed may have gone elsewhere at the front.
     std::vector<std::size_t> anchors{h0};
-    for (std::size_t k = 1; k <= most; ++k) addUnique(anchors, e.head[k]);
+    std::vector<std::size_t> mirrored{length - e0};
+    for (std::size_t k = 1; k <= most; ++k) {
+        addUnique(anchors, e.head[k]);
+        addUnique(mirrored, length - e.tailStart[k]);
+    }
     for (const auto q : anchors)
-        if (q < length) anchoredAt(s, active, false, q, finish, {}, out);
+        if (q < length) anchoredAt(s, active, false, q, Finish{e.tailStart[most], spare}, {}, out);
+    for (const auto q : mirrored)
+        if (q < length) anchoredAt(s, active, true, q, Finish{length - std::min(e.head[most], length), spare}, {}, out);
     // A page shown once before and now that stands at a difference went where it shows now.
     for (const auto at : {h0, e0 > 0 ? e0 - 1 : length}) {
         if (at >= length) continue;
@@ -194,17 +204,21 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
         within(s, length - hi, length - lo, 0, active, titled, slide);
         for (auto &p : slide) p = length - p;
     };
+    // Every action offered is a step: a first action's may be many.
     const auto open = [&](std::size_t a, std::size_t c) {
         if (c == 0 || a > length) return;
+        cmp_.budget().spend(2);
         const auto at = mirrored ? length - a : a;
         out.push_back({Op::Kind::open, at, c, 0, false});
         out.push_back({Op::Kind::open, at, c, 0, true});
     };
     const auto close = [&](std::size_t a, std::size_t c) {
         if (c == 0 || c >= length || a + c > length) return;
+        cmp_.budget().spend();
         out.push_back({Op::Kind::close, mirrored ? length - a - c : a, c, 0, false});
     };
     const auto push = [&](std::size_t x, std::size_t z, std::size_t y) {
+        cmp_.budget().spend();
         if (mirrored) out.push_back({Op::Kind::move, length - y, length - z, length - x, false});
         else out.push_back({Op::Kind::move, x, z, y, false});
     };
@@ -270,6 +284,7 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
             slideOf(q - std::min(q, commonBefore(start, q)), q);
             const std::vector<std::size_t> xs(slide);
             for (const auto x : xs) {
+                if (cmp_.budget().exhausted()) return;
                 const auto z = start - (q - x);
                 if (z <= x) continue;
                 const auto same = commonSkipping(z, x, spare);
@@ -286,6 +301,9 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
                     inTabs(sx, x + 1 + lead, x + same + 1 + lead);
                     for (const auto d : found) ys.push_back(z + (d - lead - x));
                 }
+                // Or the block brought ends where it stops showing this poll's tabs, what it
+                // passed having gone elsewhere.
+                ys.push_back(z + common(z, x));
                 if (!last) {
                     ys.push_back(z + same);
                     for (const auto y : there) ys.push_back(y);
@@ -312,6 +330,7 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
         inStrip(tabAddress(q), q + 1, length);
         const std::vector<std::size_t> bringing(found);
         for (const auto w : bringing) {
+            if (cmp_.budget().exhausted()) return;
             slideOf(q - std::min(q, commonBefore(w, q)), q);
             for (const auto x : slide) close(x, w - q);
         }
@@ -325,6 +344,7 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
             inTabs(sq, q + 1, m);
             const std::vector<std::size_t> back(found);
             for (const auto d : back) {
+                if (cmp_.budget().exhausted()) return;
                 slideOf(q - std::min(q, commonBefore(q, d)), q);
                 for (const auto x : slide) open(x, d - q);
             }

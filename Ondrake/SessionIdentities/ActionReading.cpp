@@ -72,7 +72,10 @@ public:
     std::vector<std::pair<std::pair<int, std::uint32_t>, Found>> byAddress;  // (opened, address)
 
     const ActionCandidates &candidates() const { return candidates_; }
-    void allow(int actions) { most_ = actions; }
+    void allow(int actions) {
+        most_ = actions;
+        buffers_.resize(std::size_t(actions) + 1);
+    }
 
     // The readings of `ops` actions done to the start, then one that finishes.
     void level(const Strip &start, const Activity &active, std::size_t closedKept, int ops) {
@@ -86,7 +89,7 @@ public:
         const auto &r = f.reading;
         Strip now;
         for (std::size_t i = 0; i < r.segmentCount_; ++i) now.push(r.segments_[i]);
-        const auto closed = closedPages(f.start, now);
+        const ClosedPages closed(*this, f.start, now);
         int navigations = 0;
         std::size_t t = 0;
         for (std::size_t i = 0; i < r.segmentCount_; ++i) {
@@ -108,7 +111,8 @@ private:
     void descend(const Strip &start, const Activity &startActive, std::size_t closedKept, const Strip &s, const Activity &active,
                  std::vector<Op> &chosen, int left) {
         if (cmp_.budget().exhausted()) return;
-        std::vector<Op> ops;
+        auto &ops = buffers_[chosen.size()];
+        ops.clear();
         if (left == 1) {
             candidates_.last(s, active, most_ - int(chosen.size()) - 1, ops);
         } else {
@@ -119,6 +123,7 @@ private:
             });
             ops.erase(std::unique(ops.begin(), ops.end()), ops.end());
         }
+        cmp_.budget().spend(ops.size());
         for (const auto &op : ops) {
             if (cmp_.budget().exhausted()) return;
             chosen.push_back(op);
@@ -136,7 +141,68 @@ private:
         }
     }
 
-    // The pages (address and title) of the places the reading does not keep, ascending.
+    // A place's or a tab's page (address and title) as one number, each hashed at most once per
+    // read (none is zero, which stands for not yet).
+    std::uint64_t placeKey(std::size_t p) const { return keyOf(placeKeys_, pages_.places, pages_.placeAddresses, p); }
+    std::uint64_t tabKey(std::size_t t) const { return keyOf(tabKeys_, pages_.tabs, pages_.tabAddresses, t); }
+    std::uint64_t keyOf(std::vector<std::uint64_t> &keys, std::span<const PageKey> side, std::span<const std::uint32_t> addresses,
+                        std::size_t i) const {
+        if (keys.empty()) keys.assign(side.size(), 0);
+        if (keys[i] == 0) {
+            keys[i] = pageKey(addresses[i], side[i].title) | 1;
+            cmp_.budget().spend();
+        }
+        return keys[i];
+    }
+
+    // The pages (address and title) of the places the reading does not keep, counted; found when
+    // first needed, as most readings never ask, in time linear in how many there are.
+    class ClosedPages {
+    public:
+        ClosedPages(const Search &search, const Strip &start, const Strip &now) : search_(search), start_(start), now_(now) {}
+        bool contains(std::uint64_t key) const {
+            const auto &slot = find(key);
+            return slot.used && slot.count > 0;
+        }
+        // Counts a closed page off, once for each place that showed it.
+        bool take(std::uint64_t key) {
+            auto &slot = find(key);
+            if (!slot.used || slot.count == 0) return false;
+            --slot.count;
+            return true;
+        }
+
+    private:
+        struct Slot {
+            std::uint64_t key = 0;
+            std::uint32_t count = 0;
+            bool used = false;
+        };
+        Slot &find(std::uint64_t key) const {
+            if (!filled_) fill();
+            const auto mask = slots_.size() - 1;
+            for (auto at = std::size_t(key * 0x9E3779B97F4A7C15ull >> 32) & mask;; at = (at + 1) & mask)
+                if (!slots_[at].used || slots_[at].key == key) return slots_[at];
+        }
+        void fill() const {
+            filled_ = true;
+            const auto closed = search_.closedPages(start_, now_);
+            std::size_t size = 8;
+            while (size < 2 * closed.size()) size <<= 1;
+            slots_.assign(size, {});
+            for (const auto key : closed) {
+                auto &slot = find(key);
+                slot.key = key;
+                slot.used = true;
+                ++slot.count;
+            }
+        }
+        const Search &search_;
+        const Strip &start_;
+        const Strip &now_;
+        mutable bool filled_ = false;
+        mutable std::vector<Slot> slots_;
+    };
     std::vector<std::uint64_t> closedPages(const Strip &start, const Strip &now) const {
         std::vector<std::pair<std::uint32_t, std::uint32_t>> kept;  // [from, to)
         for (std::size_t i = 0; i < now.count(); ++i)
@@ -148,27 +214,27 @@ private:
             const auto end = start[i].from + start[i].length;
             for (const auto &[from, to] : kept) {
                 if (to <= p || from >= end) continue;
-                for (; p < from; ++p) closed.push_back(pageKey(pages_.placeAddresses[p], pages_.places[p].title));
+                for (; p < from; ++p) closed.push_back(placeKey(p));
                 p = std::max(p, to);
             }
-            for (; p < end; ++p) closed.push_back(pageKey(pages_.placeAddresses[p], pages_.places[p].title));
+            for (; p < end; ++p) closed.push_back(placeKey(p));
         }
-        std::sort(closed.begin(), closed.end());
+        cmp_.budget().spend(closed.size());
         return closed;
     }
     // Whether a place keeps its address under a title a page does not take by itself: none again
     // (a tab seen with a title does not go back to loading), or that of a tab the reading closes
     // (its title moving onto a twin is rather that twin staying).
-    bool unnatural(std::size_t p, std::size_t t, const std::vector<std::uint64_t> &closed) const {
+    bool unnatural(std::size_t p, std::size_t t, const ClosedPages &closed) const {
         const auto &place = pages_.places[p];
         const auto &tab = pages_.tabs[t];
         return pages_.placeAddresses[p] == pages_.tabAddresses[t] && !place.title.isEmpty() && place.title != tab.title &&
-               (tab.title.isEmpty() || std::binary_search(closed.begin(), closed.end(), pageKey(pages_.tabAddresses[t], tab.title)));
+               (tab.title.isEmpty() || closed.contains(tabKey(t)));
     }
     // Of `length` places from `p` paired with the tabs from `t`, up to one more than `cap`, those
     // whose title changed so.
     std::size_t unnaturalRetitles(std::size_t p, std::size_t t, std::size_t length, std::size_t cap,
-                                  const std::vector<std::uint64_t> &closed) const {
+                                  const ClosedPages &closed) const {
         cmp_.hashPages();
         if (cmp_.sameStretch(p, t, length, true)) return 0;
         std::size_t count = 0;
@@ -193,17 +259,16 @@ private:
             if (!strip::apply(s, active, op, r.closedAlone_, r.closedAloneCount_)) return;
             total += ReadingCost::of(op);
         }
+        cmp_.budget().spend(s.count() + ops.size());
         if (s.length() != m_) return;
         s.join();
         const auto allowed = most_ - int(ops.size());
         int navigations = 0;
         std::size_t t = 0;
-        std::size_t kept = 0;
         std::uint64_t shifted = 0;
         for (std::size_t i = 0; i < s.count(); ++i) {
             const auto &seg = s[i];
             if (!seg.opened) {
-                kept += seg.length;
                 shifted += std::uint64_t(t > seg.from ? t - seg.from : seg.from - t) * seg.length;
                 navigations += int(cmp_.mismatches(seg.from, t, seg.length, std::size_t(allowed - navigations)));
                 if (navigations > allowed) return;
@@ -211,7 +276,7 @@ private:
             t += seg.length;
         }
         // Retitles a page does not do by itself count as the tab going elsewhere.
-        const auto closed = kept < start.length() ? closedPages(start, s) : std::vector<std::uint64_t>();
+        ClosedPages closed(*this, start, s);
         t = 0;
         for (std::size_t i = 0; i < s.count() && navigations <= allowed; ++i) {
             const auto &seg = s[i];
@@ -220,15 +285,31 @@ private:
         }
         if (navigations > allowed) return;
         const auto holds = activeTab_ ? active.holds(*activeTab_) : std::optional(0);
-        const int actions = int(ops.size()) + navigations + (holds ? 0 : 1);
+        const auto reopens = reopened(s, closed);
+        const int actions = int(ops.size()) + navigations + (holds ? 0 : 1) + int(reopens);
         if (actions > most_) return;
         total += std::uint64_t(navigations) * ReadingCost::kSentElsewhere;
         if (!holds) total += ReadingCost::kActivated;
+        total += std::uint64_t(reopens) * ReadingCost::kReopened;
         s.copyTo(r.segments_, r.segmentCount_);
         r.cost_ = {total, actions, closedKept, 0, 0, holds.value_or(0), shifted};
         f.navigations = navigations;
         f.start = start;
         consider(std::move(f));
+    }
+
+    // Tabs the reading opens onto the page of one it closes, each closed tab counted once.
+    std::size_t reopened(const Strip &now, ClosedPages &closed) const {
+        std::size_t count = 0;
+        std::size_t t = 0;
+        for (std::size_t i = 0; i < now.count(); ++i) {
+            if (now[i].opened) {
+                cmp_.budget().spend(now[i].length);
+                for (std::uint32_t k = 0; k < now[i].length; ++k) count += closed.take(tabKey(t + k));
+            }
+            t += now[i].length;
+        }
+        return count;
     }
 
     // Pages that retitled: identical tabs retitle together, so each title of an address that
@@ -285,6 +366,11 @@ private:
     std::optional<std::size_t> activeTab_;
     ActionCandidates candidates_;
     int most_ = 2;
+    // One list of actions for each depth, kept from one call to the next: a first action's
+    // list may be long.
+    std::vector<std::vector<Op>> buffers_;
+    mutable std::vector<std::uint64_t> placeKeys_;
+    mutable std::vector<std::uint64_t> tabKeys_;
 };
 
 SearchBudget ActionReader::budgetFor(std::size_t tabs) { return SearchBudget(kStepsForAShortDifference + kStepsPerTab * tabs); }
@@ -353,7 +439,7 @@ std::vector<ActionReading> ActionReader::read(const WindowPages &pages, WindowFo
     search.allow(most);
     for (int ops = 0; ops <= most && !budget.exhausted(); ++ops) {
         for (const auto &start : starts) search.level(start.strip, start.active, start.closedKept, ops);
-        if (search.best && search.best->reading.cost().actions <= ops) break;
+        if (search.best && search.best->reading.cost().total < std::uint64_t(ops + 1) * ReadingCost::kAction) break;
     }
     if (budget.exhausted()) {
         ++overBudget_;

@@ -59,11 +59,13 @@ private:
 // budget; the tables it needs are kept from one read to the next.
 class ActionReader {
 public:
-    // What the readings of one poll may spend together: a number of steps (comparisons and
-    // lookups) for each tab the poll and the last one show, and as many as a full search of a
-    // short difference in three actions takes, once, whatever the windows.
-    static constexpr std::size_t kStepsPerTab = 48;
-    static constexpr std::size_t kStepsForAShortDifference = std::size_t(1) << 19;
+    // What the readings of one poll may spend together. Every unit of work is a step (a
+    // comparison, a lookup, an action offered or judged, a tab a reading closes or opens), so
+    // that steps are time: a few for each tab the poll and the last one show, and as many as a
+    // full search of a short difference in three actions takes, once, whatever the windows. The
+    // poll runs on the main thread, so the whole stays within a frame.
+    static constexpr std::size_t kStepsPerTab = 8;
+    static constexpr std::size_t kStepsForAShortDifference = std::size_t(1) << 18;
     static SearchBudget budgetFor(std::size_t tabs);
 
     std::vector<ActionReading> read(const WindowPages &pages, WindowFocus focus, const SearchBudget &budget);

@@ -51,7 +51,11 @@ struct ReadingCost {
     }
     static constexpr std::uint64_t kSentElsewhere = kAction + kLostTab + kTouchedTab;
     static constexpr std::uint64_t kActivated = kAction + kTouchedTab;
-    // A tab closed alone in one window and opened alone in another is one drag between them.
+    // A tab opened onto the page of one the same reading closes is rather that tab, stayed or
+    // dragged: the reading owes the action it did not see.
+    static constexpr std::uint64_t kReopened = kAction;
+    // A tab closed alone in one window and opened alone in another is one drag between them:
+    // what the close and the open cost beyond a drag of one tab.
     static constexpr std::uint64_t kDraggedAcross = (kAction + kLostTab + kTouchedTab) + (kAction + kTouchedTab) - (kAction + kTouchedTab);
 
     ReadingCost &operator+=(const ReadingCost &o) {

@@ -50,13 +50,6 @@ StretchComparison::StretchComparison(Tables &tables, const WindowPages &pages, c
     }
     prefixHashes(tables_.placeHashes, n_, [&](std::size_t i) { return valueOf(pages.placeAddresses[i]); });
     prefixHashes(tables_.tabHashes, m_, [&](std::size_t i) { return valueOf(pages.tabAddresses[i]); });
-    const auto sums = [](std::vector<std::uint64_t> &out, std::span<const std::uint32_t> addresses) {
-        out.resize(addresses.size() + 1);
-        out[0] = 0;
-        for (std::size_t i = 0; i < addresses.size(); ++i) out[i + 1] = out[i] + valueOf(addresses[i] ^ 0x5bd1e995u);
-    };
-    sums(tables_.placeSums, pages.placeAddresses);
-    sums(tables_.tabSums, pages.tabAddresses);
 }
 
 void StretchComparison::hashPages() const {
@@ -189,24 +182,6 @@ bool StretchComparison::fits(const Strip &s, std::size_t at, std::size_t t, std:
         --spare;
         ++k;
     }
-}
-bool StretchComparison::mayReorder(const Strip &s, std::size_t at, std::size_t length) const {
-    if (at + length > m_) return false;
-    // Sums of a value per address, which every order of the same addresses shares.
-    std::uint64_t sum = 0;
-    std::size_t start = 0;
-    const auto end = at + length;
-    for (std::size_t i = 0; i < s.count() && start < end; ++i) {
-        const auto &seg = s[i];
-        const auto from = std::max(start, at);
-        const auto to = std::min<std::size_t>(start + seg.length, end);
-        if (from < to) {
-            if (seg.opened) return true;
-            sum += tables_.placeSums[seg.from + (to - start)] - tables_.placeSums[seg.from + (from - start)];
-        }
-        start += seg.length;
-    }
-    return sum == tables_.tabSums[end] - tables_.tabSums[at];
 }
 bool StretchComparison::onlyOpened(const Strip &s, std::size_t from, std::size_t to) {
     std::size_t start = 0;

@@ -22,7 +22,8 @@ struct WindowPages {
 };
 
 // What a search may still spend: every comparison of a place with a tab, or of two stretches by
-// their hashes, and every place or tab looked up by its address, costs one step.
+// their hashes, every place or tab looked up by its address, and every action the search offers
+// or judges costs one step, and a tab it hashes or counts one more.
 class SearchBudget {
 public:
     explicit SearchBudget(std::size_t steps) : left_(steps) {}
@@ -54,8 +55,6 @@ public:
         std::vector<std::uint64_t> tabHashes;
         std::vector<std::uint64_t> placePageHashes;
         std::vector<std::uint64_t> tabPageHashes;
-        std::vector<std::uint64_t> placeSums;
-        std::vector<std::uint64_t> tabSums;
         // Places and tabs by address, ascending: where each address starts in `places` and `tabs`.
         std::vector<std::uint32_t> placeStarts;
         std::vector<std::uint32_t> places;
@@ -95,9 +94,6 @@ public:
                           std::vector<std::size_t> &out) const;
     // This poll's tabs in [from, to) that show the address, ascending.
     void tabPositionsOf(std::uint32_t address, std::size_t from, std::size_t to, std::vector<std::size_t> &out) const;
-    // Whether the strip's tabs [at, at + length) could show, in some order, the addresses of
-    // this poll's from the same place: a drag only reorders. Opened tabs may show any.
-    bool mayReorder(const Strip &s, std::size_t at, std::size_t length) const;
 
 private:
     std::uint64_t hashOf(const std::vector<std::uint64_t> &h, std::size_t at, std::size_t length) const;

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
+#include <optional>
 
 namespace ondrake {
 
@@ -414,30 +416,66 @@ private:
             for (const auto k : come) sorted[next[numbers_.pageAddress[k]]++] = k;
             come = std::move(sorted);
         }
-        struct Retitle {
-            std::uint32_t apart;
-            bool untitled;
-            std::uint32_t from;
-            std::uint32_t to;
-            auto operator<=>(const Retitle &) const = default;
-        };
-        std::vector<Retitle> possible;
+        // Of each address, the titles gone, ascending.
+        std::vector<std::uint32_t> goneStart(addresses + 1, 0);
+        std::vector<std::uint32_t> gone;
         for (std::uint32_t k = 0; k < page.size(); ++k) {
             if (placeCount[k] == 0 || tabCount[k] > 0) continue;
             const auto a = numbers_.pageAddress[k];
             if (comeStart[a] == comeStart[a + 1] || outside(numbers_.wholeTabCount, tabCount, k)) continue;
-            for (auto n = comeStart[a]; n < comeStart[a + 1]; ++n) {
-                const auto c = come[n];
-                const auto apart = placeCount[k] > tabCount[c] ? placeCount[k] - tabCount[c] : tabCount[c] - placeCount[k];
-                possible.push_back({apart, bool(numbers_.pageUntitled[c]), k, c});
-            }
+            ++goneStart[a + 1];
+            gone.push_back(k);
         }
-        std::sort(possible.begin(), possible.end());
-        std::vector<bool> used(page.size(), false);
-        for (const auto &r : possible) {
-            if (used[r.from] || used[r.to]) continue;
-            used[r.from] = used[r.to] = true;
-            page[r.from] = r.to;
+        for (std::size_t a = 0; a < addresses; ++a) goneStart[a + 1] += goneStart[a];
+        {
+            auto next = goneStart;
+            std::vector<std::uint32_t> sorted(gone.size());
+            for (const auto k : gone) sorted[next[numbers_.pageAddress[k]]++] = k;
+            gone = std::move(sorted);
+        }
+        // Each gone title takes, of the new ones, the one whose count is nearest, finished
+        // loading before still loading, then the earliest; the gone titles choose in order.
+        // A group of new titles of one count and state is taken from its start, so each
+        // nearness is one pass over the titles still gone.
+        for (std::size_t a = 0; a < addresses; ++a) {
+            if (goneStart[a] == goneStart[a + 1]) continue;
+            std::map<std::pair<std::uint32_t, bool>, std::pair<std::vector<std::uint32_t>, std::size_t>> groups;
+            for (auto n = comeStart[a]; n < comeStart[a + 1]; ++n)
+                groups[{tabCount[come[n]], bool(numbers_.pageUntitled[come[n]])}].first.push_back(come[n]);
+            std::vector<std::uint32_t> apart;
+            for (auto g = goneStart[a]; g < goneStart[a + 1]; ++g)
+                for (const auto &[key, group] : groups) {
+                    const auto count = placeCount[gone[g]];
+                    apart.push_back(count > key.first ? count - key.first : key.first - count);
+                }
+            std::sort(apart.begin(), apart.end());
+            apart.erase(std::unique(apart.begin(), apart.end()), apart.end());
+            std::vector<std::uint32_t> left(gone.begin() + goneStart[a], gone.begin() + goneStart[a + 1]);
+            for (const auto d : apart)
+                for (const bool untitled : {false, true}) {
+                    std::vector<std::uint32_t> still;
+                    for (const auto k : left) {
+                        std::optional<std::uint32_t> best;
+                        std::pair<std::vector<std::uint32_t>, std::size_t> *from = nullptr;
+                        for (const auto count : {std::int64_t(placeCount[k]) - d, std::int64_t(placeCount[k]) + d}) {
+                            if (count < 0) continue;
+                            const auto group = groups.find({std::uint32_t(count), untitled});
+                            if (group == groups.end() || group->second.second == group->second.first.size()) continue;
+                            const auto c = group->second.first[group->second.second];
+                            if (!best || c < *best) {
+                                best = c;
+                                from = &group->second;
+                            }
+                        }
+                        if (best) {
+                            ++from->second;
+                            page[k] = *best;
+                        } else {
+                            still.push_back(k);
+                        }
+                    }
+                    left = std::move(still);
+                }
         }
         return page;
     }
