@@ -73,6 +73,21 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
             const auto &page = before[*tab.from];
             if (rules.freeRetitles ? page.url != after[t].url : page != after[t]) return;
         }
+        // A tab opened onto the page of one the same actions closed is rather that tab: the
+        // explanation owes the action it did not see.
+        std::vector<bool> kept(before.size(), false);
+        for (const auto &tab : s.tabs)
+            if (tab.from) kept[*tab.from] = true;
+        for (std::size_t t = 0; t < m; ++t) {
+            if (s.tabs[t].from) continue;
+            for (std::size_t p = 0; p < before.size(); ++p)
+                if (!kept[p] && before[p] == after[t]) {
+                    kept[p] = true;
+                    ++actions;
+                    break;
+                }
+        }
+        if (actions > rules.most) return;
         Explanation e{Origins(m), actions, s.closedAlone, {}};
         for (std::size_t t = 0; t < m; ++t) {
             e.origins[t] = s.tabs[t].from;
