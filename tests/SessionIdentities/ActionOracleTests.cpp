@@ -91,39 +91,14 @@ struct Run {
     int owed = 2;
 };
 
-// A round the registry read wrong, written as the named cases are: the first poll's tabs
-// labelled a, b, c..., this poll's by the place every reading agrees they came from ("?" where
-// the readings differ, "+" opened), and as the registry gave them.
-std::string written(const Strip &before, const Strip &after, const std::vector<Origins> &readings, const std::vector<QString> &idsBefore,
-                    const SafariWindow &given) {
-    QHash<QString, QString> names;  // address -> page name
-    QHash<test::Shows, QString> pages;
-    const auto page = [&](const test::Shows &s) {
-        if (!names.contains(s.url))
-            names.insert(s.url, QString(QChar(char16_t(u'A' + names.size() % 26))) + (names.size() < 26 ? QString() : QString::number(names.size() / 26)));
-        if (!pages.contains(s)) {
-            const auto titles = std::count_if(pages.keyBegin(), pages.keyEnd(), [&](const test::Shows &o) { return o.url == s.url; });
-            pages.insert(s, names.value(s.url) + (titles ? QStringLiteral("~%1").arg(titles) : QString()));
-        }
-        return pages.value(s).toStdString();
-    };
-    const auto label = [](std::size_t p) { return p < 26 ? std::string(1, char('a' + p)) : "t" + std::to_string(p); };
-    const auto agreed = test::agreedPlaces(readings, before.pages.size());
-    const auto line = [&](const Strip &s, const auto &labelOf) {
-        std::string out;
-        for (std::size_t t = 0; t < s.pages.size(); ++t) out += (t ? " " : "") + page(s.pages[t]) + ":" + labelOf(t) + (t == s.active ? "*" : "");
-        return out;
-    };
-    const auto read = [&](std::size_t t) {
-        for (std::size_t p = 0; p < agreed.size(); ++p)
-            if (agreed[p] && *agreed[p] == t) return label(p);
-        return std::all_of(readings.begin(), readings.end(), [&](const Origins &o) { return !o[t]; }) ? std::string("+") : std::string("?");
-    };
-    const auto gave = [&](std::size_t t) {
-        const auto at = std::find(idsBefore.begin(), idsBefore.end(), given.tabs[t].id);
-        return at == idsBefore.end() ? std::string("+") : label(std::size_t(at - idsBefore.begin()));
-    };
-    return line(before, label) + " -> " + line(after, read) + " (given " + line(after, gave) + ")";
+// The place of the first poll whose id each tab of this one carries.
+Origins carried(const std::vector<QString> &idsBefore, const SafariWindow &given) {
+    Origins out;
+    for (const auto &t : given.tabs) {
+        const auto at = std::find(idsBefore.begin(), idsBefore.end(), t.id);
+        out.push_back(at == idsBefore.end() ? std::nullopt : std::optional(std::size_t(at - idsBefore.begin())));
+    }
+    return out;
 }
 
 // Random small windows seen at one poll and again after a few actions of a person in the
@@ -158,7 +133,7 @@ Tally oneWindow(std::uint32_t own, int rounds, Run run) {
         tally.judged += judged;
         tally.wrong += wrong;
         if (wrong > 0 && ++tally.wrongRounds <= 8)
-            ADD_FAILURE() << made << ", round " << round << ": " << written(before, strip, all, idsOf(first[0]), second[0]);
+            ADD_FAILURE() << made << ", round " << round << ": " << test::writtenRound(before, strip, all, carried(idsOf(first[0]), second[0]));
     }
     return tally;
 }
@@ -228,7 +203,7 @@ TEST(ActionOracle, ThreeActions) {
         tally.judged += judged;
         tally.wrong += wrong;
         if (wrong > 0 && ++tally.wrongRounds <= 8)
-            ADD_FAILURE() << made << ", round " << round << ": " << written(before, strip, all, idsOf(first[0]), second[0]);
+            ADD_FAILURE() << made << ", round " << round << ": " << test::writtenRound(before, strip, all, carried(idsOf(first[0]), second[0]));
     }
     print("three actions", tally);
     EXPECT_GT(tally.judged, 3000);

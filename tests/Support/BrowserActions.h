@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -35,7 +36,8 @@ struct Explanation {
     bool operator==(const Explanation &) const = default;
 };
 
-// What the actions may do: how many, and whether a page may retitle where it stands for nothing.
+// What the actions may do: how many, and whether a page may retitle where it stands for nothing
+// (but to no title: that is the page loading again).
 struct Rules {
     int most = 1;
     bool freeRetitles = false;
@@ -87,7 +89,10 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         int largeKind = 0;  // of the large ones: 1 opened, 2 closed, 3 dragged
     };
     const auto m = after.size();
-    const auto same = [&](const Shows &was, const Shows &is) { return rules.freeRetitles ? was.url == is.url : was == is; };
+    // A title that goes to none is the page loading again, not a retitle.
+    const auto same = [&](const Shows &was, const Shows &is) {
+        return rules.freeRetitles ? was.url == is.url && (!is.title.isEmpty() || was.title.isEmpty()) : was == is;
+    };
     std::vector<Explanation> found;
     std::map<std::tuple<Origins, std::vector<std::size_t>, std::vector<std::size_t>>, std::size_t> foundAt;
     const auto record = [&](const State &s, int actions) {
@@ -519,6 +524,39 @@ inline std::vector<Written> written(const QString &text) {
         tabs.push_back(w);
     }
     return tabs;
+}
+
+// A round read wrong, written as the named cases are: the first poll's tabs labelled a, b,
+// c..., this poll's by the place every reading agrees they came from ("?" where the readings
+// differ, "+" opened), and as `given` carries them ("+" new).
+inline std::string writtenRound(const Strip &before, const Strip &after, const std::vector<Origins> &readings, const Origins &given) {
+    QHash<QString, QString> names;  // address -> page name
+    QHash<Shows, QString> pages;
+    const auto page = [&](const Shows &s) {
+        if (!names.contains(s.url))
+            names.insert(s.url, QString(QChar(char16_t(u'A' + names.size() % 26))) + (names.size() < 26 ? QString() : QString::number(names.size() / 26)));
+        if (!pages.contains(s)) {
+            const auto titles = std::count_if(pages.keyBegin(), pages.keyEnd(), [&](const Shows &o) { return o.url == s.url; });
+            pages.insert(s, names.value(s.url) + (titles ? QStringLiteral("~%1").arg(titles) : QString()));
+        }
+        return pages.value(s).toStdString();
+    };
+    const auto label = [](std::optional<std::size_t> p) {
+        return !p ? std::string("+") : *p < 26 ? std::string(1, char('a' + *p)) : "t" + std::to_string(*p);
+    };
+    const auto agreed = agreedPlaces(readings, before.pages.size());
+    const auto line = [&](const Strip &s, const auto &labelOf) {
+        std::string out;
+        for (std::size_t t = 0; t < s.pages.size(); ++t) out += (t ? " " : "") + page(s.pages[t]) + ":" + labelOf(t) + (t == s.active ? "*" : "");
+        return out;
+    };
+    const auto read = [&](std::size_t t) {
+        for (std::size_t p = 0; p < agreed.size(); ++p)
+            if (agreed[p] && *agreed[p] == t) return label(p);
+        return std::all_of(readings.begin(), readings.end(), [&](const Origins &o) { return !o[t]; }) ? label({}) : std::string("?");
+    };
+    return line(before, [&](std::size_t p) { return label(p); }) + " -> " + line(after, read) + " (given " +
+           line(after, [&](std::size_t t) { return label(given[t]); }) + ")";
 }
 
 // Polls of windows written so, in which each labelled tab should keep its own identity.
