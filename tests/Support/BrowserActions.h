@@ -600,6 +600,13 @@ inline std::vector<NamedCase> namedCases() {
         {"the only tab of its page in both polls keeps its id beside a close and a navigation", {{"T:a S:b U0:c*"}, {"S:b* N:n"}}},
         {"two tabs go to other pages beside a switch of tabs", {{"A:a* B:b C:c D:d"}, {"X:a B:b C:c* Y:d"}}},
         {"the browser reopens a closed tab while a tab of its address stays", {{"S:a T:b* U:c T:d"}, {"S:a U:c* T:d"}, {"S:a T:n* U:c T:d"}}},
+        {"a tab dragged before the one before it and made active, which goes to another page",
+         {{"A:a D:b B:c D:d* B:e"}, {"A:a B:c* C:b D:d B:e"}}},
+        {"the active twin dragged before a page shown once, the twin it passed goes to another page",
+         {{"A:a A:b C:c A:d*"}, {"A:a A:d* B:b C:c"}}},
+        {"a twin dragged before a twin and made active, which goes to another page", {{"A:a C:b A:c C:d C:e*"}, {"A:a A:c* B:b C:d C:e"}}},
+        {"two tabs dragged to the end past the active twin", {{"A:a B:b A:c* B:d A:e"}, {"A:c* B:d A:e A:a B:b"}}},
+        {"a twin dragged to the end past the active one while the last tab goes to another page", {{"A:a A:b* C:c"}, {"A:b* B:c A:a"}}},
     };
 }
 
