@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -32,14 +33,36 @@ struct Explanation {
     int actions = 0;
     std::vector<std::size_t> closedAlone;
     std::vector<std::size_t> openedAlone;
+    bool operator==(const Explanation &) const = default;
 };
 
-// What the actions may do: how many, and whether a page may retitle where it stands for nothing.
+// What the actions may do: how many, and whether a page may retitle where it stands for nothing
+// (but to no title: that is the page loading again).
 struct Rules {
     int most = 1;
     bool freeRetitles = false;
     std::size_t largestBlock = 64;  // opened, closed or dragged at once by each of several actions
+    bool bruteForce = false;  // the last action tried everywhere, not only where the strips differ
 };
+
+// A tab opened onto the page of one the same actions closed is rather that tab: an explanation
+// owes one action it did not see for each.
+inline int owedActions(const std::vector<Shows> &before, const Origins &origins, const std::vector<Shows> &after) {
+    std::vector<bool> kept(before.size(), false);
+    for (const auto &from : origins)
+        if (from) kept[*from] = true;
+    int owed = 0;
+    for (std::size_t t = 0; t < after.size(); ++t) {
+        if (origins[t]) continue;
+        for (std::size_t p = 0; p < before.size(); ++p)
+            if (!kept[p] && before[p] == after[t]) {
+                kept[p] = true;
+                ++owed;
+                break;
+            }
+    }
+    return owed;
+}
 
 // Every way up to `rules.most` actions of a person, as the browser carries them out, give this
 // poll's pages and active tab: opening a tab or a block anywhere, its first or last tab made
@@ -47,7 +70,9 @@ struct Rules {
 // before them when they were last); a tab going to another page or title where it stands;
 // dragging a tab or a block past its neighbours (the active tab kept, or a tab dragged alone
 // made active); activating another tab. One action may take a block of any size; of several,
-// one at most more than `largestBlock` tabs. Found by trying them all, so only for small windows.
+// one at most more than `largestBlock` tabs. Found by trying them all, but for the last action,
+// tried only where it can give this poll: it leaves alone the tabs before and after the stretch
+// where the strips differ, and takes as many as they differ by.
 inline std::vector<Explanation> explanations(const std::vector<Shows> &before, std::size_t was, const std::vector<Shows> &after,
                                              std::size_t now, Rules rules = {}) {
     struct Tab {
@@ -64,14 +89,18 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
         int largeKind = 0;  // of the large ones: 1 opened, 2 closed, 3 dragged
     };
     const auto m = after.size();
+    // A title that goes to none is the page loading again, not a retitle.
+    const auto same = [&](const Shows &was, const Shows &is) {
+        return rules.freeRetitles ? was.url == is.url && (!is.title.isEmpty() || was.title.isEmpty()) : was == is;
+    };
     std::vector<Explanation> found;
+    std::map<std::tuple<Origins, std::vector<std::size_t>, std::vector<std::size_t>>, std::size_t> foundAt;
     const auto record = [&](const State &s, int actions) {
         if (s.tabs.size() != m || !(s.active >> now & 1)) return;
         for (std::size_t t = 0; t < m; ++t) {
             const auto &tab = s.tabs[t];
             if (tab.any) continue;
-            const auto &page = before[*tab.from];
-            if (rules.freeRetitles ? page.url != after[t].url : page != after[t]) return;
+            if (!same(before[*tab.from], after[t])) return;
         }
         // A tab opened onto the page of one the same actions closed is rather that tab: the
         // explanation owes the action it did not see.
@@ -93,19 +122,30 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
             e.origins[t] = s.tabs[t].from;
             if (!s.tabs[t].from && s.tabs[t].alone) e.openedAlone.push_back(t);
         }
+        actions += owedActions(before, e.origins, after);
+        if (actions > rules.most) return;
+        e.actions = actions;
         std::sort(e.closedAlone.begin(), e.closedAlone.end());
-        for (auto &f : found)
-            if (f.origins == e.origins && f.closedAlone == e.closedAlone && f.openedAlone == e.openedAlone) {
-                f.actions = std::min(f.actions, actions);
-                return;
-            }
-        found.push_back(std::move(e));
+        const auto [at, fresh] = foundAt.try_emplace({e.origins, e.closedAlone, e.openedAlone}, found.size());
+        if (!fresh) found[at->second].actions = std::min(found[at->second].actions, actions);
+        else found.push_back(std::move(e));
     };
     const auto bit = [](std::size_t i) { return std::uint64_t(1) << i; };
-    // Each next state after one action.
-    // The last action must leave as many tabs as the poll shows.
+    // Each next state after one action. The last one must leave as many tabs as the poll shows,
+    // and leaves the first `head` and last `tail` tabs as they stand, which fit the poll's.
     const auto each = [&](const State &s, bool last, const auto &visit) {
         const auto n = s.tabs.size();
+        const auto fits = [&](std::size_t i, std::size_t t) { return s.tabs[i].any || same(before[*s.tabs[i].from], after[t]); };
+        std::size_t head = 0;
+        std::size_t tail = 0;
+        const bool everywhere = !last || rules.bruteForce;
+        if (!everywhere) {
+            while (head < std::min(n, m) && fits(head, head)) ++head;
+            while (tail < std::min(n, m) && fits(n - 1 - tail, m - 1 - tail)) ++tail;
+        }
+        // The places an action may start at or end at, to leave those tabs alone.
+        const auto from = [&](std::size_t end, std::size_t kept) { return everywhere ? 0 : end > kept ? end - kept : 0; };
+        const auto upTo = [&](std::size_t most) { return everywhere ? most : std::min(most, head); };
         const auto mapped = [&](const auto &where) {  // where(i): the new place of tab i, or none
             std::uint64_t active = 0;
             for (std::size_t i = 0; i < n; ++i)
@@ -114,7 +154,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
             return active;
         };
         // Opened.
-        for (std::size_t at = 0; at <= n; ++at)
+        for (auto at = from(n, tail); at <= upTo(n); ++at)
             for (std::size_t count = 1; n + count <= 62 && count <= std::max(m, n) + 1; ++count) {
                 if (last && n + count != m) continue;
                 State next = s;
@@ -130,7 +170,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
                 visit(next);
             }
         // Closed.
-        for (std::size_t at = 0; at < n; ++at)
+        for (auto at = from(m, tail); at < n && at <= upTo(n); ++at)
             for (std::size_t count = 1; at + count <= n && count < n; ++count) {
                 if (last && n - count != m) continue;
                 State next = s;
@@ -152,27 +192,30 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
                 visit(next);
             }
         if (last && n != m) return;
-        // Gone to another page.
-        for (std::size_t at = 0; at < n; ++at) {
-            if (s.tabs[at].any) continue;
+        // Gone to another page: the one tab that does not fit.
+        for (std::size_t at = everywhere ? 0 : head; at < (everywhere ? n : std::min(n, head + 1)); ++at) {
+            if (s.tabs[at].any || (!everywhere && head + tail + 1 < n)) continue;
             State next = s;
             next.tabs[at].any = true;
             visit(next);
         }
         // Dragged: blocks [x, z) and [z, y) trade places.
-        for (std::size_t x = 0; x < n; ++x)
+        for (std::size_t x = 0; x < n && x <= upTo(n); ++x)
             for (auto z = x + 1; z < n; ++z)
-                for (auto y = z + 1; y <= n; ++y) {
+                for (auto y = std::max(z + 1, from(n, tail)); y <= n; ++y) {
+                    const auto where = [&](std::size_t i) {
+                        if (i < x || i >= y) return std::optional(i);
+                        return std::optional(i < z ? i + (y - z) : i - (z - x));
+                    };
+                    bool fit = true;
+                    for (auto i = x; i < y && fit && !everywhere; ++i) fit = fits(i, *where(i));
+                    if (!fit) continue;
                     State next = s;
                     if (std::min(z - x, y - z) > rules.largestBlock) {
                         ++next.large;
                         next.alike = next.alike && s.largeKind == 0;
                         next.largeKind = 3;
                     }
-                    const auto where = [&](std::size_t i) {
-                        if (i < x || i >= y) return std::optional(i);
-                        return std::optional(i < z ? i + (y - z) : i - (z - x));
-                    };
                     for (std::size_t i = x; i < y; ++i) next.tabs[*where(i)] = s.tabs[i];
                     next.active = mapped(where);
                     if (z - x == 1) next.active |= bit(y - 1);
@@ -180,6 +223,7 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
                     visit(next);
                 }
         // Another tab activated.
+        if (!everywhere && head < n) return;
         State next = s;
         next.active = n >= 64 ? ~std::uint64_t(0) : bit(n) - 1;
         visit(next);
@@ -199,6 +243,23 @@ inline std::vector<Explanation> explanations(const std::vector<Shows> &before, s
     };
     if (rules.most > 0) deeper(start, 0, deeper);
     return found;
+}
+
+// The explanations of the fewest actions, up to `rules.most`: more are tried only when fewer
+// explain nothing.
+inline std::vector<Explanation> fewestExplanations(const std::vector<Shows> &before, std::size_t was, const std::vector<Shows> &after,
+                                                   std::size_t now, Rules rules) {
+    const auto most = rules.most;
+    for (rules.most = 0; rules.most <= most; ++rules.most)
+        if (auto found = explanations(before, was, after, now, rules); !found.empty()) return found;
+    return {};
+}
+
+// The places the tabs came from, of each explanation.
+inline std::vector<Origins> originsOf(const std::vector<Explanation> &found) {
+    std::vector<Origins> out;
+    for (const auto &e : found) out.push_back(e.origins);
+    return out;
 }
 
 // The places the tabs came from, of every explanation of one action.
@@ -313,13 +374,15 @@ inline Shows randomPage(std::mt19937 &random, const Strip &strip, int &fresh) {
 
 // One action a person takes, as the browser carries it out; answers its name, or nothing when
 // the window is too small for it.
-// With `retitles`, a tab going to another page may instead retitle at its address.
-inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh, bool retitles = false) {
+// With `retitles`, a tab going to another page may instead retitle at its address. Now and then
+// it takes a block of two to `largestBlock` tabs.
+inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh, bool retitles = false, std::size_t largestBlock = 2) {
     const auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
+    const auto block = [&] { return largestBlock > 2 ? 2 + pick(largestBlock - 1) : 2; };
     const auto n = s.pages.size();
     switch (pick(5)) {
     case 0: {
-        const std::size_t count = pick(4) == 0 ? 2 : 1;
+        const std::size_t count = pick(4) == 0 ? block() : 1;
         const auto at = pick(n + 1);
         for (std::size_t k = 0; k < count; ++k) {
             s.pages.insert(s.pages.begin() + std::ptrdiff_t(at + k), randomPage(random, s, fresh));
@@ -333,7 +396,7 @@ inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh
         return "opened in the background";
     }
     case 1: {
-        const std::size_t count = pick(4) == 0 ? 2 : 1;
+        const std::size_t count = pick(4) == 0 ? block() : 1;
         if (n <= count) return std::nullopt;
         const auto at = pick(n - count + 1);
         s.pages.erase(s.pages.begin() + std::ptrdiff_t(at), s.pages.begin() + std::ptrdiff_t(at + count));
@@ -355,7 +418,7 @@ inline std::optional<std::string> act(std::mt19937 &random, Strip &s, int &fresh
         return "went to another page";
     }
     case 3: {
-        const auto count = std::min<std::size_t>(n - 1, pick(3) == 0 ? 2 : 1);
+        const auto count = std::min<std::size_t>(n - 1, pick(3) == 0 ? block() : 1);
         if (count == 0) return std::nullopt;
         const auto at = pick(n - count + 1);
         const auto to = pick(n - count + 1);
@@ -478,6 +541,39 @@ inline std::vector<Written> written(const QString &text) {
     return tabs;
 }
 
+// A round read wrong, written as the named cases are: the first poll's tabs labelled a, b,
+// c..., this poll's by the place every reading agrees they came from ("?" where the readings
+// differ, "+" opened), and as `given` carries them ("+" new).
+inline std::string writtenRound(const Strip &before, const Strip &after, const std::vector<Origins> &readings, const Origins &given) {
+    QHash<QString, QString> names;  // address -> page name
+    QHash<Shows, QString> pages;
+    const auto page = [&](const Shows &s) {
+        if (!names.contains(s.url))
+            names.insert(s.url, QString(QChar(char16_t(u'A' + names.size() % 26))) + (names.size() < 26 ? QString() : QString::number(names.size() / 26)));
+        if (!pages.contains(s)) {
+            const auto titles = std::count_if(pages.keyBegin(), pages.keyEnd(), [&](const Shows &o) { return o.url == s.url; });
+            pages.insert(s, names.value(s.url) + (titles ? QStringLiteral("~%1").arg(titles) : QString()));
+        }
+        return pages.value(s).toStdString();
+    };
+    const auto label = [](std::optional<std::size_t> p) {
+        return !p ? std::string("+") : *p < 26 ? std::string(1, char('a' + *p)) : "t" + std::to_string(*p);
+    };
+    const auto agreed = agreedPlaces(readings, before.pages.size());
+    const auto line = [&](const Strip &s, const auto &labelOf) {
+        std::string out;
+        for (std::size_t t = 0; t < s.pages.size(); ++t) out += (t ? " " : "") + page(s.pages[t]) + ":" + labelOf(t) + (t == s.active ? "*" : "");
+        return out;
+    };
+    const auto read = [&](std::size_t t) {
+        for (std::size_t p = 0; p < agreed.size(); ++p)
+            if (agreed[p] && *agreed[p] == t) return label(p);
+        return std::all_of(readings.begin(), readings.end(), [&](const Origins &o) { return !o[t]; }) ? label({}) : std::string("?");
+    };
+    return line(before, [&](std::size_t p) { return label(p); }) + " -> " + line(after, read) + " (given " +
+           line(after, [&](std::size_t t) { return label(given[t]); }) + ")";
+}
+
 // Polls of windows written so, in which each labelled tab should keep its own identity.
 struct NamedCase {
     const char *what;
@@ -511,6 +607,21 @@ inline std::vector<NamedCase> namedCases() {
         {"a tab dragged to another window while a twin there navigates", {{"T:a U:b T:c*", "T:d T:e*"}, {"T:a T:c*", "T:d U:b N:e*"}}},
         {"a tab dragged to another window behind while a block opens in front there",
          {{"O:a T:b* P:c Q:d", "S:e* S:f"}, {"O:a T:b* P:c", "S:e N:n* S:m S:f Q:d"}}},
+        {"a block dragged to the end, then the active tab closed", {{"T:a* U0:b R:c T:d S:e U2:f S:g"}, {"S:e* U2:f S:g U0:b R:c T:d"}}},
+        {"the active last tab closed and a block dragged past two", {{"U0:a S:b U1:c T:d S:e S:f*"}, {"T:d S:e U0:a* S:b U1:c"}}},
+        {"a block and a drag of two", {{"U0:a R:b U1:c* T:d T:e U2:f S:g R:h"}, {"T:d R:h U0:a T:e U2:f S:g R:b U1:c*"}}},
+        {"a close and a block", {{"R:a* R:b R:c S:d R:e R:f U1:g R:h S:i U2:j T:k S:l U3:m"},
+                                 {"R:a* R:e R:f U1:g S:i U2:j R:b R:c S:d T:k S:l U3:m"}}},
+        {"the only tab of its page in both polls keeps its id beside a close and a navigation", {{"T:a S:b U0:c*"}, {"S:b* N:n"}}},
+        {"two tabs go to other pages beside a switch of tabs", {{"A:a* B:b C:c D:d"}, {"X:a B:b C:c* Y:d"}}},
+        {"the browser reopens a closed tab while a tab of its address stays", {{"S:a T:b* U:c T:d"}, {"S:a U:c* T:d"}, {"S:a T:n* U:c T:d"}}},
+        {"a tab dragged before the one before it and made active, which goes to another page",
+         {{"A:a D:b B:c D:d* B:e"}, {"A:a B:c* C:b D:d B:e"}}},
+        {"the active twin dragged before a page shown once, the twin it passed goes to another page",
+         {{"A:a A:b C:c A:d*"}, {"A:a A:d* B:b C:c"}}},
+        {"a twin dragged before a twin and made active, which goes to another page", {{"A:a C:b A:c C:d C:e*"}, {"A:a A:c* B:b C:d C:e"}}},
+        {"two tabs dragged to the end past the active twin", {{"A:a B:b A:c* B:d A:e"}, {"A:c* B:d A:e A:a B:b"}}},
+        {"a twin dragged to the end past the active one while the last tab goes to another page", {{"A:a A:b* C:c"}, {"A:b* B:c A:a"}}},
     };
 }
 
