@@ -356,6 +356,7 @@ BENCHMARK(BM_SessionIdsRandomPollAgain)
     ->Args({16000, 0, 0, 1})
     ->Args({16000, 0, 1, 34})
     ->Args({16000, 0, 1, 16})
+    ->Args({16000, 0, 1, 10})
     ->Unit(benchmark::kMillisecond);
 
 // Three long runs of one page each between a hundred pages shown once at either end, and the

@@ -204,21 +204,23 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
         within(s, length - hi, length - lo, 0, active, titled, slide);
         for (auto &p : slide) p = length - p;
     };
-    // Every action offered is a step: a first action's may be many.
+    // Every action offered is paid as the comparisons that judge it will be, before the list
+    // grows: a first action's may be many.
+    constexpr std::size_t kStepsPerOffer = 8;
     const auto open = [&](std::size_t a, std::size_t c) {
         if (c == 0 || a > length) return;
-        cmp_.budget().spend(2);
+        cmp_.budget().spend(2 * kStepsPerOffer);
         const auto at = mirrored ? length - a : a;
         out.push_back({Op::Kind::open, at, c, 0, false});
         out.push_back({Op::Kind::open, at, c, 0, true});
     };
     const auto close = [&](std::size_t a, std::size_t c) {
         if (c == 0 || c >= length || a + c > length) return;
-        cmp_.budget().spend();
+        cmp_.budget().spend(kStepsPerOffer);
         out.push_back({Op::Kind::close, mirrored ? length - a - c : a, c, 0, false});
     };
     const auto push = [&](std::size_t x, std::size_t z, std::size_t y) {
-        cmp_.budget().spend();
+        cmp_.budget().spend(kStepsPerOffer);
         if (mirrored) out.push_back({Op::Kind::move, length - y, length - z, length - x, false});
         else out.push_back({Op::Kind::move, x, z, y, false});
     };
@@ -352,6 +354,22 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
         if (offset > 0) open(q, std::size_t(offset));
         for (const auto y : there)
             if (std::ptrdiff_t(y) + offset > std::ptrdiff_t(q)) open(q, std::size_t(std::ptrdiff_t(y) + offset) - q);
+    }
+    // Or what opens or closes stands inside the block that a drag done after it brings to q: the
+    // strip's tab w shows this poll's at q, and what closes ends the stretch from w that does, or
+    // what opens does, or stands right before w when the block brought starts with what opened.
+    if (q < m && q < length && offset != 0) {
+        const auto c = std::size_t(offset < 0 ? -offset : offset);
+        for (std::size_t k = 0; k <= (offset > 0 ? c : 0) && q + k < m; ++k) {
+            inStrip(tabAddress(q + k), q + 1, length);
+            const std::vector<std::size_t> continuing(found);
+            for (const auto w : continuing) {
+                if (cmp_.budget().exhausted()) return;
+                const auto end = k == 0 ? w + common(w, q) : w;
+                if (offset < 0) close(end, c);
+                else open(end, c);
+            }
+        }
     }
 }
 

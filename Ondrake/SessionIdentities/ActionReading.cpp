@@ -117,7 +117,9 @@ private:
             candidates_.last(s, active, most_ - int(chosen.size()) - 1, ops);
         } else {
             candidates_.first(s, active, most_ - int(chosen.size()) - 2, ops);
-            if (most_ > 2 && candidates_.isShort(s)) candidates_.everyNear(s, active, ops);
+            // The first of three actions stands anywhere near a short difference; of two, one
+            // stands at each end of what is left.
+            if (chosen.empty() && left > 2 && candidates_.isShort(s)) candidates_.everyNear(s, active, ops);
             std::sort(ops.begin(), ops.end(), [](const Op &a, const Op &b) {
                 return std::tie(a.kind, a.a, a.b, a.c, a.front) < std::tie(b.kind, b.a, b.b, b.c, b.front);
             });

@@ -65,7 +65,7 @@ public:
     // full search of a short difference in three actions takes, once, whatever the windows. The
     // poll runs on the main thread, so the whole stays within a frame.
     static constexpr std::size_t kStepsPerTab = 8;
-    static constexpr std::size_t kStepsForAShortDifference = std::size_t(1) << 18;
+    static constexpr std::size_t kStepsForAShortDifference = std::size_t(1) << 19;
     static SearchBudget budgetFor(std::size_t tabs);
 
     std::vector<ActionReading> read(const WindowPages &pages, WindowFocus focus, const SearchBudget &budget);
