@@ -330,7 +330,8 @@ void randomPollSizes(benchmark::internal::Benchmark *b) {
 BENCHMARK(BM_SessionIdsRandomPolls)->Apply(randomPollSizes)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // One poll of a chain above again, back and forth with the one before it, through a registry
-// that saw only those two: to follow up a slow one.
+// that saw only those two: to follow up a slow one. Those given are slow polls the chains found,
+// among them two actions in a window of 80.
 void BM_SessionIdsRandomPollAgain(benchmark::State &state) {
     const auto tabs = std::size_t(state.range(0));
     const auto perWindow = state.range(1) == 0 ? tabs : std::size_t(state.range(1));
@@ -338,7 +339,10 @@ void BM_SessionIdsRandomPollAgain(benchmark::State &state) {
     const auto poll = std::size_t(state.range(3));
     Session session(tabs, perWindow, kMixes[mix], seedOf(tabs, perWindow, mix));
     for (std::size_t p = 0; p + 1 < poll; ++p) session.change(kShapes[p % kShapes.size()]);
-    const std::array polls{session.raw(), (session.change(kShapes[(poll - 1) % kShapes.size()]), session.raw())};
+    const auto before = session.raw();
+    const auto shape = kShapes[(poll - 1) % kShapes.size()];
+    state.SetLabel(std::string(name(shape)) + ": " + session.change(shape));
+    const std::array polls{before, session.raw()};
     TabIdentityRegistry registry;
     registry.assign(polls[0]);
     std::size_t next = 1;
@@ -357,6 +361,9 @@ BENCHMARK(BM_SessionIdsRandomPollAgain)
     ->Args({16000, 0, 1, 34})
     ->Args({16000, 0, 1, 16})
     ->Args({16000, 0, 1, 10})
+    ->Args({2000, 80, 3, 9})
+    ->Args({2000, 0, 1, 30})
+    ->Args({16000, 0, 1, 9})
     ->Unit(benchmark::kMillisecond);
 
 // Three long runs of one page each between a hundred pages shown once at either end, and the
