@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrowserActions.h"
 #include "Model/Identifiers.h"
 #include "Model/TabRecord.h"
 
@@ -7,7 +8,9 @@
 #include <QSet>
 #include <QString>
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace ondrake::test {
 
@@ -49,6 +52,26 @@ public:
             truth = {record.id, record.locked, record.important};
         }
         return wrong;
+    }
+
+    // The truth of a window's tabs after a poll: where every reading agrees which tab of the last
+    // poll (`was`, showing `pages`) a tab now is, that tab's truth; where every one opens it, none
+    // yet; elsewhere the record it shows (`now`). A record that no tab shows any more (`shown`)
+    // closed, and waits for its page when marked.
+    std::vector<Truth> read(const std::vector<Truth> &was, const std::vector<Shows> &pages, const std::vector<Origins> &readings,
+                            const std::vector<const TabRecord *> &now, const QSet<OndrakeID> &shown) {
+        const auto agreed = agreedPlaces(readings, was.size());
+        std::vector<std::optional<Truth>> next(now.size());
+        for (std::size_t p = 0; p < was.size(); ++p) {
+            if (agreed[p] && *agreed[p]) next[**agreed[p]] = was[p];
+            else if (was[p].id && !shown.contains(*was[p].id)) closed(pages[p].url, was[p]);
+        }
+        std::vector<Truth> out;
+        for (std::size_t t = 0; t < now.size(); ++t) {
+            const bool opened = !readings.empty() && std::all_of(readings.begin(), readings.end(), [&](const Origins &o) { return !o[t]; });
+            out.push_back(next[t] ? *next[t] : opened ? Truth{} : Truth{now[t]->id, now[t]->locked, now[t]->important});
+        }
+        return out;
     }
 
 private:

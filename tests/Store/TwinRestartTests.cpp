@@ -1,6 +1,5 @@
 #include "SimulatedBrowserStore.h"
 
-#include "BrowserActions.h"
 #include "BrowserChanges.h"
 #include "RecordLedger.h"
 #include "ChangeTally.h"
@@ -620,35 +619,20 @@ TEST(TwinRestart, RecordsAndNestingStayThroughRestartsOfWindowsSharingPages) {
         std::vector<test::Strip> polled;  // each window at the last poll
         std::vector<int> acted;           // and the actions of a person in it since, but retitles
         const auto strip = [&](std::size_t w) { return test::Strip{shownTabs(w), {}, std::size_t(browserWindow(w).currentTab - 1)}; };
-        // The truth of each tab now, where every reading of the fewest actions since the last
-        // poll agrees which tab of that poll it is, or that it opened; else what it shows. A
-        // marked record no tab shows any more waits for its page.
+        // Judged where the readings of the fewest actions since the last poll agree.
         const auto read = [&](std::size_t w) {
-            const auto &tabs = shownWindow(w).tabs;
             const auto now = strip(w);
             const auto &was = polled[w];
             std::vector<test::Origins> readings;
             if (std::max(was.pages.size(), now.pages.size()) <= 40)
                 readings = test::originsOf(test::fewestExplanations(was.pages, was.active, now.pages, now.active, {acted[w], true, 6}));
             unread += readings.empty();
-            const auto agreed = test::agreedPlaces(readings, was.pages.size());
-            std::vector<std::optional<Truth>> next(tabs.size());
+            std::vector<const TabRecord *> records;
+            for (const auto &tab : shownWindow(w).tabs) records.push_back(&browser.store->records().at(recordOf(tab)));
             QSet<OndrakeID> shown;
             for (std::size_t v = 0; v < windowCount(); ++v)
                 for (const auto &tab : shownWindow(v).tabs) shown.insert(recordOf(tab));
-            for (std::size_t p = 0; p < was.pages.size(); ++p) {
-                if (agreed[p] && *agreed[p]) next[**agreed[p]] = truth[w][p];
-                else if (truth[w][p].id && !shown.contains(*truth[w][p].id)) ledger.closed(was.pages[p].url, truth[w][p]);
-            }
-            for (std::size_t t = 0; t < tabs.size(); ++t) {
-                const bool opened = !readings.empty() && std::all_of(readings.begin(), readings.end(), [&](const auto &o) { return !o[t]; });
-                if (opened) next[t] = Truth{};
-                if (next[t]) continue;
-                const auto &record = browser.store->records().at(recordOf(tabs[t]));
-                next[t] = Truth{record.id, record.locked, record.important};
-            }
-            truth[w].clear();
-            for (const auto &t : next) truth[w].push_back(*t);
+            truth[w] = ledger.read(truth[w], was.pages, readings, records, shown);
             return readings;
         };
         const auto pollAndCheck = [&](bool restarted) {
