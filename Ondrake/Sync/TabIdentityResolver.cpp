@@ -185,8 +185,7 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
     mapping.reserve(tabCount);
     for (const auto &window : windows)
         for (const auto &tab : window.tabs) {
-            const auto bound = bindings_.constFind(tab.id);
-            if (bound != bindings_.cend()) mapping.insert(tab.id, *bound);
+            if (const auto *bound = bindings_.find(tab.id)) mapping.insert(tab.id, *bound);
         }
 
     std::size_t claimedCount = 0;
@@ -219,8 +218,8 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 std::uint32_t record = 0;  // a pool position
                 int page = -1;             // of the pages open more than once
             };
-            QHash<QStringView, Seen> seen;
-            seen.reserve(qsizetype(columns.size()));
+            TextViewMap<Seen> seen;
+            seen.reserve(columns.size());
             for (const auto position : columns)
                 if (!claimed[position]) {
                     auto &s = seen[*pool_[position].url];
@@ -231,8 +230,8 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
             for (const auto k : rows)
                 if (!mapping.contains(pending[k].sessionTabID))
                     if (const auto found = seen.find(*pending[k].url); found != seen.end()) {
-                        ++found->tabs;
-                        address[k] = &*found;
+                        ++found->second.tabs;
+                        address[k] = &found->second;
                     }
             std::vector<Certain> certain;  // in the poll's order
             std::vector<std::size_t> left;
@@ -288,10 +287,11 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                     evidence.pages[*at].windows.push_back(pending[k].windowOrdinal);
                 }
                 for (const auto position : columns)
-                    if (const auto found = seen.constFind(*pool_[position].url); found != seen.cend() && found->page >= 0) {
+                    if (const auto found = seen.find(*pool_[position].url); found != seen.end() && found->second.page >= 0) {
                         const auto &entry = pool_[position];
-                        evidence.pages[std::size_t(found->page)].keys.push_back(entry.windowKey);
-                        if (const auto at = titled(std::size_t(found->page), entry.title)) evidence.pages[*at].keys.push_back(entry.windowKey);
+                        const auto page = std::size_t(found->second.page);
+                        evidence.pages[page].keys.push_back(entry.windowKey);
+                        if (const auto at = titled(page, entry.title)) evidence.pages[*at].keys.push_back(entry.windowKey);
                     }
             }
             if (windowKey) {
