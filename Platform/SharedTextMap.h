@@ -2,10 +2,10 @@
 
 #include "TextHash.h"
 
-#include <QtGlobal>
+#include <QHash>
 
 #include <initializer_list>
-#include <memory>
+#include <utility>
 
 namespace ondrake {
 
@@ -15,56 +15,36 @@ namespace ondrake {
 template<typename V>
 class SharedTextMap {
 public:
-    using Table = TextMap<V>;
-
     SharedTextMap() = default;
-    SharedTextMap(std::initializer_list<typename Table::value_type> entries) : table_(std::make_shared<Table>(entries)) {}
+    SharedTextMap(std::initializer_list<std::pair<QString, V>> entries) {
+        for (const auto &[key, value] : entries) table_.insert(key, value);
+    }
 
     // The value under the key, or null.
-    const V *find(QStringView key) const {
-        if (!table_) return nullptr;
-        const auto found = table_->find(key);
-        return found == table_->end() ? nullptr : &found->second;
+    const V *find(const QString &key) const {
+        const auto found = table_.constFind(TextKey(key));
+        return found == table_.cend() ? nullptr : &*found;
     }
-    const V *find(const QString &key) const { return find(QStringView(key)); }
-    bool contains(QStringView key) const { return find(key) != nullptr; }
-    bool contains(const QString &key) const { return find(key) != nullptr; }
+    bool contains(const QString &key) const { return table_.contains(TextKey(key)); }
     // A default-made value when the key has none, as with Qt's tables.
-    V value(QStringView key) const {
-        const V *found = find(key);
-        return found ? *found : V();
-    }
-    V value(const QString &key) const { return value(QStringView(key)); }
-    qsizetype size() const { return table_ ? qsizetype(table_->size()) : 0; }
-    bool isEmpty() const { return size() == 0; }
-    typename Table::const_iterator begin() const { return table().begin(); }
-    typename Table::const_iterator end() const { return table().end(); }
+    V value(const QString &key) const { return table_.value(TextKey(key)); }
+    qsizetype size() const { return table_.size(); }
+    bool isEmpty() const { return table_.isEmpty(); }
+    // Pairs of the key, which stands for its text, and the value.
+    auto begin() const { return table_.constKeyValueBegin(); }
+    auto end() const { return table_.constKeyValueEnd(); }
 
-    void reserve(qsizetype count) { writable().reserve(std::size_t(count)); }
-    void insert(const QString &key, const V &value) { writable().insert_or_assign(key, value); }
+    void reserve(qsizetype count) { table_.reserve(count); }
+    void insert(const QString &key, const V &value) { table_.insert(TextKey(key), value); }
     // Whether there was an entry.
-    bool remove(const QString &key) { return contains(key) && writable().erase(key) != 0; }
-    void clear() { table_.reset(); }
+    bool remove(const QString &key) { return table_.remove(TextKey(key)); }
+    void clear() { table_.clear(); }
 
-    bool isSharedWith(const SharedTextMap &other) const { return table_ == other.table_; }
-    friend bool operator==(const SharedTextMap &a, const SharedTextMap &b) {
-        return a.isSharedWith(b) || a.table() == b.table();
-    }
+    bool isSharedWith(const SharedTextMap &other) const { return table_.isSharedWith(other.table_); }
+    friend bool operator==(const SharedTextMap &a, const SharedTextMap &b) { return a.table_ == b.table_; }
 
 private:
-    const Table &table() const {
-        static const Table none;
-        return table_ ? *table_ : none;
-    }
-    Table &writable() {
-        if (!table_)
-            table_ = std::make_shared<Table>();
-        else if (table_.use_count() > 1)
-            table_ = std::make_shared<Table>(*table_);
-        return *table_;
-    }
-
-    std::shared_ptr<Table> table_;  // null while empty
+    QHash<TextKey, V> table_;
 };
 
 }  // namespace ondrake

@@ -59,6 +59,16 @@ struct HashedText {
 };
 inline std::size_t qHash(const HashedText &key, std::size_t seed) { return key.hash ^ seed; }
 
+// A text as a key of Qt's hash tables, which keep their entries side by side where the standard
+// ones allocate each: for the large tables built anew on every poll or keystroke.
+struct TextKey {
+    TextKey(const QString &t) : text(t) {}  // NOLINT: stands for the text it holds
+    operator const QString &() const { return text; }  // NOLINT
+    QString text;
+    bool operator==(const TextKey &other) const { return text == other.text; }
+};
+inline std::size_t qHash(const TextKey &key, std::size_t seed) { return textHash(key.text) ^ seed; }
+
 // The hash and equality of the tables keyed by text; a view looks a key up without a copy.
 struct TextHasher {
     using is_transparent = void;

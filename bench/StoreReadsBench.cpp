@@ -45,7 +45,7 @@ struct ReadsSession {
             const auto &ids = store.ondrakeIDs();
             for (const auto &[session, id] : ids) {
                 auto &record = book.records.at(id);
-                const auto source = corpus.records.value(session);
+                const auto source = corpus.records.value(session.text);
                 record.groupID = source.groupID;
                 record.metadata = source.metadata;
                 record.createdAt = source.createdAt;

@@ -37,7 +37,7 @@ void TabTreeRegistry::reset() {
     pendingLinkMoves_.clear();
 }
 
-std::optional<QString> TabTreeRegistry::nearestSurvivingAncestor(const QString &tab, const TextSet &alive) const {
+std::optional<QString> TabTreeRegistry::nearestSurvivingAncestor(const QString &tab, const QSet<TextKey> &alive) const {
     QStringView at = tab;
     for (int level = 0; level < kMaxWalk; ++level) {
         const auto it = parents_.find(at);
@@ -69,15 +69,15 @@ std::size_t TabTreeRegistry::subtreeEnd(const SafariWindow &window, std::size_t 
 bool TabTreeRegistry::fits(const QString &candidate, const QString &tab, std::size_t position,
                            const SafariWindow &window, const Positions &positions) const {
     if (candidate == tab) return false;
-    const auto it = positions.find(candidate);
-    if (it == positions.end() || it->second >= position) return false;
-    return subtreeEnd(window, it->second) + 1 >= position;
+    const auto it = positions.constFind(HashedText(candidate));
+    if (it == positions.cend() || *it >= position) return false;
+    return subtreeEnd(window, *it) + 1 >= position;
 }
 
 std::vector<SafariWindow> TabTreeRegistry::apply(std::vector<SafariWindow> windows) {
-    TextSet current;
-    std::size_t tabCount = 0;
-    for (const auto &w : windows) tabCount += w.tabs.size();
+    QSet<TextKey> current;
+    qsizetype tabCount = 0;
+    for (const auto &w : windows) tabCount += qsizetype(w.tabs.size());
     current.reserve(tabCount);
     for (const auto &w : windows)
         for (const auto &t : w.tabs) current.insert(t.id);
@@ -89,8 +89,8 @@ std::vector<SafariWindow> TabTreeRegistry::apply(std::vector<SafariWindow> windo
     for (auto &w : windows) {
         windowIDs.insert(w.safariID);
         Positions positions;
-        positions.reserve(w.tabs.size());
-        for (std::size_t i = 0; i < w.tabs.size(); ++i) positions.insert_or_assign(w.tabs[i].id, i);
+        positions.reserve(qsizetype(w.tabs.size()));
+        for (std::size_t i = 0; i < w.tabs.size(); ++i) positions.insert(HashedText(w.tabs[i].id), i);
         if (seenWindows_.contains(w.safariID)) {
             placeArrivals(w, positions);
             detachStrays(w, positions);
@@ -108,7 +108,7 @@ std::vector<SafariWindow> TabTreeRegistry::apply(std::vector<SafariWindow> windo
     return windows;
 }
 
-void TabTreeRegistry::pruneVanished(const TextSet &current) {
+void TabTreeRegistry::pruneVanished(const QSet<TextKey> &current) {
     if (parents_.empty()) return;
     TextMap<QString> pruned;
     for (const auto &[tab, parent] : parents_) {
@@ -138,7 +138,7 @@ void TabTreeRegistry::settleDeferredArrivals(const std::vector<SafariWindow> &wi
         }
         if (kindOf(holder->tabs[position].url) == UrlKind::web) {
             Positions positions;
-            for (std::size_t i = 0; i < holder->tabs.size(); ++i) positions.insert_or_assign(holder->tabs[i].id, i);
+            for (std::size_t i = 0; i < holder->tabs.size(); ++i) positions.insert(HashedText(holder->tabs[i].id), i);
             for (const auto &candidate : arrival.candidates) {
                 if (!fits(candidate, tabID, position, *holder, positions)) continue;
                 parents_.insert_or_assign(tabID, candidate);
@@ -202,13 +202,13 @@ void TabTreeRegistry::placeArrivals(const SafariWindow &window, const Positions 
                 }
                 if (i + 1 != count) break;
                 for (const auto &c : candidates) {
-                    const auto p = positions.find(c);
-                    if (p == positions.end() || p->second + 1 >= count) continue;
+                    const auto p = positions.constFind(HashedText(c));
+                    if (p == positions.cend() || *p + 1 >= count) continue;
                     SafariTabMove move;
                     move.windowID = window.safariID;
                     move.fromIndex = std::int64_t(count);
                     move.count = 1;
-                    move.toIndex = std::int64_t(subtreeEnd(window, p->second)) + 2;
+                    move.toIndex = std::int64_t(subtreeEnd(window, *p)) + 2;
                     move.expectedURL = absoluteText(tab.url);
                     move.expectedTabCount = std::int64_t(count);
                     move.tabID = tab.id;
@@ -246,13 +246,13 @@ void TabTreeRegistry::detachStrays(const SafariWindow &window, const Positions &
         const auto link = parents_.find(id);
         if (link == parents_.end()) continue;
         const QString parent = link->second;
-        const auto p = positions.find(parent);
-        if (p == positions.end() || p->second >= i) {
+        const auto p = positions.constFind(HashedText(parent));
+        if (p == positions.cend() || *p >= i) {
             parents_.erase(link);
             logger_.debug("Detached %{public}s: parent moved away", id);
             continue;
         }
-        for (std::size_t between = p->second + 1; between < i; ++between) {
+        for (std::size_t between = *p + 1; between < i; ++between) {
             if (isDescendant(window.tabs[between].id, parent)) continue;
             parents_.erase(id);
             logger_.debug("Detached %{public}s: no longer beside its parent", id);

@@ -6,6 +6,8 @@
 #include "Log.h"
 #include "Platform/TextHash.h"
 
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -51,15 +53,15 @@ public:
     std::size_t pendingLinkMoveCount() const { return pendingLinkMoves_.size(); }
 
 private:
-    using Positions = TextViewMap<std::size_t>;
+    using Positions = QHash<HashedText, std::size_t>;  // views of the window's ids
 
-    std::optional<QString> nearestSurvivingAncestor(const QString &tab, const TextSet &alive) const;
+    std::optional<QString> nearestSurvivingAncestor(const QString &tab, const QSet<TextKey> &alive) const;
     bool isDescendant(const QString &tab, const QString &ancestor) const;
     std::size_t subtreeEnd(const SafariWindow &window, std::size_t position) const;
     bool fits(const QString &candidate, const QString &tab, std::size_t position, const SafariWindow &window,
               const Positions &positions) const;
 
-    void pruneVanished(const TextSet &current);
+    void pruneVanished(const QSet<TextKey> &current);
     void settleDeferredArrivals(const std::vector<SafariWindow> &windows);
     void placeArrivals(const SafariWindow &window, const Positions &positions);
     void detachStrays(const SafariWindow &window, const Positions &positions);
@@ -68,7 +70,7 @@ private:
     const Logger logger_{QStringLiteral("TabTree")};
     TextMap<QString> parents_;
     std::unordered_map<std::int64_t, QString> lastActive_;
-    TextSet known_;
+    QSet<TextKey> known_;
     std::unordered_set<std::int64_t> seenWindows_;
     std::map<std::int64_t, std::vector<PendingRootTab>> pendingRootTabs_;
     std::map<QString, DeferredArrival> deferredArrivals_;  // settled in id order

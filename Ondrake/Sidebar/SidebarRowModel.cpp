@@ -51,12 +51,11 @@ const SidebarListSection *SidebarRowModel::sectionOf(int row) const {
 int SidebarRowModel::rowOfTab(const QString &tabID) const {
     if (!rowByTab_) {
         auto &rows = rowByTab_.emplace();
-        rows.reserve(content_.entries.size());
+        rows.reserve(qsizetype(content_.entries.size()));
         for (std::size_t i = 0; i < content_.entries.size(); ++i)
-            if (content_.entries[i].row) rows.insert_or_assign(content_.entries[i].row->tab().id, int(i));
+            if (content_.entries[i].row) rows.insert(content_.entries[i].row->tab().id, int(i));
     }
-    const auto found = rowByTab_->find(tabID);
-    return found != rowByTab_->end() ? found->second : -1;
+    return rowByTab_->value(tabID, -1);
 }
 
 int SidebarRowModel::rowAt(int y) const {

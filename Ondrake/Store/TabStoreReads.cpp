@@ -58,7 +58,7 @@ const TabStore::RowFactsBySession &TabStore::rowFacts() const {
     facts.reserve(std::size_t(ondrakeIDs_.size()));
     for (const auto &[sessionTabID, id] : ondrakeIDs_)
         if (const auto found = book_.records.find(id); found != book_.records.end())
-            facts.insert_or_assign(sessionTabID, RowFacts{found->second.pinned, found->second.groupID, found->second.createdAt});
+            facts.insert_or_assign(sessionTabID.text, RowFacts{found->second.pinned, found->second.groupID, found->second.createdAt});
     return rowFacts_.emplace(std::move(facts));
 }
 

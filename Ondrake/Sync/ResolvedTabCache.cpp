@@ -40,14 +40,14 @@ void ResolvedTabCache::update(Entry &entry, const SafariTab &tab, bool found) co
 ResolvedTabCache::Entry *ResolvedTabCache::lastEntry(const QString &sessionTabID) {
     if (!indexed_) {
         lastIndex_.clear();
-        lastIndex_.reserve(last_.size());
+        lastIndex_.reserve(qsizetype(last_.size()));
         for (std::size_t i = 0; i < last_.size(); ++i)
-            if (!last_[i].sessionTabID.isNull()) lastIndex_.insert_or_assign(last_[i].sessionTabID, i);
+            if (!last_[i].sessionTabID.isNull()) lastIndex_.insert(last_[i].sessionTabID, i);
         indexed_ = true;
     }
-    const auto found = lastIndex_.find(sessionTabID);
+    const auto found = lastIndex_.constFind(sessionTabID);
     // Taken over already when a poll repeats a session id: the later tab is resolved afresh.
-    return found != lastIndex_.end() && holds(last_[found->second], sessionTabID) ? &last_[found->second] : nullptr;
+    return found != lastIndex_.cend() && holds(last_[*found], sessionTabID) ? &last_[*found] : nullptr;
 }
 
 const ResolvedTabCache::Entry &ResolvedTabCache::resolve(const SafariTab &tab) {

@@ -218,20 +218,20 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 std::uint32_t record = 0;  // a pool position
                 int page = -1;             // of the pages open more than once
             };
-            TextViewMap<Seen> seen;
-            seen.reserve(columns.size());
+            QHash<HashedText, Seen> seen;
+            seen.reserve(qsizetype(columns.size()));
             for (const auto position : columns)
                 if (!claimed[position]) {
-                    auto &s = seen[*pool_[position].url];
+                    auto &s = seen[HashedText(*pool_[position].url)];
                     ++s.records;
                     s.record = std::uint32_t(position);
                 }
             std::vector<Seen *> address(pending.size(), nullptr);
             for (const auto k : rows)
                 if (!mapping.contains(pending[k].sessionTabID))
-                    if (const auto found = seen.find(*pending[k].url); found != seen.end()) {
-                        ++found->second.tabs;
-                        address[k] = &found->second;
+                    if (const auto found = seen.find(HashedText(*pending[k].url)); found != seen.end()) {
+                        ++found->tabs;
+                        address[k] = &*found;
                     }
             std::vector<Certain> certain;  // in the poll's order
             std::vector<std::size_t> left;
@@ -287,9 +287,9 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                     evidence.pages[*at].windows.push_back(pending[k].windowOrdinal);
                 }
                 for (const auto position : columns)
-                    if (const auto found = seen.find(*pool_[position].url); found != seen.end() && found->second.page >= 0) {
+                    if (const auto found = seen.constFind(HashedText(*pool_[position].url)); found != seen.cend() && found->page >= 0) {
                         const auto &entry = pool_[position];
-                        const auto page = std::size_t(found->second.page);
+                        const auto page = std::size_t(found->page);
                         evidence.pages[page].keys.push_back(entry.windowKey);
                         if (const auto at = titled(page, entry.title)) evidence.pages[*at].keys.push_back(entry.windowKey);
                     }

@@ -323,10 +323,10 @@ std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<
 
         // Each tab with the origin it fits best of those its window shows that have a record of
         // its page: of windows merged, the tabs beside one's landmarks take its records.
-        std::vector<TextViewMap<Spread>> spreads(several ? origins.size() : 0);
+        std::vector<QHash<HashedText, Spread>> spreads(several ? origins.size() : 0);
         for (std::size_t o = 0; o < spreads.size(); ++o)
             for (const auto position : records[o]) {
-                auto &spread = spreads[o][*pool_[position].url];
+                auto &spread = spreads[o][HashedText(*pool_[position].url)];
                 if (pool_[position].index) spread.positions.push_back(*pool_[position].index);
                 else spread.unplaced = true;
             }
@@ -341,9 +341,9 @@ std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<
             // The nearest, then the origin with the most landmarks in the window.
             std::optional<std::tuple<std::int64_t, std::ptrdiff_t, std::size_t>> best;
             for (const auto o : candidates) {
-                const auto found = spreads[o].find(*pending[rows[i]].url);
-                if (found == spreads[o].end()) continue;
-                const auto distance = found->second.unplaced ? 0 : leastDistance(found->second.positions, expectation(o, i));
+                const auto found = spreads[o].constFind(HashedText(*pending[rows[i]].url));
+                if (found == spreads[o].cend()) continue;
+                const auto distance = found->unplaced ? 0 : leastDistance(found->positions, expectation(o, i));
                 const auto strength = std::ptrdiff_t(origins[o].landmarks[origins[o].place(windowOf(i))]);
                 const auto mark = std::tuple(distance, -strength, o);
                 if (!best || mark < *best) best = mark;
