@@ -43,9 +43,9 @@ struct ReadsSession {
             book.groups = corpus.groups;
             int n = 0;
             const auto &ids = store.ondrakeIDs();
-            for (auto it = ids.cbegin(); it != ids.cend(); ++it) {
-                auto &record = book.records.at(it.value());
-                const auto source = corpus.records.value(it.key());
+            for (const auto &[session, id] : ids) {
+                auto &record = book.records.at(id);
+                const auto source = corpus.records.value(session.text);
                 record.groupID = source.groupID;
                 record.metadata = source.metadata;
                 record.createdAt = source.createdAt;

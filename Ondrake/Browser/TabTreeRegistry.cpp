@@ -37,24 +37,24 @@ void TabTreeRegistry::reset() {
     pendingLinkMoves_.clear();
 }
 
-std::optional<QString> TabTreeRegistry::nearestSurvivingAncestor(const QString &tab, const QSet<QString> &alive) const {
-    QString at = tab;
+std::optional<QString> TabTreeRegistry::nearestSurvivingAncestor(const QString &tab, const QSet<TextKey> &alive) const {
+    QStringView at = tab;
     for (int level = 0; level < kMaxWalk; ++level) {
-        const auto it = parents_.constFind(at);
-        if (it == parents_.cend()) return std::nullopt;
-        if (alive.contains(*it)) return *it;
-        at = *it;
+        const auto it = parents_.find(at);
+        if (it == parents_.end()) return std::nullopt;
+        if (alive.contains(it->second)) return it->second;
+        at = it->second;
     }
     return std::nullopt;
 }
 
 bool TabTreeRegistry::isDescendant(const QString &tab, const QString &ancestor) const {
-    QString at = tab;
+    QStringView at = tab;
     for (int level = 0; level < kMaxWalk; ++level) {
-        const auto it = parents_.constFind(at);
-        if (it == parents_.cend()) return false;
-        if (*it == ancestor) return true;
-        at = *it;
+        const auto it = parents_.find(at);
+        if (it == parents_.end()) return false;
+        if (it->second == ancestor) return true;
+        at = it->second;
     }
     return false;
 }
@@ -69,49 +69,51 @@ std::size_t TabTreeRegistry::subtreeEnd(const SafariWindow &window, std::size_t 
 bool TabTreeRegistry::fits(const QString &candidate, const QString &tab, std::size_t position,
                            const SafariWindow &window, const Positions &positions) const {
     if (candidate == tab) return false;
-    const auto it = positions.constFind(candidate);
+    const auto it = positions.constFind(HashedText(candidate));
     if (it == positions.cend() || *it >= position) return false;
     return subtreeEnd(window, *it) + 1 >= position;
 }
 
 std::vector<SafariWindow> TabTreeRegistry::apply(std::vector<SafariWindow> windows) {
-    QSet<QString> current;
+    QSet<TextKey> current;
+    qsizetype tabCount = 0;
+    for (const auto &w : windows) tabCount += qsizetype(w.tabs.size());
+    current.reserve(tabCount);
     for (const auto &w : windows)
         for (const auto &t : w.tabs) current.insert(t.id);
 
     pruneVanished(current);
     settleDeferredArrivals(windows);
 
-    QSet<std::int64_t> windowIDs;
+    std::unordered_set<std::int64_t> windowIDs;
     for (auto &w : windows) {
         windowIDs.insert(w.safariID);
         Positions positions;
         positions.reserve(qsizetype(w.tabs.size()));
-        for (std::size_t i = 0; i < w.tabs.size(); ++i) positions.insert(w.tabs[i].id, i);
+        for (std::size_t i = 0; i < w.tabs.size(); ++i) positions.insert(HashedText(w.tabs[i].id), i);
         if (seenWindows_.contains(w.safariID)) {
             placeArrivals(w, positions);
             detachStrays(w, positions);
         }
         for (auto &t : w.tabs) {
-            const auto it = parents_.constFind(t.id);
-            t.parentID = it == parents_.cend() ? std::nullopt : std::optional<QString>(*it);
+            const auto it = parents_.find(t.id);
+            t.parentID = it == parents_.end() ? std::nullopt : std::optional<QString>(it->second);
         }
-        if (const auto active = firstActive(w)) lastActive_.insert(w.safariID, *active);
+        if (const auto active = firstActive(w)) lastActive_.insert_or_assign(w.safariID, *active);
     }
 
-    for (auto it = lastActive_.begin(); it != lastActive_.end();)
-        it = windowIDs.contains(it.key()) ? std::next(it) : lastActive_.erase(it);
+    std::erase_if(lastActive_, [&](const auto &entry) { return !windowIDs.contains(entry.first); });
     seenWindows_ = std::move(windowIDs);
     known_ = std::move(current);
     return windows;
 }
 
-void TabTreeRegistry::pruneVanished(const QSet<QString> &current) {
-    if (parents_.isEmpty()) return;
-    QHash<QString, QString> pruned;
-    for (auto it = parents_.cbegin(); it != parents_.cend(); ++it) {
-        if (!current.contains(it.key())) continue;
-        if (const auto ancestor = nearestSurvivingAncestor(it.key(), current)) pruned.insert(it.key(), *ancestor);
+void TabTreeRegistry::pruneVanished(const QSet<TextKey> &current) {
+    if (parents_.empty()) return;
+    TextMap<QString> pruned;
+    for (const auto &[tab, parent] : parents_) {
+        if (!current.contains(tab)) continue;
+        if (auto ancestor = nearestSurvivingAncestor(tab, current)) pruned.emplace(tab, std::move(*ancestor));
     }
     parents_ = std::move(pruned);
 }
@@ -136,10 +138,10 @@ void TabTreeRegistry::settleDeferredArrivals(const std::vector<SafariWindow> &wi
         }
         if (kindOf(holder->tabs[position].url) == UrlKind::web) {
             Positions positions;
-            for (std::size_t i = 0; i < holder->tabs.size(); ++i) positions.insert(holder->tabs[i].id, i);
+            for (std::size_t i = 0; i < holder->tabs.size(); ++i) positions.insert(HashedText(holder->tabs[i].id), i);
             for (const auto &candidate : arrival.candidates) {
                 if (!fits(candidate, tabID, position, *holder, positions)) continue;
-                parents_.insert(tabID, candidate);
+                parents_.insert_or_assign(tabID, candidate);
                 logger_.debug("Nested %{public}s under %{public}s, settled after arriving blank", tabID, candidate);
                 break;
             }
@@ -161,9 +163,8 @@ void TabTreeRegistry::placeArrivals(const SafariWindow &window, const Positions 
 
     // Three or more at once is a restored session or a folder of bookmarks, not a link.
     if (arrivals.size() == 1 || arrivals.size() == 2) {
-        const auto previousActive = lastActive_.contains(window.safariID)
-                                        ? std::optional<QString>(lastActive_.value(window.safariID))
-                                        : std::nullopt;
+        const auto last = lastActive_.find(window.safariID);
+        const auto previousActive = last != lastActive_.end() ? std::optional<QString>(last->second) : std::nullopt;
         const auto currentActive = firstActive(window);
         const auto count = window.tabs.size();
         for (const auto i : arrivals) {
@@ -195,13 +196,13 @@ void TabTreeRegistry::placeArrivals(const SafariWindow &window, const Positions 
                     return fits(c, tab.id, i, window, positions);
                 });
                 if (fitting != candidates.end()) {
-                    parents_.insert(tab.id, *fitting);
+                    parents_.insert_or_assign(tab.id, *fitting);
                     logger_.debug("Nested %{public}s under %{public}s", tab.id, *fitting);
                     break;
                 }
                 if (i + 1 != count) break;
                 for (const auto &c : candidates) {
-                    const auto p = positions.constFind(c);
+                    const auto p = positions.constFind(HashedText(c));
                     if (p == positions.cend() || *p + 1 >= count) continue;
                     SafariTabMove move;
                     move.windowID = window.safariID;
@@ -212,7 +213,7 @@ void TabTreeRegistry::placeArrivals(const SafariWindow &window, const Positions 
                     move.expectedTabCount = std::int64_t(count);
                     move.tabID = tab.id;
                     move.newParentID = c;
-                    pendingLinkMoves_.insert(tab.id, {nextLinkMoveSequence_++, std::move(move)});
+                    pendingLinkMoves_.insert_or_assign(tab.id, LinkMove{nextLinkMoveSequence_++, std::move(move)});
                     break;
                 }
                 break;
@@ -242,18 +243,18 @@ void TabTreeRegistry::agePendingRootTabs(std::int64_t windowID) {
 void TabTreeRegistry::detachStrays(const SafariWindow &window, const Positions &positions) {
     for (std::size_t i = 0; i < window.tabs.size(); ++i) {
         const auto &id = window.tabs[i].id;
-        const auto link = parents_.constFind(id);
-        if (link == parents_.cend()) continue;
-        const QString parent = *link;
-        const auto p = positions.constFind(parent);
+        const auto link = parents_.find(id);
+        if (link == parents_.end()) continue;
+        const QString parent = link->second;
+        const auto p = positions.constFind(HashedText(parent));
         if (p == positions.cend() || *p >= i) {
-            parents_.remove(id);
+            parents_.erase(link);
             logger_.debug("Detached %{public}s: parent moved away", id);
             continue;
         }
         for (std::size_t between = *p + 1; between < i; ++between) {
             if (isDescendant(window.tabs[between].id, parent)) continue;
-            parents_.remove(id);
+            parents_.erase(id);
             logger_.debug("Detached %{public}s: no longer beside its parent", id);
             break;
         }
@@ -262,10 +263,10 @@ void TabTreeRegistry::detachStrays(const SafariWindow &window, const Positions &
 
 void TabTreeRegistry::recordUserMove(const std::optional<QString> &newParentID, const QString &tabID) {
     if (newParentID) {
-        parents_.insert(tabID, *newParentID);
+        parents_.insert_or_assign(tabID, *newParentID);
         logger_.debug("User nested %{public}s under %{public}s", tabID, *newParentID);
     } else {
-        parents_.remove(tabID);
+        parents_.erase(tabID);
         logger_.debug("User moved %{public}s to the root", tabID);
     }
 }
@@ -277,7 +278,9 @@ void TabTreeRegistry::noteOpenedTab(std::optional<std::int64_t> windowID, const 
 }
 
 std::vector<SafariTabMove> TabTreeRegistry::takePendingLinkMoveRequests() {
-    std::vector<LinkMove> all(pendingLinkMoves_.cbegin(), pendingLinkMoves_.cend());
+    std::vector<LinkMove> all;
+    all.reserve(pendingLinkMoves_.size());
+    for (auto &[tab, move] : pendingLinkMoves_) all.push_back(std::move(move));
     pendingLinkMoves_.clear();
     std::sort(all.begin(), all.end(), [](const LinkMove &a, const LinkMove &b) { return a.sequence < b.sequence; });
     std::vector<SafariTabMove> moves;

@@ -4,6 +4,7 @@
 #include "Browser/SafariTabMove.h"
 
 #include "Log.h"
+#include "Platform/TextHash.h"
 
 #include <QHash>
 #include <QSet>
@@ -13,6 +14,8 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace ondrake {
@@ -44,38 +47,38 @@ public:
     // Empties the requests; oldest request first.
     std::vector<SafariTabMove> takePendingLinkMoveRequests();
 
-    const QHash<QString, QString> &parents() const { return parents_; }
+    const TextMap<QString> &parents() const { return parents_; }
     const std::map<std::int64_t, std::vector<PendingRootTab>> &pendingRootTabs() const { return pendingRootTabs_; }
     const std::map<QString, DeferredArrival> &deferredArrivals() const { return deferredArrivals_; }
     std::size_t pendingLinkMoveCount() const { return pendingLinkMoves_.size(); }
 
 private:
-    using Positions = QHash<QString, std::size_t>;
+    using Positions = QHash<HashedText, std::size_t>;  // views of the window's ids
 
-    std::optional<QString> nearestSurvivingAncestor(const QString &tab, const QSet<QString> &alive) const;
+    std::optional<QString> nearestSurvivingAncestor(const QString &tab, const QSet<TextKey> &alive) const;
     bool isDescendant(const QString &tab, const QString &ancestor) const;
     std::size_t subtreeEnd(const SafariWindow &window, std::size_t position) const;
     bool fits(const QString &candidate, const QString &tab, std::size_t position, const SafariWindow &window,
               const Positions &positions) const;
 
-    void pruneVanished(const QSet<QString> &current);
+    void pruneVanished(const QSet<TextKey> &current);
     void settleDeferredArrivals(const std::vector<SafariWindow> &windows);
     void placeArrivals(const SafariWindow &window, const Positions &positions);
     void detachStrays(const SafariWindow &window, const Positions &positions);
     void agePendingRootTabs(std::int64_t windowID);
 
     const Logger logger_{QStringLiteral("TabTree")};
-    QHash<QString, QString> parents_;
-    QHash<std::int64_t, QString> lastActive_;
-    QSet<QString> known_;
-    QSet<std::int64_t> seenWindows_;
+    TextMap<QString> parents_;
+    std::unordered_map<std::int64_t, QString> lastActive_;
+    QSet<TextKey> known_;
+    std::unordered_set<std::int64_t> seenWindows_;
     std::map<std::int64_t, std::vector<PendingRootTab>> pendingRootTabs_;
     std::map<QString, DeferredArrival> deferredArrivals_;  // settled in id order
     struct LinkMove {
         std::uint64_t sequence = 0;
         SafariTabMove move;
     };
-    QHash<QString, LinkMove> pendingLinkMoves_;
+    TextMap<LinkMove> pendingLinkMoves_;  // given out in order of sequence
     std::uint64_t nextLinkMoveSequence_ = 0;
 };
 

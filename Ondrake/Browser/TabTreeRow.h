@@ -2,8 +2,8 @@
 
 #include "Browser/SafariTab.h"
 
-#include <QHash>
-#include <QSet>
+#include "Platform/TextHash.h"
+
 #include <QString>
 
 #include <vector>
@@ -23,9 +23,9 @@ struct TabTreeRow {
     bool operator==(const TabTreeRow &) const = default;
 
     // The visible rows of the window; tabs under a collapsed row are counted on it, not shown.
-    static std::vector<TabTreeRow> rows(const QSet<QString> &collapsed, const SafariWindow &window);
+    static std::vector<TabTreeRow> rows(const TextSet &collapsed, const SafariWindow &window);
     // The depth of every tab, hidden or not.
-    static QHash<QString, int> depths(const SafariWindow &window);
+    static TextMap<int> depths(const SafariWindow &window);
 };
 
 }  // namespace ondrake

@@ -38,11 +38,11 @@ std::vector<AccessibilityElement> AccessibilityElement::children() const {
     return out;
 }
 
-QSet<QString> AccessibilityElement::attributeNames() const {
+TextSet AccessibilityElement::attributeNames() const {
     const auto result = element.copyAttributeNames();
     if (!result.ok()) return {};
     const auto &names = *result.value();
-    return QSet<QString>(names.begin(), names.end());
+    return TextSet(names.begin(), names.end());
 }
 
 std::optional<QRectF> AccessibilityElement::frame(FirstScreenHeight firstScreenHeight) const {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Accessibility.h"
+#include "Platform/TextHash.h"
 
 #include <QRectF>
-#include <QSet>
 
 #include <optional>
 #include <vector>
@@ -23,7 +23,7 @@ struct AccessibilityElement {
     std::optional<bool> boolean(const QString &attribute) const;
     std::optional<AccessibilityElement> elementValue(const QString &attribute) const;
     std::vector<AccessibilityElement> children() const;  // "AXChildren"; empty when unreadable
-    QSet<QString> attributeNames() const;
+    TextSet attributeNames() const;
     // From "AXPosition" and "AXSize", in screen coordinates with the origin at the bottom left.
     std::optional<QRectF> frame(FirstScreenHeight firstScreenHeight) const;
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Overlay/AccessibilityElement.h"
+#include "Platform/TextHash.h"
 
 #include <QRectF>
-#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -22,7 +22,7 @@ struct SafariChromeCandidate {
     std::optional<QString> label;  // the element's description
     QRectF frame;  // screen coordinates, origin at the bottom left
     bool hasTabsAttribute = false;
-    QSet<QString> childSubroles;  // of its first three children
+    TextSet childSubroles;  // of its first three children
 
     bool operator==(const SafariChromeCandidate &) const = default;
 

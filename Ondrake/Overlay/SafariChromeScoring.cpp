@@ -54,8 +54,8 @@ QString toString(SafariChromeScoring::Detection::Kind kind) {
     return {};
 }
 
-const QSet<QString> &SafariChromeScoring::skippedRoles() {
-    static const QSet<QString> roles = {
+const TextSet &SafariChromeScoring::skippedRoles() {
+    static const TextSet roles = {
         QStringLiteral("AXWebArea"),    QStringLiteral("AXScrollArea"), QStringLiteral("AXTextArea"),
         QStringLiteral("AXTextField"),  QStringLiteral("AXStaticText"), QStringLiteral("AXImage"),
         QStringLiteral("AXButton"),     QStringLiteral("AXMenuBar"),    QStringLiteral("AXSheet"),

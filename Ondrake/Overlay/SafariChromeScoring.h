@@ -3,9 +3,9 @@
 #include "Overlay/SafariChromeCandidate.h"
 #include "Overlay/SafariChromeGeometry.h"
 #include "Overlay/SafariFocusedWindow.h"
+#include "Platform/TextHash.h"
 
 #include <QRectF>
-#include <QSet>
 
 #include <optional>
 #include <vector>
@@ -26,7 +26,7 @@ public:
     static constexpr double slack = 4;
 
     // Roles whose insides never hold the tab row: web content, text, images, buttons, menus, sheets.
-    static const QSet<QString> &skippedRoles();
+    static const TextSet &skippedRoles();
 
     struct Assessment {
         SafariChromeCandidate candidate;

@@ -1,7 +1,6 @@
 #include "Overlay/TabBreadcrumb.h"
 
-#include <QHash>
-#include <QSet>
+#include "Platform/TextHash.h"
 
 #include <algorithm>
 
@@ -17,17 +16,17 @@ QString crumbTitle(const SafariTab &tab) {
 
 TabBreadcrumb TabBreadcrumb::make(const SafariTab &activeTab, const std::vector<SafariTab> &tabs, int maximum,
                                   const GroupNameLookup &groupName) {
-    QHash<QString, const SafariTab *> byID;
-    byID.reserve(qsizetype(tabs.size()));
-    for (const auto &tab : tabs) byID.insert(tab.id, &tab);  // a later tab with the same id wins
+    TextViewMap<const SafariTab *> byID;
+    byID.reserve(tabs.size());
+    for (const auto &tab : tabs) byID.insert_or_assign(tab.id, &tab);  // a later tab with the same id wins
 
     // Up the tree from the active tab; a missing parent or a cycle ends the chain where it occurs.
     std::vector<const SafariTab *> chain{&activeTab};
-    QSet<QString> seen{activeTab.id};
+    TextViewSet seen{activeTab.id};
     for (const SafariTab *current = &activeTab; current->parentID;) {
-        const auto parent = byID.constFind(*current->parentID);
-        if (parent == byID.constEnd() || seen.contains(*current->parentID) || chain.size() > tabs.size()) break;
-        current = *parent;
+        const auto parent = byID.find(*current->parentID);
+        if (parent == byID.end() || seen.contains(*current->parentID) || chain.size() > tabs.size()) break;
+        current = parent->second;
         chain.push_back(current);
         seen.insert(current->id);
     }

@@ -116,7 +116,7 @@ void AppDelegate::buildWindowController() {
     if (platform_.linkPanel) panelLink_ = platform_.linkPanel(controller.panel());
     controller.onVisibilityChange = [this](bool) { presence_->applySidebarPresence(); };
     controller.onKeyCommand = [this](SidebarKeyCommand command) { handleKeyCommand(command); };
-    controller.hasSelection = [this] { return !store_->selection().ids.isEmpty(); };
+    controller.hasSelection = [this] { return !store_->selection().ids.empty(); };
     if (controller.setCompact(store_->isCompact())) controller.scheduleFrameUpdate();
     applyTheme(sidebarThemeChoiceFromString(platform_.defaults.stringForKey(QString::fromLatin1(kSidebarThemeDefaultsKey))
                                                 .value_or(QString())));

@@ -203,7 +203,7 @@ void AppDelegate::rebuildSubmenus() {
     MenuItem selected;
     selected.title = QStringLiteral("Selected Tabs…");
     selected.action = exporting(TabStore::ExportScope::selectedTabs());
-    selected.isEnabled = !store_->selection().ids.isEmpty();
+    selected.isEnabled = !store_->selection().ids.empty();
     MenuItem window;
     window.title = QStringLiteral("Current Window…");
     window.action = exporting(TabStore::ExportScope::currentWindow());

@@ -104,7 +104,7 @@ PaletteResult PaletteResult::of(const SafariTab &tab) {
     return {tab.id, title, host, FaviconLoader::faviconHost(tab.url)};
 }
 
-void PaletteResultModel::setResults(std::vector<SafariTab> tabs, const QHash<QString, QImage> &favicons) {
+void PaletteResultModel::setResults(std::vector<SafariTab> tabs, const SharedTextMap<QImage> &favicons) {
     if (tabs == tabs_) {
         if (favicons_.isSharedWith(favicons) || favicons_ == favicons) return;
         favicons_ = favicons;
@@ -147,8 +147,7 @@ QVariant PaletteResultModel::data(const QModelIndex &index, int role) const {
     case TabIDRole: return result.tabID;
     case Qt::DecorationRole:
         if (result.faviconHost) {
-            const auto image = favicons_.constFind(*result.faviconHost);
-            if (image != favicons_.cend()) return *image;
+            if (const auto *image = favicons_.find(*result.faviconHost)) return *image;
         }
         return {};
     default: return {};

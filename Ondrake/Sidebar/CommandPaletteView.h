@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Browser/SafariTab.h"
+#include "Platform/SharedTextMap.h"
 
 #include <QAbstractListModel>
 #include <QImage>
@@ -39,7 +40,7 @@ public:
     using QAbstractListModel::QAbstractListModel;
 
     // Resets only when the matches changed; a new highlight repaints two rows.
-    void setResults(std::vector<SafariTab> tabs, const QHash<QString, QImage> &favicons);
+    void setResults(std::vector<SafariTab> tabs, const SharedTextMap<QImage> &favicons);
     void setHighlighted(int index);
     const std::vector<SafariTab> &tabs() const { return tabs_; }
     std::optional<SafariTab> tabAt(int row) const;
@@ -51,7 +52,7 @@ public:
 private:
     std::vector<SafariTab> tabs_;
     std::vector<PaletteResult> results_;
-    QHash<QString, QImage> favicons_;
+    SharedTextMap<QImage> favicons_;
     int highlighted_ = 0;
 };
 

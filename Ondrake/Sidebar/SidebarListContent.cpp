@@ -23,8 +23,8 @@ TabRecordLookup recordIndex(const TabStore &store) {
     sorted->reserve(store.records().size());
     for (const auto &[id, record] : store.records()) sorted->emplace_back(id, &record);  // already in id order
     return [sorted, ids = &store.ondrakeIDs()](const QString &tabID) -> const TabRecord * {
-        const auto id = ids->constFind(tabID);
-        if (id == ids->cend()) return nullptr;
+        const auto *id = ids->find(tabID);
+        if (!id) return nullptr;
         const auto found = std::lower_bound(sorted->begin(), sorted->end(), *id,
                                             [](const Entry &entry, const OndrakeID &key) { return entry.first < key; });
         return found != sorted->end() && found->first == *id ? found->second : nullptr;
@@ -116,8 +116,7 @@ private:
         const SafariTab &tab = row.row.tab;
         if (!in_.favicons.isEmpty()) {
             if (const auto host = in_.faviconHostOf ? in_.faviconHostOf(tab) : faviconHost(tab.url)) {
-                const auto found = in_.favicons.constFind(*host);
-                if (found != in_.favicons.cend()) row.favicon = *found;
+                if (const auto *found = in_.favicons.find(*host)) row.favicon = *found;
             }
         }
         if (const TabRecord *record = in_.record(tab.id)) row.record = TabRowMarks::of(*record, in_.now);

@@ -13,10 +13,11 @@
 #include "Store/TabSelection.h"
 #include "Store/TabViewSection.h"
 
+#include "Platform/SharedTextMap.h"
+#include "Platform/TextHash.h"
+
 #include <QDateTime>
-#include <QHash>
 #include <QImage>
-#include <QSet>
 
 #include <functional>
 #include <optional>
@@ -82,12 +83,12 @@ struct SidebarListContent {
         std::vector<TabViewSection> modeSections;  // mode
         std::vector<SafariTab> searchResults;      // search
         int searchSelectedIndex = 0;
-        QSet<QString> selection;
-        QSet<QString> collapsedTabIDs;
-        QSet<QString> collapsedWindowIDs;  // "window-" and the browser's id
+        TextSet selection;
+        TextSet collapsedTabIDs;
+        TextSet collapsedWindowIDs;  // "window-" and the browser's id
         bool showsWindowHeadings = false;
         SidebarWindowOrdering windowOrdering;
-        QHash<QString, QImage> favicons;
+        SharedTextMap<QImage> favicons;
         // The key of a tab's favicon; the list answers it from what it worked out before.
         std::function<std::optional<QString>(const SafariTab &)> faviconHostOf;
         TabRecordLookup record = [](const QString &) -> const TabRecord * { return nullptr; };

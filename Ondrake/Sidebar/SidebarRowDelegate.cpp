@@ -41,11 +41,11 @@ void paintSymbol(QPainter &painter, const QString &symbol, QPointF centre, doubl
 }  // namespace
 
 QString ElidedTitles::elided(const QFont &font, const QString &text, double width) {
-    const auto found = cuts_.constFind(text);
-    if (found != cuts_.cend() && found->width == width && found->font == font) return found->text;
+    const auto found = cuts_.find(text);
+    if (found != cuts_.end() && found->second.width == width && found->second.font == font) return found->second.text;
     if (cuts_.size() >= kCapacity) cuts_.clear();
     QString cut = QFontMetricsF(font).elidedText(text, Qt::ElideRight, width);
-    cuts_.insert(text, Cut{font, width, cut});
+    cuts_.insert_or_assign(text, Cut{font, width, cut});
     return cut;
 }
 
@@ -60,7 +60,7 @@ void TitleLines::draw(QPainter &painter, const QRectF &rect, const QString &text
     const QFont &font = painter.font();
     const int dpi = painter.device() ? painter.device()->logicalDpiY() : 0;
     auto found = lines_.find(text);
-    if (found == lines_.end() || found->font != font || found->dpi != dpi) {
+    if (found == lines_.end() || found->second.font != font || found->second.dpi != dpi) {
         if (found == lines_.end() && lines_.size() >= kCapacity) lines_.clear();
         // One line, as the painter lays it out: breaks and tabs as spaces, no wrapping.
         QString shown = text;
@@ -77,15 +77,17 @@ void TitleLines::draw(QPainter &painter, const QRectF &rect, const QString &text
         line.setLineWidth(0x01000000);
         line.setPosition(QPointF(0, 0));
         layout->endLayout();
-        found = lines_.insert(text, Line{font, dpi, layout, line.ascent() + line.descent(), line.naturalTextWidth()});
+        found = lines_.insert_or_assign(text, Line{font, dpi, layout, line.ascent() + line.descent(), line.naturalTextWidth()})
+                    .first;
     }
-    const double top = rect.top() + (rect.height() - found->height) / 2;
-    const bool clipped = !rect.contains(QRectF(rect.left(), top, found->width, found->height));
+    const Line &shaped = found->second;
+    const double top = rect.top() + (rect.height() - shaped.height) / 2;
+    const bool clipped = !rect.contains(QRectF(rect.left(), top, shaped.width, shaped.height));
     if (clipped) {
         painter.save();
         painter.setClipRect(rect, Qt::IntersectClip);
     }
-    found->layout->lineAt(0).draw(&painter, QPointF(rect.left(), top));
+    shaped.layout->lineAt(0).draw(&painter, QPointF(rect.left(), top));
     if (clipped) painter.restore();
 }
 

@@ -7,7 +7,6 @@
 #include <QPalette>
 #include <QStyledItemDelegate>
 
-#include <QHash>
 
 #include <functional>
 #include <memory>
@@ -20,7 +19,7 @@ namespace ondrake {
 // titles, fonts or widths change, and cutting a title lays out all of it.
 class ElidedTitles {
 public:
-    static constexpr qsizetype kCapacity = 4096;
+    static constexpr std::size_t kCapacity = 4096;
 
     QString elided(const QFont &font, const QString &text, double width);
 
@@ -30,7 +29,7 @@ private:
         double width = 0;
         QString text;
     };
-    QHash<QString, Cut> cuts_;
+    TextMap<Cut> cuts_;
 };
 
 // Lines of text shaped once and drawn again as QPainter::drawText draws them in a rect with
@@ -38,7 +37,7 @@ private:
 // title is drawn on every repaint of its row.
 class TitleLines {
 public:
-    static constexpr qsizetype kCapacity = 512;
+    static constexpr std::size_t kCapacity = 512;
 
     void draw(QPainter &painter, const QRectF &rect, const QString &text);
 
@@ -50,7 +49,7 @@ private:
         double height = 0;  // of the text, not of the line's box
         double width = 0;
     };
-    QHash<QString, Line> lines_;
+    TextMap<Line> lines_;
 };
 
 // Paints the tab list's entries from the theme's tokens: section tints, headings, rows, hints

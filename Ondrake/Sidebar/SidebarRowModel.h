@@ -3,6 +3,7 @@
 #include "Ondrake/Sidebar/SidebarListContent.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 
 #include <optional>
 #include <vector>
@@ -56,7 +57,7 @@ private:
     std::vector<int> tops_;  // one more than the entries: the last is the total height
     // Made on the first look-up after a change: a keystroke replaces thousands of rows and
     // often looks none up.
-    mutable std::optional<QHash<QString, int>> rowByTab_;
+    mutable std::optional<QHash<TextKey, int>> rowByTab_;
 };
 
 }  // namespace ondrake

@@ -149,12 +149,12 @@ void SidebarTabList::rebuild() {
     collectsChange_ = std::exchange(changeKeyed_, false) && changeAnimation_ && !drag_;
     auto input = SidebarListContent::Input::of(store_, clock_(), compact);
     // Tabs closed long ago are forgotten now and then rather than tracked one by one.
-    if (faviconHosts_.size() > 2 * std::max<qsizetype>(1024, store_.ondrakeIDs().size())) faviconHosts_.clear();
+    if (faviconHosts_.size() > 2 * std::size_t(std::max<qsizetype>(1024, store_.ondrakeIDs().size()))) faviconHosts_.clear();
     input.faviconHostOf = [this](const SafariTab &tab) {
         auto known = faviconHosts_.find(tab.id);
-        if (known == faviconHosts_.end() || !sameURL(known->url, tab.url))
-            known = faviconHosts_.insert(tab.id, FaviconHost{tab.url, faviconHost(tab.url)});
-        return known->host;
+        if (known == faviconHosts_.end() || !sameURL(known->second.url, tab.url))
+            known = faviconHosts_.insert_or_assign(tab.id, FaviconHost{tab.url, faviconHost(tab.url)}).first;
+        return known->second.host;
     };
     model_.apply(SidebarListContent::build(input));
     if (std::exchange(collectsChange_, false) && change_

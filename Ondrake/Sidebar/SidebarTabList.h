@@ -167,7 +167,7 @@ private:
         std::optional<QUrl> url;
         std::optional<QString> host;
     };
-    QHash<QString, FaviconHost> faviconHosts_;
+    TextMap<FaviconHost> faviconHosts_;
 
     Scheduler *scheduler_ = nullptr;
     std::unique_ptr<ScheduledAnimation> scroll_;

@@ -51,7 +51,7 @@ std::optional<TabGroup> TabRow::currentGroupOf(const std::optional<TabRowMarks> 
     return *found;
 }
 
-int TabRow::selectionCountFor(const QString &tabID, const QSet<QString> &selection, int selectedShown) {
+int TabRow::selectionCountFor(const QString &tabID, const TextSet &selection, int selectedShown) {
     if (!selection.contains(tabID) || selection.size() < 2) return 1;
     return std::max(selectedShown, 1);
 }

@@ -90,7 +90,7 @@ struct TabRow {
                                                    const std::vector<TabGroup> &groups);
     // The number of selected ids among `displayOrder` when the tab is selected and at least two
     // are; else 1.
-    static int selectionCountFor(const QString &tabID, const QSet<QString> &selection, int selectedShown);
+    static int selectionCountFor(const QString &tabID, const TextSet &selection, int selectedShown);
 
     const SafariTab &tab() const { return row.tab; }
     int indentLevels() const;

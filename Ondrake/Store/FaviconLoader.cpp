@@ -8,16 +8,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QImageReader>
 
 namespace ondrake {
 
 struct FaviconLoader::State {
     const Logger logger{QStringLiteral("Favicon")};
-    QHash<QString, QImage> icons;
-    QSet<QString> missing;
-    QSet<QString> inFlight;
+    TextMap<QImage> icons;
+    TextSet missing;
+    TextSet inFlight;
     QString directory;
     std::shared_ptr<HttpClient> http;
     Scheduler &scheduler;
@@ -41,7 +40,7 @@ struct FaviconLoader::State {
     }
 
     void store(const QImage &icon, const QString &host, bool persist) {
-        icons.insert(host, icon);
+        icons.insert_or_assign(host, icon);
         if (const LoadHandler handler = onLoad) handler(host, icon);
         if (!persist) return;
         const auto path = cacheFilePath(host);
@@ -64,13 +63,13 @@ FaviconLoader::~FaviconLoader() { state_->onLoad = nullptr; }
 
 void FaviconLoader::setOnLoad(LoadHandler handler) { state_->onLoad = std::move(handler); }
 
-void FaviconLoader::request(const QSet<QString> &hosts) {
+void FaviconLoader::request(const TextSet &hosts) {
     State &s = *state_;
     for (const QString &host : hosts) {
         if (s.icons.contains(host) || s.missing.contains(host) || s.inFlight.contains(host)) continue;
         s.inFlight.insert(host);
         if (const auto cached = s.readCache(host)) {
-            s.inFlight.remove(host);
+            s.inFlight.erase(host);
             s.store(*cached, host, false);
             continue;
         }
@@ -89,12 +88,12 @@ QCoro::Task<> FaviconLoader::loadWith(std::shared_ptr<State> state, QString host
         const auto image = decode(*bytes);
         if (!image) continue;
         state->store(redraw(*image), host, true);
-        state->inFlight.remove(host);
+        state->inFlight.erase(host);
         co_return;
     }
     state->logger.debug("No favicon for %{private}s", host);
     state->missing.insert(host);
-    state->inFlight.remove(host);
+    state->inFlight.erase(host);
 }
 
 QCoro::Task<std::optional<QByteArray>> FaviconLoader::fetch(QUrl url) { return fetchWith(state_, std::move(url)); }
@@ -188,9 +187,9 @@ std::vector<QUrl> FaviconLoader::candidateURLs(const QString &host) {
 }
 
 std::optional<QImage> FaviconLoader::icon(const QString &host) const {
-    const auto found = state_->icons.constFind(host);
-    if (found == state_->icons.constEnd()) return std::nullopt;
-    return *found;
+    const auto found = state_->icons.find(host);
+    if (found == state_->icons.end()) return std::nullopt;
+    return found->second;
 }
 
 bool FaviconLoader::isMissing(const QString &host) const { return state_->missing.contains(host); }

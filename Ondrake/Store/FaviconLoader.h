@@ -6,8 +6,9 @@
 #include "Paths.h"
 #include "Scheduler.h"
 
+#include "Platform/TextHash.h"
+
 #include <QImage>
-#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -48,7 +49,7 @@ public:
 
     // Sees to it that each host's icon eventually reaches `onLoad`; returns at once. Cached icons
     // arrive before it returns, fetched ones later.
-    void request(const QSet<QString> &hosts);
+    void request(const TextSet &hosts);
     // Fetches, stores and announces one host's icon, or marks the host missing.
     QCoro::Task<> load(QString host);
     // The body of a 2xx response within the size limit; nothing for anything else.

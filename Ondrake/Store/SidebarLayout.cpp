@@ -25,7 +25,7 @@ Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup>
     QSet<TabGroupID> listed;
     for (const auto &group : groups) listed.insert(group.id);
     // One pass decides pinned, then grouped, for each tab: a long list is walked once.
-    QSet<QString> departed;  // pinned or grouped: their children become roots where they stay
+    TextSet departed;  // pinned or grouped: their children become roots where they stay
     std::map<TabGroupID, std::vector<SafariTab>> tabsByGroup;
     for (auto &window : windows) {
         std::vector<SafariTab> kept;
@@ -48,7 +48,7 @@ Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup>
     }
     result.groups = groupSections(groups, std::move(tabsByGroup));
 
-    if (departed.isEmpty()) {
+    if (departed.empty()) {
         result.windows = std::move(windows);
         return result;
     }
@@ -68,7 +68,7 @@ Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup>
 }
 
 std::vector<QString> displayOrder(const std::vector<SafariTab> &pinned, const std::vector<GroupSection> &groups,
-                                  const std::vector<SafariWindow> &windows, const QSet<QString> &collapsedTabIDs) {
+                                  const std::vector<SafariWindow> &windows, const TextSet &collapsedTabIDs) {
     std::vector<QString> order;
     order.reserve(pinned.size());
     for (const auto &tab : pinned) order.push_back(tab.id);

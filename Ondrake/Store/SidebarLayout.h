@@ -2,6 +2,7 @@
 
 #include "Browser/SafariTab.h"
 #include "Ondrake/Model/TabGroup.h"
+#include "Platform/TextHash.h"
 
 #include <QSet>
 #include <QString>
@@ -44,8 +45,8 @@ Sections sections(std::vector<SafariWindow> windows, const std::vector<TabGroup>
 // The tab ids the tree arrangement shows, top to bottom: pinned tabs, the tabs of each group that
 // is not collapsed, then each window's visible rows (tabs under a collapsed tab left out).
 std::vector<QString> displayOrder(const std::vector<SafariTab> &pinned, const std::vector<GroupSection> &groups,
-                                  const std::vector<SafariWindow> &windows, const QSet<QString> &collapsedTabIDs);
-inline std::vector<QString> displayOrder(const Sections &sections, const QSet<QString> &collapsedTabIDs) {
+                                  const std::vector<SafariWindow> &windows, const TextSet &collapsedTabIDs);
+inline std::vector<QString> displayOrder(const Sections &sections, const TextSet &collapsedTabIDs) {
     return displayOrder(sections.pinned, sections.groups, sections.windows, collapsedTabIDs);
 }
 

@@ -14,21 +14,21 @@ TabCommands::TabCommands(BrowserAdapter &adapter, const FeatureFlags &flags, std
                          Scheduler &scheduler)
     : adapter_(adapter), flags_(flags), records_(std::move(records)), scheduler_(scheduler) {}
 
-QHash<QString, TabRecord> TabCommands::recordsBySessionID() const {
-    QHash<QString, TabRecord> bySession;
+TextMap<TabRecord> TabCommands::recordsBySessionID() const {
+    TextMap<TabRecord> bySession;
     const auto store = records_.lock();
     if (!store) return bySession;
     // The book iterates in identity order, so of two records claiming one tab the later id wins.
     for (const auto &[_, record] : store->book().records)
-        if (record.sessionTabID) bySession.insert(*record.sessionTabID, record);
+        if (record.sessionTabID) bySession.insert_or_assign(*record.sessionTabID, record);
     return bySession;
 }
 
 TabCommands::ClosePlan TabCommands::closeScope(const std::vector<QString> &askedFor,
                                                const std::vector<SafariWindow> &windows, ParentCloseBehavior behavior,
-                                               const QSet<QString> &locked, const QSet<QString> &pinned) {
-    const QSet<QString> asked(askedFor.begin(), askedFor.end());
-    QSet<QString> close, keptLocked, keptPinned;
+                                               const TextSet &locked, const TextSet &pinned) {
+    const TextSet asked(askedFor.begin(), askedFor.end());
+    TextSet close, keptLocked, keptPinned;
     const bool withNested = behavior == ParentCloseBehavior::parentAndDescendants;
     for (const auto &window : windows) {
         // Indexed once per window: walking the whole window for every tab asked for made closing
@@ -60,8 +60,8 @@ TabCommands::ClosePlan TabCommands::closeScope(const std::vector<QString> &asked
 TabCommands::ClosePlan TabCommands::planClose(const std::vector<SafariTab> &tabs,
                                               const std::vector<SafariWindow> &windows,
                                               std::optional<ParentCloseBehavior> behavior) const {
-    QSet<QString> locked, pinned;
-    for (const auto &[sessionID, record] : recordsBySessionID().asKeyValueRange()) {
+    TextSet locked, pinned;
+    for (const auto &[sessionID, record] : recordsBySessionID()) {
         if (record.locked) locked.insert(sessionID);
         if (record.pinned) pinned.insert(sessionID);
     }
@@ -75,9 +75,8 @@ TabCommands::ClosePlan TabCommands::planClose(const std::vector<SafariTab> &tabs
     return closeScope(ids, windows, *behavior, locked, pinned);
 }
 
-ClosedTab TabCommands::closedTab(const SafariTab &tab, const QHash<QString, TabRecord> &records,
-                                 const QDateTime &closedAt) {
-    if (const auto it = records.constFind(tab.id); it != records.cend()) return ClosedTab::fromRecord(*it, closedAt);
+ClosedTab TabCommands::closedTab(const SafariTab &tab, const TextMap<TabRecord> &records, const QDateTime &closedAt) {
+    if (const auto it = records.find(tab.id); it != records.end()) return ClosedTab::fromRecord(it->second, closedAt);
     const auto urlText = tab.url ? std::optional<QString>(absoluteText(*tab.url)) : std::nullopt;
     return ClosedTab{
         .id = OndrakeID(),
@@ -114,7 +113,7 @@ QCoro::Task<std::optional<std::vector<SafariTab>>> TabCommands::tabsGoneAfterFai
     } catch (...) {
         co_return std::nullopt;
     }
-    QSet<QString> present;
+    TextSet present;
     for (const auto &window : windows)
         for (const auto &tab : window.tabs) present.insert(tab.id);
     std::vector<SafariTab> gone;
@@ -157,7 +156,7 @@ QCoro::Task<TabCommands::CloseResult> TabCommands::closeTabs(std::vector<SafariT
 
     std::optional<ClosedTabBatch> kept;
     if (gone && !gone->empty()) {
-        QSet<QString> goneIDs;
+        TextSet goneIDs;
         for (const auto &tab : *gone) goneIDs.insert(tab.id);
         kept = *batch;
         kept->tabs.clear();

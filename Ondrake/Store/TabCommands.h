@@ -8,9 +8,8 @@
 #include "Ondrake/Model/FeatureFlags.h"
 #include "Scheduler.h"
 #include "Sync/PendingRestore.h"
+#include "Platform/TextHash.h"
 
-#include <QHash>
-#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -52,12 +51,12 @@ public:
     QCoro::Task<CloseResult> closeTabs(std::vector<SafariTab> tabs, std::vector<SafariWindow> windows,
                                        std::optional<ParentCloseBehavior> behavior = std::nullopt);
 
-    QHash<QString, TabRecord> recordsBySessionID() const;
+    TextMap<TabRecord> recordsBySessionID() const;
     std::optional<ClosedTabBatch> rememberClose(const std::vector<SafariTab> &tabs);
 
     static ClosePlan closeScope(const std::vector<QString> &askedFor, const std::vector<SafariWindow> &windows,
-                                ParentCloseBehavior behavior, const QSet<QString> &locked, const QSet<QString> &pinned);
-    static ClosedTab closedTab(const SafariTab &tab, const QHash<QString, TabRecord> &records, const QDateTime &closedAt);
+                                ParentCloseBehavior behavior, const TextSet &locked, const TextSet &pinned);
+    static ClosedTab closedTab(const SafariTab &tab, const TextMap<TabRecord> &records, const QDateTime &closedAt);
 
     BrowserAdapter &adapter() const { return adapter_; }
     const FeatureFlags &flags() const { return flags_; }

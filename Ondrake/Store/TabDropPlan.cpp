@@ -2,9 +2,8 @@
 
 #include "Browser/BrowserURL.h"
 #include "Browser/TabTreeSpine.h"
+#include "Platform/TextHash.h"
 
-#include <QHash>
-#include <QSet>
 
 #include <algorithm>
 #include <cstdint>
@@ -68,16 +67,16 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
     const auto sectionTab = std::find_if(section.tabs.begin(), section.tabs.end(),
                                          [&](const SafariTab &tab) { return tab.id == tabID; });
     if (sectionTab == section.tabs.end()) return std::nullopt;
-    const int ownDepth = shownDepths.value(tabID);
-    QSet<QString> block{tabID};
-    for (auto it = std::next(sectionTab); it != section.tabs.end() && shownDepths.value(it->id) > ownDepth; ++it)
+    const int ownDepth = valueOr(shownDepths, tabID);
+    TextSet block{tabID};
+    for (auto it = std::next(sectionTab); it != section.tabs.end() && valueOr(shownDepths, it->id) > ownDepth; ++it)
         block.insert(it->id);
     const auto inBlock = [&](const TabTreeRow &row) { return block.contains(row.tab.id); };
     // Rows out of step with their section could aim inside the block or leave part of it behind.
     if (!std::all_of(draggedRow, blockEnd, inBlock) ||
         std::any_of(remaining.begin(), remaining.end(), [&](const TabTreeRow *row) { return inBlock(*row); }))
         return std::nullopt;
-    QSet<QString> shownHere;
+    TextSet shownHere;
     for (const auto &tab : section.tabs) shownHere.insert(tab.id);
 
     const auto &tabs = window.tabs;
@@ -93,29 +92,29 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
     }
     if (moved.size() != std::size_t(block.size()) || moved.front()->id != tabID) return std::nullopt;
 
-    QHash<QString, std::optional<QString>> parents;  // before the drop
-    QHash<QString, std::size_t> indices;
+    TextMap<std::optional<QString>> parents;  // before the drop
+    TextMap<std::size_t> indices;
     for (std::size_t i = 0; i < tabs.size(); ++i) {
-        parents.insert(tabs[i].id, tabs[i].parentID);
-        indices.insert(tabs[i].id, i);
+        parents.insert_or_assign(tabs[i].id, tabs[i].parentID);
+        indices.insert_or_assign(tabs[i].id, i);
     }
     // Where a tab lands in the browser's tree when its link to `parent` does not hold: a tab of
     // another section under the nearest of its ancestors it still stands beside, once re-nested
     // there, else at the top level.
     const auto nearestHeld = [&](const TabTreeSpine &spine, const QString &parent) -> std::optional<QString> {
-        auto up = parents.value(parent);
-        for (std::size_t steps = 0; up && steps < tabs.size(); ++steps, up = parents.value(*up))
+        auto up = valueOr(parents, parent);
+        for (std::size_t steps = 0; up && steps < tabs.size(); ++steps, up = valueOr(parents, *up))
             if (spine.holds(*up)) return up;
         return std::nullopt;
     };
     // Depths in the window once the block has gone.
-    QHash<QString, int> depths;
+    TextMap<int> depths;
     {
         TabTreeSpine spine;
         for (const SafariTab *tab : left) {
             auto parent = tab->parentID;
             if (parent && !spine.holds(*parent)) parent = nearestHeld(spine, *parent);
-            depths.insert(tab->id, spine.take(tab->id, parent));
+            depths.insert_or_assign(tab->id, spine.take(tab->id, parent));
         }
     }
     const auto positionOf = [&](const QString &id) -> std::optional<std::size_t> {
@@ -126,7 +125,7 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
     // Past the tabs nested under the one at `position`, folded away or shown elsewhere.
     const auto pastNested = [&](std::size_t position, int level) {
         std::size_t i = position + 1;
-        while (i < left.size() && depths.value(left[i]->id, -1) > level) ++i;
+        while (i < left.size() && valueOr(depths, left[i]->id, -1) > level) ++i;
         return i;
     };
     std::size_t to = left.size();
@@ -139,15 +138,15 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
         // that follow it in the window.
         const auto position = positionOf(above->tab.id);
         if (!position) return std::nullopt;
-        to = pastNested(*position, depths.value(above->tab.id));
+        to = pastNested(*position, valueOr(depths, above->tab.id));
     }
     // Tabs the section does not show (pinned, grouped, folded away) may stand between the row
     // above and the row below. A nested block goes right after its new parent's nested tabs
     // among them: the browser's tree only keeps a tab that stands beside its parent.
     if (newParentID && above) {
-        const auto parentDepth = depths.constFind(*newParentID);
+        const auto parentDepth = depths.find(*newParentID);
         const auto start = positionOf(above->tab.id);
-        if (parentDepth != depths.cend() && start && *start < to) to = std::min(to, pastNested(*start, *parentDepth));
+        if (parentDepth != depths.end() && start && *start < to) to = std::min(to, pastNested(*start, parentDepth->second));
     }
 
     TabDropPlan plan;
@@ -161,17 +160,17 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
 
     TabList after = left;
     after.insert(after.begin() + std::ptrdiff_t(to), moved.begin(), moved.end());
-    QHash<QString, std::optional<QString>> shownParents;
-    for (const auto &tab : section.tabs) shownParents.insert(tab.id, tab.parentID);
+    TextMap<std::optional<QString>> shownParents;
+    for (const auto &tab : section.tabs) shownParents.insert_or_assign(tab.id, tab.parentID);
     const auto relink = [&](const SafariTab &tab, const std::optional<QString> &parent) {
-        const std::size_t at = indices.value(tab.id);
+        const std::size_t at = valueOr(indices, tab.id);
         plan.leadingMoves.push_back(moveOf(window, tab, at, 1, at, parent));
     };
     // The browser's tree once the block stands in its place, and what the section then draws:
     // every tab of the section as deep as the indicator promised, or no plan.
     TabTreeSpine tree, drawn;
     for (const SafariTab *tab : after) {
-        auto parent = tab->id == tabID ? newParentID : parents.value(tab->id);
+        auto parent = tab->id == tabID ? newParentID : valueOr(parents, tab->id);
         if (parent && !tree.holds(*parent)) {
             // A tab of another section whose parent went with the block would otherwise cut the
             // section's tabs around it off from their parent.
@@ -183,14 +182,14 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
         auto shownParent = drawnNested ? parent : std::nullopt;
         // A tab the section drew at the top level, though linked in the browser to a tab of the
         // section it comes to stand beside again, stays at the top level.
-        if (shownParent && tab->id != tabID && !shownParents.value(tab->id)) {
+        if (shownParent && tab->id != tabID && !valueOr(shownParents, tab->id)) {
             parent.reset();
             shownParent.reset();
             relink(*tab, parent);
         }
         tree.take(tab->id, parent);
         if (!shown) continue;
-        const int promised = shownDepths.value(tab->id) + (block.contains(tab->id) ? int(depth) - ownDepth : 0);
+        const int promised = valueOr(shownDepths, tab->id) + (block.contains(tab->id) ? int(depth) - ownDepth : 0);
         if (drawn.take(tab->id, shownParent) != promised) return std::nullopt;
     }
 
@@ -206,7 +205,7 @@ std::optional<TabDropPlan> TabDropPlan::make(const QString &tabID, const SafariW
         while (end < order.size() && block.contains(order[end]->id)) ++end;
         if (start != gathered) {
             const SafariTab &first = *order[start];
-            plan.leadingMoves.push_back(moveOf(window, first, start, end - start, gathered, parents.value(first.id)));
+            plan.leadingMoves.push_back(moveOf(window, first, start, end - start, gathered, valueOr(parents, first.id)));
             std::rotate(order.begin() + std::ptrdiff_t(gathered), order.begin() + std::ptrdiff_t(start),
                         order.begin() + std::ptrdiff_t(end));
         }

@@ -6,7 +6,7 @@ namespace ondrake {
 
 void TabSelection::click(const QString &id, SidebarModifiers modifiers, const std::vector<QString> &visibleIDs) {
     if (modifiers.contains(SidebarModifiers::command())) {
-        if (!ids.remove(id)) ids.insert(id);
+        if (!ids.erase(id)) ids.insert(id);
         anchor = id;
     } else if (modifiers.contains(SidebarModifiers::shift())) {
         extend(id, visibleIDs);
@@ -23,7 +23,7 @@ void TabSelection::extend(const QString &id, const std::vector<QString> &visible
         const auto to = position(id);
         if (from != visibleIDs.end() && to != visibleIDs.end()) {
             const auto [low, high] = std::minmax(from, to);
-            ids = QSet<QString>(low, high + 1);
+            ids = TextSet(low, high + 1);
             return;
         }
     }

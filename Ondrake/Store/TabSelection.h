@@ -2,7 +2,8 @@
 
 #include "Store/SidebarModifiers.h"
 
-#include <QSet>
+#include "Platform/TextHash.h"
+
 #include <QString>
 
 #include <optional>
@@ -12,7 +13,7 @@ namespace ondrake {
 
 // The selected sidebar rows by session tab id, with the row a shift-click extends from.
 struct TabSelection {
-    QSet<QString> ids;
+    TextSet ids;
     std::optional<QString> anchor;
 
     // Command toggles, shift extends over `visibleIDs` (display order), anything else selects

@@ -75,8 +75,7 @@ void TabStore::setSettings(AppSettings settings) {
 }
 
 void TabStore::storeFavicon(const QString &host, const QImage &image) {
-    auto it = favicons_.find(host);
-    if (it != favicons_.end() && *it == image) return;
+    if (const auto *known = favicons_.find(host); known && *known == image) return;
     favicons_.insert(host, image);
     Q_EMIT faviconsChanged();
 }
@@ -135,12 +134,12 @@ TabStore::WindowList TabStore::listedWindows() const {
 }
 
 void TabStore::applyWindowScope() {
-    if (selection_.ids.isEmpty() && !selection_.anchor) return;
+    if (selection_.ids.empty() && !selection_.anchor) return;
     StringSet visible;
     for (const auto &window : listedWindows())
         for (const auto &tab : window.tabs) visible.insert(tab.id);
     auto next = selection_;
-    if (!visible.contains(next.ids)) next.ids.intersect(visible);
+    std::erase_if(next.ids, [&](const QString &id) { return !visible.contains(id); });
     if (next.anchor && !visible.contains(*next.anchor)) next.anchor.reset();
     setSelection(std::move(next));
 }
@@ -157,7 +156,7 @@ std::vector<OndrakeID> TabStore::recordIDs(const std::vector<SafariTab> &tabs) c
     std::vector<OndrakeID> ids;
     ids.reserve(tabs.size());
     for (const auto &tab : tabs)
-        if (const auto it = ondrakeIDs_.constFind(tab.id); it != ondrakeIDs_.cend()) ids.push_back(*it);
+        if (const auto *id = ondrakeIDs_.find(tab.id)) ids.push_back(*id);
     return ids;
 }
 

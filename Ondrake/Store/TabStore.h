@@ -33,10 +33,11 @@
 #include "Ondrake/Model/OndrakeArchive.h"
 #include "Store/TabDropPlan.h"
 
-#include <QHash>
+#include "Platform/SharedTextMap.h"
+#include "Platform/TextHash.h"
+
 #include <QImage>
 #include <QObject>
-#include <QSet>
 
 #include <functional>
 #include <map>
@@ -58,8 +59,8 @@ public:
     using WindowList = std::vector<SafariWindow>;
     using RecordMap = std::map<OndrakeID, TabRecord>;
     using GroupMap = std::map<TabGroupID, TabGroup>;
-    using FaviconMap = QHash<QString, QImage>;
-    using StringSet = QSet<QString>;
+    using FaviconMap = SharedTextMap<QImage>;
+    using StringSet = TextSet;
     using OptionalText = std::optional<QString>;
 
     Q_PROPERTY(WindowList windows READ windows NOTIFY windowsChanged)
@@ -434,7 +435,7 @@ private:
         std::optional<TabGroupID> groupID;
         QDateTime createdAt;
     };
-    using RowFactsBySession = QHash<QString, RowFacts>;
+    using RowFactsBySession = TextMap<RowFacts>;
     const RowFactsBySession &rowFacts() const;
     mutable std::optional<RowFactsBySession> rowFacts_;
     std::vector<SafariTab> listedTabs() const;
@@ -457,7 +458,7 @@ private:
         QString text;
         QString domain;
     };
-    mutable QHash<QString, SearchAddress> searchAddresses_;
+    mutable TextMap<SearchAddress> searchAddresses_;
     TabSearch::Document searchDocument(const SafariTab &tab, const QString &url, const QString &domain) const;
     const SearchCache &searchCache() const;
     const std::vector<std::size_t> &searchMatches() const;

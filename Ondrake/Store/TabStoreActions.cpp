@@ -21,7 +21,7 @@ QCoro::Task<> TabStore::moveTabs(TabDropPlan plan) {
     // children that have since gone would hide the tab.
     if (plan.move.newParentID && collapsedTabIDs_.contains(*plan.move.newParentID)) {
         auto ids = collapsedTabIDs_;
-        ids.remove(*plan.move.newParentID);
+        ids.erase(*plan.move.newParentID);
         setCollapsedTabIDs(std::move(ids));
     }
     if (adapter_.supports(BrowserCapabilities::move)) {
@@ -96,11 +96,12 @@ QCoro::Task<> TabStore::toggleMuted(bool muted, std::vector<SafariTab> tabs) {
 }
 
 QCoro::Task<> TabStore::muteSubtree(bool muted, SafariTab tab) {
-    const auto id = ondrakeIDs_.constFind(tab.id);
-    if (id == ondrakeIDs_.cend()) co_return;
+    const auto *found = ondrakeIDs_.find(tab.id);
+    if (!found) co_return;
+    const OndrakeID id = *found;
     const auto commands = commands_;
     const auto alive = lifetime();
-    const auto outcome = co_await commands->muteSubtree(*id, muted);
+    const auto outcome = co_await commands->muteSubtree(id, muted);
     if (alive.expired()) co_return;
     if (outcome.kind == CommandOutcome::Kind::unavailable) announce(kCannotMute);
 }

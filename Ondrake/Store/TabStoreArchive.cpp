@@ -29,8 +29,8 @@ OndrakeArchive TabStore::exportArchive(const ExportScope &scope) const {
     std::vector<TabRecord> records;
     std::unordered_set<OndrakeID> exported;
     const auto addTab = [&](const SafariTab &tab) {
-        const auto id = ondrakeIDs_.constFind(tab.id);
-        if (id == ondrakeIDs_.cend()) return;
+        const auto *id = ondrakeIDs_.find(tab.id);
+        if (!id) return;
         const auto found = book_.records.find(*id);
         if (found != book_.records.end() && exported.insert(*id).second) records.push_back(found->second);
     };

@@ -2,7 +2,7 @@
 
 #include "SafeAddress.h"
 
-#include <QHash>
+#include "Platform/TextHash.h"
 
 #include <algorithm>
 
@@ -21,12 +21,12 @@ bool refusedAsUnsafe(const CommandOutcome &outcome) {
 // The windows without the closed tabs: the tabs nested under one move up to its nearest parent
 // that stays, and a window left empty goes. One pass, however many tabs close.
 void removeClosedTabs(std::vector<SafariWindow> &windows, const std::vector<SafariTab> &closed) {
-    QHash<QString, std::optional<QString>> parentOf;
-    for (const auto &tab : closed) parentOf.insert(tab.id, tab.parentID);
+    TextMap<std::optional<QString>> parentOf;
+    for (const auto &tab : closed) parentOf.insert_or_assign(tab.id, tab.parentID);
     const auto survivingParent = [&](std::optional<QString> parent) -> std::optional<QString> {
-        for (qsizetype steps = 0; parent && parentOf.contains(*parent); ++steps) {
+        for (std::size_t steps = 0; parent && parentOf.contains(*parent); ++steps) {
             if (steps > parentOf.size()) return std::nullopt;  // the links loop
-            parent = parentOf.value(*parent);
+            parent = valueOr(parentOf, *parent);
         }
         return parent;
     };

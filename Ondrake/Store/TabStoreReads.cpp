@@ -9,7 +9,7 @@ namespace {
 QString windowKey(std::int64_t windowID) { return QStringLiteral("window-") + QString::number(windowID); }
 
 // Every tab of the windows whose id is wanted, window by window in the browser's order.
-std::vector<SafariTab> tabsAmong(const std::vector<SafariWindow> &windows, const QSet<QString> &wanted) {
+std::vector<SafariTab> tabsAmong(const std::vector<SafariWindow> &windows, const TextSet &wanted) {
     std::vector<SafariTab> tabs;
     for (const auto &window : windows)
         for (const auto &tab : window.tabs)
@@ -21,8 +21,8 @@ std::vector<SafariTab> tabsAmong(const std::vector<SafariWindow> &windows, const
 // MARK: Records and groups
 
 const TabRecord *TabStore::record(const QString &sessionTabID) const {
-    const auto id = ondrakeIDs_.constFind(sessionTabID);
-    if (id == ondrakeIDs_.cend()) return nullptr;
+    const auto *id = ondrakeIDs_.find(sessionTabID);
+    if (!id) return nullptr;
     const auto found = book_.records.find(*id);
     return found == book_.records.end() ? nullptr : &found->second;
 }
@@ -55,10 +55,10 @@ void TabStore::watchReadInputs() {
 const TabStore::RowFactsBySession &TabStore::rowFacts() const {
     if (rowFacts_) return *rowFacts_;
     RowFactsBySession facts;
-    facts.reserve(ondrakeIDs_.size());
-    for (auto it = ondrakeIDs_.cbegin(); it != ondrakeIDs_.cend(); ++it)
-        if (const auto found = book_.records.find(it.value()); found != book_.records.end())
-            facts.insert(it.key(), {found->second.pinned, found->second.groupID, found->second.createdAt});
+    facts.reserve(std::size_t(ondrakeIDs_.size()));
+    for (const auto &[sessionTabID, id] : ondrakeIDs_)
+        if (const auto found = book_.records.find(id); found != book_.records.end())
+            facts.insert_or_assign(sessionTabID.text, RowFacts{found->second.pinned, found->second.groupID, found->second.createdAt});
     return rowFacts_.emplace(std::move(facts));
 }
 
@@ -70,13 +70,13 @@ SidebarLayout::Sections TabStore::layout() const {
     const auto &facts = rowFacts();
     // The layout asks about a tab's pin and then its group: one lookup serves both.
     const SafariTab *lastTab = nullptr;
-    auto lastFound = facts.cend();
+    auto lastFound = facts.end();
     const auto factsOf = [&](const SafariTab &tab) {
         if (&tab != lastTab) {
             lastTab = &tab;
-            lastFound = facts.constFind(tab.id);
+            lastFound = facts.find(tab.id);
         }
-        return lastFound != facts.cend() ? &*lastFound : nullptr;
+        return lastFound != facts.end() ? &lastFound->second : nullptr;
     };
     return SidebarLayout::sections(
         listedWindows(), tabGroups ? sortedGroups() : std::vector<TabGroup>{},
@@ -107,16 +107,16 @@ std::vector<TabViewSection> TabStore::modeSections() const {
         std::vector<std::optional<QDateTime>> createdAt;
         createdAt.reserve(tabs.size());
         for (const auto &tab : tabs) {
-            const auto found = facts.constFind(tab.id);
-            createdAt.push_back(found != facts.cend() ? std::optional<QDateTime>(found->createdAt) : std::nullopt);
+            const auto found = facts.find(tab.id);
+            createdAt.push_back(found != facts.end() ? std::optional<QDateTime>(found->second.createdAt) : std::nullopt);
         }
         return TabViewProvider::ageSections(tabs, createdAt, scheduler_.wallNow());
     }
     std::vector<std::optional<TabGroupID>> groupOfTab;
     groupOfTab.reserve(tabs.size());
     for (const auto &tab : tabs) {
-        const auto found = facts.constFind(tab.id);
-        groupOfTab.push_back(found != facts.cend() ? found->groupID : std::nullopt);
+        const auto found = facts.find(tab.id);
+        groupOfTab.push_back(found != facts.end() ? found->second.groupID : std::nullopt);
     }
     return TabViewProvider::groupSections(tabs, groupOfTab, book_.groups);
 }
@@ -132,7 +132,7 @@ std::vector<QString> TabStore::displayOrder() const {
 std::vector<SafariTab> TabStore::targets(const SafariTab &clicked) const {
     if (selection_.ids.size() < 2 || !selection_.ids.contains(clicked.id)) return {clicked};
     // Selected tabs the user cannot see (folded away, out of scope) are not acted on.
-    QSet<QString> candidates;
+    TextSet candidates;
     for (const auto &id : displayOrder())
         if (selection_.ids.contains(id)) candidates.insert(id);
     if (candidates.size() < 2) return {clicked};
@@ -153,14 +153,14 @@ void TabStore::select(const QString &sessionTabID, SidebarModifiers modifiers) {
 void TabStore::clearSelection() { setSelection({}); }
 
 std::vector<SafariTab> TabStore::selectedTabs() const {
-    if (selection_.ids.isEmpty()) return {};
+    if (selection_.ids.empty()) return {};
     return tabsAmong(windows_, selection_.ids);
 }
 
 void TabStore::selectAll() {
     const auto order = displayOrder();
     TabSelection all;
-    all.ids = QSet<QString>(order.begin(), order.end());
+    all.ids = TextSet(order.begin(), order.end());
     if (!order.empty()) all.anchor = order.front();
     setSelection(std::move(all));
 }
@@ -177,14 +177,14 @@ void TabStore::setCompact(bool compact) {
 
 void TabStore::toggleCollapsed(const QString &sessionTabID) {
     auto ids = collapsedTabIDs_;
-    if (!ids.remove(sessionTabID)) ids.insert(sessionTabID);
+    if (!ids.erase(sessionTabID)) ids.insert(sessionTabID);
     setCollapsedTabIDs(std::move(ids));
 }
 
 void TabStore::toggleWindowCollapsed(std::int64_t windowID) {
     auto ids = collapsedWindowIDs_;
     const auto key = windowKey(windowID);
-    if (!ids.remove(key)) ids.insert(key);
+    if (!ids.erase(key)) ids.insert(key);
     setCollapsedWindowIDs(std::move(ids));
 }
 

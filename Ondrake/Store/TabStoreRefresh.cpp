@@ -7,8 +7,8 @@ namespace ondrake {
 namespace {
 // The hosts of the tabs that do not stand, with the same address, where they stood at the last
 // publish: those were asked for then, and the loader keeps what it learnt of them.
-QSet<QString> newFaviconHosts(const std::vector<SafariWindow> &before, const std::vector<SafariWindow> &now) {
-    QSet<QString> hosts;
+TextSet newFaviconHosts(const std::vector<SafariWindow> &before, const std::vector<SafariWindow> &now) {
+    TextSet hosts;
     for (std::size_t w = 0; w < now.size(); ++w) {
         const auto *old = w < before.size() && before[w].safariID == now[w].safariID ? &before[w] : nullptr;
         const auto &tabs = now[w].tabs;
@@ -147,17 +147,21 @@ void TabStore::publish(WindowList windows, const SidebarState &state) {
         logger_.debug("Published %ld window(s), %ld tab(s)", qint64(windows_.size()), tabCount);
         Q_EMIT this->windowsChanged();
     }
-    if (!collapsedTabIDs_.isEmpty()) {
+    if (!collapsedTabIDs_.empty()) {
         // A fold stays on a tab only while tabs are nested under it: once the last one has gone,
         // the next tab nested there would vanish under a row that shows no fold.
-        StringSet holding, parents;
+        TextViewSet shown, parents;
         for (const auto &window : windows_)
             for (const auto &tab : window.tabs) {
-                holding.insert(tab.id);
+                shown.insert(tab.id);
                 if (tab.parentID) parents.insert(*tab.parentID);
             }
-        holding.intersect(parents);
-        if (!holding.contains(collapsedTabIDs_)) setCollapsedTabIDs(StringSet(collapsedTabIDs_).intersect(holding));
+        const auto holding = [&](const QString &id) { return shown.contains(id) && parents.contains(id); };
+        if (!std::all_of(collapsedTabIDs_.begin(), collapsedTabIDs_.end(), holding)) {
+            auto kept = collapsedTabIDs_;
+            std::erase_if(kept, [&](const QString &id) { return !holding(id); });
+            setCollapsedTabIDs(std::move(kept));
+        }
     }
     applyWindowScope();
     if (state_ != state) {
@@ -292,18 +296,22 @@ void TabStore::revealTab(const QString &sessionTabID, const WindowList &windows)
     if (window == windows.end()) return;
     if (collapsedWindowIDs_.contains(window->id())) {
         auto ids = collapsedWindowIDs_;
-        ids.remove(window->id());
+        ids.erase(window->id());
         setCollapsedWindowIDs(std::move(ids));
     }
-    QHash<QString, std::optional<QString>> parents;
-    for (const auto &tab : window->tabs) parents.insert(tab.id, tab.parentID);
+    TextViewMap<const std::optional<QString> *> parents;
+    for (const auto &tab : window->tabs) parents.insert_or_assign(tab.id, &tab.parentID);
+    const auto parentOf = [&](QStringView id) {
+        const auto found = parents.find(id);
+        return found != parents.end() ? *found->second : std::nullopt;
+    };
     auto collapsed = collapsedTabIDs_;
-    QSet<QString> visited;
-    auto ancestor = parents.value(sessionTabID);
+    TextSet visited;
+    auto ancestor = parentOf(sessionTabID);
     while (ancestor && parents.contains(*ancestor) && !visited.contains(*ancestor)) {
         visited.insert(*ancestor);
-        collapsed.remove(*ancestor);
-        ancestor = parents.value(*ancestor);
+        collapsed.erase(*ancestor);
+        ancestor = parentOf(*ancestor);
     }
     setCollapsedTabIDs(std::move(collapsed));
 }

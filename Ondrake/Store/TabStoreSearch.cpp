@@ -64,15 +64,15 @@ const TabStore::SearchCache &TabStore::searchCache() const {
         return *searchCache_;
     SearchCache cache{scope, windowOrdering_.order, listedTabs(), {}, std::nullopt, {}, {}};
     cache.documents.reserve(cache.tabs.size());
-    QHash<QString, SearchAddress> addresses;
-    addresses.reserve(qsizetype(cache.tabs.size()));
+    TextMap<SearchAddress> addresses;
+    addresses.reserve(cache.tabs.size());
     for (const auto &tab : cache.tabs) {
-        const auto known = searchAddresses_.constFind(tab.id);
-        SearchAddress address = known != searchAddresses_.cend() && sameURL(known->url, tab.url)
-                                    ? *known
+        const auto known = searchAddresses_.find(tab.id);
+        SearchAddress address = known != searchAddresses_.end() && sameURL(known->second.url, tab.url)
+                                    ? known->second
                                     : SearchAddress{tab.url, absoluteText(tab.url), faviconHost(tab.url).value_or(QString())};
         cache.documents.push_back(searchDocument(tab, address.text, address.domain));
-        addresses.insert(tab.id, std::move(address));
+        addresses.insert_or_assign(tab.id, std::move(address));
     }
     searchAddresses_ = std::move(addresses);
     cache.index = TabSearch::Index(cache.documents);

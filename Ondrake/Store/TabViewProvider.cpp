@@ -4,6 +4,8 @@
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include "Platform/TextHash.h"
+
 #include <QHash>
 #include <QLocale>
 #include <QStringList>
@@ -122,7 +124,7 @@ std::vector<TabViewSection> ageSections(const std::vector<SafariTab> &tabs,
 
 std::vector<TabViewSection> domainSections(const std::vector<SafariTab> &tabs) {
     QStringList hosts;  // in the order first met
-    QHash<QString, std::size_t> indexOfHost;
+    TextMap<std::size_t> indexOfHost;
     std::vector<std::size_t> listOfTab;
     listOfTab.reserve(tabs.size());
     constexpr std::size_t kOtherList = 0;  // the hosts' lists follow it
@@ -132,12 +134,12 @@ std::vector<TabViewSection> domainSections(const std::vector<SafariTab> &tabs) {
             listOfTab.push_back(kOtherList);
             continue;
         }
-        auto it = indexOfHost.constFind(*host);
-        if (it == indexOfHost.cend()) {
-            it = indexOfHost.insert(*host, std::size_t(hosts.size()));
+        auto it = indexOfHost.find(*host);
+        if (it == indexOfHost.end()) {
+            it = indexOfHost.emplace(*host, std::size_t(hosts.size())).first;
             hosts.push_back(*host);
         }
-        listOfTab.push_back(*it + 1);
+        listOfTab.push_back(it->second + 1);
     }
     auto lists = deal(tabs, listOfTab, std::size_t(hosts.size()) + 1);
 

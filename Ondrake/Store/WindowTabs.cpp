@@ -1,6 +1,7 @@
 #include "WindowTabs.h"
 
 #include "Sync/TabLocation.h"
+#include "Platform/TextHash.h"
 
 #include <QSet>
 
@@ -24,7 +25,7 @@ std::vector<SafariTab> allTabs(std::vector<SafariWindow> &&windows) {
 std::vector<SafariTab> subtreeTabs(const QString &sessionTabID, const SafariWindow &window) {
     const auto ids = subtreeTabIDs(sessionTabID, window);
     if (ids.empty()) return {};
-    const QSet<QString> wanted(ids.begin(), ids.end());
+    const TextSet wanted(ids.begin(), ids.end());
     std::vector<SafariTab> tabs;
     tabs.reserve(ids.size());
     for (const auto &tab : window.tabs)

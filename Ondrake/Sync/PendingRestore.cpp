@@ -23,8 +23,8 @@ public:
         for (std::size_t w = 0; w < windows.size(); ++w) {
             nesting_.push_back(nestedTabIndex(windows[w]));
             for (const auto &tab : windows[w].tabs) {
-                const auto entry = mapping.constFind(tab.id);
-                if (entry != mapping.cend() && !sightings_.contains(*entry)) sightings_.insert(*entry, {tab.id, w});
+                const auto *entry = mapping.find(tab.id);
+                if (entry && !sightings_.contains(*entry)) sightings_.insert(*entry, {tab.id, w});
             }
         }
     }
@@ -45,8 +45,8 @@ public:
         auto &index = nesting_[window];
         if (from)
             if (const auto children = index.find(*from); children != index.end()) {
-                std::erase(*children, tabID);
-                if (children->empty()) index.erase(children);
+                std::erase(children->second, tabID);
+                if (children->second.empty()) index.erase(children);
             }
         if (to) index[*to].push_back(tabID);
     }

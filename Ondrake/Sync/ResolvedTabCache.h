@@ -6,7 +6,10 @@
 #include "Browser/SafariTab.h"
 #include "Ondrake/Model/Identifiers.h"
 
+#include "Platform/TextHash.h"
+
 #include <QHash>
+
 #include <QString>
 #include <QUrl>
 
@@ -60,7 +63,7 @@ private:
     bool inPlace_ = true;
     std::size_t next_ = 0;  // position of the next tab
     std::size_t tabCount_ = 0;
-    QHash<QString, std::size_t> lastIndex_;  // of last_ by session id, built on first need
+    QHash<TextKey, std::size_t> lastIndex_;  // of last_ by session id, built on first need
     bool indexed_ = false;
     TabIdentityMapping mapping_;  // the one the entries of last_ were resolved with
     bool sameMapping_ = false;

@@ -185,8 +185,7 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
     mapping.reserve(tabCount);
     for (const auto &window : windows)
         for (const auto &tab : window.tabs) {
-            const auto bound = bindings_.constFind(tab.id);
-            if (bound != bindings_.cend()) mapping.insert(tab.id, *bound);
+            if (const auto *bound = bindings_.find(tab.id)) mapping.insert(tab.id, *bound);
         }
 
     std::size_t claimedCount = 0;
@@ -219,18 +218,18 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                 std::uint32_t record = 0;  // a pool position
                 int page = -1;             // of the pages open more than once
             };
-            QHash<QStringView, Seen> seen;
+            QHash<HashedText, Seen> seen;
             seen.reserve(qsizetype(columns.size()));
             for (const auto position : columns)
                 if (!claimed[position]) {
-                    auto &s = seen[*pool_[position].url];
+                    auto &s = seen[HashedText(*pool_[position].url)];
                     ++s.records;
                     s.record = std::uint32_t(position);
                 }
             std::vector<Seen *> address(pending.size(), nullptr);
             for (const auto k : rows)
                 if (!mapping.contains(pending[k].sessionTabID))
-                    if (const auto found = seen.find(*pending[k].url); found != seen.end()) {
+                    if (const auto found = seen.find(HashedText(*pending[k].url)); found != seen.end()) {
                         ++found->tabs;
                         address[k] = &*found;
                     }
@@ -288,10 +287,11 @@ TabIdentityMapping TabIdentityResolver::resolve(const std::vector<SafariWindow> 
                     evidence.pages[*at].windows.push_back(pending[k].windowOrdinal);
                 }
                 for (const auto position : columns)
-                    if (const auto found = seen.constFind(*pool_[position].url); found != seen.cend() && found->page >= 0) {
+                    if (const auto found = seen.constFind(HashedText(*pool_[position].url)); found != seen.cend() && found->page >= 0) {
                         const auto &entry = pool_[position];
-                        evidence.pages[std::size_t(found->page)].keys.push_back(entry.windowKey);
-                        if (const auto at = titled(std::size_t(found->page), entry.title)) evidence.pages[*at].keys.push_back(entry.windowKey);
+                        const auto page = std::size_t(found->page);
+                        evidence.pages[page].keys.push_back(entry.windowKey);
+                        if (const auto at = titled(page, entry.title)) evidence.pages[*at].keys.push_back(entry.windowKey);
                     }
             }
             if (windowKey) {

@@ -135,7 +135,7 @@ public:
 
 private:
     const std::vector<SafariWindow> &windows_;
-    std::vector<std::optional<QSet<QString>>> pages_;
+    std::vector<std::optional<TextSet>> pages_;
 };
 
 // Stored positions of one origin's records of one page, ascending.
@@ -323,10 +323,10 @@ std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<
 
         // Each tab with the origin it fits best of those its window shows that have a record of
         // its page: of windows merged, the tabs beside one's landmarks take its records.
-        std::vector<QHash<QStringView, Spread>> spreads(several ? origins.size() : 0);
+        std::vector<QHash<HashedText, Spread>> spreads(several ? origins.size() : 0);
         for (std::size_t o = 0; o < spreads.size(); ++o)
             for (const auto position : records[o]) {
-                auto &spread = spreads[o][*pool_[position].url];
+                auto &spread = spreads[o][HashedText(*pool_[position].url)];
                 if (pool_[position].index) spread.positions.push_back(*pool_[position].index);
                 else spread.unplaced = true;
             }
@@ -341,7 +341,7 @@ std::size_t TabIdentityResolver::claimTwins(const Poll &poll, const std::vector<
             // The nearest, then the origin with the most landmarks in the window.
             std::optional<std::tuple<std::int64_t, std::ptrdiff_t, std::size_t>> best;
             for (const auto o : candidates) {
-                const auto found = spreads[o].constFind(*pending[rows[i]].url);
+                const auto found = spreads[o].constFind(HashedText(*pending[rows[i]].url));
                 if (found == spreads[o].cend()) continue;
                 const auto distance = found->unplaced ? 0 : leastDistance(found->positions, expectation(o, i));
                 const auto strength = std::ptrdiff_t(origins[o].landmarks[origins[o].place(windowOf(i))]);

@@ -1,8 +1,5 @@
 #include "TabLocation.h"
 
-#include <QHash>
-#include <QSet>
-
 namespace ondrake {
 
 namespace {
@@ -18,7 +15,7 @@ std::optional<TabLocation> locateTab(const QString &sessionTabID, const std::vec
 
 std::vector<QString> subtreeTabIDs(const QString &sessionTabID, const SafariWindow &window) {
     const auto index = nestedTabIndex(window);
-    if (index.isEmpty()) return {};
+    if (index.empty()) return {};
     const auto nested = nestedTabIDs(sessionTabID, index);
     std::vector<QString> ordered;
     for (const auto &tab : window.tabs)
@@ -33,16 +30,16 @@ NestedTabIndex nestedTabIndex(const SafariWindow &window) {
     return children;
 }
 
-QSet<QString> nestedTabIDs(const QString &sessionTabID, const NestedTabIndex &index) {
-    QSet<QString> nested;
-    if (index.isEmpty()) return nested;
+TextSet nestedTabIDs(const QString &sessionTabID, const NestedTabIndex &index) {
+    TextSet nested;
+    if (index.empty()) return nested;
     std::vector<QString> level{sessionTabID};
     for (int depth = 0; depth < kMaxDepth && !level.empty(); ++depth) {
         std::vector<QString> next;
         for (const auto &parent : level) {
-            const auto found = index.constFind(parent);
-            if (found == index.cend()) continue;
-            for (const auto &child : *found) {
+            const auto found = index.find(parent);
+            if (found == index.end()) continue;
+            for (const auto &child : found->second) {
                 // A loop in the links leads back up; each tab is taken once.
                 if (child == sessionTabID || nested.contains(child)) continue;
                 nested.insert(child);

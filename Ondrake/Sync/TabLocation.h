@@ -1,9 +1,8 @@
 #pragma once
 
 #include "Browser/SafariTab.h"
+#include "Platform/TextHash.h"
 
-#include <QHash>
-#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -26,9 +25,9 @@ std::vector<QString> subtreeTabIDs(const QString &sessionTabID, const SafariWind
 
 // A window's tab ids by the tab they are nested under, made once to ask about many subtrees
 // without walking the whole window for each.
-using NestedTabIndex = QHash<QString, std::vector<QString>>;
+using NestedTabIndex = TextMap<std::vector<QString>>;
 NestedTabIndex nestedTabIndex(const SafariWindow &window);
 // What subtreeTabIDs finds, as a set.
-QSet<QString> nestedTabIDs(const QString &sessionTabID, const NestedTabIndex &index);
+TextSet nestedTabIDs(const QString &sessionTabID, const NestedTabIndex &index);
 
 }  // namespace ondrake

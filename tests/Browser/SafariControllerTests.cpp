@@ -206,7 +206,7 @@ TEST(SafariController, MovesAndRecordsTheNesting) {
     // A refused move leaves the nesting as it was.
     EXPECT_EQ(world.errorOf(world.controller.moveTabs({3, 1, 1, 3, "", 9, "tab-0", QString("tab-1")})),
               SafariControllerError::tabNotFound());
-    EXPECT_FALSE(world.controller.tree().parents().contains("tab-0"));
+    EXPECT_FALSE(world.controller.tree().parents().contains(u"tab-0"));
     EXPECT_EQ(world.errorOf(world.controller.moveTabs({8, 1, 1, 3, "", 3, "tab-0", {}})),
               SafariControllerError::windowNotFound());
 }
@@ -346,7 +346,7 @@ TEST(SafariController, ARelaunchBetweenTwoPollsStartsANewSession) {
     const auto windows = world.run(world.controller.snapshot());
     EXPECT_EQ(ControllerWorld::ids(windows), (std::vector<QString>{"tab-2", "tab-3"}));
     EXPECT_FALSE(windows[0].tabs[1].parentID.has_value());
-    EXPECT_TRUE(world.controller.tree().parents().isEmpty());
+    EXPECT_TRUE(world.controller.tree().parents().empty());
 }
 
 TEST(SafariController, HandsOutLinkMoveRequestsOnce) {

@@ -159,7 +159,7 @@ TEST(TabTreeRegistry, ClosedParentsHandTheirChildrenUp) {
     EXPECT_EQ(parentsOf(tree.apply({win(1, {{"a", "https://a/", true}, {"c"}, {"d"}})})),
               (Parents{{"c", "a"}, {"d", "c"}}));
     EXPECT_EQ(parentsOf(tree.apply({win(1, {{"d", "https://d/", true}})})), Parents{});
-    EXPECT_TRUE(tree.parents().isEmpty());
+    EXPECT_TRUE(tree.parents().empty());
 }
 
 TEST(TabTreeRegistry, StraysAreDetached) {
@@ -225,7 +225,7 @@ TEST(TabTreeRegistry, ResetForgetsEverything) {
     tree.recordUserMove(QString("a"), "b");
     tree.noteOpenedTab(1, {});
     tree.reset();
-    EXPECT_TRUE(tree.parents().isEmpty());
+    EXPECT_TRUE(tree.parents().empty());
     EXPECT_TRUE(tree.deferredArrivals().empty());
     EXPECT_TRUE(tree.pendingRootTabs().empty());
     EXPECT_TRUE(tree.takePendingLinkMoveRequests().empty());

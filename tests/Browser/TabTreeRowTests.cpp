@@ -49,7 +49,7 @@ TEST(TabTreeRow, Rows) {
     struct Case {
         const char *what;
         SafariWindow window;
-        QSet<QString> collapsed;
+        TextSet collapsed;
         std::vector<Row> expected;
     };
     const Case cases[] = {
@@ -88,10 +88,10 @@ TEST(TabTreeRow, Rows) {
 
 TEST(TabTreeRow, DepthsCoverHiddenTabs) {
     const auto depths = TabTreeRow::depths(win({{"a"}, {"b", "a"}, {"c", "b"}, {"d"}, {"e", "later"}, {"later"}}));
-    EXPECT_EQ(depths, (QHash<QString, int>{{"a", 0}, {"b", 1}, {"c", 2}, {"d", 0}, {"e", 0}, {"later", 0}}));
-    EXPECT_TRUE(TabTreeRow::depths(win({})).isEmpty());
+    EXPECT_EQ(depths, (TextMap<int>{{"a", 0}, {"b", 1}, {"c", 2}, {"d", 0}, {"e", 0}, {"later", 0}}));
+    EXPECT_TRUE(TabTreeRow::depths(win({})).empty());
     // A repeated id takes the later value.
-    EXPECT_EQ(TabTreeRow::depths(win({{"a"}, {"b", "a"}, {"b"}})).value("b"), 0);
+    EXPECT_EQ(TabTreeRow::depths(win({{"a"}, {"b", "a"}, {"b"}})).at("b"), 0);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST(AccessibilityElement, ReadsOnlyValuesOfTheAskedType) {
     EXPECT_EQ(element.elementValue(QStringLiteral("AXFocusedWindow")), AccessibilityElement{other.ref()});
     EXPECT_EQ(element.elementValue(QStringLiteral("AXParent")), std::nullopt);
     EXPECT_EQ(element.attributeNames(),
-              (QSet<QString>{"AXRole", "AXTitle", "AXMinimized", "AXFullScreen", "AXFocusedWindow", "AXParent"}));
+              (TextSet{"AXRole", "AXTitle", "AXMinimized", "AXFullScreen", "AXFocusedWindow", "AXParent"}));
 }
 
 TEST(AccessibilityElement, ChildrenAreAllElementsOrNone) {

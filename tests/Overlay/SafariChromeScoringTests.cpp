@@ -332,7 +332,7 @@ TEST(SafariChromeDetection, UnreadableAttributesCountAsAbsent) {
     EXPECT_EQ(candidates[0].identifier, std::nullopt);
     EXPECT_EQ(candidates[0].label, std::nullopt);
     EXPECT_FALSE(candidates[0].hasTabsAttribute);
-    EXPECT_EQ(candidates[0].childSubroles, QSet<QString>{QStringLiteral("AXTabButton")});
+    EXPECT_EQ(candidates[0].childSubroles, TextSet{QStringLiteral("AXTabButton")});
 
     HandBuiltWindow slow;  // slower than usual, but within the default messaging timeout
     slow.window.children({slow.tabRow().respondAfter(1.0)});
@@ -348,7 +348,7 @@ TEST(SafariChromeDetection, ReadsTheSubrolesOfThreeChildrenAtMost) {
     auto row = tree.add(QStringLiteral("AXTabGroup")).frame({100, 102, 1200, 28}).children(buttons);
     const auto candidate = SafariChromeCandidate::make({row.ref()}, QStringLiteral("AXTabGroup"), kScreenHeight);
     ASSERT_TRUE(candidate);
-    EXPECT_EQ(candidate->childSubroles, (QSet<QString>{QStringLiteral("AXCheckBox"), QStringLiteral("AXTabButton")}));
+    EXPECT_EQ(candidate->childSubroles, (TextSet{QStringLiteral("AXCheckBox"), QStringLiteral("AXTabButton")}));
     EXPECT_EQ(candidate->frame, kRow);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(buttons[std::size_t(i)].reads(QStringLiteral("AXSubrole")), i < 3 ? 1 : 0) << i;
 }

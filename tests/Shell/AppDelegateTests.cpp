@@ -224,7 +224,7 @@ TEST(AppDelegate, KeyCommandsActOnTheStore) {
     app.handleKeyCommand(SidebarKeyCommand::selectAll);
     EXPECT_EQ(store.selection().ids.size(), 3);
     app.handleKeyCommand(SidebarKeyCommand::clearSelection);
-    EXPECT_TRUE(store.selection().ids.isEmpty());
+    EXPECT_TRUE(store.selection().ids.empty());
 
     const int token = store.searchFocusToken();
     app.handleKeyCommand(SidebarKeyCommand::focusSearch);
@@ -255,7 +255,7 @@ TEST(AppDelegate, KeysPressedInTheKeyPanelBecomeCommands) {
     EXPECT_EQ(store.selection().ids.size(), 2);
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     EXPECT_TRUE(controller.handleKeyDown(escape));
-    EXPECT_TRUE(store.selection().ids.isEmpty());
+    EXPECT_TRUE(store.selection().ids.empty());
     EXPECT_FALSE(controller.handleKeyDown(escape)) << "Escape without a selection goes on to the view";
     QKeyEvent plain(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, QStringLiteral("b"));
     EXPECT_FALSE(controller.handleKeyDown(plain));
@@ -455,12 +455,12 @@ TEST(AppDelegate, ACrumbClickSelectsAndActivatesItsTab) {
     app.overlayModel().onActivateCrumb(beta.id);
     world.settle();
     EXPECT_EQ(world.browserWindow(id)->currentTab, 2);
-    EXPECT_EQ(world.store().selection().ids, QSet<QString>{beta.id});
+    EXPECT_EQ(world.store().selection().ids, TextSet{beta.id});
     EXPECT_TRUE(app.tracker().orderingWatchUntil()) << "the raised window's ordering is watched";
 
     app.overlayModel().onActivateCrumb(QStringLiteral("tab-gone"));  // a tab that went does nothing
     world.settle();
-    EXPECT_EQ(world.store().selection().ids, QSet<QString>{beta.id});
+    EXPECT_EQ(world.store().selection().ids, TextSet{beta.id});
 }
 
 TEST(AppDelegate, TheImmersiveCoordinatorFollowsTheFeatureAndHearsSamplesAndActivations) {

@@ -110,7 +110,7 @@ TEST(CommandPalette, ArrowsWrapAndReturnActivatesTheHighlight) {
     QTest::keyClick(world.field(), Qt::Key_Return);
     world.settle();
     EXPECT_TRUE(world.inBrowser(wanted).isActive);
-    EXPECT_EQ(world.store->selection().ids, QSet<QString>{wanted});
+    EXPECT_EQ(world.store->selection().ids, TextSet{wanted});
     EXPECT_EQ(raised, 1);
     EXPECT_EQ(world.dismissed, 1);
     EXPECT_FALSE(world.store->isSearchActive());
@@ -126,7 +126,7 @@ TEST(CommandPalette, ClickActivatesTheClickedRowNotTheHighlight) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(world.palette->results().index(2)).center());
     world.settle();
     EXPECT_TRUE(world.inBrowser(clicked).isActive);
-    EXPECT_EQ(world.store->selection().ids, QSet<QString>{clicked});
+    EXPECT_EQ(world.store->selection().ids, TextSet{clicked});
     EXPECT_EQ(world.dismissed, 1);
 }
 

@@ -266,18 +266,18 @@ TEST(SidebarClicks, OnlyABandTakesTheClickAndEverythingBetweenIsEmptySpace) {
 
         world.click(c.at(world));
 
-        const QSet<QString> selection = world.store->selection().ids;
+        const TextSet selection = world.store->selection().ids;
         const bool groupFolded = world.store->groups().at(world.work.id).isCollapsed;
         const bool windowFolded = world.store->isWindowCollapsed(windowID);
         switch (c.effect) {
         case Effect::empty:
-            EXPECT_TRUE(selection.isEmpty());
+            EXPECT_TRUE(selection.empty());
             EXPECT_EQ(world.browserCurrentTab(), QStringLiteral("P"));
             EXPECT_FALSE(groupFolded);
             EXPECT_FALSE(windowFolded);
             break;
         case Effect::selects:
-            EXPECT_EQ(selection, QSet<QString>{world.tab(QString::fromUtf8(c.tab)).id});
+            EXPECT_EQ(selection, TextSet{world.tab(QString::fromUtf8(c.tab)).id});
             EXPECT_EQ(world.browserCurrentTab(), QString::fromUtf8(c.tab));
             EXPECT_FALSE(groupFolded);
             EXPECT_FALSE(windowFolded);
@@ -286,7 +286,7 @@ TEST(SidebarClicks, OnlyABandTakesTheClickAndEverythingBetweenIsEmptySpace) {
         case Effect::foldsWindow:
             EXPECT_EQ(groupFolded, c.effect == Effect::foldsGroup);
             EXPECT_EQ(windowFolded, c.effect == Effect::foldsWindow);
-            EXPECT_EQ(selection, QSet<QString>{world.tab(QStringLiteral("B")).id}) << "a fold keeps the selection";
+            EXPECT_EQ(selection, TextSet{world.tab(QStringLiteral("B")).id}) << "a fold keeps the selection";
             EXPECT_EQ(world.browserCurrentTab(), QStringLiteral("P"));
             break;
         }

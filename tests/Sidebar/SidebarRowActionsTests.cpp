@@ -193,7 +193,7 @@ TEST(SidebarRowActions, ModifierClicksOnlySelectAndAPlainOrOptionClickActivates)
     world.actions.click(world.tab(QStringLiteral("b2")), SidebarModifiers::option());
     world.settle();
     EXPECT_TRUE(world.browser.inner().windows().back().tabs.back().isActive);
-    EXPECT_EQ(world.store->selection().ids, QSet<QString>{QStringLiteral("b2")});
+    EXPECT_EQ(world.store->selection().ids, TextSet{QStringLiteral("b2")});
     EXPECT_EQ(raised, 1);
 }
 
@@ -235,7 +235,7 @@ TEST(SidebarRowActions, SearchRowsActOnTheClickedResultAloneAndAClickEndsTheSear
         world.settle();
         EXPECT_EQ(world.marked(c.mark), IDs{"a3"}) << c.name;
         // The selection behind the results is left as it was.
-        EXPECT_EQ(world.store->selection().ids, (QSet<QString>{"a1", "a3", "b2"})) << c.name;
+        EXPECT_EQ(world.store->selection().ids, (TextSet{"a1", "a3", "b2"})) << c.name;
     }
 
     ActionWorld world;
@@ -275,7 +275,7 @@ TEST(SidebarRowActions, BrowserActionsReturnAtOnceAndMarksChangeBeforeTheyReturn
     world.browser.snapshotGate.emplace();
     actions.click(a1, SidebarModifiers::none());
     EXPECT_TRUE(store->isRefreshing());
-    EXPECT_EQ(store->selection().ids, QSet<QString>{a1.id});
+    EXPECT_EQ(store->selection().ids, TextSet{a1.id});
     world.browser.snapshotGate->resolve();
     world.scheduler.runUntilIdle();
     EXPECT_FALSE(store->isRefreshing());
@@ -322,7 +322,7 @@ TEST(SidebarRowActions, ClickingARowDuringARefreshQueuesExactlyOneMore) {
     EXPECT_TRUE(running->done);
     EXPECT_EQ(world.browser.snapshotCount, before + 2);
     EXPECT_FALSE(world.store->isRefreshing());
-    EXPECT_EQ(world.store->selection().ids, QSet<QString>{QStringLiteral("a3")});
+    EXPECT_EQ(world.store->selection().ids, TextSet{QStringLiteral("a3")});
 }
 
 TEST(SidebarRowActions, TryAgainPressedTwiceRunsOneRefreshAndQueuesOneMore) {
@@ -362,7 +362,7 @@ TEST(SidebarRowActions, RowClicksWithModifiersOnlyChangeTheSelection) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre("a3"));
     world.settle();
     EXPECT_TRUE(world.inBrowser(QStringLiteral("a3")).isActive);
-    EXPECT_EQ(world.store->selection().ids, QSet<QString>{QStringLiteral("a3")});
+    EXPECT_EQ(world.store->selection().ids, TextSet{QStringLiteral("a3")});
 }
 
 TEST(SidebarRowActions, AContextMenuChoiceReachesTheStoreOnTheRightTabs) {

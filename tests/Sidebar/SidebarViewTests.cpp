@@ -65,7 +65,7 @@ TEST(SidebarView, CountShowsTheSelectionFromTwoTabsInTheAccent) {
 
     // A click on empty panel space clears it.
     QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(view.width() / 2, view.height() - 60));
-    EXPECT_TRUE(world.store->selection().ids.isEmpty());
+    EXPECT_TRUE(world.store->selection().ids.empty());
     EXPECT_EQ(view.countLabel()->text(), QStringLiteral("3"));
 }
 
@@ -259,7 +259,7 @@ TEST(SidebarView, ReturnBringsTheHighlightedResultToTheFrontAndEndsTheSearch) {
     EXPECT_TRUE(world.inBrowser(QStringLiteral("b2")).isActive);
     EXPECT_FALSE(world.inBrowser(QStringLiteral("b1")).isActive);
     EXPECT_EQ(raised, 1);
-    EXPECT_EQ(world.store->selection().ids, QSet<QString>{QStringLiteral("b2")});
+    EXPECT_EQ(world.store->selection().ids, TextSet{QStringLiteral("b2")});
     EXPECT_FALSE(world.store->isSearchActive());
     EXPECT_TRUE(world.store->searchQuery().isEmpty());
     // The refresh saw the browser's new front window.

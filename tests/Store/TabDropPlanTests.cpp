@@ -39,7 +39,7 @@ SafariWindow window(std::initializer_list<T> tabs) {
 }
 
 // The window's section when the tabs named are shown in another section.
-SafariWindow sectionOf(const SafariWindow &w, const QSet<QString> &elsewhere) {
+SafariWindow sectionOf(const SafariWindow &w, const TextSet &elsewhere) {
     const auto sections = SidebarLayout::sections(
         {w}, {}, [&](const SafariTab &tab) { return elsewhere.contains(tab.id); },
         [](const SafariTab &) { return std::optional<TabGroupID>(); });
@@ -121,7 +121,7 @@ const SafariWindow kTree = window({{"a"}, {"b", "a"}, {"c", "b"}, {"d"}, {"e", "
 TEST(TabDropPlan, Drags) {
     struct Case {
         const char *what;
-        QSet<QString> collapsed;
+        TextSet collapsed;
         const char *dragged;
         int rowOffset;
         int depthOffset;
@@ -211,7 +211,7 @@ TEST(TabDropPlan, MovesWhatTheRowsShow) {
     const struct {
         const char *what;
         SafariWindow window;
-        QSet<QString> elsewhere;
+        TextSet elsewhere;
         const char *dragged;
         int rowOffset;
         int depthOffset;
@@ -309,7 +309,7 @@ TEST(TabDropPlan, RandomDropsMoveTheSectionsTabsAsShownAndNoOtherTab) {
                                            .url = parseURL(QStringLiteral("https://%1.example/").arg(id)),
                                            .parentID = parent});
         }
-        QSet<QString> elsewhere, collapsed;
+        TextSet elsewhere, collapsed;
         for (const auto &tab : whole.tabs) {
             if (chance(30)) elsewhere.insert(tab.id);
             if (chance(15)) collapsed.insert(tab.id);

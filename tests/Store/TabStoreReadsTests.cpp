@@ -19,8 +19,8 @@ std::vector<QString> ids(const std::vector<SafariTab> &tabs) {
     return result;
 }
 
-QSet<QString> set(std::initializer_list<const char *> names) {
-    QSet<QString> result;
+TextSet set(std::initializer_list<const char *> names) {
+    TextSet result;
     for (const auto *name : names) result.insert(QString::fromUtf8(name));
     return result;
 }
@@ -46,7 +46,7 @@ struct SelectionCase {
     const char *name;
     std::vector<Click> clicks;
     bool collapseA = false;  // folds b away after the first click
-    QSet<QString> ids;
+    TextSet ids;
     std::optional<QString> anchor;
 };
 
@@ -193,7 +193,7 @@ TEST(TabStoreDisplayOrder, EachArrangementListsItsRowsTopToBottom) {
         store.setViewMode(mode);
         EXPECT_EQ(store.displayOrder(), expected) << toString(mode).toStdString();
         store.selectAll();
-        EXPECT_EQ(store.selection().ids, QSet<QString>(expected.begin(), expected.end())) << toString(mode).toStdString();
+        EXPECT_EQ(store.selection().ids, TextSet(expected.begin(), expected.end())) << toString(mode).toStdString();
         EXPECT_EQ(store.selection().anchor, expected.front()) << toString(mode).toStdString();
     }
 }
@@ -338,7 +338,7 @@ TEST(TabStoreCollapsing, TogglesAddAndRemoveTheirKeyOnly) {
     store.toggleCollapsed("a");
     EXPECT_EQ(store.collapsedTabIDs(), set({"a"}));
     store.toggleCollapsed("a");
-    EXPECT_TRUE(store.collapsedTabIDs().isEmpty());
+    EXPECT_TRUE(store.collapsedTabIDs().empty());
     EXPECT_EQ(spy.count(), 2);
 }
 

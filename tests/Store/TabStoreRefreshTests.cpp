@@ -53,7 +53,7 @@ TEST_F(RefreshTest, RequestsDuringAPassFoldIntoOneMore) {
 TEST_F(RefreshTest, TheFirstSnapshotNeverTakesTheSelection) {
     refresh();
     EXPECT_EQ(store->state(), SidebarState::ready());
-    EXPECT_TRUE(store->selection().ids.isEmpty());
+    EXPECT_TRUE(store->selection().ids.empty());
     EXPECT_EQ(store->newTabScrollTargetID(), std::nullopt);
     EXPECT_EQ(store->ondrakeIDs().size(), 3);
 }
@@ -92,8 +92,8 @@ TEST_F(RefreshTest, ANewTabSteersTheSidebarByHowItOpened) {
         if (!c.armsScroll) {
             EXPECT_EQ(store->newTabScrollTargetID(), targetBefore) << c.name;
         }
-        EXPECT_TRUE(store->collapsedWindowIDs().isEmpty()) << c.name;
-        EXPECT_TRUE(store->collapsedTabIDs().isEmpty()) << c.name;
+        EXPECT_TRUE(store->collapsedWindowIDs().empty()) << c.name;
+        EXPECT_TRUE(store->collapsedTabIDs().empty()) << c.name;
         EXPECT_EQ(store->pendingNewTabScrollPolls(), 0) << c.name;
     }
 }
@@ -122,7 +122,7 @@ TEST_F(RefreshTest, QuittingTheBrowserUnbindsEverythingOnce) {
     EXPECT_EQ(store->state(), SidebarState::safariNotRunning());
     EXPECT_TRUE(store->windows().empty());
     EXPECT_TRUE(store->ondrakeIDs().isEmpty());
-    EXPECT_TRUE(store->selection().ids.isEmpty());
+    EXPECT_TRUE(store->selection().ids.empty());
     EXPECT_TRUE(store->pendingRestores().empty());
     EXPECT_EQ(store->newTabScrollTargetID(), std::nullopt);
     EXPECT_EQ(store->resolver().pool().size(), 4u);

@@ -292,7 +292,7 @@ TEST_F(StoreTest, PublishedTabsBringTheirSitesIcons) {
     QSignalSpy spy(store.get(), &TabStore::faviconsChanged);
     world.refresh(*store);
     world.scheduler.runUntilIdle();
-    EXPECT_EQ(store->favicons().keys(), QList<QString>{"a.example"}) << "b.example has none; ftp is never asked";
+    EXPECT_EQ(store->favicons().size(), 1) << "b.example has none; ftp is never asked";
     EXPECT_EQ(store->favicons().value("a.example").size(), QSize(32, 32));
     EXPECT_EQ(spy.count(), 1);
     const auto asked = world.http->requests().size();

@@ -137,7 +137,7 @@ TEST(TabIdentityResolver, TwinsShareTheirRecordsByTheLeastTotalMove) {
         TabIdentityResolver resolver;
         resolver.loadPool(c.pool);
         const auto mapping = resolver.resolve(c.windows);
-        for (auto it = c.expected.cbegin(); it != c.expected.cend(); ++it) EXPECT_EQ(mapping.value(it.key()), it.value()) << it.key().toStdString();
+        for (const auto &[session, id] : c.expected) EXPECT_EQ(mapping.value(session), id) << session.text.toStdString();
         EXPECT_TRUE(resolver.pool().empty());
     }
 }
