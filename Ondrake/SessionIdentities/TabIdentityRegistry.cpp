@@ -6,7 +6,6 @@
 #include "SessionIdentities/WindowLineUp.h"
 
 #include <QHash>
-#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -66,7 +65,7 @@ QString TabIdentityRegistry::displayTitle(const QString &rawTitle, const QString
     return QStringLiteral("Untitled");
 }
 
-void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &now, const QSet<QString> &claimed) const {
+void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &now, const TextSet &claimed) const {
     // Only tabs of web pages and files can be told apart across windows: the address of one that
     // can, none for another.
     const auto following = [&](const QString &url) -> std::optional<std::uint32_t> {
@@ -123,7 +122,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &
     // its page now left its own window that way.
     for (const auto &[windowID, entries] : previous_) {
         const bool gone = !shown.count(windowID);
-        if (!gone && claimed.isEmpty()) continue;
+        if (!gone && claimed.empty()) continue;
         for (const auto &entry : entries) {
             if (gone ? entries.size() != 1 || claimed.contains(entry.id) : !claimed.contains(entry.id)) continue;
             if (closed_.contains(entry.id)) continue;
@@ -207,7 +206,7 @@ void TabIdentityRegistry::readTogether(std::vector<WindowWork> &work, UrlTable &
         if (side.window < work.size() && !work[side.window].readings.empty()) work[side.window].release(false);
 }
 
-void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const {
+void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, const TextSet &claimed) const {
     // The entries no tab of their window took, by address: of windows that changed, and of those
     // gone since.
     struct Left {
@@ -220,7 +219,7 @@ void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, con
             return !work.empty() && p.first == work.front().window.id;
         }))
         return;
-    QHash<QStringView, std::vector<Left>> left;
+    TextViewMap<std::vector<Left>> left;
     for (std::size_t w = 0; w < work.size(); ++w) {
         const auto &k = work[w];
         if (!k.changed) continue;
@@ -237,17 +236,17 @@ void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, con
                 left[entries[e].url].push_back({gone, e, &entries[e]});
         ++gone;
     }
-    if (left.isEmpty()) return;
+    if (left.empty()) return;
     // The tabs that took no entry of their window, by address.
-    QHash<QStringView, std::vector<std::pair<std::size_t, std::size_t>>> arrived;
+    TextViewMap<std::vector<std::pair<std::size_t, std::size_t>>> arrived;
     for (std::size_t w = 0; w < work.size(); ++w)
         for (std::size_t i = 0; i < work[w].ids.size(); ++i)
             if (!work[w].ids[i] && left.contains(work[w].window.tabs[i].url)) arrived[work[w].window.tabs[i].url].push_back({w, i});
-    if (arrived.isEmpty()) return;
+    if (arrived.empty()) return;
 
     // How many tabs of an address a window showed at the last poll and shows now, each window
     // counted once, so that many addresses crossing at once stay linear.
-    std::vector<std::optional<QHash<QStringView, std::pair<std::size_t, std::size_t>>>> counts(work.size());
+    std::vector<std::optional<TextViewMap<std::pair<std::size_t, std::size_t>>>> counts(work.size());
     const auto count = [&](std::size_t w, QStringView url, bool before) {
         if (w >= work.size()) return before ? std::size_t(-1) : std::size_t(0);  // gone: lost all it had
         auto &byAddress = counts[w];
@@ -256,17 +255,16 @@ void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, con
             for (const auto *e : work[w].offered) ++(*byAddress)[e->url].first;
             for (const auto &t : work[w].window.tabs) ++(*byAddress)[t.url].second;
         }
-        const auto shown = byAddress->value(url);
+        const auto shown = valueOr(*byAddress, url);
         return before ? shown.first : shown.second;
     };
-    for (auto it = arrived.cbegin(); it != arrived.cend(); ++it) {
-        const auto url = it.key();
+    for (const auto &[url, arrivals] : arrived) {
         if (!canFollowAcrossWindows(parseURL(url.toString()))) continue;
         // The tabs that leave a window are those its line-up left over, as many as it lost; those
         // that arrive, as many as a window gained.
         std::vector<Left> leaving;
         std::map<std::size_t, std::size_t> lost;
-        for (const auto &l : left.value(url)) {
+        for (const auto &l : left.find(url)->second) {
             if (!lost.count(l.window)) {
                 const auto before = count(l.window, url, true);
                 const auto after = count(l.window, url, false);
@@ -279,7 +277,7 @@ void TabIdentityRegistry::followAcrossWindows(std::vector<WindowWork> &work, con
         }
         std::vector<std::pair<std::size_t, std::size_t>> arriving;
         std::map<std::size_t, std::size_t> gained;
-        for (const auto &[w, i] : it.value()) {
+        for (const auto &[w, i] : arrivals) {
             if (!gained.count(w)) {
                 const auto before = count(w, url, true);
                 const auto after = count(w, url, false);
@@ -338,7 +336,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
     constexpr auto kUnshown = std::numeric_limits<std::uint32_t>::max();
     std::vector<std::uint32_t> lastToNow(lastURLs_.infos.size(), kUnshown);
     std::unordered_map<std::uint32_t, QString> moved;  // by this poll's number of the URL
-    QSet<QString> claimed;
+    TextSet claimed;
     for (auto it = now.numbers.cbegin(); it != now.numbers.cend(); ++it) {
         const auto last = lastURLs_.numbers.constFind(it.key());
         if (last == lastURLs_.numbers.cend()) continue;
@@ -377,7 +375,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         k.urlNumbers = std::move(urlNumbers[s]);
         k.offered.reserve(prev.size());
         for (const auto &e : prev)
-            if (claimed.isEmpty() || !claimed.contains(e.id)) k.offered.push_back(&e);
+            if (claimed.empty() || !claimed.contains(e.id)) k.offered.push_back(&e);
         k.taken.assign(k.offered.size(), false);
         k.ids.resize(tabs.size());
         k.from.assign(tabs.size(), nullptr);
@@ -387,7 +385,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         }
 
         // The usual poll: the window shows what it showed, and every tab keeps its id.
-        const bool unchanged = closed_.isEmpty() && moved.empty() && k.offered.size() == tabs.size() &&
+        const bool unchanged = closed_.empty() && moved.empty() && k.offered.size() == tabs.size() &&
                                std::equal(k.offered.begin(), k.offered.end(), tabs.begin(), [](const Entry *e, const auto &t) {
                                    return e->url == t.url && e->title == t.title;
                                });
@@ -413,7 +411,7 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
             active != tabs.end())
             focus.activeTab = std::size_t(active - tabs.begin());
         std::vector<char> closedPlaces;
-        if (!closed_.isEmpty()) {
+        if (!closed_.empty()) {
             closedPlaces.reserve(k.offered.size());
             for (const auto *e : k.offered) closedPlaces.push_back(closed_.contains(e->id) ? 1 : 0);
         }
@@ -545,11 +543,11 @@ std::vector<SafariWindow> TabIdentityRegistry::assign(const std::vector<SafariSn
         k.release(true);
     }
 
-    if (!closed_.isEmpty()) {
-        QHash<QString, int> stillShown;
+    if (!closed_.empty()) {
+        TextMap<int> stillShown;
         for (const auto &window : result)
             for (const auto &tab : window.tabs)
-                if (const int left = closed_.value(tab.id) - 1; left > 0) stillShown.insert(tab.id, left);
+                if (const int left = valueOr(closed_, tab.id) - 1; left > 0) stillShown.emplace(tab.id, left);
         closed_ = std::move(stillShown);
     }
     previous_ = std::move(remembered);

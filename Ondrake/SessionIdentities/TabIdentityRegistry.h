@@ -48,7 +48,7 @@ public:
     // so a twin left open keeps its own, whatever the closed one looked like; a tab the browser
     // did not close after all keeps its id.
     void noteClosed(const std::vector<QString> &ids) {
-        for (const auto &id : ids) closed_.insert(id, kClosedPolls);
+        for (const auto &id : ids) closed_.insert_or_assign(id, kClosedPolls);
     }
     // A move this system made and the browser carried out: the window is remembered in its new
     // order, so the moved tabs keep their ids whatever their twins. A move planned on another
@@ -134,10 +134,10 @@ private:
     // Reads the windows that changed together: of each one's readings, those that give the
     // fewest actions in all, a tab closed alone in one window and opened alone in another, of
     // the same address, counting as one action, a drag between them, whose tab keeps its id.
-    void readTogether(std::vector<WindowWork> &work, UrlTable &now, const QSet<QString> &claimed) const;
+    void readTogether(std::vector<WindowWork> &work, UrlTable &now, const TextSet &claimed) const;
     // Tabs of a page that one window lost and another gained in one poll were dragged across:
     // those the losing window's line-up left over keep their ids in the window they went to.
-    void followAcrossWindows(std::vector<WindowWork> &work, const QSet<QString> &claimed) const;
+    void followAcrossWindows(std::vector<WindowWork> &work, const TextSet &claimed) const;
 
     std::unordered_map<std::int64_t, std::vector<Entry>> previous_;
     // Each window's active tab at the last poll: with the one active now, it tells which one
@@ -150,7 +150,7 @@ private:
     // A snapshot asked for before the close may still show the tab; the poll after it tells a
     // browser that kept the tab, which then goes by position again like any twin.
     static constexpr int kClosedPolls = 2;
-    QHash<QString, int> closed_;  // polls left for each closed tab that is still shown
+    TextMap<int> closed_;  // polls left for each closed tab that is still shown
     ActionReader reader_;
 };
 
