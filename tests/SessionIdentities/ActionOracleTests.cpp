@@ -287,7 +287,9 @@ TEST(ActionOracle, ATabDraggedToAnotherWindowBesideAnotherAction) {
         ++tally.made[made.substr(0, made.find(" + ")) + (made.find(" + ") == std::string::npos ? "" : ", and one more")];
         tally.judged += judged;
         tally.wrong += wrong;
-        if (wrong > 0 && tally.wrong - wrong < 5) ADD_FAILURE() << made << ", round " << round;
+        if (wrong > 0 && tally.wrong - wrong < 5)
+            ADD_FAILURE() << made << ", round " << round << ": " << described(beforeFrom) << " | " << described(beforeTo) << " -> "
+                          << described(from) << " | " << described(to);
     }
     print("two windows", tally);
     std::cout << "  tabs that both windows told, followed: " << followed << "\n";
