@@ -356,14 +356,9 @@ void BM_SessionIdsRandomPollAgain(benchmark::State &state) {
 BENCHMARK(BM_SessionIdsRandomPollAgain)
     ->ArgNames({"tabs", "per_window", "mix", "poll"})
     ->Args({16000, 0, 1, 65})
-    ->Args({16000, 0, 2, 31})
-    ->Args({16000, 0, 0, 1})
-    ->Args({16000, 0, 1, 34})
     ->Args({16000, 0, 1, 16})
     ->Args({16000, 0, 1, 10})
     ->Args({2000, 80, 3, 9})
-    ->Args({2000, 0, 1, 30})
-    ->Args({16000, 0, 1, 9})
     ->Unit(benchmark::kMillisecond);
 
 // Three long runs of one page each between a hundred pages shown once at either end, and the
