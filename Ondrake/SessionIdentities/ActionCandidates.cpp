@@ -337,6 +337,7 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
             for (const auto x : slide) close(x, w - q);
         }
         if (offset < 0) close(q, std::size_t(-offset));
+        if (offset < -1) close(q, 1);
         for (const auto y : there)
             if (y > q) close(q, y - q);
     }
@@ -352,6 +353,8 @@ void ActionCandidates::anchoredAt(const Strip &s, const Activity &active, bool m
             }
         }
         if (offset > 0) open(q, std::size_t(offset));
+        // A tab opened alone where more open: one dragged in from another window, say.
+        if (offset > 1) open(q, 1);
         for (const auto y : there)
             if (std::ptrdiff_t(y) + offset > std::ptrdiff_t(q)) open(q, std::size_t(std::ptrdiff_t(y) + offset) - q);
     }
